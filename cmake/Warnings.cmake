@@ -1,0 +1,48 @@
+# Common warning set for the project's own targets.
+function(catchline_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()
+
+# Adds a library built from every .cpp in the folder (and the listed
+# sub-folders), so that adding a file needs no edit here.
+function(catchline_library name)
+  cmake_parse_arguments(ARG "" "" "DIRS;LINK" ${ARGN})
+  set(sources)
+  foreach(d . ${ARG_DIRS})
+    file(GLOB s CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.h
+                                  ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.ui ${CMAKE_CURRENT_SOURCE_DIR}/${d}/*.qrc)
+    list(APPEND sources ${s})
+  endforeach()
+  list(FILTER sources INCLUDE REGEX "\\.(cpp|ui|qrc)$")
+  if(NOT sources)
+    # A layer whose code has not been written yet.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+    target_link_libraries(${name} INTERFACE ${ARG_LINK})
+    return()
+  endif()
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${name} STATIC ${sources} ${headers})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_link_libraries(${name} PUBLIC ${ARG_LINK})
+  catchline_warnings(${name})
+endfunction()
+
+# One test executable per *_test.cpp file in the calling folder.
+function(catchline_tests)
+  cmake_parse_arguments(ARG "" "" "LINK;ENV" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/testutil*.cpp)
+  get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  foreach(t ${tests})
+    get_filename_component(n ${t} NAME_WE)
+    set(exe ${layer}_${n})
+    add_executable(${exe} ${t} ${helpers})
+    target_link_libraries(${exe} PRIVATE ${ARG_LINK} GTest::gtest GTest::gtest_main)
+    target_compile_definitions(${exe} PRIVATE CATCHLINE_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/../data"
+                                              CATCHLINE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    catchline_warnings(${exe})
+    add_test(NAME ${exe} COMMAND ${exe})
+    set_tests_properties(${exe} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}" TIMEOUT 600)
+  endforeach()
+endfunction()

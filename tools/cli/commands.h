@@ -1,0 +1,6 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Entry points of the command-line tool's commands; each returns the exit code.
+// Add a declaration here and a line to the table in main.cpp for a new command.

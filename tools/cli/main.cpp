@@ -1,0 +1,49 @@
+// catchline-cli: the program's headless tool.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/cli/commands.h"
+#include "util/dialogs.h"
+#include "util/text.h"
+
+namespace {
+
+struct Command {
+    const char* Name;
+    int (*Run)(const std::vector<std::string>& args);
+    const char* Usage;
+};
+
+// The command table. Each command lives in its own file of tools/cli.
+const Command kCommands[] = {
+    // COMMANDS (one line each)
+};
+
+void PrintUsage(FILE* out)
+{
+    std::fprintf(out, "Usage: catchline-cli COMMAND [ARGS]\n\nCommands:\n");
+    for (const auto& c : kCommands) std::fprintf(out, "  %s\n", c.Usage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    InitLocaleFromEnvironment();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintUsage(args.empty() ? stderr : stdout);
+        return args.empty() ? 2 : 0;
+    }
+    for (const auto& c : kCommands) {
+        if (args[0] == c.Name) {
+            std::vector<std::string> rest(args.begin() + 1, args.end());
+            return c.Run(rest);
+        }
+    }
+    std::fprintf(stderr, "catchline-cli: unknown command \"%s\"\n\n", args[0].c_str());
+    PrintUsage(stderr);
+    return 2;
+}
