@@ -1,0 +1,185 @@
+#pragma once
+// TStrokeComputer: turns flywheel pulse intervals into rowing strokes.
+//
+// One call of Compute per magnet pulse (the interval in seconds and the heart
+// rate decoded with it). For every pulse it derives the flywheel speed, the
+// energy put in, the drag lost and the force at the handle; it splits the pulse
+// stream into drive and recovery, estimates the drag factor from each recovery
+// and at the end of each drive fills a TStgStrokeData record.
+//
+// Use:
+//   TStrokeComputer c;
+//   c.Settings.Weight = 80; ...            // machine and rower parameters
+//   c.Clock = [&] { return nowMs; };       // tick count in milliseconds
+//   c.OnStrokeData = [&](const TStgStrokeData& s) { ... };
+//   c.Prepare();                           // constants from Settings
+//   c.Reset();                             // start of a session
+//   for each pulse: c.PushValidity(interval < kLongestInterval);
+//                   c.Compute(interval, heartRaw, interpolated);
+// (TVTPulseInput in vtprotocol.h does the per-pulse bookkeeping around Compute.)
+//
+// Events (std::function, empty ones are skipped), in their order within one pulse:
+//   first pulse after a standstill: OnStartingStroke, OnForceData
+//   a drive pulse:                  OnForceData
+//   the pulse that ends a drive:    OnForceData (force 0 when the end-of-drive
+//                                   test fired), OnStrokeData, OnStartingRecover
+//   a drive start after recovery:   OnStartingStroke, then one OnForceData for
+//                                   every pulse from the new drive start on
+//   a standstill pulse:             at most one OnStrokeData (every 2 s of clock)
+// OnForceData(Puls, Length cm, Force N (0.6 x handle force), DeltaTime s).
+//
+// Owner hooks:
+//   Clock      milliseconds (the tick count); empty = always 0
+//   IsOpen     true while the owning interface is at least vtsOpening; checked
+//              before the pulse and after OnStrokeData (a handler that closed
+//              the interface stops the pulse there); empty = always open
+//   DoCalculate  the computation runs only while it is set
+//
+// Deterministic (no clock reads other than Clock) and free of allocation per
+// pulse: the pulse history is a fixed ring (kPulseRing entries); what a stroke
+// needs from further back (drag sum, energy at the drive start) is carried in
+// running values, so memory stays bounded however long a drive or session is.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/records.h"
+#include "interfaces/devices/tarntypes.h"
+
+// Machine and rower parameters (properties of the VT interfaces).
+struct TStrokeSettings {
+    int Magnets = 4;             // pulses per flywheel revolution (1..64)
+    double Inertia = 0.1088;     // flywheel moment of inertia, kg m^2
+    double Link = 0.008;         // chain pitch, m
+    int Cog = 11;                // teeth of the sprocket
+    double Tension = 21.0;       // pre-tension of the return cord, N
+    double ElastConst = 10.7;    // elastic constant of the return cord, N/m
+    double Weight = 85.0;        // rower weight, kg
+    TTarnBoatType BoatType = vtb1x;
+    int StrokeTrigger = 0;       // force in N at or below which the drive ends
+    int ThresHold = 0;           // force threshold in N of the end-of-drive test
+    bool RawHeartRate = false;   // skip the heart-rate filter
+};
+
+// Constants derived from the settings by Prepare.
+struct TStrokeConstants {
+    double Mass = 0;             // Weight + 17.5
+    double MassFactor = 0;       // Mass^(1/6)
+    double PulsesPerRadian = 0;  // M / 2 pi
+    double InertiaPerPulse = 0;  // I * pulses per radian
+    double Travel = 0;           // Cog * Link / M, handle travel per pulse, m
+    double EnergyConstant = 0;   // 2 I (pi / M)^2
+    double CordConstant = 0;     // ElastConst / 2
+    double BoatFactor = 0;       // speed model factor of the boat type
+    int LookBack = 0;            // pulses of 4 cm of handle travel, rounded
+};
+
+// Boat factor of the speed model (1.322 for vtb1x ...); 1.322 outside the range.
+double BoatFactor(TTarnBoatType boat);
+
+// Division used by the computation: dividend / divisor in single precision;
+// divisor 0 gives 0, a divisor closer to 0 than 1e-9 is taken as +-1e-9, a
+// result that is not finite gives 0.
+float SafeDiv(double divisor, double dividend);
+
+class TStrokeComputer {
+public:
+    // Pulses kept for look-back; far more than any drive or recovery needs.
+    static constexpr int kPulseRing = 1 << 14;
+
+    TStrokeComputer();
+
+    TStrokeSettings Settings;
+    bool DoCalculate = true;
+
+    std::function<int64_t()> Clock;
+    std::function<bool()> IsOpen;
+
+    std::function<void()> OnStartingStroke;
+    std::function<void(int puls, double length, double force, double deltaTime)> OnForceData;
+    std::function<void(const TStgStrokeData& data)> OnStrokeData;
+    std::function<void()> OnStartingRecover;
+
+    // Computes the constants from Settings (Magnets is limited to 1..64).
+    void Prepare();
+    // Clears the computation (stroke count, work, distance, drag factor 0.0001,
+    // pulse history, validity ring with Magnets entries). The started flag stays.
+    void Reset();
+    // One pulse: interval in s, heart rate as decoded, interpolated = the pulse
+    // is one of several that a long interval was split into.
+    void Compute(double interval, int heartRaw, bool interpolated);
+    // Close: clears the phase and the validity ring.
+    void ClearPhase();
+
+    // Validity ring: one flag per magnet, newest first; a pulse is valid when
+    // its interval is below kLongestInterval.
+    void PushValidity(bool valid);
+    bool AllValid() const;
+    void ClearValidity();
+
+    // Read-outs.
+    const TStrokeConstants& Constants() const { return K; }
+    const TStgStrokeData& StrokeData() const { return Stroke; }
+    double HeartCorrected() const { return Heart; }
+    int Phase() const { return PhaseValue; }            // 0 none, 1 drive, 2 recovery
+    bool Started() const { return StartedFlag; }         // flywheel turning
+    bool Busy() const { return BusyFlag; }
+    int StrokeCount() const { return Strokes; }
+    int64_t PulseNumber() const { return N; }
+    uint32_t CallCounter() const { return Calls; }
+    double DragFactor() const { return K_drag; }         // k, N m s^2
+    double TotalWork() const { return WorkSum; }          // J
+    double Distance() const { return DistanceSum; }       // m
+
+private:
+    struct TPulse {
+        double dt, smooth, t, accel;
+        int32_t number;
+        double dragSample, invSq, kinetic, drag, force, heart;
+    };
+    TPulse& P(int64_t n) { return Ring[size_t(n) & (kPulseRing - 1)]; }
+    const TPulse& P(int64_t n) const { return Ring[size_t(n) & (kPulseRing - 1)]; }
+    int64_t Now() const { return Clock ? Clock() : 0; }
+    bool Open() const { return IsOpen ? IsOpen() : true; }
+    void UpdateHeart(int heartRaw);
+    double Smooth(double dt);
+    void DrivePulse(int64_t i);
+    double SampleForce(int64_t i) const;
+    bool DriveEnded(int64_t n) const;
+    void EndDrive();
+    void StartDriveFromRecovery();
+    void StandstillRecord();
+    void SetInvSq(int64_t i, double v);
+
+    TStrokeConstants K;
+    std::vector<TPulse> Ring;
+    std::vector<double> SmoothRing;
+    std::vector<uint8_t> Validity;
+    std::vector<double> HeartHistory;
+
+    TStgStrokeData Stroke{};
+    int64_t N = 0;
+    int PhaseValue = 0;
+    bool StartedFlag = false;
+    int64_t DriveStart = 0;
+    int64_t RecoveryStart = 0;
+    int Strokes = 0;
+    double K_drag = 0.0001;
+    double WorkSum = 0;
+    double DistanceSum = 0;
+    double LastDriveEnd = 0;
+    double SinceDriveEnd = 0;
+    int64_t StopTick = 0;
+    int64_t LastEventTick = 0;
+    bool Interpolated = false;
+    bool BusyFlag = false;
+    double Heart = 0;
+    int Rejections = 1;
+    bool HeartFirst = true;
+    uint32_t Calls = 0;
+    // Running values carried from the drive start (see the header comment).
+    double DriveDragSum = 0;     // drag of pulses drive start - 1 .. N
+    double DriveE0 = 0;          // inverse square of pulse drive start - 1
+    double DriveStartT = 0;      // time stamp of pulse drive start
+    double FirstInvSq = 0;       // inverse square of pulse 1
+};
