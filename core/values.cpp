@@ -1,0 +1,276 @@
+#include "core/values.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "core/catalogue.h"
+#include "util/text.h"
+
+namespace {
+
+double Spacing(int sprocket) { return sprocket != 0 ? 2.2 : 2.0; }
+
+}  // namespace
+
+float ToSingle(double v)
+{
+    if (std::isnan(v)) return float(v);
+    // Above FLT_MAX plus half its last step the nearest float is infinity.
+    constexpr double kLimit = double(FLT_MAX) * (1.0 + 0x1p-25);
+    if (v >= kLimit) return INFINITY;
+    if (v <= -kLimit) return -INFINITY;
+    return float(v);
+}
+
+float SafeDivide(double divisor, double dividend)
+{
+    if (divisor == 0) return 0;
+    if (divisor > 0 && divisor < 1e-9)
+        divisor = 1e-9;
+    else if (divisor < 0 && divisor > -1e-9)
+        divisor = -1e-9;
+    double q = dividend / divisor;
+    // A quotient that is not a finite float32 counts as a floating-point fault.
+    if (!std::isfinite(q) || std::fabs(q) > double(FLT_MAX)) return 0;
+    return float(q);
+}
+
+uint16_t RoundToWord(double value)
+{
+    if (!(value > 0)) return 0;  // negative and NaN
+    if (value >= 65535) return 65535;
+    return uint16_t(std::nearbyint(value));
+}
+
+float StrokeValue(const TStgStrokeData& s, int i, const TTrainingSettings& settings)
+{
+    if (i < 0 || i >= kStrokeParameterCount) return 0;
+    // Progress towards the session limit and its reciprocal (0 without a limit).
+    const double v = LimitProgressValue(s, settings);
+    const double L = LimitValue(settings);
+    const double p = SafeDivide(L, v);
+    const double r = SafeDivide(p, 1);
+    const double drive = s.DriveTime;
+    const double ratio = s.RecoverRatio;
+    const double time = s.Time;
+    const double distance = s.Distance;
+    const double number = s.StrokeNumber;
+    auto speed = [&] { return double(SafeDivide(drive * (ratio + 1), double(s.DistancePerStroke) / 100)); };
+    double x = 0;
+    switch (i) {
+    case 0: x = number; break;
+    case 1: x = s.Power; break;
+    case 2: x = s.AveragePower; break;
+    case 3: x = s.StrokeRate; break;
+    case 4: x = s.Target; break;
+    case 5: x = time / 86400; break;
+    case 6: x = s.StrokeLength; break;
+    case 7: x = distance; break;
+    case 8: x = s.DistancePerStroke; break;
+    case 9: x = double(s.Time500) / 86400; break;
+    case 10: x = s.Energy; break;
+    case 11: x = s.EnergySum; break;
+    case 12: x = s.Pulse; break;
+    case 13: x = s.WorkPerPulse; break;
+    case 14: x = s.PeakForce; break;
+    case 15: x = s.PeakForcePosition; break;
+    case 16: x = s.PeakForceRelative; break;
+    case 17: x = drive; break;
+    case 18: x = drive * ratio; break;
+    case 19: x = drive * (ratio + 1); break;
+    case 20: x = ratio; break;
+    case 21: x = speed(); break;
+    case 22: x = s.KValue; break;
+    case 23: x = s.IntervalNumber; break;
+    case 24: x = s.IntervalCountdown; break;
+    case 25: x = s.IntervalPower; break;
+    case 26: x = time / 86400; break;
+    case 27: x = (r * time - time) / 86400; break;
+    case 28: x = r * time / 86400; break;
+    case 29: x = distance; break;
+    case 30: x = r * distance - distance; break;
+    case 31: x = r * distance; break;
+    case 32: x = number; break;
+    case 33: x = r * number - number; break;
+    case 34: x = r * number; break;
+    case 35: x = speed() * 3.6; break;
+    case 36: x = speed() * 2.2369362920544025; break;
+    case 37: x = double(SafeDivide(distance, 500)) * time / 86400; break;
+    case 38: x = SafeDivide(time, distance); break;
+    case 39: x = double(SafeDivide(time, distance)) * 3.6; break;
+    case 40: x = double(SafeDivide(time, distance)) * 2.2369362920544025; break;
+    case 41: x = double(SafeDivide(time, number)) * 60; break;
+    default: break;
+    }
+    return ToSingle(x);
+}
+
+std::string StrokeValueText(const TStgStrokeData& stroke, int i, const TTrainingSettings& settings)
+{
+    return FormatValue(ParameterFormat(i), StrokeValue(stroke, i, settings));
+}
+
+void ApplyCurvePeak(TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket)
+{
+    // m: maximum; b / a: 1-based index of its first / last occurrence.
+    int m = 0, a = 0, b = 0;
+    for (int k = 1; k <= kCurveSamples; ++k) {
+        int v = curve.Samples[k - 1];
+        if (v > m) {
+            m = v;
+            a = k;
+            b = k;
+        } else if (v == m && b > 0) {
+            a = k;
+        }
+    }
+    stroke.PeakForce = float(m);
+    stroke.PeakForcePosition = float(Spacing(sprocket) * (a + b) / 2);
+    stroke.PeakForceRelative = SafeDivide(stroke.StrokeLength, double(stroke.PeakForcePosition) * 100);
+}
+
+double EstimateStrokeLength(const TStgForceCurve& curve, int sprocket)
+{
+    const double spacing = Spacing(sprocket);
+    double c = 780, d = 0;
+    for (int n = kCurveSamples; n >= 1; --n) {
+        if (curve.Samples[n - 1] <= c) {
+            c = curve.Samples[n - 1];
+            d = n * spacing;
+        }
+    }
+    return d - spacing;
+}
+
+TCurveValues ResampleCurve(const uint16_t (&src)[kCurveSamples], double scale)
+{
+    double w[kCurveSamples];
+    for (int i = 0; i < kCurveSamples; ++i) {
+        const double x = i * scale;
+        double value = 0;
+        if (std::isfinite(x)) {
+            const double k = std::trunc(x);  // kept as a double: x may be far outside int range
+            const double f = x - k;
+            if (f == 0)
+                value = k >= 0 && k <= 79 ? src[int(k)] : 0;
+            else if (k < 0)
+                value = src[0] * scale;
+            else if (k >= 79)
+                value = src[79];
+            else {
+                const int ki = int(k);
+                value = src[ki] + f * (double(src[ki + 1]) - double(src[ki]));
+            }
+        }
+        w[i] = std::fabs(value);
+    }
+    // Smooth plateaus left by stretching.
+    for (int i = 1; i <= 77; ++i)
+        if (w[i] == w[i + 1] && w[i] > 0) w[i] = (w[i] + w[i - 1]) / 2;
+    TCurveValues dst;
+    for (int i = 0; i < kCurveSamples; ++i) dst[size_t(i)] = float(w[i]);
+    return dst;
+}
+
+void AverageStroke(const TStgStrokeData* strokes, const TStgForceCurve* curves, int count, int sprocket,
+                   TStgStrokeData& avgStroke, TStgForceCurve& avgCurve)
+{
+    avgStroke = TStgStrokeData{};
+    avgCurve = TStgForceCurve{};
+    if (count < 1) return;
+    if (count == 1) {
+        avgStroke = strokes[1];
+        avgCurve = curves[1];
+    } else {
+        // Stroke 1 is left out: its curve starts from rest.
+        int n = 0;
+        double energySum = 0, lengthSum = 0;
+        for (int j = 2; j <= count; ++j) {
+            if (!curves[j].HasData) continue;
+            ++n;
+            energySum += strokes[j].Energy;
+            lengthSum += strokes[j].StrokeLength;
+        }
+        avgStroke.Energy = SafeDivide(n, energySum);
+        avgStroke.StrokeLength = SafeDivide(n, lengthSum);
+        float acc[kCurveSamples] = {};
+        for (int j = 2; j <= count; ++j) {
+            if (!curves[j].HasData) continue;
+            double length = strokes[j].StrokeLength;
+            if (length < 0) length = EstimateStrokeLength(curves[j], sprocket);
+            if (!(length > 0)) length = 1.0;
+            // Stretch or shrink the curve to the average length.
+            const TCurveValues r = ResampleCurve(curves[j].Samples, SafeDivide(avgStroke.StrokeLength, length));
+            for (int i = 0; i < kCurveSamples; ++i) acc[i] += r[size_t(i)];
+        }
+        for (int i = 0; i < kCurveSamples; ++i) avgCurve.Samples[i] = RoundToWord(SafeDivide(n, acc[i]));
+    }
+    ApplyCurvePeak(avgStroke, avgCurve, sprocket);
+}
+
+void UpdateAverageStroke(TTraining& t)
+{
+    // Keep the parallel arrays parallel (a hand-built or damaged session may not be).
+    if (t.Strokes.empty()) t.Strokes.resize(1);
+    if (t.Curves.size() < t.Strokes.size()) t.Curves.resize(t.Strokes.size(), TStgForceCurve{});
+    const int n = t.StrokeCount();
+    TStgStrokeData s;
+    TStgForceCurve c;
+    AverageStroke(t.Strokes.data(), t.Curves.data(), n, t.Settings.Sprocket, s, c);
+    t.Strokes[0] = s;
+    t.Curves[0] = c;
+}
+
+void ComputeTotals(TTraining& t, int k)
+{
+    if (k < 1 || k > t.StrokeCount()) return;
+    const TStgStrokeData& s = t.Strokes[size_t(k)];
+    t.Totals.Distance = s.Distance;
+    t.Totals.Time = s.Time;
+    t.Totals.Energy = s.EnergySum;
+    t.Totals.AveragePower = SafeDivide(s.Time, double(s.EnergySum) * 1000);
+}
+
+bool FinishAtLimit(TTraining& t, int k, bool intervalFinished)
+{
+    if (k < 1 || k > t.StrokeCount()) return false;
+    const TStgStrokeData& cur = t.Strokes[size_t(k)];
+    const TStgStrokeData& prev = t.Strokes[size_t(k - 1)];
+    const double v = LimitProgressValue(cur, t.Settings);
+    const double L = LimitValue(t.Settings);
+    if (!(L >= 1 && (v >= L || intervalFinished))) return false;
+    // Fraction of the last stroke at which the limit was reached.
+    const double w = LimitProgressValue(prev, t.Settings);
+    const double f = SafeDivide(L - w, v - w);
+    auto at = [f](double before, double after) { return ToSingle(before + (after - before) * f); };
+    t.Totals.Distance = at(prev.Distance, cur.Distance);
+    t.Totals.Time = at(prev.Time, cur.Time);
+    t.Totals.Energy = at(prev.EnergySum, cur.EnergySum);
+    t.Totals.AveragePower = SafeDivide(t.Totals.Time, double(t.Totals.Energy) * 1000);
+    t.RowStatus = rsFinished;
+    return true;
+}
+
+float TotalValue(const TTraining& t, int i)
+{
+    const double n = t.StrokeCount();
+    const double distance = t.Totals.Distance;
+    const double time = t.Totals.Time;
+    switch (i) {
+    case 0: return t.Totals.Distance;
+    case 1: return ToSingle(time / 86400);
+    case 2: return t.Totals.Energy;
+    case 3: return t.Totals.AveragePower;
+    case 4: return float(n);
+    case 5: return ToSingle(double(SafeDivide(distance, 500)) * time / 86400);
+    case 6: return SafeDivide(time / 60, n);
+    default: return 0;
+    }
+}
+
+std::string TotalValueText(const TTraining& t, int i) { return FormatValue(TotalParameterFormat(i), TotalValue(t, i)); }
+
+std::string TotalValueTextWithUnit(const TTraining& t, int i)
+{
+    return Trim(TotalValueText(t, i) + " " + TotalParameterUnit(i));
+}

@@ -1,0 +1,59 @@
+#pragma once
+// Values derived from stored strokes: the 42 stroke parameters, peak-force
+// values from a force curve, the session's average stroke and curve (slot 0),
+// force-curve resampling, the session totals and the seven total parameters.
+#include <array>
+#include <string>
+
+#include "core/records.h"
+
+// dividend / divisor (note the order: divisor first). A divisor of exactly 0
+// gives 0; a divisor closer to 0 than 1e-9 is replaced by +-1e-9; a result that
+// is not a finite float32 (overflow, NaN operands) gives 0.
+float SafeDivide(double divisor, double dividend);
+
+// Rounds half to even and clamps to 0..65535 (NaN gives 0).
+uint16_t RoundToWord(double value);
+// Rounds to float32; values beyond the float range give +-infinity (never an
+// out-of-range conversion), NaN stays NaN.
+float ToSingle(double value);
+
+// Value of stroke parameter i (0..41, see TStrokeParameter); 0 outside.
+// Times are day fractions.
+float StrokeValue(const TStgStrokeData& stroke, int i, const TTrainingSettings& settings);
+// FormatValue(ParameterFormat(i), StrokeValue(stroke, i, settings)).
+std::string StrokeValueText(const TStgStrokeData& stroke, int i, const TTrainingSettings& settings);
+
+// Sets PeakForce, PeakForcePosition and PeakForceRelative from the curve.
+void ApplyCurvePeak(TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket);
+// Stroke length (cm) estimated from where the curve has its lowest sample at or
+// below 780 N; -spacing when no sample is that low.
+double EstimateStrokeLength(const TStgForceCurve& curve, int sprocket);
+
+using TCurveValues = std::array<float, kCurveSamples>;
+// The 80 samples stretched by scale (sample i is taken at source position
+// i * scale, linearly interpolated), with plateaus smoothed.
+TCurveValues ResampleCurve(const uint16_t (&samples)[kCurveSamples], double scale);
+
+// The averaging behind slot 0: strokes[1..count] and curves[1..count] are
+// averaged (stroke 1 left out when count > 1) into avgStroke / avgCurve, whose
+// peak values are then computed with the given sprocket. Element 0 of the
+// arrays is not read. count < 1 gives a zero stroke and curve.
+void AverageStroke(const TStgStrokeData* strokes, const TStgForceCurve* curves, int count, int sprocket,
+                   TStgStrokeData& avgStroke, TStgForceCurve& avgCurve);
+// Recomputes slot 0 of Strokes and Curves (the session average).
+void UpdateAverageStroke(TTraining& t);
+
+// Totals from stored stroke k (k = 1..N; nothing happens otherwise).
+void ComputeTotals(TTraining& t, int k);
+// End-of-session test after stroke k was stored (and the interval cutter ran;
+// intervalFinished is its Finished flag). When the limit is reached, fills the
+// totals interpolated within stroke k, sets RowStatus to "Finished" and
+// returns true.
+bool FinishAtLimit(TTraining& t, int k, bool intervalFinished = false);
+
+// Value of total parameter i (0..6, catalogue positions); 0 outside.
+float TotalValue(const TTraining& t, int i);
+std::string TotalValueText(const TTraining& t, int i);
+// TotalValueText + " " + unit, trimmed.
+std::string TotalValueTextWithUnit(const TTraining& t, int i);
