@@ -1,0 +1,292 @@
+#include "files/training_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/values.h"
+#include "files/byte_buffer.h"
+#include "files/file_errors.h"
+#include "util/paths.h"
+#include "util/version.h"
+
+namespace {
+
+constexpr int32_t kMaxRecords = 65535;  // stroke numbers are uint16
+
+void PutBlockHeader(TByteWriter& w, uint8_t type, uint16_t size, int32_t count)
+{
+    w.Put(type);
+    w.Put(size);
+    w.Put(count);
+}
+
+struct TBlockHeader {
+    uint8_t Type = 0;
+    uint16_t Size = 0;
+    int32_t Count = 0;
+};
+
+bool GetBlockHeader(TByteReader& r, TBlockHeader& b)
+{
+    return r.Get(b.Type) && r.Get(b.Size) && r.Get(b.Count);
+}
+
+// Counts the reader allocates for: within the range of stroke numbers, and a
+// record size of 0 with records announced is refused (it would loop on
+// nothing).
+bool PlausibleCount(const TBlockHeader& b)
+{
+    if (b.Count < 0 || b.Count > kMaxRecords) return false;
+    return !(b.Size == 0 && b.Count > 0);
+}
+
+bool MagicAndVersion(TByteReader& r, uint32_t& version)
+{
+    uint32_t magic = 0;
+    version = 0;
+    if (!r.Get(magic) || magic != kTrainingMagic) return false;
+    if (!r.Get(version)) {
+        version = 0;
+        return false;
+    }
+    return version != 0;
+}
+
+// Copies the short-string text of a zero-terminated field of the older header,
+// byte for byte.
+template <size_t N>
+void OldText(TShortString<N>& s, const uint8_t* field, size_t fieldSize)
+{
+    size_t len = 0;
+    while (len < fieldSize && field[len] != 0) ++len;
+    len = std::min(len, N);
+    std::memcpy(s.Data, field, len);
+    s.Length = uint8_t(len);
+}
+
+template <typename T>
+T ValueAt(const uint8_t* p, size_t offset)
+{
+    T v;
+    std::memcpy(&v, p + offset, sizeof(T));
+    return v;
+}
+
+}  // namespace
+
+std::vector<uint8_t> TrainingFileBytes(const TTraining& t)
+{
+    const int32_t strokes = std::max<int32_t>(0, int32_t(t.Strokes.size()) - 1);
+    const int32_t curves = std::max<int32_t>(0, int32_t(t.Curves.size()) - 1);
+    const int32_t intervals = int32_t(t.Intervals.size());
+    const int32_t raw = std::max<int32_t>(0, int32_t(t.RawSamples.size()) - 1);
+
+    TByteWriter w;
+    w.Reserve(8 + 7 * 7 + sizeof(TTrainingHeader) + sizeof(TTrainingSettings) + sizeof(TStgStrokeData) * size_t(strokes) +
+              sizeof(TStgForceCurve) * size_t(curves) + sizeof(TTrainingInterval) * size_t(intervals) +
+              sizeof(TTrainingTotals) + sizeof(TRawSample) * size_t(raw));
+    w.Put(kTrainingMagic);
+    w.Put(ProgramVersion());
+
+    TTrainingHeader header = t.Header;
+    header.CurveSource = 0;  // the interval curve view is not kept in files
+    PutBlockHeader(w, tbHeader, sizeof(TTrainingHeader), 1);
+    w.Put(header);
+
+    PutBlockHeader(w, tbSettings, sizeof(TTrainingSettings), 1);
+    w.Put(t.Settings);
+
+    PutBlockHeader(w, tbStrokes, sizeof(TStgStrokeData), strokes);
+    if (strokes > 0) w.Write(&t.Strokes[1], sizeof(TStgStrokeData) * size_t(strokes));
+
+    PutBlockHeader(w, tbCurves, sizeof(TStgForceCurve), curves);
+    if (curves > 0) w.Write(&t.Curves[1], sizeof(TStgForceCurve) * size_t(curves));
+
+    PutBlockHeader(w, tbIntervals, sizeof(TTrainingInterval), intervals);
+    if (intervals > 0) w.Write(t.Intervals.data(), sizeof(TTrainingInterval) * size_t(intervals));
+
+    PutBlockHeader(w, tbTotals, sizeof(TTrainingTotals), 1);
+    w.Put(t.Totals);
+
+    PutBlockHeader(w, tbRawSamples, sizeof(TRawSample), raw);
+    if (raw > 0) w.Write(&t.RawSamples[1], sizeof(TRawSample) * size_t(raw));
+    return std::move(w.Bytes);
+}
+
+bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
+{
+    TByteReader r(data, size);
+    uint32_t version = 0;
+    if (!MagicAndVersion(r, version)) return false;
+
+    std::vector<uint8_t> buf;
+    while (!r.AtEnd()) {
+        TBlockHeader b;
+        if (!GetBlockHeader(r, b)) return false;
+        if (b.Count < 0) return false;
+        switch (b.Type) {
+        case 0:
+            return false;
+        case tbHeader:
+            if (r.ReadRecord(buf, b.Size, sizeof(TTrainingHeader)) < b.Size) return false;
+            std::memcpy(&t.Header, buf.data(), sizeof(TTrainingHeader));
+            break;
+        case tbSettings:
+            if (r.ReadRecord(buf, b.Size, sizeof(TTrainingSettings)) < b.Size) return false;
+            std::memcpy(&t.Settings, buf.data(), sizeof(TTrainingSettings));
+            break;
+        case tbStrokes: {
+            if (!PlausibleCount(b)) return false;
+            SetStrokeCount(t, b.Count);
+            for (int32_t i = 1; i <= b.Count && !r.AtEnd(); ++i) {
+                if (r.ReadRecord(buf, b.Size, sizeof(TStgStrokeData)) < b.Size) {
+                    FileBeep(2500, 100);
+                    return false;
+                }
+                // The record's own number says where it belongs.
+                uint16_t number = U16At(buf.data(), 0);
+                if (number >= 1 && number <= b.Count) std::memcpy(&t.Strokes[number], buf.data(), sizeof(TStgStrokeData));
+            }
+            break;
+        }
+        case tbCurves: {
+            if (!PlausibleCount(b)) return false;
+            SetStrokeCount(t, b.Count);
+            for (int32_t i = 1; i <= b.Count && !r.AtEnd(); ++i) {
+                if (r.ReadRecord(buf, b.Size, sizeof(TStgForceCurve)) < b.Size) return false;
+                std::memcpy(&t.Curves[size_t(i)], buf.data(), sizeof(TStgForceCurve));
+            }
+            break;
+        }
+        case tbIntervals: {
+            if (!PlausibleCount(b)) return false;
+            SetIntervalCount(t, b.Count);
+            for (int32_t i = 0; i < b.Count && !r.AtEnd(); ++i) {
+                r.ReadRecord(buf, b.Size, sizeof(TTrainingInterval));
+                std::memcpy(&t.Intervals[size_t(i)], buf.data(), sizeof(TTrainingInterval));
+            }
+            break;
+        }
+        case tbTotals:
+            r.ReadRecord(buf, b.Size, sizeof(TTrainingTotals));
+            std::memcpy(&t.Totals, buf.data(), sizeof(TTrainingTotals));
+            break;
+        case tbRawSamples: {
+            if (b.Size == 0 && b.Count > 0) return false;
+            // No more samples than the rest of the file can hold.
+            size_t count = b.Size ? std::min<size_t>(size_t(b.Count), (r.Remaining() + b.Size - 1) / b.Size) : 0;
+            t.RawSamples.assign(count + 1, TRawSample{});
+            if (b.Size >= sizeof(TRawSample)) {
+                for (size_t i = 1; i <= count; ++i) {
+                    size_t got = r.Read(&t.RawSamples[i], sizeof(TRawSample));
+                    if (got < sizeof(TRawSample)) break;
+                    r.Skip(b.Size - sizeof(TRawSample));
+                }
+            } else {
+                for (size_t i = 1; i <= count && !r.AtEnd(); ++i) {
+                    r.ReadRecord(buf, b.Size, sizeof(TRawSample));
+                    std::memcpy(&t.RawSamples[i], buf.data(), sizeof(TRawSample));
+                }
+            }
+            break;
+        }
+        default:
+            // A block of a later version: skipped.
+            r.Skip(uint64_t(b.Size) * uint64_t(b.Count));
+            break;
+        }
+    }
+    UpdateAverageStroke(t);
+    t.Magic = kTrainingMagic;
+    t.ProgramVersion = version;
+    return true;
+}
+
+void MapOldHeader(const uint8_t* p, TTrainingHeader& h)
+{
+    h = TTrainingHeader{};
+    OldText(h.FileName, p + 8, 260);
+    h.FileDate = ValueAt<double>(p, 268);
+    h.FileSize = ValueAt<int32_t>(p, 276);
+    h.FileType = p[280];
+    h.ContentKind = p[281];
+    OldText(h.Title, p + 282, 40);
+    OldText(h.Name, p + 322, 40);
+    OldText(h.Description, p + 362, 40);
+    h.DateTime = ValueAt<double>(p, 402);
+    OldText(h.TrainingType, p + 410, 20);
+    OldText(h.Event, p + 430, 20);
+    OldText(h.Note, p + 450, 256);
+    OldText(h.OriginalFileName, p + 706, 260);
+    h.OriginalDate = ValueAt<double>(p, 966);
+    h.OriginalSize = ValueAt<int32_t>(p, 974);
+    h.OriginalType = p[978];
+    h.OriginalKind = p[979];
+    h.Active = p[980];
+    h.CurveSource = p[981] != 0 ? 1 : 0;
+    h.Color = ValueAt<int32_t>(p, 996);
+    h.PenStyle = p[1000];
+    h.PenWidth = ValueAt<int32_t>(p, 1001);
+    h.Modified = p[1005];
+}
+
+bool ParseTrainingFileHeader(const uint8_t* data, size_t size, TTrainingHeader& header, uint32_t& version)
+{
+    TByteReader r(data, size);
+    uint32_t magic = 0;
+    version = 0;
+    if (!r.Get(magic) || magic != kTrainingMagic) return false;
+    if (!r.Get(version)) return false;
+    if (version < kOldHeaderLayoutVersion) {
+        if (size < kOldHeaderSize) return false;
+        MapOldHeader(data, header);
+        return true;
+    }
+    std::vector<uint8_t> buf;
+    while (!r.AtEnd()) {
+        TBlockHeader b;
+        if (!GetBlockHeader(r, b)) return false;
+        if (b.Count < 0) return false;
+        if (b.Type == tbHeader) {
+            if (r.ReadRecord(buf, b.Size, sizeof(TTrainingHeader)) < b.Size) return false;
+            std::memcpy(&header, buf.data(), sizeof(TTrainingHeader));
+        } else {
+            r.Skip(uint64_t(b.Size) * uint64_t(b.Count));
+        }
+    }
+    return true;
+}
+
+bool WriteTrainingFile(const std::string& path, const TTraining& t, bool verbose)
+{
+    std::vector<uint8_t> bytes = TrainingFileBytes(t);
+    int err = 0;
+    if (WriteFileAtomically(path, bytes.data(), bytes.size(), err)) return true;
+    if (verbose) ShowFileErrorCode(path, err);
+    return false;
+}
+
+bool ReadTrainingFile(const std::string& path, TTraining& t, bool verbose)
+{
+    std::vector<uint8_t> data;
+    int err = 0;
+    if (!ReadWholeFile(path, data, err)) {
+        if (verbose) ShowFileErrorCode(path, err);
+        return false;
+    }
+    if (!ParseTrainingFile(data.data(), data.size(), t)) return false;
+    t.Header.FileName.SetText(path);
+    return true;
+}
+
+bool ReadTrainingFileHeader(const std::string& path, TTrainingHeader& header, uint32_t& version, bool verbose)
+{
+    version = 0;
+    std::vector<uint8_t> data;
+    int err = 0;
+    if (!ReadWholeFile(path, data, err)) {
+        if (verbose) ShowFileErrorCode(path, err);
+        return false;
+    }
+    return ParseTrainingFileHeader(data.data(), data.size(), header, version);
+}
