@@ -357,11 +357,11 @@ std::string FormatTimePattern(const std::string& f, int h, int m, int s, int ms)
     return out;
 }
 
-std::string FormatTime(std::string f, float value)
+std::string FormatTime(std::string f, double value)
 {
     // Milliseconds of the whole value, rounded to the nearest (half to even);
     // whole days are dropped. A value that is not finite shows as 0.
-    double x = std::fabs(double(value)) * 86400000.0;
+    double x = std::fabs(value) * 86400000.0;
     if (!std::isfinite(x)) x = 0;
     double total = std::nearbyint(x);
     double ofDay = std::fmod(total, 86400000.0);
@@ -392,14 +392,14 @@ std::string FormatTime(std::string f, float value)
 
 }  // namespace
 
-std::string FormatValue(const std::string& format, float value)
+std::string FormatValue(const std::string& format, double value)
 {
     if (!format.empty() && format[0] == 'T') return FormatTime(format.substr(1), value);
     if (!format.empty() && format[0] == 'F') {
         if (value == 0) return "n/a";
-        return "1:" + FormatFloat(format.substr(1), 1.0 / double(value));
+        return "1:" + FormatFloat(format.substr(1), 1.0 / value);
     }
-    return FormatFloat(format, double(value));
+    return FormatFloat(format, value);
 }
 
 // ---------------------------------------------------------------------------

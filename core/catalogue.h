@@ -104,7 +104,9 @@ std::string SplitCaption(int i);          // short name; "short (unit)"
 // Numbers are shown with the locale's decimal separator (DecimalSeparator()).
 // Values that are not finite never reach a date/time conversion; a format
 // that is not a single float conversion is replaced by "%g".
-std::string FormatValue(const std::string& format, float value);
+// Values are float32 everywhere in the records; a double is accepted so that
+// callers holding one lose nothing (a float converts exactly).
+std::string FormatValue(const std::string& format, double value);
 
 // The user's stroke scaling ("Parameter%d" keys of the given section, one per
 // stroke parameter position: "mode minimum maximum step").
