@@ -135,9 +135,9 @@ TWriteResult WriteByKind(const std::string& path, TTraining& t, int q, uint8_t t
     return ok ? TWriteResult::Written : TWriteResult::Failed;
 }
 
-bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, bool* written)
+bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, TWriteResult* outcome)
 {
-    if (written) *written = false;
+    if (outcome) *outcome = TWriteResult::Failed;
     TTrainingHeader& h = t.Header;
     uint8_t target = 0;
     int q = 0;
@@ -197,6 +197,7 @@ bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t
     SetStrokeCount(t, -1);
     h.Modified = 0;
     TWriteResult result = WriteByKind(path, t, q, target);
+    if (outcome) *outcome = result;
     if (result != TWriteResult::Written) {
         // Nothing was saved: the session stays as it was, still modified.
         h = before;
@@ -204,7 +205,6 @@ bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t
         path.clear();
         return false;
     }
-    if (written) *written = true;
     return true;
 }
 

@@ -39,9 +39,10 @@ TWriteResult WriteByKind(const std::string& path, TTraining& t, int q, uint8_t t
 // type and content kind, any other path as its original type and kind. With
 // an empty path the "Export training session" dialog asks for one (the
 // filter entry chosen gives the content kind). On success path receives the
-// path written; on any failure (cancel included) it is emptied. written
-// (optional) tells whether a file was actually written.
-bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, bool* written = nullptr);
+// path written; on any failure (cancel included) it is emptied. A save that
+// writes nothing (the content kind has no writer for the target type) fails
+// too and leaves the session as it was. result (optional) tells which.
+bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, TWriteResult* result = nullptr);
 
 // The filter of the export dialog.
 extern const char* const kExportFilter;

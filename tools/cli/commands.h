@@ -4,3 +4,9 @@
 
 // Entry points of the command-line tool's commands; each returns the exit code.
 // Add a declaration here and a line to the table in main.cpp for a new command.
+
+// Files (cli_files.cpp).
+int CmdDump(const std::vector<std::string>& args);
+int CmdSave(const std::vector<std::string>& args);
+int CmdConvert(const std::vector<std::string>& args);
+int CmdExport(const std::vector<std::string>& args);

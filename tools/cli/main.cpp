@@ -19,6 +19,10 @@ struct Command {
 // The command table. Each command lives in its own file of tools/cli.
 const Command kCommands[] = {
     // COMMANDS (one line each)
+    {"dump", CmdDump, "dump FILE [--values] [--header]     print a session (or its header) as JSON"},
+    {"save", CmdSave, "save IN OUT                         open IN and save it as OUT (its own kind)"},
+    {"convert", CmdConvert, "convert IN OUT                      export IN as a training (.stg) or user (.ini) file"},
+    {"export", CmdExport, "export IN OUT.csv                   stroke data grid of IN as CSV"},
 };
 
 void PrintUsage(FILE* out)

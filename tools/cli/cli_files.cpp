@@ -1,0 +1,163 @@
+// catchline-cli commands on files: dump, save, convert, export.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/catalogue.h"
+#include "core/values.h"
+#include "files/training_io.h"
+#include "tools/cli/cli_json.h"
+#include "tools/cli/commands.h"
+#include "util/dialogs.h"
+#include "util/paths.h"
+#include "util/text.h"
+
+namespace {
+
+// Messages go to standard error; the save dialog is not shown: the path given
+// on the command line is its answer.
+class TCliDialogs : public TConsoleDialogs {
+public:
+    std::string Answer;
+    int AnswerFilterIndex = 1;
+    TFileDialogResult FileDialog(const TFileDialogRequest&) override
+    {
+        TFileDialogResult r;
+        if (Answer.empty()) return r;
+        r.Accepted = true;
+        r.FileNames = {Answer};
+        r.FilterIndex = AnswerFilterIndex;
+        return r;
+    }
+};
+
+int Usage(const char* text)
+{
+    std::fprintf(stderr, "Usage: catchline-cli %s\n", text);
+    return 2;
+}
+
+bool Open(const std::string& path, TTraining& t)
+{
+    BuildCatalogues();
+    return OpenTraining(path, t, true);
+}
+
+// One CSV field (RFC 4180).
+std::string CsvField(const std::string& s)
+{
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    return "\"" + ReplaceAll(s, "\"", "\"\"") + "\"";
+}
+
+std::string CsvRow(const std::vector<std::string>& cells)
+{
+    std::string line;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i) line += ',';
+        line += CsvField(cells[i]);
+    }
+    return line + "\r\n";
+}
+
+int SaveAs(const std::string& in, const std::string& out, bool throughDialog)
+{
+    TCliDialogs dialogs;
+    TDialogScope scope(dialogs);
+    TTraining t;
+    if (!Open(in, t)) return 1;
+    std::string path = out;
+    if (throughDialog) {
+        const std::string ext = UpperCase(ExtractFileExt(out));
+        if (ext != ".STG" && ext != ".INI") {
+            std::fprintf(stderr, "catchline-cli: \"%s\": a session is exported as a training (.stg) or user (.ini) file\n",
+                         out.c_str());
+            return 1;
+        }
+        dialogs.Answer = out;
+        dialogs.AnswerFilterIndex = ext == ".STG" ? 1 : 2;
+        path.clear();
+    }
+    TWriteResult result = TWriteResult::Failed;
+    if (SaveTraining(path, ExtractFilePath(out), t, &result)) return 0;
+    if (result == TWriteResult::NothingToDo)
+        std::fprintf(stderr,
+                     "catchline-cli: nothing written: a \"%s\" session (original kind \"%s\") is not saved as \"%s\"\n",
+                     ListText(ContentKindNames(), t.Header.ContentKind).c_str(),
+                     ListText(ContentKindNames(), t.Header.OriginalKind).c_str(), out.c_str());
+    else
+        std::fprintf(stderr, "catchline-cli: \"%s\" was not written\n", out.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int CmdDump(const std::vector<std::string>& args)
+{
+    std::string path;
+    bool values = false, headerOnly = false;
+    for (const auto& a : args) {
+        if (a == "--values") values = true;
+        else if (a == "--header") headerOnly = true;
+        else if (path.empty()) path = a;
+        else return Usage("dump FILE [--values] [--header]");
+    }
+    if (path.empty()) return Usage("dump FILE [--values] [--header]");
+    TConsoleDialogs dialogs;
+    TDialogScope scope(dialogs);
+    if (headerOnly) {
+        TTrainingHeader header{};
+        uint32_t version = 0;
+        if (!OpenTrainingHeader(path, header, version, true)) return 1;
+        TJson j;
+        j["Version"] = version;
+        j["Header"] = HeaderJson(header);
+        std::printf("%s\n", JsonText(j).c_str());
+        return 0;
+    }
+    TTraining t;
+    if (!Open(path, t)) return 1;
+    std::printf("%s\n", JsonText(TrainingJson(t, values)).c_str());
+    return 0;
+}
+
+int CmdSave(const std::vector<std::string>& args)
+{
+    if (args.size() != 2) return Usage("save IN OUT");
+    return SaveAs(args[0], args[1], false);
+}
+
+int CmdConvert(const std::vector<std::string>& args)
+{
+    if (args.size() != 2) return Usage("convert IN OUT");
+    return SaveAs(args[0], args[1], true);
+}
+
+int CmdExport(const std::vector<std::string>& args)
+{
+    if (args.size() != 2) return Usage("export IN OUT.csv");
+    TConsoleDialogs dialogs;
+    TDialogScope scope(dialogs);
+    TTraining t;
+    if (!Open(args[0], t)) return 1;
+    // The stroke-data grid of the training window: one column per slot of the
+    // stroke id map, one row per stroke.
+    const std::vector<int32_t>& map = StrokeIdMap();
+    std::string csv;
+    std::vector<std::string> cells;
+    for (int32_t position : map) cells.push_back(StrokeShortCaption(position));
+    csv += CsvRow(cells);
+    for (int k = 1; k <= t.StrokeCount(); ++k) {
+        cells.clear();
+        for (int32_t position : map) cells.push_back(Trim(StrokeValueText(t.Strokes[size_t(k)], position, t.Settings)));
+        csv += CsvRow(cells);
+    }
+    int err = 0;
+    if (!WriteFileAtomically(args[1], csv.data(), csv.size(), err)) {
+        std::fprintf(stderr, "catchline-cli: cannot write \"%s\": %s\n", args[1].c_str(), std::strerror(err));
+        return 1;
+    }
+    return 0;
+}
