@@ -277,10 +277,10 @@ std::string LocaliseSeparator(std::string s)
     return s;
 }
 
-// True when format holds exactly one floating-point conversion (flags, width
-// and precision of at most two digits each) and otherwise only literal text
-// and "%%": only such formats are handed to snprintf with a double.
-bool IsSingleFloatFormat(const std::string& f)
+// Number of floating-point conversions in format (flags, width and precision
+// of at most two digits each; "%%" is literal text), or -1 when it holds any
+// other conversion. Only formats with exactly one are handed to snprintf.
+int FloatConversions(const std::string& f)
 {
     int conversions = 0;
     for (size_t i = 0; i < f.size(); ++i) {
@@ -290,24 +290,27 @@ bool IsSingleFloatFormat(const std::string& f)
         while (i < f.size() && (f[i] == '-' || f[i] == '+' || f[i] == ' ' || f[i] == '#' || f[i] == '0')) ++i;
         int digits = 0;
         while (i < f.size() && f[i] >= '0' && f[i] <= '9') { ++i; ++digits; }
-        if (digits > 2) return false;
+        if (digits > 2) return -1;
         if (i < f.size() && f[i] == '.') {
             ++i;
             digits = 0;
             while (i < f.size() && f[i] >= '0' && f[i] <= '9') { ++i; ++digits; }
-            if (digits > 2) return false;
+            if (digits > 2) return -1;
         }
-        if (i >= f.size()) return false;
+        if (i >= f.size()) return -1;
         char c = f[i];
-        if (c != 'f' && c != 'F' && c != 'e' && c != 'E' && c != 'g' && c != 'G') return false;
+        if (c != 'f' && c != 'F' && c != 'e' && c != 'E' && c != 'g' && c != 'G') return -1;
         ++conversions;
     }
-    return conversions == 1;
+    return conversions;
 }
 
 std::string FormatFloat(const std::string& format, double value)
 {
-    const char* f = IsSingleFloatFormat(format) ? format.c_str() : "%g";
+    const int conversions = FloatConversions(format);
+    // A format without a conversion is its own (literal) text.
+    if (conversions == 0) return ReplaceAll(format, "%%", "%");
+    const char* f = conversions == 1 ? format.c_str() : "%g";
     char buf[128];
     int n = std::snprintf(buf, sizeof buf, f, value);
     std::string s;

@@ -1,5 +1,6 @@
 #include "core/values.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -239,9 +240,12 @@ bool FinishAtLimit(TTraining& t, int k, bool intervalFinished)
     const double v = LimitProgressValue(cur, t.Settings);
     const double L = LimitValue(t.Settings);
     if (!(L >= 1 && (v >= L || intervalFinished))) return false;
-    // Fraction of the last stroke at which the limit was reached.
+    // Fraction of the last stroke at which the limit was reached. A session
+    // ended by the interval rule before its progress reached the limit ends
+    // with this whole stroke; the fraction never reaches outside the stroke.
     const double w = LimitProgressValue(prev, t.Settings);
-    const double f = SafeDivide(L - w, v - w);
+    double f = v >= L ? double(SafeDivide(v - w, L - w)) : 1.0;
+    f = std::clamp(f, 0.0, 1.0);
     auto at = [f](double before, double after) { return ToSingle(before + (after - before) * f); };
     t.Totals.Distance = at(prev.Distance, cur.Distance);
     t.Totals.Time = at(prev.Time, cur.Time);

@@ -159,7 +159,8 @@ TEST_F(CatalogueTest, FormatsThatAreNotASingleFloatConversion)
     EXPECT_EQ(FormatValue("%n", 1.5f), "1.5");
     EXPECT_EQ(FormatValue("%f %f", 1.5f), "1.5");
     EXPECT_EQ(FormatValue("%999999f", 1.5f), "1.5");
-    EXPECT_EQ(FormatValue("", 2), "2");
+    EXPECT_EQ(FormatValue("", 2), "");
+    EXPECT_EQ(FormatValue("abc 100%%", 2), "abc 100%");
     EXPECT_EQ(FormatValue("%4.1f %%", 50), "50.0 %");
 }
 
