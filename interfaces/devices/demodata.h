@@ -66,7 +66,7 @@ public:
     TDemoSource(const TDemoSource&) = delete;
     TDemoSource& operator=(const TDemoSource&) = delete;
 
-    enum TResult { rsSample, rsEnd, rsError };
+    enum TResult { rsSample, rsEnd, rsError, rsClosed };
 
     // "" on success, else the failure ("Filesize", "Read header", "Invalid file",
     // or "Cannot open file" with the system's reason).
@@ -101,7 +101,9 @@ public:
     explicit TDemoPlayer(TVTPulseInput& input);
 
     TDemoSource Source;
-    int64_t PacingClock = 0;
+    // The pacing clock: when the next sample is due, in microseconds of the tick
+    // count (kept finer than the timer's milliseconds so playback keeps real time).
+    int64_t PacingClockUs = 0;
     bool Fast = false;  // DemoFast: no real-time pacing
 
     std::function<void()> OnEnd;                          // recording over: close
@@ -126,7 +128,7 @@ public:
     // the state): returns the next timer interval in ms, or -1 when playback stopped.
     int Timer(int64_t nowMs);
     // Continue after a pause.
-    void Continue(int64_t nowMs) { PacingClock = nowMs - 1; }
+    void Continue(int64_t nowMs) { PacingClockUs = (nowMs - 1) * 1000; }
     // DemoClose.
     void Close() { Source.Close(); }
 
@@ -137,6 +139,7 @@ private:
     std::string Start(const std::string& failure, int64_t nowMs, int* firstMs);
     TVTPulseInput& In;
     bool FirstSample = true;
+    int64_t SampleUs = 0;
 };
 
 class TRawLogWriter {

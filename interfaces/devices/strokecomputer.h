@@ -181,5 +181,6 @@ private:
     double DriveDragSum = 0;     // drag of pulses drive start - 1 .. N
     double DriveE0 = 0;          // inverse square of pulse drive start - 1
     double DriveStartT = 0;      // time stamp of pulse drive start
+    double DriveStartSmooth = 0; // smoothed interval of pulse drive start
     double FirstInvSq = 0;       // inverse square of pulse 1
 };
