@@ -1,0 +1,266 @@
+// The serial port object over real pseudo-terminals: clusters, the character
+// time-out, sends, exclusive opening, errors and a pulled cable.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "interfaces/serial/serialport.h"
+#include "interfaces/serial/usbdevices.h"
+#include "testutil_interfaces.h"
+#include "util/virtualenv.h"
+
+namespace {
+
+struct TError {
+    unsigned Place, Code;
+    std::string Msg;
+    uint8_t Noise;
+};
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApp();
+        Port = std::make_unique<TSerialPortNG>();
+        Port->ErrorNoise = 0;
+        Port->SetClusterSize(4);
+        Port->OnRxClusterEvent = [this](TSerialPortNG* p) {
+            ++ClusterEvents;
+            Clusters.push_back(p->ReadNextClusterAsString());
+        };
+        Port->OnProcessError = [this](TSerialPortNG*, unsigned place, unsigned code, const std::string& msg,
+                                      uint8_t noise) { Errors.push_back({place, code, msg, noise}); };
+        Port->SetCommPort(Pty.SlavePath());
+    }
+    void TearDown() override { Port.reset(); }
+
+    std::string Received() const
+    {
+        std::string all;
+        for (const auto& c : Clusters) all += c;
+        return all;
+    }
+
+    TPty Pty;
+    std::unique_ptr<TSerialPortNG> Port;
+    std::vector<std::string> Clusters;
+    int ClusterEvents = 0;
+    std::vector<TError> Errors;
+};
+
+TEST_F(SerialPortTest, QueuedBytesAreReadAsClustersOfAtMost64)
+{
+    Port->SetActive(true);
+    ASSERT_TRUE(Port->Active());
+    // 10 bytes queued at once make one cluster of 10 (quiet: kept in the list).
+    Port->SetThreadQuietMode(true);
+    ASSERT_TRUE(Pty.Write(std::string("0123456789")));
+    ASSERT_TRUE(WaitFor([&] { return Port->ClusterCount() >= 1; }));
+    EXPECT_EQ(Port->ReadNextClusterAsString(), "0123456789");
+    EXPECT_EQ(ClusterEvents, 0);
+    Port->SetThreadQuietMode(false);
+
+    Clusters.clear();
+    std::string hundred;
+    for (int i = 0; i < 100; ++i) hundred += char('A' + i % 26);
+    ASSERT_TRUE(Pty.Write(hundred));
+    ASSERT_TRUE(WaitFor([&] { return Received().size() >= 100; }));
+    EXPECT_EQ(Received(), hundred);
+    for (const auto& c : Clusters) EXPECT_LE(c.size(), 64u);
+    EXPECT_GE(Clusters.size(), 2u);
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(SerialPortTest, ShortRemainderWaitsForTheCharacterTimeOut)
+{
+    Port->SetActive(true);
+    ASSERT_TRUE(Pty.Write(std::string("ab")));
+    // 2 x 1100 us + 250 ms: not before about a quarter of a second.
+    Pump(120);
+    EXPECT_TRUE(Clusters.empty());
+    ASSERT_TRUE(WaitFor([&] { return !Clusters.empty(); }, 2000));
+    EXPECT_EQ(Clusters.front(), "ab");
+    // With ReadRequest the remainder is read at once.
+    Clusters.clear();
+    Port->SetReadRequest(true);
+    ASSERT_TRUE(Pty.Write(std::string("c")));
+    ASSERT_TRUE(WaitFor([&] { return !Clusters.empty(); }, 150));
+}
+
+TEST_F(SerialPortTest, PeekLeavesTheClusterQueued)
+{
+    Port->OnRxClusterEvent = [this](TSerialPortNG*) { ++ClusterEvents; };
+    Port->SetActive(true);
+    ASSERT_TRUE(Pty.Write(std::string("wxyz")));
+    ASSERT_TRUE(WaitFor([&] { return ClusterEvents > 0; }));
+    Port->PeekFlag = true;
+    EXPECT_EQ(Port->ReadNextClusterAsString(), "wxyz");
+    EXPECT_EQ(Port->ClusterCount(), 1u);
+    Port->PeekFlag = false;
+    EXPECT_EQ(Port->ReadNextClusterAsString(), "wxyz");
+    EXPECT_EQ(Port->ClusterCount(), 0u);
+    EXPECT_EQ(Port->ReadNextClusterAsString(), "");
+}
+
+TEST_F(SerialPortTest, SendReachesTheDeviceAndReportsWriteDone)
+{
+    int done = 0;
+    Port->OnWriteDone = [&](TSerialPortNG*) { ++done; };
+    Port->SetActive(true);
+    ASSERT_TRUE(Port->SendString("\r\n"));
+    EXPECT_EQ(done, 1);
+    std::string got;
+    ASSERT_TRUE(WaitFor([&] {
+        got += Pty.ReadAvailable();
+        return got.size() >= 2;
+    }));
+    EXPECT_EQ(got, "\r\n");
+}
+
+TEST_F(SerialPortTest, SendWhileInProgressIsRefusedAndTimesOut)
+{
+    Port->SetXTOAuto(false);
+    Port->SetWTOCharDelayTime(1);
+    Port->WTOExtraDelayTime = 50;
+    Port->ErrorNoise = 2;
+    Port->SetActive(true);
+    // Nobody reads the device side: a large write cannot complete.
+    std::string big(256 * 1024, 'x');
+    ASSERT_TRUE(Port->SendString(big));
+    ASSERT_TRUE(Port->SendInProgress());
+    EXPECT_FALSE(Port->SendString("more"));
+    ASSERT_FALSE(Errors.empty());
+    EXPECT_EQ(Errors[0].Place, 901u);
+    EXPECT_EQ(Errors[0].Noise, 2);
+    EXPECT_EQ(Errors[0].Msg, "Don't enter SendData while SendInProgress is set");
+    ASSERT_TRUE(WaitFor([&] { return Errors.size() >= 2; }, 3000));
+    EXPECT_EQ(Errors[1].Place, 9701u);
+    EXPECT_EQ(Errors[1].Msg, "Error write TimeOut");
+    EXPECT_FALSE(Port->SendInProgress());
+}
+
+TEST_F(SerialPortTest, LimitsAboveHundredAreCutWithAWarningOfNoiseOne)
+{
+    Port->SetXONLimDiv(150);
+    EXPECT_EQ(Port->XONLimDiv(), 100);
+    EXPECT_TRUE(Errors.empty());  // noise 1 is above the interfaces' level 0
+    Port->ErrorNoise = 1;
+    Port->SetXOFFLimDiv(101);
+    EXPECT_EQ(Port->XOFFLimDiv(), 100);
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0].Place, 100u);
+    EXPECT_EQ(Errors[0].Msg, "Warning XOffLimDef set to 100");
+}
+
+TEST_F(SerialPortTest, SecondOpenOfTheSamePortIsRefused)
+{
+    Port->SetActive(true);
+    ASSERT_TRUE(Port->Active());
+    TSerialPortNG other;
+    std::vector<TError> otherErrors;
+    other.ErrorNoise = 0;
+    other.OnProcessError = [&](TSerialPortNG*, unsigned place, unsigned code, const std::string& msg, uint8_t noise) {
+        otherErrors.push_back({place, code, msg, noise});
+    };
+    other.SetCommPort(Pty.SlavePath());
+    other.SetActive(true);
+    EXPECT_FALSE(other.Active());
+    ASSERT_EQ(otherErrors.size(), 1u);
+    EXPECT_EQ(otherErrors[0].Place, 112u);
+    EXPECT_EQ(otherErrors[0].Code, unsigned(EBUSY));
+    // Once the first one closes, the port is free again.
+    Port->SetActive(false);
+    other.SetActive(true);
+    EXPECT_TRUE(other.Active());
+}
+
+TEST_F(SerialPortTest, MissingDeviceAndNonTerminalAreReported)
+{
+    Port->SetCommPort("/dev/catchline-no-such-port");
+    Port->SetActive(true);
+    EXPECT_FALSE(Port->Active());
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0].Place, 112u);
+    EXPECT_EQ(Errors[0].Code, unsigned(ENOENT));
+
+    Errors.clear();
+    Port->SetCommPort("/dev/null");
+    Port->SetActive(true);
+    EXPECT_FALSE(Port->Active());
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0].Place, 801u);
+}
+
+TEST_F(SerialPortTest, PulledCableIsReportedOnceAndTheDataBeforeItKept)
+{
+    Port->SetActive(true);
+    ASSERT_TRUE(Pty.Write(std::string("1234")));
+    ASSERT_TRUE(WaitFor([&] { return Received() == "1234"; }));
+    Pty.CloseMaster();
+    ASSERT_TRUE(WaitFor([&] { return !Errors.empty(); }));
+    Pump(300);
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0].Place, 9804u);
+    EXPECT_EQ(Errors[0].Code, unsigned(EIO));
+    EXPECT_EQ(Received(), "1234");
+    Port->SetActive(false);
+    EXPECT_FALSE(Port->Active());
+}
+
+TEST_F(SerialPortTest, ClosingInsideTheClusterHandlerDoesNotHang)
+{
+    Port->OnRxClusterEvent = [this](TSerialPortNG* p) {
+        ++ClusterEvents;
+        p->SetActive(false);
+    };
+    Port->SetActive(true);
+    ASSERT_TRUE(Pty.Write(std::string(40, 'z')));
+    ASSERT_TRUE(WaitFor([&] { return ClusterEvents > 0; }));
+    Pump(100);
+    EXPECT_EQ(ClusterEvents, 1);
+    EXPECT_FALSE(Port->Active());
+    // Reopening works and the port delivers again.
+    Port->OnRxClusterEvent = [this](TSerialPortNG* p) { Clusters.push_back(p->ReadNextClusterAsString()); };
+    Port->SetActive(true);
+    ASSERT_TRUE(Pty.Write(std::string("abcd")));
+    ASSERT_TRUE(WaitFor([&] { return Received().find("abcd") != std::string::npos; }));
+}
+
+TEST(SerialCharTime, TableByBaudRate)
+{
+    EXPECT_EQ(TSerialPortNG::CharTimeFor(9600), 1100u);
+    EXPECT_EQ(TSerialPortNG::CharTimeFor(115200), 95u);
+    EXPECT_EQ(TSerialPortNG::CharTimeFor(100000), 190u);
+    EXPECT_EQ(TSerialPortNG::CharTimeFor(50), 1100u);
+    EXPECT_EQ(TSerialPortNG::CharTimeFor(1000000), 43u);
+}
+
+TEST(UsbAdapters, LookupsByVendorProductAndSerial)
+{
+    EnsureApp();
+    SetVirtualEnvironmentForTesting("");
+    SetUsbSerialPortsForTesting(std::vector<TUsbSerialPort>{
+        {"/dev/ttyUSB0", kFtdiVendor, kFtdiProduct, "A600ABCD"},
+        {"/dev/ttyUSB1", kSiliconLabsVendor, kOtmProduct, "0001"},
+        {"/dev/ttyACM0", 0x2341, 0x0043, "X"},
+    });
+    EXPECT_EQ(PresentAdapters(), std::vector<std::string>{"A600ABCD"});
+    EXPECT_EQ(AdapterPort("A600ABCD"), "/dev/ttyUSB0");
+    EXPECT_EQ(AdapterPort("NOPE"), "?");
+    EXPECT_EQ(PortAdapter("/DEV/TTYUSB0"), "A600ABCD");
+    EXPECT_EQ(PortAdapter("/dev/ttyUSB1"), "?");
+    EXPECT_EQ(AdapterPorts(kSiliconLabsVendor, kOtmProduct), std::vector<std::string>{"/dev/ttyUSB1"});
+    EXPECT_TRUE(IsAdapterSource("demo"));
+    EXPECT_TRUE(IsAdapterSource("/dev/ttyUSB0"));
+    EXPECT_FALSE(IsAdapterSource("/dev/ttyACM0"));
+    // Inside a virtual machine the look-ups answer "".
+    SetVirtualEnvironmentForTesting("VirtualBox");
+    EXPECT_EQ(AdapterPort("A600ABCD"), "");
+    EXPECT_EQ(PortAdapter("/dev/ttyUSB9"), "");
+    SetVirtualEnvironmentForTesting("");
+    SetUsbSerialPortsForTesting(std::nullopt);
+}
+
+}  // namespace
