@@ -1,0 +1,250 @@
+#include "review/grid_models.h"
+
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QTableView>
+
+#include <algorithm>
+
+#include "core/catalogue.h"
+#include "core/intervals.h"
+#include "core/records.h"
+#include "core/values.h"
+#include "util/grid.h"
+
+// ---------------------------------------------------------------- TSessionGridModel
+
+void TSessionGridModel::SetTraining(const TTraining* training)
+{
+    beginResetModel();
+    Session = training;
+    Shown = ItemCount();
+    endResetModel();
+}
+
+void TSessionGridModel::Refresh()
+{
+    const int now = ItemCount();
+    if (now < Shown) {
+        // The session was reset or replaced by a shorter one.
+        beginResetModel();
+        Shown = now;
+        endResetModel();
+        return;
+    }
+    const int oldRows = std::max(Shown, 1);
+    // Rows already shown may hold other values now (interval marks, a session
+    // read again): the view repaints what it shows.
+    emit dataChanged(index(0, 0), index(oldRows - 1, ColumnTotal() - 1));
+    if (now > Shown) {
+        // The empty placeholder row of a session without items becomes item 1.
+        const int first = Shown == 0 ? 1 : Shown;
+        if (now > first) {
+            beginInsertRows(QModelIndex(), first, now - 1);
+            Shown = now;
+            endInsertRows();
+        } else {
+            Shown = now;
+        }
+    }
+}
+
+int TSessionGridModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid()) return 0;
+    return std::max(Shown, 1);
+}
+
+int TSessionGridModel::columnCount(const QModelIndex& parent) const
+{
+    if (parent.isValid()) return 0;
+    return ColumnTotal();
+}
+
+QVariant TSessionGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= ColumnTotal()) return QVariant();
+    if (role == Qt::DisplayRole) {
+        // A row the view knows of but the session lost (between a reset and
+        // the next Refresh) shows empty.
+        if (index.row() >= std::min(Shown, ItemCount())) return QString();
+        return QString::fromStdString(CellText(index.row(), index.column()));
+    }
+    if (role == Qt::TextAlignmentRole) return int(Qt::AlignRight | Qt::AlignVCenter);
+    return QVariant();
+}
+
+QVariant TSessionGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole) return QVariant();
+    if (orientation == Qt::Horizontal) {
+        if (section < 0 || section >= ColumnTotal()) return QVariant();
+        return QString::fromStdString(HeaderText(section));
+    }
+    return section + 1;
+}
+
+// ---------------------------------------------------------------- TStrokeDataModel
+
+TStrokeDataModel::TStrokeDataModel(QObject* parent) : TSessionGridModel(parent)
+{
+    for (int32_t p : StrokeIdMap()) Parameters.push_back(p);
+}
+
+int TStrokeDataModel::ItemCount() const { return Session ? Session->StrokeCount() : 0; }
+
+int TStrokeDataModel::ColumnTotal() const { return int(Parameters.size()) + 1; }
+
+std::string TStrokeDataModel::HeaderText(int column) const
+{
+    if (column == 0) return "#";
+    return StrokeShortCaption(Parameters[size_t(column - 1)]);
+}
+
+std::string TStrokeDataModel::CellText(int row, int column) const
+{
+    const int k = row + 1;
+    if (column == 0) return FormatValue("%4.0f", float(k));
+    return StrokeValueText(Session->Strokes[size_t(k)], Parameters[size_t(column - 1)], Session->Settings);
+}
+
+// ---------------------------------------------------------------- TForceCurveModel
+
+int TForceCurveModel::ItemCount() const { return Session ? std::max(0, int(Session->Curves.size()) - 1) : 0; }
+
+std::string TForceCurveModel::HeaderText(int column) const
+{
+    if (column == 0) return "#";
+    if (column == 1) return "Used";
+    double spacing = Session ? SampleSpacing(Session->Settings) : 2.0;
+    return FormatValue("%3.1f", float((column - 1) * spacing));
+}
+
+std::string TForceCurveModel::CellText(int row, int column) const
+{
+    const TStgForceCurve& c = Session->Curves[size_t(row + 1)];
+    if (column == 0) return FormatValue("%4.0f", float(row + 1));
+    if (column == 1) return c.HasData ? "+" : "";
+    return FormatValue("%3.0f", float(c.Samples[column - 2]));
+}
+
+void TForceCurveModel::RefreshHeaders()
+{
+    double spacing = Session ? SampleSpacing(Session->Settings) : 2.0;
+    if (spacing != Spacing) {
+        Spacing = spacing;
+        emit headerDataChanged(Qt::Horizontal, 2, ColumnTotal() - 1);
+    }
+}
+
+// ---------------------------------------------------------------- TIntervalModel
+
+TIntervalModel::TIntervalModel(QObject* parent) : TSessionGridModel(parent)
+{
+    for (int32_t p : IntervalIdMap()) Parameters.push_back(p);
+}
+
+int TIntervalModel::ItemCount() const { return Session ? Session->IntervalCount() : 0; }
+
+int TIntervalModel::ColumnTotal() const { return int(Parameters.size()) + 1; }
+
+std::string TIntervalModel::HeaderText(int column) const
+{
+    if (column == 0) return "#";
+    return IntervalCaption(Parameters[size_t(column - 1)]);
+}
+
+std::string TIntervalModel::CellText(int row, int column) const
+{
+    if (column == 0) return FormatValue("%4.0f", float(row + 1));
+    return IntervalValueText(Session->Intervals[size_t(row)], Parameters[size_t(column - 1)]);
+}
+
+// ---------------------------------------------------------------- TSplitsModel
+
+TSplitsModel::TSplitsModel(QObject* parent) : QAbstractTableModel(parent)
+{
+    Headers << "#";
+    for (int32_t p : SplitIdMap()) Headers << QString::fromStdString(SplitCaption(p));
+}
+
+int TSplitsModel::rowCount(const QModelIndex&) const { return 0; }
+int TSplitsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(Headers.size()); }
+QVariant TSplitsModel::data(const QModelIndex&, int) const { return QVariant(); }
+
+QVariant TSplitsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return QVariant();
+    if (section < 0 || section >= Headers.size()) return QVariant();
+    return Headers[section];
+}
+
+// ---------------------------------------------------------------- view helpers
+
+void SetupGridView(QTableView* view, int defaultColumnWidth)
+{
+    QFontInfo fi(view->font());
+    int fontSize = std::max(fi.pointSize(), 6);
+    view->verticalHeader()->setVisible(false);
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setMinimumSectionSize(1);
+    view->verticalHeader()->setDefaultSectionSize(fontSize * 2);
+    view->horizontalHeader()->setFixedHeight(fontSize * 5 / 2);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    view->horizontalHeader()->setMinimumSectionSize(1);
+    if (defaultColumnWidth > 0) view->horizontalHeader()->setDefaultSectionSize(defaultColumnWidth);
+    view->setWordWrap(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    if (view->model() && view->model()->columnCount() > 0) view->setColumnWidth(0, 30);
+}
+
+std::vector<int> GridColumnWidths(const QTableView* view)
+{
+    std::vector<int> widths;
+    if (!view->model()) return widths;
+    const int n = view->model()->columnCount();
+    for (int c = 0; c < n; ++c) widths.push_back(view->isColumnHidden(c) ? -1 : view->columnWidth(c));
+    return widths;
+}
+
+void SetGridColumnWidths(QTableView* view, const std::vector<int>& widths)
+{
+    if (!view->model()) return;
+    const int n = std::min<int>(view->model()->columnCount(), int(widths.size()));
+    for (int c = 0; c < n; ++c) {
+        if (widths[size_t(c)] < 0) {
+            view->setColumnHidden(c, true);
+        } else {
+            view->setColumnHidden(c, false);
+            view->setColumnWidth(c, widths[size_t(c)]);
+        }
+    }
+}
+
+TGridText GridText(const QTableView* view)
+{
+    TGridText g;
+    const QAbstractItemModel* m = view->model();
+    if (!m) return g;
+    const int cols = m->columnCount();
+    const int rows = m->rowCount();
+    g.ColumnWidths.reserve(size_t(cols));
+    for (int c = 0; c < cols; ++c) g.ColumnWidths.push_back(view->isColumnHidden(c) ? -1 : std::max(1, view->columnWidth(c)));
+    g.Cells.resize(size_t(rows) + 1);
+    auto& header = g.Cells[0];
+    header.reserve(size_t(cols));
+    for (int c = 0; c < cols; ++c) header.push_back(m->headerData(c, Qt::Horizontal).toString().toStdString());
+    for (int r = 0; r < rows; ++r) {
+        auto& row = g.Cells[size_t(r) + 1];
+        row.reserve(size_t(cols));
+        for (int c = 0; c < cols; ++c) row.push_back(m->data(m->index(r, c)).toString().toStdString());
+    }
+    return g;
+}
+
+int GridCurrentRow(const QTableView* view)
+{
+    QModelIndex i = view->currentIndex();
+    return i.isValid() ? i.row() + 1 : 1;
+}

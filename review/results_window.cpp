@@ -1,0 +1,319 @@
+#include "review/results_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "core/catalogue.h"
+#include "review/grid_models.h"
+#include "review/training_logic.h"
+#include "util/grid.h"
+#include "util/paths.h"
+#include "util/profile.h"
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QLineEdit* MakeValue(QWidget* parent, const char* name)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setReadOnly(true);
+    e->setAlignment(Qt::AlignRight);
+    return e;
+}
+
+QLabel* MakeCaption(QWidget* parent, const char* name)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    return l;
+}
+
+const char* const kSplitKeys[3] = {"SplitStrokes", "SplitDistance", "SplitTime"};
+
+}  // namespace
+
+TfrmResults::TfrmResults(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("frmResults");
+    setWindowTitle("Results");
+    ClearTraining(Session);
+    auto* layout = new QVBoxLayout(this);
+    auto* groups = new QHBoxLayout;
+    layout->addLayout(groups);
+
+    auto group = [this](const char* name, const char* caption) {
+        auto* g = new QGroupBox(caption, this);
+        g->setObjectName(name);
+        return g;
+    };
+    gbxTotals = group("gbxTotals", "Totals");
+    auto* t = new QFormLayout(gbxTotals);
+    edtDistance = MakeValue(gbxTotals, "edtDistance");
+    edtTime = MakeValue(gbxTotals, "edtTime");
+    edtEnergy = MakeValue(gbxTotals, "edtEnergy");
+    edtStrokes = MakeValue(gbxTotals, "edtStrokes");
+    lblDistance = MakeCaption(gbxTotals, "lblDistance");
+    lblTime = MakeCaption(gbxTotals, "lblTime");
+    lblEnergy = MakeCaption(gbxTotals, "lblEnergy");
+    lblStrokes = MakeCaption(gbxTotals, "lblStrokes");
+    t->addRow(lblDistance, edtDistance);
+    t->addRow(lblTime, edtTime);
+    t->addRow(lblEnergy, edtEnergy);
+    t->addRow(lblStrokes, edtStrokes);
+
+    gbxAverages = group("gbxAverages", "Averages");
+    auto* a = new QFormLayout(gbxAverages);
+    edtAvgPower = MakeValue(gbxAverages, "edtAvgPower");
+    edtAvg500m = MakeValue(gbxAverages, "edtAvg500m");
+    edtAvgStrokerate = MakeValue(gbxAverages, "edtAvgStrokerate");
+    edtAvgDriveRecover = MakeValue(gbxAverages, "edtAvgDriveRecover");
+    lblAvgPower = MakeCaption(gbxAverages, "lblAvgPower");
+    lblAvg500m = MakeCaption(gbxAverages, "lblAvg500m");
+    lblAvgStrokerate = MakeCaption(gbxAverages, "lblAvgStrokerate");
+    lblAvgDriveRecover = MakeCaption(gbxAverages, "lblAvgDriveRecover");
+    a->addRow(lblAvgPower, edtAvgPower);
+    a->addRow(lblAvg500m, edtAvg500m);
+    a->addRow(lblAvgStrokerate, edtAvgStrokerate);
+    a->addRow(lblAvgDriveRecover, edtAvgDriveRecover);
+
+    gbxMaxima = group("gbxMaxima", "Maxima");
+    auto* m = new QFormLayout(gbxMaxima);
+    edtMaxPower = MakeValue(gbxMaxima, "edtMaxPower");
+    edtMax500m = MakeValue(gbxMaxima, "edtMax500m");
+    edtMaxStrokerate = MakeValue(gbxMaxima, "edtMaxStrokerate");
+    edtMaxDriveRecover = MakeValue(gbxMaxima, "edtMaxDriveRecover");
+    lblMaxPower = MakeCaption(gbxMaxima, "lblMaxPower");
+    lblMax500m = MakeCaption(gbxMaxima, "lblMax500m");
+    lblMaxStrokerate = MakeCaption(gbxMaxima, "lblMaxStrokerate");
+    lblMaxDriveRecover = MakeCaption(gbxMaxima, "lblMaxDriveRecover");
+    m->addRow(lblMaxPower, edtMaxPower);
+    m->addRow(lblMax500m, edtMax500m);
+    m->addRow(lblMaxStrokerate, edtMaxStrokerate);
+    m->addRow(lblMaxDriveRecover, edtMaxDriveRecover);
+
+    auto* column = new QVBoxLayout;
+    column->addWidget(gbxTotals);
+    column->addWidget(gbxAverages);
+    column->addWidget(gbxMaxima);
+    groups->addLayout(column);
+
+    IntervalModel = new TIntervalModel(this);
+    IntervalModel->SetTraining(&Session);
+    SplitsModel = new TSplitsModel(this);
+
+    gbxIntervals = group("gbxIntervals", "Intervals");
+    sgdIntervals = new QTableView(gbxIntervals);
+    sgdIntervals->setObjectName("sgdIntervals");
+    sgdIntervals->setModel(IntervalModel);
+    SetupGridView(sgdIntervals);
+    (new QVBoxLayout(gbxIntervals))->addWidget(sgdIntervals);
+
+    gbxSplits = group("gbxSplits", "Splits");
+    auto* s = new QVBoxLayout(gbxSplits);
+    auto* sTop = new QHBoxLayout;
+    rbtStrokes = new QRadioButton("Strokes", gbxSplits);
+    rbtStrokes->setObjectName("rbtStrokes");
+    rbtDistance = new QRadioButton("Distance", gbxSplits);
+    rbtDistance->setObjectName("rbtDistance");
+    rbtTime = new QRadioButton("Time", gbxSplits);
+    rbtTime->setObjectName("rbtTime");
+    cmbSplits = new QComboBox(gbxSplits);
+    cmbSplits->setObjectName("cmbSplits");
+    sTop->addWidget(rbtStrokes);
+    sTop->addWidget(rbtDistance);
+    sTop->addWidget(rbtTime);
+    sTop->addWidget(cmbSplits);
+    s->addLayout(sTop);
+    sgdSplits = new QTableView(gbxSplits);
+    sgdSplits->setObjectName("sgdSplits");
+    sgdSplits->setModel(SplitsModel);
+    SetupGridView(sgdSplits);
+    s->addWidget(sgdSplits);
+
+    auto* hidden = new QVBoxLayout;
+    hidden->addWidget(gbxIntervals);
+    hidden->addWidget(gbxSplits);
+    groups->addLayout(hidden);
+    // The intervals and splits are not offered.
+    gbxIntervals->setVisible(false);
+    gbxSplits->setVisible(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    btbOk = new QPushButton("OK", this);
+    btbOk->setObjectName("btbOk");
+    btbOk->setToolTip("Accept changes");
+    btbOk->setDefault(true);
+    btbCancel = new QPushButton("&Cancel", this);
+    btbCancel->setObjectName("btbCancel");
+    btbCancel->setToolTip("Cancel changes");
+    buttons->addWidget(btbOk);
+    buttons->addWidget(btbCancel);
+    layout->addLayout(buttons);
+    // Only OK closes the window; it sits where Cancel would.
+    btbCancel->setVisible(false);
+    connect(btbOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btbCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    connect(rbtStrokes, &QRadioButton::toggled, this, [this](bool on) { if (on) SetSplitType(0); });
+    connect(rbtDistance, &QRadioButton::toggled, this, [this](bool on) { if (on) SetSplitType(1); });
+    connect(rbtTime, &QRadioButton::toggled, this, [this](bool on) { if (on) SetSplitType(2); });
+    connect(cmbSplits, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (!Filling && i >= 0) SplitPositions[CurrentSplitType] = i;
+    });
+
+    CopyDataAll = new QAction("Copy &All", this);
+    CopyDataAll->setObjectName("CopyDataAll");
+    CopyDataData = new QAction("Copy &Data", this);
+    CopyDataData->setObjectName("CopyDataData");
+    CopyDataRow = new QAction("Copy &Row", this);
+    CopyDataRow->setObjectName("CopyDataRow");
+    connect(CopyDataAll, &QAction::triggered, this, [this] { CopyDataExecute(cmAll); });
+    connect(CopyDataData, &QAction::triggered, this, [this] { CopyDataExecute(cmData); });
+    connect(CopyDataRow, &QAction::triggered, this, [this] { CopyDataExecute(cmRow); });
+    pmnGrid = new QMenu(this);
+    pmnGrid->addAction(CopyDataAll);
+    pmnGrid->addAction(CopyDataData);
+    pmnGrid->addAction(CopyDataRow);
+    for (QTableView* g : {sgdIntervals, sgdSplits}) {
+        g->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(g, &QWidget::customContextMenuRequested, this, [this, g](const QPoint& p) {
+            MenuGrid = g;
+            pmnGrid->popup(g->viewport()->mapToGlobal(p));
+        });
+    }
+    adjustSize();
+}
+
+TfrmResults::~TfrmResults() = default;
+
+void TfrmResults::ShowResults(const TTraining& training)
+{
+    Session = training;
+    IntervalModel->SetTraining(&Session);
+    TResultsTexts r = ResultsTexts(Session);
+    setWindowTitle(Q(r.Caption));
+    edtDistance->setText(Q(r.Totals.Distance));
+    edtTime->setText(Q(r.Totals.Time));
+    edtEnergy->setText(Q(r.Totals.Energy));
+    edtStrokes->setText(Q(r.Totals.Strokes));
+    edtAvgPower->setText(Q(r.Totals.Power));
+    edtAvg500m->setText(Q(r.Totals.Time500));
+    edtAvgStrokerate->setText(Q(r.Totals.StrokeRate));
+    edtAvgDriveRecover->setText(Q(r.Totals.DRRatio));
+    edtMaxPower->setText(Q(r.MaxPower));
+    edtMax500m->setText(Q(r.Max500m));
+    edtMaxStrokerate->setText(Q(r.MaxStrokeRate));
+    edtMaxDriveRecover->setText(Q(r.MaxDriveRecover));
+    sgdIntervals->setColumnWidth(0, 30);
+}
+
+void TfrmResults::showEvent(QShowEvent* event)
+{
+    lblDistance->setText(Q(TotalParameterShortName(0)));
+    lblTime->setText(Q(TotalParameterShortName(1)));
+    lblEnergy->setText(Q(TotalParameterShortName(2)));
+    lblStrokes->setText(Q(TotalParameterShortName(4)));
+    lblAvgPower->setText(Q(TotalParameterShortName(3)));
+    lblAvg500m->setText(Q(TotalParameterShortName(5)));
+    lblAvgStrokerate->setText(Q(TotalParameterShortName(6)));
+    lblMaxPower->setText(Q(ParameterShortName(spPower)));
+    lblMax500m->setText(Q(ParameterShortName(spTime500)));
+    lblMaxStrokerate->setText(Q(ParameterShortName(spStrokeRate)));
+    lblAvgDriveRecover->setText(Q(ParameterShortName(spRecoverRatio)));
+    lblMaxDriveRecover->setText(Q(ParameterShortName(spRecoverRatio)));
+    LoadResultsSettings();
+    QDialog::showEvent(event);
+    if (btbOk->isEnabled()) btbOk->setFocus();
+}
+
+void TfrmResults::done(int result)
+{
+    SaveResultsSettings();
+    QDialog::done(result);
+}
+
+void TfrmResults::LoadResultsSettings()
+{
+    std::string intColumns, splitColumns;
+    int splitType = 0;
+    std::string file = SettingsFile(false);
+    if (!file.empty()) {
+        TProfileFile ini(file);
+        intColumns = ini.ReadString("Results", "IntColumns", "");
+        splitColumns = ini.ReadString("Results", "SplitColumns", "");
+        splitType = ini.ReadInteger("Results", "SplitType", 0);
+        for (int i = 0; i < 3; ++i) SplitPositions[i] = ini.ReadInteger("Results", kSplitKeys[i], 0);
+        SplitCustom = ini.ReadInteger("Results", "SplitCustom", 100);
+        SplitFactor = ini.ReadInteger("Results", "SplitFactor", 4);
+    }
+    std::vector<int> widths = GridColumnWidths(sgdIntervals);
+    ApplyColumnWidths(widths, intColumns);
+    SetGridColumnWidths(sgdIntervals, widths);
+    sgdSplits->setColumnWidth(0, 30);
+    widths = GridColumnWidths(sgdSplits);
+    ApplyColumnWidths(widths, splitColumns);
+    SetGridColumnWidths(sgdSplits, widths);
+    if (splitType < 0 || splitType > 2) splitType = 0;
+    SetSplitType(splitType);
+}
+
+void TfrmResults::SaveResultsSettings()
+{
+    std::string file = SettingsFile(true);
+    if (file.empty() || !IsWritable(file)) return;
+    TProfileFile ini(file);
+    ini.WriteString("Results", "IntColumns", ColumnWidthsText(GridColumnWidths(sgdIntervals)));
+    ini.WriteString("Results", "SplitColumns", ColumnWidthsText(GridColumnWidths(sgdSplits)));
+    ini.WriteInteger("Results", "SplitType", CurrentSplitType);
+    for (int i = 0; i < 3; ++i) ini.WriteInteger("Results", kSplitKeys[i], SplitPositions[i]);
+    ini.WriteInteger("Results", "SplitCustom", SplitCustom);
+    ini.WriteInteger("Results", "SplitFactor", SplitFactor);
+    ini.UpdateFile();
+}
+
+int TfrmResults::SplitPosition(int splitType) const
+{
+    return splitType >= 0 && splitType < 3 ? SplitPositions[splitType] : 0;
+}
+
+void TfrmResults::SetSplitType(int splitType)
+{
+    if (splitType < 0 || splitType > 2) return;
+    CurrentSplitType = splitType;
+    QRadioButton* b = splitType == 0 ? rbtStrokes : splitType == 1 ? rbtDistance : rbtTime;
+    if (!b->isChecked()) b->setChecked(true);  // runs this again through toggled
+    FillPresets();
+}
+
+void TfrmResults::FillPresets()
+{
+    Filling = true;
+    cmbSplits->clear();
+    for (const std::string& p : SplitPresets(CurrentSplitType)) cmbSplits->addItem(Q(p));
+    cmbSplits->setCurrentIndex(SplitPresetIndex(CurrentSplitType, SplitPositions[CurrentSplitType]));
+    Filling = false;
+}
+
+void TfrmResults::CopyDataExecute(int mode)
+{
+    QTableView* g = MenuGrid ? MenuGrid : sgdIntervals;
+    if (sgdSplits->hasFocus()) g = sgdSplits;
+    if (sgdIntervals->hasFocus()) g = sgdIntervals;
+    QApplication::clipboard()->setText(Q(CopyGridText(GridText(g), mode, GridCurrentRow(g))));
+}

@@ -1,0 +1,82 @@
+#pragma once
+// The results window: a modal summary of one training session with its
+// totals, averages and maxima. Callers run ShowResults and then show the
+// window modally (exec()). The window works on its own copy of the session.
+// Its intervals and splits grids are filled but stay hidden.
+#include <QDialog>
+
+#include <string>
+
+#include "core/records.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+class TIntervalModel;
+class TSplitsModel;
+
+class TfrmResults : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmResults(QWidget* parent = nullptr);
+    ~TfrmResults() override;
+
+    // Copies the session and fills the window.
+    void ShowResults(const TTraining& training);
+    const TTraining& Training() const { return Session; }
+
+    // Section "Results" of the settings file: read when the window is shown,
+    // written when it closes (only when the settings file can be written).
+    void LoadResultsSettings();
+    void SaveResultsSettings();
+
+    // Checks the radio button of a split type (0 strokes, 1 distance, 2 time)
+    // and fills the presets.
+    void SetSplitType(int splitType);
+    int SplitType() const { return CurrentSplitType; }
+    int SplitPosition(int splitType) const;
+
+    void CopyDataExecute(int mode);
+
+    // Controls (object names as the window resource names them).
+    QGroupBox *gbxTotals = nullptr, *gbxAverages = nullptr, *gbxMaxima = nullptr, *gbxIntervals = nullptr,
+              *gbxSplits = nullptr;
+    QLineEdit *edtDistance = nullptr, *edtTime = nullptr, *edtEnergy = nullptr, *edtStrokes = nullptr;
+    QLineEdit *edtAvgPower = nullptr, *edtAvg500m = nullptr, *edtAvgStrokerate = nullptr,
+              *edtAvgDriveRecover = nullptr;
+    QLineEdit *edtMaxPower = nullptr, *edtMax500m = nullptr, *edtMaxStrokerate = nullptr,
+              *edtMaxDriveRecover = nullptr;
+    QLabel *lblDistance = nullptr, *lblTime = nullptr, *lblEnergy = nullptr, *lblStrokes = nullptr;
+    QLabel *lblAvgPower = nullptr, *lblAvg500m = nullptr, *lblAvgStrokerate = nullptr, *lblAvgDriveRecover = nullptr;
+    QLabel *lblMaxPower = nullptr, *lblMax500m = nullptr, *lblMaxStrokerate = nullptr, *lblMaxDriveRecover = nullptr;
+    QTableView* sgdIntervals = nullptr;
+    QTableView* sgdSplits = nullptr;
+    QRadioButton *rbtStrokes = nullptr, *rbtDistance = nullptr, *rbtTime = nullptr;
+    QComboBox* cmbSplits = nullptr;
+    QPushButton *btbOk = nullptr, *btbCancel = nullptr;
+    QAction *CopyDataAll = nullptr, *CopyDataData = nullptr, *CopyDataRow = nullptr;
+    QMenu* pmnGrid = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
+private:
+    void FillPresets();
+
+    TTraining Session;
+    TIntervalModel* IntervalModel = nullptr;
+    TSplitsModel* SplitsModel = nullptr;
+    int CurrentSplitType = 0;
+    int SplitPositions[3] = {0, 0, 0};
+    int SplitCustom = 100;
+    int SplitFactor = 4;
+    bool Filling = false;
+    QTableView* MenuGrid = nullptr;
+};

@@ -1,0 +1,998 @@
+#include "review/training_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFocusEvent>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+#include "core/catalogue.h"
+#include "files/file_names.h"
+#include "files/training_io.h"
+#include "review/grid_models.h"
+#include "review/pen_sample.h"
+#include "review/results_window.h"
+#include "review/training_logic.h"
+#include "util/color.h"
+#include "util/datetime.h"
+#include "util/dialogs.h"
+#include "util/grid.h"
+#include "util/paths.h"
+#include "util/profile.h"
+#include "util/text.h"
+
+namespace {
+
+constexpr int kMaxTextLength = 250;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+// Sets a label's text only when it differs (no repaint otherwise).
+void SetText(QLabel* l, const std::string& text)
+{
+    QString q = Q(text);
+    if (l->text() != q) l->setText(q);
+}
+
+void SetEditText(QLineEdit* e, const std::string& text)
+{
+    QString q = Q(text);
+    if (e->text() != q) e->setText(q);
+}
+
+void SetComboText(QComboBox* c, const std::string& text)
+{
+    QString q = Q(text);
+    if (c->currentText() != q) c->setEditText(q);
+}
+
+QComboBox* MakeList(QWidget* parent, const char* name, const std::vector<std::string>& items, size_t first = 0)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    for (size_t i = first; i < items.size(); ++i) c->addItem(Q(items[i]));
+    return c;
+}
+
+QComboBox* MakeTextCombo(QWidget* parent, const char* name)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->lineEdit()->setMaxLength(kMaxTextLength);
+    return c;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    return e;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setText("-");
+    return l;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption)
+{
+    auto* g = new QGroupBox(QString::fromUtf8(caption), parent);
+    g->setObjectName(name);
+    g->setProperty("BaseCaption", QString::fromUtf8(caption));
+    return g;
+}
+
+QTableView* MakeGrid(QWidget* parent, const char* name, QAbstractItemModel* model, int defaultWidth)
+{
+    auto* v = new QTableView(parent);
+    v->setObjectName(name);
+    v->setModel(model);
+    SetupGridView(v, defaultWidth);
+    v->setContextMenuPolicy(Qt::CustomContextMenu);
+    return v;
+}
+
+}  // namespace
+
+TfrmTraining::TfrmTraining(const TTraining& record, int32_t sessionId, TReviewHost* host, QWidget* parent)
+    : TReviewChildBase(parent), Session(record), Id(sessionId), Host(host)
+{
+    setObjectName("frmTraining");
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    Session.ClientId = sessionId;
+    if (Session.Strokes.empty() || Session.Curves.empty()) SetStrokeCount(Session, std::max(0, Session.StrokeCount()));
+    BuildControls();
+    FillComboLists();
+    pgcTraining->setCurrentWidget(tshWorkout);
+    StrokeModel->SetTraining(&Session);
+    CurveModel->SetTraining(&Session);
+    IntervalModel->SetTraining(&Session);
+    setWindowTitle(Q(Session.Header.Title.Text()));
+}
+
+TfrmTraining::~TfrmTraining() = default;
+
+// ---------------------------------------------------------------- construction
+
+void TfrmTraining::BuildControls()
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    pgcTraining = new QTabWidget(this);
+    pgcTraining->setObjectName("pgcTraining");
+    layout->addWidget(pgcTraining);
+
+    StrokeModel = new TStrokeDataModel(this);
+    CurveModel = new TForceCurveModel(this);
+    IntervalModel = new TIntervalModel(this);
+    SplitsModel = new TSplitsModel(this);
+
+    tshGeneral = BuildGeneralPage();
+    tshWorkout = BuildWorkoutPage();
+    tshSplits = BuildSplitsPage();
+
+    tshStrokeData = new QWidget;
+    tshStrokeData->setObjectName("tshStrokeData");
+    sgdStrokeData = MakeGrid(tshStrokeData, "sgdStrokeData", StrokeModel, 0);
+    (new QVBoxLayout(tshStrokeData))->addWidget(sgdStrokeData);
+
+    tshForceCurves = new QWidget;
+    tshForceCurves->setObjectName("tshForceCurves");
+    sgdForceCurves = MakeGrid(tshForceCurves, "sgdForceCurves", CurveModel, 30);
+    (new QVBoxLayout(tshForceCurves))->addWidget(sgdForceCurves);
+
+    tshLog = new QWidget;
+    tshLog->setObjectName("tshLog");
+    memLog = new QPlainTextEdit(tshLog);
+    memLog->setObjectName("memLog");
+    memLog->setReadOnly(true);
+    (new QVBoxLayout(tshLog))->addWidget(memLog);
+
+    pgcTraining->addTab(tshGeneral, "&General");
+    pgcTraining->addTab(tshWorkout, "W&orkout");
+    pgcTraining->addTab(tshSplits, "Spl&its");
+    pgcTraining->addTab(tshStrokeData, "&Stroke data");
+    pgcTraining->addTab(tshForceCurves, "&Force curves");
+    pgcTraining->addTab(tshLog, "&Log");
+
+    // The grids' pop-up menu.
+    CopyDataAll = new QAction("Copy &All", this);
+    CopyDataAll->setObjectName("CopyDataAll");
+    CopyDataAll->setData(int(cmAll));
+    CopyDataData = new QAction("Copy &Data", this);
+    CopyDataData->setObjectName("CopyDataData");
+    CopyDataData->setData(int(cmData));
+    CopyDataRow = new QAction("Copy &Row", this);
+    CopyDataRow->setObjectName("CopyDataRow");
+    CopyDataRow->setData(int(cmRow));
+    SelectColumns = new QAction("&Select columns", this);
+    SelectColumns->setObjectName("SelectColumns");
+    for (QAction* a : {CopyDataAll, CopyDataData, CopyDataRow})
+        connect(a, &QAction::triggered, this, [this, a] { CopyDataExecute(a->data().toInt()); });
+    connect(SelectColumns, &QAction::triggered, this, [this] { SelectColumnsExecute(); });
+    pmnGrid = new QMenu(this);
+    pmnGrid->setObjectName("pmnGrid");
+    pmnGrid->addAction(CopyDataAll);
+    pmnGrid->addAction(CopyDataData);
+    pmnGrid->addAction(CopyDataRow);
+    pmnGrid->addSeparator();
+    pmnGrid->addAction(SelectColumns);
+    for (QTableView* g : {sgdIntervals, sgdSplits, sgdStrokeData, sgdForceCurves}) {
+        connect(g, &QWidget::customContextMenuRequested, this, [this, g](const QPoint& p) { GridMenu(g, p); });
+        g->installEventFilter(this);
+    }
+}
+
+QWidget* TfrmTraining::BuildGeneralPage()
+{
+    auto* page = new QWidget;
+    page->setObjectName("tshGeneral");
+    auto* grid = new QGridLayout(page);
+
+    gbxRecording = MakeGroup(page, "gbxRecording", "&Recording");
+    auto* rec = new QFormLayout(gbxRecording);
+    edtTitle = MakeEdit(gbxRecording, "edtTitle");
+    edtTitle->setMaxLength(kMaxTextLength);
+    cmbName = MakeTextCombo(gbxRecording, "cmbName");
+    cmbDescription = MakeTextCombo(gbxRecording, "cmbDescription");
+    dtpDate = new QDateEdit(gbxRecording);
+    dtpDate->setObjectName("dtpDate");
+    dtpDate->setCalendarPopup(true);
+    dtpDate->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
+    dtpTime = new QTimeEdit(gbxRecording);
+    dtpTime->setObjectName("dtpTime");
+    dtpTime->setDisplayFormat("HH:mm:ss");
+    auto* dateTime = new QHBoxLayout;
+    dateTime->addWidget(dtpDate);
+    dateTime->addWidget(dtpTime);
+    cmbType = MakeTextCombo(gbxRecording, "cmbType");
+    cmbEvent = MakeTextCombo(gbxRecording, "cmbEvent");
+    lblInterface = new QLabel(gbxRecording);
+    lblInterface->setObjectName("lblInterface");
+    rec->addRow("Title", edtTitle);
+    rec->addRow("Name", cmbName);
+    rec->addRow("Description", cmbDescription);
+    rec->addRow("Date / Time", dateTime);
+    rec->addRow("Type", cmbType);
+    rec->addRow("Event", cmbEvent);
+    rec->addRow(lblInterface);
+
+    gbxNote = MakeGroup(page, "gbxNote", "&Note");
+    memNote = new QPlainTextEdit(gbxNote);
+    memNote->setObjectName("memNote");
+    (new QVBoxLayout(gbxNote))->addWidget(memNote);
+
+    gbxTraining = MakeGroup(page, "gbxTraining", "Training");
+    auto* tr = new QFormLayout(gbxTraining);
+    lblTFile = MakeLabel(gbxTraining, "lblTFile");
+    lblTDateTime = MakeLabel(gbxTraining, "lblTDateTime");
+    lblTSize = MakeLabel(gbxTraining, "lblTSize");
+    lblTType = MakeLabel(gbxTraining, "lblTType");
+    tr->addRow("File", lblTFile);
+    tr->addRow("Date / Time", lblTDateTime);
+    tr->addRow("Size", lblTSize);
+    tr->addRow("Type", lblTType);
+
+    gbxClient = MakeGroup(page, "gbxClient", "Client");
+    auto* cl = new QFormLayout(gbxClient);
+    lblAddress = MakeLabel(gbxClient, "lblAddress");
+    lblIDStatus = MakeLabel(gbxClient, "lblIDStatus");
+    cl->addRow("Address", lblAddress);
+    cl->addRow("ID / Status", lblIDStatus);
+
+    gbxChart = MakeGroup(page, "gbxChart", "Chart");
+    auto* ch = new QHBoxLayout(gbxChart);
+    shpColor = new TPenSample(TPenSample::Fill, gbxChart);
+    shpColor->setObjectName("shpColor");
+    shpWidth = new TPenSample(TPenSample::Bar, gbxChart);
+    shpWidth->setObjectName("shpWidth");
+    shpStyle = new TPenSample(TPenSample::Line, gbxChart);
+    shpStyle->setObjectName("shpStyle");
+    shpInverse = new TPenSample(TPenSample::Line, gbxChart);
+    shpInverse->setObjectName("shpInverse");
+    btnOptions = new QPushButton("&Options...", gbxChart);
+    btnOptions->setObjectName("btnOptions");
+    for (auto* s : {shpColor, shpWidth, shpStyle, shpInverse}) ch->addWidget(s);
+    ch->addWidget(btnOptions);
+
+    grid->addWidget(gbxRecording, 0, 0, 2, 1);
+    grid->addWidget(gbxTraining, 0, 1);
+    grid->addWidget(gbxClient, 1, 1);
+    grid->addWidget(gbxNote, 2, 0);
+    grid->addWidget(gbxChart, 2, 1);
+
+    connect(edtTitle, &QLineEdit::textChanged, this, [this] { TextFieldChanged(edtTitle); });
+    for (QComboBox* c : {cmbName, cmbDescription, cmbType, cmbEvent}) {
+        connect(c, &QComboBox::editTextChanged, this, [this, c] { TextFieldChanged(c); });
+        c->lineEdit()->installEventFilter(this);
+        c->installEventFilter(this);
+    }
+    connect(memNote, &QPlainTextEdit::textChanged, this, [this] { TextFieldChanged(memNote); });
+    connect(dtpDate, &QDateEdit::dateChanged, this, [this] { DateChanged(); });
+    connect(dtpTime, &QTimeEdit::timeChanged, this, [this] { TimeChanged(); });
+    connect(btnOptions, &QPushButton::clicked, this, [this] { btnOptionsClick(); });
+    return page;
+}
+
+QWidget* TfrmTraining::BuildWorkoutPage()
+{
+    auto* page = new QWidget;
+    page->setObjectName("tshWorkout");
+    auto* grid = new QGridLayout(page);
+
+    gbxUser = MakeGroup(page, "gbxUser", "&User");
+    auto* u = new QFormLayout(gbxUser);
+    edtWeight = MakeEdit(gbxUser, "edtWeight");
+    cmbGender = MakeList(gbxUser, "cmbGender", GenderNames(), 1);
+    cmbBoat = MakeList(gbxUser, "cmbBoat", BoatNames(), 1);
+    cmbSprocket = MakeList(gbxUser, "cmbSprocket", SprocketNames(), 1);
+    cmbErgometer = MakeList(gbxUser, "cmbErgometer", ErgometerNames(), 1);
+    cmbSessionLimit = MakeList(gbxUser, "cmbSessionLimit", LimitTypeNames());
+    edtLimitValue = MakeEdit(gbxUser, "edtLimitValue");
+    cmbIntervalBy = MakeList(gbxUser, "cmbIntervalBy", IntervalByNames());
+    edtWorkPeriod = MakeEdit(gbxUser, "edtWorkPeriod");
+    edtRestPeriod = MakeEdit(gbxUser, "edtRestPeriod");
+    edtStartValue = MakeEdit(gbxUser, "edtStartValue");
+    edtStepValue = MakeEdit(gbxUser, "edtStepValue");
+    edtRestValue = MakeEdit(gbxUser, "edtRestValue");
+    cmbDisplay = MakeList(gbxUser, "cmbDisplay", DisplayNames());
+    btnReset = new QPushButton("&Reset", gbxUser);
+    btnReset->setObjectName("btnReset");
+    auto label = [this](const char* name, const char* text) {
+        auto* l = new QLabel(text, gbxUser);
+        l->setObjectName(name);
+        return l;
+    };
+    lblIntervalBy = label("lblIntervalBy", "Interval by");
+    lblWorkPeriod = label("lblWorkPeriod", "Workperiod");
+    lblRestPeriod = label("lblRestPeriod", "Restperiod");
+    lblStartValue = label("lblStartValue", "Startvalue");
+    lblStepValue = label("lblStepValue", "Stepvalue");
+    lblRestValue = label("lblRestValue", "Restvalue");
+    lblDisplay = label("lblDisplay", "Display");
+    u->addRow("Weight", edtWeight);
+    u->addRow("Gender", cmbGender);
+    u->addRow("Boat", cmbBoat);
+    u->addRow("Sprocket", cmbSprocket);
+    u->addRow("Ergometer", cmbErgometer);
+    u->addRow("Session limit", cmbSessionLimit);
+    u->addRow("Limit value", edtLimitValue);
+    u->addRow(lblIntervalBy, cmbIntervalBy);
+    u->addRow(lblWorkPeriod, edtWorkPeriod);
+    u->addRow(lblRestPeriod, edtRestPeriod);
+    u->addRow(lblStartValue, edtStartValue);
+    u->addRow(lblStepValue, edtStepValue);
+    u->addRow(lblRestValue, edtRestValue);
+    u->addRow(lblDisplay, cmbDisplay);
+    u->addRow(btnReset);
+    // Start, step and rest value and the display are not offered.
+    for (QWidget* w : std::initializer_list<QWidget*>{edtStartValue, edtStepValue, edtRestValue, cmbDisplay,
+                                                      lblStartValue, lblStepValue, lblRestValue, lblDisplay})
+        w->setVisible(false);
+
+    const std::pair<QLineEdit*, int> edits[] = {{edtWeight, wetWeight},         {edtLimitValue, wetLimitValue},
+                                                {edtWorkPeriod, wetWorkPeriod}, {edtRestPeriod, wetRestPeriod},
+                                                {edtStartValue, wetStartValue}, {edtStepValue, wetStepValue},
+                                                {edtRestValue, wetRestValue}};
+    for (auto [e, tag] : edits) {
+        e->setProperty("Tag", tag);
+        e->installEventFilter(this);
+        connect(e, &QLineEdit::textChanged, this, [this, e = e] { WorkoutChange(e); });
+        connect(e, &QLineEdit::returnPressed, this, [this, e = e] { WorkoutExit(e); });
+    }
+    const std::pair<QComboBox*, int> combos[] = {
+        {cmbGender, wctGender},          {cmbBoat, wctBoat},           {cmbSprocket, wctSprocket},
+        {cmbErgometer, wctErgometer},    {cmbSessionLimit, wctSessionLimit}, {cmbIntervalBy, wctIntervalBy},
+        {cmbDisplay, wctDisplay}};
+    for (auto [c, tag] : combos) {
+        c->setProperty("Tag", tag);
+        c->installEventFilter(this);
+        connect(c, &QComboBox::currentIndexChanged, this, [this, c = c] { WorkoutChange(c); });
+    }
+    connect(btnReset, &QPushButton::clicked, this, [this] { btnResetClick(); });
+
+    gbxTotals = MakeGroup(page, "gbxTotals", "Totals");
+    auto* t = new QFormLayout(gbxTotals);
+    lblDistance = MakeLabel(gbxTotals, "lblDistance");
+    lblTime = MakeLabel(gbxTotals, "lblTime");
+    lblEnergy = MakeLabel(gbxTotals, "lblEnergy");
+    lblStrokes = MakeLabel(gbxTotals, "lblStrokes");
+    t->addRow(Q(TotalParameterShortName(0)), lblDistance);
+    t->addRow(Q(TotalParameterShortName(1)), lblTime);
+    t->addRow(Q(TotalParameterShortName(2)), lblEnergy);
+    t->addRow(Q(TotalParameterShortName(4)), lblStrokes);
+
+    gbxAverages = MakeGroup(page, "gbxAverages", "Averages");
+    auto* a = new QFormLayout(gbxAverages);
+    lblPower = MakeLabel(gbxAverages, "lblPower");
+    lbl500m = MakeLabel(gbxAverages, "lbl500m");
+    lblStrokerate = MakeLabel(gbxAverages, "lblStrokerate");
+    lblDRRatio = MakeLabel(gbxAverages, "lblDRRatio");
+    a->addRow(Q(TotalParameterShortName(3)), lblPower);
+    a->addRow(Q(TotalParameterShortName(5)), lbl500m);
+    a->addRow(Q(TotalParameterShortName(6)), lblStrokerate);
+    a->addRow(Q(ParameterShortName(spRecoverRatio)), lblDRRatio);
+    for (QLabel* l : {lblDistance, lblTime, lblEnergy, lblStrokes, lblPower, lbl500m, lblStrokerate, lblDRRatio}) {
+        l->setCursor(Qt::PointingHandCursor);
+        l->setToolTip("Click to show the results");
+        l->installEventFilter(this);
+    }
+
+    gbxOriginal = MakeGroup(page, "gbxOriginal", "Original file");
+    auto* o = new QFormLayout(gbxOriginal);
+    lblOFile = MakeLabel(gbxOriginal, "lblOFile");
+    lblODateTime = MakeLabel(gbxOriginal, "lblODateTime");
+    lblOSize = MakeLabel(gbxOriginal, "lblOSize");
+    lblOType = MakeLabel(gbxOriginal, "lblOType");
+    o->addRow("File", lblOFile);
+    o->addRow("Date / Time", lblODateTime);
+    o->addRow("Size", lblOSize);
+    o->addRow("Type", lblOType);
+
+    gbxIntervals = MakeGroup(page, "gbxIntervals", "Intervals");
+    sgdIntervals = MakeGrid(gbxIntervals, "sgdIntervals", IntervalModel, 0);
+    (new QVBoxLayout(gbxIntervals))->addWidget(sgdIntervals);
+    gbxIntervals->setMinimumHeight(90);
+
+    grid->addWidget(gbxUser, 0, 0, 3, 1);
+    grid->addWidget(gbxTotals, 0, 1);
+    grid->addWidget(gbxAverages, 1, 1);
+    grid->addWidget(gbxOriginal, 2, 1);
+    grid->addWidget(gbxIntervals, 3, 0, 1, 2);
+    grid->setRowStretch(3, 1);
+    return page;
+}
+
+QWidget* TfrmTraining::BuildSplitsPage()
+{
+    auto* page = new QWidget;
+    page->setObjectName("tshSplits");
+    auto* v = new QVBoxLayout(page);
+    auto* top = new QHBoxLayout;
+    rbtStrokes = new QRadioButton("Strokes", page);
+    rbtStrokes->setObjectName("rbtStrokes");
+    rbtDistance = new QRadioButton("Distance", page);
+    rbtDistance->setObjectName("rbtDistance");
+    rbtTime = new QRadioButton("Time", page);
+    rbtTime->setObjectName("rbtTime");
+    rbtStrokes->setChecked(true);
+    cmbSplits = new QComboBox(page);
+    cmbSplits->setObjectName("cmbSplits");
+    edtFactor = MakeEdit(page, "edtFactor");
+    top->addWidget(rbtStrokes);
+    top->addWidget(rbtDistance);
+    top->addWidget(rbtTime);
+    top->addWidget(cmbSplits);
+    top->addWidget(edtFactor);
+    top->addStretch();
+    v->addLayout(top);
+    sgdSplits = MakeGrid(page, "sgdSplits", SplitsModel, 0);
+    v->addWidget(sgdSplits);
+    return page;
+}
+
+void TfrmTraining::FillComboLists()
+{
+    std::string file = SettingsFile(false);
+    if (file.empty()) return;
+    TProfileFile ini(file);
+    const std::pair<QComboBox*, const char*> lists[] = {
+        {cmbName, "Name"}, {cmbDescription, "Description"}, {cmbType, "Type"}, {cmbEvent, "Event"}};
+    Refreshing = true;
+    for (auto [c, section] : lists) {
+        for (const std::string& v : ReadRememberedList(ini, section)) c->addItem(Q(v));
+        c->setCurrentIndex(-1);
+    }
+    Refreshing = false;
+}
+
+std::vector<std::string> TfrmTraining::RememberedEntries(const std::string& section) const
+{
+    QComboBox* c = section == "Name"          ? cmbName
+                   : section == "Description" ? cmbDescription
+                   : section == "Type"        ? cmbType
+                   : section == "Event"       ? cmbEvent
+                                              : nullptr;
+    std::vector<std::string> items;
+    if (!c) return items;
+    for (int i = 0; i < c->count(); ++i) items.push_back(S(c->itemText(i)));
+    return items;
+}
+
+// ---------------------------------------------------------------- refresh
+
+void TfrmTraining::RefreshGeneral()
+{
+    const bool wasRefreshing = Refreshing;
+    Refreshing = true;
+    const TTrainingHeader& h = Session.Header;
+    TFileGroupTexts f = TrainingFileTexts(h);
+    SetText(lblTFile, f.File);
+    SetText(lblTDateTime, f.DateTime);
+    SetText(lblTSize, f.Size);
+    SetText(lblTType, f.Type);
+
+    const std::string title = h.Title.Text();
+    if (windowTitle() != Q(title)) setWindowTitle(Q(title));
+    SetEditText(edtTitle, title);
+    SetComboText(cmbName, h.Name.Text());
+    SetComboText(cmbDescription, h.Description.Text());
+    SetComboText(cmbType, h.TrainingType.Text());
+    SetComboText(cmbEvent, h.Event.Text());
+    int y, m, d, hh, nn, ss, ms;
+    DecodeDate(h.DateTime, y, m, d);
+    DecodeTime(h.DateTime, hh, nn, ss, ms);
+    QDate date(y, m, d);
+    if (date.isValid() && dtpDate->date() != date) dtpDate->setDate(date);
+    QTime time(hh, nn, ss);
+    if (time.isValid() && dtpTime->time() != time) dtpTime->setTime(time);
+    const QString note = Q(h.Note.Text());
+    if (memNote->toPlainText() != note) memNote->setPlainText(note);
+    const bool edit = !Host || Host->AllowEdit();
+    for (QWidget* w : std::initializer_list<QWidget*>{edtTitle, cmbName, cmbDescription, dtpDate, dtpTime, cmbType,
+                                                      cmbEvent, memNote})
+        w->setEnabled(edit);
+
+    SetText(lblInterface, InterfaceLabelText(Session));
+    RefreshChartShapes();
+    SetText(lblAddress, ClientAddressText(Session));
+    SetText(lblIDStatus, ClientIdStatusText(Session));
+
+    const bool modified = h.Modified == 1;
+    for (QGroupBox* g : {gbxTraining, gbxRecording, gbxNote, gbxChart, gbxClient, gbxOriginal, gbxUser, gbxTotals,
+                         gbxAverages, gbxIntervals}) {
+        QString caption = Q(ModifiedCaption(S(g->property("BaseCaption").toString()), modified));
+        if (g->title() != caption) g->setTitle(caption);
+    }
+    btnOptions->setEnabled(!Host || Host->AllowChartOptions());
+    Refreshing = wasRefreshing;
+}
+
+void TfrmTraining::RefreshChartShapes()
+{
+    const TTrainingHeader& h = Session.Header;
+    shpColor->SetPen(h.Color, 1, 0);
+    shpWidth->SetPen(h.Color, h.PenWidth, 0);
+    shpStyle->SetPen(h.Color, 1, h.PenStyle);
+    if (!Host || Host->InverseColors())
+        shpInverse->SetPen(InverseColor(h.Color), h.PenWidth, 0);
+    else
+        shpInverse->SetPen(h.Color, 1, 0);
+}
+
+void TfrmTraining::RefreshOriginalFile()
+{
+    TFileGroupTexts o = OriginalFileTexts(Session.Header);
+    SetText(lblOFile, o.File);
+    SetText(lblODateTime, o.DateTime);
+    SetText(lblOSize, o.Size);
+    SetText(lblOType, o.Type);
+}
+
+void TfrmTraining::ApplyEnabling()
+{
+    TTrainingEnabling e = TrainingEnabling(Session, !Host || Host->AllowEdit());
+    btnReset->setEnabled(e.ResetEnabled);
+    for (QWidget* w : std::initializer_list<QWidget*>{edtWeight, cmbGender, cmbBoat, cmbSprocket, cmbErgometer,
+                                                      cmbSessionLimit, edtLimitValue, cmbIntervalBy, edtWorkPeriod,
+                                                      edtRestPeriod, edtStartValue, edtStepValue, edtRestValue,
+                                                      cmbDisplay})
+        w->setEnabled(e.WorkoutEnabled);
+    for (QWidget* w : std::initializer_list<QWidget*>{cmbIntervalBy, edtWorkPeriod, edtRestPeriod, lblIntervalBy,
+                                                      lblWorkPeriod, lblRestPeriod})
+        w->setVisible(e.IntervalsVisible);
+}
+
+void TfrmTraining::RefreshWorkoutFields()
+{
+    const bool wasRefreshing = Refreshing;
+    Refreshing = true;
+    const TTrainingSettings& s = Session.Settings;
+    for (QLineEdit* e : {edtWeight, edtLimitValue, edtWorkPeriod, edtRestPeriod, edtStartValue, edtStepValue,
+                         edtRestValue})
+        SetEditText(e, WorkoutEditText(s, TagOf(e)));
+    for (QComboBox* c : {cmbGender, cmbBoat, cmbSprocket, cmbErgometer, cmbSessionLimit, cmbIntervalBy, cmbDisplay}) {
+        int i = WorkoutComboIndex(s, TagOf(c));
+        if (i < 0 || i >= c->count()) i = -1;
+        if (c->currentIndex() != i) c->setCurrentIndex(i);
+    }
+    Refreshing = wasRefreshing;
+}
+
+void TfrmTraining::RefreshTotals()
+{
+    TTotalsTexts t = TotalsTexts(Session);
+    SetText(lblDistance, t.Distance);
+    SetText(lblTime, t.Time);
+    SetText(lblEnergy, t.Energy);
+    SetText(lblStrokes, t.Strokes);
+    SetText(lblPower, t.Power);
+    SetText(lbl500m, t.Time500);
+    SetText(lblStrokerate, t.StrokeRate);
+    SetText(lblDRRatio, t.DRRatio);
+}
+
+void TfrmTraining::RefreshAll()
+{
+    RefreshGeneral();
+    RefreshOriginalFile();
+    ApplyEnabling();
+    RefreshWorkoutFields();
+    RefreshTotals();
+    RefreshIntervals();
+    RefreshStrokeData();
+    RefreshForceCurves();
+}
+
+void TfrmTraining::RefreshIntervals()
+{
+    gbxIntervals->setVisible(Session.Settings.LimitType == kLimitTypeIntervals);
+    IntervalModel->Refresh();
+}
+
+void TfrmTraining::RefreshStrokeData() { StrokeModel->Refresh(); }
+
+void TfrmTraining::RefreshForceCurves()
+{
+    CurveModel->RefreshHeaders();
+    CurveModel->Refresh();
+}
+
+// ---------------------------------------------------------------- settings
+
+void TfrmTraining::LoadSettings(const std::string& settingsFile, int mode)
+{
+    if (!settingsFile.empty() && FileExists(settingsFile)) {
+        TProfileFile ini(settingsFile);
+        Left = ini.ReadInteger("Training", "Left", Left);
+        Top = ini.ReadInteger("Training", "Top", Top);
+        Width = ini.ReadInteger("Training", "Width", Width);
+        Height = ini.ReadInteger("Training", "Height", Height);
+        IntColumns = ini.ReadString("Training", "IntColumns", IntColumns);
+    }
+    switch (mode) {
+    case 1: RestoreWindowPlacement(this, Left, Top, Width, Height); break;
+    case 2:
+        if (Host) Host->FillFrame(this);
+        break;
+    case 3: setWindowState(windowState() | Qt::WindowMaximized); break;
+    default: break;
+    }
+    std::vector<int> widths = GridColumnWidths(sgdIntervals);
+    ApplyColumnWidths(widths, IntColumns);
+    SetGridColumnWidths(sgdIntervals, widths);
+}
+
+void TfrmTraining::SaveSettings()
+{
+    SaveWindowPlacement(this, Left, Top, Width, Height);
+    std::string file = SettingsFile(true);
+    if (file.empty() || !IsWritable(file)) return;
+    TProfileFile ini(file);
+    ini.WriteInteger("Training", "Left", Left);
+    ini.WriteInteger("Training", "Top", Top);
+    ini.WriteInteger("Training", "Width", Width);
+    ini.WriteInteger("Training", "Height", Height);
+    ini.WriteString("Training", "IntColumns", ColumnWidthsText(GridColumnWidths(sgdIntervals)));
+    WriteRememberedList(ini, "Name", RememberedEntries("Name"));
+    WriteRememberedList(ini, "Description", RememberedEntries("Description"));
+    WriteRememberedList(ini, "Type", RememberedEntries("Type"));
+    WriteRememberedList(ini, "Event", RememberedEntries("Event"));
+    ini.UpdateFile();
+}
+
+void TfrmTraining::SetAppearance(const QFont& font, int32_t textColor, int32_t windowColor, int32_t faceColor)
+{
+    setFont(font);
+    QPalette p = palette();
+    auto qc = [](int32_t c) {
+        TColor r = ResolveColor(c);
+        return QColor(RedOf(r), GreenOf(r), BlueOf(r));
+    };
+    p.setColor(QPalette::Window, qc(faceColor));
+    p.setColor(QPalette::Base, qc(windowColor));
+    p.setColor(QPalette::Text, qc(textColor));
+    p.setColor(QPalette::WindowText, qc(textColor));
+    setPalette(p);
+    setAutoFillBackground(true);
+    for (QTableView* g : {sgdIntervals, sgdSplits, sgdStrokeData, sgdForceCurves}) {
+        int w0 = g->columnWidth(0);
+        SetupGridView(g, g == sgdForceCurves ? 30 : 0);
+        g->setColumnWidth(0, w0 > 0 ? w0 : 30);
+    }
+}
+
+// ---------------------------------------------------------------- saving
+
+bool TfrmTraining::SaveAs(const std::string& path)
+{
+    std::string target = path;
+    const std::string lastFolder = Host ? Host->LastFolder() : std::string();
+    bool ok = SaveTraining(target, lastFolder, Session);
+    if (ok) {
+        if (Host) {
+            Host->AddRecentFile(target);
+            Host->FileSaved();
+            Host->SetLastFolder(ExtractFilePath(DefaultFileName(Session)));
+        }
+    }
+    RefreshAll();
+    return ok;
+}
+
+// ---------------------------------------------------------------- editing
+
+void TfrmTraining::SetModified()
+{
+    Session.Header.Modified = 1;
+}
+
+int TfrmTraining::TagOf(QWidget* control) const { return control ? control->property("Tag").toInt() : 0; }
+
+bool TfrmTraining::IsWorkoutControl(QWidget* w) const
+{
+    return w && w->property("Tag").isValid() && w->parentWidget() == gbxUser;
+}
+
+void TfrmTraining::TakeFocusAway()
+{
+    // Focus goes to the page control so that the refused control cannot be typed into.
+    pgcTraining->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmTraining::AfterConfirmedReset()
+{
+    emit SessionReset();
+    if (Host) Host->TrainingListChanged(false);
+    RefreshAll();
+}
+
+void TfrmTraining::WorkoutEnter(QWidget* control)
+{
+    if (!IsWorkoutControl(control) || Applying) return;
+    TConfirmResult r = ConfirmReset(Session, 0);
+    if (!r.Proceed) {
+        if (qobject_cast<QComboBox*>(control)) SkipLeave = control;
+        if (control->hasFocus()) TakeFocusAway();
+        return;
+    }
+    if (r.WasReset) AfterConfirmedReset();
+}
+
+void TfrmTraining::WorkoutChange(QWidget* control)
+{
+    if (Refreshing || Applying || !IsWorkoutControl(control)) return;
+    if (auto* e = qobject_cast<QLineEdit*>(control); e && e->text().isEmpty()) return;
+    TConfirmResult r = ConfirmReset(Session, 0);
+    if (!r.Proceed) {
+        // The session keeps its value, so the control shows it again.
+        RestoreWorkoutControl(control);
+        return;
+    }
+    if (r.WasReset) AfterConfirmedReset();
+    ApplyWorkoutValue(control);
+}
+
+void TfrmTraining::WorkoutExit(QWidget* control)
+{
+    if (!IsWorkoutControl(control) || Applying) return;
+    if (SkipLeave == control) {
+        SkipLeave = nullptr;
+        return;
+    }
+    ApplyWorkoutValue(control);
+}
+
+void TfrmTraining::RestoreWorkoutControl(QWidget* control)
+{
+    const bool wasRefreshing = Refreshing;
+    Refreshing = true;
+    if (auto* e = qobject_cast<QLineEdit*>(control))
+        e->setText(Q(WorkoutEditText(Session.Settings, TagOf(e))));
+    else if (auto* c = qobject_cast<QComboBox*>(control))
+        c->setCurrentIndex(WorkoutComboIndex(Session.Settings, TagOf(c)));
+    Refreshing = wasRefreshing;
+}
+
+void TfrmTraining::ApplyWorkoutValue(QWidget* control)
+{
+    if (Applying) return;
+    Applying = true;
+    TWorkoutApplyResult r;
+    const bool isCombo = qobject_cast<QComboBox*>(control) != nullptr;
+    if (auto* e = qobject_cast<QLineEdit*>(control))
+        r = ApplyWorkoutEdit(Session.Settings, TagOf(e), S(e->text()));
+    else if (auto* c = qobject_cast<QComboBox*>(control))
+        r = ApplyWorkoutCombo(Session.Settings, TagOf(c), c->currentIndex());
+    if (!r.Accepted) {
+        ShowErrorBox(r.Error);
+        Applying = false;
+        return;
+    }
+    if (r.Changed) {
+        SetModified();
+        if (Host) Host->TrainingsChanged();
+    }
+    if (isCombo)
+        RefreshAll();
+    else
+        RefreshGeneral();
+    Applying = false;
+}
+
+void TfrmTraining::TextFieldChanged(QWidget* control)
+{
+    if (Refreshing) return;
+    TTrainingHeader& h = Session.Header;
+    TShortString<255>* field = nullptr;
+    QString text;
+    if (control == edtTitle) {
+        field = &h.Title;
+        text = edtTitle->text();
+    } else if (control == memNote) {
+        field = &h.Note;
+        text = memNote->toPlainText();
+    } else if (auto* c = qobject_cast<QComboBox*>(control)) {
+        text = c->currentText();
+        field = c == cmbName ? &h.Name : c == cmbDescription ? &h.Description : c == cmbType ? &h.TrainingType : &h.Event;
+    }
+    if (!field) return;
+    std::string value = S(text.left(255));
+    if (field->Text() == value) return;
+    field->SetText(value);
+    SetModified();
+    RefreshGeneral();
+    if (Host) Host->TrainingsChanged();
+}
+
+void TfrmTraining::DateChanged()
+{
+    if (Refreshing) return;
+    QDate d = dtpDate->date();
+    double days = EncodeDate(d.year(), d.month(), d.day());
+    double old = Session.Header.DateTime;
+    double oldDay = std::trunc(old);
+    if (days == oldDay) return;
+    Session.Header.DateTime = days + (old - oldDay);
+    SetModified();
+    RefreshGeneral();
+    if (Host) Host->TrainingsChanged();
+}
+
+void TfrmTraining::TimeChanged()
+{
+    if (Refreshing) return;
+    QTime t = dtpTime->time();
+    double old = Session.Header.DateTime;
+    double day = std::trunc(old);
+    double fraction = EncodeTime(t.hour(), t.minute(), t.second(), 0);
+    int hh, nn, ss, ms;
+    DecodeTime(old, hh, nn, ss, ms);
+    if (hh == t.hour() && nn == t.minute() && ss == t.second()) return;
+    Session.Header.DateTime = day + fraction;
+    SetModified();
+    RefreshGeneral();
+    if (Host) Host->TrainingsChanged();
+}
+
+void TfrmTraining::RememberComboText(QComboBox* combo)
+{
+    const QString text = combo->currentText();
+    if (text.isEmpty() || combo->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive) >= 0) return;
+    const bool wasRefreshing = Refreshing;
+    Refreshing = true;
+    combo->addItem(text);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(text);
+    Refreshing = wasRefreshing;
+}
+
+void TfrmTraining::btnResetClick()
+{
+    TConfirmResult r = ConfirmReset(Session, 2);
+    if (!r.Proceed) return;
+    ResetTraining(Session);
+    Session.Header.ContentKind = ckUser;
+    emit SessionReset();
+    // A recording reset by the row window sets its own content kind; the
+    // session stays a user profile.
+    Session.Header.ContentKind = ckUser;
+    if (Host) Host->TrainingListChanged(false);
+    RefreshAll();
+}
+
+void TfrmTraining::btnOptionsClick()
+{
+    if (Host) Host->EditChartOptions(Session);
+    SetModified();
+    if (Host) Host->TrainingsChanged();
+    RefreshGeneral();
+}
+
+void TfrmTraining::TotalsClick()
+{
+    TfrmResults results(this);
+    results.ShowResults(Session);
+    results.exec();
+}
+
+// ---------------------------------------------------------------- grids
+
+QTableView* TfrmTraining::ActiveGrid() const
+{
+    for (QTableView* g : {sgdIntervals, sgdSplits, sgdStrokeData, sgdForceCurves})
+        if (g->hasFocus()) return g;
+    if (LastGrid) return LastGrid;
+    QWidget* page = pgcTraining->currentWidget();
+    if (page == tshStrokeData) return sgdStrokeData;
+    if (page == tshForceCurves) return sgdForceCurves;
+    if (page == tshSplits) return sgdSplits;
+    return sgdIntervals;
+}
+
+void TfrmTraining::CopyDataExecute(int mode)
+{
+    QTableView* g = ActiveGrid();
+    if (!g) return;
+    std::string text = CopyGridText(GridText(g), mode, GridCurrentRow(g));
+    QApplication::clipboard()->setText(Q(text));
+}
+
+void TfrmTraining::SelectColumnsExecute()
+{
+    QTableView* g = ActiveGrid();
+    if (g && Host) Host->SelectColumns(g);
+}
+
+void TfrmTraining::GridMenu(QTableView* grid, const QPoint& pos)
+{
+    LastGrid = grid;
+    pmnGrid->popup(grid->viewport()->mapToGlobal(pos));
+}
+
+// ---------------------------------------------------------------- events
+
+bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* w = qobject_cast<QWidget*>(watched);
+    switch (event->type()) {
+    case QEvent::FocusIn: {
+        auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // Focus that comes back after a dialog or a pop-up is no new entry.
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
+        if (auto* g = qobject_cast<QTableView*>(w)) LastGrid = g;
+        if (IsWorkoutControl(w)) WorkoutEnter(w);
+        break;
+    }
+    case QEvent::FocusOut: {
+        auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) break;
+        if (IsWorkoutControl(w)) WorkoutExit(w);
+        for (QComboBox* c : {cmbName, cmbDescription, cmbType, cmbEvent})
+            if (w == c || w == c->lineEdit()) RememberComboText(c);
+        break;
+    }
+    case QEvent::MouseButtonRelease:
+        for (QLabel* l : {lblDistance, lblTime, lblEnergy, lblStrokes, lblPower, lbl500m, lblStrokerate, lblDRRatio})
+            if (w == l) {
+                TotalsClick();
+                return true;
+            }
+        break;
+    default: break;
+    }
+    return TReviewChildBase::eventFilter(watched, event);
+}
+
+void TfrmTraining::showEvent(QShowEvent* event)
+{
+    TReviewChildBase::showEvent(event);
+    ApplyEnabling();
+}
+
+void TfrmTraining::closeEvent(QCloseEvent* event)
+{
+    if (IsClosing) {
+        event->accept();
+        return;
+    }
+    if (Session.Header.Modified == 1) {
+        std::string text = Format("Training session \"%s\" is modified. Close anyway? %s",
+                                  Session.Header.Title.Text().c_str(), "");
+        if (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbOKCancel, TMsgResult::Cancel) != TMsgResult::OK) {
+            event->ignore();
+            return;
+        }
+    }
+    Session.RowStatus = rsDisconnected;
+    SaveSettings();
+    IsClosing = true;
+    event->accept();
+    if (Host) Host->TrainingClosed(Id);
+}
