@@ -146,24 +146,39 @@ double EstimateStrokeLength(const TStgForceCurve& curve, int sprocket)
 TCurveValues ResampleCurve(const uint16_t (&src)[kCurveSamples], double scale)
 {
     double w[kCurveSamples];
-    for (int i = 0; i < kCurveSamples; ++i) {
-        const double x = i * scale;
-        double value = 0;
-        if (std::isfinite(x)) {
-            const double k = std::trunc(x);  // kept as a double: x may be far outside int range
+    if (std::isfinite(scale) && std::fabs(scale) < 1e6) {
+        // Every position fits an int: truncate by conversion (the common case).
+        for (int i = 0; i < kCurveSamples; ++i) {
+            const double x = i * scale;
+            const int k = int(x);
             const double f = x - k;
+            double value;
             if (f == 0)
-                value = k >= 0 && k <= 79 ? src[int(k)] : 0;
+                value = k >= 0 && k <= 79 ? src[k] : 0;
             else if (k < 0)
                 value = src[0] * scale;
             else if (k >= 79)
                 value = src[79];
-            else {
-                const int ki = int(k);
-                value = src[ki] + f * (double(src[ki + 1]) - double(src[ki]));
-            }
+            else
+                value = src[k] + f * (double(src[k + 1]) - double(src[k]));
+            w[i] = std::fabs(value);
         }
-        w[i] = std::fabs(value);
+    } else {
+        for (int i = 0; i < kCurveSamples; ++i) {
+            const double x = i * scale;
+            double value = 0;
+            if (std::isfinite(x)) {
+                const double k = std::trunc(x);  // kept as a double: x is far outside int range
+                const double f = x - k;
+                if (f == 0)
+                    value = k >= 0 && k <= 79 ? src[int(k)] : 0;
+                else if (k < 0)
+                    value = src[0] * scale;
+                else
+                    value = src[79];  // k >= 79: a fraction is left only for positions far past the end
+            }
+            w[i] = std::fabs(value);
+        }
     }
     // Smooth plateaus left by stretching.
     for (int i = 1; i <= 77; ++i)
