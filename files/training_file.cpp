@@ -118,6 +118,10 @@ bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
     TByteReader r(data, size);
     uint32_t version = 0;
     if (!MagicAndVersion(r, version)) return false;
+    // Files of the early versions begin with the 1024-byte header, not with
+    // blocks; read as blocks they would give an empty session, so they are
+    // refused (their header can still be read alone).
+    if (version < kOldHeaderLayoutVersion) return false;
 
     std::vector<uint8_t> buf;
     while (!r.AtEnd()) {

@@ -25,7 +25,8 @@ enum TTrainingBlock : uint8_t {
 // The file image of a session as WriteTrainingFile writes it.
 std::vector<uint8_t> TrainingFileBytes(const TTraining& t);
 
-// Reads a file image into t (which the caller has cleared). On success the
+// Reads a file image into t (which the caller has cleared); files with the
+// older header layout are refused. On success the
 // average stroke is recomputed and Magic and ProgramVersion hold the file's
 // own values; FileName is left to the caller.
 bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t);

@@ -237,6 +237,9 @@ TEST(TrainingFile, OlderHeaderLayout)
     EXPECT_EQ(h.Modified, 1);
     EXPECT_EQ(h.Creator, 0);  // every other field is 0
     EXPECT_TRUE(IsNullGuid(h.Guid));
+    // The full reader does not take the older layout for blocks.
+    TTraining t;
+    EXPECT_FALSE(Parse(image, t));
     auto cut = FileBytes(DataFile("training/old_header_short.stg"));
     EXPECT_FALSE(ParseTrainingFileHeader(cut.data(), cut.size(), h, version));
     EXPECT_EQ(version, 0x00080400u);
