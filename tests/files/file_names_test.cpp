@@ -1,0 +1,78 @@
+// Session names, proposed file names, dialog filters and shortened paths.
+#include <gtest/gtest.h>
+
+#include "files/file_names.h"
+#include "util/datetime.h"
+#include "util/version.h"
+
+TEST(TrainingDescription, PartsAndSeparators)
+{
+    TTrainingHeader h{};
+    h.Title.SetText("Morning");
+    EXPECT_EQ(TrainingDescription(h, dpTitle | dpName, false), "Morning; ");
+    EXPECT_EQ(TrainingDescription(h, dpTitle | dpName, true), "Morning\n");
+    EXPECT_EQ(TrainingDescription(h, 0, false), "");
+    EXPECT_EQ(TrainingDescription(h, 0, true), "");
+    h.Name.SetText("Eva");
+    h.Note.SetText("windy");
+    h.DateTime = EncodeDate(2026, 3, 14) + EncodeTime(9, 5, 7, 0);
+    EXPECT_EQ(TrainingDescription(h, dpNote | dpName | dpTitle, false), "Morning; Eva; windy");
+    EXPECT_EQ(TrainingDescription(h, dpDate | dpTime | dpName, false), "2026-03-14; 09:05:07; Eva");
+    EXPECT_EQ(TrainingDescription(h, dpTitle | dpDescription | dpType | dpEvent, true), "Morning\n\n\n");
+}
+
+TEST(DefaultFileName, WhichNameIsProposed)
+{
+    TTraining t;
+    t.Header.FileName.SetText("?");
+    t.Header.OriginalFileName.SetText("/in/race.bxs");
+    EXPECT_EQ(DefaultFileName(t), "");
+    t.Header.FileName.SetText("");
+    EXPECT_EQ(DefaultFileName(t), "/in/race.bxs");
+    t.Header.FileName.SetText("/out/race.stg");
+    EXPECT_EQ(DefaultFileName(t), "/out/race.stg");
+}
+
+TEST(DialogFilter, TrainingAndUser)
+{
+    const std::string product = VersionString("ProductName");
+    TDialogFilter f = DialogFilter(dkTraining | dkUser, true, true);
+    EXPECT_EQ(f.Filter, "Training files (*.stg)|*.stg|User files (*.ini)|*.ini|" + product +
+                            " compatible files (*.stg, *.ini)|*.stg;*.ini|All files (*.*)|*.*");
+    EXPECT_EQ(f.DefaultIndex, 3);
+    EXPECT_EQ(FilterEntryName(f.Filter, 3), product + " compatible files (*.stg, *.ini)");
+    EXPECT_EQ(FilterEntryName(f.Filter, 4), "All files (*.*)");
+    EXPECT_EQ(FilterEntryName(f.Filter, 5), "");
+}
+
+TEST(DialogFilter, AllKindsWithoutPatterns)
+{
+    const std::string product = VersionString("ProductName");
+    TDialogFilter f = DialogFilter(dkAllKinds, false, false);
+    EXPECT_EQ(f.Filter, "Training files (*.stg)|Stroke files (*.str)|User files (*.ini)|Brax Session files (*.bxs)|"
+                        "Brax Stroke files (*.bxr)|Brax User files (*.bxi)|" +
+                            product + " compatible files (*.stg, *.str, *.ini, *.bxs, *.bxr, *.bxi)");
+    EXPECT_EQ(f.DefaultIndex, 7);
+    f = DialogFilter(dkStroke, false, true);
+    EXPECT_EQ(f.Filter, "Stroke files (*.str)|" + product + " compatible files (*.str)|All files (*.*)");
+    EXPECT_EQ(f.DefaultIndex, 2);
+}
+
+TEST(ShortenPath, LevelByLevel)
+{
+    auto length = [](const std::string& s) { return int(s.size()); };
+    const std::string path = "/home/eva/trainings/2026/march.stg";
+    EXPECT_EQ(ShortenPath(path, length, 200), path);
+    EXPECT_EQ(ShortenPath(path, length, int(path.size())), path);
+    EXPECT_EQ(ShortenPath(path, length, 30), "/.../trainings/2026/march.stg");
+    EXPECT_EQ(ShortenPath(path, length, 25), "/.../2026/march.stg");
+    EXPECT_EQ(ShortenPath(path, length, 16), "/.../march.stg");
+    EXPECT_EQ(ShortenPath(path, length, 13), ".../march.stg");
+    EXPECT_EQ(ShortenPath(path, length, 5), "march.stg");
+    EXPECT_EQ(ShortenPath("/march.stg", length, 5), "march.stg");
+    EXPECT_EQ(ShortenPath("march.stg", length, 5), "march.stg");
+    EXPECT_EQ(ShortenPath("a/b/c.stg", length, 9), ".../c.stg");
+    EXPECT_EQ(ShortenPath("a/b/c.stg", length, 8), "c.stg");
+    // A measure that never fits still ends.
+    EXPECT_EQ(ShortenPath(path, [](const std::string&) { return 1000; }, 10), "march.stg");
+}
