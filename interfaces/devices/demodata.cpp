@@ -169,7 +169,7 @@ TDemoSource::TResult TDemoSource::Read(TRawDataSample& sample, std::string& erro
     Position += kRawDataSampleSize;
     sample.Ticks = uint16_t(b[0] | b[1] << 8);
     sample.Heart = b[2];
-    if (!FileKind && sample.Heart < 50) sample.Heart = uint8_t(150 + NextRandom5());
+    if (!FileKind && !StoredHeart && sample.Heart < 50) sample.Heart = uint8_t(150 + NextRandom5());
     return rsSample;
 }
 

@@ -83,6 +83,9 @@ public:
 
     // Generator of the replacement heart rates (built-in recording only).
     void Seed(uint64_t seed) { Rng = seed; }
+    // Take the heart bytes as stored from memory too (tools that replay the
+    // built-in recording as a file would be replayed).
+    bool StoredHeart = false;
 
 private:
     std::string CheckHeader(const uint8_t* header, size_t got);

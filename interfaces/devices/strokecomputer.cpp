@@ -77,6 +77,7 @@ void TStrokeComputer::Reset()
     Stroke = TStgStrokeData{};
     Rejections = 1;
     HeartFirst = true;
+    HeartFilled = 0;
     HeartHistory.assign(50, 0.0);
     SmoothRing.assign(size_t(m), 0.0);
     Validity.assign(size_t(m), 0);
@@ -128,6 +129,7 @@ void TStrokeComputer::UpdateHeart(int heartRaw)
     if (HeartFirst) {
         HeartFirst = false;
         HeartHistory[0] = heartRaw == 0 ? 100.0 : double(heartRaw);
+        HeartFilled = 1;
         Heart = HeartHistory[0];
         return;
     }
@@ -144,7 +146,11 @@ void TStrokeComputer::UpdateHeart(int heartRaw)
     }
     std::memmove(HeartHistory.data() + 1, HeartHistory.data(), (HeartHistory.size() - 1) * sizeof(double));
     HeartHistory[0] = sample;
-    const size_t count = std::min<size_t>(Calls, HeartHistory.size());
+    // The mean runs over the entries filled since the reset: pulses of a
+    // standstill count as calls but leave no entry, and counting them would
+    // pull the rate towards 0 for the first 50 pulses of every session.
+    if (HeartFilled < HeartHistory.size()) ++HeartFilled;
+    const size_t count = HeartFilled;
     double sum = 0;
     for (size_t i = 0; i < count; ++i) sum += HeartHistory[i];
     Heart = sum > 0 ? SafeDiv(double(count), sum) : HeartHistory[0];

@@ -176,6 +176,7 @@ private:
     double Heart = 0;
     int Rejections = 1;
     bool HeartFirst = true;
+    size_t HeartFilled = 0;
     uint32_t Calls = 0;
     // Running values carried from the drive start (see the header comment).
     double DriveDragSum = 0;     // drag of pulses drive start - 1 .. N

@@ -10,3 +10,6 @@ int CmdDump(const std::vector<std::string>& args);
 int CmdSave(const std::vector<std::string>& args);
 int CmdConvert(const std::vector<std::string>& args);
 int CmdExport(const std::vector<std::string>& args);
+
+// Devices (cli_replay.cpp).
+int CmdReplay(const std::vector<std::string>& args);

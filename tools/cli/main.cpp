@@ -23,6 +23,7 @@ const Command kCommands[] = {
     {"save", CmdSave, "save IN OUT                         open IN and save it as OUT (its own kind)"},
     {"convert", CmdConvert, "convert IN OUT                      export IN as a training (.stg) or user (.ini) file"},
     {"export", CmdExport, "export IN OUT.csv                   stroke data grid of IN as CSV"},
+    {"replay", CmdReplay, "replay [FILE|DEMO] [--json] [--weight KG]  play a raw data file through the stroke computation"},
 };
 
 void PrintUsage(FILE* out)
