@@ -71,7 +71,7 @@ TEST(ShortenPath, LevelByLevel)
     EXPECT_EQ(ShortenPath(path, length, 5), "march.stg");
     EXPECT_EQ(ShortenPath("/march.stg", length, 5), "march.stg");
     EXPECT_EQ(ShortenPath("march.stg", length, 5), "march.stg");
-    EXPECT_EQ(ShortenPath("a/b/c.stg", length, 9), ".../c.stg");
+    EXPECT_EQ(ShortenPath("a/bb/c.stg", length, 9), ".../c.stg");
     EXPECT_EQ(ShortenPath("a/b/c.stg", length, 8), "c.stg");
     // A measure that never fits still ends.
     EXPECT_EQ(ShortenPath(path, [](const std::string&) { return 1000; }, 10), "march.stg");
