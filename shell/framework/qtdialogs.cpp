@@ -1,0 +1,146 @@
+#include "shell/framework/qtdialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+#include "util/text.h"
+
+namespace {
+
+std::vector<std::string> SplitFilter(const std::string& filter) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : filter) {
+        if (c == '|') {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty() || (!filter.empty() && filter.back() != '|')) parts.push_back(cur);
+    return parts;
+}
+
+QMessageBox::StandardButton ToQt(TMsgResult r) {
+    switch (r) {
+        case TMsgResult::OK: return QMessageBox::Ok;
+        case TMsgResult::Cancel: return QMessageBox::Cancel;
+        case TMsgResult::Yes: return QMessageBox::Yes;
+        case TMsgResult::No: return QMessageBox::No;
+        case TMsgResult::Abort: return QMessageBox::Abort;
+        case TMsgResult::Retry: return QMessageBox::Retry;
+        case TMsgResult::Ignore: return QMessageBox::Ignore;
+        default: return QMessageBox::NoButton;
+    }
+}
+
+TMsgResult FromQt(int b) {
+    switch (b) {
+        case QMessageBox::Ok: return TMsgResult::OK;
+        case QMessageBox::Cancel: return TMsgResult::Cancel;
+        case QMessageBox::Yes: return TMsgResult::Yes;
+        case QMessageBox::No: return TMsgResult::No;
+        case QMessageBox::Abort: return TMsgResult::Abort;
+        case QMessageBox::Retry: return TMsgResult::Retry;
+        case QMessageBox::Ignore: return TMsgResult::Ignore;
+        default: return TMsgResult::Cancel;
+    }
+}
+
+}  // namespace
+
+QString MessageText(const std::string& text) {
+    std::string s = ReplaceAll(text, "\r\n", "\n");
+    s = ReplaceAll(s, "\n\r", "\n");
+    s = ReplaceAll(s, "\r", "\n");
+    return QString::fromStdString(s);
+}
+
+QStringList QtNameFilters(const std::string& windowsFilter) {
+    QStringList result;
+    std::vector<std::string> parts = SplitFilter(windowsFilter);
+    for (size_t i = 0; i < parts.size(); i += 2) {
+        QString desc = QString::fromStdString(parts[i]).trimmed();
+        QString pattern = i + 1 < parts.size() ? QString::fromStdString(parts[i + 1]).trimmed() : QString();
+        if (pattern.isEmpty()) {
+            // No pattern: take the one in the description's brackets, else everything.
+            QRegularExpression re("\\(([^()]*)\\)\\s*$");
+            auto m = re.match(desc);
+            pattern = m.hasMatch() ? m.captured(1) : QStringLiteral("*");
+            pattern.replace(',', ' ');
+        }
+        QStringList pats = pattern.split(QRegularExpression("[;,\\s]+"), Qt::SkipEmptyParts);
+        desc.remove(QRegularExpression("\\s*\\([^()]*\\)\\s*$"));
+        if (desc.isEmpty()) desc = pats.join(' ');
+        result << desc + " (" + pats.join(' ') + ")";
+    }
+    return result;
+}
+
+TMsgResult TQtDialogs::MessageBox(TMsgKind kind, const std::string& text, unsigned buttons,
+                                  TMsgResult defaultButton) {
+    QMessageBox::Icon icon = QMessageBox::Information;
+    switch (kind) {
+        case TMsgKind::Error: icon = QMessageBox::Critical; break;
+        case TMsgKind::Warning: icon = QMessageBox::Warning; break;
+        case TMsgKind::Information: icon = QMessageBox::Information; break;
+        case TMsgKind::Confirmation: icon = QMessageBox::Question; break;
+    }
+    QMessageBox::StandardButtons qb;
+    if (buttons & mbOK) qb |= QMessageBox::Ok;
+    if (buttons & mbCancel) qb |= QMessageBox::Cancel;
+    if (buttons & mbYes) qb |= QMessageBox::Yes;
+    if (buttons & mbNo) qb |= QMessageBox::No;
+    if (buttons & mbAbort) qb |= QMessageBox::Abort;
+    if (buttons & mbRetry) qb |= QMessageBox::Retry;
+    if (buttons & mbIgnore) qb |= QMessageBox::Ignore;
+    if (qb == QMessageBox::NoButton) qb = QMessageBox::Ok;
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = QApplication::activeWindow();
+    QMessageBox box(icon, QApplication::applicationDisplayName(), MessageText(text), qb, parent);
+    box.setObjectName("MessageBox");
+    if (ToQt(defaultButton) != QMessageBox::NoButton && (qb & ToQt(defaultButton)))
+        box.setDefaultButton(ToQt(defaultButton));
+    int r = box.exec();
+    if (box.clickedButton() == nullptr) return (buttons & mbCancel) ? TMsgResult::Cancel : FromQt(r);
+    return FromQt(box.standardButton(box.clickedButton()));
+}
+
+TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
+    TFileDialogResult result;
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = QApplication::activeWindow();
+    QFileDialog dialog(parent, QString::fromStdString(request.Title), QString::fromStdString(request.InitialDir));
+    dialog.setObjectName("FileDialog");
+    QStringList filters = QtNameFilters(request.Filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        int index = request.FilterIndex - 1;
+        if (index >= 0 && index < filters.size()) dialog.selectNameFilter(filters[index]);
+    }
+    if (request.Save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!request.OverwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    }
+    if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(LowerCase(request.DefaultExt)));
+    if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
+    if (dialog.exec() != QDialog::Accepted) return result;
+    result.Accepted = true;
+    for (const QString& f : dialog.selectedFiles()) result.FileNames.push_back(f.toStdString());
+    int chosen = int(filters.indexOf(dialog.selectedNameFilter()));
+    result.FilterIndex = chosen >= 0 ? chosen + 1 : request.FilterIndex;
+    if (result.FileNames.empty()) result.Accepted = false;
+    return result;
+}
+
+void InstallQtDialogs() {
+    static TQtDialogs dialogs;
+    SetDialogService(&dialogs);
+}
