@@ -287,6 +287,9 @@ std::string TRawLogWriter::Open(const std::string& path, uint32_t version)
     std::remove(path.c_str());
     File = std::fopen(path.c_str(), "wb");
     if (!File) return Format("Cannot create file \"%s\": %s", path.c_str(), std::strerror(errno));
+    // Unbuffered: a failed write is seen at once, and a log is complete up to
+    // the last pulse whenever the program ends.
+    std::setvbuf(File, nullptr, _IONBF, 0);
     uint8_t header[kRawDataHeaderSize];
     PutU32(header, kRawDataMagic);
     PutU32(header + 4, version);

@@ -126,6 +126,7 @@ public:
     bool Busy() const { return BusyFlag; }
     int StrokeCount() const { return Strokes; }
     int64_t PulseNumber() const { return N; }
+    double PulseInterval() const { return P(N).dt; }     // dt of the last pulse after the corrections
     uint32_t CallCounter() const { return Calls; }
     double DragFactor() const { return K_drag; }         // k, N m s^2
     double TotalWork() const { return WorkSum; }          // J
