@@ -11,6 +11,8 @@
 #include <memory>
 #include <mutex>
 
+#include "interfaces/devices/demodata.h"
+#include "interfaces/devices/vtencoder.h"
 #include "util/trace.h"
 
 void EnsureApp()
@@ -124,4 +126,55 @@ bool TTraceCollector::Contains(const std::string& part) const
     for (const auto& l : gLines)
         if (l.find(part) != std::string::npos) return true;
     return false;
+}
+
+std::vector<uint16_t> RowingTicks(int strokes)
+{
+    std::vector<uint16_t> ticks;
+    for (int s = 0; s < strokes; ++s) {
+        double t = 0;
+        while (t < 0.8) {
+            const double dt = 0.015 - 0.005 * (t / 0.8);
+            ticks.push_back(uint16_t(dt * 614000.0 + 0.5));
+            t += dt;
+        }
+        t = 0;
+        while (t < 1.6) {
+            const double dt = 0.010 + 0.005 * (t / 1.6);
+            ticks.push_back(uint16_t(dt * 614000.0 + 0.5));
+            t += dt;
+        }
+    }
+    return ticks;
+}
+
+std::string VTFrames(const std::vector<uint16_t>& ticks, TTarnProtocol protocol, int heart)
+{
+    std::string out;
+    out.reserve(ticks.size() * 4);
+    for (uint16_t t : ticks) {
+        const auto f = EncodeVTFrame(protocol, t, heart);
+        out.append(reinterpret_cast<const char*>(f.data()), 4);
+    }
+    return out;
+}
+
+std::string TempFolder()
+{
+    char pattern[] = "/tmp/catchline-if-XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    return dir ? std::string(dir) + "/" : std::string("/tmp/");
+}
+
+std::string WriteRawFile(const std::string& name, const std::vector<uint16_t>& ticks, uint8_t heart)
+{
+    std::vector<TRawDataSample> samples;
+    for (uint16_t t : ticks) samples.push_back({t, heart});
+    const auto bytes = RawDataBytes(0x09000001, samples);
+    const std::string path = TempFolder() + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) std::abort();
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
 }

@@ -1,9 +1,12 @@
 #pragma once
 // Helpers of the interface tests: a Qt core application, waits that keep
 // events flowing, and real pseudo-terminals standing in for devices.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "interfaces/devices/tarntypes.h"
 
 // Creates the QCoreApplication once.
 void EnsureApp();
@@ -39,3 +42,14 @@ public:
     std::vector<std::string> Lines() const;
     bool Contains(const std::string& part) const;
 };
+
+// A synthetic rowing run as pulse intervals in ticks of 1/614000 s: per
+// stroke a drive that speeds the flywheel up (15 ms -> 10 ms per pulse over
+// 0.8 s) and a recovery that lets it run down again (1.6 s).
+std::vector<uint16_t> RowingTicks(int strokes);
+// The frames of a pulse list for a protocol, every frame with the heart rate.
+std::string VTFrames(const std::vector<uint16_t>& ticks, TTarnProtocol protocol, int heart = 120);
+// Writes a raw data file ("MIL " header) with the pulses; returns its path.
+std::string WriteRawFile(const std::string& name, const std::vector<uint16_t>& ticks, uint8_t heart = 120);
+// A fresh temporary folder for one test (removed at exit of the process).
+std::string TempFolder();
