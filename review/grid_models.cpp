@@ -10,7 +10,6 @@
 #include "core/intervals.h"
 #include "core/records.h"
 #include "core/values.h"
-#include "util/grid.h"
 
 // ---------------------------------------------------------------- TSessionGridModel
 
@@ -199,52 +198,3 @@ void SetupGridView(QTableView* view, int defaultColumnWidth)
     if (view->model() && view->model()->columnCount() > 0) view->setColumnWidth(0, 30);
 }
 
-std::vector<int> GridColumnWidths(const QTableView* view)
-{
-    std::vector<int> widths;
-    if (!view->model()) return widths;
-    const int n = view->model()->columnCount();
-    for (int c = 0; c < n; ++c) widths.push_back(view->isColumnHidden(c) ? -1 : view->columnWidth(c));
-    return widths;
-}
-
-void SetGridColumnWidths(QTableView* view, const std::vector<int>& widths)
-{
-    if (!view->model()) return;
-    const int n = std::min<int>(view->model()->columnCount(), int(widths.size()));
-    for (int c = 0; c < n; ++c) {
-        if (widths[size_t(c)] < 0) {
-            view->setColumnHidden(c, true);
-        } else {
-            view->setColumnHidden(c, false);
-            view->setColumnWidth(c, widths[size_t(c)]);
-        }
-    }
-}
-
-TGridText GridText(const QTableView* view)
-{
-    TGridText g;
-    const QAbstractItemModel* m = view->model();
-    if (!m) return g;
-    const int cols = m->columnCount();
-    const int rows = m->rowCount();
-    g.ColumnWidths.reserve(size_t(cols));
-    for (int c = 0; c < cols; ++c) g.ColumnWidths.push_back(view->isColumnHidden(c) ? -1 : std::max(1, view->columnWidth(c)));
-    g.Cells.resize(size_t(rows) + 1);
-    auto& header = g.Cells[0];
-    header.reserve(size_t(cols));
-    for (int c = 0; c < cols; ++c) header.push_back(m->headerData(c, Qt::Horizontal).toString().toStdString());
-    for (int r = 0; r < rows; ++r) {
-        auto& row = g.Cells[size_t(r) + 1];
-        row.reserve(size_t(cols));
-        for (int c = 0; c < cols; ++c) row.push_back(m->data(m->index(r, c)).toString().toStdString());
-    }
-    return g;
-}
-
-int GridCurrentRow(const QTableView* view)
-{
-    QModelIndex i = view->currentIndex();
-    return i.isValid() ? i.row() + 1 : 1;
-}

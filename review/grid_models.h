@@ -110,12 +110,3 @@ private:
 // default column width for the others (0 = leave Qt's default).
 void SetupGridView(QTableView* view, int defaultColumnWidth = 0);
 
-// Column widths of a grid as the settings store them: -1 for a hidden column.
-std::vector<int> GridColumnWidths(const QTableView* view);
-// Applies widths: negative hides a column, any other value shows it with that width.
-void SetGridColumnWidths(QTableView* view, const std::vector<int>& widths);
-// The grid as text: row 0 the header, the rows of the model after it.
-struct TGridText;
-TGridText GridText(const QTableView* view);
-// The grid row (1-based, row 0 being the header) of the view's current cell; 1 without one.
-int GridCurrentRow(const QTableView* view);

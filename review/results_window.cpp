@@ -19,6 +19,7 @@
 #include "core/catalogue.h"
 #include "review/grid_models.h"
 #include "review/training_logic.h"
+#include "shell/framework/windowutil.h"
 #include "util/grid.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -47,17 +48,17 @@ const char* const kSplitKeys[3] = {"SplitStrokes", "SplitDistance", "SplitTime"}
 
 }  // namespace
 
-TfrmResults::TfrmResults(QWidget* parent) : QDialog(parent)
+TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
 {
     setObjectName("frmResults");
     setWindowTitle("Results");
     ClearTraining(Session);
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(ClientArea());
     auto* groups = new QHBoxLayout;
     layout->addLayout(groups);
 
     auto group = [this](const char* name, const char* caption) {
-        auto* g = new QGroupBox(caption, this);
+        auto* g = new QGroupBox(caption, ClientArea());
         g->setObjectName(name);
         return g;
     };
@@ -153,22 +154,8 @@ TfrmResults::TfrmResults(QWidget* parent) : QDialog(parent)
     gbxIntervals->setVisible(false);
     gbxSplits->setVisible(false);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    btbOk = new QPushButton("OK", this);
-    btbOk->setObjectName("btbOk");
-    btbOk->setToolTip("Accept changes");
-    btbOk->setDefault(true);
-    btbCancel = new QPushButton("&Cancel", this);
-    btbCancel->setObjectName("btbCancel");
-    btbCancel->setToolTip("Cancel changes");
-    buttons->addWidget(btbOk);
-    buttons->addWidget(btbCancel);
-    layout->addLayout(buttons);
-    // Only OK closes the window; it sits where Cancel would.
+    // Only OK closes the window; it takes Cancel's place.
     btbCancel->setVisible(false);
-    connect(btbOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btbCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     connect(rbtStrokes, &QRadioButton::toggled, this, [this](bool on) { if (on) SetSplitType(0); });
     connect(rbtDistance, &QRadioButton::toggled, this, [this](bool on) { if (on) SetSplitType(1); });
@@ -238,14 +225,25 @@ void TfrmResults::showEvent(QShowEvent* event)
     lblAvgDriveRecover->setText(Q(ParameterShortName(spRecoverRatio)));
     lblMaxDriveRecover->setText(Q(ParameterShortName(spRecoverRatio)));
     LoadResultsSettings();
-    QDialog::showEvent(event);
-    if (btbOk->isEnabled()) btbOk->setFocus();
+    TFormDialog::showEvent(event);
 }
 
 void TfrmResults::done(int result)
 {
     SaveResultsSettings();
     QDialog::done(result);
+}
+
+void TfrmResults::SetAppearance(const QFont& font, const QColor& textColor, const QColor& windowColor,
+                                const QColor& faceColor)
+{
+    TFormDialog::SetAppearance(font, textColor, windowColor, DesignedColor);
+    for (QTableView* g : {sgdIntervals, sgdSplits}) {
+        QPalette p = g->palette();
+        p.setColor(QPalette::Base, windowColor);
+        p.setColor(QPalette::Text, textColor);
+        g->setPalette(p);
+    }
 }
 
 void TfrmResults::LoadResultsSettings()
@@ -262,13 +260,9 @@ void TfrmResults::LoadResultsSettings()
         SplitCustom = ini.ReadInteger("Results", "SplitCustom", 100);
         SplitFactor = ini.ReadInteger("Results", "SplitFactor", 4);
     }
-    std::vector<int> widths = GridColumnWidths(sgdIntervals);
-    ApplyColumnWidths(widths, intColumns);
-    SetGridColumnWidths(sgdIntervals, widths);
+    ApplyColumnWidthsTo(sgdIntervals, intColumns);
     sgdSplits->setColumnWidth(0, 30);
-    widths = GridColumnWidths(sgdSplits);
-    ApplyColumnWidths(widths, splitColumns);
-    SetGridColumnWidths(sgdSplits, widths);
+    ApplyColumnWidthsTo(sgdSplits, splitColumns);
     if (splitType < 0 || splitType > 2) splitType = 0;
     SetSplitType(splitType);
 }
@@ -278,8 +272,8 @@ void TfrmResults::SaveResultsSettings()
     std::string file = SettingsFile(true);
     if (file.empty() || !IsWritable(file)) return;
     TProfileFile ini(file);
-    ini.WriteString("Results", "IntColumns", ColumnWidthsText(GridColumnWidths(sgdIntervals)));
-    ini.WriteString("Results", "SplitColumns", ColumnWidthsText(GridColumnWidths(sgdSplits)));
+    ini.WriteString("Results", "IntColumns", ColumnWidthsOf(sgdIntervals));
+    ini.WriteString("Results", "SplitColumns", ColumnWidthsOf(sgdSplits));
     ini.WriteInteger("Results", "SplitType", CurrentSplitType);
     for (int i = 0; i < 3; ++i) ini.WriteInteger("Results", kSplitKeys[i], SplitPositions[i]);
     ini.WriteInteger("Results", "SplitCustom", SplitCustom);
@@ -315,5 +309,5 @@ void TfrmResults::CopyDataExecute(int mode)
     QTableView* g = MenuGrid ? MenuGrid : sgdIntervals;
     if (sgdSplits->hasFocus()) g = sgdSplits;
     if (sgdIntervals->hasFocus()) g = sgdIntervals;
-    QApplication::clipboard()->setText(Q(CopyGridText(GridText(g), mode, GridCurrentRow(g))));
+    CopyGrid(g, mode);
 }

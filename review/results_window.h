@@ -3,7 +3,7 @@
 // totals, averages and maxima. Callers run ShowResults and then show the
 // window modally (exec()). The window works on its own copy of the session.
 // Its intervals and splits grids are filled but stay hidden.
-#include <QDialog>
+#include "shell/framework/formdialog.h"
 
 #include <string>
 
@@ -21,7 +21,7 @@ class QTableView;
 class TIntervalModel;
 class TSplitsModel;
 
-class TfrmResults : public QDialog {
+class TfrmResults : public TFormDialog {
     Q_OBJECT
 public:
     explicit TfrmResults(QWidget* parent = nullptr);
@@ -43,6 +43,8 @@ public:
     int SplitPosition(int splitType) const;
 
     void CopyDataExecute(int mode);
+    void SetAppearance(const QFont& font, const QColor& textColor, const QColor& windowColor,
+                       const QColor& faceColor) override;
 
     // Controls (object names as the window resource names them).
     QGroupBox *gbxTotals = nullptr, *gbxAverages = nullptr, *gbxMaxima = nullptr, *gbxIntervals = nullptr,
@@ -59,7 +61,6 @@ public:
     QTableView* sgdSplits = nullptr;
     QRadioButton *rbtStrokes = nullptr, *rbtDistance = nullptr, *rbtTime = nullptr;
     QComboBox* cmbSplits = nullptr;
-    QPushButton *btbOk = nullptr, *btbCancel = nullptr;
     QAction *CopyDataAll = nullptr, *CopyDataData = nullptr, *CopyDataRow = nullptr;
     QMenu* pmnGrid = nullptr;
 

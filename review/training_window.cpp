@@ -33,6 +33,8 @@
 #include "review/pen_sample.h"
 #include "review/results_window.h"
 #include "review/training_logic.h"
+#include "shell/framework/chartdialogs.h"
+#include "shell/framework/windowutil.h"
 #include "util/color.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
@@ -118,10 +120,12 @@ QTableView* MakeGrid(QWidget* parent, const char* name, QAbstractItemModel* mode
     return v;
 }
 
+bool EditAllowed() { return !MainRegistry() || MainRegistry()->EditAllowed(); }
+
 }  // namespace
 
-TfrmTraining::TfrmTraining(const TTraining& record, int32_t sessionId, TReviewHost* host, QWidget* parent)
-    : TReviewChildBase(parent), Session(record), Id(sessionId), Host(host)
+TfrmTraining::TfrmTraining(const TTraining& record, int32_t sessionId, QWidget* parent)
+    : TMDIChild(parent), Session(record), Id(sessionId)
 {
     setObjectName("frmTraining");
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -514,7 +518,7 @@ void TfrmTraining::RefreshGeneral()
     if (time.isValid() && dtpTime->time() != time) dtpTime->setTime(time);
     const QString note = Q(h.Note.Text());
     if (memNote->toPlainText() != note) memNote->setPlainText(note);
-    const bool edit = !Host || Host->AllowEdit();
+    const bool edit = EditAllowed();
     for (QWidget* w : std::initializer_list<QWidget*>{edtTitle, cmbName, cmbDescription, dtpDate, dtpTime, cmbType,
                                                       cmbEvent, memNote})
         w->setEnabled(edit);
@@ -530,7 +534,7 @@ void TfrmTraining::RefreshGeneral()
         QString caption = Q(ModifiedCaption(S(g->property("BaseCaption").toString()), modified));
         if (g->title() != caption) g->setTitle(caption);
     }
-    btnOptions->setEnabled(!Host || Host->AllowChartOptions());
+    btnOptions->setEnabled(!MainRegistry() || MainRegistry()->ChartOptionsAllowed());
     Refreshing = wasRefreshing;
 }
 
@@ -540,7 +544,7 @@ void TfrmTraining::RefreshChartShapes()
     shpColor->SetPen(h.Color, 1, 0);
     shpWidth->SetPen(h.Color, h.PenWidth, 0);
     shpStyle->SetPen(h.Color, 1, h.PenStyle);
-    if (!Host || Host->InverseColors())
+    if (!MainRegistry() || MainRegistry()->CrossMarker())
         shpInverse->SetPen(InverseColor(h.Color), h.PenWidth, 0);
     else
         shpInverse->SetPen(h.Color, 1, 0);
@@ -557,7 +561,7 @@ void TfrmTraining::RefreshOriginalFile()
 
 void TfrmTraining::ApplyEnabling()
 {
-    TTrainingEnabling e = TrainingEnabling(Session, !Host || Host->AllowEdit());
+    TTrainingEnabling e = TrainingEnabling(Session, EditAllowed());
     btnReset->setEnabled(e.ResetEnabled);
     for (QWidget* w : std::initializer_list<QWidget*>{edtWeight, cmbGender, cmbBoat, cmbSprocket, cmbErgometer,
                                                       cmbSessionLimit, edtLimitValue, cmbIntervalBy, edtWorkPeriod,
@@ -630,36 +634,28 @@ void TfrmTraining::LoadSettings(const std::string& settingsFile, int mode)
 {
     if (!settingsFile.empty() && FileExists(settingsFile)) {
         TProfileFile ini(settingsFile);
-        Left = ini.ReadInteger("Training", "Left", Left);
-        Top = ini.ReadInteger("Training", "Top", Top);
-        Width = ini.ReadInteger("Training", "Width", Width);
-        Height = ini.ReadInteger("Training", "Height", Height);
+        Bounds.Left = ini.ReadInteger("Training", "Left", Bounds.Left);
+        Bounds.Top = ini.ReadInteger("Training", "Top", Bounds.Top);
+        Bounds.Width = ini.ReadInteger("Training", "Width", Bounds.Width);
+        Bounds.Height = ini.ReadInteger("Training", "Height", Bounds.Height);
         IntColumns = ini.ReadString("Training", "IntColumns", IntColumns);
     }
-    switch (mode) {
-    case 1: RestoreWindowPlacement(this, Left, Top, Width, Height); break;
-    case 2:
-        if (Host) Host->FillFrame(this);
-        break;
-    case 3: setWindowState(windowState() | Qt::WindowMaximized); break;
-    default: break;
-    }
-    std::vector<int> widths = GridColumnWidths(sgdIntervals);
-    ApplyColumnWidths(widths, IntColumns);
-    SetGridColumnWidths(sgdIntervals, widths);
+    if (mode >= wpmStoredBounds && mode <= wpmMaximised) PlaceWindow(mode, Bounds);
+    ApplyColumnWidthsTo(sgdIntervals, IntColumns);
 }
 
 void TfrmTraining::SaveSettings()
 {
-    SaveWindowPlacement(this, Left, Top, Width, Height);
+    Bounds = Placement();
+    IntColumns = ColumnWidthsOf(sgdIntervals);
     std::string file = SettingsFile(true);
     if (file.empty() || !IsWritable(file)) return;
     TProfileFile ini(file);
-    ini.WriteInteger("Training", "Left", Left);
-    ini.WriteInteger("Training", "Top", Top);
-    ini.WriteInteger("Training", "Width", Width);
-    ini.WriteInteger("Training", "Height", Height);
-    ini.WriteString("Training", "IntColumns", ColumnWidthsText(GridColumnWidths(sgdIntervals)));
+    ini.WriteInteger("Training", "Left", Bounds.Left);
+    ini.WriteInteger("Training", "Top", Bounds.Top);
+    ini.WriteInteger("Training", "Width", Bounds.Width);
+    ini.WriteInteger("Training", "Height", Bounds.Height);
+    ini.WriteString("Training", "IntColumns", IntColumns);
     WriteRememberedList(ini, "Name", RememberedEntries("Name"));
     WriteRememberedList(ini, "Description", RememberedEntries("Description"));
     WriteRememberedList(ini, "Type", RememberedEntries("Type"));
@@ -667,22 +663,12 @@ void TfrmTraining::SaveSettings()
     ini.UpdateFile();
 }
 
-void TfrmTraining::SetAppearance(const QFont& font, int32_t textColor, int32_t windowColor, int32_t faceColor)
+void TfrmTraining::SetAppearance(const TAppearance& appearance)
 {
-    setFont(font);
-    QPalette p = palette();
-    auto qc = [](int32_t c) {
-        TColor r = ResolveColor(c);
-        return QColor(RedOf(r), GreenOf(r), BlueOf(r));
-    };
-    p.setColor(QPalette::Window, qc(faceColor));
-    p.setColor(QPalette::Base, qc(windowColor));
-    p.setColor(QPalette::Text, qc(textColor));
-    p.setColor(QPalette::WindowText, qc(textColor));
-    setPalette(p);
-    setAutoFillBackground(true);
+    TMDIChild::SetAppearance(appearance);
     for (QTableView* g : {sgdIntervals, sgdSplits, sgdStrokeData, sgdForceCurves}) {
-        int w0 = g->columnWidth(0);
+        const int w0 = g->columnWidth(0);
+        g->setFont(appearance.Font);
         SetupGridView(g, g == sgdForceCurves ? 30 : 0);
         g->setColumnWidth(0, w0 > 0 ? w0 : 30);
     }
@@ -693,18 +679,21 @@ void TfrmTraining::SetAppearance(const QFont& font, int32_t textColor, int32_t w
 bool TfrmTraining::SaveAs(const std::string& path)
 {
     std::string target = path;
-    const std::string lastFolder = Host ? Host->LastFolder() : std::string();
-    bool ok = SaveTraining(target, lastFolder, Session);
-    if (ok) {
-        if (Host) {
-            Host->AddRecentFile(target);
-            Host->FileSaved();
-            Host->SetLastFolder(ExtractFilePath(DefaultFileName(Session)));
-        }
+    TSessionRegistry* reg = MainRegistry();
+    const std::string lastFolder = reg ? reg->LastDir() : std::string();
+    const bool ok = SaveTraining(target, lastFolder, Session);
+    if (ok && reg) {
+        reg->AddRecentFile(target);
+        reg->CountFileSaved();
+        reg->SetLastDir(ExtractFilePath(DefaultFileName(Session)));
     }
     RefreshAll();
     return ok;
 }
+
+void TfrmTraining::FileSave() { SaveAs(DefaultFileName(Session)); }
+
+void TfrmTraining::FileSaveAs() { SaveAs(std::string()); }
 
 // ---------------------------------------------------------------- editing
 
@@ -728,8 +717,9 @@ void TfrmTraining::TakeFocusAway()
 
 void TfrmTraining::AfterConfirmedReset()
 {
+    if (auto* r = MainRegistry()) r->RowSessionReset(Id);
     emit SessionReset();
-    if (Host) Host->TrainingListChanged(false);
+    if (auto* r = MainRegistry()) r->TrainingListChanged(false);
     RefreshAll();
 }
 
@@ -797,7 +787,7 @@ void TfrmTraining::ApplyWorkoutValue(QWidget* control)
     }
     if (r.Changed) {
         SetModified();
-        if (Host) Host->TrainingsChanged();
+        if (auto* r = MainRegistry()) r->TrainingsChanged();
     }
     if (isCombo)
         RefreshAll();
@@ -828,7 +818,7 @@ void TfrmTraining::TextFieldChanged(QWidget* control)
     field->SetText(value);
     SetModified();
     RefreshGeneral();
-    if (Host) Host->TrainingsChanged();
+    if (auto* r = MainRegistry()) r->TrainingsChanged();
 }
 
 void TfrmTraining::DateChanged()
@@ -842,7 +832,7 @@ void TfrmTraining::DateChanged()
     Session.Header.DateTime = days + (old - oldDay);
     SetModified();
     RefreshGeneral();
-    if (Host) Host->TrainingsChanged();
+    if (auto* r = MainRegistry()) r->TrainingsChanged();
 }
 
 void TfrmTraining::TimeChanged()
@@ -858,7 +848,7 @@ void TfrmTraining::TimeChanged()
     Session.Header.DateTime = day + fraction;
     SetModified();
     RefreshGeneral();
-    if (Host) Host->TrainingsChanged();
+    if (auto* r = MainRegistry()) r->TrainingsChanged();
 }
 
 void TfrmTraining::RememberComboText(QComboBox* combo)
@@ -879,19 +869,20 @@ void TfrmTraining::btnResetClick()
     if (!r.Proceed) return;
     ResetTraining(Session);
     Session.Header.ContentKind = ckUser;
+    if (auto* r = MainRegistry()) r->RowSessionReset(Id);
     emit SessionReset();
     // A recording reset by the row window sets its own content kind; the
     // session stays a user profile.
     Session.Header.ContentKind = ckUser;
-    if (Host) Host->TrainingListChanged(false);
+    if (auto* r = MainRegistry()) r->TrainingListChanged(false);
     RefreshAll();
 }
 
 void TfrmTraining::btnOptionsClick()
 {
-    if (Host) Host->EditChartOptions(Session);
+    EditChartOptions(Session);
     SetModified();
-    if (Host) Host->TrainingsChanged();
+    if (auto* r = MainRegistry()) r->TrainingsChanged();
     RefreshGeneral();
 }
 
@@ -918,16 +909,13 @@ QTableView* TfrmTraining::ActiveGrid() const
 
 void TfrmTraining::CopyDataExecute(int mode)
 {
-    QTableView* g = ActiveGrid();
-    if (!g) return;
-    std::string text = CopyGridText(GridText(g), mode, GridCurrentRow(g));
-    QApplication::clipboard()->setText(Q(text));
+    if (QTableView* g = ActiveGrid()) CopyGrid(g, mode);
 }
 
 void TfrmTraining::SelectColumnsExecute()
 {
     QTableView* g = ActiveGrid();
-    if (g && Host) Host->SelectColumns(g);
+    if (g) ::SelectColumns(g);
 }
 
 void TfrmTraining::GridMenu(QTableView* grid, const QPoint& pos)
@@ -967,32 +955,26 @@ bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
         break;
     default: break;
     }
-    return TReviewChildBase::eventFilter(watched, event);
+    return TMDIChild::eventFilter(watched, event);
 }
 
 void TfrmTraining::showEvent(QShowEvent* event)
 {
-    TReviewChildBase::showEvent(event);
+    TMDIChild::showEvent(event);
     ApplyEnabling();
 }
 
-void TfrmTraining::closeEvent(QCloseEvent* event)
+bool TfrmTraining::CloseQuery()
 {
-    if (IsClosing) {
-        event->accept();
-        return;
-    }
-    if (Session.Header.Modified == 1) {
-        std::string text = Format("Training session \"%s\" is modified. Close anyway? %s",
-                                  Session.Header.Title.Text().c_str(), "");
-        if (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbOKCancel, TMsgResult::Cancel) != TMsgResult::OK) {
-            event->ignore();
-            return;
-        }
-    }
+    if (Session.Header.Modified != 1) return true;
+    std::string text = Format("Training session \"%s\" is modified. Close anyway? %s",
+                              Session.Header.Title.Text().c_str(), "");
+    return Dialogs().MessageBox(TMsgKind::Confirmation, text, mbOKCancel, TMsgResult::Cancel) == TMsgResult::OK;
+}
+
+void TfrmTraining::FormClose()
+{
     Session.RowStatus = rsDisconnected;
     SaveSettings();
-    IsClosing = true;
-    event->accept();
-    if (Host) Host->TrainingClosed(Id);
+    if (auto* r = MainRegistry()) r->TrainingClosed(Id);
 }

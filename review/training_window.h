@@ -4,17 +4,25 @@
 // pages. It owns the session record; the row window records into that same
 // record while a row runs and calls the Refresh operations after each stroke.
 //
+// It talks to the main window only through the session registry
+// (MainRegistry(): notifications, options, last folder, recent files,
+// statistics).
+//
 // Use from the main window:
-//   auto* w = new TfrmTraining(record, sessionId, registry, frame);
-//   w->LoadSettings(settingsFile, placementMode);
-//   w->SetAppearance(font, text, window, face);
+//   auto* w = new TfrmTraining(record, sessionId);
+//   frame->AddChild(w);
+//   w->LoadSettings(settingsFile, registry->WindowPlacement());
+//   w->SetAppearance(registry->Appearance());
 //   w->RefreshAll();
-// Use from the row window (live recording into Training()):
+//   FileSave() / FileSaveAs() run SaveAs(DefaultFileName(session)) / SaveAs("").
+// Use from the row window (live recording into *Training()):
 //   after an ordinary stroke            -> RefreshStrokeData()
 //   after force data                    -> RefreshForceCurves()
 //   after a stroke that completes an interval or ends the session -> RefreshAll()
-//   connect to SessionReset() to reset the recording when this window resets
-//   the session (the reset button, or a workout edit the user confirmed).
+// When this window resets the session (the reset button, or a workout edit
+// the user confirmed), it tells the main window (RowSessionReset with its
+// session id) and emits SessionReset(); the row window resets its recording
+// on either, whichever way it is connected (not both).
 #include <QPointer>
 #include <QTableView>
 #include <QWidget>
@@ -23,7 +31,7 @@
 #include <vector>
 
 #include "core/records.h"
-#include "review/review_host.h"
+#include "shell/framework/mdi.h"
 
 class QAction;
 class QCheckBox;
@@ -45,22 +53,22 @@ class TIntervalModel;
 class TSplitsModel;
 class TPenSample;
 
-class TfrmTraining : public TReviewChildBase {
+class TfrmTraining : public TMDIChild {
     Q_OBJECT
 public:
     // A window holding a copy of record under the given session id (also
-    // stored in the record's ClientId). host is the main window's registry.
-    TfrmTraining(const TTraining& record, int32_t sessionId, TReviewHost* host, QWidget* parent = nullptr);
+    // stored in the record's ClientId).
+    TfrmTraining(const TTraining& record, int32_t sessionId, QWidget* parent = nullptr);
     ~TfrmTraining() override;
 
+    TChildKind ChildKind() const override { return chkTraining; }
     // The session shown; the row window records into it.
-    TTraining& Training() { return Session; }
-    const TTraining& Training() const { return Session; }
-    int32_t SessionId() const { return Id; }
-    bool Closing() const { return IsClosing; }
+    TTraining* Training() override { return &Session; }
+    const TTraining& Record() const { return Session; }
+    int32_t SessionId() const override { return Id; }
 
     // Fill the pages from the session.
-    void RefreshAll();
+    void RefreshAll() override;
     void RefreshGeneral();
     void RefreshIntervals();
     void RefreshStrokeData();
@@ -68,9 +76,15 @@ public:
 
     // Window settings: section "Training" of the settings file; mode 1 =
     // stored bounds, 2 = fill the frame, 3 = maximised.
-    void LoadSettings(const std::string& settingsFile, int mode);
+    void LoadSettings(const std::string& settingsFile, int mode) override;
     void SaveSettings();
-    void SetAppearance(const QFont& font, int32_t textColor, int32_t windowColor, int32_t faceColor);
+    void SetAppearance(const TAppearance& appearance) override;
+
+    // The main window's Save (unsaved changes only) and Save As.
+    bool CanSave() const override { return Session.Header.Modified == 1; }
+    bool CanSaveAs() const override { return true; }
+    void FileSave() override;
+    void FileSaveAs() override;
 
     // Saves (path given) or saves through the save dialog (empty path);
     // true when a file was written.
@@ -99,7 +113,8 @@ signals:
     void SessionReset();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    bool CloseQuery() override;
+    void FormClose() override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -129,12 +144,10 @@ private:
 
     TTraining Session;
     int32_t Id;
-    TReviewHost* Host;
-    bool IsClosing = false;
     bool Refreshing = false;
     bool Applying = false;
     QWidget* SkipLeave = nullptr;  // a combo box whose leave handling is skipped once
-    int Left = -1, Top = -1, Width = -1, Height = -1;
+    TPlacement Bounds;  // Left, Top, Width, Height of section "Training"
     std::string IntColumns;
     QPointer<QTableView> LastGrid;
 
