@@ -1,6 +1,8 @@
 // Raw data files: the demo recording, its playback and the raw data log.
 #include "interfaces/devices/demodata.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -284,7 +286,10 @@ int TDemoPlayer::Timer(int64_t nowMs)
 std::string TRawLogWriter::Open(const std::string& path, uint32_t version)
 {
     Close();
-    std::remove(path.c_str());
+    // The old log goes; anything that is not a file (a device, a folder) is
+    // left alone and opening it for writing decides.
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) std::remove(path.c_str());
     File = std::fopen(path.c_str(), "wb");
     if (!File) return Format("Cannot create file \"%s\": %s", path.c_str(), std::strerror(errno));
     // Unbuffered: a failed write is seen at once, and a log is complete up to
