@@ -8,15 +8,13 @@
 
 namespace {
 
-constexpr float kMinute = 1.0f / 1440.0f;
-
 struct TCatalogues {
     std::vector<ParameterType> Stroke, Interval, Total, Split;
     std::vector<int32_t> StrokeMap, IntervalMap, TotalMap, SplitMap;
 };
 
 // Day fraction of m minutes, as the catalogue stores time limits.
-float Minutes(float m) { return m * kMinute; }
+float Minutes(double m) { return float(m / 1440.0); }
 
 ParameterType Entry(int32_t id, uint8_t mode, uint8_t style, const char* format, const char* longName,
                     const char* shortName, const char* unit, float minimum, float maximum)

@@ -29,7 +29,7 @@ void CompleteInterval(TIntervalState& state, TTraining& t, int k, int a)
 {
     SetIntervalCount(t, a);
     TTrainingInterval& iv = t.Intervals[size_t(a - 1)];
-    state.Finished = a == t.Settings.LimitIntervals - 1;
+    state.Finished = int64_t(a) == int64_t(t.Settings.LimitIntervals) - 1;
 
     const TStgStrokeData& S = state.IntervalStart;
     const TStgStrokeData& s = t.Strokes[size_t(k)];

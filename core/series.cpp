@@ -174,7 +174,7 @@ void BuildForceCurveSeries(TChartData& chart, const TTraining& t, const TForceCu
         TSeriesData series = NewSeries(t, TSeriesKind::Line, role, TAxisSide::Left, color);
         series.Capacity = kCurveSamples;
         const double scale = o.UseFixedLength ? double(SafeDivide(o.FixedLength, s.StrokeLength)) : 1.0;
-        const TCurveValues r = ResampleCurve(c.Samples, scale);
+        const TCurveValues r = ResampleCurve(c, scale);
         const double factor = o.Relative ? double(SafeDivide(s.PeakForce, o.FixedForce)) : 1.0;
         series.Points.reserve(kCurveSamples);
         for (int i = 1; i <= kCurveSamples; ++i) {

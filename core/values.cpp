@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "core/catalogue.h"
 #include "util/text.h"
@@ -143,7 +145,7 @@ double EstimateStrokeLength(const TStgForceCurve& curve, int sprocket)
     return d - spacing;
 }
 
-TCurveValues ResampleCurve(const uint16_t (&src)[kCurveSamples], double scale)
+TCurveValues ResampleCurve(const TCurveSamples& src, double scale)
 {
     double w[kCurveSamples];
     if (std::isfinite(scale) && std::fabs(scale) < 1e6) {
@@ -188,6 +190,14 @@ TCurveValues ResampleCurve(const uint16_t (&src)[kCurveSamples], double scale)
     return dst;
 }
 
+TCurveValues ResampleCurve(const TStgForceCurve& curve, double scale)
+{
+    TCurveSamples samples;
+    std::memcpy(samples.data(), reinterpret_cast<const uint8_t*>(&curve) + offsetof(TStgForceCurve, Samples),
+                sizeof samples);
+    return ResampleCurve(samples, scale);
+}
+
 void AverageStroke(const TStgStrokeData* strokes, const TStgForceCurve* curves, int count, int sprocket,
                    TStgStrokeData& avgStroke, TStgForceCurve& avgCurve)
 {
@@ -216,7 +226,7 @@ void AverageStroke(const TStgStrokeData* strokes, const TStgForceCurve* curves, 
             if (length < 0) length = EstimateStrokeLength(curves[j], sprocket);
             if (!(length > 0)) length = 1.0;
             // Stretch or shrink the curve to the average length.
-            const TCurveValues r = ResampleCurve(curves[j].Samples, SafeDivide(avgStroke.StrokeLength, length));
+            const TCurveValues r = ResampleCurve(curves[j], SafeDivide(avgStroke.StrokeLength, length));
             for (int i = 0; i < kCurveSamples; ++i) acc[i] += r[size_t(i)];
         }
         for (int i = 0; i < kCurveSamples; ++i) avgCurve.Samples[i] = RoundToWord(SafeDivide(n, acc[i]));

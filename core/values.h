@@ -31,9 +31,12 @@ void ApplyCurvePeak(TStgStrokeData& stroke, const TStgForceCurve& curve, int spr
 double EstimateStrokeLength(const TStgForceCurve& curve, int sprocket);
 
 using TCurveValues = std::array<float, kCurveSamples>;
+using TCurveSamples = std::array<uint16_t, kCurveSamples>;
 // The 80 samples stretched by scale (sample i is taken at source position
 // i * scale, linearly interpolated), with plateaus smoothed.
-TCurveValues ResampleCurve(const uint16_t (&samples)[kCurveSamples], double scale);
+TCurveValues ResampleCurve(const TCurveSamples& samples, double scale);
+// The same for a curve record (its packed samples are copied out first).
+TCurveValues ResampleCurve(const TStgForceCurve& curve, double scale);
 
 // The averaging behind slot 0: strokes[1..count] and curves[1..count] are
 // averaged (stroke 1 left out when count > 1) into avgStroke / avgCurve, whose

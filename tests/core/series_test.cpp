@@ -340,7 +340,7 @@ TEST_F(ForceCurveSeriesTest, SelectedCurve)
     EXPECT_EQ(s.PenWidth, 3);
     EXPECT_EQ(s.Capacity, 80);
     ASSERT_EQ(s.Points.size(), 80u);
-    const TCurveValues r = ResampleCurve(t.Curves[3].Samples, 1);
+    const TCurveValues r = ResampleCurve(t.Curves[3], 1);
     for (int i = 1; i <= 80; ++i) {
         EXPECT_DOUBLE_EQ(s.Points[size_t(i - 1)].X, i * 2.2);
         EXPECT_EQ(s.Points[size_t(i - 1)].Y, r[size_t(i - 1)]);
@@ -362,7 +362,7 @@ TEST_F(ForceCurveSeriesTest, FixedLengthAndRelativeForce)
     o.FixedForce = t.Strokes[2].PeakForce * 2;
     TChartData chart;
     BuildForceCurveSeries(chart, t, o);
-    const TCurveValues r = ResampleCurve(t.Curves[2].Samples, 0.5);
+    const TCurveValues r = ResampleCurve(t.Curves[2], 0.5);
     for (int i = 0; i < 80; ++i) EXPECT_FLOAT_EQ(float(chart.Series[0].Points[size_t(i)].Y), r[size_t(i)] * 2);
 }
 
@@ -386,7 +386,7 @@ TEST_F(ForceCurveSeriesTest, SourcesAllCurvesAndInactiveSessions)
     TChartData average;
     BuildForceCurveSeries(average, t, {});
     ASSERT_EQ(average.Series.size(), 1u);
-    EXPECT_EQ(average.Series[0].Points[10].Y, ResampleCurve(t.Curves[0].Samples, 1)[10]);
+    EXPECT_EQ(average.Series[0].Points[10].Y, ResampleCurve(t.Curves[0], 1)[10]);
     t.Header.CurveSource = 2;
     t.Header.CurveInterval = 0;
     TChartData noInterval;
@@ -398,7 +398,7 @@ TEST_F(ForceCurveSeriesTest, SourcesAllCurvesAndInactiveSessions)
     TChartData interval;
     BuildForceCurveSeries(interval, t, {});
     ASSERT_EQ(interval.Series.size(), 1u);
-    EXPECT_EQ(interval.Series[0].Points[20].Y, ResampleCurve(t.Intervals[0].Curve.Samples, 1)[20]);
+    EXPECT_EQ(interval.Series[0].Points[20].Y, ResampleCurve(t.Intervals[0].Curve, 1)[20]);
 
     // No selected stroke, a selection beyond the session, or an inactive session.
     t.Header.CurveSource = 0;

@@ -12,6 +12,13 @@ namespace {
 
 constexpr double kDay = 86400.0;
 
+int MaxSample(const TStgForceCurve& c)
+{
+    int m = 0;
+    for (int i = 0; i < kCurveSamples; ++i) m = std::max(m, int(c.Samples[i]));
+    return m;
+}
+
 TEST(SafeDivide, Rules)
 {
     EXPECT_EQ(SafeDivide(0, 5), 0);
@@ -176,7 +183,7 @@ TEST(CurvePeak, EstimatedStrokeLength)
     TStgForceCurve c = BellCurve(1, 300, 40);  // samples 41..80 are 0
     EXPECT_DOUBLE_EQ(EstimateStrokeLength(c, 1), 41 * 2.2 - 2.2);
     EXPECT_DOUBLE_EQ(EstimateStrokeLength(c, 0), 80);
-    for (auto& v : c.Samples) v = 800;
+    for (int i = 0; i < kCurveSamples; ++i) c.Samples[i] = 800;
     EXPECT_DOUBLE_EQ(EstimateStrokeLength(c, 0), -2);
     c.Samples[79] = 780;
     EXPECT_DOUBLE_EQ(EstimateStrokeLength(c, 0), 158);
@@ -184,10 +191,10 @@ TEST(CurvePeak, EstimatedStrokeLength)
 
 TEST(ResampleCurve, InterpolationEndsAndPlateaus)
 {
-    uint16_t src[kCurveSamples];
+    TCurveSamples src;
     for (int i = 0; i < kCurveSamples; ++i) src[i] = uint16_t(10 + i * 3);
     TCurveValues same = ResampleCurve(src, 1);
-    for (int i = 0; i < kCurveSamples; ++i) EXPECT_EQ(same[size_t(i)], src[i]);
+    for (int i = 0; i < kCurveSamples; ++i) EXPECT_EQ(same[size_t(i)], src[size_t(i)]);
 
     TCurveValues half = ResampleCurve(src, 0.5);
     EXPECT_FLOAT_EQ(half[1], (src[0] + src[1]) / 2.0f);
@@ -203,7 +210,7 @@ TEST(ResampleCurve, InterpolationEndsAndPlateaus)
     TCurveValues negative = ResampleCurve(src, -1.5);
     EXPECT_FLOAT_EQ(negative[1], src[0] * 1.5f);
 
-    uint16_t plateau[kCurveSamples] = {0, 100, 100, 100, 0};
+    TCurveSamples plateau = {0, 100, 100, 100, 0};
     TCurveValues smooth = ResampleCurve(plateau, 1);
     EXPECT_EQ(smooth[1], 50);
     EXPECT_EQ(smooth[2], 75);
@@ -230,8 +237,8 @@ TEST(AverageStroke, NoStrokesAndOneStroke)
     EXPECT_EQ(t.Strokes[0].Power, t.Strokes[1].Power);
     EXPECT_EQ(t.Strokes[0].StrokeNumber, 1);
     EXPECT_EQ(t.Curves[0].HasData, 1);
-    EXPECT_EQ(std::memcmp(t.Curves[0].Samples, t.Curves[1].Samples, sizeof t.Curves[0].Samples), 0);
-    EXPECT_EQ(t.Strokes[0].PeakForce, *std::max_element(t.Curves[1].Samples, t.Curves[1].Samples + 80));
+    EXPECT_EQ(std::memcmp(&t.Curves[0], &t.Curves[1], sizeof(TStgForceCurve)), 0);
+    EXPECT_EQ(t.Strokes[0].PeakForce, MaxSample(t.Curves[1]));
     EXPECT_EQ(t.Strokes[1].PeakForce, 1);
 }
 
@@ -268,11 +275,11 @@ TEST(AverageStroke, LeavesOutStrokeOneAndStretchesToTheAverageLength)
     EXPECT_EQ(s0.Power, 0);
     EXPECT_EQ(s0.Time, 0);
     EXPECT_EQ(t.Curves[0].HasData, 0);
-    const TCurveValues a = ResampleCurve(t.Curves[2].Samples, 100.0f / 150.0f);
-    const TCurveValues b = ResampleCurve(t.Curves[3].Samples, 200.0f / 150.0f);
+    const TCurveValues a = ResampleCurve(t.Curves[2], 100.0f / 150.0f);
+    const TCurveValues b = ResampleCurve(t.Curves[3], 200.0f / 150.0f);
     for (int i = 0; i < kCurveSamples; ++i)
         EXPECT_EQ(t.Curves[0].Samples[i], RoundToWord((a[size_t(i)] + b[size_t(i)]) / 2.0f)) << i;
-    EXPECT_EQ(s0.PeakForce, *std::max_element(t.Curves[0].Samples, t.Curves[0].Samples + 80));
+    EXPECT_EQ(s0.PeakForce, MaxSample(t.Curves[0]));
     EXPECT_GT(s0.PeakForcePosition, 0);
 }
 
@@ -288,8 +295,8 @@ TEST(AverageStroke, NegativeLengthIsEstimatedAndDamagedArraysAreRepaired)
     t.Strokes[3].StrokeLength = 88;
     UpdateAverageStroke(t);
     EXPECT_FLOAT_EQ(t.Strokes[0].StrokeLength, 43.5f);
-    const TCurveValues c2 = ResampleCurve(t.Curves[2].Samples, 88 / 43.5f);
-    EXPECT_EQ(t.Curves[0].Samples[10], RoundToWord((c2[10] + ResampleCurve(t.Curves[3].Samples, 88 / 43.5f)[10]) / 2));
+    const TCurveValues c2 = ResampleCurve(t.Curves[2], 88 / 43.5f);
+    EXPECT_EQ(t.Curves[0].Samples[10], RoundToWord((c2[10] + ResampleCurve(t.Curves[3], 88 / 43.5f)[10]) / 2));
 
     t.Curves.resize(2);  // fewer curves than strokes
     UpdateAverageStroke(t);
