@@ -120,6 +120,13 @@ QTableView* MakeGrid(QWidget* parent, const char* name, QAbstractItemModel* mode
     return v;
 }
 
+// Red, green and blue each replaced by 255 minus itself.
+int32_t InverseOf(int32_t color)
+{
+    const TColor c = ResolveColor(color);
+    return RGBColor(255 - RedOf(c), 255 - GreenOf(c), 255 - BlueOf(c));
+}
+
 bool EditAllowed() { return !MainRegistry() || MainRegistry()->EditAllowed(); }
 
 }  // namespace
@@ -545,7 +552,7 @@ void TfrmTraining::RefreshChartShapes()
     shpWidth->SetPen(h.Color, h.PenWidth, 0);
     shpStyle->SetPen(h.Color, 1, h.PenStyle);
     if (!MainRegistry() || MainRegistry()->CrossMarker())
-        shpInverse->SetPen(InverseColor(h.Color), h.PenWidth, 0);
+        shpInverse->SetPen(InverseOf(h.Color), h.PenWidth, 0);
     else
         shpInverse->SetPen(h.Color, 1, 0);
 }
@@ -715,12 +722,12 @@ void TfrmTraining::TakeFocusAway()
     pgcTraining->setFocus(Qt::OtherFocusReason);
 }
 
-void TfrmTraining::AfterConfirmedReset()
+void TfrmTraining::AfterConfirmedReset(bool refresh)
 {
     if (auto* r = MainRegistry()) r->RowSessionReset(Id);
     emit SessionReset();
     if (auto* r = MainRegistry()) r->TrainingListChanged(false);
-    RefreshAll();
+    if (refresh) RefreshAll();
 }
 
 void TfrmTraining::WorkoutEnter(QWidget* control)
@@ -732,7 +739,7 @@ void TfrmTraining::WorkoutEnter(QWidget* control)
         if (control->hasFocus()) TakeFocusAway();
         return;
     }
-    if (r.WasReset) AfterConfirmedReset();
+    if (r.WasReset) AfterConfirmedReset(true);
 }
 
 void TfrmTraining::WorkoutChange(QWidget* control)
@@ -745,7 +752,14 @@ void TfrmTraining::WorkoutChange(QWidget* control)
         RestoreWorkoutControl(control);
         return;
     }
-    if (r.WasReset) AfterConfirmedReset();
+    if (r.WasReset) {
+        // The new value is applied first so that the refresh does not
+        // replace what the user typed.
+        AfterConfirmedReset(false);
+        ApplyWorkoutValue(control);
+        RefreshAll();
+        return;
+    }
     ApplyWorkoutValue(control);
 }
 

@@ -132,7 +132,7 @@ private:
     void SetModified();
     void ApplyWorkoutValue(QWidget* control);
     void RestoreWorkoutControl(QWidget* control);
-    void AfterConfirmedReset();
+    void AfterConfirmedReset(bool refresh);
     void TextFieldChanged(QWidget* control);
     void DateChanged();
     void TimeChanged();

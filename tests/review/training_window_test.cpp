@@ -1,0 +1,575 @@
+// The training window on real sessions (a training file from the test data and
+// sessions recorded in memory), driven through its controls offscreen.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+#include "core/catalogue.h"
+#include "core/intervals.h"
+#include "core/values.h"
+#include "files/training_file.h"
+#include "files/training_io.h"
+#include "review/grid_models.h"
+#include "review/training_window.h"
+#include "tests/review/testutil_review.h"
+#include "util/datetime.h"
+#include "util/dialogs.h"
+#include "util/paths.h"
+#include "util/profile.h"
+#include "util/text.h"
+
+namespace {
+
+std::string Text(const QLabel* l) { return l->text().toStdString(); }
+std::string Cell(const QTableView* v, int row, int col)
+{
+    return v->model()->data(v->model()->index(row, col)).toString().toStdString();
+}
+std::string Header(const QTableView* v, int col)
+{
+    return v->model()->headerData(col, Qt::Horizontal).toString().toStdString();
+}
+
+const char* const kResetQuestion = "Changing this value will reset the training session.\rDo you wish to continue?";
+
+class TrainingWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { TestApp(); }
+
+    TTraining SampleSession()
+    {
+        TTraining t;
+        EXPECT_TRUE(OpenTraining(TestDataFile("training/sample.stg"), t, false));
+        return t;
+    }
+
+    // A window shown and active, so that focus moves as for a user.
+    void ShowActive(TfrmTraining& w)
+    {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    }
+
+    TReviewEnv Env;
+    TTestRegistry Registry;
+    TScriptedDialogs Dialogs;
+    TDialogScope Scope{Dialogs};
+};
+
+TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
+{
+    TTraining t = SampleSession();
+    TfrmTraining w(t, 101);
+    w.RefreshAll();
+
+    EXPECT_EQ(w.windowTitle().toStdString(), "Intervals 4 x 1 min");
+    EXPECT_EQ(w.edtTitle->text().toStdString(), "Intervals 4 x 1 min");
+    EXPECT_EQ(w.cmbName->currentText().toStdString(), "Eva Lindqvist");
+    EXPECT_EQ(w.cmbDescription->currentText().toStdString(), "Steady state with intervals");
+    EXPECT_EQ(w.cmbType->currentText().toStdString(), "Endurance");
+    EXPECT_EQ(w.cmbEvent->currentText().toStdString(), "Winter series");
+    EXPECT_EQ(w.memNote->toPlainText().toStdString(), "Synthesized for tests");
+    EXPECT_EQ(Text(w.lblTFile), "sample.stg");
+    EXPECT_EQ(Text(w.lblTSize), "58993 bytes");
+    EXPECT_EQ(Text(w.lblTType), "Training (STG)");
+    EXPECT_NE(Text(w.lblTDateTime), "-");
+    EXPECT_EQ(Text(w.lblOFile), "-");
+    EXPECT_EQ(Text(w.lblODateTime), "-");
+    EXPECT_EQ(Text(w.lblInterface), "VT Interface @ Vtw 9.0.0.1  ");
+    EXPECT_EQ(Text(w.lblAddress), "-");
+    EXPECT_EQ(Text(w.lblIDStatus), "101 / -");
+    EXPECT_EQ(w.Record().ClientId, 101);
+    EXPECT_EQ(w.pgcTraining->currentWidget(), w.tshWorkout);
+    EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals");
+
+    const TTraining& s = w.Record();
+    EXPECT_EQ(Text(w.lblDistance), TotalValueTextWithUnit(s, 0));
+    EXPECT_EQ(Text(w.lblDistance), "2063 m");
+    EXPECT_EQ(Text(w.lblTime), TotalValueTextWithUnit(s, 1));
+    EXPECT_EQ(Text(w.lblEnergy), TotalValueTextWithUnit(s, 2));
+    EXPECT_EQ(Text(w.lblStrokes), "200");
+    EXPECT_EQ(Text(w.lblPower), TotalValueTextWithUnit(s, 3));
+    EXPECT_EQ(Text(w.lbl500m), TotalValueTextWithUnit(s, 5));
+    EXPECT_EQ(Text(w.lblStrokerate), TotalValueTextWithUnit(s, 6));
+
+    // Workout: an interval workout of 4 x 1 min with 30 s rest.
+    EXPECT_EQ(w.edtWeight->text().toStdString(), "68");
+    EXPECT_EQ(w.cmbGender->currentText().toStdString(), "Female");
+    EXPECT_EQ(w.cmbSessionLimit->currentText().toStdString(), "Intervals");
+    EXPECT_EQ(w.edtLimitValue->text().toStdString(), "4");
+    EXPECT_EQ(w.edtWorkPeriod->text().toStdString(), "0:01:00");
+    EXPECT_EQ(w.edtRestPeriod->text().toStdString(), "0:00:30");
+    EXPECT_TRUE(w.gbxIntervals->isVisibleTo(&w));
+    EXPECT_TRUE(w.edtWorkPeriod->isVisibleTo(&w));
+    EXPECT_FALSE(w.edtStartValue->isVisibleTo(&w));
+    // A recorded training is no user profile: its workout is not edited.
+    EXPECT_FALSE(w.edtWeight->isEnabled());
+    EXPECT_TRUE(w.btnReset->isEnabled());
+
+    // Stroke data: the stroke id map's columns with the catalogue's texts.
+    QTableView* g = w.sgdStrokeData;
+    ASSERT_EQ(g->model()->rowCount(), 200);
+    ASSERT_EQ(g->model()->columnCount(), int(StrokeIdMap().size()) + 1);
+    EXPECT_EQ(Header(g, 2), StrokeShortCaption(1));
+    EXPECT_EQ(Header(g, 2), "Power (W)");
+    EXPECT_EQ(Cell(g, 0, 0), "   1");
+    EXPECT_EQ(Cell(g, 0, 2), " 228");
+    EXPECT_EQ(Cell(g, 0, 10), "01:55.3");
+    for (int row : {0, 57, 199})
+        for (int c = 1; c < g->model()->columnCount(); ++c)
+            EXPECT_EQ(Cell(g, row, c), StrokeValueText(s.Strokes[size_t(row + 1)], StrokeIdMap()[size_t(c - 1)], s.Settings))
+                << row << "," << c;
+
+    // Intervals.
+    QTableView* iv = w.sgdIntervals;
+    ASSERT_EQ(iv->model()->rowCount(), 4);
+    EXPECT_EQ(Header(iv, 0), "#");
+    EXPECT_EQ(Header(iv, 2), IntervalCaption(1));
+    EXPECT_EQ(Cell(iv, 1, 0), "   2");
+    EXPECT_EQ(Cell(iv, 0, 4), "01:00.0");
+    for (int r = 0; r < 4; ++r)
+        for (int c = 1; c < iv->model()->columnCount(); ++c)
+            EXPECT_EQ(Cell(iv, r, c), IntervalValueText(s.Intervals[size_t(r)], IntervalIdMap()[size_t(c - 1)]));
+
+    // Force curves: "#", "Used" and the sample positions of the big sprocket.
+    QTableView* fc = w.sgdForceCurves;
+    ASSERT_EQ(fc->model()->columnCount(), 82);
+    ASSERT_EQ(fc->model()->rowCount(), 200);
+    EXPECT_EQ(Header(fc, 1), "Used");
+    EXPECT_EQ(Header(fc, 2), "2.2");
+    EXPECT_EQ(Header(fc, 81), "176.0");
+    EXPECT_EQ(Cell(fc, 0, 1), "+");
+    EXPECT_EQ(Cell(fc, 0, 2), "  4");
+    EXPECT_EQ(Cell(fc, 0, 3), FormatValue("%3.0f", s.Curves[1].Samples[1]));
+
+    for (QTableView* v : {g, iv, fc, w.sgdSplits}) QAbstractItemModelTester tester(v->model());
+}
+
+TEST_F(TrainingWindowTest, SessionWithoutStrokesShowsOneEmptyRow)
+{
+    TTraining t = MakeRowedSession(0);
+    t.Header.FileDate = 0;
+    TfrmTraining w(t, 102);
+    w.RefreshAll();
+    for (QTableView* v : {w.sgdStrokeData, w.sgdForceCurves, w.sgdIntervals}) {
+        ASSERT_EQ(v->model()->rowCount(), 1);
+        for (int c = 0; c < v->model()->columnCount(); ++c) EXPECT_EQ(Cell(v, 0, c), "");
+    }
+    EXPECT_EQ(w.sgdSplits->model()->rowCount(), 0);
+    EXPECT_EQ(w.sgdSplits->model()->columnCount(), kSplitParameterCount + 1);
+    EXPECT_EQ(Text(w.lblTDateTime), "-");
+    EXPECT_EQ(Text(w.lblInterface), "");
+    EXPECT_EQ(Text(w.lblStrokes), "0");
+    EXPECT_FALSE(w.btnReset->isEnabled());
+    EXPECT_FALSE(w.gbxIntervals->isVisibleTo(&w));
+    EXPECT_FALSE(w.edtWorkPeriod->isVisibleTo(&w));
+    EXPECT_FALSE(w.lblWorkPeriod->isVisibleTo(&w));
+}
+
+TEST_F(TrainingWindowTest, LiveStrokesAppendRowsWithoutRebuilding)
+{
+    TTraining t = MakeRowedSession(0);
+    TfrmTraining w(t, 103);
+    w.RefreshAll();
+    QAbstractItemModel* m = w.sgdStrokeData->model();
+    QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy inserted(m, &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(m, &QAbstractItemModel::modelReset);
+    TTraining& live = *w.Training();
+    for (int k = 1; k <= 30; ++k) {
+        AppendStroke(live);
+        w.RefreshStrokeData();
+        w.RefreshForceCurves();
+        ASSERT_EQ(m->rowCount(), k);
+        EXPECT_EQ(Cell(w.sgdStrokeData, k - 1, 0), FormatValue("%4.0f", float(k)));
+        EXPECT_EQ(Cell(w.sgdStrokeData, k - 1, 8), StrokeValueText(live.Strokes[size_t(k)], 7, live.Settings));
+    }
+    EXPECT_EQ(inserted.count(), 29);  // the first stroke takes the empty row
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(w.sgdForceCurves->model()->rowCount(), 30);
+
+    // Resetting the session empties the grids again.
+    live.Header.ContentKind = ckManual;
+    Dialogs.Answers.push_back(TMsgResult::Yes);
+    w.btnResetClick();
+    EXPECT_EQ(m->rowCount(), 1);
+    EXPECT_EQ(Cell(w.sgdStrokeData, 0, 1), "");
+    EXPECT_EQ(reset.count(), 1);
+}
+
+TEST_F(TrainingWindowTest, WeightOfARecordedSessionAsksBeforeResetting)
+{
+    TTraining t = MakeRowedSession(20);
+    t.Header.ContentKind = ckManual;  // a user profile that was rowed with
+    TfrmTraining w(t, 104);
+    w.RefreshAll();
+    QSignalSpy resets(&w, &TfrmTraining::SessionReset);
+    ShowActive(w);
+    ASSERT_TRUE(w.edtWeight->isEnabled());
+
+    // No: the session stays as it is and the field loses the focus.
+    Dialogs.Answers.push_back(TMsgResult::No);
+    w.edtWeight->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Text, kResetQuestion);
+    EXPECT_EQ(Dialogs.Messages[0].Kind, TMsgKind::Confirmation);
+    EXPECT_FALSE(w.edtWeight->hasFocus());
+    EXPECT_EQ(w.Record().StrokeCount(), 20);
+    EXPECT_EQ(w.Record().Settings.Weight, 80);
+    EXPECT_TRUE(resets.isEmpty());
+
+    // Typing without entering first (the focus came back otherwise): asked
+    // again, refused, and the field shows the stored weight again.
+    Dialogs.Answers.push_back(TMsgResult::No);
+    w.edtWeight->setText("75");
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(w.edtWeight->text().toStdString(), "80");
+    EXPECT_EQ(w.Record().Settings.Weight, 80);
+
+    // Yes: the session is reset, the row window is told, the value is stored.
+    Dialogs.Answers.push_back(TMsgResult::Yes);
+    w.edtWeight->setText("75");
+    EXPECT_EQ(w.Record().StrokeCount(), 0);
+    EXPECT_EQ(w.Record().Settings.Weight, 75);
+    EXPECT_EQ(w.Record().Header.Modified, 1);
+    EXPECT_EQ(resets.count(), 1);
+    ASSERT_EQ(Registry.Resets.size(), 1u);
+    EXPECT_EQ(Registry.Resets[0], 104);
+    EXPECT_EQ(w.sgdStrokeData->model()->rowCount(), 1);
+    EXPECT_EQ(w.gbxUser->title().toStdString(), "&User (*)");
+    EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals (*)");
+
+    // The session is empty now: no more questions.
+    w.edtWeight->setText("76");
+    EXPECT_EQ(Dialogs.Messages.size(), 3u);
+    EXPECT_EQ(w.Record().Settings.Weight, 76);
+}
+
+TEST_F(TrainingWindowTest, WorkoutEditsOfAUserProfile)
+{
+    TTraining t = MakeRowedSession(0);
+    t.Header.ContentKind = ckUser;
+    TfrmTraining w(t, 105);
+    w.RefreshAll();
+    int changed = Registry.Changed;
+
+    // Session limit "Time", then 1:30:00 as limit value.
+    w.cmbSessionLimit->setCurrentIndex(3);
+    EXPECT_EQ(w.Record().Settings.LimitType, 3);
+    EXPECT_GT(Registry.Changed, changed);
+    EXPECT_EQ(w.edtLimitValue->text().toStdString(), "0:00:00");
+    w.edtLimitValue->setText("1:30:00");
+    EXPECT_EQ(w.Record().Settings.LimitTime, 5400);
+    w.WorkoutExit(w.edtLimitValue);
+    EXPECT_EQ(w.Record().Settings.LimitTime, 5400);
+
+    // Intervals by strokes: the period controls appear; 70000 is kept at 65535.
+    w.cmbSessionLimit->setCurrentIndex(4);
+    EXPECT_TRUE(w.edtWorkPeriod->isVisibleTo(&w));
+    EXPECT_TRUE(w.gbxIntervals->isVisibleTo(&w));
+    w.cmbIntervalBy->setCurrentIndex(0);
+    w.edtWorkPeriod->setText("70000");
+    EXPECT_EQ(w.Record().Settings.WorkStrokes, 65535);
+    EXPECT_EQ(w.Record().Settings.WorkPeriod, 65535);
+    w.edtRestPeriod->setText("5");
+    EXPECT_EQ(w.Record().Settings.RestStrokes, 5);
+
+    // A number field holding other text is refused with the error box.
+    Dialogs.Clear();
+    w.edtWeight->setText("heavy");
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_EQ(Dialogs.Messages[0].Text, "'heavy' is not a valid integer value");
+    EXPECT_EQ(w.Record().Settings.Weight, 80);
+    // An emptied field is not applied while typing.
+    w.edtWeight->setText("");
+    EXPECT_EQ(Dialogs.Messages.size(), 1u);
+
+    // Gender, boat, sprocket and ergometer combos; the force-curve headers
+    // follow the ergometer's sample spacing.
+    w.cmbGender->setCurrentIndex(1);
+    w.cmbBoat->setCurrentIndex(3);
+    w.cmbSprocket->setCurrentIndex(0);
+    EXPECT_EQ(w.Record().Settings.Gender, 1);
+    EXPECT_EQ(w.Record().Settings.BoatType, 3);
+    EXPECT_EQ(w.Record().Settings.Sprocket, 0);
+    EXPECT_EQ(Header(w.sgdForceCurves, 2), "2.0");
+    w.cmbErgometer->setCurrentIndex(2);
+    EXPECT_EQ(Header(w.sgdForceCurves, 2), "4.5");
+    EXPECT_EQ(w.Record().Header.Modified, 1);
+}
+
+TEST_F(TrainingWindowTest, RecordingFieldsAndRememberedNames)
+{
+    TTraining t = MakeRowedSession(5);
+    TfrmTraining w(t, 106);
+    w.RefreshAll();
+    const int changed = Registry.Changed;
+    w.edtTitle->setText("Evening row");
+    EXPECT_EQ(w.Record().Header.Title.Text(), "Evening row");
+    EXPECT_EQ(w.windowTitle().toStdString(), "Evening row");
+    EXPECT_EQ(w.Record().Header.Modified, 1);
+    EXPECT_EQ(w.gbxRecording->title().toStdString(), "&Recording (*)");
+    EXPECT_GT(Registry.Changed, changed);
+
+    w.memNote->setPlainText("Windy");
+    EXPECT_EQ(w.Record().Header.Note.Text(), "Windy");
+
+    // The date replaces the day and keeps the time; the time keeps the day.
+    const double before = w.Record().Header.DateTime;
+    w.dtpDate->setDate(QDate(2026, 3, 14));
+    EXPECT_DOUBLE_EQ(std::trunc(w.Record().Header.DateTime), EncodeDate(2026, 3, 14));
+    EXPECT_NEAR(w.Record().Header.DateTime - std::trunc(w.Record().Header.DateTime), before - std::trunc(before), 1e-9);
+    w.dtpTime->setTime(QTime(6, 30, 15));
+    EXPECT_NEAR(w.Record().Header.DateTime, EncodeDate(2026, 3, 14) + EncodeTime(6, 30, 15, 0), 1e-9);
+
+    // A name typed and left is remembered once.
+    ShowActive(w);
+    w.pgcTraining->setCurrentWidget(w.tshGeneral);
+    w.cmbName->setFocus(Qt::TabFocusReason);
+    w.cmbName->setEditText("Tom");
+    EXPECT_EQ(w.Record().Header.Name.Text(), "Tom");
+    w.edtTitle->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(w.RememberedEntries("Name"), (std::vector<std::string>{"Tom"}));
+    w.cmbName->setFocus(Qt::TabFocusReason);
+    w.edtTitle->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(w.RememberedEntries("Name"), (std::vector<std::string>{"Tom"}));
+
+    // Without the main window's permission the fields are locked.
+    Registry.Edit = false;
+    w.RefreshAll();
+    EXPECT_FALSE(w.edtTitle->isEnabled());
+    EXPECT_FALSE(w.btnReset->isEnabled());
+}
+
+TEST_F(TrainingWindowTest, ResetButton)
+{
+    TTraining t = MakeRowedSession(8);
+    t.Header.FileName.SetText("/somewhere/row.stg");
+    TfrmTraining w(t, 107);
+    w.RefreshAll();
+    Dialogs.Answers.push_back(TMsgResult::No);
+    w.btnResetClick();
+    EXPECT_EQ(Dialogs.LastText(),
+              "Resetting the current training session will erase all recorded data.\rDo you wish to continue?");
+    EXPECT_EQ(w.Record().StrokeCount(), 8);
+    Dialogs.Answers.push_back(TMsgResult::Yes);
+    w.btnResetClick();
+    EXPECT_EQ(w.Record().StrokeCount(), 0);
+    EXPECT_EQ(w.Record().Header.ContentKind, ckUser);
+    EXPECT_EQ(w.Record().Header.FileName.Text(), "?");
+    EXPECT_EQ(w.Record().Header.Title.Text(), "Morning row");
+    EXPECT_EQ(Registry.Resets, (std::vector<int32_t>{107}));
+    EXPECT_EQ(Text(w.lblStrokes), "0");
+    EXPECT_TRUE(w.edtWeight->isEnabled());  // a user profile now
+    EXPECT_FALSE(w.btnReset->isEnabled());
+}
+
+TEST_F(TrainingWindowTest, CopyModesPutTheGridOnTheClipboard)
+{
+    TTraining t = MakeRowedSession(3);
+    TfrmTraining w(t, 108);
+    w.RefreshAll();
+    QTableView* g = w.sgdStrokeData;
+    w.SetActiveGrid(g);
+    const int cols = g->model()->columnCount();
+    auto rowText = [&](int row, int firstCol) {
+        std::string s;
+        for (int c = firstCol; c < cols; ++c) {
+            if (c > firstCol) s += "\t";
+            s += Trim(Cell(g, row, c));
+        }
+        return s + "\r\n";
+    };
+    std::string header;
+    for (int c = 0; c < cols; ++c) header += (c ? "\t" : "") + Header(g, c);
+    header += "\r\n";
+
+    w.CopyDataExecute(1);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), header + rowText(0, 0) + rowText(1, 0) + rowText(2, 0));
+    w.CopyDataExecute(2);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), rowText(0, 1) + rowText(1, 1) + rowText(2, 1));
+    g->setCurrentIndex(g->model()->index(1, 3));
+    w.CopyDataData->trigger();
+    w.CopyDataRow->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), rowText(1, 1));
+
+    // A hidden column is left out of the copy.
+    g->setColumnHidden(2, true);
+    w.CopyDataExecute(3);
+    std::string expected;
+    for (int c = 1; c < cols; ++c) {
+        if (c == 2) continue;
+        if (!expected.empty()) expected += "\t";
+        expected += Trim(Cell(g, 1, c));
+    }
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), expected + "\r\n");
+}
+
+TEST_F(TrainingWindowTest, ClosingAsksOnlyWhenModified)
+{
+    TTraining t = MakeRowedSession(2);
+    {
+        TfrmTraining w(t, 109);
+        w.RefreshAll();
+        w.show();
+        EXPECT_TRUE(w.close());
+        EXPECT_TRUE(Dialogs.Messages.empty());
+        EXPECT_EQ(Registry.Closed, (std::vector<int32_t>{109}));
+        EXPECT_EQ(w.Record().RowStatus, rsDisconnected);
+        EXPECT_TRUE(w.Closing());
+    }
+    TfrmTraining w(t, 110);
+    w.RefreshAll();
+    w.show();
+    w.edtTitle->setText("Changed");
+    Dialogs.Answers.push_back(TMsgResult::Cancel);
+    EXPECT_FALSE(w.close());
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Text, "Training session \"Changed\" is modified. Close anyway? ");
+    EXPECT_EQ(Dialogs.Messages[0].Buttons, unsigned(mbOKCancel));
+    EXPECT_EQ(Registry.Closed.size(), 1u);
+    EXPECT_FALSE(w.Closing());
+    Dialogs.Answers.push_back(TMsgResult::OK);
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(Registry.Closed, (std::vector<int32_t>{109, 110}));
+}
+
+TEST_F(TrainingWindowTest, SettingsPersistColumnsPlacementAndLists)
+{
+    TTraining t = SampleSession();
+    {
+        TfrmTraining w(t, 111);
+        w.LoadSettings(SettingsFile(false), 1);
+        w.RefreshAll();
+        w.show();
+        w.sgdIntervals->setColumnHidden(3, true);
+        w.sgdIntervals->setColumnWidth(2, 77);
+        w.cmbEvent->addItem("Head race");
+        w.cmbEvent->addItem("");
+        w.cmbEvent->addItem("Sprint");
+        Dialogs.Answers.push_back(TMsgResult::OK);  // the event text changed with the first entry
+        EXPECT_TRUE(w.close());
+    }
+    const std::string file = SettingsFile(false);
+    ASSERT_FALSE(file.empty());
+    {
+        TProfileFile ini(file);
+        EXPECT_TRUE(ini.ValueExists("Training", "Left"));
+        EXPECT_TRUE(ini.ValueExists("Training", "Height"));
+        std::string widths = ini.ReadString("Training", "IntColumns", "");
+        auto items = SplitString(widths, ' ');
+        ASSERT_GE(items.size(), 3u);
+        EXPECT_EQ(items[1], "77");
+        EXPECT_EQ(items[2], "-1");
+        EXPECT_EQ(ini.ReadString("Event", "0", ""), "Head race");
+        EXPECT_FALSE(ini.ValueExists("Event", "1"));
+        EXPECT_EQ(ini.ReadString("Event", "2", ""), "Sprint");
+    }
+    TfrmTraining again(t, 112);
+    again.LoadSettings(file, 1);
+    again.RefreshAll();
+    EXPECT_TRUE(again.sgdIntervals->isColumnHidden(3));
+    EXPECT_EQ(again.sgdIntervals->columnWidth(2), 77);
+    EXPECT_EQ(again.RememberedEntries("Event"), (std::vector<std::string>{"Head race", "Sprint"}));
+}
+
+TEST_F(TrainingWindowTest, MaximisedWindowIsStoredAsFourMinusOnes)
+{
+    TTraining t = MakeRowedSession(1);
+    {
+        TfrmTraining w(t, 113);
+        w.LoadSettings(SettingsFile(false), 3);
+        EXPECT_TRUE(w.isMaximized());
+        EXPECT_TRUE(w.close());
+    }
+    TProfileFile ini(SettingsFile(false));
+    for (const char* key : {"Left", "Top", "Width", "Height"}) EXPECT_EQ(ini.ReadInteger("Training", key, 0), -1) << key;
+}
+
+TEST_F(TrainingWindowTest, SaveAndSaveAs)
+{
+    TTraining t = SampleSession();
+    t.Header.FileName.SetText(Env.File("saved/first.stg"));
+    TfrmTraining w(t, 114);
+    w.RefreshAll();
+    w.edtTitle->setText("Saved row");
+    EXPECT_TRUE(w.CanSave());
+
+    // Save: under the session's own name.
+    w.FileSave();
+    const std::string first = Env.File("saved/first.stg");
+    EXPECT_TRUE(FileExists(first));
+    EXPECT_EQ(Registry.Recent, (std::vector<std::string>{first}));
+    EXPECT_EQ(Registry.FilesSaved, 1);
+    EXPECT_EQ(Registry.Last, Env.File("saved/"));
+    EXPECT_EQ(w.Record().Header.Modified, 0);
+    EXPECT_FALSE(w.CanSave());
+    EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals");
+    EXPECT_EQ(Text(w.lblTFile), "first.stg");
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(first, back, false));
+    EXPECT_EQ(back.Header.Title.Text(), "Saved row");
+    EXPECT_EQ(back.StrokeCount(), 200);
+
+    // Save As: the export dialog asks, starting in the last folder.
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {Env.File("other/second.stg")};
+    answer.FilterIndex = 1;
+    Dialogs.FileAnswers.push_back(answer);
+    w.FileSaveAs();
+    ASSERT_EQ(Dialogs.FileRequests.size(), 1u);
+    EXPECT_EQ(Dialogs.FileRequests[0].Title, "Export training session");
+    EXPECT_EQ(Dialogs.FileRequests[0].InitialDir, Env.File("saved/"));
+    EXPECT_TRUE(FileExists(Env.File("other/second.stg")));
+    EXPECT_EQ(Registry.FilesSaved, 2);
+    EXPECT_EQ(Registry.Recent.back(), Env.File("other/second.stg"));
+    EXPECT_EQ(Registry.Last, Env.File("other/"));
+
+    // A cancelled dialog saves nothing and counts nothing.
+    w.FileSaveAs();
+    EXPECT_EQ(Registry.FilesSaved, 2);
+    EXPECT_EQ(Registry.Recent.size(), 2u);
+}
+
+TEST_F(TrainingWindowTest, FailedSaveKeepsTheSessionModified)
+{
+    TTraining t = MakeRowedSession(4);
+    t.Header.Modified = 1;
+    TfrmTraining w(t, 115);
+    w.RefreshAll();
+    // A folder where the file should go is a file: nothing can be written.
+    {
+        FILE* f = std::fopen(Env.File("blocked").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
+    EXPECT_FALSE(w.SaveAs(Env.File("blocked/row.stg")));
+    EXPECT_EQ(Registry.FilesSaved, 0);
+    EXPECT_TRUE(Registry.Recent.empty());
+    EXPECT_EQ(w.Record().Header.Modified, 1);
+    EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals (*)");
+}
+
+}  // namespace
