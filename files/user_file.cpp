@@ -48,7 +48,9 @@ void ApplyUserRecord(const uint8_t* rec, TTraining& t)
     s.Gender = I16At(rec, 24);
     s.BoatType = I16At(rec, 26);
     int16_t ergometer = I16At(rec, 28);
-    s.Ergometer = ergometer <= 1 ? ergometer : 0;
+    // The earlier equipment knew ergometers 0 and 1 only (negative values
+    // are no ergometer either).
+    s.Ergometer = ergometer == 0 || ergometer == 1 ? ergometer : 0;
     s.Sprocket = I16At(rec, 30);
     int32_t* words = WordFields(s);
     for (int i = 0; i < kWordFields; ++i) words[i] = U16At(rec, kSettingsFrom + 2 * size_t(i));

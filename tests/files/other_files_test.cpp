@@ -170,6 +170,10 @@ TEST(UserFile, ErgometerBeyondTheEarlierEquipment)
     TTraining t;
     ASSERT_TRUE(ParseData(ParseUserFile, "user/ergometer3.ini", t));
     EXPECT_EQ(t.Settings.Ergometer, 0);
+    auto rec = UserRecordBytes(t);
+    PutU16(rec.data(), 28, 0xFFFF);  // -1
+    ApplyUserRecord(rec.data(), t);
+    EXPECT_EQ(t.Settings.Ergometer, 0);
     t.Settings.Ergometer = 3;
     EXPECT_EQ(U16At(UserRecordBytes(t).data(), 28), 0);
     t.Settings.Ergometer = 1;
