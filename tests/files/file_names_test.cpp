@@ -1,6 +1,9 @@
 // Session names, proposed file names, dialog filters and shortened paths.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "files/file_errors.h"
 #include "files/file_names.h"
 #include "util/datetime.h"
 #include "util/version.h"
@@ -75,4 +78,18 @@ TEST(ShortenPath, LevelByLevel)
     EXPECT_EQ(ShortenPath("a/b/c.stg", length, 8), "c.stg");
     // A measure that never fits still ends.
     EXPECT_EQ(ShortenPath(path, [](const std::string&) { return 1000; }, 10), "march.stg");
+}
+
+TEST(FileError, TextNamesFileMessageCodeAndAdvice)
+{
+    EXPECT_EQ(FileErrorText("/t/a.stg", "No such file or directory", ENOENT),
+              "Error reading/writing file \"/t/a.stg\".\rError message : No such file or directory (2) "
+              "\rThe system cannot find the file specified.\rPlease check the filename.");
+    EXPECT_EQ(FileErrorText("/t/a.stg", "Read-only file system", EROFS),
+              "Error reading/writing file \"/t/a.stg\".\rError message : Read-only file system (30) "
+              "\rThe media is write-protected.");
+    EXPECT_EQ(FileErrorText("/t/a.stg", "Permission denied", EACCES).find("write-protected."),
+              FileErrorText("/t/a.stg", "Permission denied", EACCES).size() - 16);
+    EXPECT_EQ(FileErrorText("/t", "Disk quota exceeded", EDQUOT),
+              "Error reading/writing file \"/t\".\rError message : Disk quota exceeded (122) ");
 }

@@ -1,0 +1,113 @@
+// Reading and writing a large training file: 10,000 strokes with curves and
+// 1,000,000 raw samples (targets: each under 50 ms).
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "core/values.h"
+#include "files/training_file.h"
+#include "util/paths.h"
+
+namespace {
+
+TTraining LargeSession()
+{
+    TTraining t;
+    ClearTraining(t);
+    t.Header = DefaultHeader();
+    t.Settings = DefaultSettings();
+    const int n = 10000;
+    SetStrokeCount(t, n);
+    for (int k = 1; k <= n; ++k) {
+        TStgStrokeData& s = t.Strokes[size_t(k)];
+        s.Power = 180.0f + float(k % 50);
+        s.StrokeRate = 24.0f;
+        s.Time = 2.5f * float(k);
+        s.Distance = 10.0f * float(k);
+        s.Energy = 480.0f + float(k % 30);
+        s.StrokeLength = 135.0f + float(k % 10);
+        s.DriveTime = 0.8f;
+        s.RecoverRatio = 1.6f;
+        TStgForceCurve& c = t.Curves[size_t(k)];
+        for (int i = 0; i < 64; ++i) c.Samples[i] = uint16_t(400.0 * (1.0 - (i - 32) * (i - 32) / 1024.0) + k % 7);
+        c.HasData = 1;
+    }
+    SetIntervalCount(t, 20);
+    t.RawSamples.resize(1000001);
+    for (size_t i = 1; i < t.RawSamples.size(); ++i) t.RawSamples[i] = TRawSample{int16_t(3000 + i % 20000), uint8_t(i)};
+    t.Totals = TTrainingTotals{100000.0f, 25000.0f, 4800.0f, 192.0f};
+    return t;
+}
+
+const TTraining& Session()
+{
+    static const TTraining t = LargeSession();
+    return t;
+}
+
+std::string BenchFile()
+{
+    static const std::string path = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        return std::string(tmp && *tmp ? tmp : "/tmp") + "/catchline-bench-" + std::to_string(getpid()) + ".stg";
+    }();
+    return path;
+}
+
+void BM_TrainingFileImage(benchmark::State& state)
+{
+    const TTraining& t = Session();
+    size_t bytes = 0;
+    for (auto _ : state) {
+        auto image = TrainingFileBytes(t);
+        bytes = image.size();
+        benchmark::DoNotOptimize(image.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+BENCHMARK(BM_TrainingFileImage)->Unit(benchmark::kMillisecond);
+
+void BM_ParseTrainingFile(benchmark::State& state)
+{
+    const auto image = TrainingFileBytes(Session());
+    for (auto _ : state) {
+        TTraining t;
+        ClearTraining(t);
+        if (!ParseTrainingFile(image.data(), image.size(), t)) state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(t.Strokes.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(image.size()));
+}
+BENCHMARK(BM_ParseTrainingFile)->Unit(benchmark::kMillisecond);
+
+// Writing to disk: the image, a temporary file flushed to the disk, and the
+// rename over the previous file.
+void BM_WriteTrainingFile(benchmark::State& state)
+{
+    const TTraining& t = Session();
+    for (auto _ : state)
+        if (!WriteTrainingFile(BenchFile(), t, false)) state.SkipWithError("write failed");
+    DeleteFileAt(BenchFile());
+}
+BENCHMARK(BM_WriteTrainingFile)->Unit(benchmark::kMillisecond);
+
+void BM_ReadTrainingFile(benchmark::State& state)
+{
+    if (!WriteTrainingFile(BenchFile(), Session(), false)) {
+        state.SkipWithError("write failed");
+        return;
+    }
+    for (auto _ : state) {
+        TTraining t;
+        ClearTraining(t);
+        if (!ReadTrainingFile(BenchFile(), t, false)) state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(t.Strokes.data());
+    }
+    DeleteFileAt(BenchFile());
+}
+BENCHMARK(BM_ReadTrainingFile)->Unit(benchmark::kMillisecond);
+
+}  // namespace
