@@ -16,18 +16,6 @@ double RoundHalfEven(double v)
 
 }  // namespace
 
-float SafeDiv(double divisor, double dividend)
-{
-    if (divisor == 0) return 0.0f;
-    if (divisor > 0 && divisor < 1e-9) divisor = 1e-9;
-    else if (divisor < 0 && divisor > -1e-9) divisor = -1e-9;
-    const double q = dividend / divisor;
-    if (!std::isfinite(q)) return 0.0f;
-    const float f = float(q);
-    if (!std::isfinite(f)) return 0.0f;
-    return f;
-}
-
 double BoatFactor(TTarnBoatType boat)
 {
     static const double factors[kTarnBoatTypeCount] = {1.322, 1.253, 1.377, 1.435, 1.443, 1.52, 1.563, 1.625};
@@ -53,7 +41,7 @@ void TStrokeComputer::Prepare()
     K.CordConstant = Settings.ElastConst / 2.0;
     K.BoatFactor = BoatFactor(Settings.BoatType);
     // The drive is taken to have started 4 cm of handle travel before it was seen.
-    K.LookBack = int(std::clamp(RoundHalfEven(SafeDiv(K.Travel, 0.04)), 0.0, double(kPulseRing / 4)));
+    K.LookBack = int(std::clamp(RoundHalfEven(SafeDivide(K.Travel, 0.04)), 0.0, double(kPulseRing / 4)));
 }
 
 void TStrokeComputer::Reset()
@@ -153,7 +141,7 @@ void TStrokeComputer::UpdateHeart(int heartRaw)
     const size_t count = HeartFilled;
     double sum = 0;
     for (size_t i = 0; i < count; ++i) sum += HeartHistory[i];
-    Heart = sum > 0 ? SafeDiv(double(count), sum) : HeartHistory[0];
+    Heart = sum > 0 ? SafeDivide(double(count), sum) : HeartHistory[0];
 }
 
 double TStrokeComputer::Smooth(double dt)
@@ -165,17 +153,17 @@ double TStrokeComputer::Smooth(double dt)
     double sum = 0;
     for (size_t i = 0; i < count; ++i) sum += SmoothRing[i];
     if (!(sum > 0)) return SmoothRing[0];
-    return SafeDiv(double(count), sum);
+    return SafeDivide(double(count), sum);
 }
 
 void TStrokeComputer::DrivePulse(int64_t i)
 {
     TPulse& p = P(i);
-    SetInvSq(i, SafeDiv(p.smooth * p.smooth, 1.0));
+    SetInvSq(i, SafeDivide(p.smooth * p.smooth, 1.0));
     p.kinetic = (p.invSq - P(i - 1).invSq) * K.EnergyConstant;
     const double ppr3 = K.PulsesPerRadian * K.PulsesPerRadian * K.PulsesPerRadian;
-    p.drag = SafeDiv(ppr3, K_drag * p.invSq);
-    p.force = SafeDiv(K.Travel, p.kinetic + p.drag);
+    p.drag = SafeDivide(ppr3, K_drag * p.invSq);
+    p.force = SafeDivide(K.Travel, p.kinetic + p.drag);
 }
 
 double TStrokeComputer::SampleForce(int64_t i) const
@@ -206,7 +194,7 @@ void TStrokeComputer::StandstillRecord()
     Stroke.StrokeNumber = uint16_t(std::min(Strokes, 65535));
     const double time = (now - StopTick) / 1000.0 + LastDriveEnd + SinceDriveEnd;
     Stroke.Time = float(time);
-    Stroke.AveragePower = SafeDiv(time, WorkSum);
+    Stroke.AveragePower = SafeDivide(time, WorkSum);
     Stroke.Distance = float(DistanceSum);
     Stroke.EnergySum = float(WorkSum / 1000.0);
     Stroke.Pulse = float(Heart);
@@ -233,8 +221,8 @@ void TStrokeComputer::EndDrive()
     double strokeTime = driveTime + recoveryTime;
     if (strokeTime <= 0) strokeTime = 1.0;
 
-    const double power = std::clamp(RoundHalfEven(SafeDiv(strokeTime, work)), 0.0, 65535.0);
-    const double speed = SafeDiv(K.MassFactor, K.BoatFactor) * std::cbrt(power);
+    const double power = std::clamp(RoundHalfEven(SafeDivide(strokeTime, work)), 0.0, 65535.0);
+    const double speed = SafeDivide(K.MassFactor, K.BoatFactor) * std::cbrt(power);
 
     Stroke = TStgStrokeData{};
     Stroke.StrokeNumber = uint16_t(std::min(Strokes, 65535));
@@ -242,26 +230,26 @@ void TStrokeComputer::EndDrive()
         Stroke.Power = 0;
         Stroke.AveragePower = 0;
         Stroke.StrokeRate = 0;
-        DistanceSum = std::sqrt(std::max(0.0, double(SafeDiv(K.Mass, 2.0 * work)))) * last.t / 2.0;
+        DistanceSum = std::sqrt(std::max(0.0, double(SafeDivide(K.Mass, 2.0 * work)))) * last.t / 2.0;
     } else {
         Stroke.Power = float(power);
-        Stroke.AveragePower = SafeDiv(last.t, WorkSum);
-        Stroke.StrokeRate = SafeDiv(strokeTime, 60.0);
+        Stroke.AveragePower = SafeDivide(last.t, WorkSum);
+        Stroke.StrokeRate = SafeDivide(strokeTime, 60.0);
         DistanceSum += strokeTime * speed;
     }
     Stroke.Target = 0;
     Stroke.Time = float(last.t);
     Stroke.StrokeLength = float(length);
     Stroke.DriveTime = float(driveTime);
-    Stroke.RecoverRatio = SafeDiv(driveTime, recoveryTime);
+    Stroke.RecoverRatio = SafeDivide(driveTime, recoveryTime);
     Stroke.Distance = float(DistanceSum);
     Stroke.DistancePerStroke = float(strokeTime * speed * 100.0);
-    Stroke.Time500 = SafeDiv(speed, 500.0);
+    Stroke.Time500 = SafeDivide(speed, 500.0);
     Stroke.Energy = float(work);
     Stroke.EnergySum = float(WorkSum / 1000.0);
     const double heart = P(N).heart;
     Stroke.Pulse = float(RoundHalfEven(heart));
-    Stroke.WorkPerPulse = SafeDiv(heart, Stroke.Power);
+    Stroke.WorkPerPulse = SafeDivide(heart, Stroke.Power);
     Stroke.KValue = float(K_drag * 10000.0);
     if (OnStrokeData) OnStrokeData(Stroke);
 }
@@ -273,7 +261,7 @@ void TStrokeComputer::StartDriveFromRecovery()
     int64_t j = N - K.LookBack - 1;
     if (j < 0) j = 0;
     P(j).number = 0;
-    SetInvSq(j, SafeDiv(P(j).smooth * P(j).smooth, 1.0));
+    SetInvSq(j, SafeDivide(P(j).smooth * P(j).smooth, 1.0));
 
     // Drag factor: mean drag sample of the recovery without its first M pulses
     // (only the most recent pulses of the history are used in a very long one).
@@ -282,7 +270,7 @@ void TStrokeComputer::StartDriveFromRecovery()
     double sum = 0;
     for (int64_t i = from; i <= j; ++i) sum += P(i).dragSample;
     const int64_t count = j - from + 1;
-    K_drag = count > 0 ? double(SafeDiv(double(count), sum)) : sum;
+    K_drag = count > 0 ? double(SafeDivide(double(count), sum)) : sum;
 
     PhaseValue = 1;
     DriveStart = j + 1;
@@ -353,7 +341,7 @@ void TStrokeComputer::Compute(double interval, int heartRaw, bool interpolated)
     p.dt = dt;
     p.smooth = Smooth(dt);
     p.t = prev.t + dt;
-    p.accel = 1.0 - SafeDiv(p.smooth, prev.smooth);
+    p.accel = 1.0 - SafeDivide(p.smooth, prev.smooth);
     p.heart = Heart;
     if (startedNow) {
         DriveStartT = p.t;

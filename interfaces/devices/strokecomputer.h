@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "core/values.h"
 #include "interfaces/devices/tarntypes.h"
 
 // Machine and rower parameters (properties of the VT interfaces).
@@ -77,10 +78,8 @@ struct TStrokeConstants {
 // Boat factor of the speed model (1.322 for vtb1x ...); 1.322 outside the range.
 double BoatFactor(TTarnBoatType boat);
 
-// Division used by the computation: dividend / divisor in single precision;
-// divisor 0 gives 0, a divisor closer to 0 than 1e-9 is taken as +-1e-9, a
-// result that is not finite gives 0.
-float SafeDiv(double divisor, double dividend);
+// Every division of the computation goes through SafeDivide (core/values.h):
+// divisor first, single-precision result, 0 for a zero divisor or a fault.
 
 class TStrokeComputer {
 public:

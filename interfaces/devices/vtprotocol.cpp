@@ -116,7 +116,7 @@ bool DecodeTextLine(std::string_view line, double& interval)
 int SerialPulseCount(double current, double previous, bool noPulse)
 {
     if (noPulse) return 1;
-    const double count = std::nearbyint(SafeDiv(previous, current));
+    const double count = std::nearbyint(SafeDivide(previous, current));
     return count >= 1 && count <= 4 ? int(count) : 1;
 }
 
@@ -124,7 +124,7 @@ int DemoPulseCount(double current, double previous, bool* bounded)
 {
     if (bounded) *bounded = false;
     if (!(current < kLongestInterval && previous < kLongestInterval)) return 1;
-    const double count = std::nearbyint(SafeDiv(previous, current));
+    const double count = std::nearbyint(SafeDivide(previous, current));
     if (count > 4) {
         if (bounded) *bounded = true;
         return 1;
