@@ -1,0 +1,200 @@
+// The results window on an interval session from the test data and on a
+// session without strokes, with its "Results" settings.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTimer>
+
+#include "core/catalogue.h"
+#include "core/intervals.h"
+#include "core/values.h"
+#include "files/training_io.h"
+#include "review/results_window.h"
+#include "review/training_logic.h"
+#include "review/training_window.h"
+#include "tests/review/testutil_review.h"
+#include "util/dialogs.h"
+#include "util/paths.h"
+#include "util/profile.h"
+#include "util/text.h"
+
+#include <algorithm>
+
+namespace {
+
+std::string T(const QLineEdit* e) { return e->text().toStdString(); }
+std::string T(const QLabel* l) { return l->text().toStdString(); }
+std::string Cell(const QTableView* v, int row, int col)
+{
+    return v->model()->data(v->model()->index(row, col)).toString().toStdString();
+}
+
+class ResultsWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { TestApp(); }
+    TReviewEnv Env;
+    TTestRegistry Registry;
+    TScriptedDialogs Dialogs;
+    TDialogScope Scope{Dialogs};
+};
+
+TEST_F(ResultsWindowTest, IntervalSessionTotalsAveragesAndMaxima)
+{
+    TTraining t;
+    ASSERT_TRUE(OpenTraining(TestDataFile("training/sample.stg"), t, false));
+    TfrmResults r;
+    r.ShowResults(t);
+    EXPECT_EQ(r.windowTitle().toStdString(), "Results for Intervals 4 x 1 min");
+    EXPECT_EQ(T(r.edtDistance), "2063 m");
+    EXPECT_EQ(T(r.edtTime), TotalValueTextWithUnit(t, 1));
+    EXPECT_EQ(T(r.edtEnergy), TotalValueTextWithUnit(t, 2));
+    EXPECT_EQ(T(r.edtStrokes), "200");
+    EXPECT_EQ(T(r.edtAvgPower), TotalValueTextWithUnit(t, 3));
+    EXPECT_EQ(T(r.edtAvg500m), TotalValueTextWithUnit(t, 5));
+    EXPECT_EQ(T(r.edtAvgStrokerate), TotalValueTextWithUnit(t, 6));
+
+    // Maxima over the strokes, computed here independently.
+    float maxPower = 0, min500 = 1e30f, maxRate = 0, maxRatio = 0, sumRatio = 0;
+    for (int k = 1; k <= t.StrokeCount(); ++k) {
+        const TStgStrokeData& s = t.Strokes[size_t(k)];
+        maxPower = std::max(maxPower, s.Power);
+        min500 = std::min(min500, s.Time500 / 86400.0f);
+        maxRate = std::max(maxRate, s.StrokeRate);
+        maxRatio = std::max(maxRatio, s.RecoverRatio);
+        sumRatio += s.RecoverRatio;
+    }
+    EXPECT_EQ(T(r.edtMaxPower), Trim(FormatValue("%4.0f", maxPower) + " W"));
+    EXPECT_EQ(T(r.edtMax500m), FormatValue("Tnn:ss.0", min500) + " m:s");
+    EXPECT_EQ(T(r.edtMaxStrokerate), FormatValue("%2.1f", maxRate) + " /min");
+    EXPECT_EQ(T(r.edtMaxDriveRecover), FormatValue("%1.2f", maxRatio));
+    EXPECT_EQ(T(r.edtAvgDriveRecover), FormatValue("%1.2f", sumRatio / float(t.StrokeCount())));
+
+    // The hidden intervals grid is filled as the training window's.
+    EXPECT_FALSE(r.gbxIntervals->isVisibleTo(&r));
+    EXPECT_FALSE(r.gbxSplits->isVisibleTo(&r));
+    ASSERT_EQ(r.sgdIntervals->model()->rowCount(), 4);
+    EXPECT_EQ(r.sgdIntervals->model()->headerData(0, Qt::Horizontal).toString().toStdString(), "#");
+    EXPECT_EQ(Cell(r.sgdIntervals, 3, 0), "   4");
+    for (int c = 1; c < r.sgdIntervals->model()->columnCount(); ++c)
+        EXPECT_EQ(Cell(r.sgdIntervals, 2, c), IntervalValueText(t.Intervals[2], IntervalIdMap()[size_t(c - 1)]));
+    QAbstractItemModelTester tester(r.sgdIntervals->model());
+
+    // Its own copy: changing the caller's session changes nothing shown.
+    t.Strokes[1].Power = 9999;
+    EXPECT_NE(T(r.edtMaxPower), "9999 W");
+    EXPECT_NE(r.Training().Strokes[1].Power, 9999.0f);
+}
+
+TEST_F(ResultsWindowTest, SessionWithoutStrokes)
+{
+    TTraining t = MakeRowedSession(0);
+    t.Header.Title.SetText("Empty");
+    t.Header.Name.SetText("Not the caption");
+    TfrmResults r;
+    r.ShowResults(t);
+    EXPECT_EQ(r.windowTitle().toStdString(), "Results for Empty");
+    EXPECT_EQ(T(r.edtMaxPower), "0 W");
+    EXPECT_EQ(T(r.edtMaxStrokerate), "0.0 /min");
+    EXPECT_EQ(T(r.edtMaxDriveRecover), "0.00");
+    EXPECT_EQ(T(r.edtAvgDriveRecover), "0.00");
+    EXPECT_EQ(T(r.edtStrokes), "0");
+    ASSERT_EQ(r.sgdIntervals->model()->rowCount(), 1);
+    EXPECT_EQ(Cell(r.sgdIntervals, 0, 1), "");
+}
+
+TEST_F(ResultsWindowTest, ShownLabelsSplitsAndSettings)
+{
+    // Remembered: distance splits at a position beyond the list.
+    std::string file = SettingsFile(true);
+    ASSERT_FALSE(file.empty());
+    {
+        TProfileFile ini(file);
+        ini.WriteInteger("Results", "SplitType", 1);
+        ini.WriteInteger("Results", "SplitDistance", 9);
+        ini.WriteInteger("Results", "SplitTime", 4);
+        ini.WriteString("Results", "SplitColumns", "40 -1 ");
+        ini.UpdateFile();
+    }
+    TTraining t = MakeRowedSession(6);
+    TfrmResults r;
+    r.ShowResults(t);
+    r.show();
+    EXPECT_EQ(T(r.lblDistance), "Distance");
+    EXPECT_EQ(T(r.lblStrokes), "Strokes");
+    EXPECT_EQ(T(r.lblAvgPower), "Avg. power");
+    EXPECT_EQ(T(r.lblMaxPower), "Power");
+    EXPECT_EQ(T(r.lblMax500m), "Est. 500m time");
+    EXPECT_EQ(T(r.lblMaxStrokerate), "Stroke rate");
+    EXPECT_EQ(T(r.lblAvgDriveRecover), "DR ratio");
+    EXPECT_EQ(T(r.lblMaxDriveRecover), "DR ratio");
+    EXPECT_FALSE(r.btbCancel->isVisibleTo(&r));
+
+    EXPECT_TRUE(r.rbtDistance->isChecked());
+    ASSERT_EQ(r.cmbSplits->count(), 5);
+    EXPECT_EQ(r.cmbSplits->itemText(0).toStdString(), "50 meter");
+    EXPECT_EQ(r.cmbSplits->currentIndex(), 2);
+    EXPECT_EQ(r.sgdSplits->model()->rowCount(), 0);
+    EXPECT_EQ(r.sgdSplits->model()->headerData(1, Qt::Horizontal).toString().toStdString(), SplitCaption(0));
+    EXPECT_EQ(r.sgdSplits->columnWidth(1), 40);
+    EXPECT_TRUE(r.sgdSplits->isColumnHidden(2));
+
+    // Choosing a preset remembers it for its split type only.
+    r.cmbSplits->setCurrentIndex(4);
+    r.rbtTime->setChecked(true);
+    EXPECT_EQ(r.cmbSplits->count(), 6);
+    EXPECT_EQ(r.cmbSplits->currentIndex(), 4);
+    EXPECT_EQ(r.cmbSplits->currentText().toStdString(), "4:00 m:s");
+    r.accept();
+
+    TProfileFile ini(file);
+    ini.Reload();
+    EXPECT_EQ(ini.ReadInteger("Results", "SplitType", -1), 2);
+    EXPECT_EQ(ini.ReadInteger("Results", "SplitDistance", -1), 4);
+    EXPECT_EQ(ini.ReadInteger("Results", "SplitStrokes", -1), 0);
+    EXPECT_EQ(ini.ReadInteger("Results", "SplitCustom", -1), 100);
+    EXPECT_EQ(ini.ReadInteger("Results", "SplitFactor", -1), 4);
+    EXPECT_EQ(ini.ReadString("Results", "SplitColumns", "").substr(0, 6), "40 -1 ");
+    EXPECT_FALSE(ini.ReadString("Results", "IntColumns", "").empty());
+}
+
+TEST_F(ResultsWindowTest, TotalsLabelOfTheTrainingWindowOpensTheResults)
+{
+    TTraining t = MakeRowedSession(4);
+    t.Header.Title.SetText("Clicked");
+    TfrmTraining w(t, 120);
+    w.RefreshAll();
+    std::string caption, distance;
+    QTimer::singleShot(0, [&] {
+        auto* r = qobject_cast<TfrmResults*>(QApplication::activeModalWidget());
+        if (!r) return;
+        caption = r->windowTitle().toStdString();
+        distance = r->edtDistance->text().toStdString();
+        r->accept();
+    });
+    w.TotalsClick();
+    EXPECT_EQ(caption, "Results for Clicked");
+    EXPECT_EQ(distance, TotalValueTextWithUnit(t, 0));
+}
+
+TEST_F(ResultsWindowTest, CopyOfTheIntervalsGrid)
+{
+    TTraining t;
+    ASSERT_TRUE(OpenTraining(TestDataFile("training/sample.stg"), t, false));
+    TfrmResults r;
+    r.ShowResults(t);
+    r.CopyDataExecute(2);
+    std::string text = QApplication::clipboard()->text().toStdString();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+    EXPECT_EQ(text.substr(0, text.find('\t')), Trim(IntervalValueText(t.Intervals[0], IntervalIdMap()[0])));
+}
+
+}  // namespace
