@@ -104,3 +104,36 @@ std::string ShortenPath(const std::string& path, const std::function<int(const s
     }
     return folder + name;
 }
+
+std::string FileTypeKeyName(const std::string& typeName)
+{
+    std::string key = ReplaceAll(typeName, " ", "_");
+    const std::string suffix = "_Ref";
+    if (key.size() < suffix.size() || key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0) key += suffix;
+    return key;
+}
+
+std::vector<TFileTypeEntry> ProgramFileTypes()
+{
+    struct Row {
+        const char* Extension;
+        const char* Description;
+        int Icon;
+    };
+    static const Row kRows[] = {
+        {"stg", "Training", 4}, {"str", "Stroke", 6}, {"bxs", "Brax Session", 5},
+        {"bxr", "Brax Stroke", 6}, {"bxi", "Brax User", 5},
+    };
+    std::vector<TFileTypeEntry> types;
+    const std::string product = VersionString("ProductName");
+    for (const Row& r : kRows) {
+        TFileTypeEntry e;
+        e.Extension = r.Extension;
+        e.Description = r.Description;
+        e.Icon = r.Icon;
+        e.TypeName = Format("%s %s File", product.c_str(), r.Description);
+        e.KeyName = FileTypeKeyName(e.TypeName);
+        types.push_back(e);
+    }
+    return types;
+}

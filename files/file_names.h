@@ -3,6 +3,7 @@
 // the shortening of long paths for menus.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/records.h"
 
@@ -51,3 +52,18 @@ std::string FilterEntryName(const std::string& filter, int index);
 // until measure(path) fits maxWidth or nothing is left to drop.
 std::string ShortenPath(const std::string& path, const std::function<int(const std::string&)>& measure,
                         int maxWidth);
+
+// The program's file types as the file-type registration names them: for
+// each, the extension (without the dot), its description, the icon index, the
+// type name ("<product> <description> File") and the key name (the type name
+// with "_" for every space and "_Ref" appended unless it ends so already).
+struct TFileTypeEntry {
+    std::string Extension;
+    std::string Description;
+    int Icon = 0;
+    std::string TypeName;
+    std::string KeyName;
+};
+// In the order stg, str, bxs, bxr, bxi.
+std::vector<TFileTypeEntry> ProgramFileTypes();
+std::string FileTypeKeyName(const std::string& typeName);

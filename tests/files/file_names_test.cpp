@@ -6,6 +6,7 @@
 #include "files/file_errors.h"
 #include "files/file_names.h"
 #include "util/datetime.h"
+#include "util/text.h"
 #include "util/version.h"
 
 TEST(TrainingDescription, PartsAndSeparators)
@@ -92,4 +93,17 @@ TEST(FileError, TextNamesFileMessageCodeAndAdvice)
               FileErrorText("/t/a.stg", "Permission denied", EACCES).size() - 16);
     EXPECT_EQ(FileErrorText("/t", "Disk quota exceeded", EDQUOT),
               "Error reading/writing file \"/t\".\rError message : Disk quota exceeded (122) ");
+}
+
+TEST(FileTypes, RegistrationNames)
+{
+    const std::string product = VersionString("ProductName");
+    auto types = ProgramFileTypes();
+    ASSERT_EQ(types.size(), 5u);
+    EXPECT_EQ(types[0].Extension, "stg");
+    EXPECT_EQ(types[0].Icon, 4);
+    EXPECT_EQ(types[2].TypeName, product + " Brax Session File");
+    EXPECT_EQ(types[2].KeyName, ReplaceAll(product, " ", "_") + "_Brax_Session_File_Ref");
+    EXPECT_EQ(FileTypeKeyName("My Ref"), "My_Ref");
+    EXPECT_EQ(FileTypeKeyName("Ref"), "Ref_Ref");
 }
