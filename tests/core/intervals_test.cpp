@@ -42,53 +42,53 @@ TEST(CutIntervals, WorkAndRestByStrokes)
     TWorkout w(0, 10, 5, 0, 30);
     EXPECT_EQ(w.FinishedAt, 0);
     for (int k = 1; k <= 9; ++k) {
-        EXPECT_EQ(w.S(k).IntervalNumber, 1) << k;
-        EXPECT_EQ(w.S(k).IntervalCountdown, 10 - k) << k;
-        EXPECT_EQ(w.S(k).IntervalPower, 200) << k;
+        EXPECT_EQ(+w.S(k).IntervalNumber, 1) << k;
+        EXPECT_EQ(+w.S(k).IntervalCountdown, 10 - k) << k;
+        EXPECT_EQ(+w.S(k).IntervalPower, 200) << k;
     }
     // Stroke 10 completes interval 1 and starts the rest.
-    EXPECT_EQ(w.S(10).IntervalNumber, 1);
-    EXPECT_EQ(w.S(10).IntervalCountdown, 5);
-    EXPECT_EQ(w.S(10).IntervalPower, 0);
+    EXPECT_EQ(+w.S(10).IntervalNumber, 1);
+    EXPECT_EQ(+w.S(10).IntervalCountdown, 5);
+    EXPECT_EQ(+w.S(10).IntervalPower, 0);
     for (int k = 11; k <= 14; ++k) {
-        EXPECT_EQ(w.S(k).IntervalNumber, 1);
-        EXPECT_EQ(w.S(k).IntervalCountdown, 15 - k);
-        EXPECT_EQ(w.S(k).IntervalPower, 0);
+        EXPECT_EQ(+w.S(k).IntervalNumber, 1);
+        EXPECT_EQ(+w.S(k).IntervalCountdown, 15 - k);
+        EXPECT_EQ(+w.S(k).IntervalPower, 0);
     }
     // Stroke 15 ends the rest: interval 2, countdown 10 - 15 stored as 0, power of stroke 15 alone.
-    EXPECT_EQ(w.S(15).IntervalNumber, 2);
-    EXPECT_EQ(w.S(15).IntervalCountdown, 0);
-    EXPECT_EQ(w.S(15).IntervalPower, 200);
-    EXPECT_EQ(w.S(16).IntervalCountdown, 9);  // work of interval 2 ends at stroke 25
+    EXPECT_EQ(+w.S(15).IntervalNumber, 2);
+    EXPECT_EQ(+w.S(15).IntervalCountdown, 0);
+    EXPECT_EQ(+w.S(15).IntervalPower, 200);
+    EXPECT_EQ(+w.S(16).IntervalCountdown, 9);  // work of interval 2 ends at stroke 25
 
     ASSERT_EQ(w.T.IntervalCount(), 2);  // completed at strokes 10 and 25
     const TTrainingInterval& iv = w.T.Intervals[0];
-    EXPECT_EQ(iv.Number, 1);
-    EXPECT_EQ(iv.Stroke.StrokeNumber, 10);
-    EXPECT_EQ(iv.TotalTime, 20);
-    EXPECT_EQ(iv.TotalDistance, 100);
-    EXPECT_EQ(iv.AveragePower, 200);
-    EXPECT_EQ(iv.AverageStrokeRate, 30);
-    EXPECT_EQ(iv.AveragePulse, 120);
-    EXPECT_FLOAT_EQ(iv.Stroke.Power, 200);
-    EXPECT_FLOAT_EQ(iv.Stroke.Energy, 400);
-    EXPECT_FLOAT_EQ(iv.Stroke.EnergySum, 4);
-    EXPECT_FLOAT_EQ(iv.Stroke.Time500, 100);
-    EXPECT_FLOAT_EQ(iv.Stroke.Pulse, 120);
-    EXPECT_FLOAT_EQ(iv.Stroke.WorkPerPulse, 200.0f / 120);
-    EXPECT_FLOAT_EQ(iv.Stroke.StrokeLength, 120);
-    EXPECT_FLOAT_EQ(iv.Stroke.DriveTime, 0.8f);
-    EXPECT_FLOAT_EQ(iv.Stroke.DistancePerStroke, 1000);
-    EXPECT_EQ(iv.Stroke.IntervalNumber, 1);
-    EXPECT_EQ(iv.Stroke.IntervalPower, 200);
-    EXPECT_EQ(iv.Stroke.Target, 0);
+    EXPECT_EQ(+iv.Number, 1);
+    EXPECT_EQ(+iv.Stroke.StrokeNumber, 10);
+    EXPECT_EQ(+iv.TotalTime, 20);
+    EXPECT_EQ(+iv.TotalDistance, 100);
+    EXPECT_EQ(+iv.AveragePower, 200);
+    EXPECT_EQ(+iv.AverageStrokeRate, 30);
+    EXPECT_EQ(+iv.AveragePulse, 120);
+    EXPECT_FLOAT_EQ(+iv.Stroke.Power, 200);
+    EXPECT_FLOAT_EQ(+iv.Stroke.Energy, 400);
+    EXPECT_FLOAT_EQ(+iv.Stroke.EnergySum, 4);
+    EXPECT_FLOAT_EQ(+iv.Stroke.Time500, 100);
+    EXPECT_FLOAT_EQ(+iv.Stroke.Pulse, 120);
+    EXPECT_FLOAT_EQ(+iv.Stroke.WorkPerPulse, 200.0f / 120);
+    EXPECT_FLOAT_EQ(+iv.Stroke.StrokeLength, 120);
+    EXPECT_FLOAT_EQ(+iv.Stroke.DriveTime, 0.8f);
+    EXPECT_FLOAT_EQ(+iv.Stroke.DistancePerStroke, 1000);
+    EXPECT_EQ(+iv.Stroke.IntervalNumber, 1);
+    EXPECT_EQ(+iv.Stroke.IntervalPower, 200);
+    EXPECT_EQ(+iv.Stroke.Target, 0);
 
     // Interval 2 runs from stroke 15 (after the start stroke 14) to stroke 25.
     const TTrainingInterval& iv2 = w.T.Intervals[1];
-    EXPECT_EQ(iv2.Number, 2);
-    EXPECT_EQ(iv2.Stroke.StrokeNumber, 11);
-    EXPECT_EQ(iv2.TotalDistance, 110);
-    EXPECT_EQ(iv2.TotalTime, 22);
+    EXPECT_EQ(+iv2.Number, 2);
+    EXPECT_EQ(+iv2.Stroke.StrokeNumber, 11);
+    EXPECT_EQ(+iv2.TotalDistance, 110);
+    EXPECT_EQ(+iv2.TotalTime, 22);
 }
 
 TEST(CutIntervals, IntervalCurveAveragesItsOwnStrokes)
@@ -101,23 +101,23 @@ TEST(CutIntervals, IntervalCurveAveragesItsOwnStrokes)
     EXPECT_EQ(std::memcmp(&c, &w.T.Intervals[1].Curve, sizeof c), 0);
     // It differs from the session average and from interval 1's curve.
     EXPECT_NE(std::memcmp(&w.T.Intervals[0].Curve, &w.T.Intervals[1].Curve, sizeof c), 0);
-    EXPECT_GT(w.T.Intervals[1].Curve.Samples[10], 0);
+    EXPECT_GT(+w.T.Intervals[1].Curve.Samples[10], 0);
 }
 
 TEST(CutIntervals, ByTimeWithRest)
 {
     TWorkout w(3, 60, 30, 0, 100);
     // Work ends at 60 s (stroke 30), rest at 90 s (stroke 45), work 2 at 150 s (stroke 75).
-    EXPECT_EQ(w.S(30).IntervalNumber, 1);
-    EXPECT_EQ(w.S(30).IntervalCountdown, 30);
-    EXPECT_EQ(w.S(31).IntervalCountdown, 28);
-    EXPECT_EQ(w.S(31).IntervalPower, 0);
-    EXPECT_EQ(w.S(45).IntervalNumber, 2);
-    EXPECT_EQ(w.S(46).IntervalCountdown, 150 - 92);
+    EXPECT_EQ(+w.S(30).IntervalNumber, 1);
+    EXPECT_EQ(+w.S(30).IntervalCountdown, 30);
+    EXPECT_EQ(+w.S(31).IntervalCountdown, 28);
+    EXPECT_EQ(+w.S(31).IntervalPower, 0);
+    EXPECT_EQ(+w.S(45).IntervalNumber, 2);
+    EXPECT_EQ(+w.S(46).IntervalCountdown, 150 - 92);
     ASSERT_EQ(w.T.IntervalCount(), 2);
-    EXPECT_EQ(w.T.Intervals[0].TotalTime, 60);
-    EXPECT_EQ(w.T.Intervals[1].TotalTime, 62);  // strokes 45..75
-    EXPECT_EQ(w.S(90).IntervalNumber, 3);
+    EXPECT_EQ(+w.T.Intervals[0].TotalTime, 60);
+    EXPECT_EQ(+w.T.Intervals[1].TotalTime, 62);  // strokes 45..75
+    EXPECT_EQ(+w.S(90).IntervalNumber, 3);
 }
 
 TEST(CutIntervals, ByDistanceWithoutRest)
@@ -125,19 +125,19 @@ TEST(CutIntervals, ByDistanceWithoutRest)
     TWorkout w(2, 500, 0, 0, 120);
     EXPECT_FALSE(w.State.InRest);
     // Stroke 50 completes interval 1 and already carries number 2.
-    EXPECT_EQ(w.S(49).IntervalNumber, 1);
-    EXPECT_EQ(w.S(49).IntervalCountdown, 10);
-    EXPECT_EQ(w.S(50).IntervalNumber, 2);
-    EXPECT_EQ(w.S(50).IntervalCountdown, 0);
-    EXPECT_EQ(w.S(51).IntervalNumber, 2);
-    EXPECT_EQ(w.S(51).IntervalCountdown, 490);
-    EXPECT_EQ(w.S(51).IntervalPower, 200);
+    EXPECT_EQ(+w.S(49).IntervalNumber, 1);
+    EXPECT_EQ(+w.S(49).IntervalCountdown, 10);
+    EXPECT_EQ(+w.S(50).IntervalNumber, 2);
+    EXPECT_EQ(+w.S(50).IntervalCountdown, 0);
+    EXPECT_EQ(+w.S(51).IntervalNumber, 2);
+    EXPECT_EQ(+w.S(51).IntervalCountdown, 490);
+    EXPECT_EQ(+w.S(51).IntervalPower, 200);
     ASSERT_EQ(w.T.IntervalCount(), 2);
     // Consecutive intervals share no stroke: each holds 50 strokes and 500 m.
     for (const auto& iv : w.T.Intervals) {
-        EXPECT_EQ(iv.Stroke.StrokeNumber, 50);
-        EXPECT_EQ(iv.TotalDistance, 500);
-        EXPECT_EQ(iv.TotalTime, 100);
+        EXPECT_EQ(+iv.Stroke.StrokeNumber, 50);
+        EXPECT_EQ(+iv.TotalDistance, 500);
+        EXPECT_EQ(+iv.TotalTime, 100);
     }
 }
 
@@ -145,12 +145,12 @@ TEST(CutIntervals, ByEnergy)
 {
     // 0.4 kJ per stroke: 6 kJ of work are reached at stroke 15.
     TWorkout w(1, 6, 2, 0, 40);
-    EXPECT_EQ(w.S(14).IntervalCountdown, 0);  // 6 - 5.6 rounds to 0
-    EXPECT_EQ(w.S(13).IntervalCountdown, 1);
-    EXPECT_EQ(w.S(15).IntervalNumber, 1);
+    EXPECT_EQ(+w.S(14).IntervalCountdown, 0);  // 6 - 5.6 rounds to 0
+    EXPECT_EQ(+w.S(13).IntervalCountdown, 1);
+    EXPECT_EQ(+w.S(15).IntervalNumber, 1);
     EXPECT_TRUE(w.T.IntervalCount() >= 1);
-    EXPECT_EQ(w.T.Intervals[0].Stroke.StrokeNumber, 15);
-    EXPECT_EQ(w.S(20).IntervalNumber, 2);  // rest ends at 8 kJ
+    EXPECT_EQ(+w.T.Intervals[0].Stroke.StrokeNumber, 15);
+    EXPECT_EQ(+w.S(20).IntervalNumber, 2);  // rest ends at 8 kJ
 }
 
 TEST(CutIntervals, LimitsOfOneTwoAndThreeIntervals)
@@ -162,19 +162,19 @@ TEST(CutIntervals, LimitsOfOneTwoAndThreeIntervals)
     TWorkout two(0, 10, 5, 2, 100);
     EXPECT_EQ(two.FinishedAt, 10);
     EXPECT_EQ(two.T.IntervalCount(), 1);
-    EXPECT_FLOAT_EQ(two.T.Totals.Distance, 100);
-    EXPECT_FLOAT_EQ(two.T.Totals.Time, 20);
+    EXPECT_FLOAT_EQ(+two.T.Totals.Distance, 100);
+    EXPECT_FLOAT_EQ(+two.T.Totals.Time, 20);
     EXPECT_EQ(two.T.RowStatus, rsFinished);
 
     TWorkout three(0, 10, 5, 3, 100);
     EXPECT_EQ(three.FinishedAt, 25);
     EXPECT_EQ(three.T.IntervalCount(), 2);
-    EXPECT_FLOAT_EQ(three.T.Totals.Distance, 250);
+    EXPECT_FLOAT_EQ(+three.T.Totals.Distance, 250);
 
     TWorkout noRest(0, 10, 0, 3, 100);
     EXPECT_EQ(noRest.FinishedAt, 20);
     EXPECT_EQ(noRest.T.IntervalCount(), 2);
-    EXPECT_FLOAT_EQ(noRest.T.Totals.Distance, 200);
+    EXPECT_FLOAT_EQ(+noRest.T.Totals.Distance, 200);
 }
 
 TEST(CutIntervals, BadInputIsIgnoredOrContained)
@@ -190,7 +190,7 @@ TEST(CutIntervals, BadInputIsIgnoredOrContained)
     t.Strokes[3].StrokeNumber = 3;
     CutIntervals(state, t, 3);
     ASSERT_EQ(t.IntervalCount(), 1);
-    EXPECT_EQ(t.Intervals[0].Stroke.StrokeNumber, 0);  // negative count clamped
+    EXPECT_EQ(+t.Intervals[0].Stroke.StrokeNumber, 0);  // negative count clamped
     // Without work and rest periods every stroke closes an interval.
     TTraining u = SteadySession(20);
     u.Settings = IntervalSettings(2, 0, 0, 0);

@@ -31,15 +31,15 @@ TEST(Records, SetStrokeCountTrimsKeepsAndGrows)
     u.Strokes[2].Power = 7;
     SetStrokeCount(u, 5);
     EXPECT_EQ(u.StrokeCount(), 5);
-    EXPECT_EQ(u.Strokes[2].Power, 7);
-    EXPECT_EQ(u.Strokes[4].StrokeNumber, 4);
-    EXPECT_EQ(u.Strokes[5].StrokeNumber, 5);
-    EXPECT_EQ(u.Strokes[5].Time, 0);
-    EXPECT_EQ(u.Curves[5].StrokeNumber, 5);
-    EXPECT_EQ(u.Curves[5].HasData, 0);
+    EXPECT_EQ(+u.Strokes[2].Power, 7);
+    EXPECT_EQ(+u.Strokes[4].StrokeNumber, 4);
+    EXPECT_EQ(+u.Strokes[5].StrokeNumber, 5);
+    EXPECT_EQ(+u.Strokes[5].Time, 0);
+    EXPECT_EQ(+u.Curves[5].StrokeNumber, 5);
+    EXPECT_EQ(+u.Curves[5].HasData, 0);
     SetStrokeCount(u, 0);
     EXPECT_EQ(u.Strokes.size(), 1u);
-    EXPECT_EQ(u.Strokes[0].Power, 0);
+    EXPECT_EQ(+u.Strokes[0].Power, 0);
 }
 
 TEST(Records, SetIntervalCountNeverShrinks)
@@ -48,7 +48,7 @@ TEST(Records, SetIntervalCountNeverShrinks)
     ClearTraining(t);
     SetIntervalCount(t, 3);
     ASSERT_EQ(t.IntervalCount(), 3);
-    EXPECT_EQ(t.Intervals[2].Number, 3);
+    EXPECT_EQ(+t.Intervals[2].Number, 3);
     SetIntervalCount(t, 2);
     EXPECT_EQ(t.IntervalCount(), 3);
     SetIntervalCount(t, 0);
@@ -90,10 +90,10 @@ TEST(Records, EmptyTrainingAndReset)
     EXPECT_EQ(dialogs.LastText(), "Do you wish to continue?");
     EXPECT_EQ(full.StrokeCount(), 0);
     EXPECT_EQ(full.Header.FileName.Text(), "?");
-    EXPECT_EQ(full.Header.ContentKind, ckUser);
+    EXPECT_EQ(+full.Header.ContentKind, ckUser);
     EXPECT_EQ(full.Header.Title.Text(), "Morning");
     EXPECT_EQ(full.Header.Name.Text(), "Ann");
-    EXPECT_EQ(full.Settings.Weight, 71);
+    EXPECT_EQ(+full.Settings.Weight, 71);
     EXPECT_EQ(full.Magic, kTrainingMagic);
 }
 

@@ -204,9 +204,9 @@ TEST_F(StrokeSeriesTest, LineSeriesWithAveragesMarksAndMarker)
     const auto* left = Find(chart, TSeriesRole::Data, TAxisSide::Left);
     ASSERT_TRUE(left);
     EXPECT_EQ(left->Kind, TSeriesKind::Line);
-    EXPECT_EQ(left->PenStyle, 2);
-    EXPECT_EQ(left->PenWidth, 4);
-    EXPECT_EQ(left->Color, 0x0000FF);
+    EXPECT_EQ(+left->PenStyle, 2);
+    EXPECT_EQ(+left->PenWidth, 4);
+    EXPECT_EQ(+left->Color, 0x0000FF);
     EXPECT_TRUE(left->MarksVisible);
     EXPECT_TRUE(left->HasMarkBackColor);
     EXPECT_EQ(left->MarkBackColor, 0x0000FF);
@@ -216,30 +216,30 @@ TEST_F(StrokeSeriesTest, LineSeriesWithAveragesMarksAndMarker)
     // Moving average over strokes j-5..j+5 (from stroke 2 on).
     const auto* avg = Find(chart, TSeriesRole::Average, TAxisSide::Left);
     ASSERT_TRUE(avg);
-    EXPECT_EQ(avg->PenWidth, 1);
-    EXPECT_EQ(avg->PenStyle, 0);
+    EXPECT_EQ(+avg->PenWidth, 1);
+    EXPECT_EQ(+avg->PenStyle, 0);
     ASSERT_EQ(avg->Points.size(), 19u);
     EXPECT_FLOAT_EQ(avg->Points.front().Y, 4.5);   // strokes 2..7
     EXPECT_FLOAT_EQ(avg->Points.back().Y, 17.5);   // strokes 15..20
 
     const auto* right = Find(chart, TSeriesRole::Data, TAxisSide::Right);
     ASSERT_TRUE(right);
-    EXPECT_EQ(right->Color, 0xFFFF00);  // inverse of red
-    EXPECT_EQ(right->PenWidth, 4);
-    EXPECT_EQ(right->PenStyle, 0);
+    EXPECT_EQ(+right->Color, 0xFFFF00);  // inverse of red
+    EXPECT_EQ(+right->PenWidth, 4);
+    EXPECT_EQ(+right->PenStyle, 0);
     EXPECT_FALSE(right->MarksVisible);
     EXPECT_EQ(right->MarkBackColor, 0xFFFF00);
     EXPECT_EQ(right->Points.size(), 18u);  // stroke 5 has no power
     const auto* ravg = Find(chart, TSeriesRole::Average, TAxisSide::Right);
     ASSERT_TRUE(ravg);
-    EXPECT_EQ(ravg->Color, 0xFFFF00);
+    EXPECT_EQ(+ravg->Color, 0xFFFF00);
     EXPECT_FLOAT_EQ(ravg->Points[3].Y, 200);  // zeros are left out of the average
 
     // The marker spans the left axis at the selected stroke.
     const auto* marker = Find(chart, TSeriesRole::SelectedMarker, TAxisSide::Left);
     ASSERT_TRUE(marker);
-    EXPECT_EQ(marker->PenWidth, 3);
-    EXPECT_EQ(marker->Color, 0x123456);
+    EXPECT_EQ(+marker->PenWidth, 3);
+    EXPECT_EQ(+marker->Color, 0x123456);
     ASSERT_EQ(marker->Points.size(), 2u);
     EXPECT_EQ(marker->Points[0].X, 10);
     EXPECT_EQ(marker->Points[0].Y, 20);  // automatic axis: the range of its series
@@ -250,8 +250,8 @@ TEST_F(StrokeSeriesTest, LineSeriesWithAveragesMarksAndMarker)
     TChartData plain;
     BuildStrokeSeries(plain, t, o);
     const auto* r2 = Find(plain, TSeriesRole::Data, TAxisSide::Right);
-    EXPECT_EQ(r2->Color, 0x0000FF);
-    EXPECT_EQ(r2->PenWidth, 1);
+    EXPECT_EQ(+r2->Color, 0x0000FF);
+    EXPECT_EQ(+r2->PenWidth, 1);
     // Its right axis was scaled (Range is allowed only in live charts: Double here).
     EXPECT_FALSE(plain.Right.AutoMaximum);
     EXPECT_EQ(plain.Right.Maximum, 200);
@@ -335,9 +335,9 @@ TEST_F(ForceCurveSeriesTest, SelectedCurve)
     const auto& s = chart.Series[0];
     EXPECT_EQ(s.Role, TSeriesRole::Curve);
     EXPECT_EQ(s.Kind, TSeriesKind::Line);
-    EXPECT_EQ(s.Color, 0x0000FF);
-    EXPECT_EQ(s.PenStyle, 1);
-    EXPECT_EQ(s.PenWidth, 3);
+    EXPECT_EQ(+s.Color, 0x0000FF);
+    EXPECT_EQ(+s.PenStyle, 1);
+    EXPECT_EQ(+s.PenWidth, 3);
     EXPECT_EQ(s.Capacity, 80);
     ASSERT_EQ(s.Points.size(), 80u);
     const TCurveValues r = ResampleCurve(t.Curves[3], 1);
@@ -377,7 +377,7 @@ TEST_F(ForceCurveSeriesTest, SourcesAllCurvesAndInactiveSessions)
     ASSERT_EQ(chart.Series.size(), 5u);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(chart.Series[size_t(i)].Role, TSeriesRole::OtherCurve);
-        EXPECT_EQ(chart.Series[size_t(i)].Color, 0xFFFF00);
+        EXPECT_EQ(+chart.Series[size_t(i)].Color, 0xFFFF00);
     }
     EXPECT_EQ(chart.Series[4].Role, TSeriesRole::Curve);
 

@@ -4,6 +4,10 @@
 
 #include "core/training.h"
 
+// The session records are packed, so their fields may sit at unaligned
+// addresses; the test macros take their arguments by reference, so fields are
+// handed to them as copies: EXPECT_EQ(+s.Power, 200).
+
 // Shape of a steady synthetic session: every stroke takes StrokeTime seconds,
 // covers StrokeDistance metres and StrokeEnergy joules.
 struct TSessionShape {

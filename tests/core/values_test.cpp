@@ -161,21 +161,21 @@ TEST(CurvePeak, PositionOfAPlateau)
     c.Samples[5] = 200;
     c.Samples[9] = c.Samples[10] = c.Samples[11] = 400;  // 1-based samples 10..12
     ApplyCurvePeak(s, c, 0);
-    EXPECT_EQ(s.PeakForce, 400);
-    EXPECT_FLOAT_EQ(s.PeakForcePosition, 22);
-    EXPECT_FLOAT_EQ(s.PeakForceRelative, 20);
+    EXPECT_EQ(+s.PeakForce, 400);
+    EXPECT_FLOAT_EQ(+s.PeakForcePosition, 22);
+    EXPECT_FLOAT_EQ(+s.PeakForceRelative, 20);
     ApplyCurvePeak(s, c, 1);
-    EXPECT_FLOAT_EQ(s.PeakForcePosition, 24.2f);
+    EXPECT_FLOAT_EQ(+s.PeakForcePosition, 24.2f);
 
     c.Samples[30] = 400;  // first at 10, last at 31
     ApplyCurvePeak(s, c, 0);
-    EXPECT_FLOAT_EQ(s.PeakForcePosition, 41);
+    EXPECT_FLOAT_EQ(+s.PeakForcePosition, 41);
 
     TStgForceCurve zero = EmptyCurve(1);
     ApplyCurvePeak(s, zero, 1);
-    EXPECT_EQ(s.PeakForce, 0);
-    EXPECT_EQ(s.PeakForcePosition, 0);
-    EXPECT_EQ(s.PeakForceRelative, 0);
+    EXPECT_EQ(+s.PeakForce, 0);
+    EXPECT_EQ(+s.PeakForcePosition, 0);
+    EXPECT_EQ(+s.PeakForceRelative, 0);
 }
 
 TEST(CurvePeak, EstimatedStrokeLength)
@@ -227,19 +227,19 @@ TEST(AverageStroke, NoStrokesAndOneStroke)
     TTraining t = BlankSession();
     t.Strokes[0].Power = 99;
     UpdateAverageStroke(t);
-    EXPECT_EQ(t.Strokes[0].Power, 0);
+    EXPECT_EQ(+t.Strokes[0].Power, 0);
 
     SetStrokeCount(t, 1);
     t.Strokes[1] = SyntheticStroke(1);
     t.Strokes[1].PeakForce = 1;  // stale: recomputed on the copy
     t.Curves[1] = BellCurve(1, 500);
     UpdateAverageStroke(t);
-    EXPECT_EQ(t.Strokes[0].Power, t.Strokes[1].Power);
-    EXPECT_EQ(t.Strokes[0].StrokeNumber, 1);
-    EXPECT_EQ(t.Curves[0].HasData, 1);
+    EXPECT_EQ(+t.Strokes[0].Power, +t.Strokes[1].Power);
+    EXPECT_EQ(+t.Strokes[0].StrokeNumber, 1);
+    EXPECT_EQ(+t.Curves[0].HasData, 1);
     EXPECT_EQ(std::memcmp(&t.Curves[0], &t.Curves[1], sizeof(TStgForceCurve)), 0);
-    EXPECT_EQ(t.Strokes[0].PeakForce, MaxSample(t.Curves[1]));
-    EXPECT_EQ(t.Strokes[1].PeakForce, 1);
+    EXPECT_EQ(+t.Strokes[0].PeakForce, MaxSample(t.Curves[1]));
+    EXPECT_EQ(+t.Strokes[1].PeakForce, 1);
 }
 
 TEST(AverageStroke, CurvesWithoutDataLeaveSlotZeroEmpty)
@@ -269,18 +269,18 @@ TEST(AverageStroke, LeavesOutStrokeOneAndStretchesToTheAverageLength)
     t.Curves[3] = BellCurve(3, 300, 60);
     UpdateAverageStroke(t);
     const auto& s0 = t.Strokes[0];
-    EXPECT_FLOAT_EQ(s0.Energy, 400);
-    EXPECT_FLOAT_EQ(s0.StrokeLength, 150);
-    EXPECT_EQ(s0.StrokeNumber, 0);
-    EXPECT_EQ(s0.Power, 0);
-    EXPECT_EQ(s0.Time, 0);
-    EXPECT_EQ(t.Curves[0].HasData, 0);
+    EXPECT_FLOAT_EQ(+s0.Energy, 400);
+    EXPECT_FLOAT_EQ(+s0.StrokeLength, 150);
+    EXPECT_EQ(+s0.StrokeNumber, 0);
+    EXPECT_EQ(+s0.Power, 0);
+    EXPECT_EQ(+s0.Time, 0);
+    EXPECT_EQ(+t.Curves[0].HasData, 0);
     const TCurveValues a = ResampleCurve(t.Curves[2], 100.0f / 150.0f);
     const TCurveValues b = ResampleCurve(t.Curves[3], 200.0f / 150.0f);
     for (int i = 0; i < kCurveSamples; ++i)
-        EXPECT_EQ(t.Curves[0].Samples[i], RoundToWord((a[size_t(i)] + b[size_t(i)]) / 2.0f)) << i;
-    EXPECT_EQ(s0.PeakForce, MaxSample(t.Curves[0]));
-    EXPECT_GT(s0.PeakForcePosition, 0);
+        EXPECT_EQ(+t.Curves[0].Samples[i], RoundToWord((a[size_t(i)] + b[size_t(i)]) / 2.0f)) << i;
+    EXPECT_EQ(+s0.PeakForce, MaxSample(t.Curves[0]));
+    EXPECT_GT(+s0.PeakForcePosition, 0);
 }
 
 TEST(AverageStroke, NegativeLengthIsEstimatedAndDamagedArraysAreRepaired)
@@ -294,9 +294,9 @@ TEST(AverageStroke, NegativeLengthIsEstimatedAndDamagedArraysAreRepaired)
     t.Strokes[2].StrokeLength = -1;  // estimated from the curve: 88 cm with the big sprocket
     t.Strokes[3].StrokeLength = 88;
     UpdateAverageStroke(t);
-    EXPECT_FLOAT_EQ(t.Strokes[0].StrokeLength, 43.5f);
+    EXPECT_FLOAT_EQ(+t.Strokes[0].StrokeLength, 43.5f);
     const TCurveValues c2 = ResampleCurve(t.Curves[2], 88 / 43.5f);
-    EXPECT_EQ(t.Curves[0].Samples[10], RoundToWord((c2[10] + ResampleCurve(t.Curves[3], 88 / 43.5f)[10]) / 2));
+    EXPECT_EQ(+t.Curves[0].Samples[10], RoundToWord((c2[10] + ResampleCurve(t.Curves[3], 88 / 43.5f)[10]) / 2));
 
     t.Curves.resize(2);  // fewer curves than strokes
     UpdateAverageStroke(t);
@@ -311,14 +311,14 @@ TEST(Totals, FromTheLastStroke)
 {
     TTraining t = SteadySession(300);
     ComputeTotals(t, 0);
-    EXPECT_EQ(t.Totals.Distance, 0);
+    EXPECT_EQ(+t.Totals.Distance, 0);
     ComputeTotals(t, 301);
-    EXPECT_EQ(t.Totals.Distance, 0);
+    EXPECT_EQ(+t.Totals.Distance, 0);
     ComputeTotals(t, 300);
-    EXPECT_FLOAT_EQ(t.Totals.Distance, 3000);
-    EXPECT_FLOAT_EQ(t.Totals.Time, 600);
-    EXPECT_FLOAT_EQ(t.Totals.Energy, 120);
-    EXPECT_FLOAT_EQ(t.Totals.AveragePower, 200);
+    EXPECT_FLOAT_EQ(+t.Totals.Distance, 3000);
+    EXPECT_FLOAT_EQ(+t.Totals.Time, 600);
+    EXPECT_FLOAT_EQ(+t.Totals.Energy, 120);
+    EXPECT_FLOAT_EQ(+t.Totals.AveragePower, 200);
 
     EXPECT_FLOAT_EQ(TotalValue(t, 0), 3000);
     EXPECT_FLOAT_EQ(TotalValue(t, 1), float(600 / kDay));
@@ -353,17 +353,17 @@ TEST(FinishAtLimit, InterpolatesWithinTheLastStroke)
     t.Strokes[3].Distance = 1995;
     t.Strokes[3].Time = 502;
     EXPECT_FALSE(FinishAtLimit(t, 3));
-    EXPECT_EQ(t.Totals.Distance, 0);
+    EXPECT_EQ(+t.Totals.Distance, 0);
     EXPECT_EQ(t.RowStatus, rsNone);
 
     t.Strokes[3].Distance = 2010;
     t.Strokes[3].Time = 504;
     t.Strokes[3].EnergySum = 100.8f;
     EXPECT_TRUE(FinishAtLimit(t, 3));
-    EXPECT_FLOAT_EQ(t.Totals.Distance, 2000);
-    EXPECT_FLOAT_EQ(t.Totals.Time, 502);
-    EXPECT_FLOAT_EQ(t.Totals.Energy, 100.4f);
-    EXPECT_FLOAT_EQ(t.Totals.AveragePower, 200);
+    EXPECT_FLOAT_EQ(+t.Totals.Distance, 2000);
+    EXPECT_FLOAT_EQ(+t.Totals.Time, 502);
+    EXPECT_FLOAT_EQ(+t.Totals.Energy, 100.4f);
+    EXPECT_FLOAT_EQ(+t.Totals.AveragePower, 200);
     EXPECT_EQ(t.RowStatus, rsFinished);
 
     EXPECT_FALSE(FinishAtLimit(t, 0));
@@ -383,8 +383,8 @@ TEST(FinishAtLimit, NoLimitAndIntervalRule)
     EXPECT_TRUE(FinishAtLimit(t, 10, true));
     // Ended by the interval rule before the limit: the whole last stroke
     // counts, never a value extrapolated beyond it.
-    EXPECT_FLOAT_EQ(t.Totals.Distance, 100);
-    EXPECT_FLOAT_EQ(t.Totals.Time, 20);
+    EXPECT_FLOAT_EQ(+t.Totals.Distance, 100);
+    EXPECT_FLOAT_EQ(+t.Totals.Time, 20);
 
     // A previous stroke already beyond the limit (replayed data) does not
     // move the totals outside the last stroke either.
@@ -392,8 +392,8 @@ TEST(FinishAtLimit, NoLimitAndIntervalRule)
     t.Settings.LimitType = 2;
     t.Settings.LimitDistance = 95;
     EXPECT_TRUE(FinishAtLimit(t, 10));
-    EXPECT_GE(t.Totals.Distance, 100);
-    EXPECT_LE(t.Totals.Distance, 150);
+    EXPECT_GE(+t.Totals.Distance, 100);
+    EXPECT_LE(+t.Totals.Distance, 150);
 
     // Time limit reached exactly at a stroke: its own values.
     TTraining u = SteadySession(10);
@@ -401,8 +401,8 @@ TEST(FinishAtLimit, NoLimitAndIntervalRule)
     u.Settings.LimitTime = 12;
     EXPECT_FALSE(FinishAtLimit(u, 5));
     EXPECT_TRUE(FinishAtLimit(u, 6));
-    EXPECT_FLOAT_EQ(u.Totals.Time, 12);
-    EXPECT_FLOAT_EQ(u.Totals.Distance, 60);
+    EXPECT_FLOAT_EQ(+u.Totals.Time, 12);
+    EXPECT_FLOAT_EQ(+u.Totals.Distance, 60);
 }
 
 TEST(FinishAtLimit, OneIntervalEndsAtTheFirstStroke)
@@ -411,9 +411,9 @@ TEST(FinishAtLimit, OneIntervalEndsAtTheFirstStroke)
     t.Settings = IntervalSettings(3, 60, 30, 1);
     TIntervalState state;
     EXPECT_EQ(RecordSession(t, 50, TSessionShape{}, state), 1);
-    EXPECT_EQ(t.Strokes[1].IntervalNumber, 1);
-    EXPECT_FLOAT_EQ(t.Totals.Distance, 10);
-    EXPECT_FLOAT_EQ(t.Totals.Time, 2);
+    EXPECT_EQ(+t.Strokes[1].IntervalNumber, 1);
+    EXPECT_FLOAT_EQ(+t.Totals.Distance, 10);
+    EXPECT_FLOAT_EQ(+t.Totals.Time, 2);
     EXPECT_EQ(t.RowStatus, rsFinished);
 }
 
