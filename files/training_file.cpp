@@ -40,6 +40,16 @@ bool PlausibleCount(const TBlockHeader& b)
     return !(b.Size == 0 && b.Count > 0);
 }
 
+// The records of a block that the rest of the file holds (a last record cut
+// short counts): a file cut inside a block gives the records before the cut,
+// and nothing is allocated for records that are not there.
+int32_t BackedCount(const TBlockHeader& b, size_t remaining)
+{
+    if (b.Size == 0) return 0;
+    const uint64_t present = (uint64_t(remaining) + b.Size - 1) / b.Size;
+    return int32_t(std::min<uint64_t>(uint64_t(b.Count), present));
+}
+
 bool MagicAndVersion(TByteReader& r, uint32_t& version)
 {
     uint32_t magic = 0;
@@ -141,22 +151,24 @@ bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
             break;
         case tbStrokes: {
             if (!PlausibleCount(b)) return false;
-            SetStrokeCount(t, b.Count);
-            for (int32_t i = 1; i <= b.Count && !r.AtEnd(); ++i) {
+            const int32_t count = BackedCount(b, r.Remaining());
+            SetStrokeCount(t, count);
+            for (int32_t i = 1; i <= count && !r.AtEnd(); ++i) {
                 if (r.ReadRecord(buf, b.Size, sizeof(TStgStrokeData)) < b.Size) {
                     FileBeep(2500, 100);
                     return false;
                 }
                 // The record's own number says where it belongs.
                 uint16_t number = U16At(buf.data(), 0);
-                if (number >= 1 && number <= b.Count) std::memcpy(&t.Strokes[number], buf.data(), sizeof(TStgStrokeData));
+                if (number >= 1 && number <= count) std::memcpy(&t.Strokes[number], buf.data(), sizeof(TStgStrokeData));
             }
             break;
         }
         case tbCurves: {
             if (!PlausibleCount(b)) return false;
-            SetStrokeCount(t, b.Count);
-            for (int32_t i = 1; i <= b.Count && !r.AtEnd(); ++i) {
+            const int32_t count = BackedCount(b, r.Remaining());
+            SetStrokeCount(t, count);
+            for (int32_t i = 1; i <= count && !r.AtEnd(); ++i) {
                 if (r.ReadRecord(buf, b.Size, sizeof(TStgForceCurve)) < b.Size) return false;
                 std::memcpy(&t.Curves[size_t(i)], buf.data(), sizeof(TStgForceCurve));
             }
@@ -164,8 +176,9 @@ bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
         }
         case tbIntervals: {
             if (!PlausibleCount(b)) return false;
-            SetIntervalCount(t, b.Count);
-            for (int32_t i = 0; i < b.Count && !r.AtEnd(); ++i) {
+            const int32_t count = BackedCount(b, r.Remaining());
+            SetIntervalCount(t, count);
+            for (int32_t i = 0; i < count && !r.AtEnd(); ++i) {
                 r.ReadRecord(buf, b.Size, sizeof(TTrainingInterval));
                 std::memcpy(&t.Intervals[size_t(i)], buf.data(), sizeof(TTrainingInterval));
             }
@@ -177,8 +190,7 @@ bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
             break;
         case tbRawSamples: {
             if (b.Size == 0 && b.Count > 0) return false;
-            // No more samples than the rest of the file can hold.
-            size_t count = b.Size ? std::min<size_t>(size_t(b.Count), (r.Remaining() + b.Size - 1) / b.Size) : 0;
+            const size_t count = size_t(BackedCount(b, r.Remaining()));
             t.RawSamples.assign(count + 1, TRawSample{});
             if (b.Size >= sizeof(TRawSample)) {
                 for (size_t i = 1; i <= count; ++i) {
