@@ -1,0 +1,54 @@
+#include "shell/startup.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+
+#include "core/catalogue.h"
+#include "shell/framework/qtdialogs.h"
+#include "shell/framework/windowutil.h"
+#include "shell/frmmain.h"
+#include "shell/singleinstance.h"
+#include "shell/splash.h"
+#include "util/paths.h"
+#include "util/profile.h"
+#include "util/text.h"
+#include "util/version.h"
+
+int RunCatchline(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromStdString(LowerCase(VersionString("ProductName"))));
+    QApplication::setOrganizationName(QString::fromStdString(VersionString("CompanyName")));
+    QApplication::setApplicationVersion(QString::fromStdString(VersionString("FileVersion")));
+    QApplication::setApplicationDisplayName(QString::fromStdString(VersionString("FileDescription")));
+    InitShellResources();
+    QApplication::setWindowIcon(ApplicationIcon());
+
+    // Unit start-up, before any window.
+    BuildCatalogues();
+    InitLocaleFromEnvironment();
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty()) SetDocumentsFolder(documents.toStdString() + "/");
+    LoadSystemColors();
+    MoveSettingsFile();
+
+    std::vector<std::string> args;
+    QStringList arguments = QApplication::arguments();
+    for (int i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
+
+    // The single-instance check runs last.
+    bool multipleCopies = false;
+    std::string settings = SettingsFile(false);
+    if (!settings.empty()) {
+        TProfileFile ini(settings);
+        multipleCopies = ini.ReadBool("Options", "MultipleCopies", false);
+    }
+    TSingleInstance instance;
+    if (instance.Check(args, multipleCopies) == TSingleInstance::TOutcome::HandedOver) return 0;
+
+    InstallQtDialogs();
+    TfrmMain main(args);
+    if (main.ExitRequested()) return main.ExitCode();
+    instance.OnReceive = [&main](const std::string& text) { main.ProcessRemoteParameters(text); };
+    main.show();
+    return QApplication::exec();
+}
