@@ -1,0 +1,18 @@
+#include "interfaces/interface.h"
+#include "interfaces/otinterface.h"
+#include "interfaces/rwinterface.h"
+#include "interfaces/vtinterface.h"
+
+std::unique_ptr<TInterface> CreateInterface(int interfaceType)
+{
+    switch (interfaceType) {
+    case 0: return std::make_unique<T__Interface>();
+    case 1: return std::make_unique<TVTInterface>();
+    case 2: return std::make_unique<TVXInterface>();
+    case 3: return std::make_unique<TOTInterface>();
+    case 4: return std::make_unique<TBXInterface>();
+    case 5: return std::make_unique<TODInterface>();
+    case 6: return std::make_unique<TRWInterface>();
+    default: return nullptr;
+    }
+}
