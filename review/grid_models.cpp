@@ -31,10 +31,10 @@ void TSessionGridModel::Refresh()
         endResetModel();
         return;
     }
-    const int oldRows = std::max(Shown, 1);
-    // Rows already shown may hold other values now (interval marks, a session
-    // read again): the view repaints what it shows.
-    emit dataChanged(index(0, 0), index(oldRows - 1, ColumnTotal() - 1));
+    // The last row shown may have changed since (interval marks and the
+    // force data of the stroke arrive after it was stored); earlier rows stay.
+    const int last = std::max(Shown, 1) - 1;
+    emit dataChanged(index(last, 0), index(last, ColumnTotal() - 1));
     if (now > Shown) {
         // The empty placeholder row of a session without items becomes item 1.
         const int first = Shown == 0 ? 1 : Shown;
@@ -46,6 +46,13 @@ void TSessionGridModel::Refresh()
             Shown = now;
         }
     }
+}
+
+void TSessionGridModel::RefreshAllRows()
+{
+    const int rows = std::max(Shown, 1);
+    emit dataChanged(index(0, 0), index(rows - 1, ColumnTotal() - 1));
+    Refresh();
 }
 
 int TSessionGridModel::rowCount(const QModelIndex& parent) const

@@ -7,8 +7,8 @@
 // one empty row.
 //
 // Refresh() brings a model up to date with its session: strokes added at the
-// end are announced as inserted rows (beginInsertRows), existing rows are
-// marked changed, and only a shrinking session resets the model.
+// end are announced as inserted rows (beginInsertRows), the last row shown
+// is marked changed, and only a shrinking session resets the model.
 #include <QAbstractTableModel>
 #include <QStringList>
 
@@ -26,8 +26,12 @@ public:
     // The session shown (not owned; nullptr shows one empty row).
     void SetTraining(const TTraining* training);
     const TTraining* Training() const { return Session; }
-    // Brings the rows up to date with the session.
+    // Brings the rows up to date with the session: rows added at the end are
+    // inserted and the last row shown is marked changed.
     void Refresh();
+    // As Refresh, and every row is marked changed (the session's values
+    // changed throughout, for example after a workout edit).
+    void RefreshAllRows();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -617,14 +617,17 @@ void TfrmTraining::RefreshAll()
     RefreshWorkoutFields();
     RefreshTotals();
     RefreshIntervals();
-    RefreshStrokeData();
-    RefreshForceCurves();
+    // Values of every stroke may depend on what changed (the limit values
+    // behind the remaining and projected columns, the sample spacing).
+    StrokeModel->RefreshAllRows();
+    CurveModel->RefreshHeaders();
+    CurveModel->RefreshAllRows();
 }
 
 void TfrmTraining::RefreshIntervals()
 {
     gbxIntervals->setVisible(Session.Settings.LimitType == kLimitTypeIntervals);
-    IntervalModel->Refresh();
+    IntervalModel->RefreshAllRows();
 }
 
 void TfrmTraining::RefreshStrokeData() { StrokeModel->Refresh(); }
