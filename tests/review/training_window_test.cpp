@@ -14,6 +14,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -28,6 +31,7 @@
 #include "files/training_io.h"
 #include "review/grid_models.h"
 #include "review/training_window.h"
+#include "shell/framework/chartdialogs.h"
 #include "tests/review/testutil_review.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
@@ -570,6 +574,103 @@ TEST_F(TrainingWindowTest, FailedSaveKeepsTheSessionModified)
     EXPECT_TRUE(Registry.Recent.empty());
     EXPECT_EQ(w.Record().Header.Modified, 1);
     EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals (*)");
+}
+
+TEST_F(TrainingWindowTest, RefusedComboChangeKeepsTheStoredValue)
+{
+    TTraining t = MakeRowedSession(6);
+    t.Header.ContentKind = ckManual;
+    TfrmTraining w(t, 116);
+    w.RefreshAll();
+    Dialogs.Answers.push_back(TMsgResult::No);
+    w.cmbBoat->setCurrentIndex(3);
+    EXPECT_EQ(Dialogs.LastText(), kResetQuestion);
+    EXPECT_EQ(w.Record().Settings.BoatType, 0);
+    EXPECT_EQ(w.cmbBoat->currentIndex(), 0);  // shows the stored boat again
+    EXPECT_EQ(w.Record().StrokeCount(), 6);
+
+    // Entering a combo box and refusing: its leave handling is skipped once.
+    w.Training()->Settings.BoatType = 2;  // as if changed elsewhere
+    Dialogs.Answers.push_back(TMsgResult::No);
+    w.WorkoutEnter(w.cmbBoat);
+    w.WorkoutExit(w.cmbBoat);
+    EXPECT_EQ(w.Record().Settings.BoatType, 2);  // the combo's 0 was not applied
+    EXPECT_EQ(w.Record().Header.Modified, 0);
+    w.WorkoutExit(w.cmbBoat);  // a later leave applies as usual
+    EXPECT_EQ(w.Record().Settings.BoatType, 0);
+    EXPECT_EQ(w.Record().Header.Modified, 1);
+
+    // Yes while changing the session limit: reset, then the new limit type.
+    Dialogs.Answers.push_back(TMsgResult::Yes);
+    w.Training()->Header.Modified = 0;
+    AppendStroke(*w.Training());
+    w.cmbSessionLimit->setCurrentIndex(0);
+    EXPECT_EQ(w.Record().StrokeCount(), 0);
+    EXPECT_EQ(w.Record().Settings.LimitType, 0);
+    EXPECT_EQ(w.cmbSessionLimit->currentIndex(), 0);
+}
+
+TEST_F(TrainingWindowTest, SelectColumnsHidesAColumnAndItIsRemembered)
+{
+    TTraining t = SampleSession();
+    {
+        TfrmTraining w(t, 117);
+        w.LoadSettings(SettingsFile(false), 1);
+        w.RefreshAll();
+        w.show();
+        w.SetActiveGrid(w.sgdIntervals);
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<TfrmSelectColumns*>(QApplication::activeModalWidget());
+            if (!d) {
+                if (QApplication::activeModalWidget()) QApplication::activeModalWidget()->close();
+                return;
+            }
+            seen = true;
+            EXPECT_EQ(d->clbColumns->count(), w.sgdIntervals->model()->columnCount() - 1);
+            EXPECT_EQ(d->clbColumns->item(1)->text().toStdString(), IntervalCaption(1));
+            d->clbColumns->item(1)->setCheckState(Qt::Unchecked);  // grid column 2
+            d->accept();
+        });
+        w.SelectColumns->trigger();
+        ASSERT_TRUE(seen);
+        EXPECT_TRUE(w.sgdIntervals->isColumnHidden(2));
+        w.CopyDataExecute(1);
+        std::string copied = QApplication::clipboard()->text().toStdString();
+        EXPECT_EQ(copied.find(IntervalCaption(1)), std::string::npos);
+        EXPECT_NE(copied.find(IntervalCaption(2)), std::string::npos);
+        EXPECT_TRUE(w.close());
+    }
+    TfrmTraining again(t, 118);
+    again.LoadSettings(SettingsFile(false), 1);
+    EXPECT_TRUE(again.sgdIntervals->isColumnHidden(2));
+    EXPECT_FALSE(again.sgdIntervals->isColumnHidden(3));
+}
+
+TEST_F(TrainingWindowTest, ChartOptionsMarkTheSessionChanged)
+{
+    TTraining t = MakeRowedSession(3);
+    t.Header.PenStyle = 0;
+    t.Header.PenWidth = 3;
+    TfrmTraining w(t, 119);
+    w.RefreshAll();
+    const int changed = Registry.Changed;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<TfrmChartOptions*>(QApplication::activeModalWidget());
+        if (!d) {
+            if (QApplication::activeModalWidget()) QApplication::activeModalWidget()->close();
+            return;
+        }
+        EXPECT_TRUE(d->rbnSolid3->isChecked());
+        d->rbnDot->setChecked(true);
+        d->accept();
+    });
+    w.btnOptions->click();
+    EXPECT_EQ(w.Record().Header.PenStyle, 2);
+    EXPECT_EQ(w.Record().Header.PenWidth, 1);
+    EXPECT_EQ(w.Record().Header.Modified, 1);
+    EXPECT_GT(Registry.Changed, changed);
+    EXPECT_EQ(w.gbxChart->title().toStdString(), "Chart (*)");
 }
 
 }  // namespace
