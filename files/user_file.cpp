@@ -1,6 +1,7 @@
 #include "files/user_file.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -13,9 +14,18 @@ constexpr uint16_t kFixedAt90[8] = {11, 0, 15, 0, 1, 3, 0, 0};
 constexpr size_t kSettingsFrom = 46;  // LimitType .. Display as uint16
 constexpr int kWordFields = 21;
 
-// The settings from LimitType on, in record order.
-const int32_t* WordFields(const TTrainingSettings& s) { return &s.LimitType; }
-int32_t* WordFields(TTrainingSettings& s) { return &s.LimitType; }
+// The settings from LimitType on are stored in record order (the settings
+// record is packed, so its fields are copied rather than addressed).
+int32_t WordField(const TTrainingSettings& s, int i)
+{
+    int32_t v;
+    std::memcpy(&v, reinterpret_cast<const uint8_t*>(&s) + offsetof(TTrainingSettings, LimitType) + 4 * size_t(i), 4);
+    return v;
+}
+void SetWordField(TTrainingSettings& s, int i, int32_t v)
+{
+    std::memcpy(reinterpret_cast<uint8_t*>(&s) + offsetof(TTrainingSettings, LimitType) + 4 * size_t(i), &v, 4);
+}
 }  // namespace
 
 std::array<uint8_t, kUserRecordSize> UserRecordBytes(const TTraining& t)
@@ -30,8 +40,7 @@ std::array<uint8_t, kUserRecordSize> UserRecordBytes(const TTraining& t)
     PutU16(rec.data(), 26, uint16_t(int16_t(s.BoatType)));
     PutU16(rec.data(), 28, uint16_t(s.Ergometer == 0 || s.Ergometer == 1 ? s.Ergometer : 0));
     PutU16(rec.data(), 30, uint16_t(int16_t(s.Sprocket)));
-    const int32_t* words = WordFields(s);
-    for (int i = 0; i < kWordFields; ++i) PutU16(rec.data(), kSettingsFrom + 2 * size_t(i), uint16_t(words[i]));
+    for (int i = 0; i < kWordFields; ++i) PutU16(rec.data(), kSettingsFrom + 2 * size_t(i), uint16_t(WordField(s, i)));
     for (int i = 0; i < 8; ++i) PutU16(rec.data(), 90 + 2 * size_t(i), kFixedAt90[i]);
     return rec;
 }
@@ -52,8 +61,7 @@ void ApplyUserRecord(const uint8_t* rec, TTraining& t)
     // are no ergometer either).
     s.Ergometer = ergometer == 0 || ergometer == 1 ? ergometer : 0;
     s.Sprocket = I16At(rec, 30);
-    int32_t* words = WordFields(s);
-    for (int i = 0; i < kWordFields; ++i) words[i] = U16At(rec, kSettingsFrom + 2 * size_t(i));
+    for (int i = 0; i < kWordFields; ++i) SetWordField(s, i, U16At(rec, kSettingsFrom + 2 * size_t(i)));
 }
 
 void WriteUserRecord(TByteWriter& w, const TTraining& t)
