@@ -195,6 +195,8 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
 
 TFormMain::~TFormMain() {
     if (qApp) qApp->removeEventFilter(this);
+    UpdateTimer->stop();
+    StatusPanels->disconnect(this);
 }
 
 std::string TFormMain::SettingsFileName() const { return ProgramFolder() + ProgramFileName() + ".ini"; }

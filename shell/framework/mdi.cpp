@@ -158,7 +158,14 @@ TMDIMain::TMDIMain(QWidget* parent) : TFormMain(parent) {
     SetDesignedPanels();
 }
 
-TMDIMain::~TMDIMain() = default;
+TMDIMain::~TMDIMain() {
+    // The children are deleted after this object stops being a frame: no more notifications.
+    RefreshTimer->stop();
+    Client->disconnect(this);
+    StatusBar()->disconnect(this);
+    StatusBar()->DrawPanel = nullptr;
+    SwitcherOn = false;
+}
 
 QMdiSubWindow* TMDIMain::AddChild(TMDIChild* child) {
     QMdiSubWindow* sub = Client->addSubWindow(child);
