@@ -1,6 +1,7 @@
 #include "core/scaling.h"
 
 #include <cmath>
+#include <utility>
 
 #include "core/catalogue.h"
 #include "core/values.h"
@@ -73,6 +74,9 @@ void ScaleAxis(TAxisScale& axis, const TTraining& t, int param, bool allowRange,
         hi += k * range / 2;
         increment = range / 10;
     }
+    // A window upside down (a stored scaling with its maximum below its
+    // minimum) would make the chart refuse one of the two assignments.
+    if (hi < lo) std::swap(lo, hi);
     axis.AutoMinimum = false;
     axis.AutoMaximum = false;
     axis.Minimum = lo;

@@ -21,6 +21,18 @@ TTraining PowerSession(const std::vector<float>& powers)
 
 using ScaleAxisTest = ChartTest;
 
+TEST_F(ScaleAxisTest, UpsideDownStoredWindowIsTurnedRound)
+{
+    TTraining t = SteadySession(5);
+    auto& p = StrokeParameters()[spPeakForceRelative];
+    ParseStrokeScaling("2 500 100 7", p);
+    TAxisScale axis;
+    ScaleAxis(axis, t, spPeakForceRelative, true, true);
+    EXPECT_EQ(axis.Minimum, 100);
+    EXPECT_EQ(axis.Maximum, 500);
+    EXPECT_EQ(axis.Increment, 7);
+}
+
 TEST_F(ScaleAxisTest, AutoLeavesTheAxisAutomatic)
 {
     TTraining t = SteadySession(5);
