@@ -12,7 +12,7 @@ int64_t IntervalWorkEnd(const TTrainingSettings& settings, int a)
 {
     const int64_t w = WorkPeriodFor(settings, settings.IntervalBy);
     const int64_t r = RestPeriodFor(settings, settings.IntervalBy);
-    return w + int64_t(a - 1) * (w + r);
+    return w + (int64_t(a) - 1) * (w + r);
 }
 
 int64_t IntervalRestEnd(const TTrainingSettings& settings, int a)
