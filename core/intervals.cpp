@@ -8,18 +8,20 @@
 
 void ResetIntervalState(TIntervalState& state) { state = TIntervalState{}; }
 
-int64_t IntervalWorkEnd(const TTrainingSettings& settings, int a)
+// Periods are whole numbers, so the boundaries are whole numbers already;
+// they are kept in doubles so that no setting can overflow them.
+double IntervalWorkEnd(const TTrainingSettings& settings, int a)
 {
-    const int64_t w = WorkPeriodFor(settings, settings.IntervalBy);
-    const int64_t r = RestPeriodFor(settings, settings.IntervalBy);
-    return w + (int64_t(a) - 1) * (w + r);
+    const double w = WorkPeriodFor(settings, settings.IntervalBy);
+    const double r = RestPeriodFor(settings, settings.IntervalBy);
+    return std::nearbyint(w + (double(a) - 1) * (w + r));
 }
 
-int64_t IntervalRestEnd(const TTrainingSettings& settings, int a)
+double IntervalRestEnd(const TTrainingSettings& settings, int a)
 {
-    const int64_t w = WorkPeriodFor(settings, settings.IntervalBy);
-    const int64_t r = RestPeriodFor(settings, settings.IntervalBy);
-    return int64_t(a) * (w + r);
+    const double w = WorkPeriodFor(settings, settings.IntervalBy);
+    const double r = RestPeriodFor(settings, settings.IntervalBy);
+    return std::nearbyint(double(a) * (w + r));
 }
 
 namespace {
@@ -104,8 +106,8 @@ void CutIntervals(TIntervalState& state, TTraining& t, int k)
     const double v = IntervalProgressValue(t.Strokes[size_t(k)], t.Settings.IntervalBy);
     int a = state.CurrentInterval;
     // Both boundaries of the interval in progress hold for the whole call.
-    const double E = double(IntervalWorkEnd(t.Settings, a));
-    const double Q = double(IntervalRestEnd(t.Settings, a));
+    const double E = IntervalWorkEnd(t.Settings, a);
+    const double Q = IntervalRestEnd(t.Settings, a);
 
     if (state.InRest) {
         if (Q <= v) {

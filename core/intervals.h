@@ -20,8 +20,8 @@ struct TIntervalState {
 void ResetIntervalState(TIntervalState& state);
 
 // Boundaries of interval a on the IntervalBy progress scale (rounded half to even).
-int64_t IntervalWorkEnd(const TTrainingSettings& settings, int a);
-int64_t IntervalRestEnd(const TTrainingSettings& settings, int a);
+double IntervalWorkEnd(const TTrainingSettings& settings, int a);
+double IntervalRestEnd(const TTrainingSettings& settings, int a);
 
 // Processes stored stroke k (1..N) of an interval workout: marks it and, when a
 // work period ends, writes interval A. The caller runs it only when LimitType
