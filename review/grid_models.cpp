@@ -200,6 +200,7 @@ void SetupGridView(QTableView* view, int defaultColumnWidth)
     view->horizontalHeader()->setMinimumSectionSize(1);
     if (defaultColumnWidth > 0) view->horizontalHeader()->setDefaultSectionSize(defaultColumnWidth);
     view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideNone);
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     if (view->model() && view->model()->columnCount() > 0) view->setColumnWidth(0, 30);

@@ -163,6 +163,11 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
     EXPECT_EQ(Cell(fc, 0, 1), "+");
     EXPECT_EQ(Cell(fc, 0, 2), "  4");
     EXPECT_EQ(Cell(fc, 0, 3), FormatValue("%3.0f", s.Curves[1].Samples[1]));
+    EXPECT_EQ(fc->columnWidth(40), 30);
+    for (QTableView* v : {g, iv, fc}) {
+        EXPECT_EQ(v->columnWidth(0), 30);
+        EXPECT_FALSE(v->verticalHeader()->isVisible());
+    }
 
     for (QTableView* v : {g, iv, fc, w.sgdSplits}) QAbstractItemModelTester tester(v->model());
 }
