@@ -461,6 +461,7 @@ void TfrmMain::FirstShow() {
 void TfrmMain::ProcessParameter(const std::string& argument) {
     TParamAction action = ClassifyParameter(argument);
     std::string settings = SettingsFile(false);
+    Trace("Parameter \"" + argument + "\"");
     if (!action.Step.empty()) SplashStep(action.Step);
     switch (action.Kind) {
         case TParamKind::Ignore: break;
@@ -480,6 +481,7 @@ void TfrmMain::ProcessRemoteParameters(const std::string& text) {
     raise();
     activateWindow();
     std::vector<std::string> lines = ForwardedLines(text);
+    Trace(Format("Command line from a second start: %d argument(s)", int(lines.size())));
     CreateSplash(int(lines.size()));
     SplashWindow->show();
     for (const std::string& line : lines) ProcessParameter(line);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "files/training_io.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
@@ -272,7 +273,7 @@ int MoveOlderFiles() {
             std::string source = FindMatch(program, pattern, skipped);
             if (source.empty()) break;
             std::string target = user + ExtractFileName(source);
-            if (wildcard && FileExists(target)) {
+            if (wildcard && !FindFileNoCase(user, ExtractFileName(source)).empty()) {
                 // Never replace a newer file of the user's own.
                 skipped.push_back(ExtractFileName(source));
                 continue;
