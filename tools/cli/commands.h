@@ -13,3 +13,6 @@ int CmdExport(const std::vector<std::string>& args);
 
 // Devices (cli_replay.cpp).
 int CmdReplay(const std::vector<std::string>& args);
+
+// Rowing without a window (cli_row.cpp).
+int CmdRow(const std::vector<std::string>& args);

@@ -24,6 +24,7 @@ const Command kCommands[] = {
     {"convert", CmdConvert, "convert IN OUT                      export IN as a training (.stg) or user (.ini) file"},
     {"export", CmdExport, "export IN OUT.csv                   stroke data grid of IN as CSV"},
     {"replay", CmdReplay, "replay [FILE|DEMO] [--json] [--weight KG]  play a raw data file through the stroke computation"},
+    {"row", CmdRow, "row [--source DEMO|PORT] [--type N] [--user FILE] [--limit strokes:N|energy:KJ|distance:M|time:S] [--intervals COUNT:BY:WORK:REST] [--out FILE.stg] [--fast]  row a session without a window"},
 };
 
 void PrintUsage(FILE* out)

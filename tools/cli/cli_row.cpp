@@ -1,0 +1,313 @@
+// catchline-cli row: rows a session without a window. The same engine as the
+// row window connects the source (the built-in demo recording by default),
+// prints one line per stroke with the bottom value area's parameters, stops at
+// the limit, at the end of the data, on an interface error or on Ctrl+C, prints
+// the results and saves the session.
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/cli/commands.h"
+#include "util/text.h"
+
+#ifdef HAVE_CATCHLINE_ROW
+#include <QCoreApplication>
+
+#include "core/catalogue.h"
+#include "core/records.h"
+#include "core/values.h"
+#include "files/training_io.h"
+#include "interfaces/delay.h"
+#include "review/training_logic.h"
+#include "row/rowengine.h"
+#include "util/dialogs.h"
+#include "util/paths.h"
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) { gInterrupted = 1; }
+
+// The bottom value area's default parameters: Power, Stroke length, Distance,
+// Stroke rate, Avg. power, Pulse, Est. 500m time, Time.
+const int kLineParameters[] = {1, 6, 7, 3, 2, 12, 9, 5};
+
+class TConsoleRowHost : public TRowHost {
+public:
+    std::string Source = "DEMO";
+    int Type = 1;
+    std::vector<double> Values = std::vector<double>(64, 0.0);
+    bool Shown = false;
+    std::string LastMessage;
+    int Lines = 0;
+    bool Quiet = false;
+
+    bool ChooseSource(std::string& source, int& interfaceType) override
+    {
+        source = Source;
+        interfaceType = Type;
+        return true;
+    }
+    void ShowMessageWindow(const std::string& text) override
+    {
+        Shown = true;
+        if (text != LastMessage) std::fprintf(stderr, "%s\n", text.c_str());
+        LastMessage = text;
+    }
+    void HideMessageWindow() override { Shown = false; }
+    bool MessageWindowShown() override { return Shown && !gInterrupted; }
+    void LogLine(const std::string& line) override
+    {
+        if (std::getenv("CATCHLINE_TRACE")) std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    void ClearValues() override { std::fill(Values.begin(), Values.end(), 0.0); }
+    void SetValue(int parameter, bool, double value) override
+    {
+        if (parameter >= 0 && parameter < int(Values.size())) Values[size_t(parameter)] = value;
+    }
+    void StrokeStored(int k) override
+    {
+        if (Quiet) return;
+        if (Lines % 20 == 0) {
+            std::string head = Format("%6s", "Stroke");
+            for (int p : kLineParameters) head += Format(" %12s", ParameterShortName(p).c_str());
+            std::printf("%s\n", head.c_str());
+        }
+        ++Lines;
+        std::string line = Format("%6d", k);
+        for (int p : kLineParameters)
+            line += Format(" %12s", FormatValue(ParameterFormat(p), Values[size_t(p)]).c_str());
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+    // Statistics belong to the program's settings; the tool keeps none.
+    void CountRowingSession() override {}
+    void AddRowingTime(double) override {}
+};
+
+bool ParseLimit(const std::string& text, TTrainingSettings& s, std::string& error)
+{
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) {
+        error = "limit must be KIND:VALUE";
+        return false;
+    }
+    const std::string kind = text.substr(0, colon);
+    double value = 0;
+    if (!TryParseDecimal(text.substr(colon + 1), value) || value < 0 || value > 2147483647.0) {
+        error = "limit value is not a non-negative number: " + text.substr(colon + 1);
+        return false;
+    }
+    const int32_t v = int32_t(value + 0.5);
+    if (SameText(kind, "strokes")) s.LimitType = 0, s.LimitStrokes = v;
+    else if (SameText(kind, "energy")) s.LimitType = 1, s.LimitEnergy = v;
+    else if (SameText(kind, "distance")) s.LimitType = 2, s.LimitDistance = v;
+    else if (SameText(kind, "time")) s.LimitType = 3, s.LimitTime = v;
+    else {
+        error = "unknown limit kind: " + kind + " (strokes, energy, distance or time)";
+        return false;
+    }
+    return true;
+}
+
+bool ParseIntervals(const std::string& text, TTrainingSettings& s, std::string& error)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (true) {
+        const auto p = text.find(':', start);
+        parts.push_back(text.substr(start, p == std::string::npos ? std::string::npos : p - start));
+        if (p == std::string::npos) break;
+        start = p + 1;
+    }
+    if (parts.size() != 4) {
+        error = "intervals must be COUNT:BY:WORK:REST";
+        return false;
+    }
+    int32_t count = 0, work = 0, rest = 0;
+    if (!TryParseInt(parts[0], count) || count < 0 || !TryParseInt(parts[2], work) || work < 0 ||
+        !TryParseInt(parts[3], rest) || rest < 0) {
+        error = "intervals: COUNT, WORK and REST must be non-negative whole numbers";
+        return false;
+    }
+    const char* const names[] = {"strokes", "energy", "distance", "time"};
+    int by = -1;
+    for (int i = 0; i < 4; ++i)
+        if (SameText(parts[1], names[i])) by = i;
+    if (by < 0) {
+        error = "intervals: BY must be strokes, energy, distance or time";
+        return false;
+    }
+    s.LimitType = 4;
+    s.LimitIntervals = count;
+    s.IntervalBy = by;
+    SetWorkPeriodFor(s, by, work);
+    SetRestPeriodFor(s, by, rest);
+    return true;
+}
+
+void PrintResults(const TTraining& t)
+{
+    const TResultsTexts r = ResultsTexts(t);
+    std::printf("\nResults%s%s\n", r.Caption.empty() ? "" : " - ", r.Caption.c_str());
+    std::printf("Totals:   distance %s  time %s  energy %s  strokes %s\n", r.Totals.Distance.c_str(),
+                r.Totals.Time.c_str(), r.Totals.Energy.c_str(), r.Totals.Strokes.c_str());
+    std::printf("Averages: power %s  500m %s  stroke rate %s  drive/recover %s\n", r.Totals.Power.c_str(),
+                r.Totals.Time500.c_str(), r.Totals.StrokeRate.c_str(), r.Totals.DRRatio.c_str());
+    std::printf("Maxima:   power %s  500m %s  stroke rate %s  drive/recover %s\n", r.MaxPower.c_str(),
+                r.Max500m.c_str(), r.MaxStrokeRate.c_str(), r.MaxDriveRecover.c_str());
+}
+
+}  // namespace
+
+int CmdRow(const std::vector<std::string>& args)
+{
+    TConsoleRowHost host;
+    std::string userFile, outFile;
+    bool fast = false;
+    TTraining session;
+    NewTraining(session);
+    TTrainingSettings limits = session.Settings;
+    bool haveLimit = false;
+    std::string error;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--fast") fast = true;
+        else if (a == "--quiet") host.Quiet = true;
+        else if (a == "--source") {
+            if (!value(v)) break;
+            host.Source = v;
+        } else if (a == "--type") {
+            if (!value(v)) break;
+            int32_t t = 0;
+            if (!TryParseInt(v, t) || t < 0 || t > 6) {
+                error = "--type must be an interface type 1..6";
+                break;
+            }
+            host.Type = t;
+        } else if (a == "--user") {
+            if (!value(userFile)) break;
+        } else if (a == "--out") {
+            if (!value(outFile)) break;
+        } else if (a == "--limit") {
+            if (!value(v) || !ParseLimit(v, limits, error)) break;
+            haveLimit = true;
+        } else if (a == "--intervals") {
+            if (!value(v) || !ParseIntervals(v, limits, error)) break;
+            haveLimit = true;
+        } else {
+            error = "unknown argument: " + a;
+            break;
+        }
+    }
+    if (!error.empty()) {
+        std::fprintf(stderr, "row: %s\n", error.c_str());
+        return 2;
+    }
+    if (!userFile.empty()) {
+        TTraining user;
+        if (!OpenTraining(userFile, user, true) || !IsUserOnly(user) || !IsEmptyTraining(user)) {
+            std::fprintf(stderr, "row: File \"%s\" is not a valid User file.\n", userFile.c_str());
+            return 1;
+        }
+        session = user;
+        limits = session.Settings;
+    }
+    if (haveLimit) {
+        const auto keep = session.Settings;
+        session.Settings = keep;
+        session.Settings.LimitType = limits.LimitType;
+        session.Settings.LimitIntervals = limits.LimitIntervals;
+        session.Settings.LimitStrokes = limits.LimitStrokes;
+        session.Settings.LimitEnergy = limits.LimitEnergy;
+        session.Settings.LimitDistance = limits.LimitDistance;
+        session.Settings.LimitTime = limits.LimitTime;
+        session.Settings.IntervalBy = limits.IntervalBy;
+        for (int by = 0; by < 4; ++by) {
+            SetWorkPeriodFor(session.Settings, by, WorkPeriodFor(limits, by));
+            SetRestPeriodFor(session.Settings, by, RestPeriodFor(limits, by));
+        }
+    }
+    if (session.ClientId == 0) session.ClientId = 101;
+    session.Header.FileType = ftSTG;
+    session.Header.ContentKind = ckRow;
+
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "catchline-cli";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    BuildCatalogues();
+    gInterrupted = 0;
+    auto previous = std::signal(SIGINT, OnInterrupt);
+
+    bool wasError = false;
+    {
+        TRowEngine engine(session, host);
+        engine.DemoFast = fast;
+        // The tool answers no questions: the reset question is not asked for
+        // its fresh session, the rest are errors printed by the console service.
+        engine.BtnConnectClick();
+        if (engine.Interface() && engine.Interface()->State() != vtsClosed) {
+            while (engine.Interface() && engine.Interface()->State() != vtsClosed) {
+                if (gInterrupted) {
+                    std::fprintf(stderr, "Interrupted: disconnecting.\n");
+                    engine.Disconnect();
+                    break;
+                }
+                Delay(50);
+            }
+        } else if (!engine.DataArrived()) {
+            wasError = true;
+        }
+        engine.Shutdown();
+    }
+    std::signal(SIGINT, previous);
+
+    if (session.StrokeCount() == 0 && wasError) {
+        std::fprintf(stderr, "row: no data from %s; nothing recorded\n", host.Source.c_str());
+    }
+    PrintResults(session);
+    session.Header.Modified = 1;
+    session.Header.FileType = ftSTG;
+    std::string path = outFile;
+    if (path.empty()) {
+        const std::string folder = UserDataFolder(true);
+        for (int n = 1; n < 100000; ++n) {
+            std::string candidate = Format("%sRow%05d.stg", folder.c_str(), n);
+            if (FileSizeOf(candidate) < 0) {
+                path = candidate;
+                break;
+            }
+        }
+    }
+    if (path.empty() || !SaveTraining(path, "", session)) {
+        std::fprintf(stderr, "row: the session could not be saved\n");
+        return 1;
+    }
+    std::printf("Saved %d strokes to %s\n", session.StrokeCount(), path.c_str());
+    return 0;
+}
+
+#else
+
+int CmdRow(const std::vector<std::string>&)
+{
+    std::fprintf(stderr, "row: this build has no rowing engine\n");
+    return 1;
+}
+
+#endif
