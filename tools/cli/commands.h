@@ -16,3 +16,6 @@ int CmdReplay(const std::vector<std::string>& args);
 
 // Rowing without a window (cli_row.cpp).
 int CmdRow(const std::vector<std::string>& args);
+
+// Device simulator on a pseudo-terminal (cli_simulate.cpp).
+int CmdSimulate(const std::vector<std::string>& args);
