@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTableView>
 #include <QTimeEdit>
 #include <QVBoxLayout>
@@ -825,6 +826,15 @@ void TfrmTraining::TextFieldChanged(QWidget* control)
     } else if (control == memNote) {
         field = &h.Note;
         text = memNote->toPlainText();
+        if (text.size() > kMaxTextLength) {
+            // The note holds as much as the other text fields.
+            text.truncate(kMaxTextLength);
+            const bool wasRefreshing = Refreshing;
+            Refreshing = true;
+            memNote->setPlainText(text);
+            memNote->moveCursor(QTextCursor::End);
+            Refreshing = wasRefreshing;
+        }
     } else if (auto* c = qobject_cast<QComboBox*>(control)) {
         text = c->currentText();
         field = c == cmbName ? &h.Name : c == cmbDescription ? &h.Description : c == cmbType ? &h.TrainingType : &h.Event;

@@ -342,6 +342,9 @@ TEST_F(TrainingWindowTest, RecordingFieldsAndRememberedNames)
 
     w.memNote->setPlainText("Windy");
     EXPECT_EQ(w.Record().Header.Note.Text(), "Windy");
+    w.memNote->setPlainText(QString(300, 'n'));
+    EXPECT_EQ(w.Record().Header.Note.Text(), std::string(250, 'n'));
+    EXPECT_EQ(w.memNote->toPlainText().size(), 250);
 
     // The date replaces the day and keeps the time; the time keeps the day.
     const double before = w.Record().Header.DateTime;
