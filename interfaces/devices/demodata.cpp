@@ -108,6 +108,9 @@ std::string TDemoSource::OpenFile(const std::string& path)
 {
     Close();
     FileKind = true;
+    // A pipe or a device has no size and could block the reader for ever.
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return "Filesize";
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return std::string("Cannot open file: ") + std::strerror(errno);
     int64_t size = -1;

@@ -91,6 +91,10 @@ TEST(DemoFile, OpenChecks)
         EXPECT_EQ(p.Player.OpenFile(folder, 0, &first), "DemoOpen 1 : Read header");
     }
     EXPECT_EQ(p.Player.OpenFile(dir.Path + "/missing.dat", 0, &first).rfind("DemoOpen 1 : ", 0), 0u);
+    // A pipe without a writer would block the reader: refused at once.
+    const std::string fifo = dir.Path + "/fifo.dat";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(p.Player.OpenFile(fifo, 0, &first), "DemoOpen 1 : Filesize");
     EXPECT_FALSE(p.Player.Source.IsOpen());
     EXPECT_TRUE(p.Wheel.empty());
 
