@@ -1,9 +1,6 @@
 #include "review/training_window.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QClipboard>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFocusEvent>
@@ -15,7 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
