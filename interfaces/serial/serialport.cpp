@@ -766,6 +766,12 @@ void TSerialPortNG::WorkerPass()
                 const bool eventChar = EventChar != 0 && cluster.Data.find(EventChar) != std::string::npos;
                 {
                     std::lock_guard<std::mutex> lock(FLock);
+                    // Clusters nobody takes (quiet mode, a stalled reader) are
+                    // bounded: the oldest go first.
+                    if (FClusters.size() >= kMaxClusters) {
+                        FClusters.pop_front();
+                        ++FOverflows;
+                    }
                     FClusters.push_back(std::move(cluster));
                 }
                 lastEmpty = NowMs();

@@ -125,6 +125,9 @@ public:
     std::string ReadNextClusterAsString();
     bool PeekFlag = false;
     size_t ClusterCount() const;
+    // At most this many clusters wait; beyond it the oldest are dropped (counted).
+    static constexpr size_t kMaxClusters = 16384;
+    uint64_t Overflows() const { return FOverflows; }
 
     // Events, all run on the creating thread.
     TNotifyEvent OnRxClusterEvent, OnRxCharEvent, OnRxEventCharEvent, OnTxQueueEmptyEvent, OnWriteDone, OnBreakEvent,
@@ -175,6 +178,7 @@ private:
     std::atomic<uint32_t> FWrittenBytes{0};
     std::atomic<bool> FSendInProgress{false};
     std::atomic<uint16_t> FClusterSizeShared{3072};
+    std::atomic<uint64_t> FOverflows{0};
 
     // Worker thread and its hand-over to the creating thread.
     QObject* FDispatcher = nullptr;

@@ -228,6 +228,17 @@ TEST_F(SerialPortTest, ClosingInsideTheClusterHandlerDoesNotHang)
     ASSERT_TRUE(WaitFor([&] { return Received().find("abcd") != std::string::npos; }));
 }
 
+TEST_F(SerialPortTest, ClustersNobodyTakesAreBounded)
+{
+    Port->SetThreadQuietMode(true);
+    Port->SetActive(true);
+    const std::string block(64 * 256, 'q');
+    const size_t blocks = TSerialPortNG::kMaxClusters / 256 + 8;
+    for (size_t i = 0; i < blocks; ++i) ASSERT_TRUE(Pty.Write(block));
+    ASSERT_TRUE(WaitFor([&] { return Port->Overflows() > 0; }, 20000));
+    EXPECT_EQ(Port->ClusterCount(), TSerialPortNG::kMaxClusters);
+}
+
 TEST(SerialCharTime, TableByBaudRate)
 {
     EXPECT_EQ(TSerialPortNG::CharTimeFor(9600), 1100u);
