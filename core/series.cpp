@@ -5,6 +5,7 @@
 
 #include "core/catalogue.h"
 #include "core/values.h"
+#include "util/color.h"
 
 namespace {
 int gDataRange = 65535;
@@ -37,13 +38,8 @@ struct TSide {
 int DataRange() { return gDataRange; }
 void SetDataRange(int strokes) { gDataRange = std::max(strokes, 5); }
 
-int32_t InverseColor(int32_t color)
-{
-    const int r = 255 - (color & 0xFF);
-    const int g = 255 - ((color >> 8) & 0xFF);
-    const int b = 255 - ((color >> 16) & 0xFF);
-    return int32_t(r | (g << 8) | (b << 16));
-}
+// InverseColor (declared in core/series.h) is the one of util/color.h: a
+// second definition here would clash with it when both libraries are linked.
 
 void BuildStrokeSeries(TChartData& chart, const TTraining& t, const TStrokeSeriesOptions& o)
 {

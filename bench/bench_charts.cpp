@@ -1,0 +1,175 @@
+// Chart windows with two open sessions of 10,000 strokes each: redrawing the
+// stroke data window after a change (chart, grid and painting the chart) and
+// stepping one curve in the force curves window.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QChartView>
+
+#include <array>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "charts/force_curves_window.h"
+#include "charts/stroke_data_window.h"
+#include "core/catalogue.h"
+#include "core/values.h"
+#include "shell/framework/registry.h"
+
+namespace {
+
+QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "bench_charts";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+TTraining MakeSession(int n, const char* title, int32_t color, int seed)
+{
+    TTraining t;
+    ClearTraining(t);
+    t.Magic = kTrainingMagic;
+    t.Header = DefaultHeader();
+    t.Header.Title.SetText(title);
+    t.Header.Active = 1;
+    t.Header.SelectedStroke = 1;
+    t.Header.Color = color;
+    t.Header.PenWidth = 1;
+    t.Settings = DefaultSettings();
+    SetStrokeCount(t, n);
+    for (int k = 1; k <= n; ++k) {
+        TStgStrokeData& s = t.Strokes[size_t(k)];
+        s.StrokeNumber = uint16_t(k);
+        s.Power = 150.0f + float((k * 7 + seed) % 60);
+        s.StrokeRate = 24.0f + float(k % 5);
+        s.Time = 2.5f * float(k);
+        s.StrokeLength = 130.0f + float((k + seed) % 20);
+        s.Distance = 5.0f * float(k);
+        s.Energy = 400.0f + float(k % 11);
+        s.Pulse = 120.0f + float((k + seed) % 30);
+        s.DriveTime = 0.8f;
+        TStgForceCurve& c = t.Curves[size_t(k)];
+        c.StrokeNumber = int16_t(k);
+        c.HasData = 1;
+        const double peak = 400.0 + 5.0 * ((k + seed) % 30);
+        for (int i = 0; i < kCurveSamples; ++i) {
+            const double x = i / 60.0;
+            c.Samples[i] = i < 60 ? RoundToWord(peak * 4 * x * (1 - x)) : 0;
+        }
+        ApplyCurvePeak(s, c, 0);
+    }
+    ComputeTotals(t, n);
+    UpdateAverageStroke(t);
+    return t;
+}
+
+// The main window as the chart windows see it: two sessions and the four average records.
+class TBenchRegistry : public TSessionRegistry {
+public:
+    TBenchRegistry()
+    {
+        Sessions.push_back(MakeSession(10000, "First", 0x0000FF, 0));
+        Sessions.push_back(MakeSession(10000, "Second", 0x00FF00, 13));
+        for (TTraining& a : Averages) ClearTraining(a);
+        SetMainRegistry(this);
+    }
+    ~TBenchRegistry() override { SetMainRegistry(nullptr); }
+    int TrainingCount() const override { return int(Sessions.size()); }
+    bool GetTraining(int index, TTraining& out) const override
+    {
+        const TTraining* t = const_cast<TBenchRegistry*>(this)->TrainingRef(index);
+        if (t) out = *t;
+        return t != nullptr;
+    }
+    TTraining* TrainingRef(int index) override
+    {
+        const int n = TrainingCount();
+        if (index >= 0 && index < n) return &Sessions[size_t(index)];
+        if (index >= n && index < n + 4) return &Averages[size_t(index - n)];
+        return nullptr;
+    }
+    int TrainingWindowIndex(int) const override { return -1; }
+    int FindTrainingWindow(int32_t) const override { return -1; }
+    int32_t TrainingIdAt(int index) const override { return 101 + index; }
+    int32_t NextTrainingId() override { return 0; }
+    bool TooManyTrainings() override { return false; }
+    void TrainingClosed(int32_t) override {}
+    void TrainingsChanged() override {}
+    void TrainingListChanged(bool) override {}
+    void RowSessionReset(int32_t) override {}
+    int WindowPlacement() const override { return 1; }
+    int PlayRate() const override { return 120; }
+    int NameStyle() const override { return 4; }
+    bool CrossMarker() const override { return true; }
+    int ConnectType() const override { return 0; }
+    bool EditAllowed() const override { return true; }
+    bool ChartOptionsAllowed() const override { return true; }
+    TAppearance Appearance() const override
+    {
+        return TAppearance{QApplication::font(), Qt::black, Qt::white, QColor(0xF0, 0xF0, 0xF0)};
+    }
+    QColor DialogColor() const override { return QColor(0xF0, 0xF0, 0xF0); }
+    int DataRange() const override { return 65535; }
+    std::string SettingsFileForReading() const override { return ""; }
+    std::string SettingsFileForWriting() const override { return ""; }
+    std::string LastDir() const override { return ""; }
+    void SetLastDir(const std::string&) override {}
+    void AddRecentFile(const std::string&) override {}
+    void RemoveRecentFile(const std::string&) override {}
+    void CountFileSaved() override {}
+    void CountRowingSession() override {}
+    void AddRowingTime(double) override {}
+    bool MainClosing() const override { return false; }
+
+    std::vector<TTraining> Sessions;
+    std::array<TTraining, 4> Averages;
+};
+
+void BM_StrokeDataRedraw(benchmark::State& state)
+{
+    App();
+    BuildCatalogues();
+    TBenchRegistry registry;
+    auto* w = CreateStrokeDataWindow(nullptr, "");
+    w->showNormal();
+    w->resize(1200, 800);
+    QApplication::processEvents();
+    bool marks = false;
+    for (auto _ : state) {
+        // A change (the selected stroke of a session) and the full redraw it causes.
+        registry.Sessions[0].Header.SelectedStroke = marks ? 2 : 1;
+        marks = !marks;
+        w->clbTrainingsClick();
+        w->ChartView->viewport()->repaint();
+    }
+    delete w;
+}
+BENCHMARK(BM_StrokeDataRedraw)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_ForceCurveStep(benchmark::State& state)
+{
+    App();
+    BuildCatalogues();
+    TBenchRegistry registry;
+    auto* w = CreateForceCurvesWindow(nullptr, "");
+    w->showNormal();
+    w->resize(1200, 800);
+    QApplication::processEvents();
+    w->SelectEntry(0);
+    for (auto _ : state) {
+        if (registry.Sessions[0].Header.SelectedStroke >= 10000) registry.Sessions[0].Header.SelectedStroke = 1;
+        w->Browse(baNext, false);
+        w->ChartView->viewport()->repaint();
+    }
+    delete w;
+}
+BENCHMARK(BM_ForceCurveStep)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace

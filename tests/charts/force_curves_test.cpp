@@ -1,0 +1,429 @@
+// The force curves window: browsing, Shift for every session, deleting a
+// curve, playing, fixed force and length, the four average records, closing
+// and the stroke-file export read back through the file layer.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cmath>
+
+#include "charts/curve_logic.h"
+#include "charts/force_curves_window.h"
+#include "core/catalogue.h"
+#include "core/values.h"
+#include "files/stroke_file.h"
+#include "shell/framework/windowutil.h"
+#include "tests/charts/testutil_charts.h"
+#include "util/dialogs.h"
+#include "util/profile.h"
+
+namespace {
+
+class ForceCurvesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        BuildCatalogues();
+    }
+    TfrmForceCurves* Open()
+    {
+        auto* w = CreateForceCurvesWindow(nullptr, Env.Settings());
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        Registry.Attach(w);
+        Window = w;
+        return w;
+    }
+    void TearDown() override { delete Window.data(); }
+    // Grid column of a stroke parameter.
+    static int Column(int parameter) { return StrokeParameters()[size_t(parameter)].Id + 1; }
+    // Highest point of the curve series in the session colour.
+    double PeakOf(TfrmForceCurves* w, int32_t color)
+    {
+        double peak = -1;
+        for (QAbstractSeries* s : w->Chart->series()) {
+            auto* line = static_cast<QLineSeries*>(s);
+            if (line->pen().color() != ToQColor(color)) continue;
+            for (const QPointF& p : line->points()) peak = std::max(peak, p.y());
+        }
+        return peak;
+    }
+    TChartEnv Env;
+    TChartRegistry Registry;
+    QPointer<TfrmForceCurves> Window;
+};
+
+TEST_F(ForceCurvesTest, CreationSetsUpTheAverageRecordsAndTheList)
+{
+    Registry.Add(MakeSession(10, "One", 0x0000FF));
+    Registry.Averages[0].Header.Active = 1;  // left over from an earlier window
+    TfrmForceCurves* w = Open();
+    EXPECT_EQ(w->windowTitle(), "Force Curves");
+    ASSERT_EQ(w->ListCount(), 5);
+    EXPECT_EQ(w->SelectedEntry(), 0);
+    EXPECT_EQ(Registry.Averages[0].Header.Title.Text(), "*Avg. 1 active curves");
+    EXPECT_EQ(Registry.Averages[3].Header.Title.Text(), "*Avg. 4 all curves in all trainings");
+    EXPECT_EQ(Registry.Averages[2].Header.Color, 0x00FFFF);
+    EXPECT_EQ(Registry.Averages[1].Header.OriginalFileName.Text(), "Average[2]");
+    for (const TTraining& a : Registry.Averages) {
+        EXPECT_EQ(a.Header.Active, 0);
+        EXPECT_EQ(a.Header.CurveSource, 1);
+        EXPECT_EQ(a.StrokeCount(), 1);
+    }
+    EXPECT_FALSE(w->EntryChecked(1));
+    EXPECT_EQ(w->clbTrainings->item(4)->text(), "*Avg. 4 all curves in all trainings");
+    EXPECT_TRUE(w->SquareChart());
+    EXPECT_TRUE(w->pnlBrowseIntervals->isHidden());
+    EXPECT_TRUE(w->cbxShowAll->isHidden());
+    EXPECT_EQ(w->tmrPlay->interval(), 500);
+    EXPECT_EQ(w->DataModel->Cell(0, 0), "One (1/10)");
+}
+
+TEST_F(ForceCurvesTest, SessionAverageIsDisabledForASingleStrokeShowingItsFirstCurve)
+{
+    Registry.Add(MakeSession(1, "Single", 0x0000FF));
+    TfrmForceCurves* w = Open();
+    EXPECT_FALSE(w->rbtBrowseAverage->isEnabled());
+    EXPECT_TRUE(w->rbtBrowseCurves->isEnabled());
+    EXPECT_TRUE(w->rbtBrowseCurves->isChecked());
+    EXPECT_FALSE(w->btbDelete->isEnabled());
+    EXPECT_EQ(w->DataModel->Cell(0, 0), "Single");
+    // Selecting an average entry makes "Session average" the only choice there.
+    w->SelectEntry(1);
+    w->SetEntryChecked(1, true);
+    EXPECT_TRUE(w->rbtBrowseAverage->isEnabled());
+    EXPECT_FALSE(w->rbtBrowseCurves->isEnabled());
+}
+
+TEST_F(ForceCurvesTest, NextSkipsCurvesWithoutDataAndLastDoesNot)
+{
+    TTraining& t = Registry.Add(MakeSession(6, "One", 0x0000FF));
+    t.Curves[2].HasData = 0;
+    t.Curves[3].HasData = 0;
+    t.Curves[6].HasData = 0;
+    TfrmForceCurves* w = Open();
+    w->Browse(baNext, false);
+    EXPECT_EQ(t.Header.SelectedStroke, 4);
+    w->Browse(baPrevious, false);
+    EXPECT_EQ(t.Header.SelectedStroke, 1);
+    w->Browse(baLast, false);
+    EXPECT_EQ(t.Header.SelectedStroke, 6);
+    EXPECT_FALSE(w->btbNext->isEnabled());
+    EXPECT_TRUE(w->btbFirst->isEnabled());
+    w->Browse(baPrevious, false);
+    EXPECT_EQ(t.Header.SelectedStroke, 5);
+    w->Browse(baFirst, false);
+    EXPECT_EQ(t.Header.SelectedStroke, 1);
+    EXPECT_FALSE(w->btbPrevious->isEnabled());
+    EXPECT_EQ(w->DataModel->Cell(0, 0), "One (1/6)");
+}
+
+TEST_F(ForceCurvesTest, CurveBoxAndScrollBarSelectTheLastStrokeAndTheGridShowsIt)
+{
+    TTraining& t = Registry.Add(MakeSession(12, "One", 0x0000FF));
+    TfrmForceCurves* w = Open();
+    w->metCurve->setText(" 12 ");
+    w->metCurveExit();
+    EXPECT_EQ(t.Header.SelectedStroke, 12);
+    EXPECT_EQ(w->DataModel->Cell(0, Column(spPower)), StrokeValueText(t.Strokes[12], spPower, t.Settings));
+    EXPECT_EQ(w->DataModel->Cell(0, Column(spPeakForce)),
+              FormatValue(ParameterFormat(spPeakForce), t.Strokes[12].PeakForce));
+    EXPECT_EQ(w->sbrCurves->value(), 12);
+    EXPECT_EQ(w->sbrCurves->maximum(), 12);
+    // Out of range and empty leave the selection.
+    w->metCurve->setText("13");
+    w->metCurveExit();
+    EXPECT_EQ(t.Header.SelectedStroke, 12);
+    w->metCurve->setText("");
+    w->metCurveExit();
+    EXPECT_EQ(t.Header.SelectedStroke, 12);
+    EXPECT_EQ(w->metCurve->text(), "12");
+    w->sbrCurves->setValue(3);
+    EXPECT_EQ(t.Header.SelectedStroke, 3);
+    w->sbrCurves->setValue(w->sbrCurves->maximum());
+    EXPECT_EQ(t.Header.SelectedStroke, 12);
+}
+
+TEST_F(ForceCurvesTest, ShiftAppliesTheBrowseActionToEverySession)
+{
+    TTraining& a = Registry.Add(MakeSession(5, "A", 0x0000FF));
+    TTraining& b = Registry.Add(MakeSession(8, "B", 0x00FF00));
+    TfrmForceCurves* w = Open();
+    w->Browse(baNext, true);
+    EXPECT_EQ(a.Header.SelectedStroke, 2);
+    EXPECT_EQ(b.Header.SelectedStroke, 2);
+    w->Browse(baNext, false);  // the selected record only
+    EXPECT_EQ(a.Header.SelectedStroke, 3);
+    EXPECT_EQ(b.Header.SelectedStroke, 2);
+    w->Browse(baLast, true);
+    EXPECT_EQ(a.Header.SelectedStroke, 5);
+    EXPECT_EQ(b.Header.SelectedStroke, 8);
+    w->Browse(baBrowseAverage, true);
+    EXPECT_EQ(a.Header.CurveSource, 1);
+    EXPECT_EQ(b.Header.CurveSource, 1);
+    EXPECT_EQ(Registry.Averages[0].Header.CurveSource, 1);
+    EXPECT_FALSE(w->btbNext->isEnabled());
+    EXPECT_EQ(w->DataModel->Cell(1, 0), "B [A] (8)");
+}
+
+TEST_F(ForceCurvesTest, DeletingTheShownCurveMovesBackAndChangesTheSessionAverage)
+{
+    TTraining& t = Registry.Add(MakeSession(6, "One", 0x0000FF));
+    t.Curves[4].HasData = 0;
+    UpdateAverageStroke(t);
+    TfrmForceCurves* w = Open();
+    w->Browse(baLast, false);
+    const TStgForceCurve before = t.Curves[0];
+    w->btbDeleteClick();
+    EXPECT_EQ(t.Curves[6].HasData, 0);
+    EXPECT_EQ(t.Header.SelectedStroke, 5);
+    EXPECT_FALSE(std::equal(std::begin(before.Samples), std::end(before.Samples), std::begin(t.Curves[0].Samples)));
+    w->btbDeleteClick();
+    EXPECT_EQ(t.Header.SelectedStroke, 3);  // 4 has no data either
+    // Deleting the first curve moves on to the next one with data.
+    w->Browse(baFirst, false);
+    w->btbDeleteClick();
+    EXPECT_EQ(t.Header.SelectedStroke, 2);
+}
+
+TEST_F(ForceCurvesTest, PlayStopsByItselfAtTheLastStroke)
+{
+    TTraining& t = Registry.Add(MakeSession(5, "One", 0x0000FF));
+    TfrmForceCurves* w = Open();
+    w->tmrPlay->setInterval(1);
+    w->btbPlayClick();
+    EXPECT_TRUE(w->Playing());
+    EXPECT_EQ(w->btbPlay->property("Bitmap").toString(), "VCR_STOP");
+    QElapsedTimer clock;
+    clock.start();
+    while (w->Playing() && clock.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(w->Playing());
+    EXPECT_EQ(t.Header.SelectedStroke, 5);
+    EXPECT_EQ(w->btbPlay->property("Bitmap").toString(), "VCR_PLAY");
+    // A browse action stops the animation.
+    w->Browse(baFirst, false);
+    w->btbPlayClick();
+    w->Browse(baNext, false);
+    EXPECT_FALSE(w->Playing());
+}
+
+TEST_F(ForceCurvesTest, FixedForceMakesEveryRowAndCurvePeakAt550)
+{
+    Registry.Add(MakeSession(10, "A", 0x0000FF));
+    TTraining& b = Registry.Add(MakeSession(10, "B", 0x00FF00));
+    b.Header.SelectedStroke = 7;
+    TfrmForceCurves* w = Open();
+    w->SetEntryChecked(2, true);  // average 1
+    w->SetFixedForce(true, 550);
+    ASSERT_EQ(w->DataModel->rowCount(), 3);
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(w->DataModel->Cell(r, Column(spPeakForce)), FormatValue(ParameterFormat(spPeakForce), 550));
+        EXPECT_EQ(w->DataModel->Cell(r, Column(spPower)), "");
+    }
+    EXPECT_NEAR(PeakOf(w, 0x0000FF), 550, 8);
+    EXPECT_NEAR(PeakOf(w, 0x00FF00), 550, 8);
+    // The typed text follows the up-down.
+    w->edtForce->setText("abc");
+    emit w->edtForce->textEdited("abc");
+    EXPECT_EQ(w->edtForce->text(), "550");
+    w->edtForce->setText("60x0");
+    emit w->edtForce->textEdited("60x0");
+    EXPECT_EQ(w->udnForce->Position(), 600);
+    EXPECT_EQ(w->edtForce->text(), "600");
+    // The picture states the normalisation.
+    w->SetFixedLength(true, 150);
+    w->PrepareForPicture();
+    EXPECT_EQ(w->lblInfo->text(), "Fixed force : 600 N\nFixed length : 150 cm");
+}
+
+TEST_F(ForceCurvesTest, FixedLengthScalesLengthEnergyAndPositions)
+{
+    TStgStrokeData s = EmptyStroke(1);
+    s.StrokeLength = 120;
+    s.Energy = 300;
+    s.PeakForce = 500;
+    s.PeakForcePosition = 40;
+    TCurveNormalisation n;
+    n.FixedLength = true;
+    n.Length = 150;
+    TCurveValuesRow v = NormalisedValues(s, n);
+    EXPECT_FLOAT_EQ(v.StrokeLength, 150);
+    EXPECT_FLOAT_EQ(v.Energy, 375);
+    EXPECT_FLOAT_EQ(v.PeakForcePosition, 50);
+    EXPECT_FLOAT_EQ(v.PeakForceRelative, 50 * 100.0f / 150);
+    n.FixedForce = true;
+    n.Force = 250;
+    v = NormalisedValues(s, n);
+    EXPECT_FLOAT_EQ(v.PeakForce, 250);
+    EXPECT_FLOAT_EQ(v.Energy, 300 * 0.5f * 1.25f);
+}
+
+TEST_F(ForceCurvesTest, AverageOfActiveCurvesIsTheLengthNormalisedMean)
+{
+    TTraining a = MakeSession(3, "A", 0x0000FF);
+    TTraining b = MakeSession(3, "B", 0x00FF00);
+    a.Header.SelectedStroke = 1;
+    b.Header.SelectedStroke = 2;
+    TTraining avg;
+    SetupAverageRecord(avg, 1);
+    EXPECT_EQ(ComputeAverageCurve(avg, 1, {&a, &b}), 2);
+    const float mean = (a.Strokes[1].StrokeLength + b.Strokes[2].StrokeLength) / 2;
+    EXPECT_FLOAT_EQ(avg.Strokes[0].StrokeLength, mean);
+    const double spacing = SampleSpacing(a.Settings);
+    const TCurveValues ra = ResampleCurve(a.Curves[1], mean / a.Strokes[1].StrokeLength * 2 / spacing);
+    const TCurveValues rb = ResampleCurve(b.Curves[2], mean / b.Strokes[2].StrokeLength * 2 / spacing);
+    for (int i = 0; i < kCurveSamples; i += 7)
+        EXPECT_NEAR(avg.Curves[0].Samples[i], (ra[size_t(i)] + rb[size_t(i)]) / 2, 1.0) << i;
+    EXPECT_GT(avg.Strokes[0].PeakForce, 0);
+    // An inactive session is left out of averages 1 and 3, not of 2 and 4.
+    b.Header.Active = 0;
+    EXPECT_EQ(ComputeAverageCurve(avg, 1, {&a, &b}), 1);
+    EXPECT_EQ(ComputeAverageCurve(avg, 2, {&a, &b}), 2);
+    EXPECT_EQ(ComputeAverageCurve(avg, 3, {&a, &b}), 1);
+    EXPECT_EQ(ComputeAverageCurve(avg, 4, {&a, &b}), 2);
+    // No session taken: a flat zero curve.
+    a.Header.Active = 0;
+    EXPECT_EQ(ComputeAverageCurve(avg, 1, {&a, &b}), 0);
+    for (uint16_t v : avg.Curves[0].Samples) EXPECT_EQ(v, 0);
+    EXPECT_EQ(ComputeAverageCurve(avg, 4, {}), 0);
+}
+
+TEST_F(ForceCurvesTest, AverageEntryDrawsTheMeanOfTheShownCurvesOrAFlatLine)
+{
+    Registry.Add(MakeSession(4, "A", 0x0000FF));
+    Registry.Add(MakeSession(4, "B", 0x00FF00));
+    TfrmForceCurves* w = Open();
+    w->SetEntryChecked(3, true);  // average 2, lime like session B
+    EXPECT_EQ(Registry.Averages[1].Header.Active, 1);
+    EXPECT_GT(Registry.Averages[1].Curves[0].Samples[30], 0);
+    ASSERT_EQ(w->DataModel->rowCount(), 3);
+    EXPECT_EQ(w->DataModel->Cell(2, 0), "*Avg. 2 all curves");
+    w->SetEntryChecked(0, false);
+    w->SetEntryChecked(1, false);
+    w->SetEntryChecked(2, true);  // average 1: no active session left
+    EXPECT_EQ(Registry.Averages[0].Curves[0].Samples[30], 0);
+    EXPECT_EQ(PeakOf(w, 0x0000FF), 0);
+}
+
+TEST_F(ForceCurvesTest, ClosingTheLastSessionClosesTheWindowDespiteTheAverageEntries)
+{
+    Registry.Add(MakeSession(4, "A", 0x0000FF));
+    Registry.Add(MakeSession(4, "B", 0x00FF00));
+    TfrmForceCurves* w = Open();
+    w->show();
+    Registry.Close(1);
+    EXPECT_EQ(w->ListCount(), 5);
+    EXPECT_TRUE(w->isVisible());
+    Registry.Close(0);
+    EXPECT_FALSE(w->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(Window.isNull());
+}
+
+TEST_F(ForceCurvesTest, SettingsKeepFixedValuesAndTheWiderSessionList)
+{
+    Registry.Add(MakeSession(4, "A", 0x0000FF));
+    {
+        TProfileFile ini(Env.Settings());
+        ini.WriteInteger("ForceCurves", "TrainingsWidth", 180);
+        ini.WriteString("ForceCurves", "Force", "bad");
+        ini.WriteBool("ForceCurves", "FixedLength", true);
+        ini.WriteInteger("ForceCurves", "Length", 120);
+        ini.WriteBool("ForceCurves", "Square", false);
+        ini.UpdateFile();
+    }
+    TfrmForceCurves* w = Open();
+    w->showNormal();
+    w->resize(900, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(w->udnForce->Position(), 550);
+    EXPECT_TRUE(w->cbxLength->isChecked());
+    EXPECT_EQ(w->edtLength->text(), "120");
+    EXPECT_FALSE(w->SquareChart());
+    EXPECT_GE(w->pnlTrainings->width(), 230);
+    w->SetFixedForce(true, 700);
+    w->cbxSquare->setChecked(true);
+    EXPECT_EQ(w->ChartView->width(), w->ChartView->height());
+    w->SaveSettings(Env.Settings());
+    TProfileFile ini(Env.Settings());
+    EXPECT_EQ(ini.ReadInteger("ForceCurves", "Force", 0), 700);
+    EXPECT_TRUE(ini.ReadBool("ForceCurves", "FixedForce", false));
+    EXPECT_TRUE(ini.ReadBool("ForceCurves", "Square", false));
+    EXPECT_EQ(ini.ReadInteger("ForceCurves", "Length", 0), 120);
+}
+
+TEST_F(ForceCurvesTest, ExportWritesTheShownCurveAsAStrokeFile)
+{
+    TTraining& t = Registry.Add(MakeSession(8, "Export", 0x0000FF));
+    TfrmForceCurves* w = Open();
+    TScriptedDialogs dialogs;
+    TDialogScope scope(dialogs);
+
+    // Nothing checked: refused.
+    w->SetEntryChecked(0, false);
+    EXPECT_FALSE(w->ExportStrokeFile());
+    EXPECT_EQ(dialogs.LastText(), "Please select an active curve to export");
+    EXPECT_TRUE(dialogs.FileRequests.empty());
+    w->SetEntryChecked(0, true);
+
+    w->Browse(baLast, false);
+    w->SetFixedForce(true, 550);
+    const std::string path = Env.File("docs/curve.str");
+    TFileDialogResult ok;
+    ok.Accepted = true;
+    ok.FileNames = {path};
+    dialogs.FileAnswers.push_back(ok);
+    ASSERT_TRUE(w->ExportStrokeFile());
+    ASSERT_EQ(dialogs.FileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.FileRequests[0].Title, "Export stroke file");
+    EXPECT_EQ(dialogs.FileRequests[0].FileName, "Export");
+    EXPECT_EQ(dialogs.FileRequests[0].Filter, "Stroke files (*.str)|*.str|All files (*.*)|*.*");
+
+    TTraining back;
+    ASSERT_TRUE(ReadStrokeFile(path, back));
+    ASSERT_GE(back.StrokeCount(), 1);
+    const TTraining expected = ExportTraining(t, w->Normalisation());
+    uint16_t peak = 0;
+    for (int i = 0; i < kCurveSamples; ++i) {
+        EXPECT_NEAR(back.Curves[1].Samples[i], expected.Curves[1].Samples[i], kStrokeCurveUnit) << i;
+        peak = std::max<uint16_t>(peak, back.Curves[1].Samples[i]);
+    }
+    EXPECT_NEAR(peak, 550, 2 * kStrokeCurveUnit);
+    EXPECT_NEAR(back.Strokes[1].StrokeLength, t.Strokes[8].StrokeLength, 1.0);
+    EXPECT_NEAR(back.Strokes[1].Energy, t.Strokes[8].Energy * 550 / t.Strokes[8].PeakForce, 2.0);
+}
+
+TEST_F(ForceCurvesTest, ExportWithFixedLengthStretchesTheCurve)
+{
+    TTraining t = MakeSession(3, "X", 0x0000FF);
+    t.Header.SelectedStroke = 2;
+    TCurveNormalisation n;
+    n.FixedLength = true;
+    n.Length = 176;
+    const TTraining e = ExportTraining(t, n);
+    EXPECT_FLOAT_EQ(e.Strokes[1].StrokeLength, 176);
+    EXPECT_EQ(e.Strokes[1].StrokeNumber, 1);
+    EXPECT_NEAR(e.Strokes[1].Energy, t.Strokes[2].Energy * 176 / t.Strokes[2].StrokeLength, 0.01);
+    EXPECT_FLOAT_EQ(e.Strokes[1].Power, 0);  // the record was cleared
+    const TCurveValues r = ResampleCurve(t.Curves[2], t.Strokes[2].StrokeLength / 176.0);
+    for (int i = 0; i < kCurveSamples; ++i) EXPECT_EQ(e.Curves[1].Samples[i], RoundToWord(r[size_t(i)]));
+    // Session average and a curve source without a curve.
+    t.Header.CurveSource = 2;
+    const TTraining none = ExportTraining(t, TCurveNormalisation{});
+    for (uint16_t v : none.Curves[1].Samples) EXPECT_EQ(v, 0);
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#pragma once
+// Helpers of the chart window tests: the application object, a temporary
+// home for the settings file, a main-window registry holding the open
+// sessions and the four average records and passing the notifications on to
+// the chart windows as the main window does, and sessions made in memory.
+#include <QApplication>
+#include <QPointer>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/records.h"
+#include "shell/framework/registry.h"
+
+class TfrmChart;
+
+QApplication& TestApp();
+
+// Points the documents folder and the program file into a fresh temporary
+// folder (the settings file lives there) and removes it again.
+class TChartEnv {
+public:
+    TChartEnv();
+    ~TChartEnv();
+    TChartEnv(const TChartEnv&) = delete;
+    TChartEnv& operator=(const TChartEnv&) = delete;
+    const std::string& Folder() const { return Root; }
+    std::string File(const std::string& name) const { return Root + name; }
+    // The settings file, created empty so that it counts as writable.
+    std::string Settings() const;
+
+private:
+    std::string Root;
+};
+
+class TChartRegistry : public TSessionRegistry {
+public:
+    TChartRegistry();
+    ~TChartRegistry() override;
+
+    // Sessions (training index = position).
+    TTraining& Add(const TTraining& t);
+    // Removes a session and tells the chart windows (as TrainingClosed does).
+    void Close(int index);
+    void Attach(TfrmChart* window) { Windows.push_back(window); }
+
+    int TrainingCount() const override { return int(Sessions.size()); }
+    bool GetTraining(int index, TTraining& out) const override;
+    TTraining* TrainingRef(int index) override;
+    int TrainingWindowIndex(int) const override { return -1; }
+    int FindTrainingWindow(int32_t) const override { return -1; }
+    int32_t TrainingIdAt(int index) const override;
+    int32_t NextTrainingId() override { return ++Ids; }
+    bool TooManyTrainings() override { return false; }
+
+    void TrainingClosed(int32_t) override {}
+    void TrainingsChanged() override;
+    void TrainingListChanged(bool added) override;
+    void RowSessionReset(int32_t) override {}
+
+    int WindowPlacement() const override { return Placement; }
+    int PlayRate() const override { return 120; }
+    int NameStyle() const override { return 4; }
+    bool CrossMarker() const override { return Cross; }
+    int ConnectType() const override { return 0; }
+    bool EditAllowed() const override { return true; }
+    bool ChartOptionsAllowed() const override { return true; }
+    TAppearance Appearance() const override;
+    QColor DialogColor() const override { return QColor(0xF0, 0xF0, 0xF0); }
+    int DataRange() const override { return 65535; }
+    std::string SettingsFileForReading() const override;
+    std::string SettingsFileForWriting() const override;
+    std::string LastDir() const override { return Last; }
+    void SetLastDir(const std::string& folder) override { Last = folder; }
+    void AddRecentFile(const std::string&) override {}
+    void RemoveRecentFile(const std::string&) override {}
+    void CountFileSaved() override {}
+    void CountRowingSession() override {}
+    void AddRowingTime(double) override {}
+    bool MainClosing() const override { return false; }
+
+    std::vector<std::unique_ptr<TTraining>> Sessions;
+    std::array<TTraining, 4> Averages;
+    std::vector<QPointer<TfrmChart>> Windows;
+    int Placement = 1;
+    bool Cross = true;
+    int Changed = 0;
+    int32_t Ids = 100;
+    std::string Last;
+};
+
+// A session of n strokes with force curves: stroke k has length 130 + k % 20
+// cm, a curve peaking near 400 + 5 * (k % 30) N, power, pulse and totals.
+TTraining MakeSession(int n, const std::string& title, int32_t color);
