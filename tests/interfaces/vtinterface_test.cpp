@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "interfaces/delay.h"
 #include "interfaces/devices/vtencoder.h"
 #include "interfaces/serial/usbdevices.h"
 #include "interfaces/vtinterface.h"
@@ -187,6 +188,39 @@ TEST_F(VTInterfaceTest, PauseAndContinueFromInsideHandlersWithEventOrder)
     const std::vector<std::string> expected = {"Opening", "Opened", "Pausing", "Paused", "Continueing",
                                                "Continued", "Opened", "Closing", "Closed"};
     EXPECT_EQ(Rec.States, expected);
+}
+
+TEST_F(VTInterfaceTest, HandlersThatPumpEventsKeepEveryPulseInOrder)
+{
+    std::vector<double> wheels;
+    Vt.OnRawData = [&](TInterface*, double wheel, int, int) {
+        wheels.push_back(wheel);
+        Rec.RawData++;
+        // A handler that waits with events flowing: the receive handler is
+        // entered again meanwhile and must leave those clusters for later.
+        if (wheels.size() % 40 == 0) Delay(15);
+    };
+    Vt.Open(1, Pty.SlavePath());
+    std::vector<uint16_t> ticks;
+    for (int i = 0; i < 600; ++i) ticks.push_back(uint16_t(7000 + (i % 50) * 20));
+    ASSERT_TRUE(Pty.Write(VTFrames(ticks, vtpVtw)));
+    ASSERT_TRUE(WaitFor([&] { return wheels.size() >= ticks.size(); }, 10000));
+    Pump(100);
+    ASSERT_EQ(wheels.size(), ticks.size());
+    for (size_t i = 0; i < ticks.size(); ++i) ASSERT_NEAR(wheels[i], ticks[i] / 614000.0, 1e-6) << i;
+}
+
+TEST_F(VTInterfaceTest, SilentDeviceKeepsTheInterfaceOpenUntilClosed)
+{
+    Vt.Open(1, Pty.SlavePath());
+    ASSERT_TRUE(Pty.Write(VTFrames(RowingTicks(1), vtpVtw)));
+    ASSERT_TRUE(WaitFor([&] { return Vt.State() == vtsOpened; }));
+    Pump(600);  // the device says nothing more
+    EXPECT_EQ(Vt.State(), vtsOpened);
+    EXPECT_TRUE(Rec.Errors.empty());
+    Vt.Close();
+    EXPECT_EQ(Vt.State(), vtsClosed);
+    EXPECT_FALSE(Vt.Port().Active());
 }
 
 TEST_F(VTInterfaceTest, PortTestWithoutDataReportsNoData)
