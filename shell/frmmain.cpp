@@ -744,6 +744,7 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
 
 void TfrmMain::dropEvent(QDropEvent* event) {
     std::vector<std::string> files;
+    Trace(Format("Dropped %d item(s)", int(event->mimeData()->urls().size())));
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) files.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();

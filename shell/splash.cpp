@@ -352,7 +352,7 @@ bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
         OpenWithShell("http://" + pnlWebsite->text().toStdString());
         return true;
     }
-    if (watched == stgVersion->viewport() && event->type() == QEvent::MouseMove) {
+    if (stgVersion && watched == stgVersion->viewport() && event->type() == QEvent::MouseMove) {
         auto* me = static_cast<QMouseEvent*>(event);
         int row = stgVersion->rowAt(int(me->position().y()));
         QString key = row >= 0 && stgVersion->item(row, 0) ? stgVersion->item(row, 0)->text() : QString();

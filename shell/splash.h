@@ -49,12 +49,12 @@ public:
     // Called whenever a splash window is shown (tests fire its timers from here).
     static std::function<void(TfrmSplash&)> ShownHook;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
+    // The timers' handlers.
     void tmrSplashTimer();
     void tmrVersionTimer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 class TfrmAbout : public QDialog {
