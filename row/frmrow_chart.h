@@ -1,0 +1,78 @@
+#pragma once
+// A chart of the row window: a Qt chart in its own view with a bottom, a left
+// and a right axis, drawn from the plain chart data of core/series.h. Series
+// objects are kept and refilled with replace(), so a live chart that is
+// redrawn after every stroke does not rebuild its items.
+#include <vector>
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+#include "core/series.h"
+
+class QAbstractAxis;
+class QChart;
+class QChartView;
+class QDateTimeAxis;
+class QLineSeries;
+class QValueAxis;
+class QWidget;
+class QXYSeries;
+
+class TRowChart {
+public:
+    explicit TRowChart(QWidget* parent);
+    ~TRowChart();
+    TRowChart(const TRowChart&) = delete;
+    TRowChart& operator=(const TRowChart&) = delete;
+
+    QChartView* View() const { return FView; }
+    QChart* Chart() const { return FChart; }
+
+    // Fixed range of a value axis (bottom, left, right: 0, 1, 2).
+    void SetFixedAxis(int axis, double lo, double hi, double increment);
+    void SetAxisVisible(int axis, bool visible);
+    void SetAxisTitle(int axis, const QString& title);
+    QString AxisTitle(int axis) const;
+    // The axis in use (nullptr when hidden).
+    QAbstractAxis* Axis(int axis) const;
+    // Range of an axis in its own unit (days for time axes).
+    bool AxisRange(int axis, double& lo, double& hi) const;
+
+    // Fonts and colours of the four axes and the chart background.
+    void SetLook(const QFont& font, const QColor& lineColor, const QColor& background);
+
+    // Creates a persistent line series on the bottom and left axes (the live curves).
+    QLineSeries* AddFixedLine(const QString& name, const QColor& color);
+
+    // Draws chart data into the series after the fixed ones (a series pool;
+    // surplus series are emptied and hidden). useDataScale: the left and right
+    // axes take the data's scale.
+    void Render(const TChartData& data, bool useDataScale);
+    // Number of data series drawn by the last Render (the pool in use).
+    int DataSeriesCount() const { return Used; }
+    QXYSeries* DataSeries(int i) const;
+    // Axes keep their fixed ranges in Render (the force-curve chart).
+    bool KeepAxes = false;
+    // Empties the pool.
+    void ClearData();
+
+private:
+    QValueAxis* ValueAxis(int axis) const { return Values[axis]; }
+    void UseAxis(int axis, bool dateTime);
+    void SetRange(int axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData);
+    QXYSeries* PoolSeries(int i, TSeriesKind kind);
+
+    QChartView* FView = nullptr;
+    QChart* FChart = nullptr;
+    QValueAxis* Values[3] = {};
+    QDateTimeAxis* Times[3] = {};
+    bool TimeInUse[3] = {};
+    bool Visible[3] = {true, true, true};
+    QString Titles[3];
+    std::vector<QXYSeries*> Fixed;
+    std::vector<QXYSeries*> Pool;
+    std::vector<TSeriesKind> PoolKinds;
+    int Used = 0;
+};

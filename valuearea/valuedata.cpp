@@ -1,0 +1,134 @@
+#include "valuearea/valuedata.h"
+
+#include <algorithm>
+
+#include "valuearea/valuearea.h"
+
+TValueData::TValueData(QObject* parent) : QObject(parent) {}
+
+TValueData::~TValueData()
+{
+    // Copy: clearing an area's store unregisters it from this list.
+    const std::vector<TValueArea*> areas = Areas;
+    for (TValueArea* a : areas)
+        if (a) a->SetData(nullptr);
+}
+
+void TValueData::AddItem(int32_t id, const std::string& name, const std::string& hint, const std::string& format)
+{
+    auto it = Index.find(id);
+    size_t pos;
+    if (it == Index.end()) {
+        pos = Items.size();
+        Items.emplace_back();
+        Index[id] = pos;
+    } else {
+        pos = it->second;
+    }
+    TValueItem& item = Items[pos];
+    item = TValueItem{};
+    item.History.fill(0);
+    item.Name = "Dummy";
+    item.ID = id;
+    item.Name = name;
+    item.Hint = hint;
+    item.Format = format;
+}
+
+bool TValueData::HasItem(int32_t id) const { return Index.count(id) != 0; }
+
+const TValueItem* TValueData::FindItem(int32_t id) const
+{
+    auto it = Index.find(id);
+    return it == Index.end() ? nullptr : &Items[it->second];
+}
+
+TValueItem TValueData::GetItem(int32_t id) const
+{
+    if (const TValueItem* item = FindItem(id)) return *item;
+    TValueItem none;
+    none.ID = -1;
+    none.History.fill(0);
+    return none;
+}
+
+void TValueData::SetValue(int32_t id, bool live, double v)
+{
+    auto it = Index.find(id);
+    if (it == Index.end()) return;
+    TValueItem& item = Items[it->second];
+    item.Value = v;
+    if (!live) return;
+    std::move(item.History.begin() + 1, item.History.end(), item.History.begin());
+    item.History[kValueHistory - 1] = v;
+    double sum = 0;
+    int count = 0;
+    for (double h : item.History)
+        if (h > 0) {
+            sum += h;
+            ++count;
+        }
+    item.Average = count > 0 ? sum / count : v;
+}
+
+void TValueData::Clear()
+{
+    for (TValueItem& item : Items) {
+        item.Value = 0;
+        item.Average = 0;
+        item.History.fill(-1);
+    }
+    Refresh();
+}
+
+void TValueData::Refresh()
+{
+    for (TValueArea* a : Areas)
+        if (a) a->Update();
+}
+
+int32_t TValueData::ItemIdAt(int k) const
+{
+    if (k < 1 || k > ItemCount()) return -1;
+    return Items[size_t(k - 1)].ID;
+}
+
+void TValueData::RegisterArea(TValueArea* area)
+{
+    if (!area) return;
+    if (std::find(Areas.begin(), Areas.end(), area) != Areas.end()) return;
+    auto empty = std::find(Areas.begin(), Areas.end(), nullptr);
+    if (empty != Areas.end())
+        *empty = area;
+    else
+        Areas.push_back(area);
+}
+
+void TValueData::UnregisterArea(TValueArea* area)
+{
+    for (TValueArea*& a : Areas)
+        if (a == area) a = nullptr;
+}
+
+int TValueData::AreaCount() const
+{
+    return int(std::count_if(Areas.begin(), Areas.end(), [](TValueArea* a) { return a != nullptr; }));
+}
+
+void TValueData::SetLogo(const QPixmap& logo)
+{
+    FLogo = logo;
+    Refresh();
+}
+
+void TValueData::SetLogoPosition(TLogoPosition position)
+{
+    FLogoPosition = position;
+    Refresh();
+}
+
+void TValueData::SetLogoMode(TLogoMode mode)
+{
+    FLogoMode = mode;
+    Refresh();
+}

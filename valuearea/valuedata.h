@@ -1,0 +1,79 @@
+#pragma once
+// The value store of the row window: the parameters the value areas can show,
+// with each parameter's current value, its last 25 live values and their
+// average, and the logo picture of logo cells. One store serves every value
+// area registered with it.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <QObject>
+#include <QPixmap>
+
+class TValueArea;
+
+constexpr int kValueHistory = 25;
+
+struct TValueItem {
+    int32_t ID = -1;
+    std::string Name;    // short caption: the cell's caption and the menu caption
+    std::string Hint;    // long caption with unit
+    std::string Format;  // display format for FormatValue
+    double Value = 0;
+    std::array<double, kValueHistory> History{};  // oldest first; -1 = empty slot
+    double Average = 0;                           // mean of the positive history values
+};
+
+enum TLogoPosition { lpCenter, lpStretch, lpProportional };
+enum TLogoMode { lmOpaque, lmTransparant, lmFill };
+
+class TValueData : public QObject {
+    Q_OBJECT
+public:
+    explicit TValueData(QObject* parent = nullptr);
+    // Sets Data of every registered area to none.
+    ~TValueData() override;
+
+    // Appends an item for a new id, then resets the item (Name "Dummy", all
+    // values zero) and gives it id, name, hint and format.
+    void AddItem(int32_t id, const std::string& name, const std::string& hint, const std::string& format);
+    bool HasItem(int32_t id) const;
+    // A copy; a zeroed record with ID -1 for an unknown id.
+    TValueItem GetItem(int32_t id) const;
+    // The item itself, nullptr for an unknown id.
+    const TValueItem* FindItem(int32_t id) const;
+    // Value := v; live also shifts the history and renews the average.
+    void SetValue(int32_t id, bool live, double v);
+    // Every value and average 0, every history slot empty; then Refresh.
+    void Clear();
+    // Repaints every registered area.
+    void Refresh();
+
+    int ItemCount() const { return int(Items.size()); }
+    // Id of the k-th item (1-based); -1 outside 1..ItemCount.
+    int32_t ItemIdAt(int k) const;
+    const std::vector<TValueItem>& ItemList() const { return Items; }
+
+    // Areas showing this store: registration reuses an empty slot or appends.
+    void RegisterArea(TValueArea* area);
+    void UnregisterArea(TValueArea* area);
+    const std::vector<TValueArea*>& AreaSlots() const { return Areas; }
+    int AreaCount() const;
+
+    const QPixmap& Logo() const { return FLogo; }
+    void SetLogo(const QPixmap& logo);
+    TLogoPosition LogoPosition() const { return FLogoPosition; }
+    void SetLogoPosition(TLogoPosition position);
+    TLogoMode LogoMode() const { return FLogoMode; }
+    void SetLogoMode(TLogoMode mode);
+
+private:
+    std::vector<TValueItem> Items;
+    std::unordered_map<int32_t, size_t> Index;  // id -> position in Items
+    std::vector<TValueArea*> Areas;
+    QPixmap FLogo;
+    TLogoPosition FLogoPosition = lpCenter;
+    TLogoMode FLogoMode = lmOpaque;
+};
