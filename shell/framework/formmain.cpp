@@ -204,7 +204,10 @@ std::string TFormMain::SettingsFileName() const { return ProgramFolder() + Progr
 void TFormMain::FrameworkCreate() {
     std::string title = VersionString("FileDescription");
     setWindowTitle(QString::fromStdString(title));
-    StatusPanels->SetPanelText(0, QString::fromStdString(ProductTitle()));
+    QString product = QString::fromStdString(ProductTitle());
+    // The version panel is 75 pixels wide, or as wide as its text needs.
+    StatusPanels->Panel(0).Width = std::max(75, StatusPanels->fontMetrics().horizontalAdvance(product) + 10);
+    StatusPanels->SetPanelText(0, product);
     HelpWebsite->setVisible(!VersionString("Website").empty());
 
     bool full = false, hints = true, menu = true, toolbar = true, status = true;

@@ -505,6 +505,11 @@ TEST_F(MainWindow, ScreenshotWithATrainingWindowRenders) {
     QImage shot = main.grab().toImage();
     ASSERT_FALSE(shot.isNull());
     EXPECT_EQ(shot.size() / shot.devicePixelRatio(), main.size());
+    if (const char* dir = std::getenv("CATCHLINE_SCREENSHOT_DIR")) {
+        shot.save(QString(dir) + "/main.png");
+        ResourcePicture("SPLASH").save(QString(dir) + "/splash.png");
+        ApplicationIcon().pixmap(128, 128).save(QString(dir) + "/icon.png");
+    }
     std::set<QRgb> colours;
     for (int y = 0; y < shot.height(); y += 7)
         for (int x = 0; x < shot.width(); x += 7) colours.insert(shot.pixel(x, y));
