@@ -53,6 +53,7 @@ void TStrokeComputer::Reset()
     RecoveryStart = 0;
     Strokes = 0;
     Calls = 0;
+    Coasts = 0;
     StopTick = 0;
     K_drag = 0.0001;
     WorkSum = 0;
@@ -383,6 +384,20 @@ void TStrokeComputer::Compute(double interval, int heartRaw, bool interpolated)
             RecoveryStart = N;
             PhaseValue = 2;
             Interpolated = false;
+            if (OnStartingRecover) OnStartingRecover();
+        } else if (p.number * K.Travel > kLongestDrive && P(N - m + 1).dt < p.dt) {
+            // Longer than any stroke and slowing down: the flywheel is coasting
+            // and the drag factor in use is too high for the force ever to fall
+            // to the threshold (after a reset while rowing, or on a machine
+            // with less drag than the first guess). No stroke: a recovery
+            // starts here, and its drag samples give the next drive a drag
+            // factor that lets its end be found.
+            LastDriveEnd = prev.t;
+            SinceDriveEnd = 0;
+            RecoveryStart = N;
+            PhaseValue = 2;
+            Interpolated = false;
+            ++Coasts;
             if (OnStartingRecover) OnStartingRecover();
         }
     }

@@ -85,6 +85,8 @@ class TStrokeComputer {
 public:
     // Pulses kept for look-back; far more than any drive or recovery needs.
     static constexpr int kPulseRing = 1 << 14;
+    // Handle travel (m) beyond which a slowing "drive" is taken as coasting.
+    static constexpr double kLongestDrive = 4.0;
 
     TStrokeComputer();
 
@@ -128,6 +130,7 @@ public:
     double PulseInterval() const { return P(N).dt; }     // dt of the last pulse after the corrections
     uint32_t CallCounter() const { return Calls; }
     double DragFactor() const { return K_drag; }         // k, N m s^2
+    int CoastingDrives() const { return Coasts; }         // drives ended as coasting since Reset
     double TotalWork() const { return WorkSum; }          // J
     double Distance() const { return DistanceSum; }       // m
 
@@ -178,6 +181,7 @@ private:
     bool HeartFirst = true;
     size_t HeartFilled = 0;
     uint32_t Calls = 0;
+    int Coasts = 0;
     // Running values carried from the drive start (see the header comment).
     double DriveDragSum = 0;     // drag of pulses drive start - 1 .. N
     double DriveE0 = 0;          // inverse square of pulse drive start - 1

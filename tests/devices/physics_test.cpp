@@ -49,7 +49,7 @@ struct TComputed {
     int StandstillRecords = 0;
 };
 
-void Setup(TVTPulseInput& in, int64_t& ticks, TComputed& out)
+void Configure(TVTPulseInput& in, int64_t& ticks, TComputed& out)
 {
     TStrokeSettings& s = in.Computer.Settings;
     s.ThresHold = 5;
@@ -69,7 +69,7 @@ TComputed ThroughFrames(const TSimResult& sim)
     TComputed out;
     TVTPulseInput in;
     int64_t ticks = 0;
-    Setup(in, ticks, out);
+    Configure(in, ticks, out);
     // Frames arrive in clusters of varying size, cut anywhere.
     std::vector<uint8_t> bytes;
     size_t cluster = 3;
@@ -93,7 +93,7 @@ TComputed ThroughDemoPath(const TSimResult& sim)
     TComputed out;
     TVTPulseInput in;
     int64_t ticks = 0;
-    Setup(in, ticks, out);
+    Configure(in, ticks, out);
     TDemoPlayer player(in);
     const auto bytes = RecordingBytes(sim);
     player.Source.StoredHeart = true;
@@ -214,6 +214,39 @@ TEST(DemoRecording, ComputationThroughTheDemoPathMatchesThePhysics)
     const TComputed c = ThroughDemoPath(sim);
     Compare(c, sim);
     EXPECT_GE(c.StandstillRecords, 5);
+}
+
+TEST(DemoRecording, ResetWhileRowingFindsStrokesAgain)
+{
+    // A reset while the flywheel turns fast starts again from the first guess
+    // of the drag factor; strokes must be found again within a few strokes.
+    const TSimResult& sim = Simulation();
+    TComputed c;
+    TVTPulseInput in;
+    int64_t ticks = 0;
+    Configure(in, ticks, c);
+    std::vector<double> times;
+    in.Computer.OnStrokeData = [&](const TStgStrokeData& d) {
+        if (d.Energy > 0) times.push_back(ticks / 614000.0);
+    };
+    bool reset = false;
+    for (const auto& s : sim.Samples) {
+        ticks += s.Ticks;
+        if (!reset && ticks > 600 * 614000) {
+            in.Reset();
+            times.clear();
+            reset = true;
+        }
+        in.CurrentInterval = s.Ticks / 614000.0;
+        in.HeartRaw = s.Heart;
+        in.ProcessDemoSample();
+    }
+    ASSERT_FALSE(times.empty());
+    EXPECT_LT(times.front(), 610.0);
+    size_t expected = 0;
+    for (const auto& t : sim.Strokes) expected += t.DriveEndTime > 600;
+    EXPECT_GE(times.size() + 3, expected);
+    EXPECT_LE(times.size(), expected);
 }
 
 #else

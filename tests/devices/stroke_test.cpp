@@ -271,6 +271,26 @@ TEST(StrokeComputation, DriveLongerThanThePulseHistory)
     EXPECT_NEAR(r.Log.Strokes[0].StrokeLength, (pulses + 1) * 2.2, 30 * 2.2);
 }
 
+TEST(StrokeComputation, CoastingTakenForADriveIsLeftBehind)
+{
+    // A machine with less drag than the first guess (k = 0.0001): its
+    // recoveries slow the flywheel less than that drag would, so the force
+    // never falls to the threshold. A "drive" longer than any stroke that
+    // slows down is taken as coasting; the recovery that follows measures
+    // the real drag, and from then on strokes are found.
+    TRig r([](TStrokeSettings& s) { s.ThresHold = 5; });
+    r.Pulses(StrokeTrain(8, 50, 300));
+    EXPECT_EQ(r.In.Computer.CoastingDrives(), 1);
+    const std::string& o = r.Log.Order;
+    const size_t firstR = o.find('R'), firstD = o.find('D');
+    ASSERT_NE(firstR, std::string::npos);
+    ASSERT_NE(firstD, std::string::npos);
+    EXPECT_LT(firstR, firstD);  // the coasting ends without a stroke
+    EXPECT_GE(r.Log.Strokes.size(), 5u);
+    EXPECT_LT(r.In.Computer.DragFactor(), 0.0001);
+    for (const auto& st : r.Log.Strokes) EXPECT_LT(st.StrokeLength, 400.0f);
+}
+
 TEST(StrokeComputation, HeartRateFilter)
 {
     TRig r;
