@@ -637,6 +637,7 @@ void TfrmRow::ApplyChartLook(TRowChart& chart)
 
 void TfrmRow::RebuildLeftChart()
 {
+    CheckLeftMenu();
     if (LeftIndex < 0) {
         FOld = FNew = nullptr;
         FLeft.reset();
@@ -682,6 +683,7 @@ void TfrmRow::RebuildLeftChart()
 
 void TfrmRow::RebuildRightChart()
 {
+    CheckRightMenu();
     if (FRight) FRight->ClearData();
     if (RightIndex != -2) {
         FRight.reset();

@@ -1,0 +1,539 @@
+// The row window offscreen: its settings in section "Row", the layout
+// switches, splitter limits, the limit-progress ruler, the chart menus, and a
+// demo recording fed through the engine into the value cells, both charts,
+// the status bar and the training window.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QChartView>
+#include <QElapsedTimer>
+#include <QLineSeries>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QXYSeries>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "core/catalogue.h"
+#include "core/values.h"
+#include "review/training_window.h"
+#include "row/frmrow.h"
+#include "row/frmrow_chart.h"
+#include "row/messagewindow.h"
+#include "shell/framework/mdi.h"
+#include "shell/framework/statusbar.h"
+#include "util/dialogs.h"
+#include "util/paths.h"
+#include "util/profile.h"
+#include "valuearea/valuearea.h"
+#include "valuearea/valuedata.h"
+
+namespace {
+
+QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "catchline";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+// The main window as the row window sees it: the open sessions are the
+// training window holding the row session plus any reference sessions.
+class TRowRegistry : public TSessionRegistry {
+public:
+    TRowRegistry() { SetMainRegistry(this); }
+    ~TRowRegistry() override { SetMainRegistry(nullptr); }
+
+    int TrainingCount() const override { return int(Sessions.size()); }
+    bool GetTraining(int index, TTraining& out) const override
+    {
+        if (index < 0 || index >= int(Sessions.size())) return false;
+        out = *Sessions[size_t(index)];
+        return true;
+    }
+    TTraining* TrainingRef(int index) override
+    {
+        return index >= 0 && index < int(Sessions.size()) ? Sessions[size_t(index)] : nullptr;
+    }
+    int TrainingWindowIndex(int) const override { return -1; }
+    int FindTrainingWindow(int32_t) const override { return -1; }
+    int32_t TrainingIdAt(int index) const override
+    {
+        return index >= 0 && index < int(Sessions.size()) ? Sessions[size_t(index)]->ClientId : -1;
+    }
+    int32_t NextTrainingId() override { return ++Ids; }
+    bool TooManyTrainings() override { return false; }
+    void TrainingClosed(int32_t id) override { Closed.push_back(id); }
+    void TrainingsChanged() override {}
+    void TrainingListChanged(bool) override { ++ListChanges; }
+    void RowSessionReset(int32_t) override {}
+    int WindowPlacement() const override { return 1; }
+    int PlayRate() const override { return 120; }
+    int NameStyle() const override { return 4; }
+    bool CrossMarker() const override { return true; }
+    int ConnectType() const override { return 0; }
+    bool EditAllowed() const override { return true; }
+    bool ChartOptionsAllowed() const override { return true; }
+    TAppearance Appearance() const override
+    {
+        TAppearance a;
+        a.Font = QFont("Arial", 9);
+        a.TextColor = Qt::black;
+        a.WindowColor = Qt::white;
+        a.FaceColor = QColor(0xE0, 0xE0, 0xE0);
+        return a;
+    }
+    QColor DialogColor() const override { return Qt::lightGray; }
+    int DataRange() const override { return 65535; }
+    std::string SettingsFileForReading() const override { return SettingsFile(false); }
+    std::string SettingsFileForWriting() const override { return SettingsFile(true); }
+    std::string LastDir() const override { return ""; }
+    void SetLastDir(const std::string&) override {}
+    void AddRecentFile(const std::string&) override {}
+    void RemoveRecentFile(const std::string&) override {}
+    void CountFileSaved() override {}
+    void CountRowingSession() override { ++RowingSessions; }
+    void AddRowingTime(double) override {}
+    bool MainClosing() const override { return false; }
+
+    std::vector<TTraining*> Sessions;
+    int32_t Ids = 100;
+    std::vector<int32_t> Closed;
+    int ListChanges = 0;
+    int RowingSessions = 0;
+};
+
+// A frame with a training window and its row window, the settings file in a
+// temporary folder.
+class RowWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        char tmpl[] = "/tmp/catchline-row-XXXXXX";
+        Root = std::string(mkdtemp(tmpl)) + "/";
+        std::filesystem::create_directories(Root + "docs");
+        std::filesystem::create_directories(Root + "bin");
+        SetDocumentsFolder(Root + "docs");
+        SetProgramPathForTesting(Root + "bin/catchline");
+        Frame = std::make_unique<TMDIMain>();
+        Frame->resize(1200, 900);
+        Frame->show();
+    }
+    void TearDown() override
+    {
+        if (Row) Row->Engine().Shutdown();
+        Frame.reset();
+        SetDocumentsFolder("");
+        SetProgramPathForTesting("");
+        std::error_code ec;
+        std::filesystem::remove_all(Root, ec);
+    }
+
+    // Creates the training window (session id 101) and the row window.
+    void Open(const std::function<void(TTraining&)>& setup = {})
+    {
+        TTraining record;
+        ResetTraining(record);
+        record.Header.Title.SetText("Morning row");
+        record.Header.Color = 0x00FF00;
+        if (setup) setup(record);
+        Training = new TfrmTraining(record, 101);
+        Frame->AddChild(Training);
+        Training->LoadSettings(SettingsFile(false), 1);
+        Training->show();
+        Registry.Sessions.insert(Registry.Sessions.begin(), Training->Training());
+        Row = CreateRowWindow(Frame.get(), Training);
+        Row->ResultsShower = [this](const TTraining& t) { Results.push_back(t.StrokeCount()); };
+        Row->SourceChooser = [](std::string& source, int& type) {
+            source = "DEMO";
+            type = 1;
+            return true;
+        };
+        Row->Engine().DemoFile = CATCHLINE_SOURCE_DIR "/resources/demo/catchline.dat";
+        Pump();
+    }
+
+    static void Pump(int ms = 20)
+    {
+        QElapsedTimer t;
+        t.start();
+        do QApplication::processEvents(QEventLoop::AllEvents, 5);
+        while (t.elapsed() < ms);
+    }
+
+    // Connects to the demo recording and rows until stroke `strokes`.
+    void RowDemo(int strokes)
+    {
+        QTimer::singleShot(0, Row, [this] { Row->Engine().BtnConnectClick(); });
+        QElapsedTimer t;
+        t.start();
+        while (Row->Engine().StrokeIndex() < strokes && t.elapsed() < 60000) QApplication::processEvents();
+        ASSERT_GE(Row->Engine().StrokeIndex(), strokes);
+    }
+
+    std::string Root;
+    TRowRegistry Registry;
+    std::unique_ptr<TMDIMain> Frame;
+    TfrmTraining* Training = nullptr;
+    TfrmRow* Row = nullptr;
+    std::vector<int> Results;
+};
+
+}  // namespace
+
+TEST_F(RowWindow, WithoutRowSectionIsMaximisedWithChartsAndBottomValues)
+{
+    Open();
+    EXPECT_TRUE(Row->SubWindow()->isMaximized());
+    EXPECT_TRUE(Row->LeftChart);
+    EXPECT_TRUE(Row->RightChart);
+    EXPECT_TRUE(Row->BottomValues);
+    EXPECT_FALSE(Row->RightValues);
+    ASSERT_NE(Row->BottomArea(), nullptr);
+    EXPECT_EQ(Row->RightArea(), nullptr);
+    EXPECT_EQ(Row->BottomArea()->LayoutText(), "0.1 0.6 0.7 0.3 1.2 1.12 1.9 1.5");
+    EXPECT_EQ(Row->BottomArea()->toolTip(), "(right-click for options)");
+    EXPECT_NE(Row->LeftChartObject(), nullptr);
+    EXPECT_NE(Row->RightChartObject(), nullptr);
+    EXPECT_EQ(Row->windowTitle(), "Row Morning row");
+    EXPECT_EQ(Row->pgcRow->currentWidget(), Row->tshAction);
+    EXPECT_EQ(Row->btnConnect->text(), "&Connect");
+    EXPECT_EQ(Row->StatusBar->PanelCount(), 6);
+    // The value store has the stroke parameters of the id map.
+    ASSERT_NE(Row->Values(), nullptr);
+    EXPECT_TRUE(Row->Values()->HasItem(0));
+    EXPECT_TRUE(Row->Values()->HasItem(25));
+    EXPECT_FALSE(Row->Values()->HasItem(4));
+    EXPECT_EQ(Row->Values()->GetItem(1).Name, ParameterShortName(1));
+    // The status bar click switches between the log and the action page.
+    emit Row->StatusBar->PanelClick(Row->StatusBar->width() - 10, 5);
+    EXPECT_EQ(Row->pgcRow->currentWidget(), Row->tshLog);
+    emit Row->StatusBar->PanelClick(Row->StatusBar->width() - 10, 5);
+    EXPECT_EQ(Row->pgcRow->currentWidget(), Row->tshAction);
+}
+
+TEST_F(RowWindow, RowSectionRoundTrip)
+{
+    Open();
+    Row->LeftChart = false;
+    Row->RightValues = true;
+    Row->WidthRightValues = 333;
+    Row->HeightBottomValues = 180;
+    Row->LeftIndex = -1;
+    Row->LeftReference = false;
+    Row->LeftPrevious = false;
+    Row->RightX = 5;
+    Row->RightY = -1;
+    Row->RightZ = 3;
+    Row->ApplyLayout();
+    Pump();
+    const std::string file = Root + "other.ini";
+
+    {
+        TProfileFile ini(file);
+        ini.WriteInteger("Row", "Inertia", 9100);
+        ini.WriteBool("Row", "DemoFast", false);
+        ini.UpdateFile();
+    }
+    Row->SaveSettings(file);
+    TProfileFile ini(file);
+    ini.Reload();
+    EXPECT_EQ(ini.ReadString("Row", "LeftChart", "?"), "0");
+    EXPECT_EQ(ini.ReadString("Row", "RightValues", "?"), "1");
+    EXPECT_EQ(ini.ReadInteger("Row", "RightX", 99), 5);
+    EXPECT_EQ(ini.ReadInteger("Row", "RightY", 99), -1);
+    EXPECT_EQ(ini.ReadInteger("Row", "LeftIndex", 99), -1);
+    EXPECT_EQ(ini.ReadInteger("Row", "Left", 99), -1);  // maximised
+    EXPECT_TRUE(ini.ValueExists("Row", "WidthRightValues"));
+    EXPECT_TRUE(ini.ValueExists("Row", "HeightBottomValues"));
+    EXPECT_FALSE(ini.ValueExists("Row", "Tension"));  // tuning values are never written
+    EXPECT_EQ(ini.ReadString("RowRight", "Items", "?"), "0.0 1.5 2.7 3.11");
+
+    // A second window reads everything back (a file other than the program's
+    // settings: the current values are the defaults of each key).
+    TfrmRow other(Training);
+    other.LoadSettings(file, 1);
+    EXPECT_FALSE(other.LeftChart);
+    EXPECT_TRUE(other.RightValues);
+    EXPECT_EQ(other.WidthRightValues, ini.ReadInteger("Row", "WidthRightValues", 0));
+    EXPECT_EQ(other.LeftIndex, -1);
+    EXPECT_FALSE(other.LeftReference);
+    EXPECT_FALSE(other.LeftPrevious);
+    EXPECT_EQ(other.RightX, 5);
+    EXPECT_EQ(other.RightY, -1);
+    EXPECT_EQ(other.RightZ, 3);
+    EXPECT_EQ(other.Engine().Inertia, 9100);
+    EXPECT_FALSE(other.Engine().DemoFast);
+    EXPECT_EQ(other.LeftChartObject(), nullptr);
+    ASSERT_NE(other.RightArea(), nullptr);
+    EXPECT_EQ(other.RightArea()->LayoutText(), "0.0 1.5 2.7 3.11");
+
+    // Values outside the catalogue fall back to the defaults.
+    {
+        TProfileFile bad(file);
+        bad.WriteInteger("Row", "RightX", 400);
+        bad.WriteInteger("Row", "RightZ", -7);
+        bad.UpdateFile();
+    }
+    TfrmRow third(Training);
+    third.LoadSettings(file, 1);
+    EXPECT_EQ(third.RightX, 0);
+    EXPECT_EQ(third.RightZ, 12);
+}
+
+TEST_F(RowWindow, LayoutSwitches)
+{
+    Open();
+    // Without the right chart the force curve chart fills the panel and stays square.
+    Row->RightChart = false;
+    Row->ApplyLayout();
+    Pump(50);
+    EXPECT_EQ(Row->RightChartObject() ? Row->pnlChartRight->isVisible() : false, false);
+    QChartView* left = Row->LeftChartObject()->View();
+    EXPECT_EQ(left->width(), left->height());
+    EXPECT_EQ(std::min(Row->pnlChartLeft->width(), Row->pnlChartLeft->height()), left->width());
+    EXPECT_GT(Row->pnlChartLeft->width(), Row->pnlCharts->width() / 2);
+
+    // No charts and the right values: the right area fills the page, no splitter.
+    Row->LeftChart = false;
+    Row->RightChart = false;
+    Row->RightValues = true;
+    Row->BottomValues = false;
+    Row->ApplyLayout();
+    Pump(50);
+    ASSERT_NE(Row->RightArea(), nullptr);
+    EXPECT_EQ(Row->BottomArea(), nullptr);
+    EXPECT_FALSE(Row->pnlCharts->isVisible());
+    EXPECT_FALSE(Row->RightSplitterShown());
+    EXPECT_GE(Row->RightArea()->width(), Row->tshAction->width() - 2);
+
+    // Without areas the store goes.
+    Row->RightValues = false;
+    Row->ApplyLayout();
+    EXPECT_EQ(Row->Values(), nullptr);
+    EXPECT_EQ(Row->RightArea(), nullptr);
+}
+
+TEST_F(RowWindow, SplitterLimits)
+{
+    Open();
+    Row->SubWindow()->showNormal();
+    Row->SubWindow()->resize(900, 700);
+    Row->RightValues = true;
+    Row->ApplyLayout();
+    Pump(50);
+    ASSERT_TRUE(Row->RightSplitterShown());
+    ASSERT_TRUE(Row->BottomSplitterShown());
+    const int client = Row->width();
+    EXPECT_FALSE(Row->SetChartPanelWidth(139));
+    EXPECT_FALSE(Row->SetChartPanelWidth(client - 224));  // less than 225 pixels would remain
+    EXPECT_TRUE(Row->SetChartPanelWidth(client - 300));
+    Pump();
+    EXPECT_EQ(Row->ChartPanelWidth(), client - 300);
+    const int before = Row->ChartPanelWidth();
+    // A drag past the limit is refused: the splitter goes back.
+    Row->splRight->setSizes({client - 100, 96});
+    emit Row->splRight->splitterMoved(client - 100, 1);
+    EXPECT_EQ(Row->ChartPanelWidth(), before);
+
+    const int height = Row->height();
+    EXPECT_FALSE(Row->SetBottomAreaHeight(99));
+    EXPECT_FALSE(Row->SetBottomAreaHeight(height - 224));
+    EXPECT_TRUE(Row->SetBottomAreaHeight(150));
+    Pump();
+    EXPECT_EQ(Row->BottomAreaHeight(), 150);
+    Row->SaveSettings(SettingsFile(true));
+    TProfileFile ini(SettingsFile(true));
+    ini.Reload();
+    EXPECT_EQ(ini.ReadInteger("Row", "HeightBottomValues", 0), 150);
+    EXPECT_EQ(ini.ReadInteger("Row", "WidthRightValues", 0), Row->tshAction->width() - before);
+}
+
+TEST_F(RowWindow, LimitRulerTicksLabelsAndMarker)
+{
+    Open([](TTraining& t) {
+        t.Settings.LimitType = 2;
+        t.Settings.LimitDistance = 2000;
+    });
+    const QRect panel(100, 0, 407, 20);  // usable width 400
+    TfrmRow::TRuler r = Row->LimitRuler(panel);
+    ASSERT_TRUE(r.Drawn);
+    ASSERT_EQ(r.Ticks.size(), 11u);
+    EXPECT_TRUE(r.Labels.front().isEmpty());
+    EXPECT_TRUE(r.Labels.back().isEmpty());
+    for (int i = 1; i < 10; ++i) EXPECT_EQ(r.Labels[size_t(i)], QString::number(200 * i));
+    // 400 pixels for 2200 m: 200 m are 36.36 pixels.
+    EXPECT_EQ(r.Ticks[0], 100 + 3 + 36);
+    EXPECT_EQ(r.Ticks[1] - r.Ticks[0], 37);
+    // Before the first stroke the marker stands at the left.
+    EXPECT_EQ(r.Marker.left(), 100 + 3 + 4);
+    EXPECT_EQ(r.Marker.right(), 100 + 3 + 36);
+    EXPECT_EQ(r.Marker.top(), 4);
+    EXPECT_EQ(r.Marker.bottom(), 10);
+
+    Training->Training()->Settings.LimitType = 0;
+    Training->Training()->Settings.LimitStrokes = 5;
+    r = Row->LimitRuler(panel);
+    ASSERT_EQ(r.Ticks.size(), 6u);
+    EXPECT_EQ(r.Labels[1], "1");
+    EXPECT_EQ(r.Labels[4], "4");
+    EXPECT_TRUE(r.Labels[5].isEmpty());
+
+    Training->Training()->Settings.LimitStrokes = 0;
+    EXPECT_FALSE(Row->LimitRuler(panel).Drawn);
+}
+
+TEST_F(RowWindow, ChartMenus)
+{
+    Open();
+    Row->CheckRightMenu();
+    EXPECT_TRUE(Row->actRightStrokeData->isChecked());
+    EXPECT_FALSE(Row->actVideo->isVisible());
+    EXPECT_EQ(int(Row->mnuX->actions().size()), int(StrokeIdMap().size()));
+    EXPECT_EQ(int(Row->mnuY->actions().size()), int(StrokeIdMap().size()) + 1);
+    // Y axis "Empty": only the x axis title shows a parameter.
+    QAction* yEmpty = Row->mnuY->actions().front();
+    QAction* zEmpty = Row->mnuZ->actions().front();
+    EXPECT_EQ(yEmpty->text(), "Empty");
+    yEmpty->trigger();
+    zEmpty->trigger();
+    EXPECT_EQ(Row->RightY, -1);
+    EXPECT_EQ(Row->RightZ, -1);
+    TRowChart* right = Row->RightChartObject();
+    ASSERT_NE(right, nullptr);
+    EXPECT_EQ(right->AxisTitle(0), "X  " + QString::fromStdString(StrokeLongCaption(0)));
+    EXPECT_EQ(right->AxisTitle(1), "Y");
+    EXPECT_EQ(right->AxisTitle(2), "Z");
+    // "Empty" of the menu destroys the chart, "Stroke data" brings it back.
+    Row->actRightEmpty->trigger();
+    EXPECT_EQ(Row->RightChartObject(), nullptr);
+    EXPECT_EQ(Row->RightIndex, -1);
+    Row->mnuX->actions().at(3)->trigger();
+    EXPECT_EQ(Row->RightIndex, -2);
+    EXPECT_EQ(Row->RightX, Row->mnuX->actions().at(3)->data().toInt());
+    EXPECT_NE(Row->RightChartObject(), nullptr);
+
+    // Left menu: the check items toggle the options; "Empty" removes the chart.
+    Row->CheckLeftMenu();
+    EXPECT_TRUE(Row->actLeftReference->isChecked());
+    Row->actLeftReference->trigger();
+    EXPECT_FALSE(Row->LeftReference);
+    Row->actLeftEmpty->trigger();
+    EXPECT_EQ(Row->LeftIndex, -1);
+    EXPECT_EQ(Row->LeftChartObject(), nullptr);
+    Row->actLeftPrevious->trigger();  // back to the force curve
+    EXPECT_EQ(Row->LeftIndex, 0);
+    EXPECT_FALSE(Row->LeftPrevious);
+    EXPECT_NE(Row->LeftChartObject(), nullptr);
+}
+
+TEST_F(RowWindow, ReferenceCurvesOfOtherSessions)
+{
+    // Another open session with a stroke and a force curve.
+    TTraining other;
+    ResetTraining(other);
+    other.ClientId = 102;
+    other.Header.Active = 1;
+    SetStrokeCount(other, 1);
+    other.Strokes[1].StrokeNumber = 1;
+    other.Strokes[1].StrokeLength = 120;
+    other.Header.SelectedStroke = 1;
+    for (int i = 0; i < 80; ++i) other.Curves[1].Samples[i] = uint16_t(10 * i);
+    Registry.Sessions.push_back(&other);
+    Open();
+    ASSERT_NE(Row->LeftChartObject(), nullptr);
+    EXPECT_EQ(Row->LeftChartObject()->DataSeriesCount(), 1);
+    EXPECT_EQ(Row->LeftChartObject()->DataSeries(0)->count(), 80);
+    Row->actLeftReference->trigger();  // off
+    EXPECT_EQ(Row->LeftChartObject()->DataSeriesCount(), 0);
+    Registry.Sessions.pop_back();
+}
+
+TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
+{
+    Open([](TTraining& t) {
+        t.Settings.LimitType = 0;
+        t.Settings.LimitStrokes = 0;  // no limit: nothing is clipped
+    });
+    RowDemo(12);
+    TRowEngine& engine = Row->Engine();
+    const int k = engine.StrokeIndex();
+    const TTraining& s = Row->Session();
+    // Value cells: the store holds the last stroke's values, the cells paint them.
+    const TStgStrokeData& last = s.Strokes[size_t(k)];
+    ASSERT_NE(Row->Values(), nullptr);
+    EXPECT_FLOAT_EQ(float(Row->Values()->GetItem(1).Value), float(StrokeValue(last, 1, s.Settings)));
+    EXPECT_FLOAT_EQ(float(Row->Values()->GetItem(0).Value), float(k));
+    TValueCell* strokeCell = nullptr;
+    for (int r = 0; r < Row->BottomArea()->RowCount(); ++r)
+        for (int c = 0; c < Row->BottomArea()->Row(r)->CellCount(); ++c)
+            if (Row->BottomArea()->Row(r)->Cell(c)->ID() == 1) strokeCell = Row->BottomArea()->Row(r)->Cell(c);
+    ASSERT_NE(strokeCell, nullptr);
+    strokeCell->grab();
+    EXPECT_EQ(strokeCell->LastValueText().toStdString(), FormatValue(ParameterFormat(1), Row->Values()->GetItem(1).Value));
+    // Right chart: power and pulse of strokes 2..k.
+    TRowChart* right = Row->RightChartObject();
+    ASSERT_NE(right, nullptr);
+    ASSERT_GE(right->DataSeriesCount(), 2);
+    EXPECT_GE(right->DataSeries(0)->count(), 1);
+    EXPECT_LE(right->DataSeries(0)->count(), k - 1);
+    EXPECT_EQ(right->AxisTitle(1), "Y  " + QString::fromStdString(StrokeLongCaption(1)));
+    // Left chart: the current drive is drawn.
+    EXPECT_GT(Row->NewSeries()->count() + Row->OldSeries()->count(), 0);
+    // Status bar: port, button caption.
+    EXPECT_EQ(Row->StatusBar->Panel(rpCOM).Text, "DEMO");
+    EXPECT_EQ(Row->btnConnect->text(), "&Pause");
+    // Training window grid follows.
+    EXPECT_GE(Training->sgdStrokeData->model()->rowCount(), k - 1);
+
+    engine.Disconnect();
+    Pump(50);
+    EXPECT_EQ(Row->btnConnect->text(), "&Connect");
+    EXPECT_EQ(Results.size(), 1u);  // distance rowed: the results are shown
+    EXPECT_FALSE(MessageWindowShown());
+}
+
+TEST_F(RowWindow, LimitReachedFinishesAndStopsTheDemo)
+{
+    Open([](TTraining& t) {
+        t.Settings.LimitType = 0;
+        t.Settings.LimitStrokes = 6;
+    });
+    RowDemo(6);
+    Pump(100);
+    EXPECT_TRUE(Row->Engine().Finished());
+    EXPECT_EQ(Row->Engine().StrokeIndex(), 6);
+    EXPECT_EQ(Results.size(), 1u);
+    // Remaining strokes to the limit: 0 after the last one.
+    EXPECT_EQ(Row->Values()->GetItem(0).Value, 0);
+    const TfrmRow::TRuler r = Row->LimitRuler(QRect(0, 0, 207, 20));
+    ASSERT_TRUE(r.Drawn);
+    EXPECT_EQ(r.Marker.right(), r.Ticks.back() - 0);  // the marker stays at the limit
+}
+
+TEST_F(RowWindow, ClosingTellsTheMainWindowAndSavesSettings)
+{
+    Open();
+    Row->RightZ = 7;
+    Row->close();
+    Pump();
+    ASSERT_FALSE(Registry.Closed.empty());
+    EXPECT_EQ(Registry.Closed.back(), 101);
+    TProfileFile ini(SettingsFile(true));
+    ini.Reload();
+    EXPECT_EQ(ini.ReadInteger("Row", "RightZ", 0), 7);
+    Row = nullptr;
+}
