@@ -302,6 +302,13 @@ TEST(StrokeComputation, HeartRateFilter)
     ASSERT_FALSE(r.Log.Strokes.empty());
     EXPECT_GT(r.Log.Strokes[0].Pulse, 150);
     EXPECT_LT(r.Log.Strokes[0].Pulse, 180);
+    // Pulses of a standstill before the first stroke leave the rate alone:
+    // the mean runs over the filter's filled entries only.
+    TRig late;
+    for (int i = 0; i < 60; ++i) late.Pulse(0.1, 150);
+    for (double dt : StrokeTrain(2)) late.Pulse(dt, 150);
+    ASSERT_FALSE(late.Log.Strokes.empty());
+    EXPECT_EQ(late.Log.Strokes[0].Pulse, 150);
     // The raw rate is taken as it is when asked for.
     TRig raw([](TStrokeSettings& s) { s.RawHeartRate = true; });
     for (double dt : StrokeTrain(2)) raw.Pulse(dt, 133);
