@@ -35,6 +35,12 @@
 //              the interface stops the pulse there); empty = always open
 //   DoCalculate  the computation runs only while it is set
 //
+// Two safeguards beyond the plain algorithm: a "drive" longer than
+// kLongestDrive of handle travel that slows down is taken as coasting (no
+// stroke, a recovery starts), so a drag factor guessed too high cannot hide
+// every later drive end; and the heart-rate filter averages only the entries it
+// has filled, so pulses of a standstill do not pull the rate towards 0.
+//
 // Deterministic (no clock reads other than Clock) and free of allocation per
 // pulse: the pulse history is a fixed ring (kPulseRing entries); what a stroke
 // needs from further back (drag sum, energy at the drive start) is carried in
