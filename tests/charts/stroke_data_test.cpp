@@ -16,10 +16,16 @@
 #include <QSet>
 #include <QTableView>
 
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QTimer>
+
 #include "charts/force_curves_window.h"
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "core/values.h"
+#include "review/training_window.h"
+#include "shell/framework/chartdialogs.h"
 #include "tests/charts/testutil_charts.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -268,6 +274,52 @@ TEST_F(StrokeDataTest, CopyDataNeedsTheFocusedGrid)
     const QString data = QApplication::clipboard()->text();
     EXPECT_FALSE(data.contains("One"));
     EXPECT_EQ(data.count('\t'), int(TotalIdMap().size()) - 2);
+}
+
+// A frame whose View settings live in the test folder.
+class TTestFrame : public TMDIMain {
+public:
+    explicit TTestFrame(const std::string& settings) : Settings(settings)
+    {
+        FrameworkCreate();
+        resize(1000, 800);
+    }
+    ~TTestFrame() override { FrameworkDestroy(); }
+    std::string SettingsFileName() const override { return Settings; }
+    std::string Settings;
+};
+
+TEST_F(StrokeDataTest, ChartOptionsEditTheSessionAndMarkItsTrainingWindowChanged)
+{
+    TTestFrame frame(Env.File("frame.ini"));
+    auto* training = new TfrmTraining(MakeSession(10, "Framed", 0x0000FF), 101);
+    frame.AddChild(training);
+    Registry.AddExternal(training->Training(), int(frame.ChildList().indexOf(training)));
+    TfrmStrokeData* w = CreateStrokeDataWindow(&frame, Env.Settings());
+    Registry.Attach(w);
+    w->SelectEntry(0);
+    ASSERT_EQ(training->Training()->Header.Modified, 0);
+    const int changed = Registry.Changed;
+    // Cancel leaves the session as it was but still marks the training window.
+    QTimer::singleShot(0, [] { ChartOptionsDialog().reject(); });
+    w->ChartOptionsExecute();
+    EXPECT_EQ(training->Training()->Header.Color, 0x0000FF);
+    EXPECT_EQ(training->Training()->Header.Modified, 1);
+    EXPECT_NE(training->gbxChart->title(), training->gbxChart->property("BaseCaption").toString());
+    EXPECT_GT(Registry.Changed, changed);
+    // OK with "Dot" gives style 2, width 1 in the grid's line sample.
+    training->Training()->Header.PenWidth = 3;
+    QTimer::singleShot(0, [] {
+        ChartOptionsDialog().rbnDot->setChecked(true);
+        ChartOptionsDialog().accept();
+    });
+    w->ChartOptionsExecute();
+    EXPECT_EQ(training->Training()->Header.PenStyle, 2);
+    EXPECT_EQ(training->Training()->Header.PenWidth, 1);
+    ASSERT_TRUE(w->DataModel->Rows()[0].HasPen);
+    EXPECT_EQ(w->DataModel->Rows()[0].Pen.Style, 2);
+    Registry.Sessions.clear();
+    Registry.ChildIndexes.clear();
 }
 
 int ColourCount(const QImage& image)

@@ -58,15 +58,29 @@ TChartRegistry::~TChartRegistry() { SetMainRegistry(nullptr); }
 
 TTraining& TChartRegistry::Add(const TTraining& t)
 {
-    Sessions.push_back(std::make_unique<TTraining>(t));
-    Sessions.back()->ClientId = NextTrainingId();
+    Owned.push_back(std::make_unique<TTraining>(t));
+    Owned.back()->ClientId = NextTrainingId();
+    Sessions.push_back(Owned.back().get());
+    ChildIndexes.push_back(-1);
     return *Sessions.back();
+}
+
+void TChartRegistry::AddExternal(TTraining* t, int childIndex)
+{
+    Sessions.push_back(t);
+    ChildIndexes.push_back(childIndex);
+}
+
+int TChartRegistry::TrainingWindowIndex(int index) const
+{
+    return index >= 0 && index < TrainingCount() ? ChildIndexes[size_t(index)] : -1;
 }
 
 void TChartRegistry::Close(int index)
 {
     if (index < 0 || index >= TrainingCount()) return;
     Sessions.erase(Sessions.begin() + index);
+    ChildIndexes.erase(ChildIndexes.begin() + index);
     for (auto& w : Windows)
         if (w) w->RefreshAfterClose();
 }
@@ -88,7 +102,7 @@ bool TChartRegistry::GetTraining(int index, TTraining& out) const
 TTraining* TChartRegistry::TrainingRef(int index)
 {
     const int n = TrainingCount();
-    if (index >= 0 && index < n) return Sessions[size_t(index)].get();
+    if (index >= 0 && index < n) return Sessions[size_t(index)];
     if (index >= n && index < n + 4) return &Averages[size_t(index - n)];
     return nullptr;
 }

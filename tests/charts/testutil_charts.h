@@ -42,6 +42,8 @@ public:
 
     // Sessions (training index = position).
     TTraining& Add(const TTraining& t);
+    // A session held by a training window at the given position of the frame's child list.
+    void AddExternal(TTraining* t, int childIndex);
     // Removes a session and tells the chart windows (as TrainingClosed does).
     void Close(int index);
     void Attach(TfrmChart* window) { Windows.push_back(window); }
@@ -49,7 +51,7 @@ public:
     int TrainingCount() const override { return int(Sessions.size()); }
     bool GetTraining(int index, TTraining& out) const override;
     TTraining* TrainingRef(int index) override;
-    int TrainingWindowIndex(int) const override { return -1; }
+    int TrainingWindowIndex(int index) const override;
     int FindTrainingWindow(int32_t) const override { return -1; }
     int32_t TrainingIdAt(int index) const override;
     int32_t NextTrainingId() override { return ++Ids; }
@@ -81,7 +83,9 @@ public:
     void AddRowingTime(double) override {}
     bool MainClosing() const override { return false; }
 
-    std::vector<std::unique_ptr<TTraining>> Sessions;
+    std::vector<std::unique_ptr<TTraining>> Owned;
+    std::vector<TTraining*> Sessions;
+    std::vector<int> ChildIndexes;
     std::array<TTraining, 4> Averages;
     std::vector<QPointer<TfrmChart>> Windows;
     int Placement = 1;
