@@ -684,7 +684,6 @@ void TfrmRow::RebuildLeftChart()
 void TfrmRow::RebuildRightChart()
 {
     CheckRightMenu();
-    if (FRight) FRight->ClearData();
     if (RightIndex != -2) {
         FRight.reset();
         return;
@@ -713,10 +712,12 @@ void TfrmRow::RebuildRightChart()
         o.LeftParam = RightY;
         TChartData data;
         BuildStrokeSeries(data, session, o);
-        FRight->Render(data, true);
+        FRight->Render(data, true);  // replaces every series
         x = "X  " + Q(StrokeLongCaption(RightX));
         if (RightY >= 0) y = "Y  " + Q(StrokeLongCaption(RightY));
         if (RightZ >= 0) z = "Z  " + Q(StrokeLongCaption(RightZ));
+    } else {
+        FRight->ClearData();
     }
     FRight->SetAxisTitle(0, x);
     FRight->SetAxisTitle(1, y);

@@ -41,6 +41,38 @@ Qt::Alignment AlignmentOf(int axis)
     return axis == 0 ? Qt::AlignBottom : axis == 1 ? Qt::AlignLeft : Qt::AlignRight;
 }
 
+// A line over many more points than the plot has pixel columns looks the
+// same drawn through the first, lowest, highest and last point of each
+// column (in their order). Only for x values that never decrease: a line that
+// goes back and forth keeps every point.
+void ThinLine(QList<QPointF>& points, double xLo, double xHi, double columns)
+{
+    if (columns < 1 || points.size() < qsizetype(4 * columns) + 8 || !(xHi > xLo)) return;
+    for (qsizetype i = 1; i < points.size(); ++i)
+        if (points[i].x() < points[i - 1].x()) return;
+    const double scale = columns / (xHi - xLo);
+    QList<QPointF> out;
+    out.reserve(qsizetype(4 * columns) + 8);
+    qsizetype i = 0;
+    while (i < points.size()) {
+        const long long column = std::llround(std::floor((points[i].x() - xLo) * scale));
+        qsizetype first = i, low = i, high = i, last = i;
+        for (++i; i < points.size() && std::llround(std::floor((points[i].x() - xLo) * scale)) == column; ++i) {
+            if (points[i].y() < points[low].y()) low = i;
+            if (points[i].y() > points[high].y()) high = i;
+            last = i;
+        }
+        qsizetype keep[4] = {first, std::min(low, high), std::max(low, high), last};
+        qsizetype previous = -1;
+        for (qsizetype k : keep)
+            if (k != previous) {
+                out.append(points[k]);
+                previous = k;
+            }
+    }
+    points.swap(out);
+}
+
 }  // namespace
 
 TRowChart::TRowChart(QWidget* parent)
@@ -196,6 +228,21 @@ void TRowChart::ClearData()
     Used = 0;
 }
 
+namespace {
+
+// A step of 1, 2 or 5 times a power of ten near span / intervals.
+double NiceStep(double span, int intervals)
+{
+    const double raw = span / std::max(1, intervals);
+    if (!(raw > 0) || !std::isfinite(raw)) return 1;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double f = raw / magnitude;
+    const double nice = f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10;
+    return nice * magnitude;
+}
+
+}  // namespace
+
 void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData)
 {
     double lo = scale.AutoMinimum ? (haveData ? dataLo : 0.0) : scale.Minimum;
@@ -211,24 +258,33 @@ void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, doubl
     const bool manual = !scale.AutoMinimum || !scale.AutoMaximum;
     if (TimeInUse[axis]) {
         QDateTimeAxis* t = Times[axis];
-        t->setRange(QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(lo * kMsPerDay))),
-                    QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(hi * kMsPerDay))));
+        const QDateTime from = QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(lo * kMsPerDay)));
+        const QDateTime to = QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(hi * kMsPerDay)));
+        if (t->min() != from || t->max() != to) t->setRange(from, to);
         int count = 5;
         if (manual && scale.Increment > 0) count = int(std::lround((hi - lo) / scale.Increment)) + 1;
-        t->setTickCount(std::clamp(count, 2, 20));
+        count = std::clamp(count, 2, 20);
+        if (t->tickCount() != count) t->setTickCount(count);
         return;
     }
     QValueAxis* v = Values[axis];
-    if (v->min() != lo || v->max() != hi) v->setRange(lo, hi);
     if (manual && scale.Increment > 0 && (hi - lo) / scale.Increment <= 200) {
-        v->setTickType(QValueAxis::TicksDynamic);
-        v->setTickAnchor(lo);
-        v->setTickInterval(scale.Increment);
+        if (v->tickType() != QValueAxis::TicksDynamic) v->setTickType(QValueAxis::TicksDynamic);
+        if (v->tickAnchor() != lo) v->setTickAnchor(lo);
+        if (v->tickInterval() != scale.Increment) v->setTickInterval(scale.Increment);
     } else {
-        v->setTickType(QValueAxis::TicksFixed);
-        v->setTickCount(5);
-        if (!manual) v->applyNiceNumbers();
+        int count = 5;
+        if (!manual) {
+            // Round outwards to a nice step, as the axis' own nice numbers would.
+            const double step = NiceStep(hi - lo, 4);
+            lo = std::floor(lo / step) * step;
+            hi = std::ceil(hi / step) * step;
+            count = std::clamp(int(std::lround((hi - lo) / step)) + 1, 2, 21);
+        }
+        if (v->tickType() != QValueAxis::TicksFixed) v->setTickType(QValueAxis::TicksFixed);
+        if (v->tickCount() != count) v->setTickCount(count);
     }
+    if (v->min() != lo || v->max() != hi) v->setRange(lo, hi);
 }
 
 void TRowChart::Render(const TChartData& data, bool useDataScale)
@@ -254,13 +310,20 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
             }
         }
     }
+    // A series redraws its whole path on every change of its points and of
+    // its axes: empty them first, set the axes, then fill each one once.
+    const int count = int(data.Series.size());
+    for (int i = 0; i < Used; ++i)
+        if (Pool[size_t(i)]->count() > 0) Pool[size_t(i)]->clear();
     if (!KeepAxes) {
         UseAxis(0, xTime);
         UseAxis(1, leftTime);
         UseAxis(2, rightTime);
+        SetRange(0, TAxisScale{}, range[0][0], range[0][1], range[0][0] <= range[0][1]);
+        SetRange(1, useDataScale ? data.Left : TAxisScale{}, range[1][0], range[1][1], range[1][0] <= range[1][1]);
+        SetRange(2, useDataScale ? data.Right : TAxisScale{}, range[2][0], range[2][1], range[2][0] <= range[2][1]);
     }
 
-    const int count = int(data.Series.size());
     for (int i = 0; i < count; ++i) {
         const TSeriesData& s = data.Series[size_t(i)];
         QXYSeries* series = PoolSeries(i, s.Kind);
@@ -271,6 +334,11 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
         const double yBase = s.YDateTime ? double(DayBase()) : 0.0;
         const double yScale = s.YDateTime ? kMsPerDay : 1.0;
         for (const TPointD& p : s.Points) points.append(QPointF(xBase + p.X * xScale, yBase + p.Y * yScale));
+        if (s.Kind == TSeriesKind::Line && ThinLines && !s.XDateTime) {
+            double xLo = 0, xHi = 0;
+            AxisRange(0, xLo, xHi);
+            ThinLine(points, xLo, xHi, FChart->plotArea().width());
+        }
         const QColor color = ToQColor(s.Color);
         if (auto* line = qobject_cast<QLineSeries*>(series); line && s.Kind == TSeriesKind::Line) {
             QPen pen(color);
@@ -305,9 +373,4 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
         Pool[size_t(i)]->setVisible(false);
     }
     Used = count;
-    if (KeepAxes) return;
-
-    SetRange(0, TAxisScale{}, range[0][0], range[0][1], range[0][0] <= range[0][1]);
-    SetRange(1, useDataScale ? data.Left : TAxisScale{}, range[1][0], range[1][1], range[1][0] <= range[1][1]);
-    SetRange(2, useDataScale ? data.Right : TAxisScale{}, range[2][0], range[2][1], range[2][0] <= range[2][1]);
 }

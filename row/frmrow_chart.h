@@ -55,6 +55,9 @@ public:
     QXYSeries* DataSeries(int i) const;
     // Axes keep their fixed ranges in Render (the force-curve chart).
     bool KeepAxes = false;
+    // Lines over far more points than the plot has pixel columns are drawn
+    // through the first, lowest, highest and last point of each column.
+    bool ThinLines = true;
     // Empties the pool.
     void ClearData();
 

@@ -1,0 +1,181 @@
+// Live cost of one stroke in the row window: a session already holding N
+// strokes gets more strokes pushed through the row engine (drive start, 20
+// force samples, recovery start, stroke record), each followed by the event
+// processing that paints the windows. Everything is real and shown offscreen:
+// the row window with both charts and the bottom value area, and the training
+// window whose grids follow the session.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "core/records.h"
+#include "review/training_window.h"
+#include "row/frmrow.h"
+#include "shell/framework/mdi.h"
+#include "shell/framework/registry.h"
+#include "util/paths.h"
+
+namespace {
+
+QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "catchline";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+class TBenchRegistry : public TSessionRegistry {
+public:
+    TBenchRegistry() { SetMainRegistry(this); }
+    ~TBenchRegistry() override { SetMainRegistry(nullptr); }
+    int TrainingCount() const override { return Session ? 1 : 0; }
+    bool GetTraining(int index, TTraining& out) const override
+    {
+        if (index != 0 || !Session) return false;
+        out = *Session;
+        return true;
+    }
+    TTraining* TrainingRef(int index) override { return index == 0 ? Session : nullptr; }
+    int TrainingWindowIndex(int) const override { return -1; }
+    int FindTrainingWindow(int32_t) const override { return -1; }
+    int32_t TrainingIdAt(int index) const override { return index == 0 && Session ? Session->ClientId : -1; }
+    int32_t NextTrainingId() override { return 101; }
+    bool TooManyTrainings() override { return false; }
+    void TrainingClosed(int32_t) override {}
+    void TrainingsChanged() override {}
+    void TrainingListChanged(bool) override {}
+    void RowSessionReset(int32_t) override {}
+    int WindowPlacement() const override { return 1; }
+    int PlayRate() const override { return 120; }
+    int NameStyle() const override { return 4; }
+    bool CrossMarker() const override { return true; }
+    int ConnectType() const override { return 0; }
+    bool EditAllowed() const override { return true; }
+    bool ChartOptionsAllowed() const override { return true; }
+    TAppearance Appearance() const override { return {}; }
+    QColor DialogColor() const override { return Qt::lightGray; }
+    int DataRange() const override { return 65535; }
+    std::string SettingsFileForReading() const override { return SettingsFile(false); }
+    std::string SettingsFileForWriting() const override { return SettingsFile(true); }
+    std::string LastDir() const override { return ""; }
+    void SetLastDir(const std::string&) override {}
+    void AddRecentFile(const std::string&) override {}
+    void RemoveRecentFile(const std::string&) override {}
+    void CountFileSaved() override {}
+    void CountRowingSession() override {}
+    void AddRowingTime(double) override {}
+    bool MainClosing() const override { return false; }
+    TTraining* Session = nullptr;
+};
+
+TStgStrokeData MakeStroke(int k)
+{
+    TStgStrokeData s{};
+    s.StrokeNumber = uint16_t(k);
+    s.Power = 150.0f + float(k % 40);
+    s.AveragePower = 160.0f;
+    s.StrokeRate = 24.0f + float(k % 5);
+    s.Time = 2.5f * float(k);
+    s.StrokeLength = 140.0f;
+    s.Distance = 5.0f * float(k);
+    s.Time500 = 110.0f + float(k % 7);
+    s.Energy = 400.0f;
+    s.EnergySum = 0.4f * float(k);
+    s.Pulse = 120.0f + float(k % 9);
+    s.RecoverRatio = 1.5f;
+    s.DriveTime = 0.8f;
+    s.DistancePerStroke = 500.0f;
+    return s;
+}
+
+// full: strokes go through the engine (storage, peaks, average stroke,
+// intervals, values); otherwise only the display work of a stroke runs (the
+// record is stored directly, then the value cells, the right chart, the
+// status bar and the training window's grid are refreshed and painted).
+void RunRowStrokes(benchmark::State& state, bool full)
+{
+    App();
+    char tmpl[] = "/tmp/catchline-benchrow-XXXXXX";
+    const std::string root = std::string(mkdtemp(tmpl)) + "/";
+    std::filesystem::create_directories(root + "docs");
+    std::filesystem::create_directories(root + "bin");
+    SetDocumentsFolder(root + "docs");
+    SetProgramPathForTesting(root + "bin/catchline");
+    {
+        TBenchRegistry registry;
+        auto frame = std::make_unique<TMDIMain>();
+        frame->resize(1280, 900);
+        frame->show();
+
+        TTraining record;
+        ResetTraining(record);
+        record.Settings.LimitType = 0;
+        record.Settings.LimitStrokes = 0;
+        // The session already holds N strokes.
+        const int n = int(state.range(0));
+        SetStrokeCount(record, n);
+        for (int k = 1; k <= n; ++k) {
+            record.Strokes[size_t(k)] = MakeStroke(k);
+            for (int i = 0; i < 80; ++i) record.Curves[size_t(k)].Samples[i] = uint16_t(i < 40 ? 10 * i : 800 - 10 * i);
+            record.Curves[size_t(k)].HasData = 1;
+        }
+        auto* training = new TfrmTraining(record, 101);
+        frame->AddChild(training);
+        training->LoadSettings(SettingsFile(false), 1);
+        training->show();
+        registry.Session = training->Training();
+        TfrmRow* row = CreateRowWindow(frame.get(), training);
+        QApplication::processEvents();
+        training->RefreshAll();
+        QApplication::processEvents();
+        TRowEngine& engine = row->Engine();
+
+        int k = n;
+        for (auto _ : state) {
+            ++k;
+            if (!full) {
+                TTraining& session = engine.Session();
+                if (k >= session.StrokeCount()) SetStrokeCount(session, k + 100);
+                session.Strokes[size_t(k)] = MakeStroke(k);
+                session.Header.SelectedStroke = k;
+                row->RefreshValues();
+                row->StrokeStored(k);
+                row->PanelsChanged();
+                row->RefreshTraining(TTrainingRefresh::StrokeData);
+                QApplication::processEvents();
+                continue;
+            }
+            engine.VTInterfaceStartingStroke(nullptr);
+            for (int puls = 1; puls <= 20; ++puls)
+                engine.VTInterfaceForceData(nullptr, puls, 7.0 * puls, puls < 10 ? 60.0 * puls : 1200 - 60.0 * puls, 0.01);
+            engine.VTInterfaceStartingRecover(nullptr);
+            engine.InterfaceStrokeData(nullptr, MakeStroke(k));
+            QApplication::processEvents();  // paints the windows
+        }
+        state.counters["strokes"] = double(k);
+        engine.Shutdown();
+        frame.reset();
+    }
+    SetDocumentsFolder("");
+    SetProgramPathForTesting("");
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+}
+
+void BM_RowStroke(benchmark::State& state) { RunRowStrokes(state, true); }
+void BM_RowStrokeDisplayOnly(benchmark::State& state) { RunRowStrokes(state, false); }
+
+}  // namespace
+
+BENCHMARK(BM_RowStrokeDisplayOnly)->Arg(100)->Arg(1000)->Arg(10000)->Iterations(40)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RowStroke)->Arg(100)->Arg(1000)->Arg(10000)->Iterations(40)->Unit(benchmark::kMillisecond);
