@@ -8,7 +8,9 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLabel>
+#include <QTableView>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListWidget>
@@ -90,6 +92,23 @@ TEST_F(ForceCurvesTest, CreationSetsUpTheAverageRecordsAndTheList)
     EXPECT_TRUE(w->cbxShowAll->isHidden());
     EXPECT_EQ(w->tmrPlay->interval(), 500);
     EXPECT_EQ(w->DataModel->Cell(0, 0), "One (1/10)");
+}
+
+TEST_F(ForceCurvesTest, LabelsFollowTheCurveSourceAndRowsTheFont)
+{
+    TTraining& t = Registry.Add(MakeSession(7, "Label", 0x0000FF));
+    TfrmForceCurves* w = Open();
+    t.Header.SelectedStroke = 3;
+    EXPECT_EQ(w->TrainingLabel(0), "Label (3/7)");
+    t.Header.CurveSource = 1;
+    EXPECT_EQ(w->TrainingLabel(0), "Label [A] (7)");
+    t.Header.CurveSource = 2;
+    t.Header.CurveInterval = 2;
+    EXPECT_EQ(w->TrainingLabel(0), "Label [Int 3]");
+    // Font size 9: rows 18 pixels, the header row 22 (2.5 times, half to even), column 0 120 pixels.
+    EXPECT_EQ(w->sgdData->verticalHeader()->defaultSectionSize(), 18);
+    EXPECT_EQ(w->sgdData->horizontalHeader()->height(), 22);
+    EXPECT_EQ(w->sgdData->columnWidth(0), 120);
 }
 
 TEST_F(ForceCurvesTest, SessionAverageIsDisabledForASingleStrokeShowingItsFirstCurve)
