@@ -29,6 +29,10 @@
 #include "review/training_window.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
+#if __has_include("row/connectdialog.h")
+#include "row/connectdialog.h"
+#define CATCHLINE_HAVE_CONNECT_DIALOG 1
+#endif
 #include "shell/framework/statusbar.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -914,7 +918,18 @@ void TfrmRow::CloseForSession(int32_t sessionId)
 bool TfrmRow::ChooseSource(std::string& source, int& interfaceType)
 {
     if (SourceChooser) return SourceChooser(source, interfaceType);
+#ifdef CATCHLINE_HAVE_CONNECT_DIALOG
+    // Modal, with the row window's font and colours.
+    TfrmConnect dialog(this);
+    dialog.setFont(font());
+    dialog.setPalette(palette());
+    if (dialog.exec() != QDialog::Accepted) return false;
+    source = dialog.Source();
+    interfaceType = dialog.InterfaceType();
+    return true;
+#else
     return false;
+#endif
 }
 
 void TfrmRow::ShowMessageWindow(const std::string& text) { ::ShowMessageWindow(text); }
