@@ -20,6 +20,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -237,9 +238,11 @@ void TfrmChart::BuildControls()
     connect(clbTrainings, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (!Updating) ListItemChanged(clbTrainings->row(item));
     });
-    connect(clbTrainings, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { clbTrainingsClick(); });
+    // A mouse click changes the current row and then reports the click: both
+    // are handled by one list-click run.
+    connect(clbTrainings, &QListWidget::itemClicked, this, [this](QListWidgetItem*) { RequestListClick(); });
     connect(clbTrainings, &QListWidget::currentRowChanged, this, [this](int) {
-        if (!Updating) clbTrainingsClick();
+        if (!Updating) RequestListClick();
     });
     connect(clbTrainings, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { ChartOptionsExecute(); });
 
@@ -348,9 +351,18 @@ void TfrmChart::ListItemChanged(int entry)
     TTraining* t = EntryRecord(entry);
     if (!t) return;
     t->Header.Active = EntryChecked(entry) ? 1 : 0;
+    // The main window runs the list-click handling of every chart window, this one included.
     if (TSessionRegistry* reg = ChartRegistry()) reg->TrainingsChanged();
-    // A registry that does not pass the change back still gets this window redrawn.
-    clbTrainingsClick();
+}
+
+void TfrmChart::RequestListClick()
+{
+    if (ClickPending) return;
+    ClickPending = true;
+    QTimer::singleShot(0, this, [this] {
+        ClickPending = false;
+        clbTrainingsClick();
+    });
 }
 
 void TfrmChart::SyncChecks()
@@ -444,7 +456,6 @@ void TfrmChart::ChartOptionsExecute()
     EditChartOptions(*t);
     MarkTrainingWindowChanged(entry);
     if (TSessionRegistry* reg = ChartRegistry()) reg->TrainingsChanged();
-    clbTrainingsClick();
 }
 
 void TfrmChart::OpenTrainingExecute()

@@ -68,7 +68,8 @@ public:
     int SelectedEntry() const;
     void SelectEntry(int entry);  // -1 clears the selection
     bool EntryChecked(int entry) const;
-    // Sets an entry's check box as the user would (Active follows, TrainingsChanged runs).
+    // Sets an entry's check box as the user would (Active follows, TrainingsChanged runs;
+    // the main window then runs the list-click handling of every chart window).
     void SetEntryChecked(int entry, bool checked);
     // How an entry is drawn (sessions here; the force curves window adds its average records).
     virtual TListEntryLook EntryLook(int entry);
@@ -169,6 +170,9 @@ protected:
 private:
     void BuildControls();
     void ListItemChanged(int entry);
+    // Runs the list-click handling once the pending events are through.
+    void RequestListClick();
+    bool ClickPending = false;
     bool Square = false;
     bool ZMarker = false;
     bool MenuFromGrid = false;

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -125,6 +126,21 @@ TEST_F(ForceCurvesTest, SessionAverageIsDisabledForASingleStrokeShowingItsFirstC
     w->SetEntryChecked(1, true);
     EXPECT_TRUE(w->rbtBrowseAverage->isEnabled());
     EXPECT_FALSE(w->rbtBrowseCurves->isEnabled());
+}
+
+TEST_F(ForceCurvesTest, AMouseClickOnAnEntrySelectsItsRecordForBrowsing)
+{
+    Registry.Add(MakeSession(5, "One", 0x0000FF));
+    TfrmForceCurves* w = Open();
+    w->show();
+    QApplication::processEvents();
+    ASSERT_TRUE(w->rbtBrowseCurves->isEnabled());
+    const QRect entry = w->clbTrainings->visualItemRect(w->clbTrainings->item(2));
+    QTest::mouseClick(w->clbTrainings->viewport(), Qt::LeftButton, {}, entry.center());
+    QApplication::processEvents();
+    EXPECT_EQ(w->SelectedEntry(), 2);
+    EXPECT_FALSE(w->rbtBrowseCurves->isEnabled());  // an average record
+    EXPECT_FALSE(w->btbNext->isEnabled());
 }
 
 TEST_F(ForceCurvesTest, NextSkipsCurvesWithoutDataAndLastDoesNot)
