@@ -11,6 +11,7 @@
 #include <QLineSeries>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
@@ -114,6 +115,14 @@ public:
     int ListChanges = 0;
     int RowingSessions = 0;
 };
+
+void WriteFileText(const std::string& path, const std::string& text = "")
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return;
+    fwrite(text.data(), 1, text.size(), f);
+    fclose(f);
+}
 
 // A frame with a training window and its row window, the settings file in a
 // temporary folder.
@@ -536,4 +545,101 @@ TEST_F(RowWindow, ClosingTellsTheMainWindowAndSavesSettings)
     ini.Reload();
     EXPECT_EQ(ini.ReadInteger("Row", "RightZ", 0), 7);
     Row = nullptr;
+}
+
+TEST_F(RowWindow, LiveForceCurveKeepsThePartOfThePreviousDriveNotYetOvertaken)
+{
+    Open();
+    TRowEngine& engine = Row->Engine();
+    Row->Session().Header.SelectedStroke = 1;  // a stroke was stored: the curves stay at the recovery
+    engine.VTInterfaceStartingStroke(nullptr);
+    for (int puls = 1; puls <= 5; ++puls) engine.VTInterfaceForceData(nullptr, puls, 10.0 * puls, 100.0 * puls, 0.01);
+    EXPECT_EQ(Row->NewSeries()->count(), 5);
+    engine.VTInterfaceStartingRecover(nullptr);
+    EXPECT_EQ(Row->OldSeries()->count(), 0);
+    EXPECT_EQ(Row->NewSeries()->count(), 5);  // the drive stays until the next one starts
+    engine.VTInterfaceStartingStroke(nullptr);
+    EXPECT_EQ(Row->NewSeries()->count(), 0);
+    // A sample at index 2 of the next drive: the previous drive from index 2
+    // on is still shown (the part not yet overtaken).
+    engine.VTInterfaceForceData(nullptr, 2, 15.0, 150.0, 0.01);
+    EXPECT_EQ(Row->NewSeries()->count(), 1);
+    ASSERT_EQ(Row->OldSeries()->count(), 4);
+    EXPECT_EQ(Row->OldSeries()->at(0), QPointF(20.0, 200.0));
+    // The recovery start zeroed the forces from the last received index on.
+    EXPECT_EQ(Row->OldSeries()->at(3), QPointF(50.0, 0.0));
+    // Without the previous curve nothing old is drawn.
+    Row->LeftPrevious = false;
+    engine.VTInterfaceForceData(nullptr, 3, 25.0, 200.0, 0.01);
+    EXPECT_EQ(Row->OldSeries()->count(), 0);
+    EXPECT_EQ(Row->NewSeries()->count(), 2);
+}
+
+TEST_F(RowWindow, StoredForceCurvesAreDrawnAtTheirSampleSpacing)
+{
+    Open();
+    TTraining& s = Row->Session();
+    SetStrokeCount(s, 3);
+    for (int i = 0; i < 80; ++i) {
+        s.Curves[2].Samples[i] = uint16_t(i);
+        s.Curves[3].Samples[i] = uint16_t(2 * i);
+    }
+    Row->ForceCurveStored(3);
+    ASSERT_EQ(Row->NewSeries()->count(), 80);
+    EXPECT_EQ(Row->NewSeries()->at(0), QPointF(4.5, 0));
+    EXPECT_EQ(Row->NewSeries()->at(79), QPointF(360, 158));
+    ASSERT_EQ(Row->OldSeries()->count(), 80);
+    EXPECT_EQ(Row->OldSeries()->at(79).y(), 79);
+    Row->ForceCurveStored(1);  // no previous stroke
+    EXPECT_EQ(Row->OldSeries()->count(), 0);
+}
+
+TEST_F(RowWindow, LayoutDefaultsOnlyFromTheProgramSettingsFile)
+{
+    Open();
+    Row->RightZ = 9;
+    Row->LeftChart = false;
+    Row->Engine().Inertia = 1234;
+    const std::string other = Root + "empty.ini";
+    WriteFileText(other);
+    Row->LoadSettings(other, 1);
+    EXPECT_EQ(Row->RightZ, 9);
+    EXPECT_FALSE(Row->LeftChart);
+    EXPECT_EQ(Row->Engine().Inertia, 8800);  // tuning defaults before every load
+    Row->LoadSettings(SettingsFile(false), 1);
+    EXPECT_EQ(Row->RightZ, 12);
+    EXPECT_TRUE(Row->LeftChart);
+}
+
+TEST_F(RowWindow, IntervalPanelColourAndAppearance)
+{
+    Open([](TTraining& t) {
+        t.Settings.LimitType = 4;
+        t.Settings.LimitIntervals = 3;
+    });
+    Row->SubWindow()->showNormal();
+    Row->SubWindow()->resize(900, 600);
+    Pump(50);
+    const QRect sr = Row->StatusBar->PanelRect(rpSR);
+    QImage bar = Row->StatusBar->grab().toImage();
+    EXPECT_EQ(QColor(bar.pixel(sr.center().x(), sr.top() + 3)), QColor(0, 128, 0));
+    // The panel widths follow the status bar: panel 4 takes the rest.
+    int others = 0;
+    for (int i : {0, 1, 2, 3, 5}) others += Row->StatusBar->Panel(i).Width;
+    EXPECT_EQ(Row->StatusBar->Panel(rpAnimation).Width, Row->StatusBar->contentsRect().width() - others);
+    EXPECT_EQ(Row->btnConnect->width(), 90);
+
+    TAppearance look;
+    look.Font = QFont("Arial", 11);
+    look.TextColor = Qt::darkBlue;
+    look.WindowColor = Qt::yellow;
+    look.FaceColor = Qt::cyan;
+    Row->SetAppearance(look);
+    EXPECT_EQ(Row->BottomArea()->PanelColor(), QColor(Qt::cyan));
+    EXPECT_EQ(Row->BottomArea()->font().pointSize(), 11);
+    EXPECT_EQ(Row->memLog->palette().color(QPalette::Base), QColor(Qt::yellow));
+    EXPECT_EQ(Row->btnConnect->palette().color(QPalette::ButtonText), QColor(Qt::black));
+    bar = Row->StatusBar->grab().toImage();
+    const QRect com = Row->StatusBar->PanelRect(rpCOM);
+    EXPECT_EQ(QColor(bar.pixel(com.center().x(), com.top() + 3)), QColor(Qt::yellow));
 }
