@@ -85,6 +85,11 @@ TfrmRow::TfrmRow(TfrmTraining* training, QWidget* parent) : TMDIChild(parent), F
     if (TSessionRegistry* r = MainRegistry()) DesignedColor = r->DialogColor();
     BuildControls();
     BuildMenus();
+    // A reset of the session in its training window restarts the recording.
+    if (training)
+        connect(training, &TfrmTraining::SessionReset, this, [this] {
+            if (FEngine) FEngine->ResetSession();
+        });
     FEngine->UpdateButtonCaption();
     ButtonChanged();
 }

@@ -643,3 +643,63 @@ TEST_F(RowWindow, IntervalPanelColourAndAppearance)
     const QRect com = Row->StatusBar->PanelRect(rpCOM);
     EXPECT_EQ(QColor(bar.pixel(com.center().x(), com.top() + 3)), QColor(Qt::yellow));
 }
+
+TEST_F(RowWindow, SlidingStrokeChartShowsTheLastDataRangeStrokes)
+{
+    Open();
+    TTraining& s = Row->Session();
+    auto fill = [&](int n) {
+        SetStrokeCount(s, n);
+        for (int k = 1; k <= n; ++k) {
+            TStgStrokeData& st = s.Strokes[size_t(k)];
+            st.StrokeNumber = uint16_t(k);
+            st.Power = 100.0f + float(k % 50);
+            st.Distance = 5.0f * float(k);
+            st.Pulse = 120.0f;
+        }
+    };
+    const int saved = DataRange();
+    SetDataRange(5);
+    fill(40);
+    Row->RebuildRightChart();
+    QXYSeries* power = Row->RightChartObject()->DataSeries(0);
+    ASSERT_NE(power, nullptr);
+    ASSERT_EQ(power->count(), 6);  // strokes 35..40
+    EXPECT_EQ(power->at(0).x(), 35);
+    EXPECT_EQ(power->at(5).x(), 40);
+
+    // Many strokes: the line is drawn through fewer points, the ends and the
+    // extremes stay.
+    SetDataRange(65535);
+    fill(20000);
+    Pump(50);
+    Row->RebuildRightChart();
+    power = Row->RightChartObject()->DataSeries(0);
+    EXPECT_LT(power->count(), 19999);
+    EXPECT_GT(power->count(), 10);
+    EXPECT_EQ(power->at(0).x(), 2);
+    EXPECT_EQ(power->at(power->count() - 1).x(), 20000);
+    double lo = 1e9, hi = -1e9;
+    for (int i = 0; i < power->count(); ++i) {
+        lo = std::min(lo, power->at(i).y());
+        hi = std::max(hi, power->at(i).y());
+    }
+    EXPECT_EQ(lo, 100);
+    EXPECT_EQ(hi, 149);
+    SetDataRange(saved);
+}
+
+TEST_F(RowWindow, ResetInTheTrainingWindowRestartsTheRecording)
+{
+    Open();
+    TRowEngine& engine = Row->Engine();
+    TStgStrokeData st{};
+    st.StrokeNumber = 1;
+    st.Power = 150;
+    st.Distance = 5;
+    engine.InterfaceStrokeData(nullptr, st);
+    EXPECT_EQ(engine.StrokeIndex(), 1);
+    emit Training->SessionReset();
+    EXPECT_EQ(engine.StrokeIndex(), 0);
+    EXPECT_EQ(Row->Values()->GetItem(1).Value, 0);
+}
