@@ -682,6 +682,12 @@ void TfrmRow::RebuildLeftChart()
             const int last = r->TrainingCount() + 3;
             for (int i = 0; i <= last; ++i) {
                 if (r->TrainingIdAt(i) == session.ClientId) continue;
+                // This runs at every recovery: read the record in place rather
+                // than copying every stroke of it (the result is the same).
+                if (const TTraining* other = r->TrainingRef(i)) {
+                    BuildForceCurveSeries(data, *other, TForceCurveOptions{});
+                    continue;
+                }
                 TTraining copy;
                 if (!r->GetTraining(i, copy)) continue;
                 BuildForceCurveSeries(data, copy, TForceCurveOptions{});
