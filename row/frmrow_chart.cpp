@@ -36,6 +36,13 @@ Qt::PenStyle PenStyleOf(int style)
     }
 }
 
+// Whole numbers on the labels when the ticks fall on whole numbers.
+QString LabelFormat(double lo, double increment)
+{
+    const bool whole = increment > 0 && std::floor(increment) == increment && std::floor(lo) == lo;
+    return whole ? QStringLiteral("%.0f") : QStringLiteral("%g");
+}
+
 Qt::Alignment AlignmentOf(int axis)
 {
     return axis == 0 ? Qt::AlignBottom : axis == 1 ? Qt::AlignLeft : Qt::AlignRight;
@@ -130,6 +137,7 @@ void TRowChart::SetFixedAxis(int axis, double lo, double hi, double increment)
     UseAxis(axis, false);
     QValueAxis* v = Values[axis];
     v->setRange(lo, hi);
+    v->setLabelFormat(LabelFormat(lo, increment));
     if (increment > 0 && (hi - lo) / increment <= 200) {
         v->setTickType(QValueAxis::TicksDynamic);
         v->setTickAnchor(lo);
@@ -284,6 +292,8 @@ void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, doubl
         if (v->tickType() != QValueAxis::TicksFixed) v->setTickType(QValueAxis::TicksFixed);
         if (v->tickCount() != count) v->setTickCount(count);
     }
+    const QString format = LabelFormat(lo, manual ? scale.Increment : NiceStep(hi - lo, 4));
+    if (v->labelFormat() != format) v->setLabelFormat(format);
     if (v->min() != lo || v->max() != hi) v->setRange(lo, hi);
 }
 
