@@ -20,8 +20,8 @@ void EnsureApp()
     static int argc = 1;
     static char name[] = "interfaces_test";
     static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QCoreApplication> app;
-    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+    // Never destroyed: at exit Qt's own globals may already be gone.
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }
 
 bool WaitFor(const std::function<bool()>& pred, int ms)
