@@ -1,0 +1,451 @@
+#include "row/connectdialog.h"
+
+#include <algorithm>
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "interfaces/delay.h"
+#include "interfaces/serial/usbdevices.h"
+#include "interfaces/vtinterface.h"
+#include "row/rowengine.h"
+#include "shell/framework/registry.h"
+#include "util/dialogs.h"
+#include "util/paths.h"
+#include "util/profile.h"
+#include "util/text.h"
+
+namespace {
+const char* const kSection = "Connect";
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string Upper(std::string s)
+{
+    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+}  // namespace
+
+TConnectSettings ReadConnectSettings(const TProfileFile& file)
+{
+    TConnectSettings s;
+    s.Source = file.ReadString(kSection, "Source", "DEMO");
+    s.InterfaceType = file.ReadInteger(kSection, "InterfaceType", 0);
+    s.StrictProtocol = file.ReadBool(kSection, "StrictProtocol", true);
+    s.RawHeartRate = file.ReadBool(kSection, "RawHeartRate", false);
+    s.Beeps = file.ReadBool(kSection, "Beeps", true);
+    s.Quick = file.ReadBool(kSection, "Quick", false);
+    return s;
+}
+
+void WriteConnectSettings(TProfileFile& file, const TConnectSettings& s)
+{
+    file.EraseSection(kSection);
+    file.WriteString(kSection, "Source", s.Source);
+    file.WriteInteger(kSection, "InterfaceType", s.InterfaceType);
+    if (s.StrictProtocol) file.WriteBool(kSection, "StrictProtocol", true);
+    if (s.RawHeartRate) file.WriteBool(kSection, "RawHeartRate", true);
+    if (s.Quick) file.WriteBool(kSection, "Quick", true);
+}
+
+bool ProtocolErrorTolerated(unsigned errors, unsigned pulses)
+{
+    if (pulses == 0) return errors < 10;
+    return double(errors) / double(pulses) < 0.1;
+}
+
+TfrmConnect::TfrmConnect(QWidget* parent) : TFormDialog(parent)
+{
+    setObjectName("frmConnect");
+    setWindowTitle("Connect");
+    QWidget* client = ClientArea();
+    auto* grid = new QGridLayout(client);
+    lblSource = new QLabel("So&urce", client);
+    lblSource->setObjectName("lblSource");
+    cmbSource = new QComboBox(client);
+    cmbSource->setObjectName("cmbSource");
+    cmbSource->setEditable(true);  // a port path may be typed
+    cmbSource->setInsertPolicy(QComboBox::InsertAlphabetically);
+    lblSource->setBuddy(cmbSource);
+    btbTest = new QPushButton("&Test", client);
+    btbTest->setObjectName("btbTest");
+    btbTest->setToolTip("Test current interface / source");
+    btbSearch = new QPushButton("&Search", client);
+    btbSearch->setObjectName("btbSearch");
+    btbSearch->setToolTip("Search for an interface");
+    lblTest = new QLabel(client);
+    lblTest->setObjectName("lblTest");
+    lblTest->setWordWrap(true);
+    lblTest->setMinimumHeight(70);
+    lblTest->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    pnlMagnets = new QWidget(client);
+    pnlMagnets->setObjectName("pnlMagnets");
+    auto* mags = new QHBoxLayout(pnlMagnets);
+    mags->setContentsMargins(0, 0, 0, 0);
+    QLabel** panels[] = {&pnlMagnet1, &pnlMagnet2, &pnlMagnet3, &pnlMagnet4};
+    for (int i = 0; i < 4; ++i) {
+        auto* p = new QLabel("x", pnlMagnets);
+        p->setObjectName(Q(Format("pnlMagnet%d", i + 1)));
+        p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        p->setAlignment(Qt::AlignCenter);
+        mags->addWidget(p);
+        *panels[i] = p;
+    }
+    pnlMagnets->hide();
+    rgpConnect = new QGroupBox("Connect t&ype", client);
+    rgpConnect->setObjectName("rgpConnect");
+    auto* radios = new QVBoxLayout(rgpConnect);
+    for (const char* t : {"Direct", "Delayed (5 seconds)", "Warming up"}) radios->addWidget(new QRadioButton(t, rgpConnect));
+    rgpConnect->hide();
+
+    grid->addWidget(lblSource, 0, 0);
+    grid->addWidget(cmbSource, 0, 1);
+    grid->addWidget(btbTest, 0, 2);
+    grid->addWidget(btbSearch, 0, 3);
+    grid->addWidget(lblTest, 1, 0, 1, 4);
+    grid->addWidget(pnlMagnets, 2, 0, 1, 4);
+    grid->addWidget(rgpConnect, 3, 0, 1, 4);
+    btbOk->setToolTip("Accept changes");
+
+    connect(btbTest, &QPushButton::clicked, this, [this] { btbTestClick(); });
+    connect(btbSearch, &QPushButton::clicked, this, [this] { btbSearchClick(); });
+    disconnect(btbOk, nullptr, this, nullptr);
+    connect(btbOk, &QPushButton::clicked, this, [this] { btbOkClick(); });
+
+    FillSourceList();
+    lblTest->clear();
+    resize(width() < 420 ? 420 : width(), 250);
+}
+
+TfrmConnect::~TfrmConnect()
+{
+    *Alive = false;
+    InterfaceDestroy();
+    Retired.clear();
+}
+
+std::string TfrmConnect::ReadPath() const
+{
+    if (!SettingsFileForReading.empty()) return SettingsFileForReading;
+    if (auto* r = MainRegistry()) return r->SettingsFileForReading();
+    return SettingsFile(false);
+}
+
+std::string TfrmConnect::WritePath() const
+{
+    if (!SettingsFileForWriting.empty()) return SettingsFileForWriting;
+    if (auto* r = MainRegistry()) return r->SettingsFileForWriting();
+    return SettingsFile(true);
+}
+
+std::string TfrmConnect::Source() const
+{
+    if (cmbSource->currentIndex() < 0 && cmbSource->currentText().isEmpty()) return "";
+    return Trim(cmbSource->currentText().toStdString());
+}
+
+int TfrmConnect::ConnectTypeIndex() const
+{
+    const auto buttons = rgpConnect->findChildren<QRadioButton*>();
+    for (int i = 0; i < buttons.size(); ++i)
+        if (buttons[i]->isChecked()) return i;
+    return 0;
+}
+
+void TfrmConnect::FillSourceList()
+{
+    std::vector<std::string> list;
+    {
+        TVTInterface vt;
+        TBXInterface bx;
+        for (const auto* ports : {&vt.PortList, &bx.PortList})
+            for (const auto& p : *ports)
+                if (std::find(list.begin(), list.end(), p) == list.end()) list.push_back(p);
+    }
+    if (std::find(list.begin(), list.end(), "DEMO") == list.end()) list.push_back("DEMO");
+    std::sort(list.begin(), list.end());
+    cmbSource->clear();
+    for (const auto& p : list) cmbSource->addItem(Q(p));
+}
+
+void TfrmConnect::SelectSource(const std::string& source)
+{
+    const std::string wanted = Upper(source);
+    for (int i = 0; i < cmbSource->count(); ++i) {
+        if (Upper(cmbSource->itemText(i).toStdString()) == wanted) {
+            cmbSource->setCurrentIndex(i);
+            return;
+        }
+    }
+    const int demo = cmbSource->findText("DEMO");
+    cmbSource->setCurrentIndex(demo);
+}
+
+void TfrmConnect::showEvent(QShowEvent* event)
+{
+    TFormDialog::showEvent(event);
+    const std::string path = ReadPath();
+    if (!path.empty() && FileExists(path)) {
+        TProfileFile ini(path);
+        Settings = ReadConnectSettings(ini);
+    } else {
+        Settings = TConnectSettings{};
+    }
+    SelectSource(Settings.Source);
+    const auto buttons = rgpConnect->findChildren<QRadioButton*>();
+    const int ct = MainRegistry() ? MainRegistry()->ConnectType() : 0;
+    if (ct >= 0 && ct < buttons.size()) buttons[ct]->setChecked(true);
+    rgpConnect->hide();
+}
+
+void TfrmConnect::SetTestText(const std::string& text) { lblTest->setText(Q(text)); }
+
+void TfrmConnect::InterfaceCreate()
+{
+    LastClick = TickCount();
+    RawDataCount = 0;
+    ProtocolErrors = 0;
+    Marker = std::make_unique<T__Interface>();
+    VT = std::make_unique<TVTInterface>();
+    VT->StrictProtocol = Settings.StrictProtocol;
+    VT->RawHeartRate = Settings.RawHeartRate;
+    VT->ProtocolSet.Include(vtpVtw);
+    VT->OnOpened = [this](TInterface* s) { Settings.InterfaceType = s->InterfaceType; };
+    VT->OnRawData = [this](TInterface* s, double wheel, int, int) { RawData(s, wheel); };
+    VT->DoCalculate = true;
+    BX = std::make_unique<TBXInterface>();
+    for (TInterface* i : {static_cast<TInterface*>(VT.get()), BX.get()}) {
+        i->OnError = [this](TInterface*, const std::string& text) { SetTestText(text); };
+        i->OnProtocolError = [this](TInterface* s) { ProtocolError(s); };
+    }
+}
+
+void TfrmConnect::InterfaceDestroy()
+{
+    Marker.reset();
+    auto drop = [this](std::unique_ptr<TInterface> i) {
+        if (!i) return;
+        try {
+            i->Close();
+        } catch (...) {
+        }
+        i->OnError = nullptr;
+        i->OnProtocolError = nullptr;
+        i->OnOpened = nullptr;
+        if (auto* vt = dynamic_cast<TVTInterface*>(i.get())) vt->OnRawData = nullptr;
+        // Freed outside the handler that may be running on the stack.
+        Retired.push_back(std::move(i));
+        QTimer::singleShot(0, this, [this] { Retired.clear(); });
+    };
+    drop(std::unique_ptr<TInterface>(VT.release()));
+    drop(std::move(BX));
+    setWindowTitle("Connect");
+}
+
+void TfrmConnect::SetTesting(bool testing)
+{
+    btbSearch->setEnabled(!testing);
+    btbOk->setEnabled(!testing);
+    btbCancel->setEnabled(!testing);
+    lblSource->setEnabled(!testing);
+    cmbSource->setEnabled(!testing);
+}
+
+void TfrmConnect::StopTest()
+{
+    InterfaceDestroy();
+    pnlMagnets->hide();
+    btbTest->setText("&Test");
+    lblTest->clear();
+    SetTesting(false);
+}
+
+void TfrmConnect::btbTestClick()
+{
+    if (Marker) {
+        StopTest();
+        return;
+    }
+    auto alive = Alive;
+    for (QLabel* p : {pnlMagnet1, pnlMagnet2, pnlMagnet3, pnlMagnet4}) p->setText("x");
+    pnlMagnets->show();
+    btbTest->setText("S&top");
+    SetTesting(true);
+    const std::string source = Source();
+    const uint8_t sourceType = SameText(source, "DEMO") ? 2 : 1;
+    InterfaceCreate();
+    bool received = false;
+    try {
+        const bool vt3Adapter = sourceType == 1 && PortAdapter(source) != "?" && !PortAdapter(source).empty();
+        if (sourceType == 2 || !vt3Adapter) {
+            SetTestText(Format("Testing %s ...", source.c_str()));
+            VT->Test(sourceType, source);
+            if (!*alive) return;
+            if (!VT) return;  // stopped meanwhile
+            received = VT->ValidSeen || (sourceType == 2 && VT->State() >= vtsOpening);
+            if (!received) VT->Close();
+        }
+        if (!received && BX) {
+            SetTestText(Format("Testing %s ...", source.c_str()));
+            BX->Test(sourceType, source);
+            if (!*alive) return;
+            if (!BX) return;
+            received = BX->ValidSeen;
+            if (!received) BX->Close();
+        }
+    } catch (const std::exception&) {
+        if (VT) VT->Close();
+        if (BX) BX->Close();
+    }
+    if (!*alive) return;
+    if (!received && Marker) {
+        SetTestText("Nothing found");
+        Delay(1000);
+        if (!*alive) return;
+        if (Marker) StopTest();
+    }
+}
+
+void TfrmConnect::RawData(TInterface* sender, double wheel)
+{
+    auto* vt = dynamic_cast<TVTInterface*>(sender);
+    if (!vt) return;
+    ++RawDataCount;
+    const std::string activity = vt->ActivityText();
+    if (wheel < 1.0) {
+        const std::string stats = vt->MagnetStatistics();
+        QLabel* panels[] = {pnlMagnet1, pnlMagnet2, pnlMagnet3, pnlMagnet4};
+        for (int i = 0; i < 4; ++i) {
+            const size_t at = size_t(i) * 4;
+            panels[i]->setText(at < stats.size() ? Q(stats.substr(at, 3)) : QString());
+        }
+    }
+    std::string text = "Receiving ... " + activity + "\nSource : " + vt->SourceName() + "\nDevice : " + vt->TypeName();
+    if (!vt->Description.empty()) text += Format(" (%s)", vt->Description.c_str());
+    if (vt->SourceType == 1) text += "\nProtocol : " + TarnProtocolName(vt->Protocol);
+    SetTestText(text);
+    const long long now = TickCount();
+    if (now - LastClick > 50) {
+        if (Settings.Beeps) Tone(1000, 50);
+        LastClick = now;
+    }
+    setWindowTitle(Q(Format("Connect to %s", TarnProtocolName(vt->Protocol).c_str())));
+}
+
+void TfrmConnect::ProtocolError(TInterface* sender)
+{
+    ++ProtocolErrors;
+    if (ProtocolErrorTolerated(ProtocolErrors, RawDataCount)) return;
+    if (!sender) return;
+    auto alive = Alive;
+    const TTarnProtocolSet set = sender->ProtocolSet;
+    sender->Close();
+    if (!*alive) return;
+    Beep();
+    ShowErrorBox(TRowEngine::ProtocolMessageText(set, true));
+}
+
+void TfrmConnect::btbSearchClick()
+{
+    if (Marker || Searching) return;
+    auto alive = Alive;
+    Searching = true;
+    btbTest->hide();
+    InterfaceCreate();
+    std::string foundPort, foundName;
+    int foundType = -1;
+    const std::vector<std::string> ports = VT->PortList;
+    cmbSource->clear();
+    for (const auto& p : ports) cmbSource->addItem(Q(p));
+    for (int i = 0; i < int(ports.size()); ++i) {
+        cmbSource->setCurrentIndex(i);
+        SetTestText(Format("Testing %s ...", ports[size_t(i)].c_str()));
+        try {
+            VT->Test(1, ports[size_t(i)]);
+        } catch (const std::exception&) {
+            if (VT) VT->Close();
+        }
+        if (!*alive) return;
+        if (!VT) break;
+        Delay(100);
+        if (!*alive) return;
+        if (!VT) break;
+        const bool opened = VT->State() == vtsOpened;
+        if (opened) {
+            foundPort = ports[size_t(i)];
+            foundType = VT->InterfaceType;
+            foundName = VT->SourceName();
+        }
+        VT->Close();
+        if (opened) break;
+    }
+    if (foundType < 0 && BX) {
+        try {
+            BX->Test(1, "");
+        } catch (const std::exception&) {
+            if (BX) BX->Close();
+        }
+        if (!*alive) return;
+        Delay(100);
+        if (!*alive) return;
+        if (BX && BX->State() == vtsOpened) {
+            foundType = BX->InterfaceType;
+            foundName = BX->SourceName();
+            foundPort = BX->Source;
+        }
+    }
+    if (foundType >= 0) {
+        Settings.InterfaceType = foundType == 4 ? Settings.InterfaceType : foundType;
+        SetTestText(Format("%s found on %s", InterfaceTypeName(foundType).c_str(), foundName.c_str()));
+    }
+    Delay(2000);
+    if (!*alive) return;
+    InterfaceDestroy();
+    FillSourceList();
+    lblTest->clear();
+    if (foundType >= 0) SelectSource(foundPort);
+    else {
+        cmbSource->setCurrentIndex(-1);
+        cmbSource->setEditText(QString());
+    }
+    btbTest->show();
+    Searching = false;
+}
+
+void TfrmConnect::btbOkClick()
+{
+    btbTest->setEnabled(false);
+    btbSearch->setEnabled(false);
+    btbOk->setEnabled(false);
+    InterfaceDestroy();
+    accept();
+}
+
+void TfrmConnect::done(int result)
+{
+    // Kept as chosen: port paths are case-sensitive here; selecting compares upper-case.
+    Settings.Source = Source();
+    const std::string path = WritePath();
+    if (!path.empty() && IsWritable(path)) {
+        TProfileFile ini(path);
+        WriteConnectSettings(ini, Settings);
+        ini.UpdateFile();
+    }
+    InterfaceDestroy();
+    Marker.reset();
+    pnlMagnets->hide();
+    btbTest->setText("&Test");
+    SetTesting(false);
+    btbTest->setEnabled(true);
+    btbSearch->setEnabled(true);
+    btbOk->setEnabled(true);
+    TFormDialog::done(result);
+}

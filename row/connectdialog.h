@@ -1,0 +1,100 @@
+#pragma once
+// The connect dialog: the user chooses the row window's data source (a
+// serial port or "DEMO"), can test it live (frames arriving, protocol,
+// device, magnet pattern, a click per pulse) and can search all ports for an
+// interface. Its choices live in section "Connect" of the settings file.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "shell/framework/formdialog.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QWidget;
+class TInterface;
+class TVTInterface;
+class TProfileFile;
+
+// Section "Connect" of the settings file.
+struct TConnectSettings {
+    std::string Source = "DEMO";
+    int InterfaceType = 0;
+    bool StrictProtocol = true;
+    bool RawHeartRate = false;
+    bool Beeps = true;
+    bool Quick = false;
+};
+TConnectSettings ReadConnectSettings(const TProfileFile& file);
+// Erases the section, then writes "Source" and "InterfaceType" always,
+// "StrictProtocol", "RawHeartRate" and "Quick" only when true and "Beeps" never.
+void WriteConnectSettings(TProfileFile& file, const TConnectSettings& settings);
+
+// The protocol-error rule of a test: tolerated while errors / pulses < 0.1,
+// or before the first pulse while fewer than 10.
+bool ProtocolErrorTolerated(unsigned errors, unsigned pulses);
+
+class TfrmConnect : public TFormDialog {
+    Q_OBJECT
+public:
+    explicit TfrmConnect(QWidget* parent = nullptr);
+    ~TfrmConnect() override;
+
+    // The selected (or typed) source; "" when nothing is selected.
+    std::string Source() const;
+    int InterfaceType() const { return Settings.InterfaceType; }
+    int ConnectTypeIndex() const;
+    TConnectSettings Settings;
+    // Settings file locations; "" = the main registry's (or the utility library's).
+    std::string SettingsFileForReading;
+    std::string SettingsFileForWriting;
+
+    // Fills the source list from the interfaces' port lists plus "DEMO".
+    void FillSourceList();
+    void SelectSource(const std::string& source);
+    void btbTestClick();
+    void btbSearchClick();
+    void btbOkClick();
+    bool TestRunning() const { return Marker != nullptr; }
+    unsigned RawCount() const { return RawDataCount; }
+    unsigned ProtocolErrorCount() const { return ProtocolErrors; }
+
+    QLabel* lblSource = nullptr;
+    QComboBox* cmbSource = nullptr;
+    QPushButton* btbTest = nullptr;
+    QPushButton* btbSearch = nullptr;
+    QLabel* lblTest = nullptr;
+    QWidget* pnlMagnets = nullptr;
+    QLabel* pnlMagnet1 = nullptr;
+    QLabel* pnlMagnet2 = nullptr;
+    QLabel* pnlMagnet3 = nullptr;
+    QLabel* pnlMagnet4 = nullptr;
+    QGroupBox* rgpConnect = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
+private:
+    void InterfaceCreate();
+    void InterfaceDestroy();
+    void StopTest();
+    void SetTesting(bool testing);
+    void RawData(TInterface* sender, double wheel);
+    void ProtocolError(TInterface* sender);
+    void SetTestText(const std::string& text);
+    std::string ReadPath() const;
+    std::string WritePath() const;
+
+    std::unique_ptr<TInterface> Marker;
+    std::unique_ptr<TVTInterface> VT;
+    std::unique_ptr<TInterface> BX;
+    std::vector<std::unique_ptr<TInterface>> Retired;
+    unsigned RawDataCount = 0;
+    unsigned ProtocolErrors = 0;
+    long long LastClick = 0;
+    bool Searching = false;
+    std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
+};

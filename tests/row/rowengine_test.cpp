@@ -1,0 +1,411 @@
+// Row session engine: rowing the demo recording to every limit kind, a VT
+// device on a real pseudo-terminal, the button's questions, protocol errors,
+// waits cancelled with Esc, closing while rowing, statistics.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "core/catalogue.h"
+#include "core/values.h"
+#include "files/training_io.h"
+#include "interfaces/delay.h"
+#include "interfaces/vtinterface.h"
+#include "row/rowengine.h"
+#include "testutil_interfaces.h"
+#include "util/dialogs.h"
+#include "util/text.h"
+
+namespace {
+
+class TTestHost : public TRowHost {
+public:
+    std::string Source = "DEMO";
+    int Type = 1;
+    bool Cancel = false;
+    int Chosen = 0;
+    bool Shown = false;
+    std::vector<std::string> Messages;
+    std::vector<std::string> Log;
+    std::vector<double> Values = std::vector<double>(64, -1.0);
+    std::vector<int> Results;  // stroke count at each results window
+    int Sessions = 0;
+    double RowingTime = 0;
+    int SettingsSaved = 0;
+    int Strokes = 0;
+    std::string SettingsPath;
+    std::function<void(const std::string&)> OnMessage;
+    std::function<void(int)> OnStroke;
+
+    bool ChooseSource(std::string& source, int& interfaceType) override
+    {
+        ++Chosen;
+        source = Source;
+        interfaceType = Type;
+        return !Cancel;
+    }
+    void ShowMessageWindow(const std::string& text) override
+    {
+        Shown = true;
+        Messages.push_back(text);
+        if (OnMessage) OnMessage(text);
+    }
+    void HideMessageWindow() override { Shown = false; }
+    bool MessageWindowShown() override { return Shown; }
+    void LogLine(const std::string& line) override { Log.push_back(line); }
+    void SetValue(int p, bool, double v) override { Values[size_t(p)] = v; }
+    void StrokeStored(int k) override
+    {
+        ++Strokes;
+        if (OnStroke) OnStroke(k);
+    }
+    void ShowResults(const TTraining& s) override { Results.push_back(s.StrokeCount()); }
+    void SaveSettings() override { ++SettingsSaved; }
+    void CountRowingSession() override { ++Sessions; }
+    void AddRowingTime(double days) override { RowingTime += days; }
+    std::string SettingsFile() override { return SettingsPath; }
+};
+
+class RowEngine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApp();
+        BuildCatalogues();
+        ResetTraining(Session);
+        Session.Settings = DefaultSettings();
+        Session.ClientId = 101;
+        Session.Settings.LimitType = 0;
+        Session.Settings.LimitStrokes = 0;
+    }
+    // Connects and waits until the interface is gone or closed.
+    void RowToEnd(TRowEngine& e, int ms = 60000)
+    {
+        e.BtnConnectClick();
+        WaitFor([&] { return !e.Interface() || e.Interface()->State() == vtsClosed; }, ms);
+    }
+
+    TTraining Session;
+    TTestHost Host;
+    TScriptedDialogs Dialog;
+    TDialogScope Scope{Dialog};
+};
+
+TEST_F(RowEngine, DemoToDistanceLimitInterpolatesAndShowsResults)
+{
+    Session.Settings.LimitType = 2;
+    Session.Settings.LimitDistance = 300;
+    TRowEngine e(Session, Host);
+    RowToEnd(e);
+    ASSERT_TRUE(e.Finished());
+    EXPECT_EQ(Session.RowStatus, rsFinished);
+    EXPECT_FLOAT_EQ(Session.Totals.Distance, 300.0f);
+    const int n = Session.StrokeCount();
+    ASSERT_GT(n, 10);
+    EXPECT_EQ(n, e.StrokeIndex());
+    EXPECT_GE(Session.Strokes[size_t(n)].Distance, 300.0f);
+    EXPECT_LT(Session.Strokes[size_t(n - 1)].Distance, 300.0f);
+    ASSERT_EQ(Host.Results.size(), 1u);  // once, at the limit (not again at the close)
+    EXPECT_EQ(Host.Results[0], n);
+    EXPECT_EQ(Host.Sessions, 1);
+    EXPECT_EQ(e.ButtonCaption(), "&Connect");
+    EXPECT_TRUE(e.ButtonEnabled());
+    EXPECT_EQ(Session.Live, 1);
+    EXPECT_EQ(Session.Header.InterfaceType, 1);
+    EXPECT_EQ(Session.Header.ContentKind, ckRow);
+    // Remaining distance reaches 0 and is not negative at the end.
+    EXPECT_EQ(Host.Values[7], 0.0);
+    // The message sequence of a demo connect.
+    ASSERT_GE(Host.Messages.size(), 4u);
+    EXPECT_EQ(Host.Messages[0], "Connecting to VT Interface ...");
+    EXPECT_EQ(Host.Messages[1], "Searching for VT Interface on DEMO (press [Esc] to cancel) ...");
+    EXPECT_EQ(Host.Messages[2], "Waiting for interface ... (Press [Esc] to cancel)");
+    EXPECT_EQ(Host.Messages[3], "Waiting for action ... (Press [Esc] to cancel)");
+    EXPECT_FALSE(Host.Shown);  // hidden by the first counted data
+    // Raw samples are trimmed to their use; curves carry their stroke numbers.
+    EXPECT_EQ(int(Session.RawSamples.size()), e.RawCount() + 1);
+    EXPECT_GT(e.RawCount(), 100);
+    EXPECT_EQ(Session.Curves[size_t(n)].StrokeNumber, n);
+
+    // Saved and read back equal.
+    std::string path = TempFolder() + "row.stg";
+    Session.Header.FileType = ftSTG;  // as the training window holding it saves
+    ASSERT_TRUE(SaveTraining(path, "", Session));
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(path, back, false));
+    ASSERT_EQ(back.StrokeCount(), n);
+    EXPECT_EQ(std::memcmp(back.Strokes.data(), Session.Strokes.data(), sizeof(TStgStrokeData) * size_t(n + 1)), 0);
+    EXPECT_EQ(std::memcmp(back.Curves.data(), Session.Curves.data(), sizeof(TStgForceCurve) * size_t(n + 1)), 0);
+    EXPECT_FLOAT_EQ(back.Totals.Distance, 300.0f);
+}
+
+TEST_F(RowEngine, DemoToStrokeAndTimeLimits)
+{
+    Session.Settings.LimitType = 0;
+    Session.Settings.LimitStrokes = 12;
+    {
+        TRowEngine e(Session, Host);
+        RowToEnd(e);
+        EXPECT_TRUE(e.Finished());
+        EXPECT_EQ(Session.StrokeCount(), 12);
+        EXPECT_EQ(Host.Values[0], 0.0);  // strokes left
+    }
+    ResetTraining(Session);
+    Session.Settings.LimitType = 3;
+    Session.Settings.LimitTime = 40;
+    TRowEngine e(Session, Host);
+    RowToEnd(e);
+    EXPECT_TRUE(e.Finished());
+    EXPECT_NEAR(Session.Totals.Time, 40.0f, 0.01f);
+    const int n = Session.StrokeCount();
+    EXPECT_GE(Session.Strokes[size_t(n)].Time, 40.0f);
+}
+
+TEST_F(RowEngine, IntervalsByStrokes)
+{
+    auto run = [&](int count, int work, int rest) {
+        ResetTraining(Session);
+        Session.Settings.LimitType = 4;
+        Session.Settings.LimitIntervals = count;
+        Session.Settings.IntervalBy = 0;
+        SetWorkPeriodFor(Session.Settings, 0, work);
+        SetRestPeriodFor(Session.Settings, 0, rest);
+        Host.Results.clear();
+        TRowEngine e(Session, Host);
+        RowToEnd(e);
+        EXPECT_TRUE(e.Finished());
+        EXPECT_EQ(Host.Results.size(), 1u);
+    };
+    run(3, 10, 0);
+    EXPECT_EQ(Session.StrokeCount(), 20);
+    EXPECT_EQ(Session.IntervalCount(), 2);
+    EXPECT_EQ(Session.Strokes[10].IntervalNumber, 2);
+    EXPECT_EQ(Session.Strokes[9].IntervalNumber, 1);
+
+    run(2, 10, 0);
+    EXPECT_EQ(Session.StrokeCount(), 10);
+    run(1, 10, 0);
+    EXPECT_EQ(Session.StrokeCount(), 1);
+
+    run(3, 10, 5);
+    ASSERT_GE(Session.StrokeCount(), 15);
+    for (int k = 11; k <= 14; ++k) {
+        EXPECT_EQ(Session.Strokes[size_t(k)].IntervalCountdown, 15 - k) << k;
+        EXPECT_EQ(Session.Strokes[size_t(k)].IntervalPower, 0) << k;
+    }
+    EXPECT_EQ(Session.Strokes[15].IntervalNumber, 2);
+}
+
+TEST_F(RowEngine, PauseContinueAndDisconnectQuestions)
+{
+    TRowEngine e(Session, Host);
+    e.DemoFast = false;
+    e.BtnConnectClick();
+    ASSERT_TRUE(e.Interface());
+    ASSERT_TRUE(WaitFor([&] { return Session.RowStatus == rsRowing; }, 5000));
+    EXPECT_EQ(e.ButtonCaption(), "&Pause");
+
+    Dialog.Answers.push_back(TMsgResult::No);
+    e.BtnConnectClick();
+    EXPECT_EQ(Dialog.LastText(), "The system is paused. Do you want to disconnect?");
+    ASSERT_TRUE(e.Interface());
+    EXPECT_EQ(e.Interface()->State(), vtsPaused);
+    EXPECT_EQ(e.ButtonCaption(), "&Continue");
+
+    e.BtnConnectClick();  // continue: no question
+    EXPECT_EQ(Dialog.Messages.size(), 1u);
+    EXPECT_EQ(e.Interface()->State(), vtsOpened);
+    EXPECT_EQ(e.ButtonCaption(), "&Pause");
+
+    Dialog.Answers.push_back(TMsgResult::Yes);
+    e.BtnConnectClick();
+    EXPECT_EQ(e.Interface(), nullptr);
+    EXPECT_EQ(e.ButtonCaption(), "&Connect");
+    EXPECT_EQ(Session.RowStatus, rsFinished);
+    EXPECT_EQ(Host.SettingsSaved, 1);
+}
+
+TEST_F(RowEngine, ResetQuestionDeclinedKeepsEverything)
+{
+    Session.Settings.LimitStrokes = 5;
+    TRowEngine e(Session, Host);
+    RowToEnd(e);
+    ASSERT_EQ(Session.StrokeCount(), 5);
+    const int chosen = Host.Chosen;
+    Dialog.Answers.push_back(TMsgResult::No);
+    e.BtnConnectClick();
+    EXPECT_EQ(Dialog.LastText(), "Connecting again will reset the current training session.\rDo you wish to continue?");
+    EXPECT_EQ(Host.Chosen, chosen);
+    EXPECT_EQ(Session.StrokeCount(), 5);
+
+    // Accepted, then the connect dialog is cancelled: the session stays reset.
+    Dialog.Answers.push_back(TMsgResult::Yes);
+    Host.Cancel = true;
+    e.BtnConnectClick();
+    EXPECT_EQ(Session.StrokeCount(), 0);
+    EXPECT_EQ(e.Interface(), nullptr);
+}
+
+TEST_F(RowEngine, UnknownInterfaceType)
+{
+    Host.Type = 0;
+    TRowEngine e(Session, Host);
+    e.BtnConnectClick();
+    EXPECT_EQ(Dialog.LastText(),
+              "No source selected or veryfied.\rPlease use the [Test] button in the \"Connect\" dialogue.");
+    EXPECT_TRUE(e.ButtonEnabled());
+    EXPECT_FALSE(Host.Shown);
+}
+
+TEST_F(RowEngine, ProtocolErrorRule)
+{
+    TRowEngine e(Session, Host);
+    TVTInterface vt;
+    vt.ProtocolSet = {vtpVtw};
+    for (int i = 0; i < 9; ++i) e.InterfaceProtocolError(&vt);
+    EXPECT_TRUE(Dialog.Messages.empty());
+    e.InterfaceProtocolError(&vt);
+    ASSERT_EQ(Dialog.Messages.size(), 1u);
+    EXPECT_TRUE(StartsWithText(Dialog.LastText(), "Incorrect interface protocol.\r\r"));
+    EXPECT_NE(Dialog.LastText().find("following protocol : VTW.\r\r"), std::string::npos);
+    EXPECT_NE(Dialog.LastText().find("Please use the [Test] button"), std::string::npos);
+
+    // After 100 data events: the ninth error is tolerated, the tenth is not.
+    e.ResetSession();
+    Dialog.Clear();
+    vt.DoCalculate = true;
+    for (int i = 0; i < 100; ++i) e.VTInterfaceRawData(&vt, 0.01, 100, 100);
+    EXPECT_EQ(e.DataCount(), 100u);
+    for (int i = 0; i < 9; ++i) e.InterfaceProtocolError(&vt);
+    EXPECT_TRUE(Dialog.Messages.empty());
+    e.InterfaceProtocolError(&vt);
+    EXPECT_EQ(Dialog.Messages.size(), 1u);
+
+    const std::string t = TRowEngine::ProtocolMessageText({vtpVtw, vtpVT3W}, true);
+    EXPECT_NE(t.find("VTW or VT3W"), std::string::npos);
+    EXPECT_EQ(t.find("[Test]"), std::string::npos);
+}
+
+TEST_F(RowEngine, DataHandlerEdgeCases)
+{
+    TRowEngine e(Session, Host);
+    TVTInterface vt;
+    vt.DoCalculate = true;
+    // Raw sample too long to count: -1; flag = low byte of the raw heart value.
+    e.VTInterfaceRawData(&vt, 0.2, 0x1A5, 90);
+    ASSERT_GE(Session.RawSamples.size(), 2u);
+    EXPECT_EQ(Session.RawSamples[1].Value, -1);
+    EXPECT_EQ(Session.RawSamples[1].Flag, 0xA5);
+    e.VTInterfaceRawData(&vt, 0.01, 7, 90);
+    EXPECT_EQ(uint16_t(Session.RawSamples[2].Value), 6140);
+
+    // A start-up spike before the first stroke is dropped.
+    e.VTInterfaceStartingStroke(&vt);
+    e.VTInterfaceForceData(&vt, 3, 20.0, 1200.0, 0.01);
+    EXPECT_EQ(e.CurveBuffer().Samples[2], 0);
+    EXPECT_EQ(e.ForceIndex(), 3);
+    e.VTInterfaceForceData(&vt, 4, 25.0, 300.5, 0.01);
+    EXPECT_EQ(e.CurveBuffer().Samples[3], 300);  // half to even
+    e.VTInterfaceForceData(&vt, 5, 25.0, -3.0, 0.01);
+    EXPECT_EQ(e.CurveBuffer().Samples[4], 0);
+
+    TStgStrokeData s = EmptyStroke(1);
+    s.Power = 150;
+    s.Distance = 8;
+    e.InterfaceStrokeData(&vt, s);
+    EXPECT_EQ(Session.StrokeCount(), 101);  // room for 100 more
+    EXPECT_EQ(Session.Curves[1].HasData, 1);
+    EXPECT_EQ(Session.Curves[1].Samples[3], 300);
+
+    // After the first stroke the same spike is kept.
+    e.VTInterfaceStartingStroke(&vt);
+    e.VTInterfaceForceData(&vt, 3, 20.0, 1200.0, 0.01);
+    EXPECT_EQ(e.CurveBuffer().Samples[2], 1200);
+
+    // A stroke with power 0 stores an empty curve even after force samples.
+    TStgStrokeData z = EmptyStroke(2);
+    z.Power = 0;
+    e.InterfaceStrokeData(&vt, z);
+    EXPECT_EQ(Session.Curves[2].HasData, 0);
+    EXPECT_EQ(Session.Curves[2].Samples[2], 0);
+    EXPECT_EQ(Session.Curves[2].StrokeNumber, 2);
+
+    // Stroke number 0 in the record is replaced by its slot.
+    TStgStrokeData zero = EmptyStroke(0);
+    zero.Power = 100;
+    e.InterfaceStrokeData(&vt, zero);
+    EXPECT_EQ(Session.Header.SelectedStroke, 0);
+
+    // No limit: values are neither replaced nor clipped.
+    EXPECT_EQ(LimitValue(Session.Settings), 0);
+}
+
+TEST_F(RowEngine, EscDuringWaitOnSilentPort)
+{
+    TPty pty;
+    Host.Source = pty.SlavePath();
+    Host.OnMessage = [&](const std::string& text) {
+        if (StartsWithText(text, "Waiting for interface")) Host.Shown = false;  // Esc
+    };
+    TRowEngine e(Session, Host);
+    e.BtnConnectClick();
+    EXPECT_EQ(e.Interface(), nullptr);
+    EXPECT_TRUE(e.ButtonEnabled());
+    EXPECT_EQ(e.ButtonCaption(), "&Connect");
+    EXPECT_EQ(Session.StrokeCount(), 0);
+    EXPECT_EQ(Host.Sessions, 0);
+    EXPECT_DOUBLE_EQ(Host.RowingTime, 0.0);
+}
+
+TEST_F(RowEngine, VTDeviceOnPseudoTerminalThenCablePulled)
+{
+    TPty pty;
+    Host.Source = pty.SlavePath();
+    const std::string frames = VTFrames(RowingTicks(14), vtpVtw);
+    Host.OnMessage = [&](const std::string& text) {
+        if (StartsWithText(text, "Waiting for interface")) pty.Write(frames.substr(0, 400));
+    };
+    TRowEngine e(Session, Host);
+    e.BtnConnectClick();
+    ASSERT_TRUE(e.Interface());
+    EXPECT_EQ(Session.RowStatus, rsRowing);
+    EXPECT_EQ(e.PanelText(rpCOM), pty.SlavePath().substr(0, 6));
+    for (size_t at = 400; at < frames.size(); at += 400) {
+        pty.Write(frames.substr(at, 400));
+        Pump(30);
+    }
+    ASSERT_TRUE(WaitFor([&] { return e.StrokeIndex() >= 8; }, 20000)) << e.StrokeIndex();
+    EXPECT_EQ(Session.Header.InterfaceDetail, vtpVtw);
+    const int rowed = e.StrokeIndex();
+    const auto lastStroke = Session.Strokes[size_t(rowed)];
+    pty.CloseMaster();  // the cable is pulled
+    ASSERT_TRUE(WaitFor([&] { return !e.Interface() || e.Interface()->State() == vtsClosed; }, 10000));
+    EXPECT_EQ(Session.StrokeCount(), rowed);
+    EXPECT_FLOAT_EQ(Session.Totals.Distance, lastStroke.Distance);
+    EXPECT_EQ(Session.RowStatus, rsFinished);
+    EXPECT_FALSE(Dialog.Messages.empty());  // the error box
+    bool logged = false;
+    for (const auto& l : Host.Log) logged = logged || l.find("* Error - ") != std::string::npos;
+    EXPECT_TRUE(logged);
+    EXPECT_EQ(Host.Results.size(), Session.Totals.Distance > 0 ? 1u : 0u);
+}
+
+TEST_F(RowEngine, ClosingWhileRowingKeepsTheStrokes)
+{
+    TRowEngine e(Session, Host);
+    Host.OnStroke = [&](int k) {
+        if (k == 15) e.Shutdown();
+    };
+    e.BtnConnectClick();
+    ASSERT_TRUE(WaitFor([&] { return e.Interface() == nullptr; }, 30000));
+    EXPECT_EQ(Session.StrokeCount(), 15);
+    EXPECT_FLOAT_EQ(Session.Totals.Distance, Session.Strokes[15].Distance);
+    EXPECT_EQ(Host.Results.size(), 1u);
+    EXPECT_EQ(Host.SettingsSaved, 1);
+    EXPECT_TRUE(e.ShuttingDown());
+    Pump(50);  // the dropped interface is freed
+    e.BtnConnectClick();  // ignored once shut down
+    EXPECT_EQ(Session.StrokeCount(), 15);
+}
+
+}  // namespace
