@@ -1,0 +1,468 @@
+// The new-row dialog offscreen: its controls and lists, the template user on
+// every show, user files from the command line and through "Open ...", the
+// refusal of training files with data, the Modified rule on OK, the weight
+// that is not a whole number, and the row heights of its appearance.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "core/records.h"
+#include "files/file_names.h"
+#include "files/training_file.h"
+#include "files/training_io.h"
+#include "files/user_file.h"
+#include "row/frmnewrow.h"
+#include "util/dialogs.h"
+#include "util/paths.h"
+#include "util/version.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "catchline";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+// A user-only session (a profile without data) with the given name and weight.
+TTraining UserSession(const std::string& name, int weight)
+{
+    TTraining t;
+    ClearTraining(t);
+    t.Magic = kTrainingMagic;
+    t.ProgramVersion = ProgramVersion();
+    t.Header = DefaultHeader();
+    t.Header.ContentKind = ckUser;
+    t.Header.Name.SetText(name);
+    t.Header.Title.SetText("Profile of " + name);
+    t.Settings = DefaultSettings();
+    t.Settings.Weight = weight;
+    t.Settings.Gender = 1;
+    t.Settings.BoatType = 7;
+    t.Settings.Sprocket = 0;
+    return t;
+}
+
+QStringList Items(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+    return out;
+}
+
+class NewRowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        Folder = (fs::temp_directory_path() / ("catchline-newrow-" + std::to_string(getpid()) + "-" +
+                                               ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+                     .string() + "/";
+        fs::remove_all(Folder);
+        fs::create_directories(Folder + "docs");
+        SetDocumentsFolder(Folder + "docs");
+        Scope = std::make_unique<TDialogScope>(Dlg);
+        Dialog = std::make_unique<TfrmNewRow>();
+        Dialog->LastFolder = [this] { return LastDir; };
+        Dialog->SetLastFolder = [this](const std::string& f) { LastDir = f; };
+    }
+    void TearDown() override
+    {
+        Dialog.reset();
+        Scope.reset();
+        SetDocumentsFolder("");
+        fs::remove_all(Folder);
+    }
+
+    // Shows the dialog modally; while it runs, action() works on it.
+    bool Run(const std::function<void()>& action)
+    {
+        QTimer::singleShot(0, Dialog.get(), [this, action] {
+            action();
+            // A refused OK leaves the dialog open: end the loop anyway.
+            if (Dialog->isVisible()) Dialog->reject();
+        });
+        return Dialog->Execute();
+    }
+    bool ConfirmUnchanged()
+    {
+        return Run([this] { Dialog->btbOk->click(); });
+    }
+
+    std::string TemplatePath() const { return UserDataFolder(true) + "Default.stg"; }
+
+    std::string Folder;
+    std::string LastDir = "/nowhere/";
+    TScriptedDialogs Dlg;
+    std::unique_ptr<TDialogScope> Scope;
+    std::unique_ptr<TfrmNewRow> Dialog;
+};
+
+TEST_F(NewRowTest, ControlsCaptionsAndLists)
+{
+    TfrmNewRow& d = *Dialog;
+    EXPECT_EQ(d.windowTitle(), "New row window");
+    EXPECT_EQ(Items(d.cmbGender), (QStringList{"Male", "Female"}));
+    EXPECT_EQ(Items(d.cmbBoat), (QStringList{"1X", "2+", "2-", "2X", "4+", "4-", "4X", "8+"}));
+    EXPECT_EQ(Items(d.cmbSprocket), (QStringList{"Small left", "Big right"}));
+    EXPECT_EQ(d.edtTitle->maxLength(), 250);
+    EXPECT_EQ(d.edtName->maxLength(), 250);
+    EXPECT_EQ(d.btnOpen->text(), "O&pen ...");
+    EXPECT_EQ(d.lblKgs->text(), "Kgs");
+    const std::pair<const char*, const char*> labels[] = {{"lblTitle", "&Title"},   {"lblName", "&Name"},
+                                                          {"lblWeight", "&Weight"}, {"lblGender", "&Gender"},
+                                                          {"lblBoat", "&Boat"},     {"lblSprocket", "&Sprocket"}};
+    for (const auto& [name, caption] : labels) {
+        auto* label = d.findChild<QLabel*>(name);
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_EQ(label->text(), caption);
+    }
+    // Open sits left of OK and Cancel on the button row.
+    d.show();
+    QApplication::processEvents();
+    EXPECT_LT(d.btnOpen->mapTo(&d, QPoint()).x(), d.btbOk->mapTo(&d, QPoint()).x());
+    EXPECT_EQ(d.btnOpen->mapTo(&d, QPoint()).y(), d.btbOk->mapTo(&d, QPoint()).y());
+    EXPECT_EQ(d.focusWidget(), d.edtName);
+    d.reject();
+}
+
+TEST_F(NewRowTest, EachShowStartsFromTheDefaultUserNotTheTypedValues)
+{
+    TfrmNewRow& d = *Dialog;
+    ASSERT_TRUE(Run([&] {
+        EXPECT_EQ(d.edtWeight->text(), "80");
+        d.edtName->setText("Typed Rower");
+        d.edtWeight->setText("95");
+        d.cmbBoat->setCurrentIndex(3);
+        d.btbOk->click();
+    }));
+    EXPECT_EQ(d.Record.Header.Name.Text(), "Typed Rower");
+    EXPECT_EQ(d.Record.Settings.Weight, 95);
+    EXPECT_EQ(d.Record.Settings.BoatType, 3);
+
+    ASSERT_TRUE(Run([&] {
+        EXPECT_EQ(d.edtName->text().toStdString(), DefaultHeader().Name.Text());
+        EXPECT_EQ(d.edtWeight->text(), "80");
+        EXPECT_EQ(d.cmbBoat->currentIndex(), DefaultSettings().BoatType);
+        d.btbOk->click();
+    }));
+    EXPECT_EQ(d.Record.Settings.Weight, 80);
+    EXPECT_EQ(d.Record.Header.Modified, 0);
+}
+
+TEST_F(NewRowTest, EachShowStartsFromTheTemplateUser)
+{
+    TTraining profile = UserSession("Template Rower", 71);
+    ASSERT_TRUE(WriteTrainingFile(TemplatePath(), profile, false));
+    TfrmNewRow& d = *Dialog;
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(Run([&] {
+            EXPECT_EQ(d.edtName->text(), "Template Rower") << pass;
+            EXPECT_EQ(d.edtWeight->text(), "71") << pass;
+            EXPECT_EQ(d.cmbGender->currentIndex(), 1) << pass;
+            EXPECT_EQ(d.cmbBoat->currentIndex(), 7) << pass;
+            d.edtName->setText("Someone else");
+            d.btbOk->click();
+        }));
+        EXPECT_EQ(d.Record.Header.Name.Text(), "Someone else");
+        EXPECT_EQ(d.Record.Header.FileType, ftSTG);
+        EXPECT_EQ(d.Record.Header.ContentKind, ckRow);
+        EXPECT_EQ(d.Record.Header.FileName.Text(), "?");
+        EXPECT_EQ(d.Record.Header.Modified, 1);
+    }
+}
+
+TEST_F(NewRowTest, UserFileFromTheCommandLineAppearsWhenTheDialogOpens)
+{
+    const std::string path = Folder + "rower.ini";
+    ASSERT_TRUE(WriteUserFile(path, UserSession("Anna", 64), false));
+    TfrmNewRow& d = *Dialog;
+    const int32_t clientId = d.Record.ClientId;
+    d.LoadUserFile(path);
+    EXPECT_TRUE(d.UserFileLoaded());
+    EXPECT_EQ(LastDir, Folder);
+    EXPECT_EQ(d.Record.Magic, kTrainingMagic);
+    EXPECT_EQ(d.Record.ClientId, clientId);
+    ASSERT_TRUE(Run([&] {
+        EXPECT_EQ(d.edtName->text(), "Anna");
+        EXPECT_EQ(d.edtWeight->text(), "64");
+        EXPECT_EQ(d.cmbGender->currentIndex(), 1);
+        EXPECT_EQ(d.cmbBoat->currentIndex(), 7);
+        EXPECT_EQ(d.cmbSprocket->currentIndex(), 0);
+        EXPECT_EQ(d.Record.Header.FileType, ftSTG);
+        EXPECT_EQ(d.Record.Header.ContentKind, ckRow);
+        EXPECT_EQ(d.Record.Header.Modified, 1);
+        d.btbOk->click();
+    }));
+    // Confirming a loaded record without changes keeps it modified.
+    EXPECT_EQ(d.Record.Header.Modified, 1);
+    EXPECT_EQ(d.Record.Header.Name.Text(), "Anna");
+    // Closing forgets the file: the next show starts from the defaults.
+    EXPECT_FALSE(d.UserFileLoaded());
+    ASSERT_TRUE(ConfirmUnchanged());
+    EXPECT_EQ(d.Record.Header.Name.Text(), DefaultHeader().Name.Text());
+    EXPECT_EQ(d.Record.Header.Modified, 0);
+}
+
+TEST_F(NewRowTest, CancelAlsoForgetsTheLoadedFile)
+{
+    const std::string path = Folder + "rower.ini";
+    ASSERT_TRUE(WriteUserFile(path, UserSession("Anna", 64), false));
+    Dialog->LoadUserFile(path);
+    EXPECT_FALSE(Run([&] { Dialog->btbCancel->click(); }));
+    EXPECT_FALSE(Dialog->UserFileLoaded());
+    ASSERT_TRUE(ConfirmUnchanged());
+    EXPECT_EQ(Dialog->Record.Settings.Weight, 80);
+}
+
+TEST_F(NewRowTest, OpenAsksForAUserFileAndLoadsIt)
+{
+    const std::string path = Folder + "profile.stg";
+    ASSERT_TRUE(WriteTrainingFile(path, UserSession("Ben", 88), false));
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {path};
+    Dlg.FileAnswers.push_back(answer);
+    TfrmNewRow& d = *Dialog;
+    ASSERT_TRUE(Run([&] {
+        d.btnOpen->click();
+        EXPECT_EQ(d.edtName->text(), "Ben");
+        EXPECT_EQ(d.edtWeight->text(), "88");
+        d.btbOk->click();
+    }));
+    ASSERT_EQ(Dlg.FileRequests.size(), 1u);
+    const TFileDialogRequest& r = Dlg.FileRequests[0];
+    EXPECT_FALSE(r.Save);
+    EXPECT_EQ(r.Title, "Open user file");
+    EXPECT_EQ(r.InitialDir, "/nowhere/");
+    EXPECT_EQ(r.DefaultExt, "ini");
+    EXPECT_EQ(r.FilterIndex, 3);
+    EXPECT_EQ(r.Filter, DialogFilter(dkTraining | dkUser, true, true).Filter);
+    EXPECT_TRUE(Dlg.Messages.empty()) << Dlg.LastText();
+    EXPECT_EQ(LastDir, Folder);
+    EXPECT_EQ(d.Record.Header.Name.Text(), "Ben");
+    EXPECT_EQ(d.Record.Header.Modified, 1);
+    EXPECT_EQ(d.Record.Header.ContentKind, ckRow);
+    // The session never takes over the name of the profile's file.
+    EXPECT_EQ(d.Record.Header.FileName.Text(), "?");
+}
+
+TEST_F(NewRowTest, OpenRefusesATrainingFileWithStrokes)
+{
+    TTraining rowed = UserSession("Carl", 77);
+    rowed.Header.ContentKind = ckTraining;
+    SetStrokeCount(rowed, 3);
+    for (int k = 1; k <= 3; ++k) {
+        rowed.Strokes[size_t(k)] = EmptyStroke(k);
+        rowed.Strokes[size_t(k)].Time = float(k * 2.5);
+    }
+    rowed.Totals.Distance = 30;
+    const std::string path = Folder + "rowed.stg";
+    ASSERT_TRUE(WriteTrainingFile(path, rowed, false));
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {path};
+    Dlg.FileAnswers.push_back(answer);
+    TfrmNewRow& d = *Dialog;
+    ASSERT_TRUE(Run([&] {
+        d.edtName->setText("Typed");
+        d.edtWeight->setText("66");
+        d.btnOpen->click();
+        EXPECT_EQ(d.edtName->text(), "Typed");
+        EXPECT_EQ(d.edtWeight->text(), "66");
+        EXPECT_FALSE(d.UserFileLoaded());
+        d.btbOk->click();
+    }));
+    ASSERT_EQ(Dlg.Messages.size(), 1u);
+    EXPECT_EQ(Dlg.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_EQ(Dlg.Messages[0].Text, "File \"" + path + "\" is not a valid User file.");
+    EXPECT_EQ(d.Record.StrokeCount(), 0);
+    EXPECT_EQ(d.Record.Header.Name.Text(), "Typed");
+    EXPECT_EQ(LastDir, "/nowhere/");
+}
+
+TEST_F(NewRowTest, CancelledOrMissingFilesChangeNothing)
+{
+    TfrmNewRow& d = *Dialog;
+    d.Record.Header.Name.SetText("Kept");
+    d.LoadUserFile("?");  // the scripted dialog cancels
+    d.LoadUserFile(Folder + "missing.ini");
+    EXPECT_EQ(d.Record.Header.Name.Text(), "Kept");
+    EXPECT_FALSE(d.UserFileLoaded());
+    EXPECT_EQ(Dlg.FileRequests.size(), 1u);
+    EXPECT_TRUE(Dlg.Messages.empty());
+}
+
+TEST_F(NewRowTest, UnreadableUserFileKeepsTheValues)
+{
+    const std::string path = Folder + "broken.stg";
+    {
+        FILE* f = fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        fputs("this is not a training file at all", f);
+        fclose(f);
+    }
+    TfrmNewRow& d = *Dialog;
+    d.Record.Header.Name.SetText("Kept");
+    d.Record.Settings.Weight = 70;
+    d.LoadUserFile(path);
+    EXPECT_FALSE(Dlg.Messages.empty());
+    EXPECT_EQ(d.Record.Header.Name.Text(), "Kept");
+    EXPECT_EQ(d.Record.Settings.Weight, 70);
+    EXPECT_FALSE(d.UserFileLoaded());
+    EXPECT_EQ(LastDir, "/nowhere/");
+}
+
+TEST_F(NewRowTest, ControlsMapToTheRecordBothWays)
+{
+    TfrmNewRow& d = *Dialog;
+    TTraining& r = d.Record;
+    r.Header.Title.SetText("Morning row");
+    r.Header.Name.SetText("Dora Ärmel");
+    r.Settings.Weight = 59;
+    r.Settings.Gender = 1;
+    r.Settings.BoatType = 5;
+    r.Settings.Sprocket = 1;
+    d.FillControls();
+    EXPECT_EQ(d.edtTitle->text(), "Morning row");
+    EXPECT_EQ(d.edtName->text(), QString::fromUtf8("Dora Ärmel"));
+    EXPECT_EQ(d.edtWeight->text(), "59");
+    EXPECT_EQ(d.cmbGender->currentText(), "Female");
+    EXPECT_EQ(d.cmbBoat->currentText(), "4-");
+    EXPECT_EQ(d.cmbSprocket->currentText(), "Big right");
+
+    // Unchanged controls leave Modified as it was; each control alone sets it.
+    r.Header.Modified = 0;
+    ASSERT_TRUE(d.TakeValues());
+    EXPECT_EQ(r.Header.Modified, 0);
+    const std::function<void()> changes[] = {
+        [&] { d.edtTitle->setText("Evening row"); }, [&] { d.edtName->setText("Eva"); },
+        [&] { d.edtWeight->setText(" 61 "); },       [&] { d.cmbGender->setCurrentIndex(0); },
+        [&] { d.cmbBoat->setCurrentIndex(0); },      [&] { d.cmbSprocket->setCurrentIndex(0); },
+    };
+    for (size_t i = 0; i < std::size(changes); ++i) {
+        d.FillControls();
+        r.Header.Modified = 0;
+        changes[i]();
+        ASSERT_TRUE(d.TakeValues());
+        EXPECT_EQ(r.Header.Modified, 1) << "control " << i;
+    }
+    EXPECT_EQ(r.Header.Title.Text(), "Evening row");
+    EXPECT_EQ(r.Header.Name.Text(), "Eva");
+    EXPECT_EQ(r.Settings.Weight, 61);
+    EXPECT_EQ(r.Settings.Gender, 0);
+    EXPECT_EQ(r.Settings.BoatType, 0);
+    EXPECT_EQ(r.Settings.Sprocket, 0);
+}
+
+TEST_F(NewRowTest, StoredValueOutsideAListIsKept)
+{
+    TfrmNewRow& d = *Dialog;
+    d.Record.Settings.BoatType = 12;
+    d.Record.Settings.Gender = -1;
+    d.Record.Header.Modified = 0;
+    d.FillControls();
+    EXPECT_EQ(d.cmbBoat->currentIndex(), -1);
+    EXPECT_EQ(d.cmbGender->currentIndex(), -1);
+    ASSERT_TRUE(d.TakeValues());
+    EXPECT_EQ(d.Record.Settings.BoatType, 12);
+    EXPECT_EQ(d.Record.Settings.Gender, -1);
+    EXPECT_EQ(d.Record.Header.Modified, 0);
+}
+
+TEST_F(NewRowTest, LongTitleFromAFileIsNotCut)
+{
+    TfrmNewRow& d = *Dialog;
+    const std::string title(255, 't');
+    d.Record.Header.Title.SetText(title);
+    d.Record.Header.Modified = 0;
+    d.FillControls();
+    ASSERT_TRUE(d.TakeValues());
+    EXPECT_EQ(d.Record.Header.Title.Text(), title);
+    EXPECT_EQ(d.Record.Header.Modified, 0);
+}
+
+TEST_F(NewRowTest, WeightThatIsNotAWholeNumberIsRefused)
+{
+    TfrmNewRow& d = *Dialog;
+    bool stillOpen = false;
+    QWidget* focused = nullptr;
+    ASSERT_FALSE(Run([&] {
+        d.edtName->setText("Fred");
+        d.edtWeight->setText("72.5");
+        d.btbOk->click();
+        stillOpen = d.isVisible();
+        focused = d.focusWidget();
+    }));
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(focused, d.edtWeight);
+    ASSERT_EQ(Dlg.Messages.size(), 1u);
+    EXPECT_EQ(Dlg.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_EQ(Dlg.Messages[0].Text, "'72.5' is not a valid integer value");
+    // Nothing of the refused values reached the record.
+    EXPECT_EQ(d.Record.Header.Name.Text(), DefaultHeader().Name.Text());
+    EXPECT_EQ(d.Record.Settings.Weight, 80);
+
+    for (const char* bad : {"", "abc", "99999999999", "7O"}) {
+        d.edtWeight->setText(bad);
+        EXPECT_FALSE(d.TakeValues()) << bad;
+    }
+    // A corrected weight is taken on the next OK.
+    ASSERT_TRUE(Run([&] {
+        d.edtWeight->setText("72x");
+        d.btbOk->click();
+        d.edtWeight->setText("72");
+        d.btbOk->click();
+    }));
+    EXPECT_EQ(d.Record.Settings.Weight, 72);
+}
+
+TEST_F(NewRowTest, AppearanceSetsRowHeightsAndDialogHeight)
+{
+    TfrmNewRow& d = *Dialog;
+    QFont small = d.font();
+    small.setPixelSize(10);
+    QFont large = d.font();
+    large.setPixelSize(30);
+    ASSERT_LE(QFontMetrics(small).height(), 16);
+    ASSERT_GT(QFontMetrics(large).height(), 16);
+    EXPECT_EQ(TfrmNewRow::RowHeightFor(small), 25);
+    EXPECT_EQ(TfrmNewRow::RowHeightFor(large), QFontMetrics(large).height() + 13);
+
+    for (const QFont& f : {small, large}) {
+        const int row = TfrmNewRow::RowHeightFor(f);
+        d.SetAppearance(f, Qt::darkBlue, Qt::yellow, Qt::gray);
+        d.show();
+        QApplication::processEvents();
+        for (QWidget* p : {d.pnlTitle, d.pnlName, d.pnlWeight, d.pnlGender, d.pnlBoat, d.pnlSprocket})
+            EXPECT_EQ(p->height(), row);
+        EXPECT_EQ(d.pnlButtons->height(), row + 15);
+        for (QPushButton* b : {d.btnOpen, d.btbOk, d.btbCancel}) EXPECT_EQ(b->height(), row) << b->objectName().toStdString();
+        EXPECT_EQ(d.height(), 8 + 6 * row + 8 + row + 15);
+        EXPECT_EQ(d.pnlSprocket->mapTo(&d, QPoint(0, d.pnlSprocket->height())).y(), 8 + 6 * row);
+        EXPECT_EQ(d.edtName->palette().color(QPalette::Base), QColor(Qt::yellow));
+        EXPECT_EQ(d.cmbBoat->palette().color(QPalette::Text), QColor(Qt::darkBlue));
+        EXPECT_EQ(d.btbOk->palette().color(QPalette::ButtonText), QColor(Qt::black));
+        d.reject();
+    }
+}
+
+}  // namespace
