@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -17,6 +18,7 @@
 #include "core/catalogue.h"
 #include "review/grid_models.h"
 #include "review/training_logic.h"
+#include "shell/framework/registry.h"
 #include "shell/framework/windowutil.h"
 #include "util/grid.h"
 #include "util/paths.h"
@@ -308,4 +310,36 @@ void TfrmResults::CopyDataExecute(int mode)
     if (sgdSplits->hasFocus()) g = sgdSplits;
     if (sgdIntervals->hasFocus()) g = sgdIntervals;
     CopyGrid(g, mode);
+}
+
+// ---------------------------------------------------------------- the shared window
+
+namespace {
+QPointer<TfrmResults> GivenResults;  // set by the main window
+QPointer<TfrmResults> OwnResults;    // made here when no main window gave one
+}  // namespace
+
+void SetResultsWindow(TfrmResults* window) { GivenResults = window; }
+
+TfrmResults& ResultsWindow()
+{
+    if (GivenResults) return *GivenResults;
+    // The main window makes its results window as a direct child.
+    if (auto* main = dynamic_cast<QObject*>(MainRegistry())) {
+        if (auto* r = main->findChild<TfrmResults*>(QString(), Qt::FindDirectChildrenOnly)) {
+            GivenResults = r;
+            return *r;
+        }
+    }
+    if (!OwnResults) OwnResults = new TfrmResults(nullptr);
+    return *OwnResults;
+}
+
+void FreeResultsWindow() { delete OwnResults.data(); }
+
+int ShowResultsModal(const TTraining& training)
+{
+    TfrmResults& r = ResultsWindow();
+    r.ShowResults(training);
+    return r.exec();
 }

@@ -81,3 +81,14 @@ private:
     bool Filling = false;
     QTableView* MenuGrid = nullptr;
 };
+
+// The program's one results window, reused by every caller: the window given
+// to SetResultsWindow, else the results window the main window made as its
+// child, else one made on first use (parented to no window).
+TfrmResults& ResultsWindow();
+void SetResultsWindow(TfrmResults* window);
+// Deletes the results window made on first use (not the main window's).
+void FreeResultsWindow();
+// ShowResults of the session on the program's results window, then shows it
+// modally; returns the dialog's result.
+int ShowResultsModal(const TTraining& training);

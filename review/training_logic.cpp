@@ -7,6 +7,7 @@
 
 #include "core/catalogue.h"
 #include "core/values.h"
+#include "files/training_io.h"
 #include "util/datetime.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -371,4 +372,22 @@ bool RememberEntry(std::vector<std::string>& items, const std::string& text)
         if (i == text) return false;
     items.push_back(text);
     return true;
+}
+
+bool PrepareTrainingFileSave(TTrainingHeader& h, const std::string& path, bool emptySession)
+{
+    if (path.empty() || h.FileType != 0 || FileTypeOf(path) != ftSTG) return false;
+    h.FileType = ftSTG;
+    if (h.ContentKind == ckNone) h.ContentKind = emptySession ? ckUser : ckTraining;
+    return true;
+}
+
+std::string NothingSavedText(const std::string& title, const std::string& path)
+{
+    if (path.empty())
+        return Format("Training session \"%s\" was not saved.\rA session of this kind cannot be written as the chosen "
+                      "file type.",
+                      title.c_str());
+    return Format("Training session \"%s\" was not saved.\rA session of this kind cannot be written to \"%s\".",
+                  title.c_str(), path.c_str());
 }

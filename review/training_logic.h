@@ -76,6 +76,17 @@ struct TTrainingEnabling {
 };
 TTrainingEnabling TrainingEnabling(const TTraining& t, bool editAllowed);
 
+// A session that has no file type of its own (a new session, or one reset
+// since it was last saved) and is saved under a training-file (".stg") name
+// becomes a training file: FileType "STG", and a session without a content
+// kind becomes a user profile (empty) or a training (recorded). Sessions with
+// a file type, and other names, are left alone. True when h changed.
+bool PrepareTrainingFileSave(TTrainingHeader& h, const std::string& path, bool emptySession);
+
+// The message for a save that wrote nothing (the session's kind has no
+// writer for the file type); path may be empty when the dialog chose it.
+std::string NothingSavedText(const std::string& title, const std::string& path);
+
 // A group caption with " (*)" while the session is modified.
 std::string ModifiedCaption(const std::string& caption, bool modified);
 

@@ -688,11 +688,25 @@ bool TfrmTraining::SaveAs(const std::string& path)
     std::string target = path;
     TSessionRegistry* reg = MainRegistry();
     const std::string lastFolder = reg ? reg->LastDir() : std::string();
-    const bool ok = SaveTraining(target, lastFolder, Session);
-    if (ok && reg) {
-        reg->AddRecentFile(target);
-        reg->CountFileSaved();
-        reg->SetLastDir(ExtractFilePath(DefaultFileName(Session)));
+    // A new or reset session saved under a training-file name is saved as
+    // one (without a file type of its own nothing would be written).
+    const TTrainingHeader before = Session.Header;
+    PrepareTrainingFileSave(Session.Header, path, IsEmptyTraining(Session));
+    TWriteResult result = TWriteResult::Failed;
+    const bool ok = SaveTraining(target, lastFolder, Session, &result);
+    if (ok) {
+        if (reg) {
+            reg->AddRecentFile(target);
+            reg->CountFileSaved();
+            reg->SetLastDir(ExtractFilePath(DefaultFileName(Session)));
+        }
+    } else {
+        // The session keeps its header; a write that was tried leaves it modified.
+        const uint8_t modified = Session.Header.Modified;
+        Session.Header = before;
+        Session.Header.Modified = modified;
+        if (result == TWriteResult::NothingToDo)
+            ShowErrorBox(NothingSavedText(Session.Header.Title.Text(), path));
     }
     RefreshAll();
     return ok;
@@ -911,9 +925,7 @@ void TfrmTraining::btnOptionsClick()
 
 void TfrmTraining::TotalsClick()
 {
-    TfrmResults results(this);
-    results.ShowResults(Session);
-    results.exec();
+    ShowResultsModal(Session);
 }
 
 // ---------------------------------------------------------------- grids

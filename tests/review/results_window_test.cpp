@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 
 #include "core/catalogue.h"
@@ -166,23 +167,88 @@ TEST_F(ResultsWindowTest, ShownLabelsSplitsAndSettings)
     EXPECT_FALSE(ini.ReadString("Results", "IntColumns", "").empty());
 }
 
-TEST_F(ResultsWindowTest, TotalsLabelOfTheTrainingWindowOpensTheResults)
+TEST_F(ResultsWindowTest, TotalsLabelsOpenTheOneSharedResultsWindow)
 {
+    TfrmResults shared;
+    SetResultsWindow(&shared);
     TTraining t = MakeRowedSession(4);
     t.Header.Title.SetText("Clicked");
     TfrmTraining w(t, 120);
     w.RefreshAll();
+    w.show();
+    std::vector<QWidget*> shown;
     std::string caption, distance;
-    QTimer::singleShot(0, [&] {
-        auto* r = qobject_cast<TfrmResults*>(QApplication::activeModalWidget());
-        if (!r) return;
+    auto answer = [&] {
+        QWidget* m = QApplication::activeModalWidget();
+        shown.push_back(m);
+        auto* r = qobject_cast<TfrmResults*>(m);
+        if (!r) {
+            if (m) m->close();
+            return;
+        }
         caption = r->windowTitle().toStdString();
         distance = r->edtDistance->text().toStdString();
         r->accept();
-    });
-    w.TotalsClick();
+    };
+    QTimer::singleShot(0, answer);
+    QTest::mouseClick(w.lblDistance, Qt::LeftButton);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], &shared);
     EXPECT_EQ(caption, "Results for Clicked");
     EXPECT_EQ(distance, TotalValueTextWithUnit(t, 0));
+
+    // More strokes, then an averages label: the same window with the new figures.
+    for (int k = 0; k < 6; ++k) AppendStroke(*w.Training());
+    ComputeTotals(*w.Training(), 10);
+    w.RefreshAll();
+    QTimer::singleShot(0, answer);
+    QTest::mouseClick(w.lblDRRatio, Qt::LeftButton);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1], &shared);
+    EXPECT_EQ(distance, TotalValueTextWithUnit(w.Record(), 0));
+    EXPECT_NE(distance, TotalValueTextWithUnit(t, 0));
+    // The window works on its own copy of the session.
+    EXPECT_NE(&shared.Training(), &w.Record());
+    EXPECT_EQ(shared.Training().StrokeCount(), 10);
+    SetResultsWindow(nullptr);
+}
+
+// The main window as a widget holding its results window as a child.
+class TMainWithResults : public QWidget, public TTestRegistry {
+public:
+    TfrmResults* Results = new TfrmResults(this);
+};
+
+TEST_F(ResultsWindowTest, WithoutAGivenWindowTheMainWindowsResultsWindowIsUsed)
+{
+    TTraining t = MakeRowedSession(2);
+    QWidget* first = nullptr;
+    QWidget* second = nullptr;
+    {
+        TMainWithResults main;
+        QTimer::singleShot(0, [&] {
+            first = QApplication::activeModalWidget();
+            if (first) first->close();
+        });
+        ShowResultsModal(t);
+        EXPECT_EQ(first, main.Results);
+    }
+    // Without a main window one results window is made and reused.
+    SetMainRegistry(nullptr);
+    QTimer::singleShot(0, [&] {
+        first = QApplication::activeModalWidget();
+        if (first) first->close();
+    });
+    ShowResultsModal(t);
+    QTimer::singleShot(0, [&] {
+        second = QApplication::activeModalWidget();
+        if (second) second->close();
+    });
+    ShowResultsModal(t);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first, &ResultsWindow());
+    FreeResultsWindow();
 }
 
 TEST_F(ResultsWindowTest, CopyOfTheIntervalsGrid)

@@ -299,3 +299,32 @@ TEST(RememberedLists, GapsAndDuplicates)
     EXPECT_EQ(ini.ReadString("Name", "2", ""), "Tom");
     EXPECT_EQ(ReadRememberedList(ini, "Name"), (std::vector<std::string>{"Eva", "Tom", "eva"}));
 }
+
+TEST(SaveTarget, SessionWithoutAFileTypeBecomesATrainingFile)
+{
+    TTrainingHeader h = DefaultHeader();
+    h.ContentKind = ckUser;
+    // Only a ".stg" name (in any case) and only while there is no file type.
+    EXPECT_FALSE(PrepareTrainingFileSave(h, "", false));
+    EXPECT_FALSE(PrepareTrainingFileSave(h, "/x/row.ini", false));
+    EXPECT_FALSE(PrepareTrainingFileSave(h, "/x/row.stg.bak", false));
+    EXPECT_EQ(h.FileType, 0);
+    EXPECT_TRUE(PrepareTrainingFileSave(h, "/x/row.StG", false));
+    EXPECT_EQ(h.FileType, ftSTG);
+    EXPECT_EQ(h.ContentKind, ckUser);  // a kind it has is kept
+    EXPECT_FALSE(PrepareTrainingFileSave(h, "/x/row.stg", false));
+
+    // Without a kind: a training when it holds a recording, else a user profile.
+    h.FileType = 0;
+    h.ContentKind = ckNone;
+    EXPECT_TRUE(PrepareTrainingFileSave(h, "row.stg", false));
+    EXPECT_EQ(h.ContentKind, ckTraining);
+    h.FileType = 0;
+    h.ContentKind = ckNone;
+    EXPECT_TRUE(PrepareTrainingFileSave(h, "row.stg", true));
+    EXPECT_EQ(h.ContentKind, ckUser);
+    // A session with a file type of another kind keeps it.
+    h.FileType = ftSTR;
+    EXPECT_FALSE(PrepareTrainingFileSave(h, "row.stg", false));
+    EXPECT_EQ(h.FileType, ftSTR);
+}

@@ -559,10 +559,118 @@ TEST_F(TrainingWindowTest, SaveAndSaveAs)
     EXPECT_EQ(Registry.Recent.back(), Env.File("other/second.stg"));
     EXPECT_EQ(Registry.Last, Env.File("other/"));
 
-    // A cancelled dialog saves nothing and counts nothing.
+    // A cancelled dialog saves nothing, counts nothing and says nothing.
+    Dialogs.Clear();
     w.FileSaveAs();
     EXPECT_EQ(Registry.FilesSaved, 2);
     EXPECT_EQ(Registry.Recent.size(), 2u);
+    EXPECT_EQ(w.Record().Header.Modified, 0);
+    EXPECT_TRUE(Dialogs.Messages.empty());
+}
+
+TEST_F(TrainingWindowTest, SessionResetAndRowedAgainIsSavedAsATrainingFile)
+{
+    TTraining t = SampleSession();
+    t.Header.FileName.SetText(Env.File("first.stg"));
+    TfrmTraining w(t, 121);
+    w.RefreshAll();
+    Dialogs.Answers.push_back(TMsgResult::Yes);
+    w.btnResetClick();
+    ASSERT_EQ(w.Record().Header.FileType, 0);
+    ASSERT_EQ(w.Record().Header.FileName.Text(), "?");
+    // Rowed again after the reset.
+    for (int k = 0; k < 12; ++k) AppendStroke(*w.Training());
+    ComputeTotals(*w.Training(), 12);
+    w.RefreshAll();
+
+    // Saved under a training-file name given by the caller.
+    const std::string path = Env.File("again/reset.stg");
+    Dialogs.Clear();
+    ASSERT_TRUE(w.SaveAs(path));
+    EXPECT_TRUE(Dialogs.Messages.empty());
+    EXPECT_EQ(Registry.Recent, (std::vector<std::string>{path}));
+    EXPECT_EQ(Registry.FilesSaved, 1);
+    EXPECT_EQ(w.Record().Header.FileType, ftSTG);
+    EXPECT_EQ(w.Record().Header.Modified, 0);
+    EXPECT_EQ(Text(w.lblTFile), "reset.stg");
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(path, back, false));
+    EXPECT_EQ(back.StrokeCount(), 12);
+    EXPECT_EQ(back.Header.FileType, ftSTG);
+    EXPECT_EQ(back.Header.Title.Text(), "Intervals 4 x 1 min");
+    EXPECT_EQ(back.Settings.Weight, 68);
+    EXPECT_FLOAT_EQ(back.Strokes[12].Distance, w.Record().Strokes[12].Distance);
+
+    // The row window's own reset (kind "Row" again when it connects): the
+    // main window's Save asks for a name, as for a session never saved.
+    ResetTraining(*w.Training());
+    w.Training()->Header.ContentKind = ckRow;
+    for (int k = 0; k < 3; ++k) AppendStroke(*w.Training());
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {Env.File("again/row.stg")};
+    answer.FilterIndex = 1;
+    Dialogs.FileAnswers.push_back(answer);
+    w.FileSave();
+    ASSERT_EQ(Dialogs.FileRequests.size(), 1u);
+    EXPECT_EQ(Dialogs.FileRequests[0].FileName, "");  // no name is proposed
+    ASSERT_TRUE(OpenTraining(Env.File("again/row.stg"), back, false));
+    EXPECT_EQ(back.StrokeCount(), 3);
+    EXPECT_EQ(back.Header.ContentKind, ckTraining);
+
+    // And once more with a name: kind "Row" is saved as a training.
+    ResetTraining(*w.Training());
+    w.Training()->Header.ContentKind = ckRow;
+    AppendStroke(*w.Training());
+    ASSERT_TRUE(w.SaveAs(Env.File("again/row2.stg")));
+    ASSERT_TRUE(OpenTraining(Env.File("again/row2.stg"), back, false));
+    EXPECT_EQ(back.StrokeCount(), 1);
+    EXPECT_EQ(back.Header.ContentKind, ckTraining);
+    EXPECT_EQ(Registry.FilesSaved, 3);
+}
+
+TEST_F(TrainingWindowTest, SaveThatWritesNothingIsToldAndKeepsTheSession)
+{
+    TTraining t = MakeRowedSession(5);
+    t.Header.FileName.SetText(Env.File("row.stg"));
+    t.Header.Modified = 0;
+    TfrmTraining w(t, 122);
+    w.RefreshAll();
+
+    // A session that came from no other file has nothing to export as ".ini".
+    const std::string path = Env.File("export/row.ini");
+    EXPECT_FALSE(w.SaveAs(path));
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_EQ(Dialogs.Messages[0].Text, "Training session \"Morning row\" was not saved.\rA session of this kind "
+                                        "cannot be written to \"" + path + "\".");
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_EQ(Registry.FilesSaved, 0);
+    EXPECT_TRUE(Registry.Recent.empty());
+    EXPECT_EQ(w.Record().Header.FileName.Text(), Env.File("row.stg"));
+    EXPECT_EQ(w.Record().Header.OriginalFileName.Text(), "");
+    EXPECT_EQ(w.Record().Header.Modified, 1);
+    EXPECT_EQ(w.gbxTraining->title().toStdString(), "Training (*)");
+    EXPECT_TRUE(w.CanSave());
+
+    // Through the dialog: the training filter with a name of another type.
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {Env.File("export/row.txt")};
+    answer.FilterIndex = 1;
+    Dialogs.FileAnswers.push_back(answer);
+    EXPECT_FALSE(w.SaveAs(""));
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(Dialogs.Messages[1].Text, "Training session \"Morning row\" was not saved.\rA session of this kind "
+                                        "cannot be written as the chosen file type.");
+    EXPECT_FALSE(FileExists(Env.File("export/row.txt")));
+    EXPECT_EQ(Registry.FilesSaved, 0);
+
+    // The session's own name still saves it.
+    w.FileSave();
+    EXPECT_EQ(Registry.FilesSaved, 1);
+    EXPECT_EQ(w.Record().Header.Modified, 0);
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
 }
 
 TEST_F(TrainingWindowTest, FailedSaveKeepsTheSessionModified)
