@@ -153,6 +153,31 @@ void BM_StrokeDataRedraw(benchmark::State& state)
 }
 BENCHMARK(BM_StrokeDataRedraw)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The same with a point-style X parameter (power): point series of 10,000
+// points on both axes for each session.
+void BM_StrokeDataRedrawPoints(benchmark::State& state)
+{
+    App();
+    BuildCatalogues();
+    TBenchRegistry registry;
+    auto* w = CreateStrokeDataWindow(nullptr, "");
+    w->showNormal();
+    w->resize(1200, 800);
+    w->SelectParameter(w->cmbX, 1);   // power per stroke
+    w->SelectParameter(w->cmbY, 12);  // pulse
+    w->SelectParameter(w->cmbZ, 6);   // stroke length
+    QApplication::processEvents();
+    bool marks = false;
+    for (auto _ : state) {
+        registry.Sessions[0].Header.SelectedStroke = marks ? 2 : 1;
+        marks = !marks;
+        w->clbTrainingsClick();
+        w->ChartView->viewport()->repaint();
+    }
+    delete w;
+}
+BENCHMARK(BM_StrokeDataRedrawPoints)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 void BM_ForceCurveStep(benchmark::State& state)
 {
     App();

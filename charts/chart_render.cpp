@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "shell/framework/windowutil.h"
 
@@ -54,6 +56,13 @@ TChartAxes::TChartAxes(QChart* chart) : Chart(chart)
         ValueAxes[i] = new QValueAxis(chart);
         TimeAxes[i] = new QDateTimeAxis(chart);
     }
+    // Zooming (or a new plot size) changes what the plot can show.
+    for (int i = 0; i < 3; ++i) {
+        Connections.push_back(QObject::connect(ValueAxes[i], &QValueAxis::rangeChanged, chart, [this] { ThinToPlot(); }));
+        Connections.push_back(
+            QObject::connect(TimeAxes[i], &QDateTimeAxis::rangeChanged, chart, [this] { ThinToPlot(); }));
+    }
+    Connections.push_back(QObject::connect(chart, &QChart::plotAreaChanged, chart, [this] { ThinToPlot(); }));
     LabelFont = QFont("Arial");
     LabelFont.setPixelSize(13);
     TitleFont = LabelFont;
@@ -71,7 +80,16 @@ QAbstractAxis* TChartAxes::Place(QAbstractAxis* current, QValueAxis* value, QDat
     return wanted;
 }
 
-void TChartAxes::Clear() { Chart->removeAllSeries(); }
+TChartAxes::~TChartAxes()
+{
+    for (const QMetaObject::Connection& c : Connections) QObject::disconnect(c);
+}
+
+void TChartAxes::Clear()
+{
+    Chart->removeAllSeries();
+    Drawn.clear();
+}
 
 void TChartAxes::SetRange(QAbstractAxis* axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData)
 {
@@ -139,9 +157,214 @@ void TChartAxes::ApplyLook()
     }
 }
 
+namespace {
+
+// One series as handed to the chart: a whole series of the chart data, or the
+// part of it drawn in one colour.
+struct TPiece {
+    const TSeriesData* Data = nullptr;
+    int32_t Color = 0;
+    QList<QPointF> Points;
+};
+
+QPointF ChartPoint(const TSeriesData& s, const TPointD& p)
+{
+    const double x = s.XDateTime ? double(TChartAxes::DayBase()) + p.X * kMsPerDay : p.X;
+    const double y = s.YDateTime ? double(TChartAxes::DayBase()) + p.Y * kMsPerDay : p.Y;
+    return QPointF(x, y);
+}
+
+void AddPieces(const TSeriesData& s, std::vector<TPiece>& pieces)
+{
+    auto colorAt = [&](size_t i) { return i < s.PointColors.size() ? s.PointColors[i] : s.Color; };
+    bool own = false;
+    for (size_t i = 0; i < s.PointColors.size() && i < s.Points.size() && !own; ++i) own = s.PointColors[i] != s.Color;
+    if (!own) {
+        TPiece piece{&s, s.Color, {}};
+        piece.Points.resize(qsizetype(s.Points.size()));
+        QPointF* out = piece.Points.data();
+        for (const TPointD& p : s.Points) *out++ = ChartPoint(s, p);
+        pieces.push_back(std::move(piece));
+        return;
+    }
+    if (s.Kind == TSeriesKind::Line) {
+        // Runs of one colour; a run starts at the point before it, so that the
+        // segment leading to its first point is drawn in the run's colour.
+        size_t i = 0;
+        while (i < s.Points.size()) {
+            const int32_t color = colorAt(i);
+            TPiece piece{&s, color, {}};
+            if (i > 0) piece.Points.append(ChartPoint(s, s.Points[i - 1]));
+            while (i < s.Points.size() && colorAt(i) == color) piece.Points.append(ChartPoint(s, s.Points[i++]));
+            pieces.push_back(std::move(piece));
+        }
+        return;
+    }
+    // Point series: one series per colour, in the order the colours first appear.
+    std::unordered_map<int32_t, size_t> byColor;
+    for (size_t i = 0; i < s.Points.size(); ++i) {
+        const int32_t color = colorAt(i);
+        auto [it, added] = byColor.try_emplace(color, pieces.size());
+        if (added) pieces.push_back(TPiece{&s, color, {}});
+        pieces[it->second].Points.append(ChartPoint(s, s.Points[i]));
+    }
+}
+
+// The pixel of a value on an axis of the given pixel length, kept within a
+// range that cannot overflow.
+long long Pixel(double v, double lo, double scale)
+{
+    const double p = std::floor((v - lo) * scale);
+    if (!(p > -1e9)) return -1000000000LL;
+    if (p > 1e9) return 1000000000LL;
+    return (long long)p;
+}
+
+void ConfigureSeries(QXYSeries* series, const TSeriesData& s, int32_t color)
+{
+    const QColor c = ToQColor(color);
+    if (auto* line = qobject_cast<QLineSeries*>(series); line && s.Kind == TSeriesKind::Line) {
+        QPen pen(c);
+        pen.setWidth(std::max(1, int(s.PenWidth)));
+        pen.setStyle(ToQtPenStyle(s.PenStyle));
+        if (line->pen() != pen) line->setPen(pen);
+    } else if (auto* scatter = qobject_cast<QScatterSeries*>(series)) {
+        const auto shape = s.Pointer == TPointerShape::Circle ? QScatterSeries::MarkerShapeCircle
+                                                              : QScatterSeries::MarkerShapeRectangle;
+        if (scatter->markerShape() != shape) scatter->setMarkerShape(shape);
+        const qreal size = std::max(1, int(s.PointerSize));
+        if (scatter->markerSize() != size) scatter->setMarkerSize(size);
+        if (scatter->color() != c) scatter->setColor(c);
+        if (scatter->borderColor() != c) scatter->setBorderColor(c);
+    }
+    const QString name = QString::fromStdString(s.Title);
+    if (series->name() != name) series->setName(name);
+    if (series->pointLabelsVisible() != s.MarksVisible) series->setPointLabelsVisible(s.MarksVisible);
+    if (s.MarksVisible && s.HasMarkBackColor) series->setPointLabelsColor(ToQColor(s.MarkBackColor));
+}
+
+}  // namespace
+
+QList<QPointF> ThinPoints(const QList<QPointF>& points, bool line, double xLo, double xHi, double yLo, double yHi,
+                          double width, double height)
+{
+    const qsizetype n = points.size();
+    if (width < 1 || height < 1 || !(xHi > xLo) || !(yHi > yLo) || n < qsizetype(2 * width) + 8) return points;
+    const double sx = width / (xHi - xLo), sy = height / (yHi - yLo);
+    const QPointF* pts = points.constData();
+    QList<QPointF> out;
+    if (line) {
+        bool rising = true;
+        for (qsizetype i = 1; i < n && rising; ++i) rising = !(pts[i].x() < pts[i - 1].x());
+        if (rising) {
+            // Only the visible part, with one point on each side so that the
+            // line runs on to the plot's edges.
+            qsizetype from = std::lower_bound(pts, pts + n, xLo, [](const QPointF& p, double x) { return p.x() < x; }) - pts;
+            qsizetype to = std::upper_bound(pts, pts + n, xHi, [](double x, const QPointF& p) { return x < p.x(); }) - pts;
+            from = std::max<qsizetype>(0, from - 1);
+            to = std::min(n - 1, to);
+            out.reserve(qsizetype(4 * width) + 16);
+            qsizetype i = from;
+            while (i <= to) {
+                const long long column = Pixel(pts[i].x(), xLo, sx);
+                qsizetype first = i, low = i, high = i, last = i;
+                for (++i; i <= to && Pixel(pts[i].x(), xLo, sx) == column; ++i) {
+                    if (pts[i].y() < pts[low].y()) low = i;
+                    if (pts[i].y() > pts[high].y()) high = i;
+                    last = i;
+                }
+                const qsizetype keep[4] = {first, std::min(low, high), std::max(low, high), last};
+                qsizetype previous = -1;
+                for (qsizetype k : keep)
+                    if (k != previous) {
+                        out.append(pts[k]);
+                        previous = k;
+                    }
+            }
+            return out;
+        }
+        // A line that goes back and forth: drop points on the pixel of the point before.
+        out.reserve(n);
+        long long px = 0, py = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const long long x = Pixel(pts[i].x(), xLo, sx), y = Pixel(pts[i].y(), yLo, sy);
+            if (i > 0 && i < n - 1 && x == px && y == py) continue;
+            out.append(pts[i]);
+            px = x;
+            py = y;
+        }
+        return out;
+    }
+    // Points: one per pixel.
+    std::unordered_set<unsigned long long> taken;
+    taken.reserve(size_t(n));
+    out.reserve(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QPointF& p = pts[i];
+        const unsigned long long x = (unsigned long long)(Pixel(p.x(), xLo, sx) + 1000000000LL);
+        const unsigned long long y = (unsigned long long)(Pixel(p.y(), yLo, sy) + 1000000000LL);
+        if (taken.insert((x << 32) ^ y).second) out.append(p);
+    }
+    return out;
+}
+
+namespace {
+
+// The visible range of an axis in the units of the series' points.
+bool UnitRange(QAbstractAxis* axis, double& lo, double& hi)
+{
+    if (auto* v = qobject_cast<QValueAxis*>(axis)) {
+        lo = v->min();
+        hi = v->max();
+        return true;
+    }
+    if (auto* t = qobject_cast<QDateTimeAxis*>(axis)) {
+        lo = double(t->min().toMSecsSinceEpoch());
+        hi = double(t->max().toMSecsSinceEpoch());
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int TChartAxes::HeldPoints() const
+{
+    int n = 0;
+    for (const TDrawn& d : Drawn) n += int(d.Points.size());
+    return n;
+}
+
+int TChartAxes::ShownPoints() const
+{
+    int n = 0;
+    for (const TDrawn& d : Drawn) n += d.Series ? int(d.Series->count()) : 0;
+    return n;
+}
+
+void TChartAxes::ThinToPlot()
+{
+    if (InThin || InRender) return;
+    InThin = true;
+    const QRectF plot = Chart->plotArea();
+    for (TDrawn& d : Drawn) {
+        if (!d.Series) continue;
+        QList<QPointF> shown = d.Points;
+        double xLo = 0, xHi = 0, yLo = 0, yHi = 0;
+        QAbstractAxis* vertical = nullptr;
+        for (QAbstractAxis* a : d.Series->attachedAxes())
+            if (a->orientation() == Qt::Vertical) vertical = a;
+        if (Thinning && UnitRange(UsedBottom, xLo, xHi) && UnitRange(vertical, yLo, yHi))
+            shown = ThinPoints(d.Points, d.Line, xLo, xHi, yLo, yHi, plot.width(), plot.height());
+        if (shown.size() != d.Series->count() || shown != d.Series->points()) d.Series->replace(shown);
+        d.Shown = int(shown.size());
+    }
+    InThin = false;
+}
+
 void TChartAxes::Render(const TChartData& data, bool useDataScale)
 {
-    Chart->removeAllSeries();
+    InRender = true;
     bool xTime = false, leftTime = false, rightTime = false;
     TRange bottomRange, leftRange, rightRange;
     for (const TSeriesData& s : data.Series) {
@@ -156,48 +379,65 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
             yr.Add(p.Y);
         }
     }
+    // Series that left the chart (removed by someone else) are forgotten.
+    const QList<QAbstractSeries*> inChart = Chart->series();
+    std::erase_if(Drawn, [&](const TDrawn& d) { return !inChart.contains(d.Series); });
+    // Reused series lose their old points first, so that the axis changes
+    // below do not lay them out once more.
+    for (TDrawn& d : Drawn)
+        if (d.Series->count() > 0) d.Series->clear();
+
     UsedBottom = Place(UsedBottom, ValueAxes[0], TimeAxes[0], xTime, Qt::AlignBottom);
     UsedLeft = Place(UsedLeft, ValueAxes[1], TimeAxes[1], leftTime, Qt::AlignLeft);
     UsedRight = Place(UsedRight, ValueAxes[2], TimeAxes[2], rightTime, Qt::AlignRight);
 
-    for (const TSeriesData& s : data.Series) {
-        const bool yTime = s.YDateTime;
-        QList<QPointF> points;
-        points.reserve(qsizetype(s.Points.size()));
-        for (const TPointD& p : s.Points) {
-            const double x = s.XDateTime ? double(DayBase()) + p.X * kMsPerDay : p.X;
-            const double y = yTime ? double(DayBase()) + p.Y * kMsPerDay : p.Y;
-            points.append(QPointF(x, y));
-        }
-        const QColor color = ToQColor(s.Color);
+    std::vector<TPiece> pieces;
+    for (const TSeriesData& s : data.Series) AddPieces(s, pieces);
+
+    // The series of the last drawing are reused in order while their kind
+    // matches (so the drawing order stays that of the data); the rest go.
+    std::vector<TDrawn> next;
+    next.reserve(pieces.size());
+    bool reuse = true;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        TPiece& piece = pieces[i];
+        const bool line = piece.Data->Kind == TSeriesKind::Line;
         QXYSeries* series = nullptr;
-        if (s.Kind == TSeriesKind::Line) {
-            auto* line = new QLineSeries;
-            QPen pen(color);
-            pen.setWidth(std::max(1, int(s.PenWidth)));
-            pen.setStyle(ToQtPenStyle(s.PenStyle));
-            line->setPen(pen);
-            series = line;
+        reuse = reuse && i < Drawn.size() && Drawn[i].Line == line;
+        if (reuse) {
+            series = Drawn[i].Series;
+            Drawn[i].Series = nullptr;
         } else {
-            auto* scatter = new QScatterSeries;
-            scatter->setMarkerShape(s.Pointer == TPointerShape::Circle ? QScatterSeries::MarkerShapeCircle
-                                                                       : QScatterSeries::MarkerShapeRectangle);
-            scatter->setMarkerSize(std::max(1, int(s.PointerSize)));
-            scatter->setColor(color);
-            scatter->setBorderColor(color);
-            series = scatter;
+            if (line) {
+                auto* l = new QLineSeries;
+                l->setPointsVisible(false);
+                series = l;
+            } else {
+                series = new QScatterSeries;
+            }
+            Chart->addSeries(series);
         }
-        series->setName(QString::fromStdString(s.Title));
-        series->setPointLabelsVisible(s.MarksVisible);
-        if (s.MarksVisible && s.HasMarkBackColor) series->setPointLabelsColor(ToQColor(s.MarkBackColor));
-        series->replace(points);
-        Chart->addSeries(series);
-        series->attachAxis(UsedBottom);
-        series->attachAxis(s.Axis == TAxisSide::Left ? UsedLeft : UsedRight);
+        ConfigureSeries(series, *piece.Data, piece.Color);
+        QAbstractAxis* vertical = piece.Data->Axis == TAxisSide::Left ? UsedLeft : UsedRight;
+        const QList<QAbstractAxis*> attached = series->attachedAxes();
+        if (attached.size() != 2 || !attached.contains(UsedBottom) || !attached.contains(vertical)) {
+            for (QAbstractAxis* a : attached) series->detachAxis(a);
+            series->attachAxis(UsedBottom);
+            series->attachAxis(vertical);
+        }
+        next.push_back(TDrawn{series, std::move(piece.Points), line, 0});
     }
+    for (TDrawn& d : Drawn)
+        if (d.Series) {
+            Chart->removeSeries(d.Series);
+            delete d.Series;
+        }
+    Drawn = std::move(next);
 
     SetRange(UsedBottom, Bottom.Scale, bottomRange.Lo, bottomRange.Hi, bottomRange.Valid());
     SetRange(UsedLeft, useDataScale ? data.Left : Left.Scale, leftRange.Lo, leftRange.Hi, leftRange.Valid());
     SetRange(UsedRight, useDataScale ? data.Right : Right.Scale, rightRange.Lo, rightRange.Hi, rightRange.Valid());
     ApplyLook();
+    InRender = false;
+    ThinToPlot();
 }

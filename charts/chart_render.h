@@ -2,9 +2,14 @@
 // Draws the plain chart data of core/series.h with Qt Charts: one bottom axis
 // and a left and a right axis, each a value axis or (when its series carry
 // day fractions) a date-time axis, created once and swapped as needed.
-#include <QFont>
 #include <QColor>
+#include <QFont>
+#include <QList>
+#include <QMetaObject>
+#include <QPointF>
 #include <QString>
+
+#include <vector>
 
 #include "core/series.h"
 
@@ -12,6 +17,7 @@ class QAbstractAxis;
 class QChart;
 class QDateTimeAxis;
 class QValueAxis;
+class QXYSeries;
 
 // How one axis of the chart window is set up.
 struct TChartAxis {
@@ -27,6 +33,9 @@ struct TChartAxis {
 class TChartAxes {
 public:
     explicit TChartAxes(QChart* chart);
+    ~TChartAxes();
+    TChartAxes(const TChartAxes&) = delete;
+    TChartAxes& operator=(const TChartAxes&) = delete;
 
     TChartAxis Bottom;
     TChartAxis Left;
@@ -36,9 +45,13 @@ public:
     QColor LineColor = Qt::black;
     QColor TitleColor = Qt::black;
 
-    // Removes every series and draws the chart data. useDataScale: the left
-    // and right axes take the scale of the data (stroke charts), otherwise the
-    // window's own scales.
+    // Draws the chart data in place of what was drawn before. useDataScale:
+    // the left and right axes take the scale of the data (stroke charts),
+    // otherwise the window's own scales. Series objects of the previous
+    // drawing are reused; each gets its points once, after the axes are set.
+    // A series whose points carry their own colours (PointColors) is drawn
+    // in pieces of one colour: a line segment takes the colour of the point
+    // it leads to, a point its own colour.
     void Render(const TChartData& data, bool useDataScale);
     // Removes every series.
     void Clear();
@@ -56,7 +69,23 @@ public:
     // drawn at DayBase() + f * 86400000.
     static qint64 DayBase();
 
+    // Points of the drawn series as given (Held) and as handed to the chart
+    // (Shown: only what the plot's pixels can tell apart in the visible range).
+    int HeldPoints() const;
+    int ShownPoints() const;
+    // Hands every series the points the plot can show at its current size and
+    // axis ranges (runs by itself when an axis range or the plot area changes).
+    void ThinToPlot();
+    // Keep every point (no thinning); for checks of the exact series data.
+    bool Thinning = true;
+
 private:
+    struct TDrawn {
+        QXYSeries* Series = nullptr;
+        QList<QPointF> Points;  // every point of the piece
+        bool Line = true;
+        int Shown = 0;
+    };
     QAbstractAxis* Place(QAbstractAxis* current, QValueAxis* value, QDateTimeAxis* time, bool dateTime,
                          Qt::Alignment align);
     void SetRange(QAbstractAxis* axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData);
@@ -66,7 +95,20 @@ private:
     QAbstractAxis* UsedBottom = nullptr;
     QAbstractAxis* UsedLeft = nullptr;
     QAbstractAxis* UsedRight = nullptr;
+    std::vector<TDrawn> Drawn;
+    std::vector<QMetaObject::Connection> Connections;
+    bool InRender = false;
+    bool InThin = false;
 };
+
+// Thinning of a series for a plot of the given pixel size over the visible
+// ranges [xLo, xHi] x [yLo, yHi] (all in the series' units). Lines whose x
+// never decreases keep, per pixel column, the first, lowest, highest and last
+// point (and one point on each side outside the range); other lines drop
+// points that fall on the pixel of the point before; point series drop points
+// on a pixel already taken. The result looks the same on the plot.
+QList<QPointF> ThinPoints(const QList<QPointF>& points, bool line, double xLo, double xHi, double yLo, double yHi,
+                          double width, double height);
 
 // Qt pen style of a session PenStyle (0 solid, 1 dash, 2 dot, 3 dash dot, 4 dash dot dot).
 Qt::PenStyle ToQtPenStyle(int style);

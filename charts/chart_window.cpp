@@ -70,7 +70,7 @@ TfrmChart::TfrmChart(QWidget* parent) : TMDIChild(parent)
     BuildControls();
 }
 
-TfrmChart::~TfrmChart() = default;
+TfrmChart::~TfrmChart() { delete Axes; }
 
 void TfrmChart::BuildControls()
 {
