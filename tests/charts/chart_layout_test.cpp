@@ -1,0 +1,257 @@
+// Layout of the chart windows: the splitters dragged with the mouse within
+// their limits, the square chart with its check box, the shown and hidden
+// data area and session list from the settings, and the force curves
+// window's arrangement of the fixed settings and the browse controls.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QChartView>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QToolButton>
+
+#include "charts/force_curves_window.h"
+#include "charts/stroke_data_window.h"
+#include "core/catalogue.h"
+#include "tests/charts/testutil_charts.h"
+#include "util/profile.h"
+
+namespace {
+
+// Drags the handle of a two-pane splitter by delta pixels (positive: right or down).
+void DragHandle(QSplitter* splitter, int delta)
+{
+    QSplitterHandle* handle = splitter->handle(1);
+    const QPoint local = handle->rect().center();
+    const QPoint global = handle->mapToGlobal(local);
+    const QPoint step = splitter->orientation() == Qt::Vertical ? QPoint(0, delta) : QPoint(delta, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(local), QPointF(global), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(handle, &press);
+    QMouseEvent move(QEvent::MouseMove, QPointF(local + step), QPointF(global + step), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(handle, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(local + step), QPointF(global + step), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(handle, &release);
+    QApplication::processEvents();
+}
+
+class ChartLayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        BuildCatalogues();
+        Registry.Add(MakeSession(12, "Layout", 0x0000FF));
+    }
+    void TearDown() override
+    {
+        for (auto& w : Windows) delete w.data();
+    }
+    template <class T>
+    T* Show(T* w, int width, int height)
+    {
+        Registry.Attach(w);
+        Windows.push_back(w);
+        w->showNormal();
+        w->resize(width, height);
+        QApplication::processEvents();
+        return w;
+    }
+    TfrmStrokeData* StrokeData(int width = 900, int height = 700)
+    {
+        return Show(CreateStrokeDataWindow(nullptr, Env.Settings()), width, height);
+    }
+    TfrmForceCurves* ForceCurves(int width = 900, int height = 700)
+    {
+        return Show(CreateForceCurvesWindow(nullptr, Env.Settings()), width, height);
+    }
+    TChartEnv Env;
+    TChartRegistry Registry;
+    std::vector<QPointer<TfrmChart>> Windows;
+};
+
+TEST_F(ChartLayoutTest, DraggingTheBottomSplitterStaysWithin100AndClientHeightLess225)
+{
+    TfrmStrokeData* w = StrokeData(900, 700);
+    ASSERT_TRUE(w->MoveDataSplitter(200));
+    ASSERT_EQ(w->pnlData->height(), 200);
+
+    // Up by 250: a data area of 450 is within 100 .. 475.
+    DragHandle(w->splData, -250);
+    EXPECT_EQ(w->pnlData->height(), 450);
+    EXPECT_EQ(w->DataHeight, 450);
+    // Up by 40 more would give 490 > 700 - 225: refused, the splitter stays.
+    DragHandle(w->splData, -40);
+    EXPECT_EQ(w->pnlData->height(), 450);
+    // Down to 90 < 100: refused as well.
+    DragHandle(w->splData, 360);
+    EXPECT_EQ(w->pnlData->height(), 450);
+    EXPECT_EQ(w->DataHeight, 450);
+    // The data area stays at the bottom edge.
+    EXPECT_EQ(w->pnlData->mapTo(w, QPoint(0, w->pnlData->height())).y(), w->height());
+}
+
+TEST_F(ChartLayoutTest, DraggingTheListSplitterStaysWithin160AndClientWidthLess225)
+{
+    TfrmStrokeData* w = StrokeData(900, 700);
+    ASSERT_TRUE(w->MoveTrainingsSplitter(300));
+    // Left by 200 widens the list to 500 (limit 675).
+    DragHandle(w->splTrainings, -200);
+    EXPECT_EQ(w->pnlTrainings->width(), 500);
+    EXPECT_EQ(w->TrainingsWidth, 500);
+    // Left by 200 more (700 > 675) and right by 350 (150 < 160) are refused.
+    DragHandle(w->splTrainings, -200);
+    EXPECT_EQ(w->pnlTrainings->width(), 500);
+    DragHandle(w->splTrainings, 350);
+    EXPECT_EQ(w->pnlTrainings->width(), 500);
+    // A move within the limits after refused ones is taken.
+    DragHandle(w->splTrainings, 300);
+    EXPECT_EQ(w->pnlTrainings->width(), 200);
+}
+
+TEST_F(ChartLayoutTest, SquareChartStaysSquareAndCentredWithItsCheckBoxAtTheCorner)
+{
+    TfrmForceCurves* w = ForceCurves(1000, 700);
+    ASSERT_TRUE(w->SquareChart());
+    auto check = [&] {
+        const QRect panel = w->pnlChart->rect();
+        const QRect chart = w->ChartView->geometry();
+        const int side = std::min(panel.width(), panel.height());
+        EXPECT_EQ(chart.width(), side);
+        EXPECT_EQ(chart.height(), side);
+        EXPECT_LE(std::abs(chart.center().x() - panel.center().x()), 1);
+        EXPECT_LE(std::abs(chart.center().y() - panel.center().y()), 1);
+        // "Square" 8 pixels from the chart's left and bottom edges.
+        const QRect box = w->cbxSquare->geometry();
+        EXPECT_EQ(box.left(), chart.left() + 8);
+        EXPECT_EQ(box.bottom(), chart.bottom() - 8);
+        EXPECT_TRUE(w->cbxSquare->isVisible());
+    };
+    check();
+    // A tall and narrow window: the width decides the side.
+    w->resize(560, 900);
+    QApplication::processEvents();
+    EXPECT_LT(w->pnlChart->width(), w->pnlChart->height());
+    check();
+
+    // Off: the chart fills its panel, the box follows its corner.
+    w->cbxSquare->setChecked(false);
+    QApplication::processEvents();
+    EXPECT_FALSE(w->SquareChart());
+    EXPECT_EQ(w->ChartView->geometry(), w->pnlChart->rect());
+    EXPECT_EQ(w->cbxSquare->geometry().bottom(), w->pnlChart->rect().bottom() - 8);
+
+    // The stroke data window starts without the square chart.
+    TfrmStrokeData* s = StrokeData();
+    EXPECT_FALSE(s->SquareChart());
+    EXPECT_EQ(s->ChartView->geometry(), s->pnlChart->rect());
+}
+
+TEST_F(ChartLayoutTest, HiddenDataAreaAndSessionListComeFromTheSettings)
+{
+    {
+        TProfileFile ini(Env.Settings());
+        ini.WriteBool("StrokeData", "Data", false);
+        ini.WriteInteger("StrokeData", "DataHeight", 300);  // not read while the area is hidden
+        ini.WriteBool("StrokeData", "Trainings", true);
+        ini.WriteInteger("StrokeData", "TrainingsWidth", 260);
+        ini.UpdateFile();
+    }
+    TfrmStrokeData* w = StrokeData(900, 700);
+    EXPECT_FALSE(w->pnlData->isVisible());
+    EXPECT_EQ(w->DataHeight, 80);
+    EXPECT_TRUE(w->pnlTrainings->isVisible());
+    EXPECT_EQ(w->pnlTrainings->width(), 260);
+    // The chart takes the room of the hidden data area.
+    EXPECT_EQ(w->pnlTop->height(), w->height());
+    w->SaveSettings(Env.Settings());
+    TProfileFile ini(Env.Settings());
+    EXPECT_FALSE(ini.ReadBool("StrokeData", "Data", true));
+    EXPECT_FALSE(ini.ValueExists("StrokeData", "DataHeight"));
+    EXPECT_EQ(ini.ReadInteger("StrokeData", "TrainingsWidth", 0), 260);
+
+    // And the other way round: list hidden, data area at its stored height.
+    ini.WriteBool("StrokeData", "Data", true);
+    ini.WriteInteger("StrokeData", "DataHeight", 150);
+    ini.WriteBool("StrokeData", "Trainings", false);
+    ini.UpdateFile();
+    TfrmStrokeData* v = StrokeData(900, 700);
+    EXPECT_TRUE(v->pnlData->isVisible());
+    EXPECT_EQ(v->pnlData->height(), 150);
+    EXPECT_FALSE(v->pnlTrainings->isVisible());
+    EXPECT_EQ(v->pnlChart->width(), v->pnlTop->width());
+}
+
+TEST_F(ChartLayoutTest, FixedSettingsSideBySideFrom300PixelsElseOneBelowTheOther)
+{
+    TfrmForceCurves* w = ForceCurves(1000, 700);
+    ASSERT_TRUE(w->MoveTrainingsSplitter(320));
+    QApplication::processEvents();
+    ASSERT_GE(w->pnlTraining3->width(), 300);
+    EXPECT_EQ(w->pnlTraining3->height(), 34);
+    EXPECT_EQ(w->cbxLength->y(), w->cbxForce->y());
+    EXPECT_GE(w->cbxLength->x(), w->udnForce->geometry().right());
+    // Every control inside the panel.
+    for (QWidget* c : std::initializer_list<QWidget*>{w->cbxForce, w->edtForce, w->udnForce, w->cbxLength,
+                                                      w->edtLength, w->udnLength})
+        EXPECT_TRUE(w->pnlTraining3->rect().contains(c->geometry())) << c->objectName().toStdString();
+
+    ASSERT_TRUE(w->MoveTrainingsSplitter(260));
+    QApplication::processEvents();
+    ASSERT_LT(w->pnlTraining3->width(), 300);
+    EXPECT_EQ(w->pnlTraining3->height(), 62);
+    EXPECT_GT(w->cbxLength->y(), w->cbxForce->geometry().bottom());
+    EXPECT_EQ(w->cbxLength->x(), w->cbxForce->x());
+    EXPECT_TRUE(w->pnlTraining3->rect().contains(w->udnLength->geometry()));
+}
+
+TEST_F(ChartLayoutTest, BrowseControlsStackOverTheScrollBarOrSitInOneRow)
+{
+    TfrmForceCurves* w = ForceCurves(1200, 700);
+    ASSERT_TRUE(w->MoveTrainingsSplitter(300));
+    QApplication::processEvents();
+    QWidget* panel = w->pnlBrowseCurves;
+    // With its radio button the panel stacks: 90 pixels high, five button widths.
+    auto stacked = [&](int height) {
+        EXPECT_EQ(panel->height(), height);
+        const int pw = panel->width();
+        const int bw = (pw - w->btbFirst->x() - w->metCurve->width() - 8) / 5;
+        for (QToolButton* b : {w->btbFirst, w->btbPrevious, w->btbNext, w->btbLast, w->btbDelete})
+            EXPECT_EQ(b->width(), bw) << b->objectName().toStdString();
+        EXPECT_GT(w->sbrCurves->y(), w->btbFirst->geometry().bottom());
+        EXPECT_EQ(w->btbDelete->geometry().right(), pw - 1 - 6);
+        EXPECT_EQ(w->btbPlay->x(), w->btbDelete->x());
+        EXPECT_GT(w->btbPlay->y(), w->btbDelete->geometry().bottom());
+        EXPECT_LT(w->btbLast->geometry().right(), w->btbDelete->x());
+    };
+    ASSERT_TRUE(w->rbtBrowseCurves->isVisible());
+    stacked(90);
+    // Even a wide panel stacks while the radio button is shown.
+    ASSERT_TRUE(w->MoveTrainingsSplitter(450));
+    QApplication::processEvents();
+    stacked(90);
+
+    // Without the radio button: one row of 40 pixels from 400 pixels on, a
+    // tenth of the width per button; narrower it stacks in 65 pixels.
+    w->rbtBrowseCurves->hide();
+    ASSERT_TRUE(w->MoveTrainingsSplitter(500));
+    QApplication::processEvents();
+    EXPECT_EQ(panel->height(), 40);
+    EXPECT_EQ(w->btbFirst->width(), panel->width() / 10);
+    // The scroll bar in the same row, after the buttons.
+    EXPECT_LT(w->sbrCurves->geometry().bottom(), 40);
+    EXPECT_LT(w->sbrCurves->y(), w->btbFirst->geometry().bottom());
+    EXPECT_GT(w->sbrCurves->x(), w->btbLast->geometry().right());
+    EXPECT_EQ(w->btbDelete->geometry().right(), panel->width() - 1 - 6);
+    ASSERT_TRUE(w->MoveTrainingsSplitter(300));
+    QApplication::processEvents();
+    stacked(65);
+}
+
+}  // namespace
