@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -31,6 +32,41 @@ std::string Upper(std::string s)
 {
     for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
     return s;
+}
+
+// Interfaces dropped while a test may still run inside one of them (the
+// user stops a test or closes the dialog while Test waits for data): they
+// are freed only once no Test call is on the stack, because the call
+// returns into the interface. Never destroyed at exit (Qt may be gone).
+int gTestDepth = 0;
+std::vector<std::unique_ptr<TInterface>>& Graveyard()
+{
+    static auto* list = new std::vector<std::unique_ptr<TInterface>>;
+    return *list;
+}
+
+void SweepGraveyard()
+{
+    if (gTestDepth == 0) Graveyard().clear();
+}
+
+void ScheduleSweep()
+{
+    if (QCoreApplication::instance()) QTimer::singleShot(0, QCoreApplication::instance(), [] { SweepGraveyard(); });
+    else SweepGraveyard();
+}
+
+// Runs Test of an interface; the interface stays allocated until it returns.
+void RunTest(TInterface& i, uint8_t sourceType, const std::string& source)
+{
+    struct TDepth {
+        TDepth() { ++gTestDepth; }
+        ~TDepth()
+        {
+            if (--gTestDepth == 0 && !Graveyard().empty()) ScheduleSweep();
+        }
+    } depth;
+    i.Test(sourceType, source);
 }
 }  // namespace
 
@@ -129,7 +165,7 @@ TfrmConnect::~TfrmConnect()
 {
     *Alive = false;
     InterfaceDestroy();
-    Retired.clear();
+    SweepGraveyard();
 }
 
 std::string TfrmConnect::ReadPath() const
@@ -210,6 +246,7 @@ void TfrmConnect::SetTestText(const std::string& text) { lblTest->setText(Q(text
 
 void TfrmConnect::InterfaceCreate()
 {
+    ++TestRun;
     LastClick = TickCount();
     RawDataCount = 0;
     ProtocolErrors = 0;
@@ -230,6 +267,7 @@ void TfrmConnect::InterfaceCreate()
 
 void TfrmConnect::InterfaceDestroy()
 {
+    ++TestRun;
     Marker.reset();
     auto drop = [this](std::unique_ptr<TInterface> i) {
         if (!i) return;
@@ -241,9 +279,9 @@ void TfrmConnect::InterfaceDestroy()
         i->OnProtocolError = nullptr;
         i->OnOpened = nullptr;
         if (auto* vt = dynamic_cast<TVTInterface*>(i.get())) vt->OnRawData = nullptr;
-        // Freed outside the handler that may be running on the stack.
-        Retired.push_back(std::move(i));
-        QTimer::singleShot(0, this, [this] { Retired.clear(); });
+        // Freed outside the handler or test that may be running on the stack.
+        Graveyard().push_back(std::move(i));
+        ScheduleSweep();
     };
     drop(std::unique_ptr<TInterface>(VT.release()));
     drop(std::move(BX));
@@ -282,35 +320,38 @@ void TfrmConnect::btbTestClick()
     const std::string source = Source();
     const uint8_t sourceType = SameText(source, "DEMO") ? 2 : 1;
     InterfaceCreate();
+    // Each wait below lets the user stop this test (and start another one):
+    // a test that is no longer the current run leaves everything alone.
+    const unsigned run = TestRun;
+    auto current = [&] { return *alive && TestRun == run; };
     bool received = false;
     try {
         const bool vt3Adapter = sourceType == 1 && PortAdapter(source) != "?" && !PortAdapter(source).empty();
         if (sourceType == 2 || !vt3Adapter) {
             SetTestText(Format("Testing %s ...", source.c_str()));
-            VT->Test(sourceType, source);
-            if (!*alive) return;
-            if (!VT) return;  // stopped meanwhile
+            RunTest(*VT, sourceType, source);
+            if (!current()) return;
             received = VT->ValidSeen || (sourceType == 2 && VT->State() >= vtsOpening);
             if (!received) VT->Close();
         }
-        if (!received && BX) {
+        if (!received && current()) {
             SetTestText(Format("Testing %s ...", source.c_str()));
-            BX->Test(sourceType, source);
-            if (!*alive) return;
-            if (!BX) return;
+            RunTest(*BX, sourceType, source);
+            if (!current()) return;
             received = BX->ValidSeen;
             if (!received) BX->Close();
         }
     } catch (const std::exception&) {
-        if (VT) VT->Close();
-        if (BX) BX->Close();
+        if (!current()) return;
+        VT->Close();
+        BX->Close();
     }
-    if (!*alive) return;
-    if (!received && Marker) {
+    if (!current()) return;
+    if (!received) {
         SetTestText("Nothing found");
         Delay(1000);
-        if (!*alive) return;
-        if (Marker) StopTest();
+        if (!current()) return;
+        StopTest();
     }
 }
 
@@ -369,7 +410,7 @@ void TfrmConnect::btbSearchClick()
         cmbSource->setCurrentIndex(i);
         SetTestText(Format("Testing %s ...", ports[size_t(i)].c_str()));
         try {
-            VT->Test(1, ports[size_t(i)]);
+            RunTest(*VT, 1, ports[size_t(i)]);
         } catch (const std::exception&) {
             if (VT) VT->Close();
         }
@@ -389,7 +430,7 @@ void TfrmConnect::btbSearchClick()
     }
     if (foundType < 0 && BX) {
         try {
-            BX->Test(1, "");
+            RunTest(*BX, 1, "");
         } catch (const std::exception&) {
             if (BX) BX->Close();
         }

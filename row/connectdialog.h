@@ -91,10 +91,12 @@ private:
     std::unique_ptr<TInterface> Marker;
     std::unique_ptr<TVTInterface> VT;
     std::unique_ptr<TInterface> BX;
-    std::vector<std::unique_ptr<TInterface>> Retired;
     unsigned RawDataCount = 0;
     unsigned ProtocolErrors = 0;
     long long LastClick = 0;
     bool Searching = false;
+    // Counts interface set-ups and tear-downs: a test or search that waited
+    // finds out whether it is still the current one.
+    unsigned TestRun = 0;
     std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
 };

@@ -1,0 +1,501 @@
+// The connect dialog offscreen with real sources: the source list, the
+// stored source, the "Connect" section it writes (and the keys it drops), a
+// live test of the demo recording and of a VT device on a pseudo-terminal,
+// a silent device, the protocol-error rule, stopping a test while it waits
+// and a search that finds nothing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "interfaces/delay.h"
+#include "interfaces/vtinterface.h"
+#include "row/connectdialog.h"
+#include "row/rowengine.h"
+#include "testutil_interfaces.h"
+#include "util/dialogs.h"
+#include "util/profile.h"
+#include "util/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "catchline";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+std::vector<std::string> Items(const QComboBox* box)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < box->count(); ++i) out.push_back(box->itemText(i).toStdString());
+    return out;
+}
+
+bool Contains(const QString& text, const std::string& part) { return text.contains(QString::fromStdString(part)); }
+
+// Writes bytes to a pseudo-terminal device on a timer, piece by piece, as a
+// device would while the dialog waits.
+class TFeeder {
+public:
+    TFeeder(TPty& pty, std::string bytes, size_t piece, int everyMs) : Pty(pty), Bytes(std::move(bytes)), Piece(piece)
+    {
+        QObject::connect(&Timer, &QTimer::timeout, [this] {
+            if (At >= Bytes.size()) At = 0;  // keep rowing
+            Pty.Write(Bytes.substr(At, Piece));
+            At += Piece;
+        });
+        Timer.start(everyMs);
+    }
+    void Stop() { Timer.stop(); }
+
+private:
+    TPty& Pty;
+    std::string Bytes;
+    size_t Piece;
+    size_t At = 0;
+    QTimer Timer;
+};
+
+class ConnectDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        Folder = TempFolder();
+        Ini = Folder + "catchline.ini";
+        Scope = std::make_unique<TDialogScope>(Dlg);
+        SetToneService([this](int frequency, int) {
+            if (frequency == 1000) ++Clicks;
+            if (frequency == 0) ++Beeps;
+        });
+        Dialog = std::make_unique<TfrmConnect>();
+        Dialog->SettingsFileForReading = Ini;
+        Dialog->SettingsFileForWriting = Ini;
+    }
+    void TearDown() override
+    {
+        Dialog.reset();
+        Pump(20);  // dropped interfaces are freed
+        SetToneService({});
+        Scope.reset();
+        fs::remove_all(Folder);
+    }
+
+    void WriteIni(const std::string& text)
+    {
+        std::ofstream(Ini, std::ios::binary) << text;
+    }
+    std::vector<std::string> ConnectKeys() const
+    {
+        TProfileFile ini(Ini);
+        return ini.ReadSection("Connect");
+    }
+    // Texts the test label showed while pred did not yet hold.
+    std::vector<std::string> Watch(const std::function<void()>& action)
+    {
+        std::vector<std::string> seen;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            const std::string t = Dialog->lblTest->text().toStdString();
+            if (seen.empty() || seen.back() != t) seen.push_back(t);
+        });
+        poll.start(10);
+        action();
+        return seen;
+    }
+    void ExpectIdle()
+    {
+        TfrmConnect& d = *Dialog;
+        EXPECT_FALSE(d.TestRunning());
+        EXPECT_EQ(d.windowTitle(), "Connect");
+        EXPECT_EQ(d.btbTest->text(), "&Test");
+        EXPECT_TRUE(d.lblTest->text().isEmpty()) << d.lblTest->text().toStdString();
+        EXPECT_FALSE(d.pnlMagnets->isVisible());
+        for (QWidget* w : std::initializer_list<QWidget*>{d.btbSearch, d.btbOk, d.btbCancel, d.lblSource, d.cmbSource})
+            EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+    }
+    void ExpectTesting()
+    {
+        TfrmConnect& d = *Dialog;
+        EXPECT_TRUE(d.TestRunning());
+        EXPECT_EQ(d.btbTest->text(), "S&top");
+        EXPECT_TRUE(d.pnlMagnets->isVisible());
+        for (QWidget* w : std::initializer_list<QWidget*>{d.btbSearch, d.btbOk, d.btbCancel, d.lblSource, d.cmbSource})
+            EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    }
+
+    std::string Folder, Ini;
+    TScriptedDialogs Dlg;
+    std::unique_ptr<TDialogScope> Scope;
+    std::unique_ptr<TfrmConnect> Dialog;
+    int Clicks = 0;
+    int Beeps = 0;
+};
+
+TEST_F(ConnectDialogTest, ControlsAndSourceList)
+{
+    TfrmConnect& d = *Dialog;
+    EXPECT_EQ(d.windowTitle(), "Connect");
+    EXPECT_EQ(d.height(), 250);
+    EXPECT_EQ(d.lblSource->text(), "So&urce");
+    EXPECT_EQ(d.btbTest->text(), "&Test");
+    EXPECT_EQ(d.btbTest->toolTip(), "Test current interface / source");
+    EXPECT_EQ(d.btbSearch->text(), "&Search");
+    EXPECT_EQ(d.btbSearch->toolTip(), "Search for an interface");
+    EXPECT_EQ(d.btbOk->toolTip(), "Accept changes");
+    EXPECT_TRUE(d.lblTest->text().isEmpty());
+    EXPECT_TRUE(d.lblTest->wordWrap());
+    EXPECT_FALSE(d.pnlMagnets->isVisible());
+    EXPECT_EQ(d.rgpConnect->title(), "Connect t&ype");
+    std::vector<std::string> radios;
+    for (auto* r : d.rgpConnect->findChildren<QRadioButton*>()) radios.push_back(r->text().toStdString());
+    EXPECT_EQ(radios, (std::vector<std::string>{"Direct", "Delayed (5 seconds)", "Warming up"}));
+
+    // "DEMO" plus every port of the VT and Brax interfaces' lists, once each, sorted.
+    const std::vector<std::string> items = Items(d.cmbSource);
+    EXPECT_EQ(std::count(items.begin(), items.end(), "DEMO"), 1);
+    TVTInterface vt;
+    TBXInterface bx;
+    for (const auto* list : {&vt.PortList, &bx.PortList})
+        for (const auto& port : *list) EXPECT_EQ(std::count(items.begin(), items.end(), port), 1) << port;
+    EXPECT_TRUE(std::is_sorted(items.begin(), items.end()));
+    EXPECT_EQ(std::set<std::string>(items.begin(), items.end()).size(), items.size());
+
+    d.show();
+    EXPECT_FALSE(d.rgpConnect->isVisible());
+    EXPECT_EQ(d.ConnectTypeIndex(), 0);
+    d.reject();
+}
+
+TEST_F(ConnectDialogTest, StoredSourceIsSelectedOrElseDemo)
+{
+    TfrmConnect& d = *Dialog;
+    d.show();  // no settings file yet
+    EXPECT_EQ(d.Source(), "DEMO");
+    d.reject();
+
+    WriteIni("[Connect]\nSource=/dev/ttyGONE7\n");
+    d.show();
+    EXPECT_EQ(d.cmbSource->currentText(), "DEMO");
+    d.reject();
+
+    WriteIni("[Connect]\nSource=demo\n");
+    d.show();
+    EXPECT_EQ(d.cmbSource->currentText(), "DEMO");
+    EXPECT_EQ(d.cmbSource->currentIndex(), d.cmbSource->findText("DEMO"));
+    d.reject();
+}
+
+TEST_F(ConnectDialogTest, CloseWritesTheSectionWithItsOwnRules)
+{
+    WriteIni("[Row]\nLeft=5\n[Connect]\nSource=DEMO\nInterfaceType=3\nStrictProtocol=0\nRawHeartRate=1\nBeeps=0\n"
+             "Quick=1\nExtra=kept?\n[Options]\nDialog=123\n");
+    TfrmConnect& d = *Dialog;
+    d.show();
+    EXPECT_FALSE(d.Settings.StrictProtocol);
+    EXPECT_TRUE(d.Settings.RawHeartRate);
+    EXPECT_FALSE(d.Settings.Beeps);
+    EXPECT_TRUE(d.Settings.Quick);
+    EXPECT_EQ(d.InterfaceType(), 3);
+    d.btbCancel->click();  // Cancel writes too
+    EXPECT_FALSE(d.isVisible());
+
+    // Erased and rewritten: "Source" and "InterfaceType" always, true values
+    // only, never "Beeps"; other sections stay.
+    EXPECT_EQ(ConnectKeys(), (std::vector<std::string>{"Source", "InterfaceType", "RawHeartRate", "Quick"}));
+    {
+        TProfileFile ini(Ini);
+        EXPECT_EQ(ini.ReadString("Connect", "Source", "?"), "DEMO");
+        EXPECT_EQ(ini.ReadInteger("Connect", "InterfaceType", -1), 3);
+        EXPECT_EQ(ini.ReadString("Connect", "RawHeartRate", ""), "1");
+        EXPECT_EQ(ini.ReadString("Row", "Left", ""), "5");
+        EXPECT_EQ(ini.ReadString("Options", "Dialog", ""), "123");
+    }
+    // A false "StrictProtocol" is not written, so it reads back true.
+    d.show();
+    EXPECT_TRUE(d.Settings.StrictProtocol);
+    EXPECT_TRUE(d.Settings.Beeps);
+    EXPECT_TRUE(d.Settings.RawHeartRate);
+    d.btbOk->click();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(ConnectKeys(),
+              (std::vector<std::string>{"Source", "InterfaceType", "StrictProtocol", "RawHeartRate", "Quick"}));
+}
+
+TEST_F(ConnectDialogTest, SettingsFileThatCannotBeWrittenIsLeftAlone)
+{
+    TfrmConnect& d = *Dialog;
+    d.SettingsFileForWriting = Folder + "no-such-folder/catchline.ini";
+    d.show();
+    d.btbCancel->click();
+    EXPECT_FALSE(fs::exists(d.SettingsFileForWriting));
+    EXPECT_TRUE(Dlg.Messages.empty());
+}
+
+TEST_F(ConnectDialogTest, ProtocolErrorRule)
+{
+    // Before the first pulse: fewer than 10.
+    EXPECT_TRUE(ProtocolErrorTolerated(0, 0));
+    EXPECT_TRUE(ProtocolErrorTolerated(9, 0));
+    EXPECT_FALSE(ProtocolErrorTolerated(10, 0));
+    // Then: below one error in ten pulses.
+    EXPECT_TRUE(ProtocolErrorTolerated(9, 91));
+    EXPECT_FALSE(ProtocolErrorTolerated(10, 100));
+    EXPECT_TRUE(ProtocolErrorTolerated(10, 101));
+    EXPECT_FALSE(ProtocolErrorTolerated(1, 1));
+    EXPECT_FALSE(ProtocolErrorTolerated(1000000, 1));
+}
+
+TEST_F(ConnectDialogTest, DemoTestShowsDataWithoutProtocolLine)
+{
+    TfrmConnect& d = *Dialog;
+    d.show();
+    ASSERT_EQ(d.Source(), "DEMO");
+    d.btbTest->click();
+    ExpectTesting();
+    ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 20; }, 15000)) << d.RawCount();
+    const QString text = d.lblTest->text();
+    EXPECT_TRUE(text.startsWith("Receiving ... ")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\nSource : Demodata")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\nDevice : VT Interface")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Protocol")) << text.toStdString();
+    const QString caption = d.windowTitle();
+    ASSERT_TRUE(caption.startsWith("Connect to ")) << caption.toStdString();
+    bool known = false;
+    for (TTarnProtocol p : {vtpDOS, vtpVtw, vtpVT3W})
+        known = known || caption.toStdString() == "Connect to " + TarnProtocolName(p);
+    EXPECT_TRUE(known) << caption.toStdString();
+    // The magnet panels show the statistics' four figures.
+    const QRegularExpression figure("^ *\\d{1,3}$");
+    for (QLabel* p : {d.pnlMagnet1, d.pnlMagnet2, d.pnlMagnet3, d.pnlMagnet4})
+        EXPECT_TRUE(figure.match(p->text()).hasMatch()) << p->text().toStdString();
+    // One click per pulse, at most one per 50 ms.
+    EXPECT_GT(Clicks, 0);
+    EXPECT_LE(Clicks, int(d.RawCount()));
+    EXPECT_EQ(d.ProtocolErrorCount(), 0u);
+
+    d.btbTest->click();  // Stop
+    ExpectIdle();
+    const unsigned stoppedAt = d.RawCount();
+    Pump(300);
+    EXPECT_EQ(d.RawCount(), stoppedAt);
+    d.reject();
+}
+
+TEST_F(ConnectDialogTest, FalseBeepsSilenceClicksUntilClosedOnce)
+{
+    WriteIni("[Connect]\nSource=DEMO\nBeeps=0\n");
+    TfrmConnect& d = *Dialog;
+    d.show();
+    d.btbTest->click();
+    ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 20; }, 15000));
+    EXPECT_EQ(Clicks, 0);
+    d.btbTest->click();
+    d.btbCancel->click();
+
+    d.show();  // closing dropped the key: clicks again
+    d.btbTest->click();
+    ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 20; }, 15000));
+    EXPECT_GT(Clicks, 0);
+    d.btbTest->click();
+    d.reject();
+}
+
+TEST_F(ConnectDialogTest, TypedPseudoTerminalIsTestedLive)
+{
+    WriteIni("[Connect]\nSource=DEMO\nInterfaceType=3\n");
+    TPty pty;
+    TfrmConnect& d = *Dialog;
+    d.show();
+    EXPECT_EQ(d.InterfaceType(), 3);
+    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    ASSERT_EQ(d.Source(), pty.SlavePath());
+    TFeeder feeder(pty, VTFrames(RowingTicks(12), vtpVtw), 40, 20);
+    d.btbTest->click();  // returns once a valid frame arrived
+    ASSERT_TRUE(d.TestRunning()) << d.lblTest->text().toStdString();
+    ExpectTesting();
+    // A successful test makes it the VT interface.
+    EXPECT_EQ(d.InterfaceType(), 1);
+    ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 40; }, 10000)) << d.RawCount();
+    const QString text = d.lblTest->text();
+    EXPECT_TRUE(text.startsWith("Receiving ... ")) << text.toStdString();
+    EXPECT_TRUE(Contains(text, "\nSource : " + pty.SlavePath())) << text.toStdString();
+    EXPECT_TRUE(text.contains("\nDevice : VT Interface")) << text.toStdString();
+    EXPECT_TRUE(Contains(text, "\nProtocol : " + TarnProtocolName(vtpVtw))) << text.toStdString();
+    EXPECT_EQ(d.windowTitle().toStdString(), "Connect to " + TarnProtocolName(vtpVtw));
+    const QRegularExpression figure("^ *\\d{1,3}$");
+    for (QLabel* p : {d.pnlMagnet1, d.pnlMagnet2, d.pnlMagnet3, d.pnlMagnet4})
+        EXPECT_TRUE(figure.match(p->text()).hasMatch()) << p->text().toStdString();
+    EXPECT_GT(Clicks, 0);
+    EXPECT_EQ(d.ProtocolErrorCount(), 0u);
+    EXPECT_TRUE(Dlg.Messages.empty()) << Dlg.LastText();
+
+    d.btbTest->click();  // Stop
+    feeder.Stop();
+    ExpectIdle();
+    d.btbOk->click();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    TProfileFile ini(Ini);
+    EXPECT_EQ(ini.ReadString("Connect", "Source", ""), pty.SlavePath());
+    EXPECT_EQ(ini.ReadInteger("Connect", "InterfaceType", -1), 1);
+}
+
+TEST_F(ConnectDialogTest, SilentDeviceShowsNoDataThenNothingFound)
+{
+    TPty pty;
+    TfrmConnect& d = *Dialog;
+    d.show();
+    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    const std::string testing = "Testing " + pty.SlavePath() + " ...";
+    QElapsedTimer clock;
+    clock.start();
+    const std::vector<std::string> seen = Watch([&] { d.btbTest->click(); });
+    const qint64 took = clock.elapsed();
+    auto at = [&](const std::string& t) { return std::find(seen.begin(), seen.end(), t); };
+    ASSERT_NE(at(testing), seen.end());
+    ASSERT_NE(at("ComPort : No data"), seen.end());
+    ASSERT_NE(at("Nothing found"), seen.end());
+    EXPECT_LT(at(testing), at("ComPort : No data"));
+    EXPECT_LT(at("ComPort : No data"), at("Nothing found"));
+    EXPECT_GE(took, 3900);  // 3 s without data, then "Nothing found" for 1 s
+    EXPECT_GE(Beeps, 1);    // the test timer's beep
+    EXPECT_TRUE(Dlg.Messages.empty()) << Dlg.LastText();
+    ExpectIdle();
+    EXPECT_EQ(d.InterfaceType(), 0);
+    d.reject();
+}
+
+TEST_F(ConnectDialogTest, TooManyProtocolErrorsEndTheTestWithTheProtocolMessage)
+{
+    TPty pty;
+    TfrmConnect& d = *Dialog;
+    d.show();
+    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    TFeeder feeder(pty, std::string(64, '\0'), 8, 20);  // no frame of any protocol
+    d.btbTest->click();
+    feeder.Stop();
+    EXPECT_GE(d.ProtocolErrorCount(), 10u);
+    EXPECT_EQ(d.RawCount(), 0u);
+    ASSERT_EQ(Dlg.Messages.size(), 1u);
+    EXPECT_EQ(Dlg.Messages[0].Kind, TMsgKind::Error);
+    TTarnProtocolSet set;
+    set.Include(vtpVtw);
+    EXPECT_EQ(Dlg.Messages[0].Text, TRowEngine::ProtocolMessageText(set, true));
+    EXPECT_EQ(Dlg.Messages[0].Text.find("[Test]"), std::string::npos);
+    EXPECT_GE(Beeps, 1);
+    ExpectIdle();
+    d.reject();
+}
+
+TEST_F(ConnectDialogTest, StopWhileTheTestWaitsForData)
+{
+    TPty pty;
+    TfrmConnect& d = *Dialog;
+    d.show();
+    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    // Stop after 300 ms and start a demo test at once: the first test's wait
+    // must neither stop nor close the second one.
+    QTimer::singleShot(300, &d, [&] {
+        d.btbTest->click();  // Stop
+        d.cmbSource->setCurrentIndex(d.cmbSource->findText("DEMO"));
+        d.btbTest->click();  // Test DEMO
+    });
+    QElapsedTimer clock;
+    clock.start();
+    d.btbTest->click();
+    EXPECT_LT(clock.elapsed(), 2500);  // the first test gave up once stopped
+    EXPECT_TRUE(d.TestRunning());
+    ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 10; }, 15000));
+    EXPECT_TRUE(d.lblTest->text().startsWith("Receiving ... ")) << d.lblTest->text().toStdString();
+    Pump(1200);  // longer than "Nothing found" would have stayed
+    EXPECT_TRUE(d.TestRunning());
+    d.btbTest->click();
+    ExpectIdle();
+    d.reject();
+}
+
+TEST_F(ConnectDialogTest, NewTestDuringNothingFoundIsNotStopped)
+{
+    TPty pty;
+    TfrmConnect& d = *Dialog;
+    d.show();
+    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    bool restarted = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (restarted || d.lblTest->text() != "Nothing found") return;
+        restarted = true;
+        d.btbTest->click();  // Stop
+        d.cmbSource->setCurrentIndex(d.cmbSource->findText("DEMO"));
+        d.btbTest->click();  // Test DEMO
+    });
+    poll.start(10);
+    d.btbTest->click();
+    poll.stop();
+    ASSERT_TRUE(restarted);
+    EXPECT_TRUE(d.TestRunning());
+    ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 5; }, 15000));
+    EXPECT_TRUE(d.TestRunning());
+    d.btbTest->click();
+    ExpectIdle();
+    d.reject();
+}
+
+TEST_F(ConnectDialogTest, ClosingWhileTheTestWaits)
+{
+    TPty pty;
+    TfrmConnect& d = *Dialog;
+    d.show();
+    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    QTimer::singleShot(300, &d, [&] { d.reject(); });  // Esc
+    d.btbTest->click();
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_FALSE(d.TestRunning());
+    EXPECT_EQ(ConnectKeys(), (std::vector<std::string>{"Source", "InterfaceType", "StrictProtocol"}));
+    Pump(50);
+}
+
+TEST_F(ConnectDialogTest, SearchThatFindsNothingLeavesNoSourceSelected)
+{
+    TfrmConnect& d = *Dialog;
+    TVTInterface probe;
+    // Every port is probed for up to 3 s; a machine with many ports is skipped.
+    if (probe.PortList.size() > 2) GTEST_SKIP() << "this machine has many serial ports";
+    d.show();
+    QElapsedTimer clock;
+    clock.start();
+    d.btbSearch->click();
+    EXPECT_GE(clock.elapsed(), 2000);
+    EXPECT_TRUE(d.btbTest->isVisible());
+    EXPECT_TRUE(d.lblTest->text().isEmpty());
+    EXPECT_EQ(d.cmbSource->currentIndex(), -1);
+    EXPECT_EQ(d.Source(), "");
+    EXPECT_NE(d.cmbSource->findText("DEMO"), -1);
+    d.btbOk->click();
+    TProfileFile ini(Ini);
+    EXPECT_EQ(ini.ReadString("Connect", "Source", "?"), "");
+}
+
+}  // namespace
