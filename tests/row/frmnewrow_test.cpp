@@ -22,6 +22,7 @@
 #include "files/training_io.h"
 #include "files/user_file.h"
 #include "row/frmnewrow.h"
+#include "shell/framework/registry.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/version.h"
@@ -60,6 +61,49 @@ TTraining UserSession(const std::string& name, int weight)
     t.Settings.Sprocket = 0;
     return t;
 }
+
+// The main window as the dialog sees it: dialog colour, user level and the
+// last-used folder.
+class TNewRowRegistry : public TSessionRegistry {
+public:
+    TNewRowRegistry() { SetMainRegistry(this); }
+    ~TNewRowRegistry() override { SetMainRegistry(nullptr); }
+    int TrainingCount() const override { return 0; }
+    bool GetTraining(int, TTraining&) const override { return false; }
+    TTraining* TrainingRef(int) override { return nullptr; }
+    int TrainingWindowIndex(int) const override { return -1; }
+    int FindTrainingWindow(int32_t) const override { return -1; }
+    int32_t TrainingIdAt(int) const override { return -1; }
+    int32_t NextTrainingId() override { return 101; }
+    bool TooManyTrainings() override { return false; }
+    void TrainingClosed(int32_t) override {}
+    void TrainingsChanged() override {}
+    void TrainingListChanged(bool) override {}
+    void RowSessionReset(int32_t) override {}
+    int WindowPlacement() const override { return 1; }
+    int PlayRate() const override { return 120; }
+    int NameStyle() const override { return 4; }
+    bool CrossMarker() const override { return true; }
+    int ConnectType() const override { return 0; }
+    bool EditAllowed() const override { return Editable; }
+    bool ChartOptionsAllowed() const override { return true; }
+    TAppearance Appearance() const override { return {}; }
+    QColor DialogColor() const override { return QColor(0x12, 0x34, 0x56); }
+    int DataRange() const override { return 5; }
+    std::string SettingsFileForReading() const override { return ""; }
+    std::string SettingsFileForWriting() const override { return ""; }
+    std::string LastDir() const override { return Folder; }
+    void SetLastDir(const std::string& folder) override { Folder = folder; }
+    void AddRecentFile(const std::string&) override {}
+    void RemoveRecentFile(const std::string&) override {}
+    void CountFileSaved() override {}
+    void CountRowingSession() override {}
+    void AddRowingTime(double) override {}
+    bool MainClosing() const override { return false; }
+
+    bool Editable = true;
+    std::string Folder = "/registry/";
+};
 
 QStringList Items(const QComboBox* box)
 {
@@ -433,6 +477,41 @@ TEST_F(NewRowTest, WeightThatIsNotAWholeNumberIsRefused)
         d.btbOk->click();
     }));
     EXPECT_EQ(d.Record.Settings.Weight, 72);
+}
+
+TEST_F(NewRowTest, MainWindowGivesColourFolderAndUserLevel)
+{
+    TNewRowRegistry registry;
+    TfrmNewRow d;  // without folder functions: the main window's folder
+    EXPECT_EQ(d.palette().color(QPalette::Window), QColor(0x12, 0x34, 0x56));
+    d.SetAppearance(d.font(), Qt::black, Qt::white, Qt::red);  // dialogs keep their own colour
+    EXPECT_EQ(d.palette().color(QPalette::Window), QColor(0x12, 0x34, 0x56));
+
+    const std::string path = Folder + "sub/rower.ini";
+    fs::create_directories(Folder + "sub");
+    ASSERT_TRUE(WriteUserFile(path, UserSession("Gus", 90), false));
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {path};
+    Dlg.FileAnswers.push_back(answer);
+    d.LoadUserFile("/any/folder/?");  // only the name counts
+    ASSERT_EQ(Dlg.FileRequests.size(), 1u);
+    EXPECT_EQ(Dlg.FileRequests[0].InitialDir, "/registry/");
+    EXPECT_EQ(registry.Folder, Folder + "sub/");
+    EXPECT_EQ(d.edtName->text(), "Gus");
+
+    registry.Editable = false;
+    d.show();
+    for (QWidget* w : std::initializer_list<QWidget*>{d.edtTitle, d.edtName, d.edtWeight, d.cmbGender, d.cmbBoat,
+                                                      d.cmbSprocket, d.btnOpen})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_TRUE(d.btbOk->isEnabled());
+    d.reject();
+    registry.Editable = true;
+    d.show();
+    EXPECT_TRUE(d.edtName->isEnabled());
+    EXPECT_TRUE(d.btnOpen->isEnabled());
+    d.reject();
 }
 
 TEST_F(NewRowTest, AppearanceSetsRowHeightsAndDialogHeight)

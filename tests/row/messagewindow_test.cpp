@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "row/messagewindow.h"
+#include "shell/framework/registry.h"
 
 namespace {
 
@@ -38,6 +39,50 @@ int ExpectedWidth(const TfrmMessage* w, const char* text)
 {
     return QFontMetrics(w->font()).horizontalAdvance(QString(text)) + 50 + 50;
 }
+
+// The main window's dialog colour and font.
+class TMessageRegistry : public TSessionRegistry {
+public:
+    TMessageRegistry() { SetMainRegistry(this); }
+    ~TMessageRegistry() override { SetMainRegistry(nullptr); }
+    int TrainingCount() const override { return 0; }
+    bool GetTraining(int, TTraining&) const override { return false; }
+    TTraining* TrainingRef(int) override { return nullptr; }
+    int TrainingWindowIndex(int) const override { return -1; }
+    int FindTrainingWindow(int32_t) const override { return -1; }
+    int32_t TrainingIdAt(int) const override { return -1; }
+    int32_t NextTrainingId() override { return 101; }
+    bool TooManyTrainings() override { return false; }
+    void TrainingClosed(int32_t) override {}
+    void TrainingsChanged() override {}
+    void TrainingListChanged(bool) override {}
+    void RowSessionReset(int32_t) override {}
+    int WindowPlacement() const override { return 1; }
+    int PlayRate() const override { return 120; }
+    int NameStyle() const override { return 4; }
+    bool CrossMarker() const override { return true; }
+    int ConnectType() const override { return 0; }
+    bool EditAllowed() const override { return true; }
+    bool ChartOptionsAllowed() const override { return true; }
+    TAppearance Appearance() const override
+    {
+        TAppearance a;
+        a.Font = QFont("Sans", 26);
+        return a;
+    }
+    QColor DialogColor() const override { return QColor(0x20, 0x40, 0x60); }
+    int DataRange() const override { return 5; }
+    std::string SettingsFileForReading() const override { return ""; }
+    std::string SettingsFileForWriting() const override { return ""; }
+    std::string LastDir() const override { return ""; }
+    void SetLastDir(const std::string&) override {}
+    void AddRecentFile(const std::string&) override {}
+    void RemoveRecentFile(const std::string&) override {}
+    void CountFileSaved() override {}
+    void CountRowingSession() override {}
+    void AddRowingTime(double) override {}
+    bool MainClosing() const override { return false; }
+};
 
 class MessageWindowTest : public ::testing::Test {
 protected:
@@ -73,6 +118,19 @@ TEST_F(MessageWindowTest, ShowingAgainReusesTheWindowAndFitsTheText)
     EXPECT_EQ(MessageWindow(), first.data());
     EXPECT_EQ(first->width(), longWidth);
     EXPECT_TRUE(first->windowFlags() & Qt::FramelessWindowHint);
+}
+
+TEST_F(MessageWindowTest, TakesTheMainWindowsDialogColourAndFont)
+{
+    TMessageRegistry registry;
+    const char* text = "Waiting for interface ... (Press [Esc] to cancel)";
+    ShowMessageWindow(text);
+    TfrmMessage* w = MessageWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->palette().color(QPalette::Window), QColor(0x20, 0x40, 0x60));
+    EXPECT_EQ(w->font().pointSize(), 26);
+    EXPECT_EQ(w->width(), ExpectedWidth(w, text));
+    HideMessageWindow();
 }
 
 TEST_F(MessageWindowTest, EscHidesWithoutClosingAndHideThenCloses)
