@@ -434,9 +434,18 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
         }
     Drawn = std::move(next);
 
-    SetRange(UsedBottom, Bottom.Scale, bottomRange.Lo, bottomRange.Hi, bottomRange.Valid());
-    SetRange(UsedLeft, useDataScale ? data.Left : Left.Scale, leftRange.Lo, leftRange.Hi, leftRange.Valid());
-    SetRange(UsedRight, useDataScale ? data.Right : Right.Scale, rightRange.Lo, rightRange.Hi, rightRange.Valid());
+    // A chart on the window's own fixed scales keeps a zoom the user made
+    // while it is redrawn (browsing curves); charts scaled from their data
+    // take the new scale.
+    const bool keepZoom = !useDataScale && Chart->isZoomed() && !Bottom.Scale.AutoMinimum &&
+                          !Bottom.Scale.AutoMaximum && !Left.Scale.AutoMinimum && !Left.Scale.AutoMaximum;
+    if (!keepZoom) {
+        if (Chart->isZoomed()) Chart->zoomReset();  // forget the ranges from before the zoom
+        SetRange(UsedBottom, Bottom.Scale, bottomRange.Lo, bottomRange.Hi, bottomRange.Valid());
+        SetRange(UsedLeft, useDataScale ? data.Left : Left.Scale, leftRange.Lo, leftRange.Hi, leftRange.Valid());
+        SetRange(UsedRight, useDataScale ? data.Right : Right.Scale, rightRange.Lo, rightRange.Hi,
+                 rightRange.Valid());
+    }
     ApplyLook();
     InRender = false;
     ThinToPlot();

@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QSplitter>
@@ -110,6 +111,8 @@ void TfrmChart::BuildControls()
     ChartView->setObjectName("chtChart");
     ChartView->setRubberBand(QChartView::RectangleRubberBand);
     ChartView->setFrameShape(QFrame::NoFrame);
+    // A right click undoes the zoom (the view itself would only zoom out by half).
+    ChartView->viewport()->installEventFilter(this);
     Axes = new TChartAxes(Chart);
     Axes->TitleFont = QFont("Arial");
     Axes->TitleFont.setPixelSize(13);
@@ -649,6 +652,12 @@ void TfrmChart::resizeEvent(QResizeEvent* event)
 bool TfrmChart::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == pnlChart && event->type() == QEvent::Resize) LayoutChart();
+    if (ChartView && watched == ChartView->viewport() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        if (event->type() == QEvent::MouseButtonRelease) Chart->zoomReset();
+        return true;
+    }
     return TMDIChild::eventFilter(watched, event);
 }
 

@@ -90,7 +90,10 @@ TfrmStrokeData::TfrmStrokeData(QWidget* parent) : TfrmChart(parent)
     g->addWidget(cmbY, 1, 1);
     g->addWidget(cbxZ, 2, 0);
     g->addWidget(cmbZ, 2, 1);
-    g->setColumnMinimumWidth(0, 72);
+    // The lists are as wide as the panel less 80 pixels: 4 + 68 + 4 on their
+    // left (margin, label column, spacing), 4 on their right.
+    g->setHorizontalSpacing(4);
+    g->setColumnMinimumWidth(0, 68);
     g->setColumnStretch(1, 1);
     cbxY->setChecked(true);
     cbxZ->setChecked(true);

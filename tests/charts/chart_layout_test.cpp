@@ -6,8 +6,11 @@
 
 #include <QApplication>
 #include <QChartView>
+#include <QChart>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QValueAxis>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -252,6 +255,71 @@ TEST_F(ChartLayoutTest, BrowseControlsStackOverTheScrollBarOrSitInOneRow)
     ASSERT_TRUE(w->MoveTrainingsSplitter(300));
     QApplication::processEvents();
     stacked(65);
+}
+
+TEST_F(ChartLayoutTest, ParameterListsAreThePanelWidthLess80)
+{
+    TfrmStrokeData* w = StrokeData(900, 700);
+    for (int width : {200, 320}) {
+        ASSERT_TRUE(w->MoveTrainingsSplitter(width));
+        QApplication::processEvents();
+        for (QComboBox* c : {w->cmbX, w->cmbY, w->cmbZ}) {
+            EXPECT_EQ(c->width(), w->pnlTraining4->width() - 80) << width;
+            EXPECT_EQ(c->geometry().right(), w->pnlTraining4->width() - 1 - 4);
+        }
+    }
+}
+
+// Zooming: the force curves chart (fixed scales) keeps the zoom while the
+// user browses; a right click undoes it. The stroke data chart takes the new
+// scale of its data at every redraw.
+TEST_F(ChartLayoutTest, ZoomStaysWhileBrowsingCurvesAndARightClickUndoesIt)
+{
+    TfrmForceCurves* w = ForceCurves(1000, 700);
+    w->SelectEntry(0);
+    auto* bottom = qobject_cast<QValueAxis*>(w->Axes->BottomAxis());
+    ASSERT_NE(bottom, nullptr);
+    ASSERT_EQ(bottom->max(), 176);
+    const QRectF plot = w->Chart->plotArea();
+    w->Chart->zoomIn(QRectF(plot.left(), plot.top(), plot.width() / 2, plot.height() / 2));
+    const double zoomedMax = bottom->max();
+    ASSERT_LT(zoomedMax, 100);
+    w->Browse(baNext, false);
+    EXPECT_EQ(Registry.Sessions[0]->Header.SelectedStroke, 2);
+    EXPECT_EQ(bottom->max(), zoomedMax);
+
+    QWidget* viewport = w->ChartView->viewport();
+    const QPointF at(viewport->width() / 2.0, viewport->height() / 2.0);
+    const QPointF global = viewport->mapToGlobal(at.toPoint());
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &release);
+    EXPECT_EQ(bottom->min(), 0);
+    EXPECT_EQ(bottom->max(), 176);
+    auto* left = qobject_cast<QValueAxis*>(w->Axes->LeftAxis());
+    EXPECT_EQ(left->max(), 780);
+    w->Browse(baNext, false);
+    EXPECT_EQ(bottom->max(), 176);
+
+    TfrmStrokeData* s = StrokeData(900, 700);
+    auto* sLeft = qobject_cast<QValueAxis*>(s->Axes->LeftAxis());
+    ASSERT_NE(sLeft, nullptr);
+    const double lo = sLeft->min(), hi = sLeft->max();
+    const QRectF sPlot = s->Chart->plotArea();
+    s->Chart->zoomIn(QRectF(sPlot.left() + sPlot.width() / 3, sPlot.top() + sPlot.height() / 3, sPlot.width() / 3,
+                              sPlot.height() / 3));
+    ASSERT_NE(sLeft->max(), hi);
+    s->DrawChart();
+    EXPECT_EQ(sLeft->min(), lo);
+    EXPECT_EQ(sLeft->max(), hi);
+    // Nothing left from the zoom: a right click keeps the data's scale.
+    QWidget* sView = s->ChartView->viewport();
+    QMouseEvent sPress(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(sView, &sPress);
+    QMouseEvent sRelease(QEvent::MouseButtonRelease, at, global, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(sView, &sRelease);
+    EXPECT_EQ(sLeft->max(), hi);
 }
 
 }  // namespace
