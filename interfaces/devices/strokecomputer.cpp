@@ -54,6 +54,7 @@ void TStrokeComputer::Reset()
     Strokes = 0;
     Calls = 0;
     Coasts = 0;
+    Rejected = 0;
     StopTick = 0;
     K_drag = 0.0001;
     WorkSum = 0;
@@ -268,10 +269,20 @@ void TStrokeComputer::StartDriveFromRecovery()
     // (only the most recent pulses of the history are used in a very long one).
     int64_t from = RecoveryStart + m;
     from = std::max(from, j - int64_t(kPulseRing) + 2 * int64_t(K.LookBack) + 16);
+    // A recovery that was not a plain coast-down (a jump in the intervals, a
+    // flywheel that sped up on the whole) tells nothing about the drag: keep
+    // the last value. (A recovery without any drag sample gives 0 as before.)
     double sum = 0;
-    for (int64_t i = from; i <= j; ++i) sum += P(i).dragSample;
+    bool coasting = true;
+    for (int64_t i = from; i <= j; ++i) {
+        const double sample = P(i).dragSample;
+        sum += sample;
+        if (!(std::fabs(sample) <= kMaxDragSample)) coasting = false;
+    }
     const int64_t count = j - from + 1;
-    K_drag = count > 0 ? double(SafeDivide(double(count), sum)) : sum;
+    const double estimate = count > 0 ? double(SafeDivide(double(count), sum)) : sum;
+    if (coasting && estimate >= 0) K_drag = estimate;
+    else ++Rejected;
 
     PhaseValue = 1;
     DriveStart = j + 1;

@@ -35,11 +35,17 @@
 //              the interface stops the pulse there); empty = always open
 //   DoCalculate  the computation runs only while it is set
 //
-// Two safeguards beyond the plain algorithm: a "drive" longer than
+// Three safeguards beyond the plain algorithm: a "drive" longer than
 // kLongestDrive of handle travel that slows down is taken as coasting (no
 // stroke, a recovery starts), so a drag factor guessed too high cannot hide
-// every later drive end; and the heart-rate filter averages only the entries it
-// has filled, so pulses of a standstill do not pull the rate towards 0.
+// every later drive end; the drag factor is only taken from a recovery that
+// is a plain coast-down (every drag sample within +-kMaxDragSample and a
+// mean not below 0), otherwise the last good value stays: a jump in the pulse
+// intervals (rowing resumed after a pause without a standstill, input lost)
+// gives a few samples hundreds of times the flywheel's real drag, and a drag
+// factor made from them would keep every later drive from ending; and the
+// heart-rate filter averages only the entries it has filled, so pulses of a
+// standstill do not pull the rate towards 0.
 //
 // Deterministic (no clock reads other than Clock) and free of allocation per
 // pulse: the pulse history is a fixed ring (kPulseRing entries); what a stroke
@@ -93,6 +99,12 @@ public:
     static constexpr int kPulseRing = 1 << 14;
     // Handle travel (m) beyond which a slowing "drive" is taken as coasting.
     static constexpr double kLongestDrive = 4.0;
+    // Largest drag sample (N m s^2) of a coast-down. A coasting flywheel gives
+    // samples close to its drag factor: about 0.00007 to 0.0002 on rowing
+    // machines, 0.0001 as the first guess; bearing friction adds a little at
+    // low speed. Five times the heaviest setting; a jump of more than about
+    // 6 % in one interval (four magnets) lies outside.
+    static constexpr double kMaxDragSample = 0.001;
 
     TStrokeComputer();
 
@@ -137,6 +149,7 @@ public:
     uint32_t CallCounter() const { return Calls; }
     double DragFactor() const { return K_drag; }         // k, N m s^2
     int CoastingDrives() const { return Coasts; }         // drives ended as coasting since Reset
+    int RejectedRecoveries() const { return Rejected; }   // recoveries whose drag estimate was not taken
     double TotalWork() const { return WorkSum; }          // J
     double Distance() const { return DistanceSum; }       // m
 
@@ -188,6 +201,7 @@ private:
     size_t HeartFilled = 0;
     uint32_t Calls = 0;
     int Coasts = 0;
+    int Rejected = 0;
     // Running values carried from the drive start (see the header comment).
     double DriveDragSum = 0;     // drag of pulses drive start - 1 .. N
     double DriveE0 = 0;          // inverse square of pulse drive start - 1

@@ -249,6 +249,50 @@ TEST(DemoRecording, ResetWhileRowingFindsStrokesAgain)
     EXPECT_LE(times.size(), expected);
 }
 
+TEST(PauseWithoutStandstill, StrokesAreFoundAgainAtOnce)
+{
+    // The rower rows, stops pulling and the flywheel coasts down slowly; the
+    // interface is paused meanwhile (its frames are dropped) and continued
+    // before the rower rows again, the flywheel still turning. After 20 s the
+    // intervals are 2 to 3 times those before the pause, after 38 s more
+    // than 4 times: every stroke after the pause must still be found, with
+    // the drag factor of the machine.
+    struct TCase {
+        double Coast, PauseFrom, PauseTo;
+    };
+    for (const TCase c : {TCase{20, 61, 79}, TCase{20, 70, 79.5}, TCase{38, 61, 97}, TCase{38, 75, 97}}) {
+        SCOPED_TRACE(testing::Message() << "coast " << c.Coast << " s, paused " << c.PauseFrom << " to " << c.PauseTo);
+        TSimParameters p;
+        p.Plan = {{60, 24, 180, 1.40}, {c.Coast, 0, 0, 0}, {90, 24, 180, 1.40}};
+        const TSimResult sim = SimulateSession(p);
+        TComputed out;
+        TVTPulseInput in;
+        int64_t ticks = 0;
+        Configure(in, ticks, out);
+        for (const auto& s : sim.Samples) {
+            ticks += s.Ticks;
+            const double t = ticks / kTicksPerSecond;
+            in.State = t > c.PauseFrom && t < c.PauseTo ? vtsPaused : vtsOpened;
+            const auto f = TestFrame(s.Ticks >= 32767 ? 0x7FFF : s.Ticks, 480);
+            in.ReceiveBytes(f.data(), f.size());
+        }
+        EXPECT_EQ(out.StandstillRecords, 0);
+        EXPECT_EQ(in.Computer.CoastingDrives(), 0);
+        ASSERT_EQ(out.Strokes.size(), sim.Strokes.size());
+        EXPECT_NEAR(in.Computer.DragFactor(), p.DragFactor, 0.02 * p.DragFactor);
+        // Strokes from the third after the pause on measure as before it.
+        int checked = 0;
+        for (const TSimStroke& truth : sim.Strokes) {
+            if (truth.CatchTime < 60 + c.Coast + 5 || truth.AfterPause) continue;
+            const TStgStrokeData& s = out.Strokes.at(truth.Number);
+            EXPECT_NEAR(s.Energy, truth.Work, 0.03 * truth.Work) << truth.Number;
+            EXPECT_NEAR(s.KValue, p.DragFactor * 10000, 0.03 * p.DragFactor * 10000) << truth.Number;
+            ++checked;
+        }
+        EXPECT_GT(checked, 20);
+    }
+}
+
 #else
 
 TEST(DemoRecording, NeedsTheGenerator)

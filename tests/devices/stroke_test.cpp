@@ -291,6 +291,36 @@ TEST(StrokeComputation, CoastingTakenForADriveIsLeftBehind)
     for (const auto& st : r.Log.Strokes) EXPECT_LT(st.StrokeLength, 400.0f);
 }
 
+TEST(StrokeComputation, JumpInTheRecoveryKeepsTheLastDragFactor)
+{
+    // Pulses of the middle of one recovery never arrive (the interface was
+    // paused while the flywheel ran on): the intervals jump. The jump is not a
+    // coast-down; a drag factor made from it would be several times too high,
+    // and no drive would end until the flywheel stood still.
+    TRig r;
+    std::vector<double> train = StrokeTrain(8);
+    const size_t stroke = 160;
+    train.erase(train.begin() + 4 * stroke + 70, train.begin() + 4 * stroke + 150);
+    size_t i = 0;
+    double before = 0;
+    for (; i < 4 * stroke + 70; ++i) r.Pulse(train[i]);
+    before = r.In.Computer.DragFactor();
+    ASSERT_GT(before, 0.0001);
+    for (; i < train.size(); ++i) r.Pulse(train[i]);
+    EXPECT_EQ(r.In.Computer.RejectedRecoveries(), 1);
+    EXPECT_EQ(r.In.Computer.CoastingDrives(), 0);
+    EXPECT_EQ(r.Log.Strokes.size(), 8u);
+    ASSERT_GE(r.Log.Strokes.size(), 6u);
+    // The stroke after the jump measures with the factor from before it.
+    EXPECT_NEAR(r.Log.Strokes[5].KValue, before * 10000, 1e-4);
+    for (const auto& st : r.Log.Strokes) EXPECT_LT(st.StrokeLength, 150.0f);
+    // Plain recoveries are all taken.
+    TRig plain;
+    plain.Pulses(StrokeTrain(8));
+    EXPECT_EQ(plain.In.Computer.RejectedRecoveries(), 0);
+    EXPECT_NEAR(plain.In.Computer.DragFactor(), before, 0.02 * before);
+}
+
 TEST(StrokeComputation, HeartRateFilter)
 {
     TRig r;

@@ -32,13 +32,6 @@ struct TRandom {
     double Varied(double mean, double relative) { return mean * (1.0 + relative * std::clamp(Normal(), -2.5, 2.5)); }
 };
 
-struct TSegment {
-    double Duration;  // s
-    double Rate;      // strokes/min; 0 = pause
-    double Power;     // W at the handle
-    double Length;    // m
-};
-
 // Force curve of one drive: handle force minus cord force over the stroke.
 struct TForceCurve {
     double Peak, Alpha, Beta, Norm, Mean;
@@ -177,7 +170,7 @@ double TSimulation::Drive(const TForceCurve& f, double length, double* work)
 
 TSimResult TSimulation::Run()
 {
-    const TSegment plan[] = {
+    static const std::vector<TSimSegment> kSession = {
         {420, 20, 145, 1.38},  // warm-up
         {240, 26, 205, 1.42},  // piece 1
         {150, 20, 145, 1.38},
@@ -189,7 +182,8 @@ TSimResult TSimulation::Run()
     };
     int sinceStart = 0;
     double lastDriveEnd = -1;
-    for (const TSegment& seg : plan) {
+    const std::vector<TSimSegment>& plan = P.Plan.empty() ? kSession : P.Plan;
+    for (const TSimSegment& seg : plan) {
         const double end = T + seg.Duration * P.Scale;
         if (seg.Rate <= 0) {
             Coast(end - T);

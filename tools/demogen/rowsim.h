@@ -40,6 +40,15 @@ struct TSimStroke {
     bool AfterPause = false; // first strokes after a standstill (flywheel spinning up)
 };
 
+// One piece of a session: rowing at a rate and power for a time, or (rate 0)
+// the rower stops pulling and the flywheel coasts for that time.
+struct TSimSegment {
+    double Duration;  // s
+    double Rate;      // strokes/min; 0 = pause
+    double Power;     // W at the handle
+    double Length;    // m
+};
+
 struct TSimParameters {
     uint64_t Seed = 20260401;
     double Inertia = 0.1088;
@@ -52,6 +61,7 @@ struct TSimParameters {
     double MagnetJitter = 0.002;   // relative misplacement of the magnets
     uint8_t Heart = 30;
     double Scale = 1.0;            // 1 = the full session; smaller = shorter (tests)
+    std::vector<TSimSegment> Plan; // empty = the built-in recording's session
 };
 
 struct TSimResult {
