@@ -222,6 +222,7 @@ std::string TDemoPlayer::Start(const std::string& failure, int64_t nowMs, int* f
         }
     }
     FirstSample = true;
+    Pending = false;
     PacingClockUs = nowMs * 1000;
     if (Read() && firstMs) *firstMs = SampleMs();
     return "";
@@ -254,6 +255,7 @@ bool TDemoPlayer::Read()
         if (OnError) OnError(Format("DemoRead %d : %s", Source.Kind(), error.c_str()));
         return false;
     }
+    Pending = true;
     if (FirstSample) {
         FirstSample = false;
         In.ValidSeen = true;
@@ -265,13 +267,15 @@ bool TDemoPlayer::Read()
 
 void TDemoPlayer::Process()
 {
+    Pending = false;
     In.ProcessDemoSample();
 }
 
 int TDemoPlayer::Timer(int64_t nowMs)
 {
-    Process();
+    if (Pending) Process();
     for (;;) {
+        if (In.Dropping()) return 1;  // a handler paused (or is closing)
         if (!Read()) return -1;
         PacingClockUs += SampleUs;
         if (PacingClockUs < nowMs * 1000) {

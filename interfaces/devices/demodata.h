@@ -128,7 +128,10 @@ public:
     // DemoProcess: the current sample through the pulse handling.
     void Process();
     // DemoTimer steps 2 and 3 (the caller has disabled the timer and checked
-    // the state): returns the next timer interval in ms, or -1 when playback stopped.
+    // the state): returns the next timer interval in ms, or -1 when playback
+    // stopped. A handler that pauses during a burst of overdue samples ends
+    // the burst; the next call (after Continue) goes on with the sample after
+    // the last one processed, so none is lost or played twice.
     int Timer(int64_t nowMs);
     // Continue after a pause.
     void Continue(int64_t nowMs) { PacingClockUs = (nowMs - 1) * 1000; }
@@ -142,6 +145,7 @@ private:
     std::string Start(const std::string& failure, int64_t nowMs, int* firstMs);
     TVTPulseInput& In;
     bool FirstSample = true;
+    bool Pending = false;  // the current sample was read and not yet processed
     int64_t SampleUs = 0;
 };
 

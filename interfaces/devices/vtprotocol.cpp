@@ -213,8 +213,15 @@ TVTPulseInput::TVTPulseInput()
     Magnets.Reset(Computer.Settings.Magnets);
 }
 
+bool TVTPulseInput::Dropping() const
+{
+    const TTarnState state = CurrentState();
+    return state == vtsClosing || IsPausedState(state);
+}
+
 void TVTPulseInput::Open()
 {
+    AfterGap = true;
     DataSeen = false;
     ValidSeen = false;
     Rx.clear();
@@ -236,6 +243,7 @@ void TVTPulseInput::Reset()
 void TVTPulseInput::Close()
 {
     Computer.ClearPhase();
+    AfterGap = true;
     DataSeen = false;
     ValidSeen = false;
     Rx.clear();
@@ -281,9 +289,17 @@ void TVTPulseInput::HandleFrame(const uint8_t* frame, int length, TTarnProtocol 
         CurrentInterval = f.Interval;
         NoPulse = f.NoPulse;
     }
-    const int count = SerialPulseCount(CurrentInterval, PreviousInterval, NoPulse);
+    // After a gap the previous interval is stale: no split.
+    const int count = AfterGap ? 1 : SerialPulseCount(CurrentInterval, PreviousInterval, NoPulse);
+    AfterGap = false;
     CurrentInterval /= count;
-    for (int i = 0; i < count; ++i) HandlePulse(count != 1);
+    for (int i = 0; i < count; ++i) {
+        if (Dropping()) {  // a handler paused or closed
+            AfterGap = true;
+            return;
+        }
+        HandlePulse(count != 1);
+    }
 }
 
 void TVTPulseInput::ReceiveBytes(const uint8_t* data, size_t size)
@@ -293,8 +309,10 @@ void TVTPulseInput::ReceiveBytes(const uint8_t* data, size_t size)
         Trace("NOT FValidData");
         return;
     }
-    const TTarnState state = CurrentState();
-    if (state == vtsClosing || IsPausedState(state)) return;
+    if (Dropping()) {
+        AfterGap = true;
+        return;
+    }
     if (RxStart > 0 && RxStart == Rx.size()) {
         Rx.clear();
         RxStart = 0;
@@ -306,6 +324,12 @@ void TVTPulseInput::ReceiveBytes(const uint8_t* data, size_t size)
     InReceive = true;
     uint8_t frame[kMaxTextLine];
     while (Buffered() > (TextLines ? 0u : 3u) && (!CanContinue || CanContinue())) {
+        if (Dropping()) {
+            // A handler paused: what is left of this cluster is dropped too.
+            RxStart = Rx.size();
+            AfterGap = true;
+            break;
+        }
         const uint8_t* front = Rx.data() + RxStart;
         const size_t avail = Buffered();
         const TFrameMatch m =
@@ -341,7 +365,7 @@ void TVTPulseInput::ProcessDemoSample()
     if (bounded)
         Fault(Format("Demo sample of %.6f s after %.6f s taken as one pulse", CurrentInterval, PreviousInterval));
     CurrentInterval /= count;
-    for (int i = 0; i < count; ++i) HandlePulse(count != 1);
+    for (int i = 0; i < count && !Dropping(); ++i) HandlePulse(count != 1);
 }
 
 void TVTPulseInput::ProcessWheelWord(uint16_t word)
@@ -353,8 +377,11 @@ void TVTPulseInput::ProcessWheelWord(uint16_t word)
         if (OnFirstValid) OnFirstValid();
     }
     Protocol = vtpVT3WI;
-    const TTarnState state = CurrentState();
-    if (state == vtsClosing || IsPausedState(state)) return;
+    if (Dropping()) {
+        AfterGap = true;
+        return;
+    }
+    AfterGap = false;
     PreviousInterval = CurrentInterval;
     NoPulse = word == 0x7FFF;
     CurrentInterval = NoPulse ? 1.0 : RoundToMicrosecond(word / kTicksPerSecond);

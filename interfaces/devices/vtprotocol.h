@@ -36,6 +36,14 @@
 //                   text line); the text says what happened
 //   CanContinue     checked between frames (the port is still open); empty = true
 //
+// Pausing: while the owner's state is vtsClosing, vtsPausing or vtsPaused no
+// byte, frame or pulse reaches the computation, also when a handler pauses in
+// the middle of a cluster or of a split interval (the rest is dropped). The
+// first frame after input was dropped (and after Open / Close) is not split
+// against the interval from before the gap: the flywheel ran on meanwhile, and
+// splitting a coast-down's longer interval into equal parts would make every
+// later frame look split too.
+//
 // Bounds: the receive buffer never holds more than one incomplete frame plus
 // the bytes of the current call (bytes that start no frame are dropped one at
 // a time), a text line longer than kMaxTextLine bytes without LF is dropped,
@@ -177,12 +185,16 @@ public:
     // One pulse with CurrentInterval: log, validity, magnets, raw data, compute.
     void HandlePulse(bool interpolated);
 
+    // True while input is dropped: the state is vtsClosing, vtsPausing or vtsPaused.
+    bool Dropping() const;
+
     // Diagnostic texts.
     std::string Activity() const { return ActivityIndicator(Computer.CallCounter()); }
 
 private:
     void Fault(const std::string& text);
     void HandleFrame(const uint8_t* frame, int length, TTarnProtocol protocol);
+    bool AfterGap = true;  // input was dropped (or the interface opened) since the last frame
     std::vector<uint8_t> Rx;
     size_t RxStart = 0;
     bool InReceive = false;

@@ -306,6 +306,75 @@ TEST(Receiver, ClosingPausedAndStoppedHandlers)
     EXPECT_FALSE(r.In.ValidSeen);
 }
 
+TEST(Receiver, HandlerThatPausesDropsTheRestOfTheCluster)
+{
+    // Pausing from a handler in the middle of a cluster, even in the middle of
+    // an interval split into pulses: nothing more reaches the computation
+    // until the interface continues.
+    TReceiver r;
+    r.In.Computer.DoCalculate = true;
+    int strokesAfterPause = 0;
+    r.In.Computer.OnStrokeData = [&](const TStgStrokeData&) {
+        if (IsPausedState(r.In.State)) ++strokesAfterPause;
+    };
+    r.In.OnRawData = [&](double w, int, int) {
+        r.Wheel.push_back(w);
+        if (r.Wheel.size() == 5) r.In.State = vtsPaused;
+    };
+    // Pulses 4 to 6 are one interval of three pulses (2.6 times the one before).
+    r.Feed(Frames({7000, 7000, 7000, 18200, 7000, 7000, 7000, 7000}));
+    ASSERT_EQ(r.Wheel.size(), 5u);
+    EXPECT_NEAR(r.Wheel[4], 18200 / 3.0 / 614000, 1e-6);
+    EXPECT_EQ(r.In.Buffered(), 0u);
+    const uint32_t calls = r.In.Computer.CallCounter();
+    r.Feed(Frames({7000, 7000}));
+    EXPECT_EQ(r.Wheel.size(), 5u);
+    EXPECT_EQ(r.In.Computer.CallCounter(), calls);
+    // A whole rowing run arriving while paused is dropped: no stroke.
+    std::vector<uint32_t> run;
+    for (double dt : StrokeTrain(3)) run.push_back(uint32_t(dt * 614000));
+    r.Feed(Frames(run));
+    EXPECT_EQ(strokesAfterPause, 0);
+    EXPECT_EQ(r.Wheel.size(), 5u);
+    // Continued: frames count again.
+    r.In.State = vtsOpened;
+    r.Feed(Frames({7000, 7000}));
+    EXPECT_EQ(r.Wheel.size(), 7u);
+}
+
+TEST(Receiver, FirstFrameAfterAGapIsNotSplit)
+{
+    // Without a gap an interval 2.6 times the one before is three pulses.
+    TReceiver whole;
+    whole.Feed(Frames({7000, 18200}));
+    ASSERT_EQ(whole.Wheel.size(), 4u);
+    EXPECT_NEAR(whole.Wheel[3], 18200 / 3.0 / 614000, 1e-6);
+
+    // After a pause the flywheel ran on while frames were dropped: the first
+    // interval after it is taken as it is, and so are the ones that follow
+    // (were it split, every later frame would look twice too long as well).
+    TReceiver r;
+    r.Feed(Frames({7000, 7000}));
+    r.In.State = vtsPaused;
+    r.Feed(Frames({9000, 12000, 14000}));
+    r.In.State = vtsOpened;
+    r.Feed(Frames({15000, 15100, 15200}));
+    ASSERT_EQ(r.Wheel.size(), 5u);
+    EXPECT_NEAR(r.Wheel[2], 15000 / 614000.0, 1e-6);
+    EXPECT_NEAR(r.Wheel[4], 15200 / 614000.0, 1e-6);
+    // A missed magnet pulse after that is split again.
+    r.Feed(Frames({30400}));
+    ASSERT_EQ(r.Wheel.size(), 7u);
+    EXPECT_NEAR(r.Wheel[6], 15200 / 614000.0, 1e-6);
+
+    // The same after closing and opening again.
+    r.In.Close();
+    r.In.Open();
+    r.Feed(Frames({7000}));
+    ASSERT_EQ(r.Wheel.size(), 8u);
+    EXPECT_NEAR(r.Wheel[7], 7000 / 614000.0, 1e-6);
+}
+
 TEST(Receiver, WheelWords)
 {
     TReceiver r;
