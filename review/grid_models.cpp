@@ -90,28 +90,34 @@ QVariant TSessionGridModel::headerData(int section, Qt::Orientation orientation,
     return section + 1;
 }
 
+// ---------------------------------------------------------------- TParameterGridModel
+
+TParameterGridModel::TParameterGridModel(const std::vector<int32_t>& idMap, TCaption caption, QObject* parent)
+    : TSessionGridModel(parent), Parameters(idMap.begin(), idMap.end()), Caption(caption)
+{
+}
+
+std::string TParameterGridModel::HeaderText(int column) const
+{
+    if (column == 0) return "#";
+    return Caption(Parameters[size_t(column - 1)]);
+}
+
+std::string TParameterGridModel::CellText(int row, int column) const
+{
+    if (column == 0) return FormatValue("%4.0f", float(row + 1));
+    return ValueText(row, Parameters[size_t(column - 1)]);
+}
+
 // ---------------------------------------------------------------- TStrokeDataModel
 
-TStrokeDataModel::TStrokeDataModel(QObject* parent) : TSessionGridModel(parent)
-{
-    for (int32_t p : StrokeIdMap()) Parameters.push_back(p);
-}
+TStrokeDataModel::TStrokeDataModel(QObject* parent) : TParameterGridModel(StrokeIdMap(), StrokeShortCaption, parent) {}
 
 int TStrokeDataModel::ItemCount() const { return Session ? Session->StrokeCount() : 0; }
 
-int TStrokeDataModel::ColumnTotal() const { return int(Parameters.size()) + 1; }
-
-std::string TStrokeDataModel::HeaderText(int column) const
+std::string TStrokeDataModel::ValueText(int row, int parameter) const
 {
-    if (column == 0) return "#";
-    return StrokeShortCaption(Parameters[size_t(column - 1)]);
-}
-
-std::string TStrokeDataModel::CellText(int row, int column) const
-{
-    const int k = row + 1;
-    if (column == 0) return FormatValue("%4.0f", float(k));
-    return StrokeValueText(Session->Strokes[size_t(k)], Parameters[size_t(column - 1)], Session->Settings);
+    return StrokeValueText(Session->Strokes[size_t(row + 1)], parameter, Session->Settings);
 }
 
 // ---------------------------------------------------------------- TForceCurveModel
@@ -145,25 +151,13 @@ void TForceCurveModel::RefreshHeaders()
 
 // ---------------------------------------------------------------- TIntervalModel
 
-TIntervalModel::TIntervalModel(QObject* parent) : TSessionGridModel(parent)
-{
-    for (int32_t p : IntervalIdMap()) Parameters.push_back(p);
-}
+TIntervalModel::TIntervalModel(QObject* parent) : TParameterGridModel(IntervalIdMap(), IntervalCaption, parent) {}
 
 int TIntervalModel::ItemCount() const { return Session ? Session->IntervalCount() : 0; }
 
-int TIntervalModel::ColumnTotal() const { return int(Parameters.size()) + 1; }
-
-std::string TIntervalModel::HeaderText(int column) const
+std::string TIntervalModel::ValueText(int row, int parameter) const
 {
-    if (column == 0) return "#";
-    return IntervalCaption(Parameters[size_t(column - 1)]);
-}
-
-std::string TIntervalModel::CellText(int row, int column) const
-{
-    if (column == 0) return FormatValue("%4.0f", float(row + 1));
-    return IntervalValueText(Session->Intervals[size_t(row)], Parameters[size_t(column - 1)]);
+    return IntervalValueText(Session->Intervals[size_t(row)], parameter);
 }
 
 // ---------------------------------------------------------------- TSplitsModel

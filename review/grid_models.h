@@ -12,6 +12,8 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -50,18 +52,35 @@ protected:
     int Shown = 0;  // items the view knows of
 };
 
-// Stroke-data grid: "#" and one column per slot of the stroke id map.
-class TStrokeDataModel : public TSessionGridModel {
+// A grid of "#" (the item number, "%4.0f") and one column per slot of a
+// catalogue's id map, headed by the catalogue's caption.
+class TParameterGridModel : public TSessionGridModel {
+    Q_OBJECT
+public:
+    using TCaption = std::string (*)(int);
+    TParameterGridModel(const std::vector<int32_t>& idMap, TCaption caption, QObject* parent);
+    std::string CellText(int row, int column) const override;
+    int ColumnTotal() const override { return int(Parameters.size()) + 1; }
+    std::string HeaderText(int column) const override;
+
+protected:
+    // Text of the value of catalogue position parameter of item row (0-based).
+    virtual std::string ValueText(int row, int parameter) const = 0;
+
+private:
+    std::vector<int> Parameters;  // catalogue position of every column after the first
+    TCaption Caption;
+};
+
+// Stroke-data grid: one column per slot of the stroke id map.
+class TStrokeDataModel : public TParameterGridModel {
     Q_OBJECT
 public:
     explicit TStrokeDataModel(QObject* parent = nullptr);
     int ItemCount() const override;
-    std::string CellText(int row, int column) const override;
-    int ColumnTotal() const override;
-    std::string HeaderText(int column) const override;
 
-private:
-    std::vector<int> Parameters;  // catalogue position of every column after the first
+protected:
+    std::string ValueText(int row, int parameter) const override;
 };
 
 // Force-curve grid: "#", "Used" and the 80 samples headed by their position (cm).
@@ -81,18 +100,15 @@ private:
     double Spacing = -1;
 };
 
-// Intervals grid: "#" and one column per slot of the interval id map.
-class TIntervalModel : public TSessionGridModel {
+// Intervals grid: one column per slot of the interval id map.
+class TIntervalModel : public TParameterGridModel {
     Q_OBJECT
 public:
     explicit TIntervalModel(QObject* parent = nullptr);
     int ItemCount() const override;
-    std::string CellText(int row, int column) const override;
-    int ColumnTotal() const override;
-    std::string HeaderText(int column) const override;
 
-private:
-    std::vector<int> Parameters;
+protected:
+    std::string ValueText(int row, int parameter) const override;
 };
 
 // Splits grid: only the header ("#" and the split captions), no rows.

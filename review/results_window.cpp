@@ -17,6 +17,7 @@
 
 #include "core/catalogue.h"
 #include "review/grid_models.h"
+#include "review/review_controls.h"
 #include "review/training_logic.h"
 #include "shell/framework/registry.h"
 #include "shell/framework/windowutil.h"
@@ -27,22 +28,6 @@
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-QLineEdit* MakeValue(QWidget* parent, const char* name)
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setReadOnly(true);
-    e->setAlignment(Qt::AlignRight);
-    return e;
-}
-
-QLabel* MakeCaption(QWidget* parent, const char* name)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    return l;
-}
 
 const char* const kSplitKeys[3] = {"SplitStrokes", "SplitDistance", "SplitTime"};
 
@@ -57,55 +42,22 @@ TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
     auto* groups = new QHBoxLayout;
     layout->addLayout(groups);
 
-    auto group = [this](const char* name, const char* caption) {
-        auto* g = new QGroupBox(caption, ClientArea());
-        g->setObjectName(name);
-        return g;
-    };
-    gbxTotals = group("gbxTotals", "Totals");
-    auto* t = new QFormLayout(gbxTotals);
-    edtDistance = MakeValue(gbxTotals, "edtDistance");
-    edtTime = MakeValue(gbxTotals, "edtTime");
-    edtEnergy = MakeValue(gbxTotals, "edtEnergy");
-    edtStrokes = MakeValue(gbxTotals, "edtStrokes");
-    lblDistance = MakeCaption(gbxTotals, "lblDistance");
-    lblTime = MakeCaption(gbxTotals, "lblTime");
-    lblEnergy = MakeCaption(gbxTotals, "lblEnergy");
-    lblStrokes = MakeCaption(gbxTotals, "lblStrokes");
-    t->addRow(lblDistance, edtDistance);
-    t->addRow(lblTime, edtTime);
-    t->addRow(lblEnergy, edtEnergy);
-    t->addRow(lblStrokes, edtStrokes);
-
-    gbxAverages = group("gbxAverages", "Averages");
-    auto* a = new QFormLayout(gbxAverages);
-    edtAvgPower = MakeValue(gbxAverages, "edtAvgPower");
-    edtAvg500m = MakeValue(gbxAverages, "edtAvg500m");
-    edtAvgStrokerate = MakeValue(gbxAverages, "edtAvgStrokerate");
-    edtAvgDriveRecover = MakeValue(gbxAverages, "edtAvgDriveRecover");
-    lblAvgPower = MakeCaption(gbxAverages, "lblAvgPower");
-    lblAvg500m = MakeCaption(gbxAverages, "lblAvg500m");
-    lblAvgStrokerate = MakeCaption(gbxAverages, "lblAvgStrokerate");
-    lblAvgDriveRecover = MakeCaption(gbxAverages, "lblAvgDriveRecover");
-    a->addRow(lblAvgPower, edtAvgPower);
-    a->addRow(lblAvg500m, edtAvg500m);
-    a->addRow(lblAvgStrokerate, edtAvgStrokerate);
-    a->addRow(lblAvgDriveRecover, edtAvgDriveRecover);
-
-    gbxMaxima = group("gbxMaxima", "Maxima");
-    auto* m = new QFormLayout(gbxMaxima);
-    edtMaxPower = MakeValue(gbxMaxima, "edtMaxPower");
-    edtMax500m = MakeValue(gbxMaxima, "edtMax500m");
-    edtMaxStrokerate = MakeValue(gbxMaxima, "edtMaxStrokerate");
-    edtMaxDriveRecover = MakeValue(gbxMaxima, "edtMaxDriveRecover");
-    lblMaxPower = MakeCaption(gbxMaxima, "lblMaxPower");
-    lblMax500m = MakeCaption(gbxMaxima, "lblMax500m");
-    lblMaxStrokerate = MakeCaption(gbxMaxima, "lblMaxStrokerate");
-    lblMaxDriveRecover = MakeCaption(gbxMaxima, "lblMaxDriveRecover");
-    m->addRow(lblMaxPower, edtMaxPower);
-    m->addRow(lblMax500m, edtMax500m);
-    m->addRow(lblMaxStrokerate, edtMaxStrokerate);
-    m->addRow(lblMaxDriveRecover, edtMaxDriveRecover);
+    auto* area = ClientArea();
+    gbxTotals = MakeNamedGroup(area, "gbxTotals", "Totals");
+    AddValueRows(gbxTotals, {{"lblDistance", &lblDistance, "edtDistance", &edtDistance},
+                             {"lblTime", &lblTime, "edtTime", &edtTime},
+                             {"lblEnergy", &lblEnergy, "edtEnergy", &edtEnergy},
+                             {"lblStrokes", &lblStrokes, "edtStrokes", &edtStrokes}});
+    gbxAverages = MakeNamedGroup(area, "gbxAverages", "Averages");
+    AddValueRows(gbxAverages, {{"lblAvgPower", &lblAvgPower, "edtAvgPower", &edtAvgPower},
+                               {"lblAvg500m", &lblAvg500m, "edtAvg500m", &edtAvg500m},
+                               {"lblAvgStrokerate", &lblAvgStrokerate, "edtAvgStrokerate", &edtAvgStrokerate},
+                               {"lblAvgDriveRecover", &lblAvgDriveRecover, "edtAvgDriveRecover", &edtAvgDriveRecover}});
+    gbxMaxima = MakeNamedGroup(area, "gbxMaxima", "Maxima");
+    AddValueRows(gbxMaxima, {{"lblMaxPower", &lblMaxPower, "edtMaxPower", &edtMaxPower},
+                             {"lblMax500m", &lblMax500m, "edtMax500m", &edtMax500m},
+                             {"lblMaxStrokerate", &lblMaxStrokerate, "edtMaxStrokerate", &edtMaxStrokerate},
+                             {"lblMaxDriveRecover", &lblMaxDriveRecover, "edtMaxDriveRecover", &edtMaxDriveRecover}});
 
     auto* column = new QVBoxLayout;
     column->addWidget(gbxTotals);
@@ -117,33 +69,15 @@ TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
     IntervalModel->SetTraining(&Session);
     SplitsModel = new TSplitsModel(this);
 
-    gbxIntervals = group("gbxIntervals", "Intervals");
-    sgdIntervals = new QTableView(gbxIntervals);
-    sgdIntervals->setObjectName("sgdIntervals");
-    sgdIntervals->setModel(IntervalModel);
-    SetupGridView(sgdIntervals);
+    gbxIntervals = MakeNamedGroup(area, "gbxIntervals", "Intervals");
+    sgdIntervals = MakeDataGrid(gbxIntervals, "sgdIntervals", IntervalModel);
     (new QVBoxLayout(gbxIntervals))->addWidget(sgdIntervals);
 
-    gbxSplits = group("gbxSplits", "Splits");
+    gbxSplits = MakeNamedGroup(area, "gbxSplits", "Splits");
     auto* s = new QVBoxLayout(gbxSplits);
-    auto* sTop = new QHBoxLayout;
-    rbtStrokes = new QRadioButton("Strokes", gbxSplits);
-    rbtStrokes->setObjectName("rbtStrokes");
-    rbtDistance = new QRadioButton("Distance", gbxSplits);
-    rbtDistance->setObjectName("rbtDistance");
-    rbtTime = new QRadioButton("Time", gbxSplits);
-    rbtTime->setObjectName("rbtTime");
-    cmbSplits = new QComboBox(gbxSplits);
-    cmbSplits->setObjectName("cmbSplits");
-    sTop->addWidget(rbtStrokes);
-    sTop->addWidget(rbtDistance);
-    sTop->addWidget(rbtTime);
-    sTop->addWidget(cmbSplits);
-    s->addLayout(sTop);
-    sgdSplits = new QTableView(gbxSplits);
-    sgdSplits->setObjectName("sgdSplits");
-    sgdSplits->setModel(SplitsModel);
-    SetupGridView(sgdSplits);
+    QHBoxLayout* splitRow = MakeSplitControls(gbxSplits, rbtStrokes, rbtDistance, rbtTime, cmbSplits);
+    s->addLayout(splitRow);
+    sgdSplits = MakeDataGrid(gbxSplits, "sgdSplits", SplitsModel);
     s->addWidget(sgdSplits);
 
     auto* hidden = new QVBoxLayout;
@@ -164,21 +98,12 @@ TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
         if (!Filling && i >= 0) SplitPositions[CurrentSplitType] = i;
     });
 
-    CopyDataAll = new QAction("Copy &All", this);
-    CopyDataAll->setObjectName("CopyDataAll");
-    CopyDataData = new QAction("Copy &Data", this);
-    CopyDataData->setObjectName("CopyDataData");
-    CopyDataRow = new QAction("Copy &Row", this);
-    CopyDataRow->setObjectName("CopyDataRow");
-    connect(CopyDataAll, &QAction::triggered, this, [this] { CopyDataExecute(cmAll); });
-    connect(CopyDataData, &QAction::triggered, this, [this] { CopyDataExecute(cmData); });
-    connect(CopyDataRow, &QAction::triggered, this, [this] { CopyDataExecute(cmRow); });
-    pmnGrid = new QMenu(this);
-    pmnGrid->addAction(CopyDataAll);
-    pmnGrid->addAction(CopyDataData);
-    pmnGrid->addAction(CopyDataRow);
+    TCopyActions copy = MakeCopyActions(this, [this](int mode) { CopyDataExecute(mode); });
+    CopyDataAll = copy.All;
+    CopyDataData = copy.Data;
+    CopyDataRow = copy.Row;
+    pmnGrid = copy.Menu;
     for (QTableView* g : {sgdIntervals, sgdSplits}) {
-        g->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(g, &QWidget::customContextMenuRequested, this, [this, g](const QPoint& p) {
             MenuGrid = g;
             pmnGrid->popup(g->viewport()->mapToGlobal(p));

@@ -28,6 +28,7 @@
 #include "files/training_io.h"
 #include "review/grid_models.h"
 #include "review/pen_sample.h"
+#include "review/review_controls.h"
 #include "review/results_window.h"
 #include "review/training_logic.h"
 #include "shell/framework/chartdialogs.h"
@@ -91,32 +92,6 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name)
     return e;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name)
-{
-    auto* l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setText("-");
-    return l;
-}
-
-QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption)
-{
-    auto* g = new QGroupBox(QString::fromUtf8(caption), parent);
-    g->setObjectName(name);
-    g->setProperty("BaseCaption", QString::fromUtf8(caption));
-    return g;
-}
-
-QTableView* MakeGrid(QWidget* parent, const char* name, QAbstractItemModel* model, int defaultWidth)
-{
-    auto* v = new QTableView(parent);
-    v->setObjectName(name);
-    v->setModel(model);
-    SetupGridView(v, defaultWidth);
-    v->setContextMenuPolicy(Qt::CustomContextMenu);
-    return v;
-}
-
 // Red, green and blue each replaced by 255 minus itself.
 int32_t InverseOf(int32_t color)
 {
@@ -167,12 +142,12 @@ void TfrmTraining::BuildControls()
 
     tshStrokeData = new QWidget;
     tshStrokeData->setObjectName("tshStrokeData");
-    sgdStrokeData = MakeGrid(tshStrokeData, "sgdStrokeData", StrokeModel, 0);
+    sgdStrokeData = MakeDataGrid(tshStrokeData, "sgdStrokeData", StrokeModel, 0);
     (new QVBoxLayout(tshStrokeData))->addWidget(sgdStrokeData);
 
     tshForceCurves = new QWidget;
     tshForceCurves->setObjectName("tshForceCurves");
-    sgdForceCurves = MakeGrid(tshForceCurves, "sgdForceCurves", CurveModel, 30);
+    sgdForceCurves = MakeDataGrid(tshForceCurves, "sgdForceCurves", CurveModel, 30);
     (new QVBoxLayout(tshForceCurves))->addWidget(sgdForceCurves);
 
     tshLog = new QWidget;
@@ -190,25 +165,14 @@ void TfrmTraining::BuildControls()
     pgcTraining->addTab(tshLog, "&Log");
 
     // The grids' pop-up menu.
-    CopyDataAll = new QAction("Copy &All", this);
-    CopyDataAll->setObjectName("CopyDataAll");
-    CopyDataAll->setData(int(cmAll));
-    CopyDataData = new QAction("Copy &Data", this);
-    CopyDataData->setObjectName("CopyDataData");
-    CopyDataData->setData(int(cmData));
-    CopyDataRow = new QAction("Copy &Row", this);
-    CopyDataRow->setObjectName("CopyDataRow");
-    CopyDataRow->setData(int(cmRow));
+    TCopyActions copy = MakeCopyActions(this, [this](int mode) { CopyDataExecute(mode); });
+    CopyDataAll = copy.All;
+    CopyDataData = copy.Data;
+    CopyDataRow = copy.Row;
+    pmnGrid = copy.Menu;
     SelectColumns = new QAction("&Select columns", this);
     SelectColumns->setObjectName("SelectColumns");
-    for (QAction* a : {CopyDataAll, CopyDataData, CopyDataRow})
-        connect(a, &QAction::triggered, this, [this, a] { CopyDataExecute(a->data().toInt()); });
     connect(SelectColumns, &QAction::triggered, this, [this] { SelectColumnsExecute(); });
-    pmnGrid = new QMenu(this);
-    pmnGrid->setObjectName("pmnGrid");
-    pmnGrid->addAction(CopyDataAll);
-    pmnGrid->addAction(CopyDataData);
-    pmnGrid->addAction(CopyDataRow);
     pmnGrid->addSeparator();
     pmnGrid->addAction(SelectColumns);
     for (QTableView* g : {sgdIntervals, sgdSplits, sgdStrokeData, sgdForceCurves}) {
@@ -223,7 +187,7 @@ QWidget* TfrmTraining::BuildGeneralPage()
     page->setObjectName("tshGeneral");
     auto* grid = new QGridLayout(page);
 
-    gbxRecording = MakeGroup(page, "gbxRecording", "&Recording");
+    gbxRecording = MakeNamedGroup(page, "gbxRecording", "&Recording");
     auto* rec = new QFormLayout(gbxRecording);
     edtTitle = MakeEdit(gbxRecording, "edtTitle");
     edtTitle->setMaxLength(kMaxTextLength);
@@ -251,30 +215,21 @@ QWidget* TfrmTraining::BuildGeneralPage()
     rec->addRow("Event", cmbEvent);
     rec->addRow(lblInterface);
 
-    gbxNote = MakeGroup(page, "gbxNote", "&Note");
+    gbxNote = MakeNamedGroup(page, "gbxNote", "&Note");
     memNote = new QPlainTextEdit(gbxNote);
     memNote->setObjectName("memNote");
     (new QVBoxLayout(gbxNote))->addWidget(memNote);
 
-    gbxTraining = MakeGroup(page, "gbxTraining", "Training");
-    auto* tr = new QFormLayout(gbxTraining);
-    lblTFile = MakeLabel(gbxTraining, "lblTFile");
-    lblTDateTime = MakeLabel(gbxTraining, "lblTDateTime");
-    lblTSize = MakeLabel(gbxTraining, "lblTSize");
-    lblTType = MakeLabel(gbxTraining, "lblTType");
-    tr->addRow("File", lblTFile);
-    tr->addRow("Date / Time", lblTDateTime);
-    tr->addRow("Size", lblTSize);
-    tr->addRow("Type", lblTType);
+    gbxTraining = MakeNamedGroup(page, "gbxTraining", "Training");
+    AddLabelRows(gbxTraining, {{"lblTFile", &lblTFile, "File"},
+                               {"lblTDateTime", &lblTDateTime, "Date / Time"},
+                               {"lblTSize", &lblTSize, "Size"},
+                               {"lblTType", &lblTType, "Type"}});
 
-    gbxClient = MakeGroup(page, "gbxClient", "Client");
-    auto* cl = new QFormLayout(gbxClient);
-    lblAddress = MakeLabel(gbxClient, "lblAddress");
-    lblIDStatus = MakeLabel(gbxClient, "lblIDStatus");
-    cl->addRow("Address", lblAddress);
-    cl->addRow("ID / Status", lblIDStatus);
+    gbxClient = MakeNamedGroup(page, "gbxClient", "Client");
+    AddLabelRows(gbxClient, {{"lblAddress", &lblAddress, "Address"}, {"lblIDStatus", &lblIDStatus, "ID / Status"}});
 
-    gbxChart = MakeGroup(page, "gbxChart", "Chart");
+    gbxChart = MakeNamedGroup(page, "gbxChart", "Chart");
     auto* ch = new QHBoxLayout(gbxChart);
     shpColor = new TPenSample(TPenSample::Fill, gbxChart);
     shpColor->setObjectName("shpColor");
@@ -314,7 +269,7 @@ QWidget* TfrmTraining::BuildWorkoutPage()
     page->setObjectName("tshWorkout");
     auto* grid = new QGridLayout(page);
 
-    gbxUser = MakeGroup(page, "gbxUser", "&User");
+    gbxUser = MakeNamedGroup(page, "gbxUser", "&User");
     auto* u = new QFormLayout(gbxUser);
     edtWeight = MakeEdit(gbxUser, "edtWeight");
     cmbGender = MakeList(gbxUser, "cmbGender", GenderNames(), 1);
@@ -385,46 +340,31 @@ QWidget* TfrmTraining::BuildWorkoutPage()
     }
     connect(btnReset, &QPushButton::clicked, this, [this] { btnResetClick(); });
 
-    gbxTotals = MakeGroup(page, "gbxTotals", "Totals");
-    auto* t = new QFormLayout(gbxTotals);
-    lblDistance = MakeLabel(gbxTotals, "lblDistance");
-    lblTime = MakeLabel(gbxTotals, "lblTime");
-    lblEnergy = MakeLabel(gbxTotals, "lblEnergy");
-    lblStrokes = MakeLabel(gbxTotals, "lblStrokes");
-    t->addRow(Q(TotalParameterShortName(0)), lblDistance);
-    t->addRow(Q(TotalParameterShortName(1)), lblTime);
-    t->addRow(Q(TotalParameterShortName(2)), lblEnergy);
-    t->addRow(Q(TotalParameterShortName(4)), lblStrokes);
+    gbxTotals = MakeNamedGroup(page, "gbxTotals", "Totals");
+    AddLabelRows(gbxTotals, {{"lblDistance", &lblDistance, Q(TotalParameterShortName(0))},
+                             {"lblTime", &lblTime, Q(TotalParameterShortName(1))},
+                             {"lblEnergy", &lblEnergy, Q(TotalParameterShortName(2))},
+                             {"lblStrokes", &lblStrokes, Q(TotalParameterShortName(4))}});
 
-    gbxAverages = MakeGroup(page, "gbxAverages", "Averages");
-    auto* a = new QFormLayout(gbxAverages);
-    lblPower = MakeLabel(gbxAverages, "lblPower");
-    lbl500m = MakeLabel(gbxAverages, "lbl500m");
-    lblStrokerate = MakeLabel(gbxAverages, "lblStrokerate");
-    lblDRRatio = MakeLabel(gbxAverages, "lblDRRatio");
-    a->addRow(Q(TotalParameterShortName(3)), lblPower);
-    a->addRow(Q(TotalParameterShortName(5)), lbl500m);
-    a->addRow(Q(TotalParameterShortName(6)), lblStrokerate);
-    a->addRow(Q(ParameterShortName(spRecoverRatio)), lblDRRatio);
+    gbxAverages = MakeNamedGroup(page, "gbxAverages", "Averages");
+    AddLabelRows(gbxAverages, {{"lblPower", &lblPower, Q(TotalParameterShortName(3))},
+                               {"lbl500m", &lbl500m, Q(TotalParameterShortName(5))},
+                               {"lblStrokerate", &lblStrokerate, Q(TotalParameterShortName(6))},
+                               {"lblDRRatio", &lblDRRatio, Q(ParameterShortName(spRecoverRatio))}});
     for (QLabel* l : {lblDistance, lblTime, lblEnergy, lblStrokes, lblPower, lbl500m, lblStrokerate, lblDRRatio}) {
         l->setCursor(Qt::PointingHandCursor);
         l->setToolTip("Click to show the results");
         l->installEventFilter(this);
     }
 
-    gbxOriginal = MakeGroup(page, "gbxOriginal", "Original file");
-    auto* o = new QFormLayout(gbxOriginal);
-    lblOFile = MakeLabel(gbxOriginal, "lblOFile");
-    lblODateTime = MakeLabel(gbxOriginal, "lblODateTime");
-    lblOSize = MakeLabel(gbxOriginal, "lblOSize");
-    lblOType = MakeLabel(gbxOriginal, "lblOType");
-    o->addRow("File", lblOFile);
-    o->addRow("Date / Time", lblODateTime);
-    o->addRow("Size", lblOSize);
-    o->addRow("Type", lblOType);
+    gbxOriginal = MakeNamedGroup(page, "gbxOriginal", "Original file");
+    AddLabelRows(gbxOriginal, {{"lblOFile", &lblOFile, "File"},
+                               {"lblODateTime", &lblODateTime, "Date / Time"},
+                               {"lblOSize", &lblOSize, "Size"},
+                               {"lblOType", &lblOType, "Type"}});
 
-    gbxIntervals = MakeGroup(page, "gbxIntervals", "Intervals");
-    sgdIntervals = MakeGrid(gbxIntervals, "sgdIntervals", IntervalModel, 0);
+    gbxIntervals = MakeNamedGroup(page, "gbxIntervals", "Intervals");
+    sgdIntervals = MakeDataGrid(gbxIntervals, "sgdIntervals", IntervalModel, 0);
     (new QVBoxLayout(gbxIntervals))->addWidget(sgdIntervals);
     gbxIntervals->setMinimumHeight(90);
 
@@ -442,25 +382,13 @@ QWidget* TfrmTraining::BuildSplitsPage()
     auto* page = new QWidget;
     page->setObjectName("tshSplits");
     auto* v = new QVBoxLayout(page);
-    auto* top = new QHBoxLayout;
-    rbtStrokes = new QRadioButton("Strokes", page);
-    rbtStrokes->setObjectName("rbtStrokes");
-    rbtDistance = new QRadioButton("Distance", page);
-    rbtDistance->setObjectName("rbtDistance");
-    rbtTime = new QRadioButton("Time", page);
-    rbtTime->setObjectName("rbtTime");
+    QHBoxLayout* splitRow = MakeSplitControls(page, rbtStrokes, rbtDistance, rbtTime, cmbSplits);
     rbtStrokes->setChecked(true);
-    cmbSplits = new QComboBox(page);
-    cmbSplits->setObjectName("cmbSplits");
     edtFactor = MakeEdit(page, "edtFactor");
-    top->addWidget(rbtStrokes);
-    top->addWidget(rbtDistance);
-    top->addWidget(rbtTime);
-    top->addWidget(cmbSplits);
-    top->addWidget(edtFactor);
-    top->addStretch();
-    v->addLayout(top);
-    sgdSplits = MakeGrid(page, "sgdSplits", SplitsModel, 0);
+    splitRow->addWidget(edtFactor);
+    splitRow->addStretch();
+    v->addLayout(splitRow);
+    sgdSplits = MakeDataGrid(page, "sgdSplits", SplitsModel, 0);
     v->addWidget(sgdSplits);
     return page;
 }
