@@ -791,7 +791,8 @@ void TfrmTraining::DateChanged()
     if (Refreshing) return;
     QDate d = dtpDate->date();
     double days = EncodeDate(d.year(), d.month(), d.day());
-    double old = Session.Header.DateTime;
+    // A damaged stored value keeps no time of day.
+    double old = std::isfinite(Session.Header.DateTime) ? Session.Header.DateTime : 0.0;
     double oldDay = std::trunc(old);
     if (days == oldDay) return;
     Session.Header.DateTime = days + (old - oldDay);
@@ -804,7 +805,8 @@ void TfrmTraining::TimeChanged()
 {
     if (Refreshing) return;
     QTime t = dtpTime->time();
-    double old = Session.Header.DateTime;
+    // A damaged stored value keeps no day.
+    double old = std::isfinite(Session.Header.DateTime) ? Session.Header.DateTime : 0.0;
     double day = std::trunc(old);
     double fraction = EncodeTime(t.hour(), t.minute(), t.second(), 0);
     int hh, nn, ss, ms;

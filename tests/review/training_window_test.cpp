@@ -193,6 +193,42 @@ TEST_F(TrainingWindowTest, SessionWithoutStrokesShowsOneEmptyRow)
     EXPECT_FALSE(w.lblWorkPeriod->isVisibleTo(&w));
 }
 
+TEST_F(TrainingWindowTest, DamagedValuesAreShownWithoutHarm)
+{
+    TTraining t = MakeRowedSession(3);
+    t.Header.ContentKind = ckUser;
+    t.Header.DateTime = std::nan("");
+    t.Header.FileDate = 1e300;
+    t.Header.FileSize = -7;
+    t.Header.InterfaceType = 250;
+    t.Header.Color = int32_t(0x80000000u | 200u);
+    t.Settings.Gender = 200;
+    t.Settings.BoatType = -3;
+    t.Settings.LimitType = 77;
+    t.Settings.IntervalBy = 9;
+    TfrmTraining w(t, 123);
+    w.RefreshAll();
+    EXPECT_EQ(w.cmbGender->currentIndex(), -1);
+    EXPECT_EQ(w.cmbBoat->currentIndex(), -1);
+    EXPECT_EQ(w.cmbSessionLimit->currentIndex(), -1);
+    EXPECT_EQ(Text(w.lblTDateTime), "-");
+    EXPECT_EQ(Text(w.lblTSize), "-");
+    EXPECT_FALSE(w.gbxIntervals->isVisibleTo(&w));
+    EXPECT_EQ(w.sgdStrokeData->model()->rowCount(), 3);
+    // Picking a date and a time gives a sound date again.
+    w.dtpDate->setDate(QDate(2026, 5, 1));
+    w.dtpTime->setTime(QTime(7, 15, 0));
+    EXPECT_NEAR(w.Record().Header.DateTime, EncodeDate(2026, 5, 1) + EncodeTime(7, 15, 0, 0), 1e-9);
+    // The unknown limit type takes a number (after the reset question) and
+    // stores nothing it cannot place.
+    Dialogs.Answers.push_back(TMsgResult::Yes);
+    w.edtLimitValue->setText("12");
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Text, kResetQuestion);
+    EXPECT_EQ(w.Record().StrokeCount(), 0);
+    EXPECT_EQ(LimitValue(w.Record().Settings), 0);
+}
+
 TEST_F(TrainingWindowTest, LiveStrokesAppendRowsWithoutRebuilding)
 {
     TTraining t = MakeRowedSession(0);
