@@ -45,6 +45,7 @@ protected:
         Rec.Attach(Vt);
     }
     // Destroyed in reverse: the interface first (its Close still reports to Rec).
+    int AllPulses = 0, AllStrokes = 0;
     TRecorder Rec;
     TPty Pty;
     TVTInterface Vt;
@@ -188,6 +189,94 @@ TEST_F(VTInterfaceTest, PauseAndContinueFromInsideHandlersWithEventOrder)
     const std::vector<std::string> expected = {"Opening", "Opened", "Pausing", "Paused", "Continueing",
                                                "Continued", "Opened", "Closing", "Closed"};
     EXPECT_EQ(Rec.States, expected);
+}
+
+TEST_F(VTInterfaceTest, PauseFromAStrokeHandlerStopsTheRestOfTheCluster)
+{
+    // The frames after the one that ended the stroke arrive in the same
+    // cluster; once the handler paused, none of them may become a pulse,
+    // a force sample or a stroke.
+    int afterPause = 0;
+    bool paused = false;
+    Vt.OnStrokeData = [&](TInterface* s, TStgStrokeData& d) {
+        if (paused) ++afterPause;
+        Rec.Strokes.push_back(d);
+        if (d.StrokeNumber == 1 && !paused) {
+            s->Pause();
+            paused = true;
+        }
+    };
+    Vt.OnRawData = [&](TInterface*, double, int, int) {
+        if (paused) ++afterPause;
+        ++Rec.RawData;
+    };
+    Vt.OnForceData = [&](TInterface*, int, double, double, double) {
+        if (paused) ++afterPause;
+    };
+    Vt.Open(1, Pty.SlavePath());
+    ASSERT_TRUE(Pty.Write(VTFrames(RowingTicks(4), vtpVtw)));
+    ASSERT_TRUE(WaitFor([&] { return paused; }, 5000));
+    Pump(400);
+    EXPECT_EQ(Vt.State(), vtsPaused);
+    EXPECT_EQ(afterPause, 0);
+    EXPECT_EQ(Vt.Input().Buffered(), 0u);
+    // Continued: the rower rows on.
+    paused = false;
+    const int strokes = Rec.StrokeCount();
+    Vt.Continue();
+    ASSERT_TRUE(Pty.Write(VTFrames(RowingTicks(4), vtpVtw)));
+    ASSERT_TRUE(WaitFor([&] { return Rec.StrokeCount() >= strokes + 3; }, 5000));
+    Vt.Close();
+}
+
+TEST_F(VTInterfaceTest, FastDemoPausedInAHandlerLosesAndRepeatsNoSample)
+{
+    // DemoFast plays many samples per timer call; a handler that pauses ends
+    // that burst at once, and after Continue playback goes on with the next
+    // sample: every sample is played exactly once.
+    Vt.DemoFile = WriteRawFile("pause_fast.dat", RowingTicks(8));
+    Vt.DemoFast = true;
+    {
+        TVTInterface whole;
+        whole.ProtocolSet = {vtpVtw};
+        whole.DoCalculate = true;
+        whole.DemoFast = true;
+        whole.DemoFile = Vt.DemoFile;
+        TRecorder all;
+        all.Attach(whole);
+        whole.Open(2, "DEMO");
+        ASSERT_TRUE(WaitFor([&] { return whole.State() == vtsClosed; }, 10000));
+        AllPulses = all.RawData;
+        AllStrokes = all.StrokeCount();
+    }
+    ASSERT_GT(AllPulses, 1000);
+    ASSERT_GE(AllStrokes, 6);
+    int afterPause = 0;
+    std::vector<int> pausedAt;
+    Vt.OnStrokeData = [&](TInterface* s, TStgStrokeData& d) {
+        Rec.Strokes.push_back(d);
+        if (s->State() == vtsPaused) ++afterPause;
+        if (d.StrokeNumber == 2 || d.StrokeNumber == 5) {
+            pausedAt.push_back(Rec.RawData);
+            s->Pause();
+        }
+    };
+    Vt.OnRawData = [&](TInterface* s, double, int, int) {
+        if (s->State() == vtsPaused) ++afterPause;
+        ++Rec.RawData;
+    };
+    Vt.Open(2, "DEMO");
+    for (int k = 0; k < 2; ++k) {
+        ASSERT_TRUE(WaitFor([&] { return Vt.State() == vtsPaused; }, 5000)) << k;
+        Pump(50);
+        EXPECT_EQ(afterPause, 0);
+        EXPECT_FALSE(Vt.TimerRunning());
+        Vt.Continue();
+    }
+    ASSERT_TRUE(WaitFor([&] { return Vt.State() == vtsClosed; }, 10000));
+    EXPECT_EQ(pausedAt.size(), 2u);
+    EXPECT_EQ(Rec.RawData, AllPulses);
+    EXPECT_EQ(Rec.StrokeCount(), AllStrokes);
 }
 
 TEST_F(VTInterfaceTest, HandlersThatPumpEventsKeepEveryPulseInOrder)
