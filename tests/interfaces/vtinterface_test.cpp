@@ -10,6 +10,7 @@
 #include "interfaces/serial/usbdevices.h"
 #include "interfaces/vtinterface.h"
 #include "testutil_interfaces.h"
+#include "util/text.h"
 #include "util/virtualenv.h"
 
 namespace {
@@ -279,6 +280,43 @@ TEST_F(VTInterfaceTest, FastDemoPausedInAHandlerLosesAndRepeatsNoSample)
     EXPECT_EQ(Rec.StrokeCount(), AllStrokes);
 }
 
+TEST_F(VTInterfaceTest, SerialTraceShowsEveryClusterAndLeavesItForTheProtocol)
+{
+    // With TraceSerial every received cluster is traced as hex; the trace
+    // only peeks, so the frames still become pulses, each exactly once.
+    TTraceCollector trace;
+    Vt.TraceSerial = true;
+    Vt.Open(1, Pty.SlavePath());
+    const std::vector<uint16_t> ticks = {9000, 9100, 9200, 9300};
+    const std::string frames = VTFrames(ticks, vtpVtw);
+    ASSERT_TRUE(Pty.Write(frames));
+    ASSERT_TRUE(WaitFor([&] { return Rec.RawData >= 4; }));
+    Pump(100);
+    EXPECT_EQ(Rec.RawData, 4);
+    std::string traced;
+    for (const std::string& line : trace.Lines()) {
+        const size_t at = line.find("RxCluster : ");
+        if (at != std::string::npos) traced += line.substr(at + 12);
+    }
+    std::string hex;
+    for (unsigned char c : frames) hex += Format("%02X ", c);
+    EXPECT_EQ(traced, hex);
+    EXPECT_TRUE(trace.Contains("State " + Pty.SlavePath() + " Closed -> Opening (VT Interface)"));
+    EXPECT_TRUE(trace.Contains("State " + Pty.SlavePath() + " Opening -> Opened (VT Interface)"));
+    Vt.Close();
+    EXPECT_TRUE(trace.Contains("State " + Pty.SlavePath() + " Closing -> Closed (VT Interface)"));
+}
+
+TEST_F(VTInterfaceTest, WithoutSerialTraceNoSerialEventIsTraced)
+{
+    TTraceCollector trace;
+    Vt.Open(1, Pty.SlavePath());
+    ASSERT_TRUE(Pty.Write(VTFrames({9000, 9100, 9200, 9300}, vtpVtw)));
+    ASSERT_TRUE(WaitFor([&] { return Rec.RawData >= 4; }));
+    for (const std::string& line : trace.Lines()) EXPECT_EQ(line.find("RxCluster"), std::string::npos) << line;
+    EXPECT_TRUE(trace.Contains(" -> Opened (VT Interface)"));
+}
+
 TEST_F(VTInterfaceTest, HandlersThatPumpEventsKeepEveryPulseInOrder)
 {
     std::vector<double> wheels;
@@ -492,6 +530,26 @@ TEST(ODInterface, BannerOpensAndLinesArePulses)
     EXPECT_EQ(rec.ProtocolErrors, 0);
     EXPECT_NEAR(od.CurrentInterval(), 0.0150, 0.0002);
     od.Close();
+}
+
+TEST(ODInterface, GreetingIsSentAndTracedWithItsWriteDone)
+{
+    EnsureApp();
+    TTraceCollector trace;
+    TPty pty;
+    TODInterface od;
+    od.TraceSerial = true;
+    od.Open(1, pty.SlavePath());
+    std::string sent;
+    ASSERT_TRUE(WaitFor([&] {
+        sent += pty.ReadAvailable();
+        return sent.size() >= 2;
+    }));
+    EXPECT_EQ(sent, "\r\n");
+    EXPECT_TRUE(trace.Contains("Send = 0D 0A "));
+    ASSERT_TRUE(WaitFor([&] { return trace.Contains("WriteDone : "); }));
+    od.Close();
+    EXPECT_EQ(od.State(), vtsClosed);
 }
 
 TEST(VXInterface, AdapterPortsDescriptionAndBothWiredProtocols)
