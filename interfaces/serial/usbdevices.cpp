@@ -1,7 +1,7 @@
 #include "interfaces/serial/usbdevices.h"
 
-#include <QSerialPortInfo>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -14,6 +14,7 @@ namespace {
 std::mutex gLock;
 std::optional<std::vector<TUsbSerialPort>> gTestPorts;
 std::string gUsbFolder;
+std::string gSysRoot;
 
 std::string ReadLine(const std::filesystem::path& path)
 {
@@ -25,23 +26,55 @@ std::string ReadLine(const std::filesystem::path& path)
 
 }  // namespace
 
+std::vector<TUsbSerialPort> UsbSerialPortsUnder(const std::string& sysRoot)
+{
+    namespace fs = std::filesystem;
+    std::vector<TUsbSerialPort> ports;
+    std::error_code ec;
+    const fs::path root = fs::weakly_canonical(fs::path(sysRoot), ec);
+    if (ec) return ports;
+    for (const auto& entry : fs::directory_iterator(root / "class" / "tty", ec)) {
+        const std::string name = entry.path().filename().string();
+        std::error_code e;
+        // Virtual terminals have no device; the device link leads into the
+        // device tree, where the USB device is the nearest folder upwards
+        // that names a vendor and a product.
+        fs::path dir = fs::canonical(entry.path() / "device", e);
+        if (e) continue;
+        for (int depth = 0; depth < 16 && !dir.empty() && dir != root && dir != dir.root_path(); ++depth) {
+            const std::string vendor = ReadLine(dir / "idVendor");
+            const std::string product = ReadLine(dir / "idProduct");
+            if (!vendor.empty() && !product.empty()) {
+                TUsbSerialPort p;
+                p.Port = "/dev/" + name;
+                p.Vendor = uint16_t(std::strtoul(vendor.c_str(), nullptr, 16));
+                p.Product = uint16_t(std::strtoul(product.c_str(), nullptr, 16));
+                p.Serial = ReadLine(dir / "serial");
+                ports.push_back(p);
+                break;
+            }
+            dir = dir.parent_path();
+        }
+    }
+    std::sort(ports.begin(), ports.end(), [](const TUsbSerialPort& a, const TUsbSerialPort& b) { return a.Port < b.Port; });
+    return ports;
+}
+
 std::vector<TUsbSerialPort> UsbSerialPorts()
 {
+    std::string root;
     {
         std::lock_guard<std::mutex> lock(gLock);
         if (gTestPorts) return *gTestPorts;
+        root = gSysRoot.empty() ? std::string("/sys") : gSysRoot;
     }
-    std::vector<TUsbSerialPort> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (!info.hasVendorIdentifier() || !info.hasProductIdentifier()) continue;
-        TUsbSerialPort p;
-        p.Port = info.systemLocation().toStdString();
-        p.Vendor = info.vendorIdentifier();
-        p.Product = info.productIdentifier();
-        p.Serial = info.serialNumber().toStdString();
-        ports.push_back(p);
-    }
-    return ports;
+    return UsbSerialPortsUnder(root);
+}
+
+void SetSysfsRootForTesting(const std::string& folder)
+{
+    std::lock_guard<std::mutex> lock(gLock);
+    gSysRoot = folder;
 }
 
 void SetUsbSerialPortsForTesting(std::optional<std::vector<TUsbSerialPort>> ports)

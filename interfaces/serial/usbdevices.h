@@ -1,8 +1,9 @@
 #pragma once
 // Which serial ports belong to which USB adapters, and the ANT receivers
-// present. The ports come from the system's serial device list (with the USB
-// vendor, product and serial number of each port); the ANT receivers from the
-// USB device tree in sysfs.
+// present, both read from sysfs: a terminal under class/tty whose device lies
+// below a USB device (the first folder upwards with idVendor and idProduct)
+// is that device's port, with its vendor, product and serial number; the ANT
+// receivers are the USB devices of vendor 0FCF.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,8 +20,12 @@ constexpr uint16_t kFtdiVendor = 0x0403, kFtdiProduct = 0x6001;        // VT3 in
 constexpr uint16_t kSiliconLabsVendor = 0x10C4, kOtmProduct = 0x82BA;  // OTM adapter
 constexpr uint16_t kAntVendor = 0x0FCF;                                // ANT USB receivers
 
-// The serial ports of USB devices present now.
+// The serial ports of USB devices present now, sorted by port.
 std::vector<TUsbSerialPort> UsbSerialPorts();
+// The same from a sysfs tree at sysRoot (normally "/sys"); ports are "/dev/" + the terminal's name.
+std::vector<TUsbSerialPort> UsbSerialPortsUnder(const std::string& sysRoot);
+// The sysfs tree UsbSerialPorts reads ("" = "/sys"; tests point it at a tree of their own).
+void SetSysfsRootForTesting(const std::string& folder);
 // Replaces the system's list (for tests without USB hardware); nullopt = the system's again.
 void SetUsbSerialPortsForTesting(std::optional<std::vector<TUsbSerialPort>> ports);
 

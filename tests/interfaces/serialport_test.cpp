@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "interfaces/serial/serialport.h"
@@ -272,6 +274,74 @@ TEST(UsbAdapters, LookupsByVendorProductAndSerial)
     EXPECT_EQ(PortAdapter("/dev/ttyUSB9"), "");
     SetVirtualEnvironmentForTesting("");
     SetUsbSerialPortsForTesting(std::nullopt);
+}
+
+TEST(UsbAdapters, PortsFromTheSysfsTree)
+{
+    // A sysfs tree as the kernel lays it out: class/tty links to the
+    // terminals in the device tree, whose "device" links lead to the USB
+    // serial port, below the USB interface, below the USB device.
+    namespace fs = std::filesystem;
+    EnsureApp();
+    SetVirtualEnvironmentForTesting("");
+    const fs::path root = TempFolder() + "sys";
+    auto file = [](const fs::path& path, const std::string& text) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << text << "\n";
+    };
+    auto usbTerminal = [&](const std::string& device, const std::string& vendor, const std::string& product,
+                           const std::string& serial, const std::string& tty, bool acm) {
+        const fs::path dev = root / "devices/pci0000:00/0000:00:14.0/usb1" / device;
+        file(dev / "idVendor", vendor);
+        file(dev / "idProduct", product);
+        if (!serial.empty()) file(dev / "serial", serial);
+        const fs::path iface = dev / (device + ":1.0");
+        // ACM terminals hang off the interface; usb-serial ones off their own port folder.
+        const fs::path port = acm ? iface : iface / tty;
+        const fs::path terminal = port / "tty" / tty;
+        fs::create_directories(terminal);
+        fs::create_directory_symlink(fs::relative(port, terminal), terminal / "device");
+        fs::create_directories(root / "class/tty");
+        fs::create_directory_symlink(fs::relative(terminal, root / "class/tty"), root / "class/tty" / tty);
+    };
+    usbTerminal("1-1", "0403", "6001", "A600ABCD", "ttyUSB0", false);
+    usbTerminal("1-2", "10c4", "82ba", "0001", "ttyUSB1", false);
+    usbTerminal("1-3", "2341", "0043", "", "ttyACM0", true);
+    // A virtual terminal (no device) and a built-in port (no USB device above it).
+    fs::create_directories(root / "devices/virtual/tty/tty0");
+    fs::create_directory_symlink(fs::relative(root / "devices/virtual/tty/tty0", root / "class/tty"),
+                                 root / "class/tty/tty0");
+    const fs::path builtin = root / "devices/platform/serial8250/tty/ttyS0";
+    fs::create_directories(builtin);
+    fs::create_directory_symlink(fs::relative(root / "devices/platform/serial8250", builtin), builtin / "device");
+    fs::create_directory_symlink(fs::relative(builtin, root / "class/tty"), root / "class/tty/ttyS0");
+
+    const auto ports = UsbSerialPortsUnder(root.string());
+    ASSERT_EQ(ports.size(), 3u);
+    EXPECT_EQ(ports[0].Port, "/dev/ttyACM0");
+    EXPECT_EQ(ports[0].Vendor, 0x2341);
+    EXPECT_EQ(ports[0].Serial, "");
+    EXPECT_EQ(ports[1].Port, "/dev/ttyUSB0");
+    EXPECT_EQ(ports[1].Vendor, kFtdiVendor);
+    EXPECT_EQ(ports[1].Product, kFtdiProduct);
+    EXPECT_EQ(ports[1].Serial, "A600ABCD");
+    EXPECT_EQ(ports[2].Port, "/dev/ttyUSB1");
+    EXPECT_EQ(ports[2].Vendor, kSiliconLabsVendor);
+    EXPECT_EQ(ports[2].Product, kOtmProduct);
+
+    SetSysfsRootForTesting(root.string());
+    EXPECT_EQ(PresentAdapters(), std::vector<std::string>{"A600ABCD"});
+    EXPECT_EQ(AdapterPort("A600ABCD"), "/dev/ttyUSB0");
+    EXPECT_EQ(PortAdapter("/dev/ttyusb0"), "A600ABCD");
+    EXPECT_EQ(PortAdapter("/dev/ttyS0"), "?");
+    EXPECT_EQ(AdapterPorts(kSiliconLabsVendor, kOtmProduct), std::vector<std::string>{"/dev/ttyUSB1"});
+    // The adapter pulled: its port is gone from the look-ups.
+    fs::remove(root / "class/tty/ttyUSB0");
+    EXPECT_TRUE(PresentAdapters().empty());
+    EXPECT_EQ(AdapterPort("A600ABCD"), "?");
+    SetSysfsRootForTesting("");
+    // No sysfs tree at all: no ports, no failure.
+    EXPECT_TRUE(UsbSerialPortsUnder((root / "missing").string()).empty());
 }
 
 }  // namespace
