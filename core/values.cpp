@@ -145,9 +145,13 @@ double EstimateStrokeLength(const TStgForceCurve& curve, int sprocket)
     return d - spacing;
 }
 
-TCurveValues ResampleCurve(const TCurveSamples& src, double scale)
+namespace {
+
+// The resampling behind ResampleCurve and the session average: w[0..79] gets
+// the samples taken at positions i * scale, with plateaus smoothed. One body
+// for every caller, so the cached average and the full one agree to the bit.
+inline void ResampleInto(const uint16_t* src, double scale, double* w)
 {
-    double w[kCurveSamples];
     if (std::isfinite(scale) && std::fabs(scale) < 1e6) {
         // Every position fits an int: truncate by conversion (the common case).
         for (int i = 0; i < kCurveSamples; ++i) {
@@ -185,6 +189,33 @@ TCurveValues ResampleCurve(const TCurveSamples& src, double scale)
     // Smooth plateaus left by stretching.
     for (int i = 1; i <= 77; ++i)
         if (w[i] == w[i + 1] && w[i] > 0) w[i] = (w[i] + w[i - 1]) / 2;
+}
+
+// Adds one stroke's curve, stretched to the average length, to the float
+// accumulators of the average curve.
+inline void AccumulateCurve(const uint16_t* samples, double scale, float* acc)
+{
+    double w[kCurveSamples];
+    ResampleInto(samples, scale, w);
+    for (int i = 0; i < kCurveSamples; ++i) acc[i] += float(w[i]);
+}
+
+// The length a stroke's curve is stretched from: its stroke length, else the
+// estimate from its curve, else 1.
+double CurveLength(const TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket)
+{
+    double length = stroke.StrokeLength;
+    if (length < 0) length = EstimateStrokeLength(curve, sprocket);
+    if (!(length > 0)) length = 1.0;
+    return length;
+}
+
+}  // namespace
+
+TCurveValues ResampleCurve(const TCurveSamples& src, double scale)
+{
+    double w[kCurveSamples];
+    ResampleInto(src.data(), scale, w);
     TCurveValues dst;
     for (int i = 0; i < kCurveSamples; ++i) dst[size_t(i)] = float(w[i]);
     return dst;
@@ -222,12 +253,12 @@ void AverageStroke(const TStgStrokeData* strokes, const TStgForceCurve* curves, 
         float acc[kCurveSamples] = {};
         for (int j = 2; j <= count; ++j) {
             if (!curves[j].HasData) continue;
-            double length = strokes[j].StrokeLength;
-            if (length < 0) length = EstimateStrokeLength(curves[j], sprocket);
-            if (!(length > 0)) length = 1.0;
+            const double length = CurveLength(strokes[j], curves[j], sprocket);
             // Stretch or shrink the curve to the average length.
-            const TCurveValues r = ResampleCurve(curves[j], SafeDivide(avgStroke.StrokeLength, length));
-            for (int i = 0; i < kCurveSamples; ++i) acc[i] += r[size_t(i)];
+            TCurveSamples samples;
+            std::memcpy(samples.data(), reinterpret_cast<const uint8_t*>(&curves[j]) + offsetof(TStgForceCurve, Samples),
+                        sizeof samples);
+            AccumulateCurve(samples.data(), SafeDivide(avgStroke.StrokeLength, length), acc);
         }
         for (int i = 0; i < kCurveSamples; ++i) avgCurve.Samples[i] = RoundToWord(SafeDivide(n, acc[i]));
     }
@@ -245,6 +276,99 @@ void UpdateAverageStroke(TTraining& t)
     AverageStroke(t.Strokes.data(), t.Curves.data(), n, t.Settings.Sprocket, s, c);
     t.Strokes[0] = s;
     t.Curves[0] = c;
+}
+
+void TAverageStrokeCache::Clear()
+{
+    FEntries.clear();
+    FSummed = 0;
+    FValid = false;
+    FRebuilt = false;
+    FAdded = 0;
+}
+
+void TAverageStrokeCache::Update(TTraining& t)
+{
+    if (t.Strokes.empty()) t.Strokes.resize(1);
+    if (t.Curves.size() < t.Strokes.size()) t.Curves.resize(t.Strokes.size(), TStgForceCurve{});
+    const int count = t.StrokeCount();
+    const int sprocket = t.Settings.Sprocket;
+    FAdded = 0;
+    FRebuilt = true;
+    if (count < 2) {
+        // Nothing to keep: zero or one stroke is copied, not averaged.
+        Clear();
+        FRebuilt = true;
+        UpdateAverageStroke(t);
+        return;
+    }
+    // Bring the copy up to date, noting the first entry that changed.
+    const size_t previous = FValid && sprocket == FSprocket ? FEntries.size() : 0;
+    const size_t needed = size_t(count - 1);
+    size_t firstChange = previous;
+    if (needed < previous) firstChange = needed;
+    FEntries.resize(needed);
+    for (size_t e = 0; e < needed; ++e) {
+        const size_t j = e + 2;
+        const TStgForceCurve& c = t.Curves[j];
+        const TStgStrokeData& s = t.Strokes[j];
+        TEntry& entry = FEntries[e];
+        const bool known = e < previous;
+        if (known && entry.HasData == c.HasData) {
+            if (!c.HasData) continue;  // nothing else of it is read
+            if (std::memcmp(&entry.StrokeLength, &s.StrokeLength, sizeof(float)) == 0 &&
+                std::memcmp(&entry.Energy, &s.Energy, sizeof(float)) == 0 &&
+                std::memcmp(entry.Samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples),
+                            sizeof entry.Samples) == 0)
+                continue;
+        }
+        if (known && e < firstChange) firstChange = e;
+        entry.HasData = c.HasData;
+        entry.StrokeLength = s.StrokeLength;
+        entry.Energy = s.Energy;
+        std::memcpy(entry.Samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples),
+                    sizeof entry.Samples);
+        entry.Length = c.HasData ? CurveLength(s, c, sprocket) : 0;
+    }
+    // The averages of energy and length, summed in stroke order as the full computation does.
+    int n = 0;
+    double energySum = 0, lengthSum = 0;
+    for (const TEntry& e : FEntries) {
+        if (!e.HasData) continue;
+        ++n;
+        energySum += e.Energy;
+        lengthSum += e.StrokeLength;
+    }
+    TStgStrokeData avgStroke{};
+    TStgForceCurve avgCurve{};
+    avgStroke.Energy = SafeDivide(n, energySum);
+    avgStroke.StrokeLength = SafeDivide(n, lengthSum);
+    const bool sameLength = std::memcmp(&avgStroke.StrokeLength, &FAverageLength, sizeof(float)) == 0;
+    // The float sums depend on their order: they can only be extended when
+    // every stroke summed so far (and every stroke before the last of them)
+    // is unchanged, so that the new curves come after all of them.
+    size_t from = 0;
+    if (FValid && sprocket == FSprocket && sameLength && firstChange >= FSummed) {
+        from = FSummed;
+        FRebuilt = false;
+    } else {
+        std::fill(std::begin(FAcc), std::end(FAcc), 0.0f);
+    }
+    FSummed = from;
+    for (size_t e = from; e < FEntries.size(); ++e) {
+        const TEntry& entry = FEntries[e];
+        if (!entry.HasData) continue;
+        AccumulateCurve(entry.Samples.data(), SafeDivide(avgStroke.StrokeLength, entry.Length), FAcc);
+        FSummed = e + 1;
+        ++FAdded;
+    }
+    FAverageLength = avgStroke.StrokeLength;
+    FSprocket = sprocket;
+    FValid = true;
+    for (int i = 0; i < kCurveSamples; ++i) avgCurve.Samples[i] = RoundToWord(SafeDivide(n, FAcc[i]));
+    ApplyCurvePeak(avgStroke, avgCurve, sprocket);
+    t.Strokes[0] = avgStroke;
+    t.Curves[0] = avgCurve;
 }
 
 void ComputeTotals(TTraining& t, int k)

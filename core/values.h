@@ -4,6 +4,7 @@
 // force-curve resampling, the session totals and the seven total parameters.
 #include <array>
 #include <string>
+#include <vector>
 
 #include "core/records.h"
 
@@ -46,6 +47,44 @@ void AverageStroke(const TStgStrokeData* strokes, const TStgForceCurve* curves, 
                    TStgStrokeData& avgStroke, TStgForceCurve& avgCurve);
 // Recomputes slot 0 of Strokes and Curves (the session average).
 void UpdateAverageStroke(TTraining& t);
+
+// The session average kept up to date stroke by stroke, with the result of
+// UpdateAverageStroke to the bit. It keeps a compact copy of what the average
+// reads of every stroke from 2 on (curve flag, stroke length, energy, curve
+// samples) and compares it with the session at each Update, so a replaced
+// record, a deleted curve or a reset are noticed without being announced.
+// The curve sums are then only extended by the appended strokes when the
+// average length (which every stroke's stretch depends on) is unchanged and
+// nothing before them changed; otherwise they are rebuilt in one pass over
+// the compact copy, never over the session's records.
+class TAverageStrokeCache {
+public:
+    // Recomputes slot 0 of Strokes and Curves, as UpdateAverageStroke does.
+    void Update(TTraining& t);
+    // Forgets everything (the next Update rebuilds).
+    void Clear();
+    // How the last Update got its curve sums: curves added on top of the
+    // previous sums, or rebuilt from all strokes.
+    bool Rebuilt() const { return FRebuilt; }
+    int CurvesAdded() const { return FAdded; }
+
+private:
+    struct TEntry {
+        uint8_t HasData = 0;
+        float StrokeLength = 0;
+        float Energy = 0;
+        double Length = 0;  // the length the curve is stretched from
+        TCurveSamples Samples{};
+    };
+    std::vector<TEntry> FEntries;  // stroke j at index j - 2
+    float FAcc[kCurveSamples] = {};
+    float FAverageLength = 0;
+    size_t FSummed = 0;  // entries [0, FSummed) are in FAcc; the last of them has data
+    int FSprocket = 0;
+    bool FValid = false;
+    bool FRebuilt = false;
+    int FAdded = 0;
+};
 
 // Totals from stored stroke k (k = 1..N; nothing happens otherwise).
 void ComputeTotals(TTraining& t, int k);

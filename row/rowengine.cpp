@@ -272,7 +272,8 @@ void TRowEngine::Connect()
     // 9. Wait for the first data (the OT interface waits inside Open).
     if (!isOT && FInterface.get() == iface && !FShutdown) {
         FHost.ShowMessageWindow("Waiting for interface ... (Press [Esc] to cancel)");
-        while (!FDataArrived && FHost.MessageWindowShown()) {
+        // An interface that closed itself (an error while opening) sends no data.
+        while (!FDataArrived && FHost.MessageWindowShown() && iface->State() != vtsClosed) {
             Delay(100);
             if (!*alive) return;
             if (FShutdown || FInterface.get() != iface) break;
@@ -449,6 +450,7 @@ void TRowEngine::ResetSession()
     FRawCount = 0;
     FProtocolErrors = 0;
     FCurveBuffer = TStgForceCurve{};
+    FAverage.Clear();
     ResetTraining(FSession);
     FHost.RefreshTraining(TTrainingRefresh::All);
     FHost.TrainingListChanged();
@@ -552,7 +554,9 @@ void TRowEngine::InterfaceOpened(TInterface* sender)
     FClockStart = CurrentTime();
     FSession.RowStatus = rsRowing;
     UpdateButtonCaption();
-    FRowingStart = CurrentTime();
+    // The interface reports "opened" again when it continues after a pause:
+    // the connection's rowing time still runs from its first opening.
+    if (FRowingStart <= 0) FRowingStart = CurrentTime();
     FHost.FocusButton();
 }
 
@@ -738,7 +742,7 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
     // 5.
     S.Header.SelectedStroke = k;
     ApplyCurvePeak(S.Strokes[size_t(k)], S.Curves[size_t(k)], S.Settings.Sprocket);
-    UpdateAverageStroke(S);
+    FAverage.Update(S);
     // 6.
     bool intervalClosed = false;
     if (k >= 1 && S.Settings.LimitType == 4) {
@@ -787,7 +791,7 @@ void TRowEngine::InterfaceForceCurve(TInterface*, const TStgForceCurve& curve)
     FHost.ForceCurveStored(FStrokeIndex);
     if (FStrokeIndex < int(S.Strokes.size())) {
         ApplyCurvePeak(S.Strokes[size_t(FStrokeIndex)], target, S.Settings.Sprocket);
-        UpdateAverageStroke(S);
+        FAverage.Update(S);
     }
 }
 

@@ -20,6 +20,7 @@
 
 #include "core/intervals.h"
 #include "core/records.h"
+#include "core/values.h"
 #include "interfaces/interface.h"
 
 class TVTInterface;
@@ -216,6 +217,7 @@ private:
     int32_t FRawCount = 0;
     uint32_t FProtocolErrors = 0;
     TStgForceCurve FCurveBuffer{};
+    TAverageStrokeCache FAverage;  // slot 0 of the session, kept stroke by stroke
     std::array<double, 81> FDrivePositions{};
     std::array<double, 81> FDriveForces{};
     bool FDataArrived = false;

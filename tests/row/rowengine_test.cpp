@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 
 #include "core/catalogue.h"
 #include "core/values.h"
@@ -412,13 +413,259 @@ TEST_F(RowEngine, ClosingWhileRowingKeepsTheStrokes)
 
 }  // namespace
 
-// The interfaces left for deferred deletion when the last test ends are torn
-// down after the application object; skip that teardown until the engine's
-// exit order is fixed, so the test result is what the tests found.
-int main(int argc, char** argv)
+
+// ---- rowing time statistic -----------------------------------------------------------
+
+namespace {
+
+double gClock = 0;
+double TestClock() { return gClock; }
+constexpr double kMinute = 1.0 / 1440;
+
+TEST_F(RowEngine, RowingTimeCountsEachConnectionOnceWithItsPauses)
 {
-    ::testing::InitGoogleTest(&argc, argv);
-    int rc = RUN_ALL_TESTS();
-    std::fflush(nullptr);
-    std::_Exit(rc);
+    gClock = 46000.5;
+    TRowEngine e(Session, Host);
+    e.Now = TestClock;
+    e.DemoFast = false;
+    e.BtnConnectClick();
+    ASSERT_TRUE(WaitFor([&] { return Session.RowStatus == rsRowing; }, 5000));
+    EXPECT_EQ(Host.Sessions, 1);
+    EXPECT_DOUBLE_EQ(e.RowingStart(), gClock);
+
+    // Pause after 4 minutes (not disconnected), continue 3 minutes later:
+    // neither adds time on its own.
+    gClock += 4 * kMinute;
+    Dialog.Answers.push_back(TMsgResult::No);
+    e.BtnConnectClick();
+    ASSERT_EQ(e.Interface()->State(), vtsPaused);
+    gClock += 3 * kMinute;
+    e.BtnConnectClick();
+    ASSERT_EQ(e.Interface()->State(), vtsOpened);
+    EXPECT_DOUBLE_EQ(Host.RowingTime, 0.0);
+    EXPECT_DOUBLE_EQ(e.ClockStart(), gClock);  // the elapsed-time panel restarts
+
+    // Disconnect at 10 minutes: the whole connection counts, pause included.
+    gClock += 3 * kMinute;
+    Dialog.Answers.push_back(TMsgResult::Yes);
+    e.BtnConnectClick();
+    ASSERT_EQ(e.Interface(), nullptr);
+    EXPECT_NEAR(Host.RowingTime, 10 * kMinute, 1e-9);
+    EXPECT_EQ(e.RowingStart(), 0.0);
+    // Closing the engine afterwards counts nothing more.
+    e.Shutdown();
+    Pump(20);
+    EXPECT_NEAR(Host.RowingTime, 10 * kMinute, 1e-9);
 }
+
+TEST_F(RowEngine, RowingTimeOfTwoSessionsAndOfAFailedOpen)
+{
+    gClock = 46000.25;
+    TRowEngine e(Session, Host);
+    e.Now = TestClock;
+    e.DemoFast = false;
+    for (int session = 1; session <= 2; ++session) {
+        if (session == 2) Dialog.Answers.push_back(TMsgResult::Yes);  // reset the first session
+        e.BtnConnectClick();
+        ASSERT_TRUE(WaitFor([&] { return e.Interface() && Session.RowStatus == rsRowing; }, 5000)) << session;
+        gClock += 10 * kMinute;
+        Dialog.Answers.push_back(TMsgResult::Yes);
+        e.BtnConnectClick();  // pause, then disconnect
+        ASSERT_EQ(e.Interface(), nullptr);
+    }
+    EXPECT_EQ(Host.Sessions, 2);
+    EXPECT_NEAR(Host.RowingTime, 20 * kMinute, 1e-9);
+
+    // A port that cannot be opened: an error while opening, no time, no session.
+    Host.Source = TempFolder() + "no-such-port";
+    Dialog.Answers.push_back(TMsgResult::Yes);
+    gClock += 5 * kMinute;
+    e.BtnConnectClick();
+    WaitFor([&] { return !e.Interface() || e.Interface()->State() == vtsClosed; }, 5000);
+    gClock += 5 * kMinute;
+    Pump(50);
+    EXPECT_NEAR(Host.RowingTime, 20 * kMinute, 1e-9);
+    EXPECT_EQ(Host.Sessions, 2);
+    EXPECT_FALSE(Dialog.Messages.empty());
+    EXPECT_EQ(e.ButtonCaption(), "&Connect");
+    EXPECT_TRUE(e.ButtonEnabled());
+}
+
+// ---- nothing lost ---------------------------------------------------------------------
+
+TEST_F(RowEngine, EngineDestroyedWhileRowingKeepsEveryStroke)
+{
+    {
+        auto e = std::make_unique<TRowEngine>(Session, Host);
+        TRowEngine* raw = e.get();
+        bool done = false;
+        Host.OnStroke = [&](int k) {
+            if (k == 9) done = true;
+        };
+        raw->BtnConnectClick();
+        ASSERT_TRUE(WaitFor([&] { return done; }, 30000));
+        Host.OnStroke = nullptr;
+        e.reset();  // the window goes away without a Shutdown first
+    }
+    EXPECT_GE(Session.StrokeCount(), 9);
+    const int n = Session.StrokeCount();
+    EXPECT_EQ(Session.Strokes.size(), Session.Curves.size());
+    EXPECT_FLOAT_EQ(Session.Totals.Distance, Session.Strokes[size_t(n)].Distance);
+    EXPECT_FLOAT_EQ(Session.Totals.Energy, Session.Strokes[size_t(n)].EnergySum);
+    EXPECT_EQ(Session.RowStatus, rsFinished);
+    Pump(100);  // nothing left behind fires into the dead engine
+    EXPECT_EQ(Session.StrokeCount(), n);
+}
+
+TEST_F(RowEngine, ProtocolErrorsMidRowCloseButKeepTheStrokes)
+{
+    TRowEngine e(Session, Host);
+    Host.OnStroke = [&](int k) {
+        if (k != 6 || !e.Interface()) return;
+        // A burst of garbage: enough errors to pass one in ten data events.
+        for (uint32_t i = 0; i <= e.DataCount() / 10 + 1 && e.Interface() && e.Interface()->State() == vtsOpened; ++i)
+            e.InterfaceProtocolError(e.Interface());
+    };
+    RowToEnd(e);
+    Pump(50);
+    ASSERT_GE(Session.StrokeCount(), 6);
+    const int n = Session.StrokeCount();
+    EXPECT_EQ(n, e.StrokeIndex());
+    EXPECT_FLOAT_EQ(Session.Totals.Distance, Session.Strokes[size_t(n)].Distance);
+    EXPECT_FLOAT_EQ(Session.Totals.Time, Session.Strokes[size_t(n)].Time);
+    ASSERT_FALSE(Dialog.Messages.empty());
+    EXPECT_TRUE(StartsWithText(Dialog.LastText(), "Incorrect interface protocol."));
+    EXPECT_EQ(Host.Results.size(), 1u);  // distance was rowed
+    EXPECT_EQ(Session.Curves[size_t(n)].StrokeNumber, n);
+}
+
+TEST_F(RowEngine, DisconnectAfterPauseKeepsTheStrokesAndTrimsTheArrays)
+{
+    TRowEngine e(Session, Host);
+    int stop = 0;
+    Host.OnStroke = [&](int k) {
+        if (k == 7 && !stop) stop = k;
+    };
+    e.BtnConnectClick();
+    ASSERT_TRUE(WaitFor([&] { return stop > 0; }, 30000));
+    Dialog.Answers.push_back(TMsgResult::Yes);
+    e.BtnConnectClick();
+    ASSERT_EQ(e.Interface(), nullptr);
+    const int n = Session.StrokeCount();
+    EXPECT_GE(n, 7);
+    EXPECT_EQ(n, e.StrokeIndex());
+    EXPECT_EQ(Session.Curves.size(), Session.Strokes.size());
+    EXPECT_EQ(int(Session.RawSamples.size()), e.RawCount() + 1);
+    EXPECT_FLOAT_EQ(Session.Totals.Distance, Session.Strokes[size_t(n)].Distance);
+    // Slot 0 is the average of what was kept.
+    TStgStrokeData avg;
+    TStgForceCurve curve;
+    AverageStroke(Session.Strokes.data(), Session.Curves.data(), n, Session.Settings.Sprocket, avg, curve);
+    EXPECT_EQ(std::memcmp(&avg, &Session.Strokes[0], sizeof avg), 0);
+    EXPECT_EQ(std::memcmp(&curve, &Session.Curves[0], sizeof curve), 0);
+}
+
+// ---- the session average kept stroke by stroke ------------------------------------------
+
+// slot 0 as the full computation makes it.
+void ExpectFullAverage(const TTraining& t, const char* where)
+{
+    TTraining copy = t;
+    UpdateAverageStroke(copy);
+    EXPECT_EQ(std::memcmp(&copy.Strokes[0], &t.Strokes[0], sizeof(TStgStrokeData)), 0) << where;
+    EXPECT_EQ(std::memcmp(&copy.Curves[0], &t.Curves[0], sizeof(TStgForceCurve)), 0) << where;
+}
+
+TEST_F(RowEngine, KeptAverageEqualsTheFullOneOverTheDemoRecording)
+{
+    TRowEngine e(Session, Host);
+    int checked = 0;
+    Host.OnStroke = [&](int k) {
+        ExpectFullAverage(Session, "live");
+        if (k > 0) ++checked;
+    };
+    RowToEnd(e);
+    EXPECT_GT(checked, 50);
+    ExpectFullAverage(Session, "closed");
+
+    // Changes behind the cache's back: it notices every one of them.
+    TAverageStrokeCache cache;
+    TTraining& t = Session;
+    const int n = t.StrokeCount();
+    ASSERT_GT(n, 20);
+    cache.Update(t);
+    EXPECT_TRUE(cache.Rebuilt());
+    ExpectFullAverage(t, "first");
+    cache.Update(t);  // nothing changed: nothing summed again
+    EXPECT_FALSE(cache.Rebuilt());
+    EXPECT_EQ(cache.CurvesAdded(), 0);
+    t.Curves[5].HasData = 0;  // a curve deleted
+    cache.Update(t);
+    EXPECT_TRUE(cache.Rebuilt());
+    ExpectFullAverage(t, "deleted");
+    t.Curves[7].Samples[30] = uint16_t(t.Curves[7].Samples[30] + 17);  // a curve changed
+    cache.Update(t);
+    ExpectFullAverage(t, "changed");
+    t.Strokes[9].StrokeLength = -1;  // length estimated from the curve
+    cache.Update(t);
+    ExpectFullAverage(t, "estimated");
+    t.Settings.Sprocket = t.Settings.Sprocket ? 0 : 1;  // changes the estimate
+    cache.Update(t);
+    ExpectFullAverage(t, "sprocket");
+    SetStrokeCount(t, n - 4);  // trimmed
+    cache.Update(t);
+    ExpectFullAverage(t, "trimmed");
+    SetStrokeCount(t, n + 100);  // room for more: empty strokes change nothing
+    cache.Update(t);
+    EXPECT_FALSE(cache.Rebuilt());
+    ExpectFullAverage(t, "grown");
+    SetStrokeCount(t, 1);  // one stroke: copied
+    cache.Update(t);
+    ExpectFullAverage(t, "one");
+    ResetTraining(t);
+    cache.Update(t);
+    ExpectFullAverage(t, "reset");
+    EXPECT_EQ(t.Strokes[0].StrokeLength, 0.0f);
+}
+
+TEST(AverageCache, AppendedStrokesOfTheAverageLengthOnlyAddTheirCurves)
+{
+    // Every stroke as long as the average: the stretch of the curves already
+    // summed stays the same, so each new stroke costs its own curve only.
+    TTraining t;
+    ResetTraining(t);
+    SetStrokeCount(t, 100);
+    TAverageStrokeCache cache;
+    for (int k = 1; k <= 60; ++k) {
+        TStgStrokeData& s = t.Strokes[size_t(k)];
+        s.StrokeNumber = uint16_t(k);
+        s.StrokeLength = 140;
+        s.Energy = float(300 + k % 13);
+        TStgForceCurve& c = t.Curves[size_t(k)];
+        c.StrokeNumber = int16_t(k);
+        c.HasData = k % 9 == 0 ? 0 : 1;  // some strokes without a curve
+        for (int i = 0; i < 50; ++i) c.Samples[i] = uint16_t((i * (50 - i) * (7 + k % 5)) / 10);
+        cache.Update(t);
+        if (k >= 3) {
+            EXPECT_FALSE(cache.Rebuilt()) << k;
+            EXPECT_EQ(cache.CurvesAdded(), c.HasData ? 1 : 0) << k;
+        }
+        ExpectFullAverage(t, "appended");
+    }
+    // A stroke of another length changes every stretch: all are summed again.
+    t.Strokes[61] = t.Strokes[60];
+    t.Strokes[61].StrokeLength = 150;
+    t.Curves[61] = t.Curves[59];
+    cache.Update(t);
+    EXPECT_TRUE(cache.Rebuilt());
+    ExpectFullAverage(t, "longer");
+    // A record replaced before the end (a device repeating its last stroke
+    // with no power) empties a curve that was summed.
+    t.Curves[61].HasData = 0;
+    t.Curves[58].HasData = 0;
+    cache.Update(t);
+    EXPECT_TRUE(cache.Rebuilt());
+    ExpectFullAverage(t, "replaced");
+}
+
+}  // namespace

@@ -191,7 +191,7 @@ int CmdRow(const std::vector<std::string>& args)
         } else if (a == "--type") {
             if (!value(v)) break;
             int32_t t = 0;
-            if (!TryParseInt(v, t) || t < 0 || t > 6) {
+            if (!TryParseInt(v, t) || t < 1 || t > 6) {
                 error = "--type must be an interface type 1..6";
                 break;
             }

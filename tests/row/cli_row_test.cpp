@@ -1,0 +1,382 @@
+// catchline-cli row, run as the user runs it: every limit kind, intervals,
+// the saved file read back, Ctrl+C while rowing, a device on a pseudo-terminal
+// (the tool's own simulator) that rows and then goes away, bad arguments.
+// HOME and the XDG folders point into a temporary folder for every run.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "core/catalogue.h"
+#include "core/values.h"
+#include "files/training_io.h"
+#include "review/training_logic.h"
+
+#ifndef CATCHLINE_CLI
+#define CATCHLINE_CLI ""
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The tool as a child process: its standard output read through a pipe as it
+// comes, standard error into a file, the environment pointed at home.
+class TChild {
+public:
+    TChild(const std::vector<std::string>& args, const std::string& home)
+    {
+        ErrPath = home + "/stderr-" + std::to_string(++Counter);
+        int out[2];
+        if (pipe(out) != 0) return;
+        Pid = fork();
+        if (Pid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            const int err = open(ErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (err >= 0) dup2(err, STDERR_FILENO);
+            setenv("HOME", home.c_str(), 1);
+            setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+            setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+            setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+            setenv("XDG_DOCUMENTS_DIR", (home + "/Documents").c_str(), 1);
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(CATCHLINE_CLI));
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(CATCHLINE_CLI, argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        Fd = out[0];
+        fcntl(Fd, F_SETFL, O_NONBLOCK);
+    }
+    ~TChild()
+    {
+        if (Pid > 0) {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, nullptr, 0);
+        }
+        if (Fd >= 0) close(Fd);
+    }
+    // Reads standard output until pred(Out) holds, the pipe ends or ms pass.
+    bool ReadUntil(const std::function<bool(const std::string&)>& pred, int ms)
+    {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (!pred(Out)) {
+            if (Fd < 0 || Clock::now() > end) return pred(Out);
+            pollfd p{Fd, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            char buf[4096];
+            const ssize_t n = read(Fd, buf, sizeof buf);
+            if (n > 0) Out.append(buf, size_t(n));
+            else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                close(Fd);
+                Fd = -1;
+            }
+        }
+        return true;
+    }
+    // Reads the rest of the output and waits for the exit; -1 when it does not
+    // end in time (then it is killed) or ends by a signal.
+    int Wait(int ms = 120000)
+    {
+        ReadUntil([](const std::string&) { return false; }, ms);
+        if (Pid <= 0) return -1;
+        int status = 0;
+        const auto end = Clock::now() + std::chrono::milliseconds(2000);
+        while (waitpid(Pid, &status, WNOHANG) == 0) {
+            if (Clock::now() > end) {
+                kill(Pid, SIGKILL);
+                waitpid(Pid, &status, 0);
+                Pid = -1;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        Pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void Signal(int sig)
+    {
+        if (Pid > 0) kill(Pid, sig);
+    }
+    std::string Err() const
+    {
+        std::ifstream in(ErrPath);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::string Out;
+
+private:
+    static inline int Counter = 0;
+    pid_t Pid = -1;
+    int Fd = -1;
+    std::string ErrPath;
+};
+
+// What the tool printed: the stroke numbers of its stroke lines (in order),
+// the totals line and the path it saved to.
+struct TPrinted {
+    std::vector<int> Strokes;
+    std::string Totals;
+    std::string Saved;
+    int SavedCount = -1;
+};
+
+TPrinted Parse(const std::string& out)
+{
+    TPrinted p;
+    std::stringstream s(out);
+    const std::regex stroke(R"(^\s*(\d+)\s+\S.*$)");
+    const std::regex saved(R"(^Saved (\d+) strokes to (.+)$)");
+    std::smatch m;
+    for (std::string line; std::getline(s, line);) {
+        if (std::regex_match(line, m, saved)) {
+            p.SavedCount = std::stoi(m[1]);
+            p.Saved = m[2];
+        } else if (line.rfind("Totals:", 0) == 0) {
+            p.Totals = line;
+        } else if (std::regex_match(line, m, stroke)) {
+            p.Strokes.push_back(std::stoi(m[1]));
+        }
+    }
+    return p;
+}
+
+class CliRow : public ::testing::Test {
+protected:
+    std::string Home;
+    void SetUp() override
+    {
+        if (std::string(CATCHLINE_CLI).empty()) GTEST_SKIP() << "catchline-cli is not built";
+        BuildCatalogues();
+        char tmpl[] = "/tmp/catchline-clirow-XXXXXX";
+        Home = mkdtemp(tmpl);
+    }
+    void TearDown() override
+    {
+        if (!Home.empty()) std::system(("rm -rf '" + Home + "'").c_str());
+    }
+    // Runs "row ARGS" to its end.
+    int Row(const std::vector<std::string>& args, std::string& out, std::string& err)
+    {
+        std::vector<std::string> all{"row"};
+        all.insert(all.end(), args.begin(), args.end());
+        TChild child(all, Home);
+        const int code = child.Wait();
+        out = child.Out;
+        err = child.Err();
+        return code;
+    }
+    // Reads the saved session back and checks it against what was printed.
+    void CheckSaved(const TPrinted& p, TTraining& back)
+    {
+        ASSERT_FALSE(p.Saved.empty());
+        ASSERT_TRUE(OpenTraining(p.Saved, back, false)) << p.Saved;
+        EXPECT_EQ(back.StrokeCount(), p.SavedCount);
+        ASSERT_FALSE(p.Strokes.empty());
+        EXPECT_EQ(*std::max_element(p.Strokes.begin(), p.Strokes.end()), back.StrokeCount());
+        const TResultsTexts r = ResultsTexts(back);
+        EXPECT_NE(p.Totals.find("distance " + r.Totals.Distance + " "), std::string::npos) << p.Totals;
+        EXPECT_NE(p.Totals.find("time " + r.Totals.Time + " "), std::string::npos) << p.Totals;
+        EXPECT_NE(p.Totals.find("energy " + r.Totals.Energy + " "), std::string::npos) << p.Totals;
+        EXPECT_NE(p.Totals.find("strokes " + r.Totals.Strokes), std::string::npos) << p.Totals;
+    }
+};
+
+TEST_F(CliRow, EachLimitKindEndsTheSessionAndSavesIt)
+{
+    struct TCase {
+        std::string Limit;
+        std::function<void(const TTraining&)> Check;
+    };
+    const std::vector<TCase> cases = {
+        {"strokes:12", [](const TTraining& t) { EXPECT_EQ(t.StrokeCount(), 12); }},
+        {"distance:300",
+         [](const TTraining& t) {
+             EXPECT_FLOAT_EQ(t.Totals.Distance, 300.0f);
+             EXPECT_LT(t.Strokes[size_t(t.StrokeCount() - 1)].Distance, 300.0f);
+         }},
+        {"energy:10", [](const TTraining& t) { EXPECT_NEAR(t.Totals.Energy, 10.0f, 1e-3); }},
+        {"time:40", [](const TTraining& t) { EXPECT_NEAR(t.Totals.Time, 40.0f, 1e-3); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Limit);
+        const std::string file = Home + "/out.stg";
+        std::string out, err;
+        ASSERT_EQ(Row({"--fast", "--limit", c.Limit, "--out", file}, out, err), 0) << err;
+        const TPrinted p = Parse(out);
+        EXPECT_EQ(p.Saved, file);
+        TTraining back;
+        CheckSaved(p, back);
+        c.Check(back);
+        // One line per stroke, numbered in order.
+        for (size_t i = 0; i < p.Strokes.size(); ++i) EXPECT_EQ(p.Strokes[i], int(i) + 1);
+        std::remove(file.c_str());
+    }
+}
+
+TEST_F(CliRow, IntervalsByStrokesWithRest)
+{
+    const std::string file = Home + "/intervals.stg";
+    std::string out, err;
+    ASSERT_EQ(Row({"--fast", "--intervals", "3:strokes:10:5", "--out", file}, out, err), 0) << err;
+    const TPrinted p = Parse(out);
+    TTraining back;
+    CheckSaved(p, back);
+    // Work 10, rest 5: strokes 11..14 rest, interval 2 starts at stroke 15.
+    EXPECT_EQ(back.Settings.LimitType, 4);
+    EXPECT_EQ(back.Settings.LimitIntervals, 3);
+    ASSERT_GE(back.StrokeCount(), 15);
+    for (int k = 11; k <= 14; ++k) EXPECT_EQ(back.Strokes[size_t(k)].IntervalPower, 0) << k;
+    EXPECT_EQ(back.Strokes[15].IntervalNumber, 2);
+    EXPECT_GE(back.Strokes[size_t(back.StrokeCount())].IntervalNumber, 2);
+    EXPECT_GE(back.IntervalCount(), 1);
+}
+
+TEST_F(CliRow, EndOfTheRecordingSavesToTheUserDataFolder)
+{
+    std::string out, err;
+    ASSERT_EQ(Row({"--fast"}, out, err), 0) << err;
+    const TPrinted p = Parse(out);
+    // A new file under the (temporary) home, its path printed.
+    ASSERT_EQ(p.Saved.rfind(Home + "/", 0), 0u) << p.Saved;
+    TTraining back;
+    CheckSaved(p, back);
+    EXPECT_GT(back.StrokeCount(), 20);
+    EXPECT_FLOAT_EQ(back.Totals.Distance, back.Strokes[size_t(back.StrokeCount())].Distance);
+    // A second run does not overwrite the first file.
+    std::string out2, err2;
+    ASSERT_EQ(Row({"--fast", "--limit", "strokes:3"}, out2, err2), 0) << err2;
+    const TPrinted p2 = Parse(out2);
+    EXPECT_NE(p2.Saved, p.Saved);
+    TTraining first;
+    ASSERT_TRUE(OpenTraining(p.Saved, first, false));
+    EXPECT_EQ(first.StrokeCount(), back.StrokeCount());
+}
+
+TEST_F(CliRow, InterruptWhileRowingStillSaves)
+{
+    const std::string file = Home + "/interrupted.stg";
+    // Real-time pacing: a stroke every two to three seconds.
+    TChild child({"row", "--out", file}, Home);
+    ASSERT_TRUE(child.ReadUntil([](const std::string& out) { return Parse(out).Strokes.size() >= 2; }, 30000))
+        << child.Out << child.Err();
+    child.Signal(SIGINT);
+    ASSERT_EQ(child.Wait(20000), 0) << child.Err();
+    const TPrinted p = Parse(child.Out);
+    EXPECT_EQ(p.Saved, file);
+    TTraining back;
+    CheckSaved(p, back);
+    EXPECT_GE(back.StrokeCount(), 2);
+    // Totals come from the last stroke recorded.
+    EXPECT_FLOAT_EQ(back.Totals.Distance, back.Strokes[size_t(back.StrokeCount())].Distance);
+    EXPECT_NE(child.Err().find("Interrupted"), std::string::npos);
+}
+
+TEST_F(CliRow, DeviceOnPseudoTerminalRowsThenGoesAway)
+{
+    // The tool's own simulator plays the demo recording as VT frames.
+    TChild sim({"simulate", "vt", "--speed", "6"}, Home);
+    ASSERT_TRUE(sim.ReadUntil([](const std::string& out) { return out.find('\n') != std::string::npos; }, 10000));
+    const std::string port = sim.Out.substr(0, sim.Out.find('\n'));
+    ASSERT_EQ(port.rfind("/dev/pts/", 0), 0u) << port;
+    {
+        const std::string file = Home + "/vt.stg";
+        std::string out, err;
+        ASSERT_EQ(Row({"--source", port, "--type", "1", "--limit", "strokes:4", "--out", file}, out, err), 0) << err;
+        const TPrinted p = Parse(out);
+        TTraining back;
+        CheckSaved(p, back);
+        EXPECT_EQ(back.StrokeCount(), 4);
+        EXPECT_EQ(back.Header.InterfaceType, 1);
+        EXPECT_GT(back.RawSamples.size(), 100u);
+    }
+    // Rowing again; the device stops mid-row: the strokes so far are kept.
+    const std::string file = Home + "/pulled.stg";
+    TChild row({"row", "--source", port, "--type", "1", "--out", file}, Home);
+    ASSERT_TRUE(row.ReadUntil([](const std::string& out) { return Parse(out).Strokes.size() >= 3; }, 60000))
+        << row.Out << row.Err();
+    sim.Signal(SIGTERM);
+    sim.Wait(5000);
+    ASSERT_EQ(row.Wait(30000), 0) << row.Err();
+    const TPrinted p = Parse(row.Out);
+    TTraining back;
+    CheckSaved(p, back);
+    EXPECT_GE(back.StrokeCount(), 3);
+    EXPECT_FLOAT_EQ(back.Totals.Distance, back.Strokes[size_t(back.StrokeCount())].Distance);
+    EXPECT_FALSE(row.Err().empty());  // the interface error was reported
+}
+
+TEST_F(CliRow, SilentPortGivesUpOnInterruptAndSavesNothingLost)
+{
+    // A port that never sends: the connect waits until Ctrl+C, then the empty
+    // session is still saved (nothing was recorded, nothing is lost).
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string port = ptsname(master);
+    const std::string file = Home + "/silent.stg";
+    TChild row({"row", "--source", port, "--type", "1", "--out", file}, Home);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    row.Signal(SIGINT);
+    const int code = row.Wait(20000);
+    close(master);
+    EXPECT_EQ(code, 0) << row.Err();
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(file, back, false));
+    EXPECT_EQ(back.StrokeCount(), 0);
+}
+
+TEST_F(CliRow, BadArgumentsAreRefusedClearly)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--limit", "laps:3"}, "unknown limit kind"},
+        {{"--limit", "strokes"}, "KIND:VALUE"},
+        {{"--limit", "strokes:-4"}, "not a non-negative number"},
+        {{"--limit", "distance:abc"}, "not a non-negative number"},
+        {{"--intervals", "3:strokes:10"}, "COUNT:BY:WORK:REST"},
+        {{"--intervals", "3:laps:10:0"}, "BY must be"},
+        {{"--intervals", "x:strokes:10:0"}, "whole numbers"},
+        {{"--type", "9"}, "--type"},
+        {{"--type", "0"}, "--type"},
+        {{"--out"}, "needs a value"},
+        {{"--bogus"}, "unknown argument"},
+        {{"--user", "/nonexistent/user.ini"}, "not a valid User file"},
+    };
+    for (const auto& [args, expected] : cases) {
+        std::string out, err;
+        const int code = Row(args, out, err);
+        EXPECT_NE(code, 0) << args[0];
+        EXPECT_NE(code, -1) << args[0];  // an exit, not a crash or a hang
+        EXPECT_NE(err.find(expected), std::string::npos) << err;
+        EXPECT_EQ(Parse(out).Saved, "");
+    }
+    // A file that cannot be written: the rowing result is printed, the exit says so.
+    std::ofstream(Home + "/plain").put('x');
+    std::string out, err;
+    EXPECT_EQ(Row({"--fast", "--limit", "strokes:3", "--out", Home + "/plain/x.stg"}, out, err), 1);
+    EXPECT_NE(err.find("could not be saved"), std::string::npos) << err;
+    EXPECT_NE(out.find("Totals:"), std::string::npos);
+}
+
+}  // namespace
