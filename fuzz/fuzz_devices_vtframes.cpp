@@ -20,13 +20,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     s.StrokeTrigger = int(data[1] >> 6) - 1;
     int64_t clock = 0;
     in.Computer.Clock = [&clock] { return clock; };
-    in.OnRawData = [&clock](double wheel, int, int) { clock += int64_t(wheel * 1000); };
+    // Now and then a handler pauses the interface; no pulse may follow
+    // until it continues (the next chunk).
+    const unsigned pauseEvery = 7 + data[2] / 8;
+    unsigned pulses = 0;
+    in.OnRawData = [&](double wheel, int, int) {
+        if (IsPausedState(in.State)) std::abort();
+        clock += int64_t(wheel * 1000);
+        if (++pulses % pauseEvery == 0) in.State = vtsPaused;
+    };
     in.State = vtsOpening;
     in.Prepare();
     size_t pos = 4;
     size_t chunk = 1 + data[3] % 9;
     while (pos < size) {
         const size_t n = std::min(chunk, size - pos);
+        if (IsPausedState(in.State)) in.State = vtsOpened;
         in.ReceiveBytes(data + pos, n);
         pos += n;
         chunk = chunk % 17 + 1;
