@@ -2,6 +2,8 @@
 // time-out, sends, exclusive opening, errors and a pulled cable.
 #include <gtest/gtest.h>
 
+#include <termios.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -89,6 +91,48 @@ TEST_F(SerialPortTest, ShortRemainderWaitsForTheCharacterTimeOut)
     Port->SetReadRequest(true);
     ASSERT_TRUE(Pty.Write(std::string("c")));
     ASSERT_TRUE(WaitFor([&] { return !Clusters.empty(); }, 150));
+}
+
+TEST_F(SerialPortTest, LineSettingsReachTheTerminal)
+{
+    // The master side of a pseudo-terminal reads the terminal's settings.
+    auto settings = [this] {
+        termios tio{};
+        EXPECT_EQ(tcgetattr(Pty.MasterFd(), &tio), 0);
+        return tio;
+    };
+    Port->SetBaudRate(115200);
+    Port->SetStopBits(2);
+    Port->SetFlowControl(fcOutX);
+    Port->SetActive(true);
+    ASSERT_TRUE(Port->Active());
+    termios t = settings();
+    // (A pseudo-terminal keeps 8 data bits without parity whatever is set,
+    // so data bits and parity are not looked at here.)
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B115200));
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    EXPECT_TRUE(t.c_iflag & IXON);
+    EXPECT_FALSE(t.c_lflag & ICANON);  // bytes as they come, no line editing
+    EXPECT_EQ(t.c_cc[VMIN], 0);
+    EXPECT_EQ(t.c_cc[VSTART], 17);
+    // Changed while open: applied at once.
+    Port->SetBaudRate(9600);
+    Port->SetStopBits(0);
+    Port->SetFlowControl(0);
+    t = settings();
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B9600));
+    EXPECT_FALSE(t.c_cflag & CSTOPB);
+    EXPECT_FALSE(t.c_iflag & IXON);
+    for (const auto& e : Errors) ADD_FAILURE() << e.Place << " " << e.Code << " " << e.Msg;
+    // A rate the terminal does not know is refused with place 802, and the
+    // line keeps the settings it had.
+    Errors.clear();
+    Port->SetBaudRate(14400);
+    ASSERT_FALSE(Errors.empty());
+    EXPECT_EQ(Errors.back().Place, 802u);
+    EXPECT_EQ(Errors.back().Code, unsigned(EINVAL));
+    t = settings();
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B9600));
 }
 
 TEST_F(SerialPortTest, PeekLeavesTheClusterQueued)
