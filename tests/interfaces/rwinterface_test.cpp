@@ -92,6 +92,36 @@ TEST_F(RWInterfaceTest, WheelPacketsBecomeStrokes)
     EXPECT_TRUE(Rec.Errors.empty());
 }
 
+TEST_F(RWInterfaceTest, PausedFromAStrokeHandlerTakesNoWheelWordsUntilContinued)
+{
+    setenv("ANTSIM_STROKES", "16", 1);
+    TRWInterface rw;
+    Prepare(rw);
+    int pulses = 0, whilePaused = 0;
+    rw.OnRawData = [&](TInterface* s, double, int, int) {
+        ++pulses;
+        if (IsPausedState(s->State())) ++whilePaused;
+    };
+    rw.OnStrokeData = [&](TInterface* s, TStgStrokeData& d) {
+        Rec.Strokes.push_back(d);
+        if (d.StrokeNumber == 2 && s->State() == vtsOpened) s->Pause();
+    };
+    rw.Open(1, "ANTUSBmStick-1009-1234500");
+    ASSERT_EQ(rw.State(), vtsOpened);
+    ASSERT_TRUE(WaitFor([&] { return rw.State() == vtsPaused; }, 15000));
+    // The radio goes on sending; its words are taken off the queue and dropped.
+    const int wheels = Rec.Wheels, before = pulses;
+    ASSERT_TRUE(WaitFor([&] { return Rec.Wheels > wheels + 30; }, 5000));
+    EXPECT_EQ(pulses, before);
+    EXPECT_EQ(whilePaused, 0);
+    rw.Continue();
+    EXPECT_EQ(rw.State(), vtsOpened);
+    const int strokes = Rec.StrokeCount();
+    ASSERT_TRUE(WaitFor([&] { return Rec.StrokeCount() >= strokes + 2; }, 15000));
+    rw.Close();
+    EXPECT_EQ(rw.State(), vtsClosed);
+}
+
 TEST_F(RWInterfaceTest, LostPacketsAreCountedAndReported)
 {
     setenv("ANTSIM_GAP", "7", 1);
