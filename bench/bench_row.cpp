@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "core/records.h"
+#include "core/values.h"
 #include "review/training_window.h"
 #include "row/frmrow.h"
 #include "shell/framework/mdi.h"
@@ -172,10 +173,48 @@ void RunRowStrokes(benchmark::State& state, bool full)
     std::filesystem::remove_all(root, ec);
 }
 
+// The session average after each appended stroke: the full computation over
+// the whole session against the copy kept stroke by stroke. Stroke lengths
+// vary, so the average length (and every curve's stretch) changes with each
+// stroke as it does while rowing.
+void RunAverage(benchmark::State& state, bool kept)
+{
+    const int n = int(state.range(0));
+    TTraining t;
+    ResetTraining(t);
+    SetStrokeCount(t, n + 100);
+    auto fill = [&t](int k) {
+        if (k >= t.StrokeCount()) SetStrokeCount(t, k + 100);  // as the row engine grows it
+        TStgStrokeData s = MakeStroke(k);
+        s.StrokeLength = 130.0f + float(k % 23);
+        t.Strokes[size_t(k)] = s;
+        TStgForceCurve& c = t.Curves[size_t(k)];
+        c.StrokeNumber = int16_t(k);
+        c.HasData = 1;
+        const int width = 36 + k % 8;
+        for (int i = 0; i < width; ++i) c.Samples[i] = uint16_t((i * (width - i) * (9 + k % 5)) / 8);
+    };
+    for (int k = 1; k <= n; ++k) fill(k);
+    TAverageStrokeCache cache;
+    cache.Update(t);
+    int k = n;
+    for (auto _ : state) {
+        fill(++k);
+        if (kept) cache.Update(t);
+        else UpdateAverageStroke(t);
+        benchmark::DoNotOptimize(t.Curves[0].Samples[20]);
+    }
+}
+
+void BM_AverageStrokeFull(benchmark::State& state) { RunAverage(state, false); }
+void BM_AverageStrokeKept(benchmark::State& state) { RunAverage(state, true); }
+
 void BM_RowStroke(benchmark::State& state) { RunRowStrokes(state, true); }
 void BM_RowStrokeDisplayOnly(benchmark::State& state) { RunRowStrokes(state, false); }
 
 }  // namespace
 
+BENCHMARK(BM_AverageStrokeFull)->Arg(100)->Arg(1000)->Arg(10000)->Iterations(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AverageStrokeKept)->Arg(100)->Arg(1000)->Arg(10000)->Iterations(200)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RowStrokeDisplayOnly)->Arg(100)->Arg(1000)->Arg(10000)->Iterations(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RowStroke)->Arg(100)->Arg(1000)->Arg(10000)->Iterations(40)->Unit(benchmark::kMillisecond);

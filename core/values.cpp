@@ -152,7 +152,26 @@ namespace {
 // for every caller, so the cached average and the full one agree to the bit.
 inline void ResampleInto(const uint16_t* src, double scale, double* w)
 {
-    if (std::isfinite(scale) && std::fabs(scale) < 1e6) {
+    if (scale > 0 && scale < 1e6) {
+        // The common case, a forward stretch: positions grow with i. Inside
+        // the curve every position interpolates (a whole position gives its own
+        // sample exactly); past sample 79 a position takes sample 79, except a
+        // whole position beyond it, which is 0. Samples are not negative, so
+        // no value is.
+        int i = 0;
+        for (; i < kCurveSamples; ++i) {
+            const double x = i * scale;
+            const int k = int(x);
+            if (k >= 79) break;
+            const double a = src[k];
+            w[i] = a + (x - k) * (double(src[k + 1]) - a);
+        }
+        for (; i < kCurveSamples; ++i) {
+            const double x = i * scale;
+            const int k = int(x);
+            w[i] = x - k == 0 && k != 79 ? 0.0 : double(src[79]);
+        }
+    } else if (std::isfinite(scale) && std::fabs(scale) < 1e6) {
         // Every position fits an int: truncate by conversion (the common case).
         for (int i = 0; i < kCurveSamples; ++i) {
             const double x = i * scale;
@@ -302,62 +321,62 @@ void TAverageStrokeCache::Update(TTraining& t)
         UpdateAverageStroke(t);
         return;
     }
-    // Bring the copy up to date, noting the first entry that changed.
-    const size_t previous = FValid && sprocket == FSprocket ? FEntries.size() : 0;
+    const bool kept = FValid && sprocket == FSprocket;
+    const size_t previous = kept ? FEntries.size() : 0;
     const size_t needed = size_t(count - 1);
-    size_t firstChange = previous;
-    if (needed < previous) firstChange = needed;
     FEntries.resize(needed);
+    // First pass, over the few fields the sums need: the averages of energy
+    // and length (summed in stroke order as the full computation does), and
+    // the first entry whose flag, length or energy changed.
+    size_t firstChange = std::min(previous, needed);
+    int n = 0;
+    double energySum = 0, lengthSum = 0;
     for (size_t e = 0; e < needed; ++e) {
-        const size_t j = e + 2;
-        const TStgForceCurve& c = t.Curves[j];
-        const TStgStrokeData& s = t.Strokes[j];
+        const TStgForceCurve& c = t.Curves[e + 2];
+        const TStgStrokeData& s = t.Strokes[e + 2];
         TEntry& entry = FEntries[e];
-        const bool known = e < previous;
-        if (known && entry.HasData == c.HasData) {
-            if (!c.HasData) continue;  // nothing else of it is read
-            if (std::memcmp(&entry.StrokeLength, &s.StrokeLength, sizeof(float)) == 0 &&
-                std::memcmp(&entry.Energy, &s.Energy, sizeof(float)) == 0 &&
-                std::memcmp(entry.Samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples),
-                            sizeof entry.Samples) == 0)
-                continue;
+        if (c.HasData) {
+            ++n;
+            energySum += s.Energy;
+            lengthSum += s.StrokeLength;
         }
-        if (known && e < firstChange) firstChange = e;
+        if (e < firstChange &&
+            (entry.HasData != c.HasData ||
+             (c.HasData && (std::memcmp(&entry.StrokeLength, &s.StrokeLength, sizeof(float)) != 0 ||
+                            std::memcmp(&entry.Energy, &s.Energy, sizeof(float)) != 0))))
+            firstChange = e;
         entry.HasData = c.HasData;
         entry.StrokeLength = s.StrokeLength;
         entry.Energy = s.Energy;
-        std::memcpy(entry.Samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples),
-                    sizeof entry.Samples);
-        entry.Length = c.HasData ? CurveLength(s, c, sprocket) : 0;
-    }
-    // The averages of energy and length, summed in stroke order as the full computation does.
-    int n = 0;
-    double energySum = 0, lengthSum = 0;
-    for (const TEntry& e : FEntries) {
-        if (!e.HasData) continue;
-        ++n;
-        energySum += e.Energy;
-        lengthSum += e.StrokeLength;
     }
     TStgStrokeData avgStroke{};
     TStgForceCurve avgCurve{};
     avgStroke.Energy = SafeDivide(n, energySum);
     avgStroke.StrokeLength = SafeDivide(n, lengthSum);
+    // The float sums of the curves depend on their order and on the average
+    // length: they can only be extended when the length is the same and every
+    // curve summed so far (and every stroke before the last of them) is
+    // unchanged, so that the new curves come after all of them.
     const bool sameLength = std::memcmp(&avgStroke.StrokeLength, &FAverageLength, sizeof(float)) == 0;
-    // The float sums depend on their order: they can only be extended when
-    // every stroke summed so far (and every stroke before the last of them)
-    // is unchanged, so that the new curves come after all of them.
-    size_t from = 0;
-    if (FValid && sprocket == FSprocket && sameLength && firstChange >= FSummed) {
-        from = FSummed;
-        FRebuilt = false;
-    } else {
-        std::fill(std::begin(FAcc), std::end(FAcc), 0.0f);
-    }
-    FSummed = from;
-    for (size_t e = from; e < FEntries.size(); ++e) {
+    bool extend = kept && sameLength && firstChange >= FSummed;
+    for (size_t e = 0; extend && e < FSummed; ++e) {
         const TEntry& entry = FEntries[e];
+        if (entry.HasData &&
+            std::memcmp(entry.Samples.data(), reinterpret_cast<const uint8_t*>(&t.Curves[e + 2]) + offsetof(TStgForceCurve, Samples),
+                        sizeof entry.Samples) != 0)
+            extend = false;
+    }
+    const size_t from = extend ? FSummed : 0;
+    FRebuilt = !extend;
+    if (!extend) std::fill(std::begin(FAcc), std::end(FAcc), 0.0f);
+    FSummed = from;
+    for (size_t e = from; e < needed; ++e) {
+        TEntry& entry = FEntries[e];
         if (!entry.HasData) continue;
+        const TStgForceCurve& c = t.Curves[e + 2];
+        std::memcpy(entry.Samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples),
+                    sizeof entry.Samples);
+        entry.Length = CurveLength(t.Strokes[e + 2], c, sprocket);
         AccumulateCurve(entry.Samples.data(), SafeDivide(avgStroke.StrokeLength, entry.Length), FAcc);
         FSummed = e + 1;
         ++FAdded;

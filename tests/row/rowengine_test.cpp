@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -666,6 +667,51 @@ TEST(AverageCache, AppendedStrokesOfTheAverageLengthOnlyAddTheirCurves)
     cache.Update(t);
     EXPECT_TRUE(cache.Rebuilt());
     ExpectFullAverage(t, "replaced");
+}
+
+// The resampling as documented, step by step, to hold the fast one against.
+TCurveValues DocumentedResample(const TCurveSamples& src, double scale)
+{
+    double w[kCurveSamples];
+    for (int i = 0; i < kCurveSamples; ++i) {
+        const double x = i * scale;
+        const double k = std::trunc(x);
+        const double f = x - k;
+        double value;
+        if (f == 0) value = k >= 0 && k <= 79 ? src[size_t(k)] : 0;
+        else if (k < 0) value = src[0] * scale;
+        else if (k >= 79) value = src[79];
+        else value = src[size_t(k)] + f * (double(src[size_t(k) + 1]) - double(src[size_t(k)]));
+        w[i] = std::fabs(value);
+    }
+    for (int i = 1; i <= 77; ++i)
+        if (w[i] == w[i + 1] && w[i] > 0) w[i] = (w[i] + w[i - 1]) / 2;
+    TCurveValues dst;
+    for (int i = 0; i < kCurveSamples; ++i) dst[size_t(i)] = float(w[i]);
+    return dst;
+}
+
+TEST(AverageCache, ResamplingMatchesItsDocumentedStepsToTheBit)
+{
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    std::vector<double> scales = {1.0, 0.0, -0.5, -2.0, 2.0, 0.5, 79.0 / 80, 80.0 / 79, 1e-12, 3.0, 79.0,
+                                  80.0, 1e5, 2e6, 1.0000001f, 0.9999999f};
+    for (int i = 0; i < 400; ++i) scales.push_back(0.6 + (next() % 100000) / 125000.0);
+    for (int c = 0; c < 40; ++c) {
+        TCurveSamples src{};
+        const int width = 20 + int(next() % 61);
+        for (int i = 0; i < width; ++i) src[size_t(i)] = uint16_t(next() % (c % 4 == 0 ? 4 : 900));
+        if (c % 5 == 1) src.fill(300);  // one long plateau
+        for (double scale : scales) {
+            const TCurveValues fast = ResampleCurve(src, scale);
+            const TCurveValues slow = DocumentedResample(src, scale);
+            ASSERT_EQ(std::memcmp(fast.data(), slow.data(), sizeof fast), 0) << "curve " << c << " scale " << scale;
+        }
+    }
 }
 
 }  // namespace
