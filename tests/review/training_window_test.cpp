@@ -72,6 +72,16 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     }
 
+    // The save dialog's next answer: path, chosen with the first filter ("Trainings").
+    void AnswerSaveDialog(const std::string& path)
+    {
+        TFileDialogResult answer;
+        answer.Accepted = true;
+        answer.FileNames = {path};
+        answer.FilterIndex = 1;
+        Dialogs.FileAnswers.push_back(answer);
+    }
+
     TReviewEnv Env;
     TTestRegistry Registry;
     TScriptedDialogs Dialogs;
@@ -581,11 +591,7 @@ TEST_F(TrainingWindowTest, SaveAndSaveAs)
     EXPECT_EQ(back.StrokeCount(), 200);
 
     // Save As: the export dialog asks, starting in the last folder.
-    TFileDialogResult answer;
-    answer.Accepted = true;
-    answer.FileNames = {Env.File("other/second.stg")};
-    answer.FilterIndex = 1;
-    Dialogs.FileAnswers.push_back(answer);
+    AnswerSaveDialog(Env.File("other/second.stg"));
     w.FileSaveAs();
     ASSERT_EQ(Dialogs.FileRequests.size(), 1u);
     EXPECT_EQ(Dialogs.FileRequests[0].Title, "Export training session");
@@ -642,11 +648,7 @@ TEST_F(TrainingWindowTest, SessionResetAndRowedAgainIsSavedAsATrainingFile)
     ResetTraining(*w.Training());
     w.Training()->Header.ContentKind = ckRow;
     for (int k = 0; k < 3; ++k) AppendStroke(*w.Training());
-    TFileDialogResult answer;
-    answer.Accepted = true;
-    answer.FileNames = {Env.File("again/row.stg")};
-    answer.FilterIndex = 1;
-    Dialogs.FileAnswers.push_back(answer);
+    AnswerSaveDialog(Env.File("again/row.stg"));
     w.FileSave();
     ASSERT_EQ(Dialogs.FileRequests.size(), 1u);
     EXPECT_EQ(Dialogs.FileRequests[0].FileName, "");  // no name is proposed
@@ -690,11 +692,7 @@ TEST_F(TrainingWindowTest, SaveThatWritesNothingIsToldAndKeepsTheSession)
     EXPECT_TRUE(w.CanSave());
 
     // Through the dialog: the training filter with a name of another type.
-    TFileDialogResult answer;
-    answer.Accepted = true;
-    answer.FileNames = {Env.File("export/row.txt")};
-    answer.FilterIndex = 1;
-    Dialogs.FileAnswers.push_back(answer);
+    AnswerSaveDialog(Env.File("export/row.txt"));
     EXPECT_FALSE(w.SaveAs(""));
     ASSERT_EQ(Dialogs.Messages.size(), 2u);
     EXPECT_EQ(Dialogs.Messages[1].Text, "Training session \"Morning row\" was not saved.\rA session of this kind "
