@@ -264,7 +264,15 @@ void FreeResultsWindow() { delete OwnResults.data(); }
 
 int ShowResultsModal(const TTraining& training)
 {
-    TfrmResults& r = ResultsWindow();
-    r.ShowResults(training);
-    return r.exec();
+    TfrmResults& shared = ResultsWindow();
+    if (shared.isVisible()) {
+        // Already open (a session reached its limit while the user reads
+        // the results of another): a window of its own for this one, as a
+        // modal window cannot be shown modally again.
+        TfrmResults extra(shared.parentWidget());
+        extra.ShowResults(training);
+        return extra.exec();
+    }
+    shared.ShowResults(training);
+    return shared.exec();
 }

@@ -90,5 +90,6 @@ void SetResultsWindow(TfrmResults* window);
 // Deletes the results window made on first use (not the main window's).
 void FreeResultsWindow();
 // ShowResults of the session on the program's results window, then shows it
-// modally; returns the dialog's result.
+// modally; returns the dialog's result. While that window is open already, a
+// window of its own shows the session.
 int ShowResultsModal(const TTraining& training);

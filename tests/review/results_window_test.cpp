@@ -251,6 +251,37 @@ TEST_F(ResultsWindowTest, WithoutAGivenWindowTheMainWindowsResultsWindowIsUsed)
     FreeResultsWindow();
 }
 
+TEST_F(ResultsWindowTest, SessionEndingWhileTheResultsAreOpenGetsAWindowOfItsOwn)
+{
+    TfrmResults shared;
+    SetResultsWindow(&shared);
+    TTraining read = MakeRowedSession(2);
+    read.Header.Title.SetText("Read");
+    TTraining finished = MakeRowedSession(9);
+    finished.Header.Title.SetText("Finished");
+    std::string innerCaption;
+    QWidget* inner = nullptr;
+    QTimer::singleShot(0, [&] {
+        // The user reads "Read" when "Finished" reaches its limit.
+        QTimer::singleShot(0, [&] {
+            inner = QApplication::activeModalWidget();
+            if (!inner) return;
+            innerCaption = inner->windowTitle().toStdString();
+            inner->close();
+        });
+        ShowResultsModal(finished);
+        if (QApplication::activeModalWidget()) QApplication::activeModalWidget()->close();
+    });
+    ShowResultsModal(read);
+    ASSERT_NE(inner, nullptr);
+    EXPECT_NE(inner, &shared);
+    EXPECT_EQ(innerCaption, "Results for Finished");
+    // The shared window kept the session it was showing.
+    EXPECT_EQ(shared.windowTitle().toStdString(), "Results for Read");
+    EXPECT_EQ(shared.Training().StrokeCount(), 2);
+    SetResultsWindow(nullptr);
+}
+
 TEST_F(ResultsWindowTest, CopyOfTheIntervalsGrid)
 {
     TTraining t;
