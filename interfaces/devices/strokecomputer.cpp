@@ -256,7 +256,7 @@ void TStrokeComputer::EndDrive()
     if (OnStrokeData) OnStrokeData(Stroke);
 }
 
-void TStrokeComputer::StartDriveFromRecovery()
+bool TStrokeComputer::StartDriveFromRecovery()
 {
     const int m = Settings.Magnets;
     Stroke.PeakForce = 0;
@@ -291,6 +291,7 @@ void TStrokeComputer::StartDriveFromRecovery()
     DriveStartT = P(DriveStart).t;
     DriveStartSmooth = P(DriveStart).smooth;
     if (OnStartingStroke) OnStartingStroke();
+    if (!Open()) return false;
 
     for (int64_t i = DriveStart; i <= N; ++i) {
         TPulse& p = P(i);
@@ -301,7 +302,9 @@ void TStrokeComputer::StartDriveFromRecovery()
         const int puls = int(i - DriveStart + 1);
         if (OnForceData)
             OnForceData(puls, puls * K.Travel * 100.0, 0.6 * SampleForce(i), std::fabs(p.smooth - DriveStartSmooth));
+        if (!Open()) return false;
     }
+    return true;
 }
 
 void TStrokeComputer::Compute(double interval, int heartRaw, bool interpolated)
@@ -343,6 +346,10 @@ void TStrokeComputer::Compute(double interval, int heartRaw, bool interpolated)
         DriveE0 = prev.invSq;
         DriveDragSum = prev.drag;
         if (OnStartingStroke) OnStartingStroke();
+        if (!Open()) {
+            BusyFlag = false;
+            return;
+        }
     }
 
     // Plausibility of the interval.
@@ -383,6 +390,10 @@ void TStrokeComputer::Compute(double interval, int heartRaw, bool interpolated)
         const int puls = int(N - DriveStart + 1);
         if (OnForceData)
             OnForceData(puls, puls * K.Travel * 100.0, 0.6 * force, std::fabs(p.smooth - DriveStartSmooth));
+        if (!Open()) {
+            BusyFlag = false;
+            return;
+        }
 
         if (ended || Settings.StrokeTrigger >= p.force) {
             EndDrive();
@@ -413,7 +424,7 @@ void TStrokeComputer::Compute(double interval, int heartRaw, bool interpolated)
         }
     }
 
-    if (PhaseValue == 2 && N >= m) {
+    if (PhaseValue == 2 && N >= m && Open()) {
         if (prev.accel < 0 && p.accel < 0) {
             if (RecoveryStart + 4 * int64_t(m) <= N) StartDriveFromRecovery();
         } else {

@@ -31,8 +31,9 @@
 // Owner hooks:
 //   Clock      milliseconds (the tick count); empty = always 0
 //   IsOpen     true while the owning interface is at least vtsOpening; checked
-//              before the pulse and after OnStrokeData (a handler that closed
-//              the interface stops the pulse there); empty = always open
+//              before the pulse and after every event (a handler that closed
+//              the interface stops the pulse there: no event follows a Close);
+//              empty = always open
 //   DoCalculate  the computation runs only while it is set
 //
 // Three safeguards beyond the plain algorithm: a "drive" longer than
@@ -169,7 +170,7 @@ private:
     double SampleForce(int64_t i) const;
     bool DriveEnded(int64_t n) const;
     void EndDrive();
-    void StartDriveFromRecovery();
+    bool StartDriveFromRecovery();  // false: a handler closed the interface
     void StandstillRecord();
     void SetInvSq(int64_t i, double v);
 

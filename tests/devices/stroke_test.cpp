@@ -252,6 +252,38 @@ TEST(StrokeComputation, HandlerClosingTheInterfaceStopsThePulse)
     EXPECT_EQ(r.In.Computer.Phase(), 1);
 }
 
+TEST(StrokeComputation, NoEventFollowsACloseFromAnyHandler)
+{
+    // The owner closes the interface from a handler of each kind of event,
+    // at each of its first occurrences: nothing more is fired after that.
+    const std::string kinds = "SFDR";
+    for (char kind : kinds) {
+        for (int occurrence = 1; occurrence <= 12; ++occurrence) {
+            TRig r;
+            int seen = 0;
+            std::string afterClose;
+            auto event = [&](char k) {
+                if (!r.Open) {
+                    afterClose += k;
+                    return;
+                }
+                if (k == kind && ++seen == occurrence) r.Open = false;
+            };
+            r.In.Computer.OnStartingStroke = [&] { event('S'); };
+            r.In.Computer.OnForceData = [&](int, double, double, double) { event('F'); };
+            r.In.Computer.OnStrokeData = [&](const TStgStrokeData&) { event('D'); };
+            r.In.Computer.OnStartingRecover = [&] { event('R'); };
+            const auto train = StrokeTrain(4);
+            for (double dt : train) {
+                r.Pulse(dt);
+                if (!r.Open) break;  // the owner stops feeding once closed
+            }
+            EXPECT_EQ(afterClose, "") << kind << " #" << occurrence;
+            EXPECT_FALSE(r.In.Computer.Busy());
+        }
+    }
+}
+
 TEST(StrokeComputation, DriveLongerThanThePulseHistory)
 {
     // A flywheel driven at a steady speed for far more pulses than the history
