@@ -1,9 +1,6 @@
 #include "review/results_window.h"
 
-#include <QAction>
 #include <QComboBox>
-#include <QFormLayout>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
