@@ -292,6 +292,48 @@ TEST_F(CliRow, InterruptWhileRowingStillSaves)
     EXPECT_NE(child.Err().find("Interrupted"), std::string::npos);
 }
 
+TEST_F(CliRow, TerminateWhileRowingSavesToo)
+{
+    const std::string file = Home + "/terminated.stg";
+    TChild child({"row", "--out", file}, Home);
+    ASSERT_TRUE(child.ReadUntil([](const std::string& out) { return !Parse(out).Strokes.empty(); }, 30000))
+        << child.Out << child.Err();
+    child.Signal(SIGTERM);
+    ASSERT_EQ(child.Wait(20000), 0) << child.Err();
+    const TPrinted p = Parse(child.Out);
+    TTraining back;
+    CheckSaved(p, back);
+}
+
+TEST_F(CliRow, UserFileGivesTheRowerAndTheWorkout)
+{
+    TTraining user;
+    ResetTraining(user);
+    user.Header = DefaultHeader();
+    user.Settings = DefaultSettings();
+    user.Settings.Weight = 93;
+    user.Settings.LimitType = 0;
+    user.Settings.LimitStrokes = 7;
+    const std::string path = Home + "/rower.ini";
+    ASSERT_EQ(WriteByKind(path, user, 7, ftINI), TWriteResult::Written);
+    const std::string file = Home + "/user.stg";
+    std::string out, err;
+    ASSERT_EQ(Row({"--fast", "--user", path, "--out", file}, out, err), 0) << err;
+    TTraining back;
+    CheckSaved(Parse(out), back);
+    EXPECT_EQ(back.StrokeCount(), 7);
+    EXPECT_EQ(back.Settings.Weight, 93);
+    // A limit on the command line wins over the file's.
+    ASSERT_EQ(Row({"--fast", "--user", path, "--limit", "strokes:3", "--out", file}, out, err), 0) << err;
+    ASSERT_TRUE(OpenTraining(file, back, false));
+    EXPECT_EQ(back.StrokeCount(), 3);
+    EXPECT_EQ(back.Settings.Weight, 93);
+    // Garbage is not a user file.
+    std::ofstream(Home + "/garbage.ini") << "not a rower at all, just text that is long enough to read";
+    EXPECT_EQ(Row({"--fast", "--user", Home + "/garbage.ini", "--out", file}, out, err), 1);
+    EXPECT_NE(err.find("not a valid User file"), std::string::npos) << err;
+}
+
 TEST_F(CliRow, DeviceOnPseudoTerminalRowsThenGoesAway)
 {
     // The tool's own simulator plays the demo recording as VT frames.

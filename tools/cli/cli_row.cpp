@@ -170,7 +170,7 @@ int CmdRow(const std::vector<std::string>& args)
     TTraining session;
     NewTraining(session);
     TTrainingSettings limits = session.Settings;
-    bool haveLimit = false;
+    bool haveLimit = false, haveIntervals = false;
     std::string error;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -206,6 +206,7 @@ int CmdRow(const std::vector<std::string>& args)
         } else if (a == "--intervals") {
             if (!value(v) || !ParseIntervals(v, limits, error)) break;
             haveLimit = true;
+            haveIntervals = true;
         } else {
             error = "unknown argument: " + a;
             break;
@@ -222,21 +223,24 @@ int CmdRow(const std::vector<std::string>& args)
             return 1;
         }
         session = user;
-        limits = session.Settings;
     }
+    // The limit given on the command line replaces the user file's; the
+    // interval periods only when --intervals gives them.
     if (haveLimit) {
-        const auto keep = session.Settings;
-        session.Settings = keep;
-        session.Settings.LimitType = limits.LimitType;
-        session.Settings.LimitIntervals = limits.LimitIntervals;
-        session.Settings.LimitStrokes = limits.LimitStrokes;
-        session.Settings.LimitEnergy = limits.LimitEnergy;
-        session.Settings.LimitDistance = limits.LimitDistance;
-        session.Settings.LimitTime = limits.LimitTime;
-        session.Settings.IntervalBy = limits.IntervalBy;
-        for (int by = 0; by < 4; ++by) {
-            SetWorkPeriodFor(session.Settings, by, WorkPeriodFor(limits, by));
-            SetRestPeriodFor(session.Settings, by, RestPeriodFor(limits, by));
+        TTrainingSettings& set = session.Settings;
+        set.LimitType = limits.LimitType;
+        switch (limits.LimitType) {
+        case 0: set.LimitStrokes = limits.LimitStrokes; break;
+        case 1: set.LimitEnergy = limits.LimitEnergy; break;
+        case 2: set.LimitDistance = limits.LimitDistance; break;
+        case 3: set.LimitTime = limits.LimitTime; break;
+        default: break;
+        }
+        if (haveIntervals) {
+            set.LimitIntervals = limits.LimitIntervals;
+            set.IntervalBy = limits.IntervalBy;
+            SetWorkPeriodFor(set, limits.IntervalBy, WorkPeriodFor(limits, limits.IntervalBy));
+            SetRestPeriodFor(set, limits.IntervalBy, RestPeriodFor(limits, limits.IntervalBy));
         }
     }
     if (session.ClientId == 0) session.ClientId = 101;
@@ -252,7 +256,11 @@ int CmdRow(const std::vector<std::string>& args)
     }
     BuildCatalogues();
     gInterrupted = 0;
+    // Ctrl+C, and a polite kill or a closed terminal, end the row as a
+    // disconnect does: every stroke so far is kept and saved.
     auto previous = std::signal(SIGINT, OnInterrupt);
+    auto previousTerm = std::signal(SIGTERM, OnInterrupt);
+    auto previousHup = std::signal(SIGHUP, OnInterrupt);
 
     bool wasError = false;
     {
@@ -276,6 +284,8 @@ int CmdRow(const std::vector<std::string>& args)
         engine.Shutdown();
     }
     std::signal(SIGINT, previous);
+    std::signal(SIGTERM, previousTerm);
+    std::signal(SIGHUP, previousHup);
 
     if (session.StrokeCount() == 0 && wasError) {
         std::fprintf(stderr, "row: no data from %s; nothing recorded\n", host.Source.c_str());
