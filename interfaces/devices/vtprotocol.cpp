@@ -219,6 +219,11 @@ bool TVTPulseInput::Dropping() const
     return state == vtsClosing || IsPausedState(state);
 }
 
+bool TVTPulseInput::Interrupted(bool wasOpen) const
+{
+    return Dropping() || (wasOpen && !IsOpenState(CurrentState()));
+}
+
 void TVTPulseInput::Open()
 {
     AfterGap = true;
@@ -293,8 +298,9 @@ void TVTPulseInput::HandleFrame(const uint8_t* frame, int length, TTarnProtocol 
     const int count = AfterGap ? 1 : SerialPulseCount(CurrentInterval, PreviousInterval, NoPulse);
     AfterGap = false;
     CurrentInterval /= count;
+    const bool wasOpen = IsOpenState(CurrentState());
     for (int i = 0; i < count; ++i) {
-        if (Dropping()) {  // a handler paused or closed
+        if (Interrupted(wasOpen)) {  // a handler paused or closed
             AfterGap = true;
             return;
         }
@@ -365,7 +371,8 @@ void TVTPulseInput::ProcessDemoSample()
     if (bounded)
         Fault(Format("Demo sample of %.6f s after %.6f s taken as one pulse", CurrentInterval, PreviousInterval));
     CurrentInterval /= count;
-    for (int i = 0; i < count && !Dropping(); ++i) HandlePulse(count != 1);
+    const bool wasOpen = IsOpenState(CurrentState());
+    for (int i = 0; i < count && !Interrupted(wasOpen); ++i) HandlePulse(count != 1);
 }
 
 void TVTPulseInput::ProcessWheelWord(uint16_t word)

@@ -194,6 +194,8 @@ public:
 private:
     void Fault(const std::string& text);
     void HandleFrame(const uint8_t* frame, int length, TTarnProtocol protocol);
+    // Between the pulses of a split interval: a handler paused, or closed an open interface.
+    bool Interrupted(bool wasOpen) const;
     bool AfterGap = true;  // input was dropped (or the interface opened) since the last frame
     std::vector<uint8_t> Rx;
     size_t RxStart = 0;

@@ -342,6 +342,33 @@ TEST(Receiver, HandlerThatPausesDropsTheRestOfTheCluster)
     EXPECT_EQ(r.Wheel.size(), 7u);
 }
 
+TEST(Receiver, HandlerThatClosesStopsASplitInterval)
+{
+    // The interval of three pulses: the handler of the first closes the
+    // interface, the other two are not handed on (no raw data, no log).
+    TReceiver r;
+    int logged = 0;
+    r.In.OnWriteLog = [&] { ++logged; };
+    r.In.OnRawData = [&](double w, int, int) {
+        r.Wheel.push_back(w);
+        if (r.Wheel.size() == 2) r.In.State = vtsClosed;
+    };
+    r.Feed(Frames({7000, 18200}));
+    EXPECT_EQ(r.Wheel.size(), 2u);
+    EXPECT_EQ(logged, 2);
+    // Demo samples split the same way stop the same way.
+    TReceiver demo;
+    demo.In.OnRawData = [&](double w, int, int) {
+        demo.Wheel.push_back(w);
+        demo.In.State = vtsClosed;
+    };
+    demo.In.State = vtsOpened;
+    demo.In.PreviousInterval = 0.010;
+    demo.In.CurrentInterval = 0.030;
+    demo.In.ProcessDemoSample();
+    EXPECT_EQ(demo.Wheel.size(), 1u);
+}
+
 TEST(Receiver, FirstFrameAfterAGapIsNotSplit)
 {
     // Without a gap an interval 2.6 times the one before is three pulses.
