@@ -197,4 +197,26 @@ void BM_ForceCurveStep(benchmark::State& state)
 }
 BENCHMARK(BM_ForceCurveStep)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// A session whose record asks for all its curves (the flag comes from the
+// file): a step redraws 10,000 curves of the first session besides the shown ones.
+void BM_ForceCurveStepAllCurves(benchmark::State& state)
+{
+    App();
+    BuildCatalogues();
+    TBenchRegistry registry;
+    registry.Sessions[0].ShowAllCurves = 1;
+    auto* w = CreateForceCurvesWindow(nullptr, "");
+    w->showNormal();
+    w->resize(1200, 800);
+    QApplication::processEvents();
+    w->SelectEntry(0);
+    for (auto _ : state) {
+        if (registry.Sessions[0].Header.SelectedStroke >= 10000) registry.Sessions[0].Header.SelectedStroke = 1;
+        w->Browse(baNext, false);
+        w->ChartView->viewport()->repaint();
+    }
+    delete w;
+}
+BENCHMARK(BM_ForceCurveStepAllCurves)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 }  // namespace

@@ -3,6 +3,8 @@
 #include <QChart>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QGraphicsItem>
+#include <QPainter>
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -32,6 +34,82 @@ struct TRange {
 };
 
 }  // namespace
+
+namespace {
+
+// The visible range of an axis in the units of the series' points.
+bool UnitRange(QAbstractAxis* axis, double& lo, double& hi)
+{
+    if (auto* v = qobject_cast<QValueAxis*>(axis)) {
+        lo = v->min();
+        hi = v->max();
+        return true;
+    }
+    if (auto* t = qobject_cast<QDateTimeAxis*>(axis)) {
+        lo = double(t->min().toMSecsSinceEpoch());
+        hi = double(t->max().toMSecsSinceEpoch());
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// The "all curves" of the sessions: drawn straight onto the plot area, below
+// the chart's series, from the points in axis units.
+class TCurveBundleItem : public QGraphicsItem {
+public:
+    struct TCurve {
+        QPen Pen;
+        TAxisSide Side = TAxisSide::Left;
+        QList<QPointF> Points;
+    };
+    TCurveBundleItem(QChart* chart, TChartAxes* axes) : QGraphicsItem(chart), Chart(chart), Axes(axes)
+    {
+        // Above the grid and the axes, below every series.
+        setZValue(3.5);
+        Rect = chart->plotArea();
+    }
+    QRectF boundingRect() const override { return Rect; }
+    void SetPlotArea(const QRectF& area)
+    {
+        if (area == Rect) return;
+        prepareGeometryChange();
+        Rect = area;
+    }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override
+    {
+        if (!Axes || Curves.empty() || Rect.isEmpty()) return;
+        double xLo = 0, xHi = 0, lo[2] = {0, 0}, hi[2] = {0, 0};
+        if (!UnitRange(Axes->BottomAxis(), xLo, xHi) || !(xHi > xLo)) return;
+        const bool sides[2] = {UnitRange(Axes->LeftAxis(), lo[0], hi[0]) && hi[0] > lo[0],
+                               UnitRange(Axes->RightAxis(), lo[1], hi[1]) && hi[1] > lo[1]};
+        painter->save();
+        painter->setClipRect(Rect);
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        const double sx = Rect.width() / (xHi - xLo);
+        QPolygonF line;
+        for (const TCurve& c : Curves) {
+            const int side = c.Side == TAxisSide::Left ? 0 : 1;
+            if (!sides[side]) continue;
+            const double sy = Rect.height() / (hi[side] - lo[side]);
+            line.resize(c.Points.size());
+            QPointF* out = line.data();
+            for (const QPointF& p : c.Points)
+                *out++ = QPointF(Rect.left() + (p.x() - xLo) * sx, Rect.bottom() - (p.y() - lo[side]) * sy);
+            painter->setPen(c.Pen);
+            painter->drawPolyline(line);
+        }
+        painter->restore();
+    }
+    std::vector<TCurve> Curves;
+    TChartAxes* Axes;
+
+private:
+    QChart* Chart;
+    QRectF Rect;
+};
+
 
 Qt::PenStyle ToQtPenStyle(int style)
 {
@@ -82,6 +160,7 @@ QAbstractAxis* TChartAxes::Place(QAbstractAxis* current, QValueAxis* value, QDat
 
 TChartAxes::~TChartAxes()
 {
+    if (Bundle) Bundle->Axes = nullptr;
     for (const QMetaObject::Connection& c : Connections) QObject::disconnect(c);
 }
 
@@ -89,6 +168,10 @@ void TChartAxes::Clear()
 {
     Chart->removeAllSeries();
     Drawn.clear();
+    if (Bundle) {
+        Bundle->Curves.clear();
+        Bundle->update();
+    }
 }
 
 void TChartAxes::SetRange(QAbstractAxis* axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData)
@@ -308,25 +391,7 @@ QList<QPointF> ThinPoints(const QList<QPointF>& points, bool line, double xLo, d
     return out;
 }
 
-namespace {
-
-// The visible range of an axis in the units of the series' points.
-bool UnitRange(QAbstractAxis* axis, double& lo, double& hi)
-{
-    if (auto* v = qobject_cast<QValueAxis*>(axis)) {
-        lo = v->min();
-        hi = v->max();
-        return true;
-    }
-    if (auto* t = qobject_cast<QDateTimeAxis*>(axis)) {
-        lo = double(t->min().toMSecsSinceEpoch());
-        hi = double(t->max().toMSecsSinceEpoch());
-        return true;
-    }
-    return false;
-}
-
-}  // namespace
+int TChartAxes::BundledCurves() const { return Bundle ? int(Bundle->Curves.size()) : 0; }
 
 int TChartAxes::HeldPoints() const
 {
@@ -347,6 +412,10 @@ void TChartAxes::ThinToPlot()
     if (InThin || InRender) return;
     InThin = true;
     const QRectF plot = Chart->plotArea();
+    if (Bundle) {
+        Bundle->SetPlotArea(plot);
+        Bundle->update();
+    }
     for (TDrawn& d : Drawn) {
         if (!d.Series) continue;
         QList<QPointF> shown = d.Points;
@@ -392,7 +461,27 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
     UsedRight = Place(UsedRight, ValueAxes[2], TimeAxes[2], rightTime, Qt::AlignRight);
 
     std::vector<TPiece> pieces;
-    for (const TSeriesData& s : data.Series) AddPieces(s, pieces);
+    std::vector<TCurveBundleItem::TCurve> bundled;
+    for (const TSeriesData& s : data.Series) {
+        if (s.Role == TSeriesRole::OtherCurve && s.Kind == TSeriesKind::Line) {
+            TCurveBundleItem::TCurve c;
+            QPen pen(ToQColor(s.Color));
+            pen.setWidth(std::max(1, int(s.PenWidth)));
+            pen.setStyle(ToQtPenStyle(s.PenStyle));
+            c.Pen = pen;
+            c.Side = s.Axis;
+            c.Points.reserve(qsizetype(s.Points.size()));
+            for (const TPointD& p : s.Points) c.Points.append(ChartPoint(s, p));
+            bundled.push_back(std::move(c));
+        } else {
+            AddPieces(s, pieces);
+        }
+    }
+    if (!bundled.empty() && !Bundle) Bundle = new TCurveBundleItem(Chart, this);
+    if (Bundle) {
+        Bundle->Curves = std::move(bundled);
+        Bundle->update();
+    }
 
     // The series of the last drawing are reused in order while their kind
     // matches (so the drawing order stays that of the data); the rest go.

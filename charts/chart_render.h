@@ -18,6 +18,7 @@ class QChart;
 class QDateTimeAxis;
 class QValueAxis;
 class QXYSeries;
+class TCurveBundleItem;
 
 // How one axis of the chart window is set up.
 struct TChartAxis {
@@ -78,6 +79,10 @@ public:
     void ThinToPlot();
     // Keep every point (no thinning); for checks of the exact series data.
     bool Thinning = true;
+    // Number of the curves drawn together in one item below the series (the
+    // "all curves" of a session: there may be thousands of them, far too
+    // many for a chart series each).
+    int BundledCurves() const;
 
 private:
     struct TDrawn {
@@ -96,6 +101,7 @@ private:
     QAbstractAxis* UsedLeft = nullptr;
     QAbstractAxis* UsedRight = nullptr;
     std::vector<TDrawn> Drawn;
+    TCurveBundleItem* Bundle = nullptr;  // owned by the chart
     std::vector<QMetaObject::Connection> Connections;
     bool InRender = false;
     bool InThin = false;

@@ -14,8 +14,10 @@
 #include <cmath>
 
 #include "charts/chart_render.h"
+#include "charts/force_curves_window.h"
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
+#include "core/series.h"
 #include "shell/framework/windowutil.h"
 #include "tests/charts/testutil_charts.h"
 
@@ -348,6 +350,79 @@ TEST_F(StrokeColourTest, TheZSeriesIsDrawnInTheInverseColour)
         if (auto* line = qobject_cast<QLineSeries*>(s)) {
             EXPECT_EQ(line->pen().color(), ToQColor(0x0000FF));
         }
+    delete w;
+}
+
+// "All curves" of a session are drawn together below the series, in the
+// inverse colour, and follow the axes (a zoom shows them larger).
+TEST_F(StrokeColourTest, AllCurvesOfASessionAreDrawnBelowTheShownCurve)
+{
+    TTraining& t = Registry.Add(MakeSession(40, "All", 0x0000FF));
+    t.ShowAllCurves = 1;
+    t.Header.SelectedStroke = 7;
+    TfrmForceCurves* w = CreateForceCurvesWindow(nullptr, Env.Settings());
+    Registry.Attach(w);
+    w->showNormal();
+    w->resize(1000, 800);
+    QApplication::processEvents();
+    EXPECT_EQ(w->Axes->BundledCurves(), 40);
+    ASSERT_EQ(w->Chart->series().size(), 1);  // the shown curve
+    auto* shown = static_cast<QXYSeries*>(w->Chart->series().front());
+    EXPECT_EQ(shown->color(), ToQColor(0x0000FF));
+
+    auto pixels = [&](int32_t color) {
+        const QImage image = w->ChartView->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QRect plot = w->ChartView->mapFromScene(w->Chart->plotArea()).boundingRect();
+        const QRgb want = ToQColor(color).rgb() & 0xFFFFFF;
+        int n = 0;
+        for (int y = plot.top(); y <= plot.bottom(); ++y)
+            for (int x = plot.left(); x <= plot.right(); ++x)
+                if (image.rect().contains(x, y) && (image.pixel(x, y) & 0xFFFFFF) == want) ++n;
+        return n;
+    };
+    EXPECT_GT(pixels(0xFFFF00), 200);
+    EXPECT_GT(pixels(0x0000FF), 50);
+    // The peak of the shown curve is drawn over the others.
+    const QList<QPointF> curve = shown->points();
+    const QPointF peak =
+        *std::max_element(curve.begin(), curve.end(), [](QPointF a, QPointF b) { return a.y() < b.y(); });
+    const QPoint at = w->ChartView->mapFromScene(w->Chart->mapToPosition(peak, shown));
+    const QImage image = w->ChartView->grab().toImage();
+    bool red = false;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) red = red || (image.pixel(at + QPoint(dx, dy)) & 0xFFFFFF) == 0xFF0000;
+    EXPECT_TRUE(red);
+
+    // The peak of stroke 29 (545 N, far above the shown curve's 435 N) lies on
+    // one of the other curves, before and after zooming in around it.
+    TChartData own;
+    TForceCurveOptions o;
+    o.AllCurves = true;
+    BuildForceCurveSeries(own, t, o);
+    ASSERT_EQ(own.Series.size(), 41u);
+    const TPointD top = own.Series[28].Points[29];
+    ASSERT_GT(top.Y, 540);
+    auto inverseAt = [&](QPointF value) {
+        const QImage now = w->ChartView->grab().toImage();
+        const QPoint p = w->ChartView->mapFromScene(w->Chart->mapToPosition(value, shown));
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if ((now.pixel(p + QPoint(dx, dy)) & 0xFFFFFF) == 0x00FFFF) return true;
+        return false;
+    };
+    EXPECT_TRUE(inverseAt({top.X, top.Y}));
+    const QPointF corner = w->Chart->mapToPosition({top.X - 10, top.Y + 40}, shown);
+    const QPointF other = w->Chart->mapToPosition({top.X + 10, top.Y - 40}, shown);
+    w->Chart->zoomIn(QRectF(corner, other).normalized());
+    QApplication::processEvents();
+    EXPECT_GT(w->Chart->mapToPosition({top.X + 1, top.Y}, shown).x() - w->Chart->mapToPosition({top.X, top.Y}, shown).x(),
+              10);
+    EXPECT_TRUE(inverseAt({top.X, top.Y}));
+
+    // Without the flag nothing is bundled.
+    t.ShowAllCurves = 0;
+    w->DrawChart();
+    EXPECT_EQ(w->Axes->BundledCurves(), 0);
     delete w;
 }
 
