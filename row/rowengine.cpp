@@ -353,16 +353,21 @@ void TRowEngine::DestroyInterface()
     ClearEvents(*iface);
     FRetired.push_back(std::move(FInterface));
     // Freed once no operation of an interface runs further up on this thread.
-    auto sweeper = std::make_shared<std::function<void()>>();
-    *sweeper = [this, alive, sweeper]() {
-        if (!*alive) return;
-        if (FClickDepth > 0) {
-            QTimer::singleShot(50, [s = *sweeper] { s(); });
-            return;
-        }
-        FRetired.clear();
-    };
-    QTimer::singleShot(0, [s = *sweeper] { s(); });
+    QTimer::singleShot(0, [this, alive] {
+        if (*alive) SweepRetired();
+    });
+}
+
+void TRowEngine::SweepRetired()
+{
+    if (FRetired.empty()) return;
+    if (FClickDepth > 0) {
+        QTimer::singleShot(50, [this, alive = FAlive] {
+            if (*alive) SweepRetired();
+        });
+        return;
+    }
+    FRetired.clear();
 }
 
 // ---- interface creation -----------------------------------------------------------

@@ -195,6 +195,7 @@ public:
 private:
     void Connect();
     void DestroyInterface();
+    void SweepRetired();
     void SetButtonEnabled(bool enabled);
     void SetPanel(int panel, const std::string& text);
     void ClearPanels();
