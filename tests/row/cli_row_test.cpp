@@ -389,6 +389,22 @@ TEST_F(CliRow, SilentPortGivesUpOnInterruptAndSavesNothingLost)
     EXPECT_EQ(back.StrokeCount(), 0);
 }
 
+TEST_F(CliRow, PortThatCannotBeOpenedEndsAtOnce)
+{
+    // The error comes while opening, before the wait for data: no waiting for
+    // data that cannot come.
+    const std::string file = Home + "/none.stg";
+    TChild child({"row", "--source", Home + "/ttyNOPE", "--type", "1", "--out", file}, Home);
+    const auto start = Clock::now();
+    EXPECT_EQ(child.Wait(20000), 0) << child.Err();
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
+    EXPECT_NE(child.Err().find("No such file or directory"), std::string::npos) << child.Err();
+    EXPECT_NE(child.Err().find("nothing recorded"), std::string::npos) << child.Err();
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(file, back, false));
+    EXPECT_EQ(back.StrokeCount(), 0);
+}
+
 TEST_F(CliRow, BadArgumentsAreRefusedClearly)
 {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
