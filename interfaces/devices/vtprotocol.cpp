@@ -294,8 +294,10 @@ void TVTPulseInput::HandleFrame(const uint8_t* frame, int length, TTarnProtocol 
         CurrentInterval = f.Interval;
         NoPulse = f.NoPulse;
     }
-    // After a gap the previous interval is stale: no split.
+    // After a gap the previous interval is stale: no split; and which magnet
+    // passes now is not known, so the magnet diagnostics start again.
     const int count = AfterGap ? 1 : SerialPulseCount(CurrentInterval, PreviousInterval, NoPulse);
+    if (AfterGap) Magnets.Reset(Computer.Settings.Magnets);
     AfterGap = false;
     CurrentInterval /= count;
     const bool wasOpen = IsOpenState(CurrentState());
@@ -388,6 +390,7 @@ void TVTPulseInput::ProcessWheelWord(uint16_t word)
         AfterGap = true;
         return;
     }
+    if (AfterGap) Magnets.Reset(Computer.Settings.Magnets);
     AfterGap = false;
     PreviousInterval = CurrentInterval;
     NoPulse = word == 0x7FFF;

@@ -394,6 +394,17 @@ TEST(Receiver, FirstFrameAfterAGapIsNotSplit)
     ASSERT_EQ(r.Wheel.size(), 7u);
     EXPECT_NEAR(r.Wheel[6], 15200 / 614000.0, 1e-6);
 
+    // The magnet diagnostics started again at the first frame after the gap.
+    TReceiver m;
+    m.Feed(Frames({7000, 7100, 7200, 7300, 7400, 7500}));
+    EXPECT_EQ(m.In.Magnets.Position(), 1);
+    m.In.State = vtsPaused;
+    m.Feed(Frames({7000, 7000, 7000}));
+    m.In.State = vtsOpened;
+    m.Feed(Frames({9000, 9000}));
+    EXPECT_EQ(m.In.Magnets.Pattern(), "1 OO..");
+    EXPECT_EQ(m.In.Magnets.Count(0, vtmSmaller), 0);
+
     // The same after closing and opening again.
     r.In.Close();
     r.In.Open();
