@@ -96,10 +96,10 @@ public:
     // end in time (then it is killed) or ends by a signal.
     int Wait(int ms = 120000)
     {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms + 2000);
         ReadUntil([](const std::string&) { return false; }, ms);
         if (Pid <= 0) return -1;
         int status = 0;
-        const auto end = Clock::now() + std::chrono::milliseconds(2000);
         while (waitpid(Pid, &status, WNOHANG) == 0) {
             if (Clock::now() > end) {
                 kill(Pid, SIGKILL);
@@ -111,6 +111,12 @@ public:
         }
         Pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // The reader goes away (as "| head" does).
+    void CloseOutput()
+    {
+        if (Fd >= 0) close(Fd);
+        Fd = -1;
     }
     void Signal(int sig)
     {
@@ -303,6 +309,18 @@ TEST_F(CliRow, TerminateWhileRowingSavesToo)
     const TPrinted p = Parse(child.Out);
     TTraining back;
     CheckSaved(p, back);
+}
+
+TEST_F(CliRow, ReaderThatGoesAwayDoesNotLoseTheSession)
+{
+    const std::string file = Home + "/piped.stg";
+    TChild child({"row", "--fast", "--limit", "strokes:60", "--out", file}, Home);
+    ASSERT_TRUE(child.ReadUntil([](const std::string& out) { return !Parse(out).Strokes.empty(); }, 30000));
+    child.CloseOutput();
+    ASSERT_EQ(child.Wait(30000), 0) << child.Err();
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(file, back, false));
+    EXPECT_EQ(back.StrokeCount(), 60);
 }
 
 TEST_F(CliRow, UserFileGivesTheRowerAndTheWorkout)

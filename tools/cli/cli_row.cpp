@@ -261,6 +261,9 @@ int CmdRow(const std::vector<std::string>& args)
     auto previous = std::signal(SIGINT, OnInterrupt);
     auto previousTerm = std::signal(SIGTERM, OnInterrupt);
     auto previousHup = std::signal(SIGHUP, OnInterrupt);
+    // A reader that goes away (| head) must not end the tool before it has
+    // saved and printed where; the tool ends with this command anyway.
+    std::signal(SIGPIPE, SIG_IGN);
 
     bool wasError = false;
     {
