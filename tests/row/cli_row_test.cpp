@@ -437,6 +437,7 @@ TEST_F(CliRow, BadArgumentsAreRefusedClearly)
         {{"--type", "0"}, "--type"},
         {{"--out"}, "needs a value"},
         {{"--bogus"}, "unknown argument"},
+        {{"--out", "session.ini"}, "training file (.stg)"},
         {{"--user", "/nonexistent/user.ini"}, "not a valid User file"},
     };
     for (const auto& [args, expected] : cases) {

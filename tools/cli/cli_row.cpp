@@ -212,6 +212,11 @@ int CmdRow(const std::vector<std::string>& args)
             break;
         }
     }
+    // Only a training file holds a rowed session: refuse anything else before
+    // rowing rather than failing to save afterwards.
+    if (error.empty() && !outFile.empty() &&
+        (outFile.size() < 4 || !SameText(outFile.substr(outFile.size() - 4), ".stg")))
+        error = "--out must name a training file (.stg): " + outFile;
     if (!error.empty()) {
         std::fprintf(stderr, "row: %s\n", error.c_str());
         return 2;
