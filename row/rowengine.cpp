@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
 #include <QTime>
@@ -83,6 +84,22 @@ void ClearEvents(TInterface& i)
     if (auto* ot = dynamic_cast<TOTInterface*>(&i)) ot->OnWaiting = nullptr;
 }
 
+// Counts the interface events running in the engine; the counter outlives the
+// engine, so an event whose handler destroyed the engine still unwinds it.
+struct TDepthGuard {
+    explicit TDepthGuard(std::shared_ptr<int> depth) : Depth(std::move(depth)) { ++*Depth; }
+    ~TDepthGuard() { --*Depth; }
+    std::shared_ptr<int> Depth;
+};
+
+// Interfaces handed over for deletion once the code running further up on
+// this thread (their own, among it) has returned to the event loop.
+class TInterfaceHolder : public QObject {
+public:
+    explicit TInterfaceHolder(std::vector<std::unique_ptr<TInterface>> list) : List(std::move(list)) {}
+    std::vector<std::unique_ptr<TInterface>> List;
+};
+
 }  // namespace
 
 // ---- engine -------------------------------------------------------------------------
@@ -95,6 +112,7 @@ TRowEngine::TRowEngine(TTraining& session, TRowHost& host) : FSession(session), 
 TRowEngine::~TRowEngine()
 {
     *FAlive = false;
+    std::vector<std::unique_ptr<TInterface>> gone = std::move(FRetired);
     if (FInterface) {
         // Closing runs the closing handlers, which still find the engine intact.
         if (FInterface->State() != vtsClosed && FInterface->State() != vtsClosing) {
@@ -103,12 +121,16 @@ TRowEngine::~TRowEngine()
             } catch (...) {
             }
         }
-        ClearEvents(*FInterface);
-        FInterface.reset();
+        gone.push_back(std::move(FInterface));
     }
-    for (auto& i : FRetired)
+    for (auto& i : gone)
         if (i) ClearEvents(*i);
-    FRetired.clear();
+    // Destroyed from inside an interface event (the window closed from the
+    // modal results window at the limit, say) or while the interface's Open or
+    // Close runs: the interface's own code is still running further up, so it
+    // is deleted once that code has returned to the event loop.
+    if ((*FEventDepth > 0 || FClickDepth > 0) && QCoreApplication::instance() && !gone.empty())
+        (new TInterfaceHolder(std::move(gone)))->deleteLater();
 }
 
 double TRowEngine::CurrentTime() const { return Now ? Now() : NowDays(); }
@@ -401,28 +423,50 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
         }
         if (interfaceType == 1) vt->ProtocolSet.Include(vtpVtw);
         if (!DemoFile.empty()) vt->DemoFile = DemoFile;
-        vt->OnRawData = [this](TInterface* s, double wheel, int heartRaw, int heartCorrected) {
+        vt->OnRawData = [this, depth = FEventDepth](TInterface* s, double wheel, int heartRaw, int heartCorrected) {
+            TDepthGuard guard(depth);
             VTInterfaceRawData(s, wheel, heartRaw, heartCorrected);
         };
     }
     if (interfaceType == 4) i.ProtocolSet.Include(vtpBrax);
 
     // The common set.
-    i.OnStateChange = [this](TInterface* s, TTarnState o, TTarnState n) { InterfaceStateChange(s, o, n); };
-    i.OnClosing = [this](TInterface* s) { InterfaceClosing(s); };
-    i.OnClosed = [this](TInterface* s) { InterfaceClosed(s); };
-    i.OnError = [this](TInterface* s, const std::string& text) { InterfaceError(s, text); };
-    i.OnOpening = [this](TInterface* s) { InterfaceOpening(s); };
-    i.OnOpened = [this](TInterface* s) { InterfaceOpened(s); };
-    i.OnPaused = [this](TInterface* s) { InterfacePaused(s); };
-    i.OnContinued = [this](TInterface* s) { InterfaceContinued(s); };
-    i.OnProtocolError = [this](TInterface* s) { InterfaceProtocolError(s); };
+    i.OnStateChange = [this, depth = FEventDepth](TInterface* s, TTarnState o, TTarnState n) {
+        TDepthGuard guard(depth);
+        InterfaceStateChange(s, o, n);
+    };
+    i.OnClosing = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceClosing(s); };
+    i.OnClosed = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceClosed(s); };
+    i.OnError = [this, depth = FEventDepth](TInterface* s, const std::string& text) {
+        TDepthGuard guard(depth);
+        InterfaceError(s, text);
+    };
+    i.OnOpening = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceOpening(s); };
+    i.OnOpened = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceOpened(s); };
+    i.OnPaused = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfacePaused(s); };
+    i.OnContinued = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceContinued(s); };
+    i.OnProtocolError = [this, depth = FEventDepth](TInterface* s) {
+        TDepthGuard guard(depth);
+        InterfaceProtocolError(s);
+    };
 
     if (auto* ot = dynamic_cast<TOTInterface*>(&i)) {
-        ot->OnWaiting = [this](TInterface* s, bool& cancel) { OTInterfaceWaiting(s, cancel); };
-        ot->OnSearchNotFound = [this](TInterface* s) { OTInterfaceNotFound(s); };
-        ot->OnStartingWorkout = [this](TInterface* s, TStgIni&) { OTInterfaceStartingWorkout(s); };
-        ot->OnWorkoutStarted = [this](TInterface* s) { OTInterfaceWorkoutStarted(s); };
+        ot->OnWaiting = [this, depth = FEventDepth](TInterface* s, bool& cancel) {
+            TDepthGuard guard(depth);
+            OTInterfaceWaiting(s, cancel);
+        };
+        ot->OnSearchNotFound = [this, depth = FEventDepth](TInterface* s) {
+            TDepthGuard guard(depth);
+            OTInterfaceNotFound(s);
+        };
+        ot->OnStartingWorkout = [this, depth = FEventDepth](TInterface* s, TStgIni&) {
+            TDepthGuard guard(depth);
+            OTInterfaceStartingWorkout(s);
+        };
+        ot->OnWorkoutStarted = [this, depth = FEventDepth](TInterface* s) {
+            TDepthGuard guard(depth);
+            OTInterfaceWorkoutStarted(s);
+        };
     }
     return iface;
 }
@@ -430,16 +474,32 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
 void TRowEngine::AttachDataHandlers(TInterface& i)
 {
     if (auto* vt = dynamic_cast<TVTInterface*>(&i)) {
-        vt->OnForceData = [this](TInterface* s, int puls, double length, double force, double dt) {
+        vt->OnForceData = [this, depth = FEventDepth](TInterface* s, int puls, double length, double force, double dt) {
+            TDepthGuard guard(depth);
             VTInterfaceForceData(s, puls, length, force, dt);
         };
-        vt->OnStartingStroke = [this](TInterface* s) { VTInterfaceStartingStroke(s); };
-        vt->OnStartingRecover = [this](TInterface* s) { VTInterfaceStartingRecover(s); };
-        vt->OnStrokeData = [this](TInterface* s, TStgStrokeData& d) { InterfaceStrokeData(s, d); };
+        vt->OnStartingStroke = [this, depth = FEventDepth](TInterface* s) {
+            TDepthGuard guard(depth);
+            VTInterfaceStartingStroke(s);
+        };
+        vt->OnStartingRecover = [this, depth = FEventDepth](TInterface* s) {
+            TDepthGuard guard(depth);
+            VTInterfaceStartingRecover(s);
+        };
+        vt->OnStrokeData = [this, depth = FEventDepth](TInterface* s, TStgStrokeData& d) {
+            TDepthGuard guard(depth);
+            InterfaceStrokeData(s, d);
+        };
         vt->DoCalculate = true;
     } else if (dynamic_cast<TOTInterface*>(&i)) {
-        i.OnForceCurve = [this](TInterface* s, TStgForceCurve& c) { InterfaceForceCurve(s, c); };
-        i.OnStrokeData = [this](TInterface* s, TStgStrokeData& d) { InterfaceStrokeData(s, d); };
+        i.OnForceCurve = [this, depth = FEventDepth](TInterface* s, TStgForceCurve& c) {
+            TDepthGuard guard(depth);
+            InterfaceForceCurve(s, c);
+        };
+        i.OnStrokeData = [this, depth = FEventDepth](TInterface* s, TStgStrokeData& d) {
+            TDepthGuard guard(depth);
+            InterfaceStrokeData(s, d);
+        };
     }
 }
 

@@ -210,6 +210,7 @@ private:
     std::unique_ptr<TInterface> FInterface;
     std::vector<std::unique_ptr<TInterface>> FRetired;  // dropped interfaces, freed outside their handlers
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+    std::shared_ptr<int> FEventDepth = std::make_shared<int>(0);  // interface events running
     int32_t FStrokeIndex = 0;
     int32_t FForceIndex = 0;
     TIntervalState FIntervals;

@@ -40,6 +40,7 @@ public:
     std::string SettingsPath;
     std::function<void(const std::string&)> OnMessage;
     std::function<void(int)> OnStroke;
+    std::function<void()> OnResults;
 
     bool ChooseSource(std::string& source, int& interfaceType) override
     {
@@ -63,7 +64,11 @@ public:
         ++Strokes;
         if (OnStroke) OnStroke(k);
     }
-    void ShowResults(const TTraining& s) override { Results.push_back(s.StrokeCount()); }
+    void ShowResults(const TTraining& s) override
+    {
+        Results.push_back(s.StrokeCount());
+        if (OnResults) OnResults();
+    }
     void SaveSettings() override { ++SettingsSaved; }
     void CountRowingSession() override { ++Sessions; }
     void AddRowingTime(double days) override { RowingTime += days; }
@@ -712,6 +717,23 @@ TEST(AverageCache, ResamplingMatchesItsDocumentedStepsToTheBit)
             ASSERT_EQ(std::memcmp(fast.data(), slow.data(), sizeof fast), 0) << "curve " << c << " scale " << scale;
         }
     }
+}
+
+TEST_F(RowEngine, WindowClosedWhileTheResultsShowAtTheLimit)
+{
+    // The results window is modal: the user may close the row window from it,
+    // which destroys the engine (and its interface) while the limit stroke's
+    // handlers are still running further up.
+    Session.Settings.LimitType = 0;
+    Session.Settings.LimitStrokes = 8;
+    auto e = std::make_unique<TRowEngine>(Session, Host);
+    Host.OnResults = [&] { e.reset(); };
+    e->BtnConnectClick();
+    ASSERT_TRUE(WaitFor([&] { return !e; }, 30000));
+    Pump(100);
+    EXPECT_EQ(Session.StrokeCount(), 8);
+    EXPECT_EQ(Session.RowStatus, rsFinished);
+    EXPECT_EQ(Host.Results.size(), 1u);
 }
 
 }  // namespace
