@@ -16,9 +16,16 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "charts/force_curves_window.h"
+#include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
+#include "core/series.h"
 #include "files/file_names.h"
 #include "files/training_io.h"
+#include "review/results_window.h"
+#include "review/training_window.h"
+#include "row/frmnewrow.h"
+#include "row/frmrow.h"
 #include "shell/filetypes.h"
 #include "shell/framework/chartdialogs.h"
 #include "shell/framework/windowutil.h"
@@ -30,14 +37,6 @@
 #include "util/text.h"
 #include "util/trace.h"
 #include "util/version.h"
-
-#if __has_include("review/training_window.h")
-#include "review/results_window.h"
-#include "review/training_window.h"
-#define CATCHLINE_HAVE_REVIEW 1
-#else
-#define CATCHLINE_HAVE_REVIEW 0
-#endif
 
 namespace {
 const char* const kCreditText = "Catchline - training software for indoor rowers";
@@ -83,9 +82,10 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDI
     SetSharedDialogParent(this);
     ChartOptionsDialog();
     SelectColumnsDialog();
-#if CATCHLINE_HAVE_REVIEW
+    NewRowDialog = new TfrmNewRow(this);
+    NewRowDialog->LastFolder = [this] { return Settings.LastDir; };
+    NewRowDialog->SetLastFolder = [this](const std::string& folder) { Settings.LastDir = folder; };
     ResultsDialog = new TfrmResults(this);
-#endif
     SetMainRegistry(this);
 }
 
@@ -215,10 +215,10 @@ void TfrmMain::BuildMenus() {
         if (QMdiSubWindow* s = MDIClient()->activeSubWindow()) s->close();
     });
     connect(FileSave, &QAction::triggered, this, [this] {
-        if (TMDIChild* c = ActiveMDIChild(); c && c->CanSave()) c->FileSave();
+        if (TMDIChild* c = SaveTarget(); c && c->CanSave()) c->FileSave();
     });
     connect(FileSaveAs, &QAction::triggered, this, [this] {
-        if (TMDIChild* c = ActiveMDIChild(); c && c->CanSaveAs()) c->FileSaveAs();
+        if (TMDIChild* c = SaveTarget(); c && c->CanSaveAs()) c->FileSaveAs();
     });
     connect(FileSaveChart, &QAction::triggered, this, [this] {
         if (TMDIChild* c = ActiveMDIChild(); c && c->IsChartWindow()) c->ChartPicture(true);
@@ -227,7 +227,7 @@ void TfrmMain::BuildMenus() {
         if (TMDIChild* c = ActiveMDIChild(); c && c->IsChartWindow()) c->ChartPicture(false);
     });
     connect(ViewRow, &QAction::triggered, this, [this] { OpenRowWindow(SettingsFile(false), ""); });
-    connect(ViewTraining, &QAction::triggered, this, [this] { ReportUnavailable("row"); });
+    connect(ViewTraining, &QAction::triggered, this, &TfrmMain::ViewTrainingExecute);
     connect(AnalyseStrokeData, &QAction::triggered, this, [this] { ShowStrokeDataWindow(SettingsFile(false)); });
     connect(AnalyseForceCurves, &QAction::triggered, this, [this] { ShowForceCurvesWindow(SettingsFile(false)); });
 }
@@ -333,13 +333,14 @@ void TfrmMain::UpdateActions() {
     FileNew->setEnabled(n < kMaxTrainings);
     FileOpen->setEnabled(n < kMaxTrainings);
     TMDIChild* child = ActiveMDIChild();
+    TMDIChild* target = SaveTarget();
     FileClose->setEnabled(ActiveChild() != nullptr);
-    FileSave->setEnabled(child && !child->Closing() && child->CanSave());
-    FileSaveAs->setEnabled(child && !child->Closing() && child->CanSaveAs());
+    FileSave->setEnabled(target && !target->Closing() && target->CanSave());
+    FileSaveAs->setEnabled(target && !target->Closing() && target->CanSaveAs());
     bool chart = child && child->IsChartWindow();
     FileSaveChart->setEnabled(chart);
     EditCopyChart->setEnabled(chart);
-    ViewTraining->setEnabled(false);  // no row window exists
+    ViewTraining->setEnabled(RowWindow() != nullptr);
     AnalyseStrokeData->setEnabled(n > 0);
     AnalyseForceCurves->setEnabled(n > 0);
 }
@@ -361,6 +362,7 @@ void TfrmMain::LoadProgramSettings() {
         ReadProgramSettings(ini, Settings, lastDir);
         LoadStrokeScaling(ini, "StrokeData");
     }
+    SetDataRange(Settings.DataRange);
     // The window bounds rule, applied without showing the window yet.
     TPlacement p{Settings.Left, Settings.Top, Settings.Width, Settings.Height};
     if (p.IsMaximised()) {
@@ -447,7 +449,7 @@ void TfrmMain::FirstShow() {
         SplashWindow->SplashCloseTime();
         SplashWindow->pnlParam->setText(QString());
         SplashWindow->exec();
-        // The row window follows here once it exists; until then the frame stays as it is.
+        ViewRow->trigger();
         FreeSplash();
     } else {
         CreateSplash(int(Arguments.size()));
@@ -579,18 +581,56 @@ void TfrmMain::TrainingClosed(int32_t sessionId) {
         else
             child->close();
     }
-    // The row window and the chart windows are told here once they exist.
+    if (!ClosingFlag)
+        if (TfrmRow* row = RowWindow()) row->CloseForSession(sessionId);
+    for (TfrmChart* chart : ChartWindows()) chart->RefreshAfterClose();
     UpdateActions();
 }
 
-void TfrmMain::TrainingsChanged() { RefreshWindowPanels(); }
+void TfrmMain::TrainingsChanged() {
+    if (TfrmRow* row = RowWindow()) row->Engine().RefreshSession();
+    for (TfrmChart* chart : ChartWindows()) chart->clbTrainingsClick();
+    RefreshWindowPanels();
+}
 
 void TfrmMain::TrainingListChanged(bool added) {
-    (void)added;
+    for (TfrmChart* chart : ChartWindows()) chart->RebuildTrainings(added);
     UpdateActions();
 }
 
+// The row window listens to its training window's reset itself.
 void TfrmMain::RowSessionReset(int32_t sessionId) { (void)sessionId; }
+
+TfrmRow* TfrmMain::RowWindow() const {
+    for (QWidget* w : ChildList())
+        if (auto* row = qobject_cast<TfrmRow*>(w); row && !row->Closing()) return row;
+    return nullptr;
+}
+
+QList<TfrmChart*> TfrmMain::ChartWindows() const {
+    QList<TfrmChart*> list;
+    for (QWidget* w : ChildList())
+        if (auto* chart = qobject_cast<TfrmChart*>(w); chart && !chart->Closing()) list << chart;
+    return list;
+}
+
+TMDIChild* TfrmMain::SaveTarget() const {
+    TMDIChild* child = ActiveMDIChild();
+    if (auto* row = qobject_cast<TfrmRow*>(child)) return row->TrainingWindow();
+    return child;
+}
+
+void TfrmMain::ShowFilling(TMDIChild* child) {
+    QMdiSubWindow* sub = child->SubWindow();
+    bool minimised = sub && sub->isMinimized();
+    ShowChild(child);
+    if (minimised) FillFrame(child);
+}
+
+void TfrmMain::ViewTrainingExecute() {
+    if (TfrmRow* row = RowWindow())
+        if (TfrmTraining* training = row->TrainingWindow()) ShowFilling(training);
+}
 
 TAppearance TfrmMain::Appearance() const {
     TAppearance a;
@@ -609,10 +649,8 @@ void TfrmMain::ApplyAppearance() {
     setFont(a.Font);
     ChartOptionsDialog().SetAppearance(a.Font, a.TextColor, a.WindowColor, a.FaceColor);
     SelectColumnsDialog().SetAppearance(a.Font, a.TextColor, a.WindowColor, a.FaceColor);
-#if CATCHLINE_HAVE_REVIEW
-    if (auto* results = qobject_cast<TfrmResults*>(ResultsDialog))
-        results->SetAppearance(a.Font, a.TextColor, a.WindowColor, a.FaceColor);
-#endif
+    NewRowDialog->SetAppearance(a.Font, a.TextColor, a.WindowColor, a.FaceColor);
+    ResultsDialog->SetAppearance(a.Font, a.TextColor, a.WindowColor, a.FaceColor);
     for (QWidget* w : ChildList())
         if (auto* child = qobject_cast<TMDIChild*>(w)) child->SetAppearance(a);
     MDIClient()->viewport()->update();
@@ -620,12 +658,7 @@ void TfrmMain::ApplyAppearance() {
 
 // ---------------------------------------------------------------- files and windows
 
-void TfrmMain::ReportUnavailable(const char* window) {
-    ShowInformationBox(Format("The %s window is not available yet.", window));
-}
-
 TMDIChild* TfrmMain::CreateTrainingWindow(const TTraining& record, int32_t id, const std::string& settingsFile) {
-#if CATCHLINE_HAVE_REVIEW
     auto* w = new TfrmTraining(record, id);
     QMdiSubWindow* sub = AddChild(w);
     w->LoadSettings(settingsFile, WindowPlacement());
@@ -634,13 +667,6 @@ TMDIChild* TfrmMain::CreateTrainingWindow(const TTraining& record, int32_t id, c
     w->RefreshAll();
     MDIClient()->setActiveSubWindow(sub);
     return w;
-#else
-    (void)record;
-    (void)id;
-    (void)settingsFile;
-    ReportUnavailable("training");
-    return nullptr;
-#endif
 }
 
 void TfrmMain::OpenFile(const std::string& fileName) {
@@ -701,26 +727,68 @@ void TfrmMain::NewTrainingWindow(const std::string& settingsFile) {
 }
 
 bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string& userFile) {
-    (void)settingsFile;
     if (RowWindowGuard) return false;
+    if (TfrmRow* row = RowWindow()) {
+        ShowFilling(row);
+        return false;
+    }
     if (!userFile.empty() && ExtractFileName(userFile) != "?" && !FileExists(userFile)) {
         ShowErrorBox(Format("File \"%s\" not found", userFile.c_str()));
         RemoveRecentFile(userFile);
         return false;
     }
     if (!userFile.empty() && TooManyTrainings()) return false;
-    ReportUnavailable("row");
-    return false;
+    if (!userFile.empty()) NewRowDialog->LoadUserFile(userFile);
+
+    // An empty user session in the active window may take the row.
+    TfrmTraining* training = nullptr;
+    if (auto* active = qobject_cast<TfrmTraining*>(ActiveMDIChild());
+        active && !active->Closing() && IsUserOnly(*active->Training()) && IsEmptyTraining(*active->Training()) &&
+        ConfirmYesNo("Use current User file to record a training session?"))
+        training = active;
+    if (!training) {
+        if (TooManyTrainings()) return false;
+        if (!NewRowDialog->Execute()) return false;
+        RowWindowGuard = true;
+        training = new TfrmTraining(NewRowDialog->Record, NextTrainingId());
+        QMdiSubWindow* sub = AddChild(training);
+        sub->showMinimized();
+        TrainingListChanged(true);
+    }
+    training->Training()->Header.ContentKind = ckUser;
+    training->RefreshAll();
+    training->LoadSettings(settingsFile, WindowPlacement());
+    training->SetAppearance(Appearance());
+
+    RowWindowGuard = true;
+    TfrmRow* row = CreateRowWindow(this, training);
+    row->Engine().RefreshSession();
+    RowWindowGuard = false;
+    UpdateActions();
+    RefreshWindowPanels();
+    return true;
 }
 
 void TfrmMain::ShowStrokeDataWindow(const std::string& settingsFile) {
-    (void)settingsFile;
-    ReportUnavailable("stroke data");
+    for (TfrmChart* chart : ChartWindows())
+        if (chart->ChildKind() == chkStrokeData) {
+            ShowFilling(chart);
+            return;
+        }
+    TfrmStrokeData* w = CreateStrokeDataWindow(this, settingsFile);
+    if (w) ShowChild(w);
+    RefreshWindowPanels();
 }
 
 void TfrmMain::ShowForceCurvesWindow(const std::string& settingsFile) {
-    (void)settingsFile;
-    ReportUnavailable("force curves");
+    for (TfrmChart* chart : ChartWindows())
+        if (chart->ChildKind() == chkForceCurves) {
+            ShowFilling(chart);
+            return;
+        }
+    TfrmForceCurves* w = CreateForceCurvesWindow(this, settingsFile);
+    if (w) ShowChild(w);
+    RefreshWindowPanels();
 }
 
 void TfrmMain::FileOpenExecute() {

@@ -17,6 +17,10 @@
 #include "shell/mainlogic.h"
 #include "shell/screensaver.h"
 
+class TfrmChart;
+class TfrmNewRow;
+class TfrmResults;
+class TfrmRow;
 class TfrmSplash;
 class QTimer;
 class QDialog;
@@ -109,6 +113,11 @@ public:
 
     void UpdateActions() override;
 
+    // The open row window and chart windows (not closing).
+    TfrmRow* RowWindow() const;
+    QList<TfrmChart*> ChartWindows() const;
+    TfrmNewRow* NewRow() const { return NewRowDialog; }
+
     // Actions with behaviour.
     QAction *FileNew = nullptr, *FileOpen = nullptr, *FileClose = nullptr, *FileSave = nullptr, *FileSaveAs = nullptr,
             *FileSaveChart = nullptr, *EditCopyChart = nullptr, *ViewRow = nullptr, *ViewTraining = nullptr,
@@ -139,7 +148,11 @@ private:
     bool HandleFileTypeOptions();
     TMDIChild* CreateTrainingWindow(const TTraining& record, int32_t id, const std::string& settingsFile);
     TMDIChild* TrainingWindowAt(int index) const;
-    void ReportUnavailable(const char* window);
+    // The child the Save commands act on: the row window saves its training window.
+    TMDIChild* SaveTarget() const;
+    // Shows a child; a minimised one then fills the frame.
+    void ShowFilling(TMDIChild* child);
+    void ViewTrainingExecute();
     void SaveAll();
 
     std::vector<std::string> Arguments;
@@ -157,5 +170,6 @@ private:
     QList<QAction*> RecentItems;
     QAction* RecentSeparator = nullptr;
     TScreenSaverBlocker Blocker;
-    QDialog* ResultsDialog = nullptr;
+    TfrmNewRow* NewRowDialog = nullptr;
+    TfrmResults* ResultsDialog = nullptr;
 };

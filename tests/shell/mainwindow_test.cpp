@@ -22,6 +22,7 @@
 #include "../framework/testutil_framework.h"
 #include "core/catalogue.h"
 #include "shell/framework/windowutil.h"
+#include "row/frmnewrow.h"
 #include "shell/frmmain.h"
 #include "shell/splash.h"
 #include "util/dialogs.h"
@@ -195,22 +196,13 @@ TEST_F(MainWindow, MissingUnsupportedAndBadArguments) {
     EXPECT_EQ(Dialogs.LastText(), HelpBoxText());  // an empty argument is ignored
 }
 
-TEST_F(MainWindow, RowAndChartWindowsAreReportedAsNotAvailable) {
+TEST_F(MainWindow, MissingRowUserFileIsReportedWithoutFullStop) {
     TfrmMain main({});
     std::string user = Env.File("nobody.ini");
     main.AddRecentFile(user);
     main.ProcessParameter("/R:" + user);
     EXPECT_EQ(Dialogs.LastText(), "File \"" + user + "\" not found");
     EXPECT_TRUE(main.RecentFiles().empty());
-    main.ProcessParameter("/r");
-    EXPECT_EQ(Dialogs.LastText(), "The row window is not available yet.");
-    main.ProcessParameter("/R:?");
-    EXPECT_EQ(Dialogs.LastText(), "The row window is not available yet.");
-    main.ProcessParameter("-d");
-    EXPECT_EQ(Dialogs.LastText(), "The stroke data window is not available yet.");
-    main.AnalyseForceCurves->setEnabled(true);
-    main.AnalyseForceCurves->trigger();
-    EXPECT_EQ(Dialogs.LastText(), "The force curves window is not available yet.");
     EXPECT_EQ(main.MDIChildCount(), 0);
 }
 
@@ -262,7 +254,7 @@ TEST_F(MainWindow, RegistryIndexesReachWindowsAndAverageRecords) {
 }
 
 TEST_F(MainWindow, DroppedFilesOpenInOrder) {
-    TfrmMain main({});
+    TfrmMain main({""});
     main.show();
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(TestDataFile("user/rower.ini"))),
@@ -392,12 +384,24 @@ TEST_F(MainWindow, FirstShowWithoutArgumentsShowsTheSplashForEightSeconds) {
         EXPECT_FALSE(s.lblVersion->isVisible());
         QTimer::singleShot(0, &s, [&s] { s.tmrSplashTimer(); });
     };
+    // Then the new-row dialog opens; it is cancelled.
+    bool newRowShown = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<TfrmNewRow*>(QApplication::activeModalWidget())) {
+            newRowShown = true;
+            d->reject();
+        }
+    });
+    poll.start();
     TfrmMain main({});
     main.show();
     QTRY_VERIFY(main.FirstShowDone());
     EXPECT_EQ(interval, 8000);
     EXPECT_EQ(versionInterval, 4000);
     EXPECT_TRUE(modal);
+    EXPECT_TRUE(newRowShown);
     EXPECT_EQ(main.Splash(), nullptr);
     EXPECT_TRUE(Dialogs.Messages.empty());  // a writable settings location exists
     EXPECT_EQ(main.MDIChildCount(), 0);
@@ -481,7 +485,7 @@ TEST_F(MainWindow, AboutWindowShowsStatistics) {
 }
 
 TEST_F(MainWindow, CreditPanelUntilTheTimerThenTheWindowSwitcher) {
-    TfrmMain main({});
+    TfrmMain main({""});
     main.show();
     main.ProcessParameter("/n");
     EXPECT_FALSE(main.WindowPanels());
@@ -495,7 +499,7 @@ TEST_F(MainWindow, CreditPanelUntilTheTimerThenTheWindowSwitcher) {
 }
 
 TEST_F(MainWindow, ScreenshotWithATrainingWindowRenders) {
-    TfrmMain main({});
+    TfrmMain main({""});
     main.setWindowState(Qt::WindowNoState);
     main.resize(1024, 700);
     main.show();
