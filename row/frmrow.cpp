@@ -1069,7 +1069,5 @@ void TfrmRow::ShowResults(const TTraining& session)
         ResultsShower(session);
         return;
     }
-    TfrmResults results(this);
-    results.ShowResults(session);
-    results.exec();
+    ShowResultsModal(session);
 }

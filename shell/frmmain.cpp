@@ -86,11 +86,13 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDI
     NewRowDialog->LastFolder = [this] { return Settings.LastDir; };
     NewRowDialog->SetLastFolder = [this](const std::string& folder) { Settings.LastDir = folder; };
     ResultsDialog = new TfrmResults(this);
+    SetResultsWindow(ResultsDialog);
     SetMainRegistry(this);
 }
 
 TfrmMain::~TfrmMain() {
     SaveAll();
+    SetResultsWindow(nullptr);
     if (MainRegistry() == this) SetMainRegistry(nullptr);
     FreeSplash();
 }
