@@ -19,7 +19,10 @@
 
 #include <cstring>
 
+#include <unistd.h>
+
 #include "../framework/testutil_framework.h"
+#include "../interfaces/testutil_interfaces.h"
 #include "charts/force_curves_window.h"
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
@@ -316,4 +319,68 @@ TEST_F(RowFlow, ChartWindowsAreSharedCopiedAndFollowTheSessionList) {
     main.TrainingClosed(main.TrainingIdAt(0));
     Pump(50);
     EXPECT_TRUE(main.ChartWindows().isEmpty());
+}
+
+TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) {
+    // The device: VT frames of a steady row, sent as a real interface does,
+    // a few hundred bytes at a time, whether anyone listens or not.
+    TPty pty;
+    const std::string frames = VTFrames(RowingTicks(60), vtpVtw);
+    size_t at = 0;
+    QTimer feed;
+    feed.setInterval(25);
+    QObject::connect(&feed, &QTimer::timeout, [&] {
+        if (at >= frames.size()) return;
+        ssize_t n = ::write(pty.MasterFd(), frames.data() + at, std::min<size_t>(300, frames.size() - at));
+        if (n > 0) at += size_t(n);
+    });
+    feed.start();
+
+    TfrmMain main({""});
+    main.show();
+    AnswerNewRow("Eva");
+    ASSERT_TRUE(main.OpenRowWindow(SettingsFile(false), ""));
+    TfrmRow* row = main.RowWindow();
+    TTraining& session = row->Session();
+    session.Settings.LimitType = 0;
+    session.Settings.LimitStrokes = 5;
+    row->Engine().RefreshSession();
+
+    // The user types the port, tests it and takes it.
+    bool resultsShown = false;
+    std::string tested;
+    WhenModal([&](QWidget* w) {
+        auto* connect = qobject_cast<TfrmConnect*>(w);
+        ASSERT_NE(connect, nullptr) << w->metaObject()->className();
+        connect->cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+        connect->btbTestClick();
+        auto* poll = new QTimer(connect);
+        poll->setInterval(20);
+        QObject::connect(poll, &QTimer::timeout, connect, [connect, poll, &resultsShown, &tested] {
+            if (connect->RawCount() < 20) return;
+            poll->stop();
+            tested = connect->Source();
+            connect->btbTestClick();  // stop the test
+            connect->btbOkClick();
+            WhenModal([&resultsShown](QWidget* r) {
+                resultsShown = qobject_cast<TfrmResults*>(r) != nullptr;
+                qobject_cast<QDialog*>(r)->accept();
+            });
+        });
+        poll->start();
+    });
+    QTimer::singleShot(0, row, [row] { row->btnConnect->click(); });
+    QElapsedTimer t;
+    t.start();
+    while (!(row->Engine().Finished() && resultsShown) && t.elapsed() < 60000) QApplication::processEvents();
+    EXPECT_EQ(tested, pty.SlavePath());
+    ASSERT_TRUE(row->Engine().Finished()) << row->Engine().StrokeIndex() << " " << Dialogs.LastText();
+    EXPECT_TRUE(resultsShown);
+    EXPECT_EQ(row->Engine().StrokeIndex(), 5);
+    EXPECT_EQ(session.Header.InterfaceDetail, vtpVtw);
+    // Every stroke of the synthetic row is a real one: some distance and power.
+    for (int k = 2; k <= 5; ++k) {
+        EXPECT_GT(session.Strokes[size_t(k)].Distance, session.Strokes[size_t(k - 1)].Distance) << k;
+    }
+    EXPECT_FLOAT_EQ(session.Totals.Distance, session.Strokes[5].Distance);
 }
