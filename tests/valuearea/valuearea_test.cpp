@@ -1,347 +1,201 @@
-// Value store histories and averages, the layout text, and value areas with
-// their rows, cells and change-cell menu (offscreen widgets).
+// Value areas of the row window: the layout text and its damaged forms, the
+// value store's histories and averages, cell widths, the change-cell menu and
+// the layout kept in the settings file.
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QMenu>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
-#include "core/catalogue.h"
-#include "tests/util/testutil_tempdir.h"
-#include "util/profile.h"
 #include "valuearea/valuearea.h"
 #include "valuearea/valuedata.h"
 #include "valuearea/valuelayout.h"
 
 namespace {
 
-QApplication& App()
-{
+QApplication& App() {
     static int argc = 1;
     static char name[] = "catchline";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
+    static QApplication* app = new QApplication(argc, argv);
     return *app;
 }
 
-// A store with the items 0..9 (format "%1.0f").
-std::unique_ptr<TValueData> MakeStore()
-{
+bool KnownIds(int id) { return id >= 1 && id <= 12; }
+
+std::unique_ptr<TValueData> Store() {
     auto data = std::make_unique<TValueData>();
-    for (int i = 0; i < 10; ++i) data->AddItem(i, "P" + std::to_string(i), "Parameter " + std::to_string(i), "%1.0f");
+    for (int id = 1; id <= 12; ++id) data->AddItem(id, "P" + std::to_string(id), "Parameter", "%.0f");
     return data;
 }
 
-// Every test here needs the application object (the store holds a pixmap).
-class TAppEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { App(); }
-};
-const auto* const kAppEnvironment = ::testing::AddGlobalTestEnvironment(new TAppEnvironment);
-
-bool KnownBelow10(int id) { return id >= 0 && id < 10; }
+std::string TempIni(const std::string& name) {
+    auto dir = std::filesystem::temp_directory_path() / ("catchline_valuearea_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    return (dir / name).string();
+}
 
 }  // namespace
 
-// ---- value store -------------------------------------------------------------------
-
-TEST(ValueData, AddItemAppendsNewIdsAndRenewsKnownOnes)
-{
-    TValueData data;
-    data.AddItem(3, "Rate", "Stroke rate (spm)", "%2.0f");
-    data.AddItem(0, "Stroke", "Stroke", "%4.0f");
-    data.SetValue(3, true, 22);
-    data.AddItem(3, "Rate2", "again", "%3.1f");  // renews: values back to zero
-    ASSERT_EQ(data.ItemCount(), 2);
-    EXPECT_EQ(data.ItemIdAt(1), 3);
-    EXPECT_EQ(data.ItemIdAt(2), 0);
-    EXPECT_EQ(data.ItemIdAt(0), -1);
-    EXPECT_EQ(data.ItemIdAt(3), -1);
-    const TValueItem item = data.GetItem(3);
-    EXPECT_EQ(item.Name, "Rate2");
-    EXPECT_EQ(item.Format, "%3.1f");
-    EXPECT_EQ(item.Value, 0);
-    for (double h : item.History) EXPECT_EQ(h, 0);  // zero, not empty, until the first Clear
+TEST(ValueLayoutText, RowsCellsAndDamagedTexts) {
+    EXPECT_TRUE(ParseValueLayout("", KnownIds).empty());
+    // Rows before the named one exist, empty.
+    TValueLayout skipped = ParseValueLayout("2.5", KnownIds);
+    ASSERT_EQ(skipped.size(), 3u);
+    EXPECT_TRUE(skipped[0].empty());
+    EXPECT_TRUE(skipped[1].empty());
+    EXPECT_EQ(skipped[2], std::vector<int>{5});
+    // Unknown ids become empty cells and are written back as such.
+    TValueLayout unknown = ParseValueLayout("0.99 0.-2 0.-1", KnownIds);
+    ASSERT_EQ(unknown.size(), 1u);
+    EXPECT_EQ(unknown[0], (std::vector<int>{-1, -2, -1}));
+    EXPECT_EQ(ValueLayoutText(unknown), "0.-1 0.-2 0.-1");
+    // A doubled or leading space ends the reading.
+    EXPECT_EQ(ParseValueLayout("0.1  0.2", KnownIds), (TValueLayout{{1}}));
+    EXPECT_TRUE(ParseValueLayout(" 0.1", KnownIds).empty());
+    // Malformed tokens and absurd row numbers are skipped, the rest is read.
+    EXPECT_EQ(ParseValueLayout("abc 0.x 0.1 -1.2 1.3", KnownIds), (TValueLayout{{1}, {3}}));
+    TValueLayout huge = ParseValueLayout("100000.1 0.2", KnownIds);
+    EXPECT_EQ(huge, (TValueLayout{{2}}));
+    // Round trip of a normal layout.
+    const std::string text = "0.1 0.6 1.2 1.-2";
+    EXPECT_EQ(ValueLayoutText(ParseValueLayout(text, KnownIds)), text);
 }
 
-TEST(ValueData, UnknownIdsAreIgnored)
-{
-    auto data = MakeStore();
-    EXPECT_EQ(data->GetItem(42).ID, -1);
-    EXPECT_FALSE(data->HasItem(42));
-    data->SetValue(42, true, 5);
-    EXPECT_EQ(data->ItemCount(), 10);
-}
-
-TEST(ValueData, ZerosAfterClearFillHistoryButAverageStaysZero)
-{
-    auto data = MakeStore();
+TEST(ValueStore, HistoriesAveragesAndUnknownIds) {
+    App();
+    auto data = Store();
     data->Clear();
     for (int i = 0; i < 3; ++i) data->SetValue(1, true, 0);
-    const TValueItem item = data->GetItem(1);
-    for (int i = 0; i < 22; ++i) EXPECT_EQ(item.History[size_t(i)], -1);
-    EXPECT_EQ(item.History[22], 0);
-    EXPECT_EQ(item.History[23], 0);
-    EXPECT_EQ(item.History[24], 0);
+    TValueItem item = data->GetItem(1);
+    EXPECT_EQ(item.History[kValueHistory - 1], 0);
+    EXPECT_EQ(item.History[kValueHistory - 2], 0);
+    EXPECT_EQ(item.History[kValueHistory - 3], 0);
+    EXPECT_EQ(item.History[kValueHistory - 4], -1);  // still empty
     EXPECT_EQ(item.Average, 0);
-}
 
-TEST(ValueData, AverageOfPositiveHistoryValues)
-{
-    auto data = MakeStore();
     data->Clear();
     data->SetValue(2, true, 100);
     data->SetValue(2, true, 0);
     data->SetValue(2, true, 200);
     EXPECT_DOUBLE_EQ(data->GetItem(2).Average, 150);
-    // Plain values change Value only.
+    // A value that is not live changes only the value.
     data->SetValue(2, false, 999);
-    const TValueItem item = data->GetItem(2);
+    item = data->GetItem(2);
     EXPECT_EQ(item.Value, 999);
-    EXPECT_EQ(item.History[24], 200);
+    EXPECT_EQ(item.History[kValueHistory - 1], 200);
     EXPECT_DOUBLE_EQ(item.Average, 150);
-}
-
-TEST(ValueData, HistoryKeepsTheLast25Values)
-{
-    auto data = MakeStore();
-    data->Clear();
-    for (int v = 1; v <= 30; ++v) data->SetValue(4, true, v);
-    const TValueItem item = data->GetItem(4);
+    // The history keeps the last 25 live values.
+    for (int i = 1; i <= 30; ++i) data->SetValue(3, true, i);
+    item = data->GetItem(3);
     EXPECT_EQ(item.History[0], 6);
-    EXPECT_EQ(item.History[24], 30);
-    EXPECT_DOUBLE_EQ(item.Average, 18);  // mean of 6..30
-    // A negative newest value with no positive history: the average is that value.
-    auto other = MakeStore();
-    other->Clear();
-    other->SetValue(5, true, -3);
-    EXPECT_EQ(other->GetItem(5).Average, -3);
+    EXPECT_EQ(item.History[kValueHistory - 1], 30);
+    EXPECT_DOUBLE_EQ(item.Average, 18);
+
+    EXPECT_EQ(data->GetItem(77).ID, -1);
+    data->SetValue(77, true, 5);  // nothing happens
+    EXPECT_FALSE(data->HasItem(77));
+    EXPECT_EQ(data->ItemCount(), 12);
 }
 
-TEST(ValueData, AreasRegisterInFreeSlotsAndLoseTheStoreWithIt)
-{
+TEST(ValueAreaWidget, CaptionsCellWidthsAndTheChangeCellMenu) {
     App();
-    auto data = MakeStore();
-    TValueArea a, b, c;
-    a.SetData(data.get());
-    b.SetData(data.get());
-    EXPECT_EQ(data->AreaCount(), 2);
-    a.SetData(nullptr);
-    EXPECT_EQ(data->AreaSlots().size(), 2u);
-    c.SetData(data.get());  // reuses a's slot
-    EXPECT_EQ(data->AreaSlots().size(), 2u);
-    EXPECT_EQ(data->AreaSlots()[0], &c);
-    data.reset();
-    EXPECT_EQ(b.Data(), nullptr);
-    EXPECT_EQ(c.Data(), nullptr);
-}
-
-// ---- layout text -------------------------------------------------------------------
-
-TEST(ValueLayout, ParsesRowsAndCells)
-{
-    const TValueLayout rows = ParseValueLayout("0.1 0.6 1.2 1.-2", KnownBelow10);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0], (std::vector<int>{1, 6}));
-    EXPECT_EQ(rows[1], (std::vector<int>{2, -2}));
-    EXPECT_EQ(ValueLayoutText(rows), "0.1 0.6 1.2 1.-2");
-}
-
-TEST(ValueLayout, EdgeCases)
-{
-    EXPECT_TRUE(ParseValueLayout("", KnownBelow10).empty());
-    // Rows before the named one are created empty.
-    const TValueLayout gap = ParseValueLayout("2.5", KnownBelow10);
-    ASSERT_EQ(gap.size(), 3u);
-    EXPECT_TRUE(gap[0].empty());
-    EXPECT_TRUE(gap[1].empty());
-    EXPECT_EQ(gap[2], std::vector<int>{5});
-    // Unknown ids become empty cells and are written back as such.
-    const TValueLayout unknown = ParseValueLayout("0.99", KnownBelow10);
-    EXPECT_EQ(ValueLayoutText(unknown), "0.-1");
-    // A doubled or leading space ends the reading.
-    EXPECT_EQ(ParseValueLayout("0.1  0.2", KnownBelow10), (TValueLayout{{1}}));
-    EXPECT_TRUE(ParseValueLayout(" 0.1", KnownBelow10).empty());
-    // Malformed tokens are skipped; so are negative and absurd row numbers.
-    EXPECT_EQ(ParseValueLayout("abc 0.x 0.3 -1.2 99999999.1", KnownBelow10), (TValueLayout{{3}}));
-    EXPECT_EQ(ParseValueLayout("0.-1 0.-2", KnownBelow10), (TValueLayout{{-1, -2}}));
-}
-
-// ---- areas -------------------------------------------------------------------------
-
-TEST(ValueArea, CellsShareTheRowWidthAndTheLastFillsTheRest)
-{
-    App();
-    auto data = MakeStore();
+    auto data = Store();
     TValueArea area;
     area.SetData(data.get());
-    area.resize(403, 301);
-    area.ApplyLayout({{1, 2, 3, 4}, {5}, {}});
+    area.resize(403, 200);
+    area.ApplyLayout({});
+    EXPECT_EQ(area.Caption(), "Right click to add a row");
+    area.ApplyLayout(ParseValueLayout("2.5", KnownIds));
     ASSERT_EQ(area.RowCount(), 3);
-    EXPECT_EQ(area.Row(0)->height(), 100);
-    EXPECT_EQ(area.Row(2)->height(), 101);
-    const TValueRow* row = area.Row(0);
-    ASSERT_EQ(row->CellCount(), 4);
+    EXPECT_EQ(area.Caption(), "");
+    EXPECT_EQ(area.Row(0)->Caption(), "Right click to add a cell");
+    EXPECT_EQ(area.Row(2)->Caption(), "");
+
+    // Four cells in a row 403 pixels wide: 100, 100, 100 and the rest.
+    area.ApplyLayout(ParseValueLayout("0.1 0.2 0.3 0.4", KnownIds));
+    area.show();
+    ASSERT_EQ(area.RowCount(), 1);
+    TValueRow* row = area.Row(0);
+    row->resize(403, 80);
+    row->LayoutCells();
     EXPECT_EQ(row->Cell(0)->width(), 100);
     EXPECT_EQ(row->Cell(2)->width(), 100);
     EXPECT_EQ(row->Cell(3)->width(), 103);
     EXPECT_EQ(row->Cell(3)->x(), 300);
-    EXPECT_EQ(area.Row(2)->Caption(), "Right click to add a cell");
-    EXPECT_EQ(area.Caption(), "");
-    area.ClearRows();
-    EXPECT_EQ(area.Caption(), "Right click to add a row");
+
+    // The change-cell menu on the third cell: logo, then an unknown id.
+    TValueCell* third = row->Cell(2);
+    area.HitTestAt(third->mapToGlobal(third->rect().center()));
+    ASSERT_EQ(area.HitCellWidget(), third);
+    area.ChangeCell(-2);
+    EXPECT_EQ(third->ID(), -2);
+    EXPECT_EQ(area.LayoutText(), "0.1 0.2 0.-2 0.4");
+    area.ChangeCell(55);
+    EXPECT_EQ(third->ID(), -1);
+    area.ChangeCell(7);
+    EXPECT_EQ(third->ID(), 7);
 }
 
-TEST(ValueArea, LoadsAndSavesItsLayoutText)
-{
+TEST(ValueAreaWidget, ValueTextSizedToTheCellAndLogoWithoutPicture) {
     App();
-    TTempDir dir;
-    const std::string ini = dir.File("catchline.ini");
-    WriteText(ini, "[RowBottom]\nItems=\n[RowRight]\nItems=0.1 0.99 2.3\n");
-    auto data = MakeStore();
+    const QSize inner(120, 60);
+    EXPECT_GT(TValueCell::ValueFontSize("8", inner), TValueCell::ValueFontSize("88888", inner));
+    EXPECT_GT(TValueCell::ValueFontSize("8", QSize(240, 120)), TValueCell::ValueFontSize("8", inner));
 
-    TValueArea bottom;
-    bottom.SetData(data.get());
-    bottom.IniSection = "RowBottom";
-    bottom.DefaultItems = "0.1 0.2";
-    bottom.LoadItems(ini);
-    EXPECT_EQ(bottom.RowCount(), 0);  // present but empty: no rows
-
-    TValueArea right;
-    right.SetData(data.get());
-    right.IniSection = "RowRight";
-    right.LoadItems(ini);
-    EXPECT_EQ(right.LayoutText(), "0.1 0.-1 2.3");
-
-    TValueArea other;
-    other.SetData(data.get());
-    other.IniSection = "Other";
-    other.DefaultItems = "0.4 1.-2";
-    other.LoadItems(ini);
-    EXPECT_EQ(other.LayoutText(), "0.4 1.-2");
-
-    right.SaveItems(ini);
-    other.SaveItems(ini);
-    TProfileFile check(ini);
-    check.Reload();
-    EXPECT_EQ(check.ReadString("RowRight", "Items", "?"), "0.1 0.-1 2.3");
-    EXPECT_EQ(check.ReadString("Other", "Items", "?"), "0.4 1.-2");
-
-    // Without a store nothing is read or written.
-    TValueArea lonely;
-    lonely.IniSection = "Lonely";
-    lonely.DefaultItems = "0.1";
-    lonely.LoadItems(ini);
-    EXPECT_EQ(lonely.RowCount(), 0);
-    lonely.SaveItems(ini);
-    check.Reload();
-    EXPECT_FALSE(check.ValueExists("Lonely", "Items"));
-}
-
-TEST(ValueArea, ChangeCellMenuListsItemsAndChangesTheHitCell)
-{
-    App();
-    auto data = MakeStore();
-    TValueArea area;
-    area.SetData(data.get());
-    area.resize(400, 200);
-    area.ApplyLayout({{1, 2}, {3}});
-    area.show();
-    QApplication::processEvents();
-
-    const QPoint inSecondCell = area.Row(0)->Cell(1)->mapToGlobal(QPoint(20, 20));
-    area.PrepareMenu(inSecondCell);
-    EXPECT_EQ(area.HitRow(), 0);
-    EXPECT_EQ(area.HitCell(), 1);
-    EXPECT_TRUE(area.ChangeCellAction()->isEnabled());
-    QList<QAction*> entries = area.ChangeCellMenu()->actions();
-    ASSERT_EQ(entries.size(), 3 + 10);
-    EXPECT_EQ(entries[0]->text(), "Empty");
-    EXPECT_EQ(entries[1]->text(), "Logo");
-    EXPECT_TRUE(entries[2]->isSeparator());
-    EXPECT_EQ(entries[3]->text(), "P0");
-    EXPECT_EQ(entries[3]->statusTip(), "Parameter 0");
-    for (QAction* a : entries)
-        if (a->isCheckable()) EXPECT_EQ(a->isChecked(), a->data().toInt() == 2) << a->text().toStdString();
-    // The entries are appended once only.
-    area.PrepareMenu(inSecondCell);
-    EXPECT_EQ(area.ChangeCellMenu()->actions().size(), 13);
-
-    entries[1]->trigger();  // "Logo"
-    EXPECT_EQ(area.Row(0)->Cell(1)->ID(), -2);
-    entries[3 + 7]->trigger();
-    EXPECT_EQ(area.Row(0)->Cell(1)->ID(), 7);
-    area.ChangeCell(55);  // not in the store
-    EXPECT_EQ(area.Row(0)->Cell(1)->ID(), -1);
-    EXPECT_EQ(area.LayoutText(), "0.1 0.-1 1.3");
-
-    // Outside every cell the item is disabled and nothing is checked.
-    area.PrepareMenu(area.mapToGlobal(QPoint(-50, -50)));
-    EXPECT_EQ(area.HitRow(), -1);
-    EXPECT_FALSE(area.ChangeCellAction()->isEnabled());
-    for (QAction* a : area.ChangeCellMenu()->actions()) EXPECT_FALSE(a->isChecked());
-}
-
-TEST(ValueCell, ValueFontFollowsTheDigitsAndTheCellSize)
-{
-    App();
-    auto data = MakeStore();
+    auto data = Store();
     TValueArea area;
     area.SetData(data.get());
     area.resize(300, 120);
-    area.ApplyLayout({{1}});
+    area.ApplyLayout(ParseValueLayout("0.1 0.-2 0.-1", KnownIds));
     area.show();
-    TValueCell* cell = area.Row(0)->Cell(0);
+    QApplication::processEvents();
+    area.Row(0)->resize(300, 120);
+    area.Row(0)->LayoutCells();
     data->SetValue(1, true, 7);
-    cell->grab();
-    const int oneDigit = cell->LastValueFontSize();
-    EXPECT_EQ(cell->LastValueText(), "7");
-    data->SetValue(1, true, 1234567);
-    cell->grab();
-    EXPECT_EQ(cell->LastValueText(), "1234567");
-    EXPECT_LT(cell->LastValueFontSize(), oneDigit);
-    EXPECT_GT(cell->LastValueFontSize(), 0);
-    // A wider text never gets a larger font; a taller cell allows a larger one.
-    const QSize inner(200, 50);
-    EXPECT_GE(TValueCell::ValueFontSize("8", inner), TValueCell::ValueFontSize("88888", inner));
-    EXPECT_LE(TValueCell::ValueFontSize("8", inner), TValueCell::ValueFontSize("8", QSize(200, 150)));
-    // Cells too small to paint are left alone; negative values are measured as 0.
-    data->SetValue(1, true, -5);
-    cell->grab();
-    EXPECT_EQ(cell->LastValueText(), "-5");
+    TValueCell* value = area.Row(0)->Cell(0);
+    value->grab();
+    const int oneDigit = value->LastValueFontSize();
+    EXPECT_EQ(value->LastValueText(), "7");
+    data->SetValue(1, true, 7777777);
+    value->grab();
+    EXPECT_LT(value->LastValueFontSize(), oneDigit);  // more digits, smaller font
+    // A logo cell without a picture writes "LOGO"; an empty cell stays blank.
+    TValueCell* logo = area.Row(0)->Cell(1);
+    TValueCell* empty = area.Row(0)->Cell(2);
+    ASSERT_EQ(logo->size(), empty->size());
+    EXPECT_NE(logo->grab().toImage(), empty->grab().toImage());
 }
 
-TEST(ValueCell, LogoCellsAndCellsWithoutAStore)
-{
+TEST(ValueAreaWidget, LayoutKeptInItsSettingsSection) {
     App();
-    auto data = MakeStore();
+    auto data = Store();
+    const std::string file = TempIni("layout.ini");
+    {
+        std::ofstream out(file);
+        out << "[RowBottom]\nItems=\n";
+    }
     TValueArea area;
     area.SetData(data.get());
-    area.resize(200, 100);
-    area.ApplyLayout({{-2, 1}});
-    area.show();
-    TValueCell* logo = area.Row(0)->Cell(0);
-    const QImage withoutLogo = logo->grab().toImage();
-    // "LOGO" is written: some pixel differs from the background.
-    const QRgb background = withoutLogo.pixel(withoutLogo.width() - 2, withoutLogo.height() - 2);
-    bool drawn = false;
-    for (int y = 0; y < 30 && !drawn; ++y)
-        for (int x = 0; x < 60 && !drawn; ++x) drawn = withoutLogo.pixel(x, y) != background;
-    EXPECT_TRUE(drawn);
-    // With a red logo in stretch mode the cell is red.
-    QPixmap red(10, 10);
-    red.fill(Qt::red);
-    data->SetLogo(red);
-    data->SetLogoPosition(lpStretch);
-    const QImage withLogo = logo->grab().toImage();
-    EXPECT_EQ(QColor(withLogo.pixel(withLogo.width() / 2, withLogo.height() / 2)), QColor(Qt::red));
-    // Setting the id without a store has no effect.
-    TValueArea bare;
-    bare.ApplyLayout({{1}});
-    EXPECT_EQ(bare.RowCount(), 0);
+    area.IniSection = "RowBottom";
+    area.DefaultItems = "0.1 0.2";
+    area.LoadItems(file);
+    EXPECT_EQ(area.RowCount(), 0);  // present but empty: no rows, not the defaults
+    area.IniSection = "RowRight";
+    area.LoadItems(file);
+    EXPECT_EQ(area.LayoutText(), "0.1 0.2");  // missing: the defaults
+    area.ApplyLayout(ParseValueLayout("0.3 1.99 1.-2", KnownIds));
+    area.SaveItems(file);
+
+    TValueArea again;
+    again.SetData(data.get());
+    again.IniSection = "RowRight";
+    again.LoadItems(file);
+    EXPECT_EQ(again.LayoutText(), "0.3 1.-1 1.-2");
+    std::filesystem::remove_all(std::filesystem::path(file).parent_path());
 }
