@@ -22,7 +22,7 @@
 #include "files/training_io.h"
 #include "files/user_file.h"
 #include "row/frmnewrow.h"
-#include "shell/framework/registry.h"
+#include "../framework/testregistry.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/version.h"
@@ -64,42 +64,12 @@ TTraining UserSession(const std::string& name, int weight)
 
 // The main window as the dialog sees it: dialog colour, user level and the
 // last-used folder.
-class TNewRowRegistry : public TSessionRegistry {
+class TNewRowRegistry : public TEmptyRegistry {
 public:
-    TNewRowRegistry() { SetMainRegistry(this); }
-    ~TNewRowRegistry() override { SetMainRegistry(nullptr); }
-    int TrainingCount() const override { return 0; }
-    bool GetTraining(int, TTraining&) const override { return false; }
-    TTraining* TrainingRef(int) override { return nullptr; }
-    int TrainingWindowIndex(int) const override { return -1; }
-    int FindTrainingWindow(int32_t) const override { return -1; }
-    int32_t TrainingIdAt(int) const override { return -1; }
-    int32_t NextTrainingId() override { return 101; }
-    bool TooManyTrainings() override { return false; }
-    void TrainingClosed(int32_t) override {}
-    void TrainingsChanged() override {}
-    void TrainingListChanged(bool) override {}
-    void RowSessionReset(int32_t) override {}
-    int WindowPlacement() const override { return 1; }
-    int PlayRate() const override { return 120; }
-    int NameStyle() const override { return 4; }
-    bool CrossMarker() const override { return true; }
-    int ConnectType() const override { return 0; }
     bool EditAllowed() const override { return Editable; }
-    bool ChartOptionsAllowed() const override { return true; }
-    TAppearance Appearance() const override { return {}; }
     QColor DialogColor() const override { return QColor(0x12, 0x34, 0x56); }
-    int DataRange() const override { return 5; }
-    std::string SettingsFileForReading() const override { return ""; }
-    std::string SettingsFileForWriting() const override { return ""; }
     std::string LastDir() const override { return Folder; }
     void SetLastDir(const std::string& folder) override { Folder = folder; }
-    void AddRecentFile(const std::string&) override {}
-    void RemoveRecentFile(const std::string&) override {}
-    void CountFileSaved() override {}
-    void CountRowingSession() override {}
-    void AddRowingTime(double) override {}
-    bool MainClosing() const override { return false; }
 
     bool Editable = true;
     std::string Folder = "/registry/";

@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "row/messagewindow.h"
-#include "shell/framework/registry.h"
+#include "../framework/testregistry.h"
 
 namespace {
 
@@ -41,29 +41,8 @@ int ExpectedWidth(const TfrmMessage* w, const char* text)
 }
 
 // The main window's dialog colour and font.
-class TMessageRegistry : public TSessionRegistry {
+class TMessageRegistry : public TEmptyRegistry {
 public:
-    TMessageRegistry() { SetMainRegistry(this); }
-    ~TMessageRegistry() override { SetMainRegistry(nullptr); }
-    int TrainingCount() const override { return 0; }
-    bool GetTraining(int, TTraining&) const override { return false; }
-    TTraining* TrainingRef(int) override { return nullptr; }
-    int TrainingWindowIndex(int) const override { return -1; }
-    int FindTrainingWindow(int32_t) const override { return -1; }
-    int32_t TrainingIdAt(int) const override { return -1; }
-    int32_t NextTrainingId() override { return 101; }
-    bool TooManyTrainings() override { return false; }
-    void TrainingClosed(int32_t) override {}
-    void TrainingsChanged() override {}
-    void TrainingListChanged(bool) override {}
-    void RowSessionReset(int32_t) override {}
-    int WindowPlacement() const override { return 1; }
-    int PlayRate() const override { return 120; }
-    int NameStyle() const override { return 4; }
-    bool CrossMarker() const override { return true; }
-    int ConnectType() const override { return 0; }
-    bool EditAllowed() const override { return true; }
-    bool ChartOptionsAllowed() const override { return true; }
     TAppearance Appearance() const override
     {
         TAppearance a;
@@ -71,17 +50,6 @@ public:
         return a;
     }
     QColor DialogColor() const override { return QColor(0x20, 0x40, 0x60); }
-    int DataRange() const override { return 5; }
-    std::string SettingsFileForReading() const override { return ""; }
-    std::string SettingsFileForWriting() const override { return ""; }
-    std::string LastDir() const override { return ""; }
-    void SetLastDir(const std::string&) override {}
-    void AddRecentFile(const std::string&) override {}
-    void RemoveRecentFile(const std::string&) override {}
-    void CountFileSaved() override {}
-    void CountRowingSession() override {}
-    void AddRowingTime(double) override {}
-    bool MainClosing() const override { return false; }
 };
 
 class MessageWindowTest : public ::testing::Test {
