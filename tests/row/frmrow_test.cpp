@@ -25,6 +25,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "review/training_window.h"
+#include "../framework/testregistry.h"
 #include "row/frmrow.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
@@ -52,11 +53,8 @@ QApplication& App()
 
 // The main window as the row window sees it: the open sessions are the
 // training window holding the row session plus any reference sessions.
-class TRowRegistry : public TSessionRegistry {
+class TRowRegistry : public TEmptyRegistry {
 public:
-    TRowRegistry() { SetMainRegistry(this); }
-    ~TRowRegistry() override { SetMainRegistry(nullptr); }
-
     int TrainingCount() const override { return int(Sessions.size()); }
     bool GetTraining(int index, TTraining& out) const override
     {
@@ -68,25 +66,13 @@ public:
     {
         return index >= 0 && index < int(Sessions.size()) ? Sessions[size_t(index)] : nullptr;
     }
-    int TrainingWindowIndex(int) const override { return -1; }
-    int FindTrainingWindow(int32_t) const override { return -1; }
     int32_t TrainingIdAt(int index) const override
     {
         return index >= 0 && index < int(Sessions.size()) ? Sessions[size_t(index)]->ClientId : -1;
     }
     int32_t NextTrainingId() override { return ++Ids; }
-    bool TooManyTrainings() override { return false; }
     void TrainingClosed(int32_t id) override { Closed.push_back(id); }
-    void TrainingsChanged() override {}
     void TrainingListChanged(bool) override { ++ListChanges; }
-    void RowSessionReset(int32_t) override {}
-    int WindowPlacement() const override { return 1; }
-    int PlayRate() const override { return 120; }
-    int NameStyle() const override { return 4; }
-    bool CrossMarker() const override { return true; }
-    int ConnectType() const override { return 0; }
-    bool EditAllowed() const override { return true; }
-    bool ChartOptionsAllowed() const override { return true; }
     TAppearance Appearance() const override
     {
         TAppearance a;
@@ -100,14 +86,7 @@ public:
     int DataRange() const override { return 65535; }
     std::string SettingsFileForReading() const override { return SettingsFile(false); }
     std::string SettingsFileForWriting() const override { return SettingsFile(true); }
-    std::string LastDir() const override { return ""; }
-    void SetLastDir(const std::string&) override {}
-    void AddRecentFile(const std::string&) override {}
-    void RemoveRecentFile(const std::string&) override {}
-    void CountFileSaved() override {}
     void CountRowingSession() override { ++RowingSessions; }
-    void AddRowingTime(double) override {}
-    bool MainClosing() const override { return false; }
 
     std::vector<TTraining*> Sessions;
     int32_t Ids = 100;
