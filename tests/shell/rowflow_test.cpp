@@ -11,8 +11,10 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -75,6 +77,94 @@ protected:
         t.start();
         do QApplication::processEvents(QEventLoop::AllEvents, 5);
         while (t.elapsed() < ms);
+    }
+
+    // What the results window showed when it opened at the limit.
+    struct TShownResults {
+        bool Shown = false;
+        std::string Distance, Time, Strokes;
+        int Intervals = -1;
+    };
+
+    // The user clicks Connect on the row window, tests "DEMO" in the connect
+    // dialog and takes it; the demo rows until the session limit, where the
+    // results window opens and is closed again. Without toTheLimit it returns
+    // as soon as the row is connected.
+    TShownResults RowDemoToTheLimit(TfrmRow* row, bool toTheLimit = true) {
+        TShownResults shown;
+        WhenModal([&shown, toTheLimit](QWidget* w) {
+            auto* connect = qobject_cast<TfrmConnect*>(w);
+            ASSERT_NE(connect, nullptr) << w->metaObject()->className();
+            connect->SelectSource("DEMO");
+            connect->btbTestClick();
+            auto* poll = new QTimer(connect);
+            poll->setInterval(20);
+            QObject::connect(poll, &QTimer::timeout, connect, [connect, poll, &shown, toTheLimit] {
+                if (connect->RawCount() == 0) return;
+                poll->stop();
+                connect->btbOkClick();
+                if (toTheLimit) WhenModal([&shown](QWidget* r) {
+                    if (auto* results = qobject_cast<TfrmResults*>(r)) {
+                        shown.Shown = true;
+                        shown.Distance = results->edtDistance->text().toStdString();
+                        shown.Time = results->edtTime->text().toStdString();
+                        shown.Strokes = results->edtStrokes->text().toStdString();
+                        shown.Intervals = results->sgdIntervals->model()->rowCount();
+                    }
+                    qobject_cast<QDialog*>(r)->accept();
+                });
+            });
+            poll->start();
+        });
+        QTimer::singleShot(0, row, [row] { row->btnConnect->click(); });
+        QElapsedTimer t;
+        t.start();
+        auto done = [&] {
+            if (toTheLimit) return row->Engine().Finished() && shown.Shown;
+            return row->Engine().Interface() && row->Session().RowStatus == rsRowing;
+        };
+        while (!done() && t.elapsed() < 60000) QApplication::processEvents();
+        return shown;
+    }
+
+    // The user sets the session's workout in its training window: a rowed
+    // session is reset first (the workout of a recording is not editable),
+    // then the limit is chosen from the list and each value typed and
+    // confirmed with Enter.
+    void SetWorkout(TfrmTraining* t, int limitType, const char* value, int by = -1, const char* work = nullptr,
+                    const char* rest = nullptr) {
+        if (!IsEmptyTraining(*t->Training())) {
+            Dialogs.Answers = {TMsgResult::Yes};
+            t->btnReset->click();
+            EXPECT_EQ(Dialogs.LastText().rfind("Resetting the current training session", 0), 0u);
+            EXPECT_TRUE(t->edtLimitValue->isEnabled());
+        }
+        t->cmbSessionLimit->setCurrentIndex(limitType);
+        if (by >= 0) t->cmbIntervalBy->setCurrentIndex(by);
+        auto type = [](QLineEdit* e, const char* text) {
+            e->selectAll();
+            QTest::keyClicks(e, text);
+            QTest::keyClick(e, Qt::Key_Return);
+        };
+        type(t->edtLimitValue, value);
+        if (work) type(t->edtWorkPeriod, work);
+        if (rest) type(t->edtRestPeriod, rest);
+    }
+
+    // Save As on the row window (or another child), answered with path; the
+    // file read back.
+    TTraining SaveAndReadBack(TfrmMain& main, const std::string& path, TMDIChild* child = nullptr) {
+        TFileDialogResult answer;
+        answer.Accepted = true;
+        answer.FileNames = {path};
+        Dialogs.FileAnswers = {answer};
+        main.ShowChild(child ? child : main.RowWindow());
+        main.UpdateActions();
+        EXPECT_TRUE(main.FileSaveAs->isEnabled());
+        main.FileSaveAs->trigger();
+        TTraining back;
+        EXPECT_TRUE(OpenTraining(path, back, false, {})) << Dialogs.LastText();
+        return back;
     }
 
     TShellEnv Env;
@@ -221,35 +311,11 @@ TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
 
     // Connect: the real connect dialog chooses the demo recording; at the
     // limit the real results window opens.
-    bool resultsShown = false;
-    bool connectShown = false;
-    WhenModal([&](QWidget* w) {
-        auto* connect = qobject_cast<TfrmConnect*>(w);
-        ASSERT_NE(connect, nullptr) << w->metaObject()->className();
-        connectShown = true;
-        connect->SelectSource("DEMO");
-        // The user tests the source first; OK once the demo recording answers.
-        connect->btbTestClick();
-        auto* poll = new QTimer(connect);
-        poll->setInterval(20);
-        QObject::connect(poll, &QTimer::timeout, connect, [connect, poll, &resultsShown] {
-            if (connect->RawCount() == 0) return;
-            poll->stop();
-            connect->btbOkClick();
-            WhenModal([&resultsShown](QWidget* r) {
-                resultsShown = qobject_cast<TfrmResults*>(r) != nullptr;
-                qobject_cast<QDialog*>(r)->accept();
-            });
-        });
-        poll->start();
-    });
-    QTimer::singleShot(0, row, [row] { row->btnConnect->click(); });
-    QElapsedTimer t;
-    t.start();
-    while (!(row->Engine().Finished() && resultsShown) && t.elapsed() < 60000) QApplication::processEvents();
-    ASSERT_TRUE(row->Engine().Finished()) << connectShown << " " << row->Engine().StrokeIndex() << " "
+    const TShownResults shown = RowDemoToTheLimit(row);
+    ASSERT_TRUE(row->Engine().Finished()) << row->Engine().StrokeIndex() << " "
                                           << row->btnConnect->text().toStdString() << " " << Dialogs.LastText();
-    EXPECT_TRUE(resultsShown);
+    EXPECT_TRUE(shown.Shown);
+    EXPECT_EQ(shown.Strokes, "8");
     ASSERT_EQ(row->Engine().StrokeIndex(), 8);
     EXPECT_EQ(row->btnConnect->text(), "&Connect");
     EXPECT_FALSE(MessageWindowShown());
@@ -259,18 +325,8 @@ TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
     EXPECT_GE(training->sgdStrokeData->model()->rowCount(), 8);
 
     // Save As on the row window writes the training window's session.
-    std::string path = Env.File("row.stg");
-    TFileDialogResult answer;
-    answer.Accepted = true;
-    answer.FileNames = {path};
-    Dialogs.FileAnswers = {answer};
-    main.ShowChild(row);
-    main.UpdateActions();
-    ASSERT_TRUE(main.FileSaveAs->isEnabled());
-    main.FileSaveAs->trigger();
-    ASSERT_TRUE(FileExists(path)) << Dialogs.LastText();
-    TTraining back;
-    ASSERT_TRUE(OpenTraining(path, back, false, {}));
+    const std::string path = Env.File("row.stg");
+    const TTraining back = SaveAndReadBack(main, path);
     ASSERT_EQ(back.StrokeCount(), session.StrokeCount());
     ASSERT_EQ(back.Strokes.size(), session.Strokes.size());
     EXPECT_EQ(std::memcmp(back.Strokes.data(), session.Strokes.data(), sizeof(TStgStrokeData) * back.Strokes.size()),
@@ -383,4 +439,222 @@ TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) 
         EXPECT_GT(session.Strokes[size_t(k)].Distance, session.Strokes[size_t(k - 1)].Distance) << k;
     }
     EXPECT_FLOAT_EQ(session.Totals.Distance, session.Strokes[5].Distance);
+}
+
+namespace {
+
+// Opens the row window for a new session of "Eva" that rows the demo recording.
+TfrmRow* OpenDemoRow(TfrmMain& main) {
+    if (!main.OpenRowWindow(SettingsFile(false), "")) return nullptr;
+    TfrmRow* row = main.RowWindow();
+    if (row) row->Engine().DemoFile = CATCHLINE_SOURCE_DIR "/resources/demo/catchline.dat";
+    return row;
+}
+
+}  // namespace
+
+TEST_F(RowFlow, DistanceAndTimeLimitsSetInTheTrainingWindowEndTheRowAtTheLimit) {
+    TfrmMain main({""});
+    main.show();
+    AnswerNewRow("Eva");
+    TfrmRow* row = OpenDemoRow(main);
+    ASSERT_NE(row, nullptr);
+    TfrmTraining* training = RowTraining(main);
+    const TTraining& session = row->Session();
+
+    SetWorkout(training, 2, "200");
+    ASSERT_EQ(session.Settings.LimitType, 2);
+    ASSERT_EQ(session.Settings.LimitDistance, 200);
+    TShownResults shown = RowDemoToTheLimit(row);
+    ASSERT_TRUE(row->Engine().Finished());
+    EXPECT_TRUE(shown.Shown);
+    // The stroke that crosses the limit ends the row; the totals are
+    // interpolated to the limit itself.
+    const int n = session.StrokeCount();
+    ASSERT_GE(n, 2);
+    EXPECT_LT(session.Strokes[size_t(n - 1)].Distance, 200.0f);
+    EXPECT_GE(session.Strokes[size_t(n)].Distance, 200.0f);
+    EXPECT_FLOAT_EQ(session.Totals.Distance, 200.0f);
+    EXPECT_NE(shown.Distance.find("200"), std::string::npos) << shown.Distance;
+    const TTraining back = SaveAndReadBack(main, Env.File("distance.stg"));
+    EXPECT_FLOAT_EQ(back.Totals.Distance, 200.0f);
+    EXPECT_EQ(back.StrokeCount(), n);
+    EXPECT_EQ(back.Settings.LimitDistance, 200);
+
+    // A time limit of one minute for the next row.
+    SetWorkout(training, 3, "0:01:00");
+    ASSERT_EQ(session.Settings.LimitTime, 60);
+    shown = RowDemoToTheLimit(row);
+    ASSERT_TRUE(row->Engine().Finished());
+    const int m = session.StrokeCount();
+    ASSERT_GE(m, 2);
+    EXPECT_LT(session.Strokes[size_t(m - 1)].Time, 60.0f);
+    EXPECT_GE(session.Strokes[size_t(m)].Time, 60.0f);
+    EXPECT_FLOAT_EQ(session.Totals.Time, 60.0f);
+    EXPECT_LT(session.Totals.Distance, session.Strokes[size_t(m)].Distance + 0.01f);
+    EXPECT_EQ(main.ProgramSettings().Statistics.RowingSessions, 2);
+}
+
+TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
+    TfrmMain main({""});
+    main.show();
+    AnswerNewRow("Eva");
+    TfrmRow* row = OpenDemoRow(main);
+    ASSERT_NE(row, nullptr);
+    TfrmTraining* training = RowTraining(main);
+    const TTraining& session = row->Session();
+
+    // Three intervals of 10 strokes without rest: the second interval starts
+    // at stroke 10 (which belongs to both) and the row ends at stroke 20 with
+    // two interval records.
+    SetWorkout(training, 4, "3", 0, "10", "0");
+    ASSERT_EQ(session.Settings.LimitType, 4);
+    ASSERT_EQ(session.Settings.LimitIntervals, 3);
+    TShownResults shown = RowDemoToTheLimit(row);
+    ASSERT_TRUE(row->Engine().Finished());
+    EXPECT_EQ(session.StrokeCount(), 20);
+    EXPECT_EQ(session.IntervalCount(), 2);
+    EXPECT_EQ(session.Strokes[9].IntervalNumber, 1);
+    EXPECT_EQ(session.Strokes[10].IntervalNumber, 2);
+    EXPECT_EQ(shown.Intervals, 2);
+    EXPECT_EQ(training->sgdIntervals->model()->rowCount(), 2);
+    const TTraining back = SaveAndReadBack(main, Env.File("intervals.stg"));
+    ASSERT_EQ(back.IntervalCount(), 2);
+    EXPECT_EQ(std::memcmp(back.Intervals.data(), session.Intervals.data(),
+                          sizeof(session.Intervals[0]) * session.Intervals.size()),
+              0);
+
+    // Two intervals end with the first work period, one with the first stroke.
+    for (auto [count, strokes] : {std::pair{"2", 10}, std::pair{"1", 1}}) {
+        SetWorkout(training, 4, count, 0, "10", "0");
+        RowDemoToTheLimit(row);
+        ASSERT_TRUE(row->Engine().Finished()) << count;
+        EXPECT_EQ(session.StrokeCount(), strokes) << count;
+    }
+
+    // Work 10, rest 5: strokes 11..14 are rest counting down to 15, which
+    // starts interval 2.
+    SetWorkout(training, 4, "3", 0, "10", "5");
+    ASSERT_EQ(session.Settings.RestPeriod, 5);
+    RowDemoToTheLimit(row);
+    ASSERT_TRUE(row->Engine().Finished());
+    ASSERT_GE(session.StrokeCount(), 15);
+    for (int k = 11; k <= 14; ++k) {
+        EXPECT_EQ(session.Strokes[size_t(k)].IntervalCountdown, 15 - k) << k;
+        EXPECT_EQ(session.Strokes[size_t(k)].IntervalPower, 0) << k;
+    }
+    EXPECT_EQ(session.Strokes[15].IntervalNumber, 2);
+}
+
+TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) {
+    TfrmMain main({""});
+    main.show();
+    AnswerNewRow("Eva");
+    TfrmRow* row = OpenDemoRow(main);
+    ASSERT_NE(row, nullptr);
+    TTraining& session = row->Session();
+    session.Settings.LimitType = 0;
+    session.Settings.LimitStrokes = 0;  // no limit
+    row->Engine().RefreshSession();
+    row->Engine().DemoFast = false;  // the demo keeps rowing in real time
+    RowDemoToTheLimit(row, false);
+    ASSERT_TRUE(row->Engine().Interface());
+    ASSERT_EQ(session.RowStatus, rsRowing);
+    EXPECT_EQ(row->btnConnect->text(), "&Pause");
+
+    // Pause: the question, answered No, leaves the row paused.
+    Dialogs.Clear();
+    Dialogs.Answers = {TMsgResult::No};
+    row->btnConnect->click();
+    EXPECT_EQ(Dialogs.LastText(), "The system is paused. Do you want to disconnect?");
+    EXPECT_EQ(session.RowStatus, rsPaused);
+    EXPECT_EQ(row->btnConnect->text(), "&Continue");
+    // Continue: no question.
+    row->btnConnect->click();
+    EXPECT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(row->btnConnect->text(), "&Pause");
+    // Pause again and disconnect.
+    Dialogs.Answers = {TMsgResult::Yes};
+    row->btnConnect->click();
+    EXPECT_EQ(row->Engine().Interface(), nullptr);
+    EXPECT_EQ(row->btnConnect->text(), "&Connect");
+    EXPECT_EQ(session.RowStatus, rsFinished);
+
+    // A silent device: the user presses Esc on the waiting message.
+    TPty pty;
+    if (session.StrokeCount() > 0) Dialogs.Answers = {TMsgResult::Yes};
+    WhenModal([&pty](QWidget* w) {
+        auto* connect = qobject_cast<TfrmConnect*>(w);
+        ASSERT_NE(connect, nullptr) << w->metaObject()->className();
+        connect->cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+        connect->btbOkClick();
+    });
+    bool escaped = false;
+    QTimer esc;
+    esc.setInterval(20);
+    QObject::connect(&esc, &QTimer::timeout, [&] {
+        if (!MessageWindowShown() || escaped ||
+            !MessageWindow()->pnlMessage->text().startsWith("Waiting for interface"))
+            return;
+        escaped = true;
+        QTest::keyClick(MessageWindow(), Qt::Key_Escape);
+    });
+    esc.start();
+    row->btnConnect->click();
+    esc.stop();
+    EXPECT_TRUE(escaped);
+    EXPECT_EQ(row->Engine().Interface(), nullptr);
+    EXPECT_TRUE(row->btnConnect->isEnabled());
+    EXPECT_EQ(row->btnConnect->text(), "&Connect");
+    EXPECT_FALSE(MessageWindowShown());
+
+    // Rowing again (fast), the program is closed in the middle of the row.
+    // The session is modified: keeping it open (Cancel) keeps every stroke
+    // rowed so far, with totals from the last one, ready to save.
+    row->Engine().DemoFast = true;
+    Dialogs.Answers = {TMsgResult::Yes};
+    QTimer closer;
+    closer.setInterval(1);
+    int closedAt = -1;
+    bool resultsAtClose = false;
+    QPointer<TfrmRow> rowing(row);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (closedAt >= 0 || !rowing || rowing->Engine().StrokeIndex() < 30) return;
+        closedAt = rowing->Engine().StrokeIndex();
+        // Exit: yes; close the modified session: no (asked by the row window
+        // closing with it and again by the program's own round).
+        Dialogs.Answers = {TMsgResult::OK, TMsgResult::Cancel, TMsgResult::Cancel};
+        // The row window closes first; a distance was rowed: its results.
+        WhenModal([&](QWidget* r) {
+            resultsAtClose = qobject_cast<TfrmResults*>(r) != nullptr;
+            qobject_cast<QDialog*>(r)->accept();
+        });
+        main.close();
+    });
+    closer.start();
+    RowDemoToTheLimit(row, false);
+    QElapsedTimer t;
+    t.start();
+    while (closedAt < 0 && t.elapsed() < 30000) QApplication::processEvents();
+    closer.stop();
+    Pump(50);
+    ASSERT_GE(closedAt, 30);
+    EXPECT_TRUE(resultsAtClose);
+    EXPECT_TRUE(main.isVisible());
+    ASSERT_EQ(main.TrainingCount(), 1);
+    TfrmTraining* training = nullptr;
+    for (QWidget* w : main.ChildList())
+        if (auto* t = qobject_cast<TfrmTraining*>(w)) training = t;
+    ASSERT_NE(training, nullptr);
+    const TTraining& kept = *training->Training();
+    const int n = kept.StrokeCount();
+    EXPECT_GE(n, closedAt);
+    ASSERT_GT(n, 0);
+    EXPECT_FLOAT_EQ(kept.Totals.Distance, kept.Strokes[size_t(n)].Distance);
+    EXPECT_EQ(kept.Header.Modified, 1);
+    EXPECT_EQ(Dialogs.Messages.back().Text.rfind("Training session \"Anyone\" is modified. Close anyway?", 0), 0u);
+    const TTraining back = SaveAndReadBack(main, Env.File("kept.stg"), training);
+    ASSERT_EQ(back.StrokeCount(), n);
+    EXPECT_EQ(std::memcmp(back.Strokes.data(), kept.Strokes.data(), sizeof(TStgStrokeData) * size_t(n + 1)), 0);
+    EXPECT_FLOAT_EQ(back.Totals.Distance, kept.Totals.Distance);
 }
