@@ -64,7 +64,7 @@ public:
         TAxisSide Side = TAxisSide::Left;
         QList<QPointF> Points;
     };
-    TCurveBundleItem(QChart* chart, TChartAxes* axes) : QGraphicsItem(chart), Chart(chart), Axes(axes)
+    TCurveBundleItem(QChart* chart, TChartAxes* axes) : QGraphicsItem(chart), Axes(axes), Chart(chart)
     {
         // Above the grid and the axes, below every series.
         setZValue(3.5);

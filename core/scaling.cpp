@@ -27,16 +27,9 @@ void ScaleAxis(TAxisScale& axis, const TTraining& t, int param, bool allowRange,
     if (mode == smDouble) {
         // The maximum grows by one range at the third consecutive stroke above
         // it, and at every further one.
-        int counter = 0;
-        for (int j = 2; j <= n; ++j) {
-            const double v = value(j);
-            if (counter >= 2 && v > hi)
-                hi += range;
-            else if (v > hi)
-                ++counter;
-            else
-                counter = 0;
-        }
+        TDoubleScaleState state{0, hi};
+        for (int j = 2; j <= n; ++j) DoubleScaleStep(state, value(j), range);
+        hi = state.Maximum;
         increment = (hi - lo) / 10;
     } else if (mode == smManual) {
         lo = c.Minimum;
@@ -74,6 +67,21 @@ void ScaleAxis(TAxisScale& axis, const TTraining& t, int param, bool allowRange,
         hi += k * range / 2;
         increment = range / 10;
     }
+    SetFixedScale(axis, lo, hi, increment);
+}
+
+void DoubleScaleStep(TDoubleScaleState& state, double value, double range)
+{
+    if (state.Counter >= 2 && value > state.Maximum)
+        state.Maximum += range;
+    else if (value > state.Maximum)
+        ++state.Counter;
+    else
+        state.Counter = 0;
+}
+
+void SetFixedScale(TAxisScale& axis, double lo, double hi, double increment)
+{
     // A window upside down (a stored scaling with its maximum below its
     // minimum) would make the chart refuse one of the two assignments.
     if (hi < lo) std::swap(lo, hi);

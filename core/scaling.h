@@ -22,3 +22,14 @@ struct TAxisScale {
 // automatic off, minimum -2147483647, maximum 2147483647, minimum, maximum,
 // increment (so the assignments never conflict).
 void ScaleAxis(TAxisScale& axis, const TTraining& t, int param, bool allowRange, bool fromCatalogue);
+
+// The doubling scale of a run of strokes: the maximum grows by one range at
+// the third consecutive value above it, and at every further one.
+struct TDoubleScaleState {
+    int Counter = 0;
+    double Maximum = 0;
+};
+void DoubleScaleStep(TDoubleScaleState& state, double value, double range);
+
+// Sets a fixed axis (turned round when its maximum lies below its minimum).
+void SetFixedScale(TAxisScale& axis, double lo, double hi, double increment);

@@ -1,6 +1,7 @@
 #include "core/series.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "core/catalogue.h"
@@ -157,6 +158,157 @@ void BuildStrokeSeries(TChartData& chart, const TTraining& t, const TStrokeSerie
         marker.Points.push_back({x, lo});
         chart.Series.push_back(std::move(marker));
     }
+}
+
+// ---- live stroke chart -----------------------------------------------------------
+
+namespace {
+
+bool SameOptions(const TStrokeSeriesOptions& a, const TStrokeSeriesOptions& b)
+{
+    return a.XParam == b.XParam && a.MarkSelected == b.MarkSelected && a.Sliding == b.Sliding &&
+           a.ResetAxes == b.ResetAxes && a.InverseRight == b.InverseRight && a.RightMarks == b.RightMarks &&
+           a.RightAverage == b.RightAverage && a.RightVisible == b.RightVisible && a.LeftMarks == b.LeftMarks &&
+           a.LeftAverage == b.LeftAverage && a.LeftVisible == b.LeftVisible && a.RightParam == b.RightParam &&
+           a.LeftParam == b.LeftParam;
+}
+
+// The last stroke a live chart draws: the last one with a distance.
+int LastRowedStroke(const TTraining& t)
+{
+    for (int j = t.StrokeCount(); j >= 2; --j)
+        if (t.Strokes[size_t(j)].Distance > 0) return j;
+    return 0;
+}
+
+int FirstLiveStroke(int last) { return int64_t(DataRange()) + 1 < last ? last - DataRange() : 2; }
+
+}  // namespace
+
+bool TLiveStrokeSeries::Follows(const TTraining& t, const TStrokeSeriesOptions& o) const
+{
+    if (!Incremental || !SameOptions(o, Options) || Range != DataRange()) return false;
+    if (t.ClientId != ClientId || t.Header.Color != Color || t.Header.PenWidth != PenWidth ||
+        t.Header.PenStyle != PenStyle || t.Header.Title.Text() != Title)
+        return false;
+    if (std::memcmp(&t.Settings, &Settings, sizeof Settings) != 0) return false;
+    // The catalogue's scaling of the drawn parameters.
+    const int params[2] = {o.LeftParam, o.RightParam};
+    for (int s = 0; s < 2; ++s) {
+        const TSide& side = Sides[s];
+        if (!side.Doubling) continue;
+        const ParameterType& c = StrokeParameters()[size_t(params[s])];
+        if (c.ScaleMode != smDouble || double(c.Minimum) != side.Minimum ||
+            double(c.Maximum) - double(c.Minimum) != side.Range)
+            return false;
+    }
+    return true;
+}
+
+void TLiveStrokeSeries::ScanScale(TSide& side, int param, const TTraining& t, int from)
+{
+    const int n = t.StrokeCount();
+    from = std::min(std::max(from, 2), int(side.States.size()) + 2);
+    side.States.resize(size_t(std::max(n - 1, 0)));
+    TDoubleScaleState state{0, side.Start};
+    if (from > 2 && size_t(from - 3) < side.States.size()) state = side.States[size_t(from - 3)];
+    for (int j = from; j <= n; ++j) {
+        DoubleScaleStep(state, StrokeValue(t.Strokes[size_t(j)], param, t.Settings), side.Range);
+        side.States[size_t(j - 2)] = state;
+    }
+}
+
+void TLiveStrokeSeries::Rebuild(const TTraining& t, const TStrokeSeriesOptions& o)
+{
+    ++RebuildCount;
+    Chart = TChartData{};
+    BuildStrokeSeries(Chart, t, o);
+    Options = o;
+    Range = DataRange();
+    ClientId = t.ClientId;
+    Color = t.Header.Color;
+    PenWidth = t.Header.PenWidth;
+    PenStyle = t.Header.PenStyle;
+    Title = t.Header.Title.Text();
+    Settings = t.Settings;
+    Incremental = o.Sliding && o.ResetAxes && !o.MarkSelected && !o.LeftAverage && !o.RightAverage;
+    if (!Incremental) return;
+    Last = LastRowedStroke(t);
+    First = FirstLiveStroke(Last);
+    const bool visible[2] = {o.LeftVisible, o.RightVisible};
+    const int params[2] = {o.LeftParam, o.RightParam};
+    int series = 0;
+    for (int s = 0; s < 2; ++s) {
+        TSide& side = Sides[s];
+        side = TSide{};
+        if (!visible[s]) continue;
+        side.Series = series++;
+        for (int j = First; j <= Last; ++j)
+            if (StrokeValue(t.Strokes[size_t(j)], o.XParam, t.Settings) > 0 &&
+                StrokeValue(t.Strokes[size_t(j)], params[s], t.Settings) > 0)
+                side.Strokes.push_back(j);
+        if (params[s] < 0 || params[s] >= kStrokeParameterCount) continue;
+        const ParameterType& c = StrokeParameters()[size_t(params[s])];
+        if (c.ScaleMode != smDouble) continue;
+        side.Doubling = true;
+        side.Minimum = c.Minimum;
+        side.Start = c.Maximum;
+        side.Range = double(c.Maximum) - double(c.Minimum);
+        ScanScale(side, params[s], t, 2);
+    }
+    if (series != int(Chart.Series.size())) Incremental = false;  // a layout this class does not know
+}
+
+void TLiveStrokeSeries::StrokeStored(const TTraining& t, const TStrokeSeriesOptions& o, int k)
+{
+    if (!Follows(t, o)) {
+        Rebuild(t, o);
+        return;
+    }
+    const int last = LastRowedStroke(t);
+    const int first = FirstLiveStroke(last);
+    // Strokes from `from` on may have changed; the window may only move on.
+    const int from = std::max(std::min(k, Last + 1), 2);
+    if (first < First || (last < Last && from > last) || from < First) {
+        Rebuild(t, o);
+        return;
+    }
+    const int params[2] = {o.LeftParam, o.RightParam};
+    TAxisScale* scales[2] = {&Chart.Left, &Chart.Right};
+    for (int s = 0; s < 2; ++s) {
+        TSide& side = Sides[s];
+        if (side.Series < 0) continue;
+        const int param = params[s];
+        // The axis as ScaleAxis sets it from the catalogue.
+        if (side.Doubling) {
+            ScanScale(side, param, t, from);
+            const double hi = side.States.empty() ? side.Start : side.States.back().Maximum;
+            SetFixedScale(*scales[s], side.Minimum, hi, (hi - side.Minimum) / 10);
+        } else if (param >= 0) {
+            ScaleAxis(*scales[s], t, param, true, true);
+        }
+        std::vector<TPointD>& points = Chart.Series[size_t(side.Series)].Points;
+        while (!side.Strokes.empty() && side.Strokes.back() >= from) {
+            side.Strokes.pop_back();
+            points.pop_back();
+        }
+        size_t drop = 0;
+        while (drop < side.Strokes.size() && side.Strokes[drop] < first) ++drop;
+        if (drop > 0) {
+            side.Strokes.erase(side.Strokes.begin(), side.Strokes.begin() + std::ptrdiff_t(drop));
+            points.erase(points.begin(), points.begin() + std::ptrdiff_t(drop));
+        }
+        for (int j = std::max(from, first); j <= last; ++j) {
+            const double x = StrokeValue(t.Strokes[size_t(j)], o.XParam, t.Settings);
+            const double y = StrokeValue(t.Strokes[size_t(j)], param, t.Settings);
+            if (x > 0 && y > 0) {
+                points.push_back({x, y});
+                side.Strokes.push_back(j);
+            }
+        }
+    }
+    First = first;
+    Last = last;
 }
 
 void BuildForceCurveSeries(TChartData& chart, const TTraining& t, const TForceCurveOptions& o)

@@ -79,6 +79,46 @@ struct TStrokeSeriesOptions {
 // Adds the series of session t to a stroke chart (and scales its axes).
 void BuildStrokeSeries(TChartData& chart, const TTraining& t, const TStrokeSeriesOptions& options);
 
+// The stroke series of a live chart kept from stroke to stroke. Rebuild
+// builds them as BuildStrokeSeries does; after stroke k was stored (appended,
+// or the last one replaced) and nothing else in the session changed,
+// StrokeStored brings them up to date computing only the strokes from k on,
+// so a stroke costs the same at stroke 10 and at stroke 10,000. The result
+// always equals BuildStrokeSeries; options it cannot follow stroke by stroke
+// (moving averages, the selected-stroke marker, a non-sliding chart, axes not
+// reset from the catalogue) and any other change rebuild everything.
+class TLiveStrokeSeries {
+public:
+    const TChartData& Data() const { return Chart; }
+    void Rebuild(const TTraining& t, const TStrokeSeriesOptions& options);
+    void StrokeStored(const TTraining& t, const TStrokeSeriesOptions& options, int k);
+    // Full builds so far (for tests: a stroke must not cause one).
+    int Rebuilds() const { return RebuildCount; }
+
+private:
+    struct TSide {
+        int Series = -1;               // index in Chart.Series, -1 when not drawn
+        std::vector<int> Strokes;      // the stroke of each point
+        bool Doubling = false;         // the axis follows the doubling scale
+        double Minimum = 0, Range = 0, Start = 0, Step = 0;
+        std::vector<TDoubleScaleState> States;  // after each stroke 2..n
+    };
+    bool Follows(const TTraining& t, const TStrokeSeriesOptions& options) const;
+    void ScanScale(TSide& side, int param, const TTraining& t, int from);
+
+    TChartData Chart;
+    TStrokeSeriesOptions Options;
+    bool Incremental = false;
+    int Range = 0;
+    int32_t ClientId = 0, Color = 0, PenWidth = 0;
+    uint8_t PenStyle = 0;
+    std::string Title;
+    TTrainingSettings Settings{};
+    int First = 2, Last = 0;
+    TSide Sides[2];
+    int RebuildCount = 0;
+};
+
 struct TForceCurveOptions {
     bool Relative = false;        // scale each curve so that its peak equals FixedForce
     double FixedLength = 0;       // cm, used when UseFixedLength

@@ -716,18 +716,8 @@ void TfrmRow::RebuildRightChart()
     QString x = "X", y = "Y", z = "Z";
     const TTraining& session = Session();
     if (session.ClientId > 0) {
-        TStrokeSeriesOptions o;
-        o.XParam = RightX;
-        o.Sliding = true;
-        o.ResetAxes = true;
-        o.InverseRight = MainRegistry() ? MainRegistry()->CrossMarker() : false;
-        o.RightVisible = RightZ >= 0;
-        o.LeftVisible = RightY >= 0;
-        o.RightParam = RightZ;
-        o.LeftParam = RightY;
-        TChartData data;
-        BuildStrokeSeries(data, session, o);
-        FRight->Render(data, true);  // replaces every series
+        FRightSeries.Rebuild(session, RightOptions());
+        FRight->Render(FRightSeries.Data(), true);  // replaces every series
         x = "X  " + Q(StrokeLongCaption(RightX));
         if (RightY >= 0) y = "Y  " + Q(StrokeLongCaption(RightY));
         if (RightZ >= 0) z = "Z  " + Q(StrokeLongCaption(RightZ));
@@ -737,6 +727,20 @@ void TfrmRow::RebuildRightChart()
     FRight->SetAxisTitle(0, x);
     FRight->SetAxisTitle(1, y);
     FRight->SetAxisTitle(2, z);
+}
+
+TStrokeSeriesOptions TfrmRow::RightOptions() const
+{
+    TStrokeSeriesOptions o;
+    o.XParam = RightX;
+    o.Sliding = true;
+    o.ResetAxes = true;
+    o.InverseRight = MainRegistry() ? MainRegistry()->CrossMarker() : false;
+    o.RightVisible = RightZ >= 0;
+    o.LeftVisible = RightY >= 0;
+    o.RightParam = RightZ;
+    o.LeftParam = RightY;
+    return o;
 }
 
 void TfrmRow::PlotOldCurve(int fromPuls)
@@ -1041,9 +1045,16 @@ void TfrmRow::ForceCurveStored(int strokeIndex)
     plot(FNew, strokeIndex);
 }
 
-void TfrmRow::StrokeStored(int)
+void TfrmRow::StrokeStored(int k)
 {
-    RebuildRightChart();
+    // A stored stroke only adds to the right chart's series.
+    const TTraining& session = Session();
+    if (FRight && RightIndex == -2 && session.ClientId > 0) {
+        FRightSeries.StrokeStored(session, RightOptions(), k);
+        FRight->Render(FRightSeries.Data(), true);
+    } else {
+        RebuildRightChart();
+    }
     StatusBar->update();
 }
 

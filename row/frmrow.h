@@ -17,6 +17,7 @@
 
 #include <QPointer>
 
+#include "core/series.h"
 #include "row/rowengine.h"
 #include "shell/framework/mdi.h"
 
@@ -180,6 +181,9 @@ private:
     TValueArea* FBottomArea = nullptr;
     std::unique_ptr<TRowChart> FLeft;
     std::unique_ptr<TRowChart> FRight;
+    // The right chart's series, kept so that a stroke adds to them.
+    TLiveStrokeSeries FRightSeries;
+    TStrokeSeriesOptions RightOptions() const;
     QLineSeries* FOld = nullptr;
     QLineSeries* FNew = nullptr;
     TAppearance Look;

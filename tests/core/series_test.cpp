@@ -438,3 +438,97 @@ TEST(InverseColor, Channels)
 }
 
 }  // namespace
+
+namespace {
+
+// The first difference between two charts, or success.
+::testing::AssertionResult SameChart(const TChartData& a, const TChartData& b)
+{
+    auto sameScale = [](const TAxisScale& x, const TAxisScale& y) {
+        return x.AutoMinimum == y.AutoMinimum && x.AutoMaximum == y.AutoMaximum && x.Minimum == y.Minimum &&
+               x.Maximum == y.Maximum && x.Increment == y.Increment;
+    };
+    if (!sameScale(a.Left, b.Left)) return ::testing::AssertionFailure() << "left axis " << a.Left.Maximum << " " << b.Left.Maximum;
+    if (!sameScale(a.Right, b.Right)) return ::testing::AssertionFailure() << "right axis " << a.Right.Maximum << " " << b.Right.Maximum;
+    if (a.Series.size() != b.Series.size()) return ::testing::AssertionFailure() << "series " << a.Series.size();
+    for (size_t i = 0; i < a.Series.size(); ++i) {
+        const TSeriesData& x = a.Series[i];
+        const TSeriesData& y = b.Series[i];
+        if (x.Kind != y.Kind || x.Role != y.Role || x.Axis != y.Axis || x.Title != y.Title || x.Color != y.Color ||
+            x.PenStyle != y.PenStyle || x.PenWidth != y.PenWidth || x.Capacity != y.Capacity)
+            return ::testing::AssertionFailure() << "series " << i << " looks different";
+        if (x.Points.size() != y.Points.size())
+            return ::testing::AssertionFailure() << "series " << i << ": " << x.Points.size() << " points, not "
+                                                 << y.Points.size();
+        for (size_t p = 0; p < x.Points.size(); ++p)
+            if (x.Points[p].X != y.Points[p].X || x.Points[p].Y != y.Points[p].Y)
+                return ::testing::AssertionFailure() << "series " << i << " point " << p;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+// A live chart follows the recording stroke by stroke exactly as a full build
+// would: strokes appended into an array grown by 100, the last record
+// replaced (a device repeats it with no power while the flywheel stands), a
+// doubling axis that grows during a run of strong strokes, the sliding
+// window, and outside changes that need a full build.
+TEST_F(StrokeSeriesTest, LiveSeriesFollowTheRecordingStrokeByStroke)
+{
+    ParseStrokeScaling("1 0 300 50", StrokeParameters()[spPower]);  // power doubles from 0..300
+    for (int range : {65535, 30}) {
+        SetDataRange(range);
+        TTraining t = BlankSession();
+        TStrokeSeriesOptions o;
+        o.XParam = spStrokeNumber;
+        o.Sliding = o.ResetAxes = o.InverseRight = true;
+        o.LeftVisible = o.RightVisible = true;
+        o.LeftParam = spPower;
+        o.RightParam = spPulse;
+        TLiveStrokeSeries live;
+        live.Rebuild(t, o);
+        auto check = [&](int k) {
+            live.StrokeStored(t, o, k);
+            TChartData full;
+            BuildStrokeSeries(full, t, o);
+            return SameChart(live.Data(), full);
+        };
+        for (int k = 1; k <= 160; ++k) {
+            if (k >= t.StrokeCount()) SetStrokeCount(t, k + 100);
+            TStgStrokeData s = SyntheticStroke(k);
+            s.Power = k >= 40 && k <= 60 ? 320.0f + float(k) : 150.0f + float(k % 30);
+            s.Pulse = k % 7 == 0 ? 0.0f : 110.0f + float(k % 13);  // some strokes without pulse
+            if (k % 10 == 0) {  // first without power, then the real record
+                TStgStrokeData idle = s;
+                idle.Power = 0;
+                t.Strokes[size_t(k)] = idle;
+                ASSERT_TRUE(check(k)) << range << " idle " << k;
+            }
+            t.Strokes[size_t(k)] = s;
+            ASSERT_TRUE(check(k)) << range << " stroke " << k;
+            if (k % 25 == 0) {  // the last record repeated, no power
+                t.Strokes[size_t(k)].Power = 0;
+                ASSERT_TRUE(check(k)) << range << " repeat " << k;
+                t.Strokes[size_t(k)] = s;
+                ASSERT_TRUE(check(k)) << range << " again " << k;
+            }
+        }
+        EXPECT_EQ(live.Rebuilds(), 1) << range;
+        EXPECT_GT(live.Data().Left.Maximum, 300) << range;  // the run above 300 doubled the axis
+        if (range == 30) {
+            EXPECT_EQ(live.Data().Series[0].Points.front().X, 130);
+        }
+        // Outside changes: a new colour, the array trimmed, another parameter.
+        t.Header.Color = 0x00FF00;
+        ASSERT_TRUE(check(160));
+        SetStrokeCount(t, 160);
+        ASSERT_TRUE(check(160));
+        o.RightParam = spStrokeRate;
+        ASSERT_TRUE(check(160));
+        EXPECT_EQ(live.Rebuilds(), 3) << range;
+        t.Settings.Weight += 10;
+        ASSERT_TRUE(check(160));
+        EXPECT_EQ(live.Rebuilds(), 4) << range;
+    }
+}
