@@ -16,20 +16,12 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "shell/framework/registry.h"
+#include "tests/framework/testhome.h"
+#include "tests/framework/testregistry.h"
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_charts";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+QApplication& App() { return TestApp(); }
 
 TTraining MakeSession(int n, const char* title, int32_t color, int seed)
 {
@@ -71,16 +63,14 @@ TTraining MakeSession(int n, const char* title, int32_t color, int seed)
 }
 
 // The main window as the chart windows see it: two sessions and the four average records.
-class TBenchRegistry : public TSessionRegistry {
+class TBenchRegistry : public TEmptyRegistry {
 public:
     TBenchRegistry()
     {
         Sessions.push_back(MakeSession(10000, "First", 0x0000FF, 0));
         Sessions.push_back(MakeSession(10000, "Second", 0x00FF00, 13));
         for (TTraining& a : Averages) ClearTraining(a);
-        SetMainRegistry(this);
     }
-    ~TBenchRegistry() override { SetMainRegistry(nullptr); }
     int TrainingCount() const override { return int(Sessions.size()); }
     bool GetTraining(int index, TTraining& out) const override
     {
@@ -95,38 +85,14 @@ public:
         if (index >= n && index < n + 4) return &Averages[size_t(index - n)];
         return nullptr;
     }
-    int TrainingWindowIndex(int) const override { return -1; }
-    int FindTrainingWindow(int32_t) const override { return -1; }
     int32_t TrainingIdAt(int index) const override { return 101 + index; }
     int32_t NextTrainingId() override { return 0; }
-    bool TooManyTrainings() override { return false; }
-    void TrainingClosed(int32_t) override {}
-    void TrainingsChanged() override {}
-    void TrainingListChanged(bool) override {}
-    void RowSessionReset(int32_t) override {}
-    int WindowPlacement() const override { return 1; }
-    int PlayRate() const override { return 120; }
-    int NameStyle() const override { return 4; }
-    bool CrossMarker() const override { return true; }
-    int ConnectType() const override { return 0; }
-    bool EditAllowed() const override { return true; }
-    bool ChartOptionsAllowed() const override { return true; }
     TAppearance Appearance() const override
     {
         return TAppearance{QApplication::font(), Qt::black, Qt::white, QColor(0xF0, 0xF0, 0xF0)};
     }
     QColor DialogColor() const override { return QColor(0xF0, 0xF0, 0xF0); }
     int DataRange() const override { return 65535; }
-    std::string SettingsFileForReading() const override { return ""; }
-    std::string SettingsFileForWriting() const override { return ""; }
-    std::string LastDir() const override { return ""; }
-    void SetLastDir(const std::string&) override {}
-    void AddRecentFile(const std::string&) override {}
-    void RemoveRecentFile(const std::string&) override {}
-    void CountFileSaved() override {}
-    void CountRowingSession() override {}
-    void AddRowingTime(double) override {}
-    bool MainClosing() const override { return false; }
 
     std::vector<TTraining> Sessions;
     std::array<TTraining, 4> Averages;

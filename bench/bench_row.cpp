@@ -20,25 +20,16 @@
 #include "shell/framework/mdi.h"
 #include "shell/framework/registry.h"
 #include "util/paths.h"
+#include "tests/framework/testhome.h"
+#include "tests/framework/testregistry.h"
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "catchline";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+QApplication& App() { return TestApp(); }
 
-class TBenchRegistry : public TSessionRegistry {
+// The main window with the one row session.
+class TBenchRegistry : public TEmptyRegistry {
 public:
-    TBenchRegistry() { SetMainRegistry(this); }
-    ~TBenchRegistry() override { SetMainRegistry(nullptr); }
     int TrainingCount() const override { return Session ? 1 : 0; }
     bool GetTraining(int index, TTraining& out) const override
     {
@@ -47,35 +38,11 @@ public:
         return true;
     }
     TTraining* TrainingRef(int index) override { return index == 0 ? Session : nullptr; }
-    int TrainingWindowIndex(int) const override { return -1; }
-    int FindTrainingWindow(int32_t) const override { return -1; }
     int32_t TrainingIdAt(int index) const override { return index == 0 && Session ? Session->ClientId : -1; }
-    int32_t NextTrainingId() override { return 101; }
-    bool TooManyTrainings() override { return false; }
-    void TrainingClosed(int32_t) override {}
-    void TrainingsChanged() override {}
-    void TrainingListChanged(bool) override {}
-    void RowSessionReset(int32_t) override {}
-    int WindowPlacement() const override { return 1; }
-    int PlayRate() const override { return 120; }
-    int NameStyle() const override { return 4; }
-    bool CrossMarker() const override { return true; }
-    int ConnectType() const override { return 0; }
-    bool EditAllowed() const override { return true; }
-    bool ChartOptionsAllowed() const override { return true; }
-    TAppearance Appearance() const override { return {}; }
     QColor DialogColor() const override { return Qt::lightGray; }
     int DataRange() const override { return 65535; }
     std::string SettingsFileForReading() const override { return SettingsFile(false); }
     std::string SettingsFileForWriting() const override { return SettingsFile(true); }
-    std::string LastDir() const override { return ""; }
-    void SetLastDir(const std::string&) override {}
-    void AddRecentFile(const std::string&) override {}
-    void RemoveRecentFile(const std::string&) override {}
-    void CountFileSaved() override {}
-    void CountRowingSession() override {}
-    void AddRowingTime(double) override {}
-    bool MainClosing() const override { return false; }
     TTraining* Session = nullptr;
 };
 
@@ -106,12 +73,7 @@ TStgStrokeData MakeStroke(int k)
 void RunRowStrokes(benchmark::State& state, bool full)
 {
     App();
-    char tmpl[] = "/tmp/catchline-benchrow-XXXXXX";
-    const std::string root = std::string(mkdtemp(tmpl)) + "/";
-    std::filesystem::create_directories(root + "docs");
-    std::filesystem::create_directories(root + "bin");
-    SetDocumentsFolder(root + "docs");
-    SetProgramPathForTesting(root + "bin/catchline");
+    TTempHome home("benchrow");
     {
         TBenchRegistry registry;
         auto frame = std::make_unique<TMDIMain>();
@@ -167,10 +129,6 @@ void RunRowStrokes(benchmark::State& state, bool full)
         engine.Shutdown();
         frame.reset();
     }
-    SetDocumentsFolder("");
-    SetProgramPathForTesting("");
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
 }
 
 // The session average after each appended stroke: the full computation over

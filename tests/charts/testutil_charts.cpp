@@ -8,36 +8,6 @@
 #include "core/values.h"
 #include "util/paths.h"
 
-QApplication& TestApp()
-{
-    static int argc = 1;
-    static char name[] = "catchline";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
-
-TChartEnv::TChartEnv()
-{
-    char tmpl[] = "/tmp/catchline-charts-XXXXXX";
-    Root = std::string(mkdtemp(tmpl)) + "/";
-    std::filesystem::create_directories(Root + "docs");
-    std::filesystem::create_directories(Root + "bin");
-    SetDocumentsFolder(Root + "docs");
-    SetProgramPathForTesting(Root + "bin/catchline");
-}
-
-TChartEnv::~TChartEnv()
-{
-    SetDocumentsFolder("");
-    SetProgramPathForTesting("");
-    std::error_code ec;
-    std::filesystem::remove_all(Root, ec);
-}
-
 std::string TChartEnv::Settings() const
 {
     const std::string file = SettingsFile(true);

@@ -12,27 +12,17 @@
 #include <vector>
 
 #include "core/records.h"
+#include "tests/framework/testhome.h"
 #include "shell/framework/registry.h"
 
 class TfrmChart;
 
-QApplication& TestApp();
-
-// Points the documents folder and the program file into a fresh temporary
-// folder (the settings file lives there) and removes it again.
-class TChartEnv {
+// A temporary home for the chart window tests, with their settings file.
+class TChartEnv : public TTempHome {
 public:
-    TChartEnv();
-    ~TChartEnv();
-    TChartEnv(const TChartEnv&) = delete;
-    TChartEnv& operator=(const TChartEnv&) = delete;
-    const std::string& Folder() const { return Root; }
-    std::string File(const std::string& name) const { return Root + name; }
+    TChartEnv() : TTempHome("charts") {}
     // The settings file, created empty so that it counts as writable.
     std::string Settings() const;
-
-private:
-    std::string Root;
 };
 
 class TChartRegistry : public TSessionRegistry {

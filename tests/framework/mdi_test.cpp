@@ -123,8 +123,12 @@ TEST(FormMain, ViewSettingsAndToolbarVisibilityPersist) {
     EXPECT_FALSE(again.StatusbarShown());
     EXPECT_FALSE(again.HintsShown());
     for (QToolBar* b : again.Toolbars()) {
-        if (b->objectName() == "Help") EXPECT_TRUE(b->isHidden());
-        if (b->objectName() == "File") EXPECT_FALSE(b->isHidden());
+        if (b->objectName() == "Help") {
+            EXPECT_TRUE(b->isHidden());
+        }
+        if (b->objectName() == "File") {
+            EXPECT_FALSE(b->isHidden());
+        }
     }
 }
 

@@ -6,23 +6,12 @@
 
 #include <QApplication>
 
-QApplication& TestApp();
+#include "testhome.h"
 
-// Points the documents folder and the program file into a fresh temporary
-// folder and removes it again.
-class TShellEnv {
+// Window tests of the shell live in a temporary home ("shell").
+class TShellEnv : public TTempHome {
 public:
-    TShellEnv();
-    ~TShellEnv();
-    TShellEnv(const TShellEnv&) = delete;
-    TShellEnv& operator=(const TShellEnv&) = delete;
-    const std::string& Folder() const { return Root; }
-    std::string File(const std::string& name) const { return Root + name; }
-    std::string ProgramFolder() const { return Root + "bin/"; }
-    std::string UserFolder() const { return Root + "docs/Catchline Rowing/Catchline/"; }
-
-private:
-    std::string Root;
+    TShellEnv() : TTempHome("shell") { TestApp(); }
 };
 
 // Runs action on the next modal widget that opens (polling the event loop),

@@ -6,36 +6,6 @@
 #include "core/values.h"
 #include "util/paths.h"
 
-QApplication& TestApp()
-{
-    static int argc = 1;
-    static char name[] = "catchline";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
-
-TReviewEnv::TReviewEnv()
-{
-    char tmpl[] = "/tmp/catchline-review-XXXXXX";
-    Root = std::string(mkdtemp(tmpl)) + "/";
-    std::filesystem::create_directories(Root + "docs");
-    std::filesystem::create_directories(Root + "bin");
-    SetDocumentsFolder(Root + "docs");
-    SetProgramPathForTesting(Root + "bin/catchline");
-}
-
-TReviewEnv::~TReviewEnv()
-{
-    SetDocumentsFolder("");
-    SetProgramPathForTesting("");
-    std::error_code ec;
-    std::filesystem::remove_all(Root, ec);
-}
-
 std::string TTestRegistry::SettingsFileForReading() const { return SettingsFile(false); }
 std::string TTestRegistry::SettingsFileForWriting() const { return SettingsFile(true); }
 

@@ -8,23 +8,13 @@
 #include <vector>
 
 #include "core/records.h"
+#include "tests/framework/testhome.h"
 #include "shell/framework/registry.h"
 
-QApplication& TestApp();
-
-// Points the documents folder and the program file into a fresh temporary
-// folder (so the settings file lives there) and removes it again.
-class TReviewEnv {
+// A temporary home for the review window tests.
+class TReviewEnv : public TTempHome {
 public:
-    TReviewEnv();
-    ~TReviewEnv();
-    TReviewEnv(const TReviewEnv&) = delete;
-    TReviewEnv& operator=(const TReviewEnv&) = delete;
-    const std::string& Folder() const { return Root; }
-    std::string File(const std::string& name) const { return Root + name; }
-
-private:
-    std::string Root;
+    TReviewEnv() : TTempHome("review") {}
 };
 
 // The main window as the review windows see it; records every notification.

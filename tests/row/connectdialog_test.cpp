@@ -29,22 +29,13 @@
 #include "util/dialogs.h"
 #include "util/profile.h"
 #include "util/text.h"
+#include "tests/framework/testhome.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "catchline";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+QApplication& App() { return TestApp(); }
 
 std::vector<std::string> Items(const QComboBox* box)
 {

@@ -26,22 +26,13 @@
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/version.h"
+#include "tests/framework/testhome.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "catchline";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+QApplication& App() { return TestApp(); }
 
 // A user-only session (a profile without data) with the given name and weight.
 TTraining UserSession(const std::string& name, int weight)

@@ -36,20 +36,11 @@
 #include "util/profile.h"
 #include "valuearea/valuearea.h"
 #include "valuearea/valuedata.h"
+#include "tests/framework/testhome.h"
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "catchline";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+QApplication& App() { return TestApp(); }
 
 // The main window as the row window sees it: the open sessions are the
 // training window holding the row session plus any reference sessions.
@@ -110,12 +101,8 @@ protected:
     void SetUp() override
     {
         App();
-        char tmpl[] = "/tmp/catchline-row-XXXXXX";
-        Root = std::string(mkdtemp(tmpl)) + "/";
-        std::filesystem::create_directories(Root + "docs");
-        std::filesystem::create_directories(Root + "bin");
-        SetDocumentsFolder(Root + "docs");
-        SetProgramPathForTesting(Root + "bin/catchline");
+        Home = std::make_unique<TTempHome>("row");
+        Root = Home->Folder();
         Frame = std::make_unique<TMDIMain>();
         Frame->resize(1200, 900);
         Frame->show();
@@ -124,10 +111,7 @@ protected:
     {
         if (Row) Row->Engine().Shutdown();
         Frame.reset();
-        SetDocumentsFolder("");
-        SetProgramPathForTesting("");
-        std::error_code ec;
-        std::filesystem::remove_all(Root, ec);
+        Home.reset();
     }
 
     // Creates the training window (session id 101) and the row window.
@@ -172,6 +156,7 @@ protected:
         ASSERT_GE(Row->Engine().StrokeIndex(), strokes);
     }
 
+    std::unique_ptr<TTempHome> Home;
     std::string Root;
     TRowRegistry Registry;
     std::unique_ptr<TMDIMain> Frame;

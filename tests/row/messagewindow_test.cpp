@@ -13,20 +13,11 @@
 
 #include "row/messagewindow.h"
 #include "../framework/testregistry.h"
+#include "tests/framework/testhome.h"
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "catchline";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+QApplication& App() { return TestApp(); }
 
 // Lets deferred deletions run.
 void Settle()

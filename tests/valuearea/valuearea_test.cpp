@@ -15,16 +15,11 @@
 #include "valuearea/valuearea.h"
 #include "valuearea/valuedata.h"
 #include "valuearea/valuelayout.h"
+#include "tests/framework/testhome.h"
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "catchline";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+QApplication& App() { return TestApp(); }
 
 bool KnownIds(int id) { return id >= 1 && id <= 12; }
 
