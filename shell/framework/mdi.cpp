@@ -81,14 +81,24 @@ void TMDIChild::SetAppearance(const TAppearance& appearance) {
 }
 
 void TMDIChild::closeEvent(QCloseEvent* event) {
+    if (Closed) {
+        event->accept();
+        return;
+    }
     if (!ClosingFlag && !CloseQuery()) {
         event->ignore();
         return;
     }
     ClosingFlag = true;
     FormClose();
+    Closed = true;
     event->accept();
     if (TMDIMain* frame = Frame()) frame->ChildClosed(this);
+    // A child closed by itself (not through its frame) takes its frame with
+    // it, so no empty frame stays behind in the client area. When the frame
+    // is already on its way out, the queued call goes with it.
+    if (QMdiSubWindow* sub = SubWindow())
+        QMetaObject::invokeMethod(sub, &QWidget::close, Qt::QueuedConnection);
 }
 
 // ---- TMDIClientArea ----

@@ -84,6 +84,7 @@ protected:
 
 private:
     bool ClosingFlag = false;
+    bool Closed = false;  // closed once: a later close (its frame following) does nothing more
 };
 
 // The client area of the frame: white, with the wallpaper centred.

@@ -341,6 +341,7 @@ TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
     EXPECT_EQ(main.RowWindow(), nullptr);
     EXPECT_TRUE(main.ChartWindows().isEmpty());
     EXPECT_EQ(main.TrainingCount(), 0);
+    EXPECT_TRUE(main.MDIClient()->subWindowList().isEmpty());  // no empty frame left behind
 }
 
 TEST_F(RowFlow, ChartWindowsAreSharedCopiedAndFollowTheSessionList) {
@@ -657,4 +658,52 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     ASSERT_EQ(back.StrokeCount(), n);
     EXPECT_EQ(std::memcmp(back.Strokes.data(), kept.Strokes.data(), sizeof(TStgStrokeData) * size_t(n + 1)), 0);
     EXPECT_FLOAT_EQ(back.Totals.Distance, kept.Totals.Distance);
+}
+
+TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
+    TfrmMain main({""});
+    main.show();
+    AnswerNewRow("Eva");
+    QPointer<TfrmRow> row = OpenDemoRow(main);
+    ASSERT_TRUE(row);
+    Dialogs.Answers = {TMsgResult::OK};  // close the modified session with it
+    // The demo recording is tested (which makes the interface type known),
+    // then a device that never answers is chosen.
+    TPty pty;
+    WhenModal([&pty](QWidget* w) {
+        auto* connect = qobject_cast<TfrmConnect*>(w);
+        ASSERT_NE(connect, nullptr) << w->metaObject()->className();
+        connect->SelectSource("DEMO");
+        connect->btbTestClick();
+        auto* poll = new QTimer(connect);
+        poll->setInterval(20);
+        QObject::connect(poll, &QTimer::timeout, connect, [connect, poll, &pty] {
+            if (connect->RawCount() == 0) return;
+            poll->stop();
+            connect->btbTestClick();  // stop the test
+            connect->cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+            connect->btbOkClick();
+        });
+        poll->start();
+    });
+    bool closed = false;
+    QTimer closer;
+    closer.setInterval(20);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (closed || !MessageWindowShown() ||
+            !MessageWindow()->pnlMessage->text().startsWith("Waiting for interface"))
+            return;
+        closed = true;
+        row->close();
+    });
+    closer.start();
+    row->btnConnect->click();  // returns once the wait has stopped
+    closer.stop();
+    Pump(50);
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(row.isNull());
+    EXPECT_EQ(main.RowWindow(), nullptr);
+    EXPECT_EQ(main.TrainingCount(), 0);
+    EXPECT_TRUE(main.MDIClient()->subWindowList().isEmpty());  // no empty frame left behind
+    EXPECT_FALSE(MessageWindowShown());
 }
