@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -578,6 +579,7 @@ void TfrmMain::TrainingClosed(int32_t sessionId) {
         auto* child = qobject_cast<TMDIChild*>(w);
         if (!child || child->ChildKind() != chkTraining || child->Closing() || child->SessionId() != sessionId)
             continue;
+        if (ClosingFlag && child->CloseRefused()) continue;  // kept open by the user in this round
         if (QMdiSubWindow* sub = child->SubWindow())
             sub->close();
         else
@@ -859,7 +861,19 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
                                           VersionString("FileDescription").c_str(), ""),
                                    mbOKCancel, TMsgResult::OK) == TMsgResult::OK;
     if (ok) {
-        MDIClient()->closeAllSubWindows();
+        // Each window is asked once: one that closing another window already
+        // asked (the row window closes its session's training window) and
+        // that the user kept is not asked again.
+        for (QWidget* w : ChildList())
+            if (auto* child = qobject_cast<TMDIChild*>(w)) child->ResetCloseRefused();
+        QList<QPointer<QMdiSubWindow>> subs;
+        for (QMdiSubWindow* sub : MDIClient()->subWindowList()) subs << sub;
+        for (const QPointer<QMdiSubWindow>& sub : subs) {
+            if (!sub) continue;
+            auto* child = qobject_cast<TMDIChild*>(sub->widget());
+            if (child && (child->CloseRefused() || child->Closing())) continue;
+            sub->close();
+        }
         for (QWidget* w : ChildList()) {
             auto* child = qobject_cast<TMDIChild*>(w);
             if (!child || !child->Closing()) ok = false;  // a child refused to close

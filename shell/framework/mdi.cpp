@@ -86,6 +86,7 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
         return;
     }
     if (!ClosingFlag && !CloseQuery()) {
+        Refused = true;
         event->ignore();
         return;
     }

@@ -34,6 +34,10 @@ public:
     // Set when the window closes; a closing window no longer counts as open.
     bool Closing() const { return ClosingFlag; }
     void SetClosing(bool closing) { ClosingFlag = closing; }
+    // The user kept the window open when asked (reset before closing them all,
+    // so that each window is asked once).
+    bool CloseRefused() const { return Refused; }
+    void ResetCloseRefused() { Refused = false; }
 
     // The frame window around this child, nullptr until added to a frame.
     QMdiSubWindow* SubWindow() const;
@@ -85,6 +89,7 @@ protected:
 private:
     bool ClosingFlag = false;
     bool Closed = false;  // closed once: a later close (its frame following) does nothing more
+    bool Refused = false;
 };
 
 // The client area of the frame: white, with the wallpaper centred.

@@ -622,9 +622,10 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (closedAt >= 0 || !rowing || rowing->Engine().StrokeIndex() < 30) return;
         closedAt = rowing->Engine().StrokeIndex();
-        // Exit: yes; close the modified session: no (asked by the row window
-        // closing with it and again by the program's own round).
-        Dialogs.Answers = {TMsgResult::OK, TMsgResult::Cancel, TMsgResult::Cancel};
+        // Exit: yes; close the modified session: no. It is asked once,
+        // although the row window closing with the program closes it too.
+        Dialogs.Clear();
+        Dialogs.Answers = {TMsgResult::OK, TMsgResult::Cancel, TMsgResult::OK};
         // The row window closes first; a distance was rowed: its results.
         WhenModal([&](QWidget* r) {
             resultsAtClose = qobject_cast<TfrmResults*>(r) != nullptr;
@@ -653,6 +654,7 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     ASSERT_GT(n, 0);
     EXPECT_FLOAT_EQ(kept.Totals.Distance, kept.Strokes[size_t(n)].Distance);
     EXPECT_EQ(kept.Header.Modified, 1);
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
     EXPECT_EQ(Dialogs.Messages.back().Text.rfind("Training session \"Anyone\" is modified. Close anyway?", 0), 0u);
     const TTraining back = SaveAndReadBack(main, Env.File("kept.stg"), training);
     ASSERT_EQ(back.StrokeCount(), n);
