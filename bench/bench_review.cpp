@@ -15,20 +15,11 @@
 #include "files/training_file.h"
 #include "files/training_io.h"
 #include "review/training_window.h"
+#include "tests/framework/testhome.h"
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "bench_review";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+QApplication& App() { return TestApp(); }
 
 void AddStroke(TTraining& t)
 {

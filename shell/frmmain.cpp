@@ -773,26 +773,26 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
     return true;
 }
 
-void TfrmMain::ShowStrokeDataWindow(const std::string& settingsFile) {
+bool TfrmMain::ShowExistingChart(TChildKind kind) {
     for (TfrmChart* chart : ChartWindows())
-        if (chart->ChildKind() == chkStrokeData) {
+        if (chart->ChildKind() == kind) {
             ShowFilling(chart);
-            return;
+            return true;
         }
-    TfrmStrokeData* w = CreateStrokeDataWindow(this, settingsFile);
-    if (w) ShowChild(w);
+    return false;
+}
+
+void TfrmMain::ShowNewChart(TfrmChart* chart) {
+    if (chart) ShowChild(chart);
     RefreshWindowPanels();
 }
 
+void TfrmMain::ShowStrokeDataWindow(const std::string& settingsFile) {
+    if (!ShowExistingChart(chkStrokeData)) ShowNewChart(CreateStrokeDataWindow(this, settingsFile));
+}
+
 void TfrmMain::ShowForceCurvesWindow(const std::string& settingsFile) {
-    for (TfrmChart* chart : ChartWindows())
-        if (chart->ChildKind() == chkForceCurves) {
-            ShowFilling(chart);
-            return;
-        }
-    TfrmForceCurves* w = CreateForceCurvesWindow(this, settingsFile);
-    if (w) ShowChild(w);
-    RefreshWindowPanels();
+    if (!ShowExistingChart(chkForceCurves)) ShowNewChart(CreateForceCurvesWindow(this, settingsFile));
 }
 
 void TfrmMain::FileOpenExecute() {

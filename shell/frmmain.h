@@ -141,6 +141,9 @@ protected:
     void HelpAboutExecute() override;
 
 private:
+    // A chart window of the kind is shown (filling the frame when minimised): true; else false.
+    bool ShowExistingChart(TChildKind kind);
+    void ShowNewChart(TfrmChart* chart);
     void BuildMenus();
     void HideActions();
     void AddHelpDocuments();

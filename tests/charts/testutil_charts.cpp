@@ -20,11 +20,8 @@ std::string TChartEnv::Settings() const
 
 TChartRegistry::TChartRegistry()
 {
-    SetMainRegistry(this);
     for (TTraining& a : Averages) ClearTraining(a);
 }
-
-TChartRegistry::~TChartRegistry() { SetMainRegistry(nullptr); }
 
 TTraining& TChartRegistry::Add(const TTraining& t)
 {

@@ -13,7 +13,7 @@
 
 #include "core/records.h"
 #include "tests/framework/testhome.h"
-#include "shell/framework/registry.h"
+#include "tests/framework/testregistry.h"
 
 class TfrmChart;
 
@@ -25,10 +25,9 @@ public:
     std::string Settings() const;
 };
 
-class TChartRegistry : public TSessionRegistry {
+class TChartRegistry : public TEmptyRegistry {
 public:
     TChartRegistry();
-    ~TChartRegistry() override;
 
     // Sessions (training index = position).
     TTraining& Add(const TTraining& t);
@@ -42,23 +41,12 @@ public:
     bool GetTraining(int index, TTraining& out) const override;
     TTraining* TrainingRef(int index) override;
     int TrainingWindowIndex(int index) const override;
-    int FindTrainingWindow(int32_t) const override { return -1; }
     int32_t TrainingIdAt(int index) const override;
     int32_t NextTrainingId() override { return ++Ids; }
-    bool TooManyTrainings() override { return false; }
-
-    void TrainingClosed(int32_t) override {}
     void TrainingsChanged() override;
     void TrainingListChanged(bool added) override;
-    void RowSessionReset(int32_t) override {}
-
     int WindowPlacement() const override { return Placement; }
-    int PlayRate() const override { return 120; }
-    int NameStyle() const override { return 4; }
     bool CrossMarker() const override { return Cross; }
-    int ConnectType() const override { return 0; }
-    bool EditAllowed() const override { return true; }
-    bool ChartOptionsAllowed() const override { return true; }
     TAppearance Appearance() const override;
     QColor DialogColor() const override { return QColor(0xF0, 0xF0, 0xF0); }
     int DataRange() const override { return 65535; }
@@ -66,12 +54,6 @@ public:
     std::string SettingsFileForWriting() const override;
     std::string LastDir() const override { return Last; }
     void SetLastDir(const std::string& folder) override { Last = folder; }
-    void AddRecentFile(const std::string&) override {}
-    void RemoveRecentFile(const std::string&) override {}
-    void CountFileSaved() override {}
-    void CountRowingSession() override {}
-    void AddRowingTime(double) override {}
-    bool MainClosing() const override { return false; }
 
     std::vector<std::unique_ptr<TTraining>> Owned;
     std::vector<TTraining*> Sessions;

@@ -127,6 +127,17 @@ protected:
         return shown;
     }
 
+    // Shows the main window and opens the row window through the new-row
+    // dialog for a new session of "Eva" that rows the demo recording.
+    TfrmRow* OpenDemoRow(TfrmMain& main) {
+        main.show();
+        AnswerNewRow("Eva");
+        if (!main.OpenRowWindow(SettingsFile(false), "")) return nullptr;
+        TfrmRow* row = main.RowWindow();
+        if (row) row->Engine().DemoFile = CATCHLINE_SOURCE_DIR "/resources/demo/catchline.dat";
+        return row;
+    }
+
     // The user sets the session's workout in its training window: a rowed
     // session is reset first (the workout of a recording is not editable),
     // then the limit is chosen from the list and each value typed and
@@ -291,15 +302,12 @@ TEST_F(RowFlow, CommandLineUserFileAndTheSessionLimit) {
 
 TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
     TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
-    main.show();
-    AnswerNewRow("Eva");
-    ASSERT_TRUE(main.OpenRowWindow(SettingsFile(false), ""));
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = OpenDemoRow(main);
+    ASSERT_NE(row, nullptr);
     TfrmTraining* training = RowTraining(main);
     TTraining& session = row->Session();
     session.Settings.LimitType = 0;
     session.Settings.LimitStrokes = 8;
-    row->Engine().DemoFile = CATCHLINE_SOURCE_DIR "/resources/demo/catchline.dat";
     row->Engine().RefreshSession();
 
     // Both chart windows follow the row session.
@@ -442,22 +450,8 @@ TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) 
     EXPECT_FLOAT_EQ(session.Totals.Distance, session.Strokes[5].Distance);
 }
 
-namespace {
-
-// Opens the row window for a new session of "Eva" that rows the demo recording.
-TfrmRow* OpenDemoRow(TfrmMain& main) {
-    if (!main.OpenRowWindow(SettingsFile(false), "")) return nullptr;
-    TfrmRow* row = main.RowWindow();
-    if (row) row->Engine().DemoFile = CATCHLINE_SOURCE_DIR "/resources/demo/catchline.dat";
-    return row;
-}
-
-}  // namespace
-
 TEST_F(RowFlow, DistanceAndTimeLimitsSetInTheTrainingWindowEndTheRowAtTheLimit) {
     TfrmMain main({""});
-    main.show();
-    AnswerNewRow("Eva");
     TfrmRow* row = OpenDemoRow(main);
     ASSERT_NE(row, nullptr);
     TfrmTraining* training = RowTraining(main);
@@ -498,8 +492,6 @@ TEST_F(RowFlow, DistanceAndTimeLimitsSetInTheTrainingWindowEndTheRowAtTheLimit) 
 
 TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
     TfrmMain main({""});
-    main.show();
-    AnswerNewRow("Eva");
     TfrmRow* row = OpenDemoRow(main);
     ASSERT_NE(row, nullptr);
     TfrmTraining* training = RowTraining(main);
@@ -549,8 +541,6 @@ TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
 
 TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) {
     TfrmMain main({""});
-    main.show();
-    AnswerNewRow("Eva");
     TfrmRow* row = OpenDemoRow(main);
     ASSERT_NE(row, nullptr);
     TTraining& session = row->Session();
@@ -664,8 +654,6 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
 
 TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
     TfrmMain main({""});
-    main.show();
-    AnswerNewRow("Eva");
     QPointer<TfrmRow> row = OpenDemoRow(main);
     ASSERT_TRUE(row);
     Dialogs.Answers = {TMsgResult::OK};  // close the modified session with it
