@@ -104,6 +104,17 @@ public:
 
 // ---- engine -------------------------------------------------------------------------
 
+// An interface event handler calling one of the engine's handlers; the event
+// depth counts it while it runs.
+template <class... A>
+auto TRowEngine::Handler(void (TRowEngine::*member)(A...))
+{
+    return [this, member, depth = FEventDepth](A... args) {
+        TDepthGuard guard(depth);
+        (this->*member)(args...);
+    };
+}
+
 TRowEngine::TRowEngine(TTraining& session, TRowHost& host) : FSession(session), FHost(host)
 {
     ResetIntervalState(FIntervals);
@@ -423,50 +434,27 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
         }
         if (interfaceType == 1) vt->ProtocolSet.Include(vtpVtw);
         if (!DemoFile.empty()) vt->DemoFile = DemoFile;
-        vt->OnRawData = [this, depth = FEventDepth](TInterface* s, double wheel, int heartRaw, int heartCorrected) {
-            TDepthGuard guard(depth);
-            VTInterfaceRawData(s, wheel, heartRaw, heartCorrected);
-        };
+        vt->OnRawData = Handler(&TRowEngine::VTInterfaceRawData);
     }
     if (interfaceType == 4) i.ProtocolSet.Include(vtpBrax);
 
     // The common set.
-    i.OnStateChange = [this, depth = FEventDepth](TInterface* s, TTarnState o, TTarnState n) {
-        TDepthGuard guard(depth);
-        InterfaceStateChange(s, o, n);
-    };
-    i.OnClosing = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceClosing(s); };
-    i.OnClosed = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceClosed(s); };
-    i.OnError = [this, depth = FEventDepth](TInterface* s, const std::string& text) {
-        TDepthGuard guard(depth);
-        InterfaceError(s, text);
-    };
-    i.OnOpening = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceOpening(s); };
-    i.OnOpened = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceOpened(s); };
-    i.OnPaused = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfacePaused(s); };
-    i.OnContinued = [this, depth = FEventDepth](TInterface* s) { TDepthGuard guard(depth); InterfaceContinued(s); };
-    i.OnProtocolError = [this, depth = FEventDepth](TInterface* s) {
-        TDepthGuard guard(depth);
-        InterfaceProtocolError(s);
-    };
+    i.OnStateChange = Handler(&TRowEngine::InterfaceStateChange);
+    i.OnClosing = Handler(&TRowEngine::InterfaceClosing);
+    i.OnClosed = Handler(&TRowEngine::InterfaceClosed);
+    i.OnError = Handler(&TRowEngine::InterfaceError);
+    i.OnOpening = Handler(&TRowEngine::InterfaceOpening);
+    i.OnOpened = Handler(&TRowEngine::InterfaceOpened);
+    i.OnPaused = Handler(&TRowEngine::InterfacePaused);
+    i.OnContinued = Handler(&TRowEngine::InterfaceContinued);
+    i.OnProtocolError = Handler(&TRowEngine::InterfaceProtocolError);
 
     if (auto* ot = dynamic_cast<TOTInterface*>(&i)) {
-        ot->OnWaiting = [this, depth = FEventDepth](TInterface* s, bool& cancel) {
-            TDepthGuard guard(depth);
-            OTInterfaceWaiting(s, cancel);
-        };
-        ot->OnSearchNotFound = [this, depth = FEventDepth](TInterface* s) {
-            TDepthGuard guard(depth);
-            OTInterfaceNotFound(s);
-        };
-        ot->OnStartingWorkout = [this, depth = FEventDepth](TInterface* s, TStgIni&) {
-            TDepthGuard guard(depth);
-            OTInterfaceStartingWorkout(s);
-        };
-        ot->OnWorkoutStarted = [this, depth = FEventDepth](TInterface* s) {
-            TDepthGuard guard(depth);
-            OTInterfaceWorkoutStarted(s);
-        };
+        ot->OnWaiting = Handler(&TRowEngine::OTInterfaceWaiting);
+        ot->OnSearchNotFound = Handler(&TRowEngine::OTInterfaceNotFound);
+        ot->OnStartingWorkout = [starting = Handler(&TRowEngine::OTInterfaceStartingWorkout)](
+                                    TInterface* s, TStgIni&) { starting(s); };
+        ot->OnWorkoutStarted = Handler(&TRowEngine::OTInterfaceWorkoutStarted);
     }
     return iface;
 }
@@ -474,32 +462,14 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
 void TRowEngine::AttachDataHandlers(TInterface& i)
 {
     if (auto* vt = dynamic_cast<TVTInterface*>(&i)) {
-        vt->OnForceData = [this, depth = FEventDepth](TInterface* s, int puls, double length, double force, double dt) {
-            TDepthGuard guard(depth);
-            VTInterfaceForceData(s, puls, length, force, dt);
-        };
-        vt->OnStartingStroke = [this, depth = FEventDepth](TInterface* s) {
-            TDepthGuard guard(depth);
-            VTInterfaceStartingStroke(s);
-        };
-        vt->OnStartingRecover = [this, depth = FEventDepth](TInterface* s) {
-            TDepthGuard guard(depth);
-            VTInterfaceStartingRecover(s);
-        };
-        vt->OnStrokeData = [this, depth = FEventDepth](TInterface* s, TStgStrokeData& d) {
-            TDepthGuard guard(depth);
-            InterfaceStrokeData(s, d);
-        };
+        vt->OnForceData = Handler(&TRowEngine::VTInterfaceForceData);
+        vt->OnStartingStroke = Handler(&TRowEngine::VTInterfaceStartingStroke);
+        vt->OnStartingRecover = Handler(&TRowEngine::VTInterfaceStartingRecover);
+        vt->OnStrokeData = Handler(&TRowEngine::InterfaceStrokeData);
         vt->DoCalculate = true;
     } else if (dynamic_cast<TOTInterface*>(&i)) {
-        i.OnForceCurve = [this, depth = FEventDepth](TInterface* s, TStgForceCurve& c) {
-            TDepthGuard guard(depth);
-            InterfaceForceCurve(s, c);
-        };
-        i.OnStrokeData = [this, depth = FEventDepth](TInterface* s, TStgStrokeData& d) {
-            TDepthGuard guard(depth);
-            InterfaceStrokeData(s, d);
-        };
+        i.OnForceCurve = Handler(&TRowEngine::InterfaceForceCurve);
+        i.OnStrokeData = Handler(&TRowEngine::InterfaceStrokeData);
     }
 }
 

@@ -193,6 +193,8 @@ public:
     double (*Now)() = nullptr;
 
 private:
+    template <class... A>
+    auto Handler(void (TRowEngine::*member)(A...));
     void Connect();
     void DestroyInterface();
     void SweepRetired();
