@@ -26,6 +26,7 @@
 #include "charts/curve_logic.h"
 #include "charts/force_curves_window.h"
 #include "core/catalogue.h"
+#include "core/series.h"
 #include "core/values.h"
 #include "files/stroke_file.h"
 #include "shell/framework/windowutil.h"
@@ -334,6 +335,50 @@ TEST_F(ForceCurvesTest, AverageOfActiveCurvesIsTheLengthNormalisedMean)
     EXPECT_EQ(ComputeAverageCurve(avg, 1, {&a, &b}), 0);
     for (uint16_t v : avg.Curves[0].Samples) EXPECT_EQ(v, 0);
     EXPECT_EQ(ComputeAverageCurve(avg, 4, {}), 0);
+}
+
+// The x of the last sample of a drawn curve above the given force.
+double CurveEnd(const TChartData& chart, double above)
+{
+    double end = 0;
+    for (const TSeriesData& s : chart.Series)
+        for (const TPointD& p : s.Points)
+            if (p.Y > above) end = std::max(end, p.X);
+    return end;
+}
+
+TEST_F(ForceCurvesTest, AverageOfOneSessionEndsWhereItsStrokesEnd)
+{
+    // Curves that fall to 0 at the end of a 146 cm stroke, at the session's
+    // sprocket spacing of 2.2 cm (and of 4.5 cm on the other ergometer).
+    for (int ergometer : {0, 2}) {
+        TTraining a = MakeSession(3, "A", 0x0000FF);
+        a.Settings.Sprocket = 1;
+        a.Settings.Ergometer = ergometer;
+        const double spacing = SampleSpacing(a.Settings);
+        const int samples = int(146 / spacing);
+        for (int k = 0; k <= 3; ++k) {
+            a.Strokes[size_t(k)].StrokeLength = 146;
+            for (int i = 0; i < kCurveSamples; ++i)
+                a.Curves[size_t(k)].Samples[i] = i < samples ? uint16_t(300 - std::abs(i - samples / 2)) : 0;
+            a.Curves[size_t(k)].HasData = 1;
+        }
+        a.Header.CurveSource = 1;
+        TChartData own;
+        BuildForceCurveSeries(own, a, TForceCurveOptions{});
+        const double sessionEnd = CurveEnd(own, 1);
+        ASSERT_NEAR(sessionEnd, 146, spacing);
+        for (int k : {2, 4}) {
+            TTraining avg;
+            SetupAverageRecord(avg, k);
+            ASSERT_EQ(ComputeAverageCurve(avg, k, {&a}), 1);
+            avg.Header.Active = 1;
+            TChartData drawn;
+            BuildForceCurveSeries(drawn, avg, TForceCurveOptions{});
+            EXPECT_NEAR(CurveEnd(drawn, 1), sessionEnd, spacing) << "average " << k << " ergometer " << ergometer;
+            EXPECT_NEAR(avg.Strokes[0].PeakForcePosition, a.Strokes[0].StrokeLength / 2, 2 * spacing);
+        }
+    }
 }
 
 TEST_F(ForceCurvesTest, AverageEntryDrawsTheMeanOfTheShownCurvesOrAFlatLine)
