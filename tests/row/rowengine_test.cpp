@@ -185,19 +185,23 @@ TEST_F(RowEngine, IntervalsByStrokes)
         EXPECT_TRUE(e.Finished());
         EXPECT_EQ(Host.Results.size(), 1u);
     };
+    // N intervals are N work periods.
     run(3, 10, 0);
-    EXPECT_EQ(Session.StrokeCount(), 20);
-    EXPECT_EQ(Session.IntervalCount(), 2);
+    EXPECT_EQ(Session.StrokeCount(), 30);
+    EXPECT_EQ(Session.IntervalCount(), 3);
     EXPECT_EQ(Session.Strokes[10].IntervalNumber, 2);
     EXPECT_EQ(Session.Strokes[9].IntervalNumber, 1);
 
     run(2, 10, 0);
-    EXPECT_EQ(Session.StrokeCount(), 10);
+    EXPECT_EQ(Session.StrokeCount(), 20);
     run(1, 10, 0);
-    EXPECT_EQ(Session.StrokeCount(), 1);
+    EXPECT_EQ(Session.StrokeCount(), 10);
+    EXPECT_EQ(Session.IntervalCount(), 1);
 
+    // The last interval's rest is not rowed.
     run(3, 10, 5);
-    ASSERT_GE(Session.StrokeCount(), 15);
+    EXPECT_EQ(Session.StrokeCount(), 40);
+    EXPECT_EQ(Session.IntervalCount(), 3);
     for (int k = 11; k <= 14; ++k) {
         EXPECT_EQ(Session.Strokes[size_t(k)].IntervalCountdown, 15 - k) << k;
         EXPECT_EQ(Session.Strokes[size_t(k)].IntervalPower, 0) << k;

@@ -497,28 +497,28 @@ TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
     TfrmTraining* training = RowTraining(main);
     const TTraining& session = row->Session();
 
-    // Three intervals of 10 strokes without rest: the second interval starts
-    // at stroke 10 (which belongs to both) and the row ends at stroke 20 with
-    // two interval records.
+    // Three intervals of 10 strokes without rest: three work periods. The
+    // second interval starts after stroke 10 (which already carries its
+    // number) and the row ends at stroke 30 with three interval records.
     SetWorkout(training, 4, "3", 0, "10", "0");
     ASSERT_EQ(session.Settings.LimitType, 4);
     ASSERT_EQ(session.Settings.LimitIntervals, 3);
     TShownResults shown = RowDemoToTheLimit(row);
     ASSERT_TRUE(row->Engine().Finished());
-    EXPECT_EQ(session.StrokeCount(), 20);
-    EXPECT_EQ(session.IntervalCount(), 2);
+    EXPECT_EQ(session.StrokeCount(), 30);
+    EXPECT_EQ(session.IntervalCount(), 3);
     EXPECT_EQ(session.Strokes[9].IntervalNumber, 1);
     EXPECT_EQ(session.Strokes[10].IntervalNumber, 2);
-    EXPECT_EQ(shown.Intervals, 2);
-    EXPECT_EQ(training->sgdIntervals->model()->rowCount(), 2);
+    EXPECT_EQ(shown.Intervals, 3);
+    EXPECT_EQ(training->sgdIntervals->model()->rowCount(), 3);
     const TTraining back = SaveAndReadBack(main, Env.File("intervals.stg"));
-    ASSERT_EQ(back.IntervalCount(), 2);
+    ASSERT_EQ(back.IntervalCount(), 3);
     EXPECT_EQ(std::memcmp(back.Intervals.data(), session.Intervals.data(),
                           sizeof(session.Intervals[0]) * session.Intervals.size()),
               0);
 
-    // Two intervals end with the first work period, one with the first stroke.
-    for (auto [count, strokes] : {std::pair{"2", 10}, std::pair{"1", 1}}) {
+    // Two intervals end with the second work period, one with the first.
+    for (auto [count, strokes] : {std::pair{"2", 20}, std::pair{"1", 10}}) {
         SetWorkout(training, 4, count, 0, "10", "0");
         RowDemoToTheLimit(row);
         ASSERT_TRUE(row->Engine().Finished()) << count;
@@ -526,12 +526,12 @@ TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
     }
 
     // Work 10, rest 5: strokes 11..14 are rest counting down to 15, which
-    // starts interval 2.
+    // starts interval 2; the third work period ends the row at stroke 40.
     SetWorkout(training, 4, "3", 0, "10", "5");
     ASSERT_EQ(session.Settings.RestPeriod, 5);
     RowDemoToTheLimit(row);
     ASSERT_TRUE(row->Engine().Finished());
-    ASSERT_GE(session.StrokeCount(), 15);
+    EXPECT_EQ(session.StrokeCount(), 40);
     for (int k = 11; k <= 14; ++k) {
         EXPECT_EQ(session.Strokes[size_t(k)].IntervalCountdown, 15 - k) << k;
         EXPECT_EQ(session.Strokes[size_t(k)].IntervalPower, 0) << k;
