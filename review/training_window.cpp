@@ -671,10 +671,12 @@ void TfrmTraining::AfterConfirmedReset(bool refresh)
     if (refresh) RefreshAll();
 }
 
+bool TfrmTraining::SaveSession() { return SaveAs(DefaultFileName(Session)); }
+
 void TfrmTraining::WorkoutEnter(QWidget* control)
 {
     if (!IsWorkoutControl(control) || Applying) return;
-    TConfirmResult r = ConfirmReset(Session, 0);
+    TConfirmResult r = ConfirmReset(Session, 0, [this] { return SaveSession(); });
     if (!r.Proceed) {
         if (qobject_cast<QComboBox*>(control)) SkipLeave = control;
         if (control->hasFocus()) TakeFocusAway();
@@ -687,7 +689,21 @@ void TfrmTraining::WorkoutChange(QWidget* control)
 {
     if (Refreshing || Applying || !IsWorkoutControl(control)) return;
     if (auto* e = qobject_cast<QLineEdit*>(control); e && e->text().isEmpty()) return;
-    TConfirmResult r = ConfirmReset(Session, 0);
+    // A save offered by the question refreshes the controls: the value the
+    // user chose is put back before it is applied.
+    auto* edit = qobject_cast<QLineEdit*>(control);
+    auto* combo = qobject_cast<QComboBox*>(control);
+    const QString chosenText = edit ? edit->text() : QString();
+    const int chosenIndex = combo ? combo->currentIndex() : -1;
+    TConfirmResult r = ConfirmReset(Session, 0, [&] {
+        const bool saved = SaveSession();
+        const bool wasRefreshing = Refreshing;
+        Refreshing = true;
+        if (edit) edit->setText(chosenText);
+        if (combo) combo->setCurrentIndex(chosenIndex);
+        Refreshing = wasRefreshing;
+        return saved;
+    });
     if (!r.Proceed) {
         // The session keeps its value, so the control shows it again.
         RestoreWorkoutControl(control);
@@ -831,7 +847,7 @@ void TfrmTraining::RememberComboText(QComboBox* combo)
 
 void TfrmTraining::btnResetClick()
 {
-    TConfirmResult r = ConfirmReset(Session, 2);
+    TConfirmResult r = ConfirmReset(Session, 2, [this] { return SaveSession(); });
     if (!r.Proceed) return;
     ResetTraining(Session);
     Session.Header.ContentKind = ckUser;
@@ -931,6 +947,17 @@ void TfrmTraining::showEvent(QShowEvent* event)
 bool TfrmTraining::CloseQuery()
 {
     if (Session.Header.Modified != 1) return true;
+    if (HasUnsavedStrokes(Session)) {
+        // Recorded strokes would be lost: offer to save them.
+        std::string text = Format("Training session \"%s\" is modified and its recorded strokes are not saved.\r"
+                                  "Save it before closing?",
+                                  Session.Header.Title.Text().c_str());
+        switch (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbSaveDiscardCancel, TMsgResult::Save)) {
+        case TMsgResult::Save: return SaveSession();
+        case TMsgResult::Discard: return true;
+        default: return false;
+        }
+    }
     std::string text = Format("Training session \"%s\" is modified. Close anyway? %s",
                               Session.Header.Title.Text().c_str(), "");
     return Dialogs().MessageBox(TMsgKind::Confirmation, text, mbOKCancel, TMsgResult::Cancel) == TMsgResult::OK;

@@ -911,6 +911,10 @@ void TfrmRow::changeEvent(QEvent* event) { TMDIChild::changeEvent(event); }
 
 bool TfrmRow::CloseQuery() { return true; }
 
+bool TfrmRow::CanSaveSession() { return FTraining != nullptr; }
+
+bool TfrmRow::SaveSession() { return FTraining && FTraining->SaveSession(); }
+
 void TfrmRow::FormClose()
 {
     static const char* const kClosing = "rowClosing";

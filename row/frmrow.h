@@ -148,6 +148,8 @@ public:
     void TrainingListChanged() override;
     void ShowResults(const TTraining& session) override;
     void SaveSettings() override;
+    bool CanSaveSession() override;
+    bool SaveSession() override;
 
 protected:
     bool CloseQuery() override;

@@ -252,7 +252,9 @@ void TRowEngine::Connect()
     auto alive = FAlive;
     // 1. Ask before recorded data is lost.
     if (!IsUserOnly(FSession)) {
-        if (!ConfirmReset(FSession, 1).Proceed) return;
+        std::function<bool()> save;
+        if (FHost.CanSaveSession()) save = [this] { return FHost.SaveSession(); };
+        if (!ConfirmReset(FSession, 1, save).Proceed) return;
         if (!*alive) return;
     }
     // 2.

@@ -80,6 +80,10 @@ public:
     virtual void ShowResults(const TTraining& /*session*/) {}
     // Saves the row window's settings to the program settings file.
     virtual void SaveSettings() {}
+    // The session can be saved as the user saves it (File > Save); SaveSession
+    // does so and tells whether it was written.
+    virtual bool CanSaveSession() { return false; }
+    virtual bool SaveSession() { return false; }
 
     // Usage statistics; by default through MainRegistry() when one exists.
     virtual void CountRowingSession();

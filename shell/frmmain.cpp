@@ -861,11 +861,26 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
                                           VersionString("FileDescription").c_str(), ""),
                                    mbOKCancel, TMsgResult::OK) == TMsgResult::OK;
     if (ok) {
-        // Each window is asked once: one that closing another window already
-        // asked (the row window closes its session's training window) and
-        // that the user kept is not asked again.
+        // Every window is asked before any closes, so that a Cancel leaves
+        // the whole workspace as it was; each is asked once.
+        QList<QPointer<TMDIChild>> children;
         for (QWidget* w : ChildList())
-            if (auto* child = qobject_cast<TMDIChild*>(w)) child->ResetCloseRefused();
+            if (auto* child = qobject_cast<TMDIChild*>(w)) {
+                child->ResetCloseRefused();
+                child->ForgetCloseAnswer();
+                children << child;
+            }
+        for (const QPointer<TMDIChild>& child : children) {
+            if (child && !child->AskToClose()) {
+                ok = false;
+                break;
+            }
+        }
+        if (!ok)
+            for (const QPointer<TMDIChild>& child : children)
+                if (child) child->ForgetCloseAnswer();
+    }
+    if (ok) {
         QList<QPointer<QMdiSubWindow>> subs;
         for (QMdiSubWindow* sub : MDIClient()->subWindowList()) subs << sub;
         for (const QPointer<QMdiSubWindow>& sub : subs) {

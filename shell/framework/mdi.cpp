@@ -80,12 +80,19 @@ void TMDIChild::SetAppearance(const TAppearance& appearance) {
     setAutoFillBackground(true);
 }
 
+bool TMDIChild::AskToClose() {
+    if (ClosingFlag || Closed || Agreed) return true;
+    Agreed = CloseQuery();
+    Refused = !Agreed;
+    return Agreed;
+}
+
 void TMDIChild::closeEvent(QCloseEvent* event) {
     if (Closed) {
         event->accept();
         return;
     }
-    if (!ClosingFlag && !CloseQuery()) {
+    if (!ClosingFlag && !Agreed && !CloseQuery()) {
         Refused = true;
         event->ignore();
         return;

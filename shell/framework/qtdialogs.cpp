@@ -33,6 +33,8 @@ QMessageBox::StandardButton ToQt(TMsgResult r) {
         case TMsgResult::Abort: return QMessageBox::Abort;
         case TMsgResult::Retry: return QMessageBox::Retry;
         case TMsgResult::Ignore: return QMessageBox::Ignore;
+        case TMsgResult::Save: return QMessageBox::Save;
+        case TMsgResult::Discard: return QMessageBox::Discard;
         default: return QMessageBox::NoButton;
     }
 }
@@ -46,6 +48,8 @@ TMsgResult FromQt(int b) {
         case QMessageBox::Abort: return TMsgResult::Abort;
         case QMessageBox::Retry: return TMsgResult::Retry;
         case QMessageBox::Ignore: return TMsgResult::Ignore;
+        case QMessageBox::Save: return TMsgResult::Save;
+        case QMessageBox::Discard: return TMsgResult::Discard;
         default: return TMsgResult::Cancel;
     }
 }
@@ -97,6 +101,8 @@ TMsgResult TQtDialogs::MessageBox(TMsgKind kind, const std::string& text, unsign
     if (buttons & mbAbort) qb |= QMessageBox::Abort;
     if (buttons & mbRetry) qb |= QMessageBox::Retry;
     if (buttons & mbIgnore) qb |= QMessageBox::Ignore;
+    if (buttons & mbSave) qb |= QMessageBox::Save;
+    if (buttons & mbDiscard) qb |= QMessageBox::Discard;
     if (qb == QMessageBox::NoButton) qb = QMessageBox::Ok;
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = QApplication::activeWindow();

@@ -41,6 +41,15 @@ public:
     std::function<void(const std::string&)> OnMessage;
     std::function<void(int)> OnStroke;
     std::function<void()> OnResults;
+    bool CanSave = false;
+    bool SaveWorks = true;
+    int Saves = 0;
+    bool CanSaveSession() override { return CanSave; }
+    bool SaveSession() override
+    {
+        ++Saves;
+        return SaveWorks;
+    }
 
     bool ChooseSource(std::string& source, int& interfaceType) override
     {
@@ -257,6 +266,43 @@ TEST_F(RowEngine, ResetQuestionDeclinedKeepsEverything)
     e.BtnConnectClick();
     EXPECT_EQ(Session.StrokeCount(), 0);
     EXPECT_EQ(e.Interface(), nullptr);
+}
+
+TEST_F(RowEngine, ConnectingAgainOffersToSaveUnsavedStrokes)
+{
+    Session.Settings.LimitStrokes = 5;
+    TRowEngine e(Session, Host);
+    RowToEnd(e);
+    ASSERT_EQ(Session.StrokeCount(), 5);
+    ASSERT_TRUE(HasUnsavedStrokes(Session));
+    Host.CanSave = true;
+    const int chosen = Host.Chosen;
+
+    Dialog.Answers.push_back(TMsgResult::Cancel);
+    e.BtnConnectClick();
+    ASSERT_FALSE(Dialog.Messages.empty());
+    EXPECT_EQ(Dialog.LastText().rfind("Connecting again will reset the current training session.\r", 0), 0u);
+    EXPECT_EQ(Dialog.Messages.back().Buttons, unsigned(mbSaveDiscardCancel));
+    EXPECT_EQ(Host.Saves, 0);
+    EXPECT_EQ(Host.Chosen, chosen);
+    EXPECT_EQ(Session.StrokeCount(), 5);
+
+    // Save that did not happen (the file dialog was cancelled): nothing is lost.
+    Host.SaveWorks = false;
+    Dialog.Answers.push_back(TMsgResult::Save);
+    e.BtnConnectClick();
+    EXPECT_EQ(Host.Saves, 1);
+    EXPECT_EQ(Host.Chosen, chosen);
+    EXPECT_EQ(Session.StrokeCount(), 5);
+
+    // Saved: the connect goes on (its dialog cancelled here).
+    Host.SaveWorks = true;
+    Host.Cancel = true;
+    Dialog.Answers.push_back(TMsgResult::Save);
+    e.BtnConnectClick();
+    EXPECT_EQ(Host.Saves, 2);
+    EXPECT_EQ(Host.Chosen, chosen + 1);
+    EXPECT_EQ(Session.StrokeCount(), 0);
 }
 
 TEST_F(RowEngine, UnknownInterfaceType)

@@ -145,7 +145,8 @@ protected:
     void SetWorkout(TfrmTraining* t, int limitType, const char* value, int by = -1, const char* work = nullptr,
                     const char* rest = nullptr) {
         if (!IsEmptyTraining(*t->Training())) {
-            Dialogs.Answers = {TMsgResult::Yes};
+            // Unsaved recorded strokes: the question offers to save them first.
+            Dialogs.Answers = {HasUnsavedStrokes(*t->Training()) ? TMsgResult::Discard : TMsgResult::Yes};
             t->btnReset->click();
             EXPECT_EQ(Dialogs.LastText().rfind("Resetting the current training session", 0), 0u);
             EXPECT_TRUE(t->edtLimitValue->isEnabled());
@@ -573,7 +574,7 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
 
     // A silent device: the user presses Esc on the waiting message.
     TPty pty;
-    if (session.StrokeCount() > 0) Dialogs.Answers = {TMsgResult::Yes};
+    if (session.StrokeCount() > 0) Dialogs.Answers = {TMsgResult::Discard};
     WhenModal([&pty](QWidget* w) {
         auto* connect = qobject_cast<TfrmConnect*>(w);
         ASSERT_NE(connect, nullptr) << w->metaObject()->className();
@@ -600,28 +601,24 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     EXPECT_FALSE(MessageWindowShown());
 
     // Rowing again (fast), the program is closed in the middle of the row.
-    // The session is modified: keeping it open (Cancel) keeps every stroke
-    // rowed so far, with totals from the last one, ready to save.
+    // Every window is asked before any closes: the session's unsaved strokes
+    // are offered for saving, and Cancel leaves everything as it was, the row
+    // still recording.
     row->Engine().DemoFast = true;
     Dialogs.Answers = {TMsgResult::Yes};
     QTimer closer;
     closer.setInterval(1);
     int closedAt = -1;
-    bool resultsAtClose = false;
     QPointer<TfrmRow> rowing(row);
+    const int children = int(main.ChildList().size());
+    bool rowingAfterCancel = false;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (closedAt >= 0 || !rowing || rowing->Engine().StrokeIndex() < 30) return;
         closedAt = rowing->Engine().StrokeIndex();
-        // Exit: yes; close the modified session: no. It is asked once,
-        // although the row window closing with the program closes it too.
         Dialogs.Clear();
-        Dialogs.Answers = {TMsgResult::OK, TMsgResult::Cancel, TMsgResult::OK};
-        // The row window closes first; a distance was rowed: its results.
-        WhenModal([&](QWidget* r) {
-            resultsAtClose = qobject_cast<TfrmResults*>(r) != nullptr;
-            qobject_cast<QDialog*>(r)->accept();
-        });
+        Dialogs.Answers = {TMsgResult::OK, TMsgResult::Cancel};
         main.close();
+        rowingAfterCancel = rowing && rowing->Engine().Interface() && rowing->Session().RowStatus == rsRowing;
     });
     closer.start();
     RowDemoToTheLimit(row, false);
@@ -629,27 +626,42 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     t.start();
     while (closedAt < 0 && t.elapsed() < 30000) QApplication::processEvents();
     closer.stop();
-    Pump(50);
     ASSERT_GE(closedAt, 30);
-    EXPECT_TRUE(resultsAtClose);
+    EXPECT_TRUE(rowingAfterCancel);
     EXPECT_TRUE(main.isVisible());
-    ASSERT_EQ(main.TrainingCount(), 1);
-    TfrmTraining* training = nullptr;
-    for (QWidget* w : main.ChildList())
-        if (auto* t = qobject_cast<TfrmTraining*>(w)) training = t;
-    ASSERT_NE(training, nullptr);
-    const TTraining& kept = *training->Training();
-    const int n = kept.StrokeCount();
-    EXPECT_GE(n, closedAt);
-    ASSERT_GT(n, 0);
-    EXPECT_FLOAT_EQ(kept.Totals.Distance, kept.Strokes[size_t(n)].Distance);
-    EXPECT_EQ(kept.Header.Modified, 1);
+    ASSERT_TRUE(rowing);
+    EXPECT_EQ(int(main.ChildList().size()), children);
     ASSERT_EQ(Dialogs.Messages.size(), 2u);
-    EXPECT_EQ(Dialogs.Messages.back().Text.rfind("Training session \"Anyone\" is modified. Close anyway?", 0), 0u);
-    const TTraining back = SaveAndReadBack(main, Env.File("kept.stg"), training);
-    ASSERT_EQ(back.StrokeCount(), n);
-    EXPECT_EQ(std::memcmp(back.Strokes.data(), kept.Strokes.data(), sizeof(TStgStrokeData) * size_t(n + 1)), 0);
-    EXPECT_FLOAT_EQ(back.Totals.Distance, kept.Totals.Distance);
+    EXPECT_EQ(Dialogs.Messages[1].Text.rfind(
+                  "Training session \"Anyone\" is modified and its recorded strokes are not saved.", 0),
+              0u);
+    EXPECT_EQ(Dialogs.Messages[1].Buttons, unsigned(mbSaveDiscardCancel));
+
+    // Exit again, and Save: the session is written before anything closes,
+    // then the row window closes (a distance was rowed: its results) and
+    // the program with it.
+    Dialogs.Clear();
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::Save};
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {Env.File("kept.stg")};
+    Dialogs.FileAnswers = {answer};
+    bool resultsAtClose = false;
+    WhenModal([&](QWidget* r) {
+        resultsAtClose = qobject_cast<TfrmResults*>(r) != nullptr;
+        qobject_cast<QDialog*>(r)->accept();
+    });
+    const int savedAt = rowing->Engine().StrokeIndex();
+    main.close();
+    Pump(50);
+    EXPECT_TRUE(resultsAtClose);
+    EXPECT_FALSE(main.isVisible());
+    EXPECT_EQ(main.TrainingCount(), 0);
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);  // nothing asked twice
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(Env.File("kept.stg"), back, false, {})) << Dialogs.LastText();
+    EXPECT_GE(back.StrokeCount(), savedAt);
+    EXPECT_GE(savedAt, closedAt);
 }
 
 TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
