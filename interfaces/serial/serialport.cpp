@@ -636,6 +636,7 @@ void TSerialPortNG::WorkerPass()
     }
 
     bool anyEvent = false;
+    bool nothingRead = false;
     const int64_t now = NowMs();
 
     // Modem lines.
@@ -738,10 +739,11 @@ void TSerialPortNG::WorkerPass()
     // Read decision.
     int queued = 0;
     if (ioctl(fd, FIONREAD, &queued) != 0) {
-        // A vanished device (unplugged adapter, closed pseudo-terminal) ends here.
+        // A vanished device (unplugged adapter, closed pseudo-terminal) ends
+        // here; a port the program is closing itself reports nothing.
         const int error = errno;
         broken = true;
-        ReportError(9804, unsigned(error), PlaceText(9804), 0);
+        if (FActive) ReportError(9804, unsigned(error), PlaceText(9804), 0);
         return;
     }
     FInQueue = uint32_t(queued);
@@ -781,10 +783,14 @@ void TSerialPortNG::WorkerPass()
                 if (anyEvent && (handlers & hCommEvent)) Deliver(OnCommEvent);
                 return;  // look again at once
             }
-            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-                const int error = n == 0 ? EIO : errno;
+            // A terminal read gives 0 bytes when there is nothing to read
+            // (the queue was purged since it was counted): not a hang-up. A
+            // vanished device fails the count or the read, or hangs up.
+            if (n == 0) {
+                nothingRead = true;
+            } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
                 broken = true;
-                ReportError(9804, unsigned(error), PlaceText(9804), 0);
+                if (FActive) ReportError(9804, unsigned(errno), PlaceText(9804), 0);
                 return;
             }
         }
@@ -805,6 +811,11 @@ void TSerialPortNG::WorkerPass()
         timeout = int(std::clamp<int64_t>(std::min(untilTimeout, untilCluster), 1, 75));
     }
     if (writePending) fds[1].events |= POLLOUT;
+    if (nothingRead && !writePending) {
+        // The count and the read disagree: wait a little instead of spinning.
+        poll(fds, 1, 5);
+        return;
+    }
     poll(fds, 2, timeout);
     char drain[64];
     while (::read(FWakePipe[0], drain, sizeof drain) > 0) {
@@ -814,7 +825,7 @@ void TSerialPortNG::WorkerPass()
         if (ioctl(fd, FIONREAD, &left) != 0 || left == 0) {
             // Nothing more will come: report once and wait to be closed.
             broken = true;
-            ReportError(9804, EIO, PlaceText(9804), 0);
+            if (FActive) ReportError(9804, EIO, PlaceText(9804), 0);
         }
     }
 }

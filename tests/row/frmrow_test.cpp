@@ -18,9 +18,14 @@
 #include <QTimer>
 #include <QXYSeries>
 
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "core/catalogue.h"
 #include "core/values.h"
@@ -37,6 +42,7 @@
 #include "valuearea/valuearea.h"
 #include "valuearea/valuedata.h"
 #include "tests/framework/testhome.h"
+#include "testutil_interfaces.h"
 
 namespace {
 
@@ -666,4 +672,61 @@ TEST_F(RowWindow, ResetInTheTrainingWindowRestartsTheRecording)
     emit Training->SessionReset();
     EXPECT_EQ(engine.StrokeIndex(), 0);
     EXPECT_EQ(Row->Values()->GetItem(1).Value, 0);
+}
+
+TEST_F(RowWindow, DisconnectingADeviceThatKeepsSendingReportsNoError)
+{
+    // A VT device on a pseudo-terminal, sending at its real pace (a frame
+    // every 1.3 ms) whether anyone reads or not.
+    TPty pty;
+    std::atomic<bool> stop{false};
+    const std::string frames = VTFrames(RowingTicks(400), vtpVtw);
+    std::thread device([&] {
+        for (size_t at = 0; !stop && at + 4 <= frames.size(); at += 4) {
+            (void)!write(pty.MasterFd(), frames.data() + at, 4);
+            std::this_thread::sleep_for(std::chrono::microseconds(1300));
+        }
+    });
+    struct TStop {
+        std::atomic<bool>& Stop;
+        std::thread& Device;
+        ~TStop()
+        {
+            Stop = true;
+            Device.join();
+        }
+    } stopAtEnd{stop, device};
+    TScriptedDialogs dialogs;
+    TDialogScope scope(dialogs);
+    Open();
+    Row->SourceChooser = [&pty](std::string& source, int& type) {
+        source = pty.SlavePath();
+        type = 1;
+        return true;
+    };
+    // Rowed a little, then Pause and Yes to "disconnect?": the program
+    // closes its own port. The close races with the arriving data, so a few
+    // rounds are rowed (connecting again discards the unsaved strokes).
+    for (int round = 0; round < 3; ++round) {
+        dialogs.Clear();
+        if (round > 0) dialogs.Answers = {TMsgResult::Discard};
+        QTimer::singleShot(0, Row, [this] { Row->Engine().BtnConnectClick(); });
+        QElapsedTimer t;
+        t.start();
+        auto rowing = [this] {
+            return Row->Engine().Interface() && Row->Session().RowStatus == rsRowing &&
+                   Row->Engine().StrokeIndex() >= 2;
+        };
+        while (!rowing() && t.elapsed() < 20000) QApplication::processEvents();
+        ASSERT_TRUE(rowing()) << dialogs.LastText();
+        dialogs.Answers = {TMsgResult::Yes};
+        Row->btnConnect->click();
+        Pump(200);
+        EXPECT_EQ(Row->Engine().Interface(), nullptr);
+        EXPECT_EQ(Row->btnConnect->text(), "&Connect");
+        ASSERT_FALSE(dialogs.Messages.empty());
+        EXPECT_EQ(dialogs.LastText(), "The system is paused. Do you want to disconnect?");
+        for (const auto& m : dialogs.Messages) EXPECT_NE(m.Kind, TMsgKind::Error) << m.Text;
+        ASSERT_EQ(Row->memLog->toPlainText().indexOf("Error"), -1) << Row->memLog->toPlainText().toStdString();
+    }
 }
