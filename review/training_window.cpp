@@ -116,6 +116,9 @@ TfrmTraining::TfrmTraining(const TTraining& record, int32_t sessionId, QWidget* 
     CurveModel->SetTraining(&Session);
     IntervalModel->SetTraining(&Session);
     setWindowTitle(Q(Session.Header.Title.Text()));
+    // Filled before it is first shown: a field that gets and loses the focus
+    // while the window opens holds the session's value, not an empty text.
+    RefreshAll();
 }
 
 TfrmTraining::~TfrmTraining() = default;

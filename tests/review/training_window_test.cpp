@@ -513,6 +513,23 @@ TEST_F(TrainingWindowTest, ClosingAsksOnlyWhenModified)
     EXPECT_EQ(Registry.Closed, (std::vector<int32_t>{109, 110}));
 }
 
+TEST_F(TrainingWindowTest, NewWindowIsFilledBeforeItIsShown)
+{
+    TTraining t;
+    NewTraining(t);
+    TfrmTraining w(t, 133);
+    auto* weight = w.findChild<QLineEdit*>("edtWeight");
+    auto* limit = w.findChild<QLineEdit*>("edtLimitValue");
+    ASSERT_TRUE(weight && limit);
+    EXPECT_EQ(weight->text().toStdString(), std::to_string(t.Settings.Weight));
+    EXPECT_EQ(limit->text().toStdString(), std::to_string(LimitValue(t.Settings)));
+    // The first field gets and loses the focus while the window opens.
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(weight, &out);
+    EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.LastText();
+    EXPECT_EQ(w.Record().Settings.Weight, t.Settings.Weight);
+}
+
 TEST_F(TrainingWindowTest, ClosingARecordedUnsavedSessionOffersToSaveIt)
 {
     TTraining t = MakeRowedSession(6);
