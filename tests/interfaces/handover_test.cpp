@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "interfaces/handover.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 
 TEST(HandoverTest, CallsRunOnTheOwnerThreadInOrderWhileTheWorkerWaits)
 {
