@@ -30,7 +30,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "review/training_window.h"
-#include "../framework/testregistry.h"
+#include "tests/support/testregistry.h"
 #include "row/frmrow.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
@@ -41,8 +41,8 @@
 #include "util/profile.h"
 #include "valuearea/valuearea.h"
 #include "valuearea/valuedata.h"
-#include "tests/framework/testhome.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testhome.h"
+#include "tests/support/testutil_interfaces.h"
 
 namespace {
 
