@@ -11,6 +11,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -480,6 +481,7 @@ void TfrmRow::CreateValueStore()
     if (!logo.isNull()) FValues->SetLogo(logo);
     FValues->SetLogoPosition(lpProportional);
     FValues->SetLogoMode(lmOpaque);
+    for (const auto& [parameter, caption] : FValueCaptions) FValues->SetCaption(parameter, caption);
     FValues->Clear();
     // The store starts empty: show what the engine shows now.
     if (FEngine->StrokeIndex() > 0)
@@ -860,16 +862,31 @@ void TfrmRow::DrawPanel(QPainter& painter, int index, const QRect& rect)
                     painter.setPen(thick);
                     painter.drawLine(next, bottom - 4, next, bottom - 6);
                 }
-                if (!ruler.Labels[size_t(i)].isEmpty()) {
-                    painter.setPen(thin);
-                    const int w = fm.horizontalAdvance(ruler.Labels[size_t(i)]);
-                    painter.drawText(x - w / 2, rect.top() + 4 + fm.ascent(), ruler.Labels[size_t(i)]);
-                }
             }
+            const QColor markerColor = ToQColor(s.Header.Color);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(ToQColor(s.Header.Color));
+            painter.setBrush(markerColor);
             painter.drawEllipse(ruler.Marker);
             painter.setBrush(palette().color(QPalette::Window));
+            // The labels go over the marker, in a colour that stands out on
+            // it where they cross it.
+            QPainterPath inMarker;
+            inMarker.addEllipse(QRectF(ruler.Marker));
+            const QColor onMarker = markerColor.lightness() < 128 ? Qt::white : Qt::black;
+            for (int i = 0; i < n; ++i) {
+                const QString& label = ruler.Labels[size_t(i)];
+                if (label.isEmpty()) continue;
+                const int w = fm.horizontalAdvance(label);
+                const QPoint at(ruler.Ticks[size_t(i)] - w / 2, rect.top() + 4 + fm.ascent());
+                painter.setPen(thin);
+                painter.drawText(at, label);
+                if (!QRect(at.x(), rect.top() + 4, w, fm.height()).intersects(ruler.Marker)) continue;
+                painter.save();
+                painter.setClipPath(inMarker);
+                painter.setPen(onMarker);
+                painter.drawText(at, label);
+                painter.restore();
+            }
         }
     }
     painter.restore();
@@ -970,6 +987,12 @@ void TfrmRow::SetValue(int parameter, bool live, double value)
 void TfrmRow::RefreshValues()
 {
     if (FValues) FValues->Refresh();
+}
+
+void TfrmRow::SetValueCaption(int parameter, const std::string& caption)
+{
+    FValueCaptions[parameter] = caption;
+    if (FValues) FValues->SetCaption(parameter, caption);
 }
 
 void TfrmRow::ButtonChanged()

@@ -12,6 +12,7 @@
 // The main window creates it together with the training window that holds
 // the session: CreateRowWindow(frame, training).
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -134,6 +135,7 @@ public:
     void ClearValues() override;
     void SetValue(int parameter, bool live, double value) override;
     void RefreshValues() override;
+    void SetValueCaption(int parameter, const std::string& caption) override;
     void ButtonChanged() override;
     void FocusButton() override;
     void PanelsChanged() override;
@@ -179,6 +181,7 @@ private:
     std::unique_ptr<TRowEngine> FEngine;
     QPointer<TfrmTraining> FTraining;
     std::unique_ptr<TValueData> FValues;
+    std::map<int, std::string> FValueCaptions;  // cell captions the engine set, kept for a new store
     TValueArea* FRightArea = nullptr;
     TValueArea* FBottomArea = nullptr;
     std::unique_ptr<TRowChart> FLeft;

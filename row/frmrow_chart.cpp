@@ -264,6 +264,14 @@ void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, doubl
         hi += pad;
     }
     const bool manual = !scale.AutoMinimum || !scale.AutoMaximum;
+    if (manual && haveData && scale.Increment > 0 && std::isfinite(dataLo) && std::isfinite(dataHi)) {
+        // The scale's window widens by whole steps until every point drawn
+        // lies inside it (a sprint above the window, the strokes of a pause
+        // below it).
+        const double step = scale.Increment;
+        if (dataLo < lo) lo -= std::ceil((lo - dataLo) / step - 1e-9) * step;
+        if (dataHi > hi) hi += std::ceil((dataHi - hi) / step - 1e-9) * step;
+    }
     if (TimeInUse[axis]) {
         QDateTimeAxis* t = Times[axis];
         const QDateTime from = QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(lo * kMsPerDay)));

@@ -58,6 +58,19 @@ int LimitParameter(int limitType)
     }
 }
 
+// The caption of a value that counts down to a limit of this type.
+std::string RemainingCaption(int limitType)
+{
+    switch (limitType) {
+    case 0: return "Strokes to go";
+    case 1: return "Energy to go";
+    case 2: return "Distance to go";
+    case 3: return "Time to go";
+    case 4: return "Intervals to go";
+    default: return std::string();
+    }
+}
+
 bool HasId(int i)
 {
     const auto& params = StrokeParameters();
@@ -486,6 +499,8 @@ void TRowEngine::ResetSession()
     FDataCount = 0;
     FRawCount = 0;
     FProtocolErrors = 0;
+    FRowClock = 0;
+    FShownSecond = -1;
     FCurveBuffer = TStgForceCurve{};
     FAverage.Clear();
     ResetTraining(FSession);
@@ -543,6 +558,12 @@ void TRowEngine::PushLimitValues()
         if (!HasId(i)) continue;
         FHost.SetValue(i, false, i == limitParam ? x : 0.0);
     }
+    // The value of the limit's parameter counts down to the limit: its cell
+    // says so.
+    const bool counting = LimitValue(s) > 0;
+    for (int type = 0; type <= 4; ++type)
+        FHost.SetValueCaption(LimitParameter(type),
+                              counting && type == s.LimitType ? RemainingCaption(type) : std::string());
     FHost.RefreshValues();
 }
 
@@ -556,11 +577,18 @@ void TRowEngine::PushLiveValues()
     const int count = int(StrokeParameters().size());
     for (int i = 0; i < count; ++i) {
         if (!HasId(i)) continue;
+        if (i == 5) {
+            // The Time value is the rowing clock (the stroke's time, or the
+            // time left to a time limit), as the Time panel shows it.
+            FHost.SetValue(i, true, RowClockValue());
+            continue;
+        }
         double v = StrokeValue(s, i, set);
         if (L > 0) {
             if (i == limitParam) {
                 const double limit = set.LimitType == 3 ? set.LimitTime / 86400.0 : double(L);
-                v = limit - v;
+                // Intervals to go: those whose work period is not yet done.
+                v = set.LimitType == 4 ? limit - FSession.IntervalCount() : limit - v;
             }
             if (!(v >= 0)) v = 0;
         }
@@ -587,7 +615,9 @@ void TRowEngine::InterfaceOpened(TInterface* sender)
 {
     SetButtonEnabled(true);
     SetPanel(rpCOM, sender ? sender->Source.substr(0, 6) : std::string());
-    SetPanel(rpTime, "");
+    // The rowing clock (0:00:00 at the first opening, where it stopped when
+    // the interface opens again after a pause).
+    ShowRowClock(true);
     FClockStart = CurrentTime();
     FSession.RowStatus = rsRowing;
     UpdateButtonCaption();
@@ -608,7 +638,8 @@ void TRowEngine::InterfacePaused(TInterface*)
 void TRowEngine::InterfaceContinued(TInterface*)
 {
     SetButtonEnabled(true);
-    SetPanel(rpTime, "");
+    // The rowing clock goes on where it stopped.
+    ShowRowClock(true);
     FClockStart = CurrentTime();
     FSession.RowStatus = rsRowing;
     UpdateButtonCaption();
@@ -622,6 +653,25 @@ void TRowEngine::InterfaceClosing(TInterface*)
     FSession.RawSamples.resize(size_t(std::max(FRawCount, 0)) + 1);
     if (FStrokeIndex > 0 && !FFinished) ComputeTotals(FSession, FStrokeIndex);
     FHost.RefreshTraining(TTrainingRefresh::All);
+}
+
+void TRowEngine::ShowRowClock(bool force)
+{
+    const int64_t second = int64_t(std::floor(FRowClock));
+    if (!force && second == FShownSecond) return;
+    FShownSecond = second;
+    SetPanel(rpTime, FormatDateTime("h:nn:ss", double(second) / 86400.0));
+    if (!HasId(5)) return;
+    FHost.SetValue(5, false, RowClockValue());
+    if (!force) FHost.RefreshValues();
+}
+
+double TRowEngine::RowClockValue() const
+{
+    const double v = std::floor(FRowClock) / 86400.0;
+    const TTrainingSettings& s = FSession.Settings;
+    if (s.LimitType == 3 && s.LimitTime > 0) return std::max(0.0, s.LimitTime / 86400.0 - v);
+    return v;
 }
 
 void TRowEngine::CountRowingTime()
@@ -704,10 +754,11 @@ void TRowEngine::InterfaceProtocolError(TInterface* sender)
 void TRowEngine::VTInterfaceRawData(TInterface* sender, double wheel, int heartRaw, int heartCorrected)
 {
     if (FFinished) return;
-    const double elapsed = CurrentTime() - FClockStart;
-    SetPanel(rpTime, FormatDateTime("h:nn:ss", elapsed < 0 ? 0 : elapsed));
     FDataArrived = true;
     auto* vt = dynamic_cast<TVTInterface*>(sender);
+    // The clock runs with the pulses the stroke computation counts.
+    if (vt && vt->DoCalculate && wheel > 0 && wheel < 3600) FRowClock += wheel;
+    ShowRowClock(false);
     if (!vt || !vt->DoCalculate) return;
     if (FDataCount == 0) FHost.HideMessageWindow();
     if (!vt->Input().Computer.AllValid() && HasId(12)) FHost.SetValue(12, true, heartCorrected);
@@ -795,7 +846,10 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
             if (!*alive) return;
         }
     }
-    // 8.
+    // 8. The stroke sets the rowing clock (never back, so it shows no
+    // second twice); the Time value shows the clock like the Time panel.
+    if (rec.Time > FRowClock) FRowClock = rec.Time;
+    ShowRowClock(true);
     PushLiveValues();
     FHost.RefreshValues();
     FHost.StrokeStored(k);

@@ -51,6 +51,8 @@ public:
     virtual void ClearValues() {}
     virtual void SetValue(int /*parameter*/, bool /*live*/, double /*value*/) {}
     virtual void RefreshValues() {}
+    // The caption of a value's cell ("" = the parameter's own name).
+    virtual void SetValueCaption(int /*parameter*/, const std::string& /*caption*/) {}
 
     // Display notifications.
     virtual void ButtonChanged() {}  // ButtonCaption / ButtonEnabled changed
@@ -177,6 +179,10 @@ public:
     const std::array<double, 81>& DriveForces() const { return FDriveForces; }
     bool DataArrived() const { return FDataArrived; }
     double ClockStart() const { return FClockStart; }
+    // The rowing clock in seconds: the recording's own time, as the strokes'
+    // Time counts it, advanced by every pulse between two strokes. The Time
+    // panel and the Time value show it; a pause does not restart it.
+    double RowClock() const { return FRowClock; }
     double RowingStart() const { return FRowingStart; }
     int32_t OldCurveColor() const { return FOldCurveColor; }
     int32_t NewCurveColor() const { return FNewCurveColor; }
@@ -210,6 +216,12 @@ private:
     double CurrentTime() const;
     std::string TimeOfDay() const;
     void CountRowingTime();
+    // Shows the rowing clock in the Time panel and the Time value when it
+    // has passed a whole second since it was last shown (always when forced).
+    void ShowRowClock(bool force);
+    // The Time value of the rowing clock (day fraction, whole seconds; the
+    // time left with a time limit).
+    double RowClockValue() const;
 
     TTraining& FSession;
     TRowHost& FHost;
@@ -230,6 +242,8 @@ private:
     std::array<double, 81> FDriveForces{};
     bool FDataArrived = false;
     double FClockStart = 0;
+    double FRowClock = 0;
+    int64_t FShownSecond = -1;
     double FRowingStart = 0;
     int32_t FOldCurveColor = 0x0000FF;
     int32_t FNewCurveColor = 0xFF0000;

@@ -155,7 +155,7 @@ void TValueCell::PaintTo(QPainter& p)
 
     // Caption.
     p.setFont(font());
-    const QString caption = QString::fromStdString(item->Name);
+    const QString caption = QString::fromStdString(item->Caption.empty() ? item->Name : item->Caption);
     const QFontMetrics fm(font());
     const QRect captionRect(8, 0, fm.horizontalAdvance(caption), fm.height());
     p.fillRect(captionRect, cellColor);

@@ -11,12 +11,15 @@
 #include <QLineSeries>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 #include <QXYSeries>
+#include <QValueAxis>
 
 #include <unistd.h>
 
@@ -490,7 +493,11 @@ TEST_F(RowWindow, LimitReachedFinishesAndStopsTheDemo)
     Open([](TTraining& t) {
         t.Settings.LimitType = 0;
         t.Settings.LimitStrokes = 6;
+        t.Header.Color = 0;  // black: the marker is darker than the labels
     });
+    // The cell of the limit's parameter counts down and says so.
+    EXPECT_EQ(Row->Values()->GetItem(0).Caption, "Strokes to go");
+    EXPECT_EQ(Row->Values()->GetItem(7).Caption, "");
     RowDemo(6);
     Pump(100);
     EXPECT_TRUE(Row->Engine().Finished());
@@ -501,6 +508,13 @@ TEST_F(RowWindow, LimitReachedFinishesAndStopsTheDemo)
     const TfrmRow::TRuler r = Row->LimitRuler(QRect(0, 0, 207, 20));
     ASSERT_TRUE(r.Drawn);
     EXPECT_EQ(r.Marker.right(), r.Ticks.back() - 0);  // the marker stays at the limit
+
+    // Another limit kind: the caption moves with it.
+    Training->Training()->Settings.LimitType = 2;
+    Training->Training()->Settings.LimitDistance = 500;
+    Row->Engine().PushLimitValues();
+    EXPECT_EQ(Row->Values()->GetItem(7).Caption, "Distance to go");
+    EXPECT_EQ(Row->Values()->GetItem(0).Caption, "");
 }
 
 TEST_F(RowWindow, ClosingTellsTheMainWindowAndSavesSettings)
@@ -729,4 +743,82 @@ TEST_F(RowWindow, DisconnectingADeviceThatKeepsSendingReportsNoError)
         for (const auto& m : dialogs.Messages) EXPECT_NE(m.Kind, TMsgKind::Error) << m.Text;
         ASSERT_EQ(Row->memLog->toPlainText().indexOf("Error"), -1) << Row->memLog->toPlainText().toStdString();
     }
+}
+
+TEST_F(RowWindow, LabelsOfTheLimitRulerStayReadableUnderTheMarker)
+{
+    Open([](TTraining& t) {
+        t.Settings.LimitType = 2;
+        t.Settings.LimitDistance = 600;  // labels every 60 m
+        t.Header.Color = 0;              // black: as dark as the labels
+    });
+    // At 147 m the marker stands centred over the label "120".
+    TStgStrokeData rec = EmptyStroke(1);
+    rec.Power = 150;
+    rec.Distance = 147;
+    rec.Time = 30;
+    Row->Engine().InterfaceStrokeData(nullptr, rec);
+    ASSERT_EQ(Row->Engine().StrokeIndex(), 1);
+    const QRect panel(0, 0, 400, 60);
+    const TfrmRow::TRuler ruler = Row->LimitRuler(panel);
+    ASSERT_TRUE(ruler.Drawn);
+    ASSERT_EQ(ruler.Labels[2], "120");
+    ASSERT_NEAR(QRectF(ruler.Marker).center().x(), ruler.Ticks[2], 2);
+    QImage image(panel.size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&image);
+        Row->StatusBar->DrawPanel(painter, rpAnimation, panel);
+    }
+    // Inside the marker's core the label shows as light strokes.
+    const QPointF centre = QRectF(ruler.Marker).center();
+    const double a = ruler.Marker.width() / 2.0 * 0.8, b = ruler.Marker.height() / 2.0 * 0.8;
+    int light = 0, core = 0;
+    for (int y = ruler.Marker.top(); y <= ruler.Marker.bottom(); ++y)
+        for (int x = ruler.Marker.left(); x <= ruler.Marker.right(); ++x) {
+            const double dx = (x + 0.5 - centre.x()) / a, dy = (y + 0.5 - centre.y()) / b;
+            if (dx * dx + dy * dy > 1) continue;
+            ++core;
+            if (QColor(image.pixel(x, y)).lightness() > 160) ++light;
+        }
+    ASSERT_GT(core, 100);
+    EXPECT_GT(light, 5);
+    EXPECT_LT(light, core / 4);  // the marker itself is drawn
+}
+
+TEST_F(RowWindow, EveryPointOfTheStrokeChartLiesInsideItsAxes)
+{
+    Open();
+    TTraining& s = Row->Session();
+    // A steady row with a sprint (251 W), the strokes of a pause (10 W) and
+    // a pulse far below the usual window.
+    SetStrokeCount(s, 60);
+    for (int k = 1; k <= 60; ++k) {
+        TStgStrokeData& st = s.Strokes[size_t(k)];
+        st.StrokeNumber = uint16_t(k);
+        st.Power = k == 30 ? 251.0f : k > 50 ? 10.0f : 150.0f + float(k % 7);
+        st.Distance = 8.0f * float(k);
+        st.Pulse = k > 40 ? 35.0f : 130.0f;
+    }
+    s.Header.SelectedStroke = 60;
+    Row->RebuildRightChart();
+    QChart* chart = Row->RightChartObject()->Chart();
+    ASSERT_NE(chart, nullptr);
+    int checked = 0;
+    for (QAbstractSeries* a : chart->series()) {
+        auto* series = qobject_cast<QXYSeries*>(a);
+        if (!series || series->count() == 0) continue;
+        const auto axes = series->attachedAxes();
+        for (QAbstractAxis* axis : axes) {
+            auto* v = qobject_cast<QValueAxis*>(axis);
+            if (!v) continue;
+            const bool vertical = v->orientation() == Qt::Vertical;
+            for (int i = 0; i < series->count(); ++i) {
+                const double value = vertical ? series->at(i).y() : series->at(i).x();
+                EXPECT_GE(value, v->min()) << series->name().toStdString() << " point " << i;
+                EXPECT_LE(value, v->max()) << series->name().toStdString() << " point " << i;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 100);
 }

@@ -17,6 +17,7 @@
 #include "interfaces/vtinterface.h"
 #include "row/rowengine.h"
 #include "tests/support/testutil_interfaces.h"
+#include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/text.h"
 
@@ -67,7 +68,14 @@ public:
     void HideMessageWindow() override { Shown = false; }
     bool MessageWindowShown() override { return Shown; }
     void LogLine(const std::string& line) override { Log.push_back(line); }
-    void SetValue(int p, bool, double v) override { Values[size_t(p)] = v; }
+    void SetValue(int p, bool, double v) override
+    {
+        Values[size_t(p)] = v;
+        if (p == 5) TimeValues.push_back({v * 86400, PanelTime ? PanelTime() : std::string()});
+    }
+    // Every Time value shown (seconds) with the Time panel at that moment.
+    std::vector<std::pair<double, std::string>> TimeValues;
+    std::function<std::string()> PanelTime;
     void StrokeStored(int k) override
     {
         ++Strokes;
@@ -266,6 +274,49 @@ TEST_F(RowEngine, ResetQuestionDeclinedKeepsEverything)
     e.BtnConnectClick();
     EXPECT_EQ(Session.StrokeCount(), 0);
     EXPECT_EQ(e.Interface(), nullptr);
+}
+
+TEST_F(RowEngine, OneRowingClockTicksEverySecondAndGoesOnAfterAPause)
+{
+    TRowEngine e(Session, Host);
+    e.DemoFast = true;
+    Host.PanelTime = [&e] { return e.PanelText(rpTime); };
+    e.BtnConnectClick();
+    ASSERT_TRUE(WaitFor([&] { return e.StrokeIndex() >= 12; }, 20000));
+    // Pause (not disconnected) and continue.
+    Dialog.Answers.push_back(TMsgResult::No);
+    e.BtnConnectClick();
+    ASSERT_EQ(e.Interface()->State(), vtsPaused);
+    const double paused = e.RowClock();
+    const std::string pausedPanel = e.PanelText(rpTime);
+    e.BtnConnectClick();
+    ASSERT_EQ(e.Interface()->State(), vtsOpened);
+    EXPECT_EQ(e.PanelText(rpTime), pausedPanel);
+    ASSERT_TRUE(WaitFor([&] { return e.StrokeIndex() >= 20; }, 20000));
+    e.Disconnect();
+    EXPECT_GT(e.RowClock(), paused);
+
+    // From the connect on (before it, the reset shows the limit values), the
+    // Time value moves a second at a time (not a stroke at a time), never
+    // back, and the Time panel shows the same time.
+    auto shown = Host.TimeValues;
+    while (!shown.empty() && shown.front().second.empty()) shown.erase(shown.begin());
+    ASSERT_GT(shown.size(), 20u);
+    double last = -1;
+    int steps = 0;
+    for (const auto& [seconds, panel] : shown) {
+        EXPECT_NEAR(seconds, std::round(seconds), 1e-3);
+        EXPECT_EQ(panel, FormatDateTime("h:nn:ss", std::round(seconds) / 86400)) << seconds;
+        if (last >= 0) {
+            EXPECT_GE(seconds, last - 1e-3);
+            EXPECT_LE(seconds, last + 1 + 1e-3) << "a jump from " << last;
+            if (seconds > last + 0.5) ++steps;
+        }
+        last = seconds;
+    }
+    EXPECT_GE(steps, int(std::floor(Session.Strokes[20].Time)) - 1);
+    // The clock agrees with the strokes' own time.
+    EXPECT_NEAR(e.RowClock(), Session.Strokes[size_t(Session.StrokeCount())].Time, 3.0);
 }
 
 TEST_F(RowEngine, ConnectingAgainOffersToSaveUnsavedStrokes)
