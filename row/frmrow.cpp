@@ -482,6 +482,9 @@ void TfrmRow::CreateValueStore()
     FValues->SetLogoPosition(lpProportional);
     FValues->SetLogoMode(lmOpaque);
     for (const auto& [parameter, caption] : FValueCaptions) FValues->SetCaption(parameter, caption);
+    // Without a heart-rate signal there is no pulse (nor work per beat).
+    FValues->SetNoneWhenZero(spPulse, true);
+    FValues->SetNoneWhenZero(spWorkPerPulse, true);
     FValues->Clear();
     // The store starts empty: show what the engine shows now.
     if (FEngine->StrokeIndex() > 0)

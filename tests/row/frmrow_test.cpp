@@ -200,6 +200,9 @@ TEST_F(RowWindow, WithoutRowSectionIsMaximisedWithChartsAndBottomValues)
     EXPECT_TRUE(Row->Values()->HasItem(25));
     EXPECT_FALSE(Row->Values()->HasItem(4));
     EXPECT_EQ(Row->Values()->GetItem(1).Name, ParameterShortName(1));
+    // No heart-rate signal is no pulse (shown as a dash), not 0.
+    EXPECT_TRUE(Row->Values()->GetItem(spPulse).NoneWhenZero);
+    EXPECT_FALSE(Row->Values()->GetItem(spPower).NoneWhenZero);
     // The status bar click switches between the log and the action page.
     emit Row->StatusBar->PanelClick(Row->StatusBar->width() - 10, 5);
     EXPECT_EQ(Row->pgcRow->currentWidget(), Row->tshLog);
