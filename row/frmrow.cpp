@@ -359,6 +359,13 @@ void TfrmRow::CheckRightMenu()
             }
 }
 
+namespace {
+bool gDemoRealPace = false;
+}  // namespace
+
+void SetDemoRealPace(bool on) { gDemoRealPace = on; }
+bool DemoRealPace() { return gDemoRealPace; }
+
 TfrmRow* CreateRowWindow(TMDIMain* frame, TfrmTraining* training)
 {
     auto* row = new TfrmRow(training);
@@ -420,6 +427,7 @@ void TfrmRow::LoadSettings(const std::string& settingsFile, int mode)
         e.ThresHold = ini.ReadInteger(kSection, "ThresHold", e.ThresHold);
         e.DemoFast = ini.ReadBool(kSection, "DemoFast", e.DemoFast);
     }
+    if (DemoRealPace()) e.DemoFast = false;
     // Parameters outside the catalogue would index nothing: back to the defaults.
     if (RightX < 0 || RightX >= kStrokeParameterCount) RightX = 0;
     if (RightY < -1 || RightY >= kStrokeParameterCount) RightY = 1;

@@ -198,6 +198,11 @@ private:
     bool Destroying = false;
 };
 
+// The demo plays at a rower's real pace in every row window of this run,
+// whatever the stored "DemoFast" setting says (which keeps its meaning).
+void SetDemoRealPace(bool on);
+bool DemoRealPace();
+
 // Creates the row window for the session of a training window, adds it to
 // the frame, loads its settings with the main registry's placement, applies
 // the appearance and shows it.

@@ -444,6 +444,7 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
         if (interfaceType != 5) ApplyMachineSettings(*vt);
         if (interfaceType == 1 || interfaceType == 2) {
             vt->DemoFast = DemoFast;
+            if (DemoStepMs >= 0) vt->DemoStepMs = DemoStepMs;
             vt->StrictProtocol = StrictProtocol;
             vt->RawHeartRate = RawHeartRate;
         }

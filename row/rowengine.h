@@ -108,6 +108,8 @@ public:
     int Tension = 0;
     int ThresHold = 5;
     bool DemoFast = true;
+    // Demo step of the VT interface (TVTInterface::DemoStepMs); -1 keeps its own.
+    int DemoStepMs = -1;
     // Connect settings, read from section "Connect" at each connect.
     bool StrictProtocol = true;
     bool RawHeartRate = false;

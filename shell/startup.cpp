@@ -6,6 +6,7 @@
 #include "core/catalogue.h"
 #include "shell/framework/qtdialogs.h"
 #include "shell/framework/windowutil.h"
+#include "row/frmrow.h"
 #include "shell/frmmain.h"
 #include "shell/singleinstance.h"
 #include "shell/splash.h"
@@ -33,7 +34,15 @@ int RunCatchline(int argc, char** argv) {
 
     std::vector<std::string> args;
     QStringList arguments = QApplication::arguments();
-    for (int i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
+    for (int i = 1; i < arguments.size(); ++i) {
+        // "--real-pace": the demo plays at a rower's pace in this run, whatever
+        // the row window's "DemoFast" setting says.
+        if (arguments[i].compare("--real-pace", Qt::CaseInsensitive) == 0) {
+            SetDemoRealPace(true);
+            continue;
+        }
+        args.push_back(arguments[i].toStdString());
+    }
 
     // The single-instance check runs last.
     bool multipleCopies = false;

@@ -230,6 +230,27 @@ TEST_F(VTInterfaceTest, PauseFromAStrokeHandlerStopsTheRestOfTheCluster)
     Vt.Close();
 }
 
+TEST_F(VTInterfaceTest, FastDemoPlaysOneSamplePerTimerCall)
+{
+    // DemoFast without a demo step: the 1 ms timer plays one sample per call
+    // (about eleven times real time), not a stretch of the recording.
+    Vt.DemoFile = WriteRawFile("pace_fast.dat", RowingTicks(8));
+    Vt.DemoFast = true;
+    Vt.DemoStepMs = 0;
+    Vt.Open(2, "DEMO");
+    ASSERT_EQ(Vt.State(), vtsOpened);
+    const int before = Rec.RawData;
+    for (int i = 0; i < 50; ++i) Vt.DemoTimer();
+    EXPECT_GE(Rec.RawData - before, 49);
+    EXPECT_LE(Rec.RawData - before, 52);
+    // With a demo step each call plays that much of the recording.
+    Vt.DemoStepMs = 250;
+    const int stepped = Rec.RawData;
+    for (int i = 0; i < 10; ++i) Vt.DemoTimer();
+    EXPECT_GT(Rec.RawData - stepped, 100);
+    Vt.Close();
+}
+
 TEST_F(VTInterfaceTest, FastDemoPausedInAHandlerLosesAndRepeatsNoSample)
 {
     // DemoFast plays many samples per timer call; a handler that pauses ends
