@@ -1040,8 +1040,13 @@ void TfrmRow::SessionRefreshed()
         const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine, Qt::DashDotDotLine};
         const Qt::PenStyle style = s.Header.PenStyle < 5 ? styles[s.Header.PenStyle] : Qt::SolidLine;
         const int width = std::max(1, int(s.Header.PenWidth));
-        QPen oldPen(ToQColor(FEngine->OldCurveColor()), width, style);
-        QPen newPen(ToQColor(FEngine->NewCurveColor()), width, style);
+        // Both curves stand out from the chart, and from each other (a grey
+        // session's inverse is grey too).
+        const TColor back = FromQColor(FLeft->Chart()->backgroundBrush().color());
+        const TColor current = ReadableColor(FEngine->NewCurveColor(), back);
+        const TColor previous = ReadableColor(DistinctColor(FEngine->OldCurveColor(), &current, 1, back), back);
+        QPen oldPen(ToQColor(previous), width, style);
+        QPen newPen(ToQColor(current), width, style);
         FOld->setPen(oldPen);
         FNew->setPen(newPen);
     }

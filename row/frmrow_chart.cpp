@@ -342,6 +342,10 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
         SetRange(2, useDataScale ? data.Right : TAxisScale{}, range[2][0], range[2][1], range[2][0] <= range[2][1]);
     }
 
+    // Lines stand out from the chart's background; average records keep apart
+    // from the sessions' colours.
+    const std::vector<int32_t> sessionColors = SessionColors(data);
+    const int32_t background = FromQColor(FChart->backgroundBrush().color());
     for (int i = 0; i < count; ++i) {
         const TSeriesData& s = data.Series[size_t(i)];
         QXYSeries* series = PoolSeries(i, s.Kind);
@@ -357,7 +361,7 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
             AxisRange(0, xLo, xHi);
             ThinLine(points, xLo, xHi, FChart->plotArea().width());
         }
-        const QColor color = ToQColor(s.Color);
+        const QColor color = ToQColor(DrawColor(s, s.Color, sessionColors, background));
         if (auto* line = qobject_cast<QLineSeries*>(series); line && s.Kind == TSeriesKind::Line) {
             QPen pen(color);
             pen.setWidth(std::max(1, int(s.PenWidth)));

@@ -334,11 +334,15 @@ TEST_F(StrokeColourTest, TheZSeriesIsDrawnInTheInverseColour)
                     ++found;
         return found > 0;
     };
-    // Power (left) in red, pulse (right) in cyan, the inverse of red.
+    // Power (left) in red, pulse (right) in cyan, the inverse of red, darkened
+    // until it stands out from the chart's light background.
+    const int32_t back = FromQColor(w->Chart->backgroundBrush().color());
+    const int32_t inverse = ReadableColor(0xFFFF00, back);
+    EXPECT_GE(ContrastRatio(inverse, back), 2.2);
     int leftHits = 0, rightHits = 0;
     for (int i = 3; i < 25; i += 4) {
         leftHits += colourAt(left, i, 0x0000FF);
-        rightHits += colourAt(right, i, 0xFFFF00);
+        rightHits += colourAt(right, i, inverse);
     }
     EXPECT_GE(leftHits, 5);
     EXPECT_GE(rightHits, 5);
@@ -380,7 +384,7 @@ TEST_F(StrokeColourTest, AllCurvesOfASessionAreDrawnBelowTheShownCurve)
                 if (image.rect().contains(x, y) && (image.pixel(x, y) & 0xFFFFFF) == want) ++n;
         return n;
     };
-    EXPECT_GT(pixels(0xFFFF00), 200);
+    EXPECT_GT(pixels(ReadableColor(0xFFFF00, FromQColor(w->Chart->backgroundBrush().color()))), 200);
     EXPECT_GT(pixels(0x0000FF), 50);
     // The peak of the shown curve is drawn over the others.
     const QList<QPointF> curve = shown->points();

@@ -54,13 +54,15 @@ protected:
     void TearDown() override { delete Window.data(); }
     // Grid column of a stroke parameter.
     static int Column(int parameter) { return StrokeParameters()[size_t(parameter)].Id + 1; }
-    // Highest point of the curve series in the session colour.
+    // Highest point of the curve series in the session colour (as drawn on
+    // the chart's background).
     double PeakOf(TfrmForceCurves* w, int32_t color)
     {
         double peak = -1;
+        const QColor drawn = ToQColor(ReadableColor(color, FromQColor(w->Chart->backgroundBrush().color())));
         for (QAbstractSeries* s : w->Chart->series()) {
             auto* line = static_cast<QLineSeries*>(s);
-            if (line->pen().color() != ToQColor(color)) continue;
+            if (line->pen().color() != drawn) continue;
             for (const QPointF& p : line->points()) peak = std::max(peak, p.y());
         }
         return peak;
@@ -391,6 +393,17 @@ TEST_F(ForceCurvesTest, AverageEntryDrawsTheMeanOfTheShownCurvesOrAFlatLine)
     EXPECT_GT(Registry.Averages[1].Curves[0].Samples[30], 0);
     ASSERT_EQ(w->DataModel->rowCount(), 3);
     EXPECT_EQ(w->DataModel->Cell(2, 0), "*Avg. 2 all curves");
+    // Drawn in a colour of its own, not in session B's lime; the stored
+    // colour stays.
+    QColor average, lime;
+    for (QAbstractSeries* s : w->Chart->series()) {
+        auto* line = static_cast<QLineSeries*>(s);
+        if (line->name() == "*Avg. 2 all curves") average = line->pen().color();
+        if (line->name() == "B") lime = line->pen().color();
+    }
+    ASSERT_TRUE(average.isValid() && lime.isValid());
+    EXPECT_GT(ColorDifference(FromQColor(average), FromQColor(lime)), 150);
+    EXPECT_EQ(Registry.Averages[1].Header.Color, 0x00FF00);
     w->SetEntryChecked(0, false);
     w->SetEntryChecked(1, false);
     w->SetEntryChecked(2, true);  // average 1: no active session left
