@@ -16,6 +16,7 @@
 #include "interfaces/vtinterface.h"
 #include "shell/framework/registry.h"
 #include "util/datetime.h"
+#include "util/color.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -517,14 +518,10 @@ void TRowEngine::ResetSession()
 void TRowEngine::RefreshSession()
 {
     if (FSession.ClientId == 0) return;
+    // A system colour is inverted as the colour it stands for.
     const int32_t c = FSession.Header.Color;
-    if (c >= 0) {
-        FNewCurveColor = c;
-        FOldCurveColor = (255 - (c & 0xFF)) | ((255 - ((c >> 8) & 0xFF)) << 8) | ((255 - ((c >> 16) & 0xFF)) << 16);
-    } else {
-        FNewCurveColor = c;
-        FOldCurveColor = c;
-    }
+    FNewCurveColor = c;
+    FOldCurveColor = InverseColor(c);
     if (FInterface) {
         FInterface->Weight = FSession.Settings.Weight;
         FInterface->BoatType =

@@ -17,6 +17,7 @@
 #include "interfaces/vtinterface.h"
 #include "row/rowengine.h"
 #include "tests/support/testutil_interfaces.h"
+#include "util/color.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/text.h"
@@ -317,6 +318,20 @@ TEST_F(RowEngine, OneRowingClockTicksEverySecondAndGoesOnAfterAPause)
     EXPECT_GE(steps, int(std::floor(Session.Strokes[20].Time)) - 1);
     // The clock agrees with the strokes' own time.
     EXPECT_NEAR(e.RowClock(), Session.Strokes[size_t(Session.StrokeCount())].Time, 3.0);
+}
+
+TEST_F(RowEngine, PreviousCurveTakesTheInverseAlsoOfASystemColour)
+{
+    TRowEngine e(Session, Host);
+    Session.Header.Color = 0x800000;  // navy
+    e.RefreshSession();
+    EXPECT_EQ(e.NewCurveColor(), 0x800000);
+    EXPECT_EQ(e.OldCurveColor(), 0x7FFFFF);
+    Session.Header.Color = clWindowText;  // a system colour: black by default
+    e.RefreshSession();
+    EXPECT_EQ(e.NewCurveColor(), clWindowText);
+    EXPECT_EQ(e.OldCurveColor(), InverseColor(ResolveColor(clWindowText)));
+    EXPECT_NE(e.OldCurveColor(), e.NewCurveColor());
 }
 
 TEST_F(RowEngine, ConnectingAgainOffersToSaveUnsavedStrokes)
