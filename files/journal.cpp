@@ -135,7 +135,7 @@ bool TJournalWriter::Create(const std::string& folder, const TTraining& t)
     Close();
     FError = 0;
     FSize = 0;
-    FIntervals.clear();
+    FIntervalCount = 0;
     FRawWritten = 0;
     const std::string dir = IncludeTrailingSlash(folder);
     if (!ForceFolder(dir)) {
@@ -182,15 +182,17 @@ bool TJournalWriter::Record(const TTraining& t, int strokeIndex, int rawCount, u
         FinishEntry(FBuffer, e);
         FHeader = std::move(header);
     }
-    for (size_t i = 0; i < t.Intervals.size(); ++i) {
-        if (i < FIntervals.size() && std::memcmp(&FIntervals[i], &t.Intervals[i], sizeof(TTrainingInterval)) == 0)
+    // An interval is written when it completes; only the newest may change
+    // after that, so the check costs the same at every stroke.
+    for (size_t i = FIntervalCount > 0 ? FIntervalCount - 1 : 0; i < t.Intervals.size(); ++i) {
+        if (i + 1 == FIntervalCount && std::memcmp(&FLastInterval, &t.Intervals[i], sizeof(TTrainingInterval)) == 0)
             continue;
         const size_t e = BeginEntry(FBuffer, jtInterval);
         Put(FBuffer, int32_t(i));
         Put(FBuffer, t.Intervals[i]);
         FinishEntry(FBuffer, e);
-        if (i < FIntervals.size()) FIntervals[i] = t.Intervals[i];
-        else FIntervals.push_back(t.Intervals[i]);
+        FLastInterval = t.Intervals[i];
+        FIntervalCount = i + 1;
     }
     const int raw = std::min(rawCount, int(t.RawSamples.size()) - 1);
     while (FRawWritten < raw) {

@@ -112,7 +112,8 @@ private:
     int FError = 0;
     uint64_t FSize = 0;
     std::vector<uint8_t> FHeader;                   // session entry payload last written
-    std::vector<TTrainingInterval> FIntervals;      // intervals as last written
+    size_t FIntervalCount = 0;                      // intervals 0..FIntervalCount-1 written
+    TTrainingInterval FLastInterval{};              // the newest as written
     int FRawWritten = 0;                            // raw samples 1..FRawWritten written
     std::vector<uint8_t> FBuffer;                   // the entries of one append
 };
