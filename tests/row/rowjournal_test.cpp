@@ -14,7 +14,7 @@
 #include "files/training_io.h"
 #include "interfaces/delay.h"
 #include "row/rowengine.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/text.h"

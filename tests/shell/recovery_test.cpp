@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../framework/testutil_framework.h"
+#include "tests/support/testutil_framework.h"
 #include "core/catalogue.h"
 #include "files/journal.h"
 #include "review/training_window.h"
