@@ -17,8 +17,8 @@
 #include "core/values.h"
 #include "logic/sessionstore.h"
 #include "shell/framework/registry.h"
-#include "tests/framework/testhome.h"
-#include "tests/framework/testregistry.h"
+#include "tests/support/testhome.h"
+#include "tests/support/testregistry.h"
 
 namespace {
 

@@ -30,6 +30,7 @@
 #include "core/intervals.h"
 #include "core/records.h"
 #include "core/values.h"
+#include "files/journal.h"
 #include "interfaces/interface.h"
 #include "logic/program_services.h"
 #include "logic/sessionstore.h"
@@ -84,6 +85,14 @@ public:
     virtual void ShowResults(const TTraining& /*session*/) {}
     // Saves the row window's settings to the program settings file.
     virtual void SaveSettings() {}
+
+    // Folder of the recording journals; "" records without a journal (the
+    // default). The row window and the command-line tool journal every
+    // recording in the user data folder.
+    virtual std::string RecordingJournalFolder() { return {}; }
+    // The journal cannot be written (the disk is full, say): the recording
+    // goes on without it. By default a line of the log page.
+    virtual void JournalFailed(const std::string& text) { LogLine(text); }
 };
 
 class TRowEngine {
@@ -194,6 +203,10 @@ public:
     // Clock for the elapsed time and rowing time (day count); tests may replace it.
     double (*Now)() = nullptr;
 
+    // The journal of the recording in progress (nullptr before its first
+    // stroke, after it closed, and without a journal folder).
+    const TJournalWriter* Journal() const { return FJournal.get(); }
+
 private:
     template <class... A>
     auto Handler(void (TRowEngine::*member)(A...));
@@ -211,6 +224,11 @@ private:
     double CurrentTime() const;
     std::string TimeOfDay() const;
     void CountRowingTime();
+    // The journal: stroke k (and what changed with it) goes to disk; the
+    // recording closed; the recorded data is thrown away by a reset.
+    void JournalStroke(int k, uint8_t stateFlags);
+    void JournalClosed();
+    void DiscardJournal();
 
     QPointer<TSessionStore> FStore;
     int32_t FId;
@@ -246,4 +264,6 @@ private:
     bool FConnecting = false;
     bool FShutdown = false;
     int FClickDepth = 0;
+    std::unique_ptr<TJournalWriter> FJournal;
+    bool FJournalFailed = false;  // reported once; the recording goes on without it
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "files/journal.h"
 #include "files/training_io.h"
 #include "logic/mainlogic.h"
 #include "logic/training_logic.h"
@@ -109,12 +110,17 @@ void TSessionStore::ResetSession(int32_t id)
     TTraining* t = Find(id);
     if (!t || id < 0) return;
     ResetTraining(*t);
-    emit SessionReset(id);
+    NotifyReset(id);
 }
 
 void TSessionStore::NotifyReset(int32_t id)
 {
-    if (Contains(id)) emit SessionReset(id);
+    TTraining* t = id >= 0 ? Find(id) : nullptr;
+    if (!t) return;
+    // The recorded data is thrown away: so is its journal (a recording still
+    // writing it ends it itself when its engine hears of the reset).
+    EndSessionJournal(*t, jeDiscarded);
+    emit SessionReset(id);
 }
 
 void TSessionStore::NotifyStrokeAppended(int32_t id, int stroke)
@@ -175,6 +181,8 @@ bool TSessionStore::Save(int32_t id, std::string& path, const std::string& initi
         if (modified != before.Modified && Contains(id)) emit ModifiedChanged(id, modified == 1);
         return false;
     }
+    // Safely on disk: the recording's journal is not needed any more.
+    EndSessionJournal(t, jeSaved);
     if (Contains(id)) {
         if (before.Modified != t.Header.Modified) emit ModifiedChanged(id, t.Header.Modified == 1);
         emit Saved(id, QString::fromStdString(path));

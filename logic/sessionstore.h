@@ -76,9 +76,10 @@ public:
     TTraining& Average(int k);
 
     // ---- changes -----------------------------------------------------------
-    // Empties the session (ResetTraining) and announces the reset.
+    // Empties the session (ResetTraining) and announces the reset; the
+    // session's recording journal, if any, is discarded.
     void ResetSession(int32_t id);
-    // The caller has reset the record itself.
+    // The caller has reset the record itself (the journal is discarded too).
     void NotifyReset(int32_t id);
     // A stroke was stored at index stroke.
     void NotifyStrokeAppended(int32_t id, int stroke);
@@ -99,7 +100,8 @@ public:
     // empty (path then holds the chosen file). A session without a file type
     // of its own saved under a training-file name becomes a training file. On
     // failure the header stays as it was, except that a write that was tried
-    // leaves the session modified. Announces Saved on success.
+    // leaves the session modified. On success the session's recording
+    // journal is ended and Saved announced.
     bool Save(int32_t id, std::string& path, const std::string& initialDir, TWriteResult* result = nullptr);
 
 signals:

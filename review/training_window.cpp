@@ -25,6 +25,7 @@
 
 #include "core/catalogue.h"
 #include "files/file_names.h"
+#include "files/journal.h"
 #include "files/training_io.h"
 #include "review/grid_models.h"
 #include "review/pen_sample.h"
@@ -716,7 +717,8 @@ void TfrmTraining::TakeFocusAway()
 
 void TfrmTraining::AfterConfirmedReset(bool refresh)
 {
-    // The row engine recording the session starts over; the chart windows rebuild.
+    // The row engine recording the session starts over, the chart windows
+    // rebuild; the recording's journal goes with the data the user threw away.
     Announce([this] { Sessions.NotifyReset(Id); });
     if (refresh) RefreshAll();
 }
@@ -984,6 +986,8 @@ bool TfrmTraining::CloseQuery()
 
 void TfrmTraining::FormClose()
 {
+    // Saved, or closed on the user's word: the session needs its journal no more.
+    EndSessionJournal(Session, Session.Header.Modified == 1 ? jeDiscarded : jeSaved);
     Session.RowStatus = rsDisconnected;
     SaveSettings();
     // The session closes with its window: the row window recording it and

@@ -150,6 +150,7 @@ public:
     void StrokeStored(int k) override;
     void ShowResults(const TTraining& session) override;
     void SaveSettings() override;
+    std::string RecordingJournalFolder() override;
 
 protected:
     bool CloseQuery() override;

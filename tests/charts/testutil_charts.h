@@ -13,8 +13,8 @@
 
 #include "core/records.h"
 #include "logic/sessionstore.h"
-#include "tests/framework/testhome.h"
-#include "tests/framework/testregistry.h"
+#include "tests/support/testhome.h"
+#include "tests/support/testregistry.h"
 
 class TfrmChart;
 

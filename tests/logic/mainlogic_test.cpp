@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "tests/logic/testutil_logic.h"
 #include "logic/mainlogic.h"
+#include "tests/support/testutil_logic.h"
 #include "util/datetime.h"
 #include "util/paths.h"
 #include "util/profile.h"

@@ -8,7 +8,7 @@
 
 #include "files/training_io.h"
 #include "logic/sessionstore.h"
-#include "tests/logic/testutil_logic.h"
+#include "tests/support/testutil_logic.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 

@@ -5,7 +5,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "logic/training_logic.h"
-#include "tests/logic/testutil_logic.h"
+#include "tests/support/testutil_logic.h"
 #include "util/profile.h"
 #include "util/text.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the review window tests: the application object, a temporary
 // home for the settings file, a main-window registry that records what the
-// windows tell it; sessions made in memory come from the logic tests' helpers.
+// windows tell it; sessions made in memory come from the test support.
 #include <QApplication>
 
 #include <string>
@@ -9,9 +9,9 @@
 
 #include "core/records.h"
 #include "logic/sessionstore.h"
-#include "tests/framework/testhome.h"
-#include "tests/logic/testutil_logic.h"
-#include "tests/framework/testregistry.h"
+#include "tests/support/testhome.h"
+#include "tests/support/testutil_framework.h"
+#include "tests/support/testregistry.h"
 
 // A temporary home for the review window tests.
 class TReviewEnv : public TTempHome {

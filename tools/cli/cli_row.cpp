@@ -17,6 +17,7 @@
 #include "core/catalogue.h"
 #include "core/records.h"
 #include "core/values.h"
+#include "files/journal.h"
 #include "files/training_io.h"
 #include "interfaces/delay.h"
 #include "logic/rowengine.h"
@@ -83,6 +84,9 @@ public:
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
+    // Every stroke goes to the journal as the row window's do.
+    std::string RecordingJournalFolder() override { return JournalFolder(true); }
+    void JournalFailed(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
 
 bool ParseLimit(const std::string& text, TTrainingSettings& s, std::string& error)
@@ -319,8 +323,11 @@ int CmdRow(const std::vector<std::string>& args)
     }
     if (path.empty() || !SaveTraining(path, "", session)) {
         std::fprintf(stderr, "row: the session could not be saved\n");
+        if (!session.JournalFile.empty())
+            std::fprintf(stderr, "row: its strokes are kept in %s (catchline-cli recover)\n", session.JournalFile.c_str());
         return 1;
     }
+    EndSessionJournal(session, jeSaved);
     std::printf("Saved %d strokes to %s\n", session.StrokeCount(), path.c_str());
     return 0;
 }

@@ -1,11 +1,11 @@
 #pragma once
-// Helpers of the logic tests, which run without any window: a temporary home
-// for the settings file and the user data, sessions made in memory, and the
-// hand-made test files.
+// Helpers of the logic tests (which run without any window) and of the window
+// tests built on them: a temporary home for the settings file and the user
+// data, sessions made in memory, and the hand-made test files.
 #include <string>
 
 #include "core/records.h"
-#include "tests/util/testutil_home.h"
+#include "tests/support/testutil_home.h"
 
 class TLogicEnv : public TTempHome {
 public:

@@ -7,7 +7,7 @@
 
 #include <QApplication>
 
-#include "tests/util/testutil_home.h"
+#include "tests/support/testutil_home.h"
 
 inline QApplication& TestApp()
 {

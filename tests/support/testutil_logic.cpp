@@ -1,4 +1,4 @@
-#include "tests/logic/testutil_logic.h"
+#include "tests/support/testutil_logic.h"
 
 #include <fstream>
 #include <iterator>
