@@ -288,3 +288,14 @@ TEST_F(CliRecover, ListingDamageAndRefusals)
     EXPECT_TRUE(FileExists(found[0].Path));
     EXPECT_NE(err.find("is kept"), std::string::npos) << err;
 }
+
+TEST_F(CliRecover, ASaveThatFailsKeepsTheJournal)
+{
+    // The folder of --out cannot be made: the row's strokes stay in the journal.
+    std::ofstream(Home + "/plain") << "x";
+    std::string out, err;
+    EXPECT_EQ(Run({"row", "--fast", "--quiet", "--limit", "strokes:3", "--out", Home + "/plain/row.stg"}, out, err), 1);
+    EXPECT_NE(err.find("catchline-cli recover"), std::string::npos) << err;
+    ASSERT_EQ(Run({"recover", "--out", Home + "/recovered.stg"}, out, err), 0) << err;
+    EXPECT_NE(out.find("Saved 3 strokes"), std::string::npos) << out;
+}
