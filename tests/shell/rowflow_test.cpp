@@ -5,9 +5,13 @@
 // and closing with them.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QChartView>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
@@ -16,6 +20,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 
@@ -185,6 +190,28 @@ protected:
     int NewRowShown = 0;
     std::string ShownName;
 };
+
+// The names of the buttons, boxes and fields of a window that are cut off by
+// its edge or narrower than they need (controls inside lists, grids, boxes and
+// tab bars belong to those and are left out).
+std::vector<std::string> CutControls(QWidget* window) {
+    std::vector<std::string> cut;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(window)) continue;
+        if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QComboBox*>(w) && !qobject_cast<QLineEdit*>(w)) continue;
+        bool inner = false;
+        for (QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
+            if (qobject_cast<QAbstractScrollArea*>(p) || qobject_cast<QComboBox*>(p) ||
+                qobject_cast<QAbstractSpinBox*>(p) || qobject_cast<QTabBar*>(p))
+                inner = true;
+        if (inner) continue;
+        const QRect r(w->mapTo(window, QPoint(0, 0)), w->size());
+        if (!window->rect().contains(r) || w->width() < w->minimumSizeHint().width())
+            cut.push_back(w->metaObject()->className() + std::string(" ") + w->objectName().toStdString());
+    }
+    return cut;
+}
+
 
 TfrmTraining* RowTraining(TfrmMain& main) {
     TfrmRow* row = main.RowWindow();
@@ -709,4 +736,28 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
     EXPECT_EQ(main.TrainingCount(), 0);
     EXPECT_TRUE(main.MDIClient()->subWindowList().isEmpty());  // no empty frame left behind
     EXPECT_FALSE(MessageWindowShown());
+}
+
+TEST_F(RowFlow, RestoredChildWindowsShowEveryControl) {
+    TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
+    main.resize(1600, 1000);
+    TfrmRow* row = OpenDemoRow(main);
+    ASSERT_NE(row, nullptr);
+    main.ShowForceCurvesWindow(SettingsFile(false));
+    main.ShowStrokeDataWindow(SettingsFile(false));
+    const QList<QWidget*> children = main.ChildList();
+    ASSERT_EQ(children.size(), 4);  // training, row and both chart windows
+    for (QWidget* child : children) {
+        auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+        ASSERT_NE(sub, nullptr);
+        sub->showNormal();  // from maximised, as each window opens
+        Pump(20);
+        EXPECT_EQ(CutControls(child), std::vector<std::string>{}) << child->objectName().toStdString();
+        // Charts get room to be read.
+        for (QChartView* view : child->findChildren<QChartView*>())
+            if (view->isVisibleTo(child)) {
+                EXPECT_GE(view->height(), 150) << child->objectName().toStdString();
+                EXPECT_GE(view->width(), 150) << child->objectName().toStdString();
+            }
+    }
 }
