@@ -6,6 +6,7 @@
 #include <QChartView>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineSeries>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -176,6 +177,27 @@ void TfrmRow::BuildControls()
     chartsLayout->addWidget(pnlChartRight, 1);
     pnlCharts->installEventFilter(this);
     splRight->addWidget(pnlCharts);
+    // The way to start, over the charts of a window that has not rowed yet.
+    auto* hint = new QLabel(pnlCharts);
+    hint->setObjectName("lblStartHint");
+    hint->setText("To start rowing, click [Connect] at the bottom left of this window.\n"
+                  "No rowing machine at hand? Choose DEMO as the source, click [Test], then [OK].");
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setWordWrap(true);
+    QFont hintFont = hint->font();
+    hintFont.setPointSizeF(hintFont.pointSizeF() * 1.5);
+    hintFont.setBold(true);
+    hint->setFont(hintFont);
+    hint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    hint->hide();
+    // The chart menus belong to the panels, so they stay when a chart is
+    // emptied; the charts pass a right click on to their panel.
+    pnlChartLeft->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pnlChartLeft, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popLeft->exec(pnlChartLeft->mapToGlobal(pos)); });
+    pnlChartRight->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pnlChartRight, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popRight->exec(pnlChartRight->mapToGlobal(pos)); });
     splRight->setStretchFactor(0, 1);
 
     connect(splRight, &QSplitter::splitterMoved, this, [this](int, int) {
@@ -635,6 +657,9 @@ void TfrmRow::SquareLeftChart()
 bool TfrmRow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Resize && (watched == pnlChartLeft || watched == pnlCharts)) SquareLeftChart();
+    if (event->type() == QEvent::Resize && watched == pnlCharts)
+        if (auto* hint = pnlCharts->findChild<QLabel*>("lblStartHint", Qt::FindDirectChildrenOnly))
+            hint->setGeometry(pnlCharts->rect().adjusted(20, 20, -20, -20));
     return TMDIChild::eventFilter(watched, event);
 }
 
@@ -668,9 +693,7 @@ void TfrmRow::RebuildLeftChart()
         FOld = FLeft->AddFixedLine("Old", ToQColor(0x0000FF));
         FNew = FLeft->AddFixedLine("New", ToQColor(0xFF0000));
         ApplyChartLook(*FLeft);
-        FLeft->View()->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(FLeft->View(), &QWidget::customContextMenuRequested, this,
-                [this](const QPoint& pos) { popLeft->exec(FLeft->View()->mapToGlobal(pos)); });
+        FLeft->View()->setContextMenuPolicy(Qt::NoContextMenu);
         FLeft->View()->show();
         SquareLeftChart();
         SessionRefreshed();  // the session's colours and pens
@@ -705,9 +728,7 @@ void TfrmRow::RebuildRightChart()
         FRight->View()->setObjectName("chtRight");
         pnlChartRight->layout()->addWidget(FRight->View());
         ApplyChartLook(*FRight);
-        FRight->View()->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(FRight->View(), &QWidget::customContextMenuRequested, this,
-                [this](const QPoint& pos) { popRight->exec(FRight->View()->mapToGlobal(pos)); });
+        FRight->View()->setContextMenuPolicy(Qt::NoContextMenu);
         FRight->View()->show();
     }
     QString x = "X", y = "Y", z = "Z";
@@ -1014,6 +1035,13 @@ void TfrmRow::ButtonChanged()
     if (!btnConnect) return;
     btnConnect->setText(Q(FEngine->ButtonCaption()));
     btnConnect->setEnabled(FEngine->ButtonEnabled());
+    // The start hint shows until the first connect of a session without strokes.
+    if (auto* hint = pnlCharts ? pnlCharts->findChild<QLabel*>("lblStartHint", Qt::FindDirectChildrenOnly) : nullptr) {
+        const bool idle = !FEngine->Interface() && FEngine->Session().StrokeCount() == 0;
+        hint->setGeometry(pnlCharts->rect().adjusted(20, 20, -20, -20));
+        hint->setVisible(idle);
+        if (idle) hint->raise();
+    }
 }
 
 void TfrmRow::FocusButton()

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QChartView>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineSeries>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -17,6 +18,8 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
+#include <QContextMenuEvent>
+#include <QTest>
 #include <QTimer>
 #include <QXYSeries>
 #include <QValueAxis>
@@ -155,6 +158,33 @@ protected:
     std::vector<int> Results;
 };
 
+// A right click in the middle of a chart panel (on its chart when it has
+// one); the entry with the caption is chosen from the menu that opens.
+bool ChooseFromPanelMenu(QWidget* panel, const QString& caption)
+{
+    bool chosen = false;
+    QTimer::singleShot(0, panel, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* a : menu->actions())
+            if (a->text() == caption && a->isEnabled()) {
+                menu->setActiveAction(a);
+                QTest::keyClick(menu, Qt::Key_Return);
+                chosen = true;
+                return;
+            }
+        menu->close();
+    });
+    const QPoint middle = panel->rect().center();
+    QWidget* target = panel->childAt(middle);
+    if (!target) target = panel;
+    const QPoint at = target->mapFrom(panel, middle);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    QApplication::processEvents();
+    return chosen;
+}
+
 }  // namespace
 
 TEST_F(RowWindow, WithoutRowSectionIsMaximisedWithChartsAndBottomValues)
@@ -258,6 +288,22 @@ TEST_F(RowWindow, RowSectionRoundTrip)
     third.LoadSettings(file, 1);
     EXPECT_EQ(third.RightX, 0);
     EXPECT_EQ(third.RightZ, 12);
+
+    // --real-pace rows the demo at a rower's pace whatever "DemoFast" says;
+    // the stored setting keeps its value.
+    {
+        TProfileFile fast(file);
+        fast.WriteBool("Row", "DemoFast", true);
+        fast.UpdateFile();
+    }
+    SetDemoRealPace(true);
+    TfrmRow paced(Store, 101);
+    paced.LoadSettings(file, 1);
+    SetDemoRealPace(false);
+    EXPECT_FALSE(paced.Engine().DemoFast);
+    TProfileFile stored(file);
+    stored.Reload();
+    EXPECT_TRUE(stored.ReadBool("Row", "DemoFast", false));
 }
 
 TEST_F(RowWindow, LayoutSwitches)
@@ -383,10 +429,15 @@ TEST_F(RowWindow, ChartMenus)
     EXPECT_EQ(right->AxisTitle(0), "X  " + QString::fromStdString(StrokeLongCaption(0)));
     EXPECT_EQ(right->AxisTitle(1), "Y");
     EXPECT_EQ(right->AxisTitle(2), "Z");
-    // "Empty" of the menu destroys the chart, "Stroke data" brings it back.
-    Row->actRightEmpty->trigger();
+    // "Empty" of the menu destroys the chart; the panel's menu, opened with a
+    // right click where the chart was, brings it back.
+    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartRight, "&Empty"));
     EXPECT_EQ(Row->RightChartObject(), nullptr);
     EXPECT_EQ(Row->RightIndex, -1);
+    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartRight, "&Stroke data"));
+    EXPECT_EQ(Row->RightIndex, -2);
+    EXPECT_NE(Row->RightChartObject(), nullptr);
+    Row->actRightEmpty->trigger();
     Row->mnuX->actions().at(3)->trigger();
     EXPECT_EQ(Row->RightIndex, -2);
     EXPECT_EQ(Row->RightX, Row->mnuX->actions().at(3)->data().toInt());
@@ -397,10 +448,10 @@ TEST_F(RowWindow, ChartMenus)
     EXPECT_TRUE(Row->actLeftReference->isChecked());
     Row->actLeftReference->trigger();
     EXPECT_FALSE(Row->LeftReference);
-    Row->actLeftEmpty->trigger();
+    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartLeft, "&Empty"));
     EXPECT_EQ(Row->LeftIndex, -1);
     EXPECT_EQ(Row->LeftChartObject(), nullptr);
-    Row->actLeftPrevious->trigger();  // back to the force curve
+    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartLeft, "&Previous curve"));  // back to the force curve
     EXPECT_EQ(Row->LeftIndex, 0);
     EXPECT_FALSE(Row->LeftPrevious);
     EXPECT_NE(Row->LeftChartObject(), nullptr);
@@ -433,7 +484,16 @@ TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
         t.Settings.LimitType = 0;
         t.Settings.LimitStrokes = 0;  // no limit: nothing is clipped
     });
+    // Before the first connect the window says how to start, over its charts.
+    auto* hint = Row->findChild<QLabel*>("lblStartHint");
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(hint->text().contains("[Connect]"));
+    EXPECT_TRUE(hint->text().contains("DEMO"));
+    EXPECT_TRUE(Row->pnlCharts->rect().contains(hint->geometry()));
+    EXPECT_GT(hint->width(), Row->pnlCharts->width() / 2);
     RowDemo(12);
+    EXPECT_FALSE(hint->isVisible());
     TRowEngine& engine = Row->Engine();
     const int k = engine.StrokeIndex();
     const TTraining& s = Row->Session();
