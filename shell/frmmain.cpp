@@ -189,6 +189,7 @@ void TfrmMain::BuildMenus() {
     Edit1->addAction(EditCopyChart);
 
     // View menu: row and training first, then the View options, then the hidden features.
+    ViewToolbar->setText(tr("&Toolbar"));
     QAction* first = View1->actions().isEmpty() ? nullptr : View1->actions().first();
     View1->insertAction(first, ViewRow);
     View1->insertAction(first, ViewTraining);

@@ -20,7 +20,6 @@ int RunCatchline(int argc, char** argv) {
     QApplication::setApplicationName(QString::fromStdString(LowerCase(VersionString("ProductName"))));
     QApplication::setOrganizationName(QString::fromStdString(VersionString("CompanyName")));
     QApplication::setApplicationVersion(QString::fromStdString(VersionString("FileVersion")));
-    QApplication::setApplicationDisplayName(QString::fromStdString(VersionString("FileDescription")));
     InitShellResources();
     QApplication::setWindowIcon(ApplicationIcon());
 

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include "util/text.h"
+#include "util/version.h"
 
 namespace {
 
@@ -112,7 +113,8 @@ TMsgResult TQtDialogs::CaptionedBox(TMsgKind kind, const std::string& text, unsi
     if (qb == QMessageBox::NoButton) qb = QMessageBox::Ok;
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = QApplication::activeWindow();
-    QMessageBox box(icon, QApplication::applicationDisplayName(), MessageText(text), qb, parent);
+    QMessageBox box(icon, QString::fromStdString(VersionString("FileDescription")), MessageText(text), qb, parent);
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     box.setObjectName("MessageBox");
     if (ToQt(defaultButton) != QMessageBox::NoButton && (qb & ToQt(defaultButton)))
         box.setDefaultButton(ToQt(defaultButton));
@@ -122,6 +124,19 @@ TMsgResult TQtDialogs::CaptionedBox(TMsgKind kind, const std::string& text, unsi
     if (box.clickedButton() == nullptr) return (buttons & mbCancel) ? TMsgResult::Cancel : FromQt(r);
     return FromQt(box.standardButton(box.clickedButton()));
 }
+
+namespace {
+
+// The extension a name typed without one gets under a filter: that of the
+// filter's first pattern when it names one ("User (*.ini)" gives "ini"),
+// else the default extension ("All files (*.*)").
+QString SuffixFor(const QString& nameFilter, const QString& defaultSuffix) {
+    static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.([A-Za-z0-9_]+)[ )]"));
+    const QRegularExpressionMatch m = pattern.match(nameFilter);
+    return m.hasMatch() ? m.captured(1).toLower() : defaultSuffix;
+}
+
+}  // namespace
 
 TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
     TFileDialogResult result;
@@ -143,7 +158,13 @@ TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     }
-    if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(LowerCase(request.DefaultExt)));
+    if (!request.DefaultExt.empty()) {
+        // A name typed without an extension takes the chosen filter's.
+        const QString fallback = QString::fromStdString(LowerCase(request.DefaultExt));
+        dialog.setDefaultSuffix(SuffixFor(dialog.selectedNameFilter(), fallback));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, fallback](const QString& filter) { dialog.setDefaultSuffix(SuffixFor(filter, fallback)); });
+    }
     if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
     if (dialog.exec() != QDialog::Accepted) return result;
     result.Accepted = true;

@@ -320,6 +320,7 @@ TEST_F(MainWindow, HiddenActionsStayHiddenAndInert) {
     EXPECT_EQ(main.MDIChildCount(), 0);
     EXPECT_FALSE(main.N1->isVisible());
     EXPECT_TRUE(main.N7->isVisible());
+    EXPECT_EQ(main.ViewToolbar->text(), "&Toolbar");
     EXPECT_FALSE(main.Window_Menu->isVisible());
     main.SetMenuShown(false);
     main.SetMenuShown(true);
