@@ -741,7 +741,12 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
 bool TfrmMain::ShowExistingChart(TChildKind kind) {
     for (TfrmChart* chart : ChartWindows())
         if (chart->ChildKind() == kind) {
-            ShowFilling(chart);
+            // Brought back from minimised, it fills the frame; with Shift held
+            // every child does.
+            QMdiSubWindow* sub = chart->SubWindow();
+            const bool minimised = sub && sub->isMinimized();
+            ShowChild(chart);
+            if (minimised) MaximizeChildren(IsShiftDown());
             return true;
         }
     return false;

@@ -761,3 +761,32 @@ TEST_F(RowFlow, RestoredChildWindowsShowEveryControl) {
             }
     }
 }
+
+TEST_F(RowFlow, MinimisedChartWindowBroughtBackWithShiftMakesEveryChildFillTheFrame) {
+    TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
+    main.resize(1200, 900);
+    main.show();
+    main.ProcessParameter(TestDataFile("training/sample.stg"));
+    main.ProcessParameter("-d");
+    ASSERT_EQ(main.ChartWindows().size(), 1);
+    TMDIChild* chart = main.ChartWindows().front();
+    TMDIChild* training = main.TrainingWindows().front();
+    const QRect filled(QPoint(0, 0), main.FreeArea());
+    auto place = [&] {
+        training->SubWindow()->showNormal();
+        training->SubWindow()->setGeometry(30, 40, 500, 400);
+        chart->SubWindow()->showMinimized();
+    };
+    // Without Shift only the chart window fills the frame.
+    place();
+    main.ShowStrokeDataWindow(SettingsFile(false));
+    EXPECT_EQ(chart->SubWindow()->geometry(), filled);
+    EXPECT_EQ(training->SubWindow()->geometry(), QRect(30, 40, 500, 400));
+    // With Shift held every child does.
+    place();
+    QTest::keyPress(&main, Qt::Key_Shift, Qt::ShiftModifier);
+    main.ShowStrokeDataWindow(SettingsFile(false));
+    QTest::keyRelease(&main, Qt::Key_Shift);
+    EXPECT_EQ(chart->SubWindow()->geometry(), filled);
+    EXPECT_EQ(training->SubWindow()->geometry(), filled);
+}
