@@ -499,7 +499,7 @@ void TfrmRow::CreateValueStore()
     FValues = std::make_unique<TValueData>();
     for (int32_t position : StrokeIdMap())
         FValues->AddItem(position, ParameterShortName(position), StrokeLongCaption(position), ParameterFormat(position));
-    FValues->SetLogo(":/logo.svg");
+    FValues->SetLogo(":/catchline/logo.svg");  // the program's picture resources
     FValues->SetLogoPosition(lpProportional);
     FValues->SetLogoMode(lmOpaque);
     for (const auto& [parameter, caption] : FValueCaptions) FValues->SetCaption(parameter, caption);

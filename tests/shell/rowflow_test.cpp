@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
@@ -38,6 +39,7 @@
 #include "review/training_window.h"
 #include "row/connectdialog.h"
 #include "row/frmnewrow.h"
+#include "logic/valuedata.h"
 #include "row/frmrow.h"
 #include "row/messagewindow.h"
 #include "shell/frmmain.h"
@@ -238,6 +240,9 @@ TEST_F(RowFlow, RowWindowOpensThroughTheNewRowDialogOnce) {
     EXPECT_EQ(session.Header.ContentKind, ckUser);
     EXPECT_EQ(session.Header.FileType, 5);
     EXPECT_EQ(session.ClientId, 101);
+    // Logo cells show the program's logo (not the word "LOGO").
+    ASSERT_NE(row->Values(), nullptr);
+    EXPECT_FALSE(QPixmap(row->Values()->Logo()).isNull()) << row->Values()->Logo().toStdString();
     main.UpdateActions();
     EXPECT_TRUE(main.ViewTraining->isEnabled());
 
