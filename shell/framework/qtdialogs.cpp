@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
+#include "interfaces/delay.h"
 #include "util/text.h"
 #include "util/version.h"
 
@@ -178,4 +179,7 @@ TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
 void InstallQtDialogs() {
     static TQtDialogs dialogs;
     SetDialogService(&dialogs);
+    // The windows sound the device interfaces' beeps and clicks (protocol
+    // errors, a pulse during a connect test) with the platform beep.
+    SetToneService([](int, int) { QApplication::beep(); });
 }
