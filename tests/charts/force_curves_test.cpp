@@ -406,7 +406,7 @@ TEST_F(ForceCurvesTest, AverageEntryDrawsTheMeanOfTheShownCurvesOrAFlatLine)
     }
     ASSERT_TRUE(average.isValid() && lime.isValid());
     EXPECT_GT(ColorDifference(FromQColor(average), FromQColor(lime)), 150);
-    EXPECT_EQ(Registry.Averages[1].Header.Color, 0x00FF00);
+    EXPECT_EQ(Registry.Store.Average(1).Header.Color, 0x00FF00);
     w->SetEntryChecked(0, false);
     w->SetEntryChecked(1, false);
     w->SetEntryChecked(2, true);  // average 1: no active session left

@@ -517,7 +517,7 @@ TEST_F(TrainingWindowTest, NewWindowIsFilledBeforeItIsShown)
 {
     TTraining t;
     NewTraining(t);
-    TfrmTraining w(t, 133);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 133));
     auto* weight = w.findChild<QLineEdit*>("edtWeight");
     auto* limit = w.findChild<QLineEdit*>("edtLimitValue");
     ASSERT_TRUE(weight && limit);
@@ -536,7 +536,7 @@ TEST_F(TrainingWindowTest, ClosingARecordedUnsavedSessionOffersToSaveIt)
     t.Live = 1;  // recorded from a device
     t.Header.Modified = 1;
     t.Header.Title.SetText("Rowed");
-    auto* w = new TfrmTraining(t, 131);
+    auto* w = new TfrmTraining(Registry.Store, Registry.Open(t, 131));
     w->RefreshAll();
     w->show();
     // Cancel keeps the window; a Save whose file dialog is cancelled too.
@@ -567,7 +567,7 @@ TEST_F(TrainingWindowTest, ClosingARecordedUnsavedSessionOffersToSaveIt)
     delete w;
 
     // Discard closes without saving.
-    auto* d = new TfrmTraining(t, 132);
+    auto* d = new TfrmTraining(Registry.Store, Registry.Open(t, 132));
     d->show();
     Dialogs.Answers = {TMsgResult::Discard};
     const size_t requests = Dialogs.FileRequests.size();
