@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 #include "files/file_names.h"
@@ -154,19 +155,18 @@ TEST(QtDialogs, OpenAndSaveDialogsAreSetUpFromTheRequest) {
         suffixes.push_back(d->defaultSuffix());
         auto* types = d->findChild<QComboBox*>("fileTypeCombo");
         ASSERT_NE(types, nullptr);
-        types->setCurrentIndex(2);
-        emit types->activated(2);
-        suffixes.push_back(d->defaultSuffix());
-        types->setCurrentIndex(1);
-        emit types->activated(1);
-        suffixes.push_back(d->defaultSuffix());
+        // The user steps through the file types with the arrow keys.
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}) {
+            QTest::keyClick(types, key);
+            suffixes.push_back(d->defaultSuffix());
+        }
         auto* name = d->findChild<QLineEdit*>("fileNameEdit");
         ASSERT_NE(name, nullptr);
         name->setText("rower");
-        d->accept();
+        static_cast<QDialog*>(d)->accept();  // as the Save button does
     });
     TFileDialogResult saved = dialogs.FileDialog(save);
-    EXPECT_EQ(suffixes, (std::vector<QString>{"stg", "stg", "ini"}));
+    EXPECT_EQ(suffixes, (std::vector<QString>{"stg", "ini", "stg", "ini"}));
     ASSERT_TRUE(saved.Accepted);
     EXPECT_EQ(saved.FileName(), env.Folder() + "rower.ini");
     EXPECT_EQ(saved.FilterIndex, 2);
