@@ -404,12 +404,14 @@ TEST_F(StrokeColourTest, AllCurvesOfASessionAreDrawnBelowTheShownCurve)
     ASSERT_EQ(own.Series.size(), 41u);
     const TPointD top = own.Series[28].Points[29];
     ASSERT_GT(top.Y, 540);
+    // The inverse (cyan) as drawn: darkened to stand out from the background.
+    const QRgb inverse = ToQColor(ReadableColor(0xFFFF00, FromQColor(w->Chart->backgroundBrush().color()))).rgb() & 0xFFFFFF;
     auto inverseAt = [&](QPointF value) {
         const QImage now = w->ChartView->grab().toImage();
         const QPoint p = w->ChartView->mapFromScene(w->Chart->mapToPosition(value, shown));
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx)
-                if ((now.pixel(p + QPoint(dx, dy)) & 0xFFFFFF) == 0x00FFFF) return true;
+                if ((now.pixel(p + QPoint(dx, dy)) & 0xFFFFFF) == inverse) return true;
         return false;
     };
     EXPECT_TRUE(inverseAt({top.X, top.Y}));
