@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
@@ -21,6 +22,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
@@ -194,8 +196,8 @@ protected:
 };
 
 // The names of the buttons, boxes and fields of a window that are cut off by
-// its edge or narrower than they need (controls inside lists, grids, boxes and
-// tab bars belong to those and are left out).
+// its edge, and of captioned buttons narrower than their caption (controls
+// inside lists, grids, boxes and tab bars belong to those and are left out).
 std::vector<std::string> CutControls(QWidget* window) {
     std::vector<std::string> cut;
     for (QWidget* w : window->findChildren<QWidget*>()) {
@@ -208,7 +210,12 @@ std::vector<std::string> CutControls(QWidget* window) {
                 inner = true;
         if (inner) continue;
         const QRect r(w->mapTo(window, QPoint(0, 0)), w->size());
-        if (!window->rect().contains(r) || w->width() < w->minimumSizeHint().width())
+        // Cut by the window's edge; a push button, check box or radio button
+        // narrower than its caption (combo boxes and the small tool buttons
+        // are designed narrower than their longest entry).
+        const bool captioned = qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w) ||
+                               qobject_cast<QRadioButton*>(w);
+        if (!window->rect().contains(r) || (captioned && w->width() < w->minimumSizeHint().width()))
             cut.push_back(w->metaObject()->className() + std::string(" ") + w->objectName().toStdString());
     }
     return cut;
