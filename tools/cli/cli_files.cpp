@@ -1,4 +1,5 @@
 // catchline-cli commands on files: dump, save, convert, export.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -119,7 +120,15 @@ int CmdDump(const std::vector<std::string>& args)
     }
     TTraining t;
     if (!Open(path, t)) return 1;
-    std::printf("%s\n", JsonText(TrainingJson(t, values)).c_str());
+    // Streamed: a session of millions of raw samples prints without a tree
+    // of the whole document in memory.
+    const bool written = WriteTrainingJson(t, values, [](const char* data, size_t size) {
+        return std::fwrite(data, 1, size, stdout) == size;
+    });
+    if (!written || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "catchline-cli: the output could not be written: %s\n", std::strerror(errno));
+        return 1;
+    }
     return 0;
 }
 
@@ -156,7 +165,8 @@ int CmdExport(const std::vector<std::string>& args)
     }
     int err = 0;
     if (!WriteFileAtomically(args[1], csv.data(), csv.size(), err)) {
-        std::fprintf(stderr, "catchline-cli: cannot write \"%s\": %s\n", args[1].c_str(), std::strerror(err));
+        std::fprintf(stderr, "catchline-cli: cannot write \"%s\": %s\n", args[1].c_str(),
+                     SystemErrorText(err).c_str());
         return 1;
     }
     return 0;
