@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/records.h"
 
@@ -41,8 +42,26 @@ TWriteResult WriteByKind(const std::string& path, TTraining& t, int q, uint8_t t
 // filter entry chosen gives the content kind). On success path receives the
 // path written; on any failure (cancel included) it is emptied. A save that
 // writes nothing (the content kind has no writer for the target type) fails
-// too and leaves the session as it was. result (optional) tells which.
-bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, TWriteResult* result = nullptr);
+// too and leaves the session as it was. result (optional) tells which;
+// tried (optional) receives the path a write was tried to, also on failure.
+bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, TWriteResult* result = nullptr,
+                  std::string* tried = nullptr);
+
+// Where a session goes when its save failed (a full disk, a read-only or
+// missing folder), in this order: the user data folder, then the temporary
+// folder ($TMPDIR, else /tmp).
+std::vector<std::string> FallbackSaveFolders();
+// Saves a session whose save to failedPath failed in the first fallback
+// folder where it can be saved (not the folder that failed), as a new file of
+// failedPath's name, a number added when that name is taken: nothing there
+// is replaced. With ask, the user is asked first. The outcome is shown (the
+// folder used, or that none could be written). The path written, "" when
+// declined or when nothing could be written.
+std::string SaveToFallback(TTraining& t, const std::string& failedPath, bool ask);
+// The texts of SaveToFallback.
+std::string FallbackQuestionText(const std::string& failedPath);
+std::string FallbackSavedText(const std::string& failedPath, const std::string& savedPath);
+std::string FallbackFailedText(const std::string& failedPath);
 
 // The filter of the export dialog.
 extern const char* const kExportFilter;

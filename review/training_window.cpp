@@ -677,7 +677,9 @@ bool TfrmTraining::SaveAs(const std::string& path)
     const std::string lastFolder = reg ? reg->LastDir() : std::string();
     TWriteResult result = TWriteResult::Failed;
     bool ok = false;
-    Announce([&] { ok = Sessions.Save(Id, target, lastFolder, &result); });
+    // A save that cannot be written where asked (a full disk, a read-only
+    // folder) is offered a place where it can be.
+    Announce([&] { ok = Sessions.Save(Id, target, lastFolder, &result, true); });
     if (ok) {
         if (reg) {
             reg->AddRecentFile(target);
