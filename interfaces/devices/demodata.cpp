@@ -116,7 +116,9 @@ std::string TDemoSource::OpenFile(const std::string& path)
     int error = 0;
     const int fd = OpenRegularFile(path, O_RDONLY, error);
     if (fd < 0) {
-        if (error == EISDIR || error == kNotRegularFileError) return "Filesize";
+        // A folder opens but has no header to read; a pipe or device has no size.
+        if (error == EISDIR) return "Read header";
+        if (error == kNotRegularFileError) return "Filesize";
         return "Cannot open file: " + SystemErrorText(error);
     }
     FILE* f = fdopen(fd, "rb");

@@ -720,8 +720,9 @@ TEST_F(TrainingWindowTest, FailedSaveOffersAPlaceWhereItCanBeSaved)
         std::fclose(f);
     }
     const std::string path = Env.File("blocked/row.stg");
-    // Declined: nothing saved, the session stays modified.
-    Dialogs.Answers.push_back(TMsgResult::No);
+    // Declined: nothing saved, the session stays modified. (The error box
+    // takes the first answer, the question the second.)
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::No};
     EXPECT_FALSE(w.SaveAs(path));
     ASSERT_EQ(Dialogs.Messages.size(), 2u);
     EXPECT_EQ(Dialogs.Messages[0].Kind, TMsgKind::Error);
@@ -735,7 +736,7 @@ TEST_F(TrainingWindowTest, FailedSaveOffersAPlaceWhereItCanBeSaved)
 
     // Accepted: saved in the user data folder, which the message names.
     Dialogs.Clear();
-    Dialogs.Answers.push_back(TMsgResult::Yes);
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::Yes};
     ASSERT_TRUE(w.SaveAs(path));
     const std::string saved = Env.UserFolder() + "row.stg";
     ASSERT_EQ(Dialogs.Messages.size(), 3u);
