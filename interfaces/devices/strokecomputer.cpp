@@ -47,8 +47,8 @@ TStrokeComputer::TPulse& TStrokeComputer::TRing::Grow(size_t slot)
 
 void TStrokeComputer::TRing::Clear()
 {
-    std::memset(static_cast<void*>(Low.data()), 0, Low.size() * sizeof(TPulse));
-    std::memset(static_cast<void*>(High.data()), 0, High.size() * sizeof(TPulse));
+    std::fill(Low.begin(), Low.end(), TPulse{});
+    std::fill(High.begin(), High.end(), TPulse{});
 }
 
 const TStrokeComputer::TPulse& TStrokeComputer::TRing::Zero()
