@@ -14,7 +14,7 @@
 
 #include "files/file_names.h"
 #include "files/training_io.h"
-#include "shell/framework/registry.h"
+#include "framework/registry.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/paths.h"

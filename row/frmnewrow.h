@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/records.h"
-#include "shell/framework/formdialog.h"
+#include "framework/formdialog.h"
 
 class QComboBox;
 class QLabel;

@@ -33,7 +33,7 @@
 #include "row/connectdialog.h"
 #define CATCHLINE_HAVE_CONNECT_DIALOG 1
 #endif
-#include "shell/framework/statusbar.h"
+#include "framework/statusbar.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"

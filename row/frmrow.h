@@ -23,7 +23,7 @@
 
 #include "core/series.h"
 #include "logic/rowengine.h"
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 
 class QChartView;
 class QLineSeries;

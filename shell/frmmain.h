@@ -13,8 +13,8 @@
 
 #include "core/records.h"
 #include "logic/sessionstore.h"
-#include "shell/framework/mdi.h"
-#include "shell/framework/registry.h"
+#include "framework/mdi.h"
+#include "framework/registry.h"
 #include "logic/mainlogic.h"
 #include "shell/screensaver.h"
 

@@ -27,7 +27,7 @@
 #include "row/connectdialog.h"
 #include "row/frmnewrow.h"
 #include "row/frmrow.h"
-#include "shell/framework/qtdialogs.h"
+#include "framework/qtdialogs.h"
 #include "shell/frmmain.h"
 #include "shell/splash.h"
 #include "util/dialogs.h"
