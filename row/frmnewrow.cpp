@@ -310,6 +310,13 @@ void TfrmNewRow::done(int result)
 
 bool TfrmNewRow::Execute() { return exec() == QDialog::Accepted; }
 
+bool TfrmNewRow::Ask(TTraining& record)
+{
+    if (!Execute()) return false;
+    record = Record;
+    return true;
+}
+
 bool TfrmNewRow::TakeValues()
 {
     const std::string weightText = edtWeight->text().toStdString();

@@ -26,7 +26,6 @@
 #include "core/series.h"
 #include "core/values.h"
 #include "logic/sessionstore.h"
-#include "review/results_window.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
 #if __has_include("row/connectdialog.h")
@@ -1047,9 +1046,5 @@ void TfrmRow::StrokeStored(int k)
 
 void TfrmRow::ShowResults(const TTraining& session)
 {
-    if (ResultsShower) {
-        ResultsShower(session);
-        return;
-    }
-    ShowResultsModal(session);
+    if (ResultsShower) ResultsShower(session);
 }

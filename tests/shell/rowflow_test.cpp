@@ -36,6 +36,7 @@
 #include "row/frmrow.h"
 #include "row/messagewindow.h"
 #include "shell/frmmain.h"
+#include "tests/shell/testutil_shell.h"
 #include "shell/splash.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -133,7 +134,7 @@ protected:
         main.show();
         AnswerNewRow("Eva");
         if (!main.OpenRowWindow(SettingsFile(false), "")) return nullptr;
-        TfrmRow* row = main.RowWindow();
+        TfrmRow* row = RowWindowOf(main);
         if (row) row->Engine().DemoFile = CATCHLINE_SOURCE_DIR "/resources/demo/catchline.dat";
         return row;
     }
@@ -186,7 +187,7 @@ protected:
 };
 
 TfrmTraining* RowTraining(TfrmMain& main) {
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = RowWindowOf(main);
     return row ? qobject_cast<TfrmTraining*>(main.SessionWindow(row->SessionId())) : nullptr;
 }
 
@@ -198,7 +199,7 @@ TEST_F(RowFlow, RowWindowOpensThroughTheNewRowDialogOnce) {
     AnswerNewRow("Eva");
     ASSERT_TRUE(main.OpenRowWindow(SettingsFile(false), ""));
     EXPECT_EQ(NewRowShown, 1);
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = RowWindowOf(main);
     ASSERT_NE(row, nullptr);
     ASSERT_EQ(main.TrainingCount(), 1);
     TfrmTraining* training = RowTraining(main);
@@ -375,12 +376,12 @@ TEST_F(RowFlow, ChartWindowsAreSharedCopiedAndFollowTheSessionList) {
     // A second session joins both windows' lists; closing both closes them.
     main.ProcessParameter(TestDataFile("stroke/sample.str"));
     ASSERT_EQ(main.TrainingCount(), 2);
-    for (TfrmChart* chart : main.ChartWindows())  // the force curves list adds the four averages
+    for (TfrmChart* chart : ChartWindowsOf(main))  // the force curves list adds the four averages
         EXPECT_EQ(chart->ListCount(), chart->ChildKind() == chkForceCurves ? 6 : 2);
     main.Store().RequestClose(main.Store().IdAt(0));
     Pump(20);
     ASSERT_EQ(main.ChartWindows().size(), 2);
-    for (TfrmChart* chart : main.ChartWindows())
+    for (TfrmChart* chart : ChartWindowsOf(main))
         EXPECT_EQ(chart->ListCount(), chart->ChildKind() == chkForceCurves ? 5 : 1);
     main.Store().RequestClose(main.Store().IdAt(0));
     Pump(50);
@@ -406,7 +407,7 @@ TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) 
     main.show();
     AnswerNewRow("Eva");
     ASSERT_TRUE(main.OpenRowWindow(SettingsFile(false), ""));
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = RowWindowOf(main);
     TTraining& session = row->Session();
     session.Settings.LimitType = 0;
     session.Settings.LimitStrokes = 5;
