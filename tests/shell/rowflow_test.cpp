@@ -694,6 +694,9 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
     row->btnConnect->click();  // returns once the wait has stopped
     closer.stop();
     Pump(50);
+    // The frame's queued close may run only now, outside the wait's event
+    // loop: its deferred deletion is what the program's main loop does next.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(closed);
     EXPECT_TRUE(row.isNull());
     EXPECT_EQ(main.RowWindow(), nullptr);
