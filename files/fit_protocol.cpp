@@ -300,19 +300,19 @@ bool Read(const uint8_t* data, size_t size, const std::function<void(const TMess
         error = "The FIT header is larger than the file.";
         return false;
     }
-    const uint64_t dataSize = Le32(data + 4);
-    if (uint64_t(headerSize) + dataSize + 2 > size) {
-        error = Format("The FIT file is truncated: its header announces %llu bytes of data, the file holds %llu.",
-                       (unsigned long long)dataSize,
-                       (unsigned long long)(size > headerSize + 2 ? size - headerSize - 2 : 0));
-        return false;
-    }
     if (headerSize >= 14) {
         const uint16_t stored = Le16(data + 12);
         if (stored != 0 && stored != Crc16(0, data, 12)) {
             error = "The FIT header's CRC is wrong: the file is damaged.";
             return false;
         }
+    }
+    const uint64_t dataSize = Le32(data + 4);
+    if (uint64_t(headerSize) + dataSize + 2 > size) {
+        error = Format("The FIT file is truncated: its header announces %llu bytes of data, the file holds %llu.",
+                       (unsigned long long)dataSize,
+                       (unsigned long long)(size > headerSize + 2 ? size - headerSize - 2 : 0));
+        return false;
     }
     const size_t end = headerSize + size_t(dataSize);
     if (Le16(data + end) != Crc16(0, data, end)) {

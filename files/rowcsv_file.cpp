@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "core/values.h"
@@ -19,6 +20,7 @@ const char* const kRowingCsvHeader =
 namespace {
 
 constexpr double kNewtonsPerPound = 4.4482216152605;
+constexpr size_t kMaxFields = 4096;
 
 enum TColumn {
     cTimeStamp,
@@ -56,31 +58,31 @@ std::string Field(float value, bool missing) { return missing ? std::string() : 
 // --- reading ---------------------------------------------------------------
 
 // Splits the text into records of fields (RFC 4180: quoted fields may hold
-// commas, doubled quotes and line ends). Returns false with the line of an
-// unterminated quote.
-bool SplitCsv(const char* text, size_t size, std::vector<std::vector<std::string>>& records,
-              std::vector<size_t>& lines, size_t& badLine)
+// commas, doubled quotes and line ends) and hands each record with the line
+// it starts on to onRecord, which returns false to stop. Only one record is
+// held at a time. Returns false with the line of an unterminated quote.
+bool SplitCsv(const char* text, size_t size,
+              const std::function<bool(const std::vector<std::string>&, size_t)>& onRecord, size_t& badLine)
 {
     std::vector<std::string> record;
     std::string field;
-    bool quoted = false, inQuotes = false, any = false;
+    bool quoted = false, inQuotes = false, any = false, stopped = false;
     size_t line = 1, recordLine = 1;
     auto endField = [&] {
-        record.push_back(field);
+        // Columns past the last one a file could sensibly have are dropped,
+        // so a line of nothing but commas cannot make the record huge.
+        if (record.size() < kMaxFields) record.push_back(field);
         field.clear();
         quoted = false;
     };
     auto endRecord = [&] {
         endField();
         // Blank lines are no records.
-        if (!(record.size() == 1 && record[0].empty() && !any)) {
-            records.push_back(std::move(record));
-            lines.push_back(recordLine);
-        }
+        if (!(record.size() == 1 && record[0].empty() && !any)) stopped = !onRecord(record, recordLine);
         record.clear();
         any = false;
     };
-    for (size_t i = 0; i < size; ++i) {
+    for (size_t i = 0; i < size && !stopped; ++i) {
         const char c = text[i];
         if (inQuotes) {
             if (c == '"') {
@@ -113,6 +115,7 @@ bool SplitCsv(const char* text, size_t size, std::vector<std::vector<std::string
             if (c != ' ') any = true;
         }
     }
+    if (stopped) return true;
     if (inQuotes) {
         badLine = recordLine;
         return false;
@@ -122,6 +125,165 @@ bool SplitCsv(const char* text, size_t size, std::vector<std::vector<std::string
 }
 
 std::string Trimmed(const std::string& s) { return Trim(s); }
+
+// Reads the records of a file one by one into strokes.
+class TCsvReader {
+public:
+    explicit TCsvReader(std::string& error) : Error(error) { std::fill(std::begin(Column), std::end(Column), -1); }
+
+    // Returns false to stop (Error then says why).
+    bool Record(const std::vector<std::string>& fields, size_t line)
+    {
+        if (!HaveHeader) {
+            HaveHeader = true;
+            for (size_t i = 0; i < fields.size(); ++i) {
+                const std::string name = Trimmed(fields[i]);
+                for (int c = 0; c < cColumns; ++c)
+                    if (Column[c] < 0 && (SameText(name, kColumnNames[c]) ||
+                                          (c == cCadence && SameText(name, "Cadence (strokes/min)"))))
+                        Column[c] = int(i);
+            }
+            if (Column[cTimeStamp] < 0 && Column[cElapsed] < 0) {
+                Error = "This is not a RowingData CSV file: its first line names no \"TimeStamp (sec)\" or "
+                        "\"ElapsedTime (sec)\" column.";
+                return false;
+            }
+            return true;
+        }
+        if (Strokes.size() >= 65535) {
+            Error = "The file holds more than 65535 strokes; a session holds at most 65535.";
+            return false;
+        }
+        return Stroke(fields, line);
+    }
+
+    bool Finish(const TFileInfo& info, TTraining& t)
+    {
+        if (!HaveHeader) {
+            Error = "The file is empty.";
+            return false;
+        }
+        if (Strokes.empty()) {
+            Error = "The file holds no strokes.";
+            return false;
+        }
+        t.Header = ForeignHeader(info, ftCSV, ckTraining);
+        t.Settings = DefaultSettings();
+        const int n = int(Strokes.size());
+        SetStrokeCount(t, n);
+        for (int k = 1; k <= n; ++k) {
+            t.Strokes[size_t(k)] = Strokes[size_t(k - 1)];
+            t.Curves[size_t(k)] = Curves[size_t(k - 1)];
+            t.Curves[size_t(k)].StrokeNumber = int16_t(k);
+            if (t.Curves[size_t(k)].HasData) ApplyCurvePeak(t.Strokes[size_t(k)], t.Curves[size_t(k)], t.Settings.Sprocket);
+            if (SeveralLaps) t.Strokes[size_t(k)].IntervalNumber = uint16_t(Laps[size_t(k - 1)] + 1);
+        }
+        if (HaveStamp) t.Header.DateTime = UnixToLocalDays(FirstStamp - FirstElapsed);
+        UpdateAverageStroke(t);
+        ComputeTotals(t, n);
+        return true;
+    }
+
+private:
+    std::string& Error;
+    int Column[cColumns];
+    bool HaveHeader = false;
+    std::vector<TStgStrokeData> Strokes;
+    std::vector<TStgForceCurve> Curves;
+    std::vector<int> Laps;
+    double FirstStamp = 0, FirstElapsed = 0;
+    bool HaveStamp = false;
+    double PreviousTime = 0, PreviousDistance = 0, EnergySum = 0;
+    int FirstLap = -1;
+    bool SeveralLaps = false;
+
+    // Reads column c; missing (empty or absent) gives false, text that is no
+    // number fails the read (bad is set).
+    bool Value(const std::vector<std::string>& fields, size_t line, int c, double& v, bool& bad)
+    {
+        if (bad || Column[c] < 0 || size_t(Column[c]) >= fields.size()) return false;
+        const std::string& text = fields[size_t(Column[c])];
+        if (Trimmed(text).empty()) return false;
+        if (ParseNumber(text, v)) return true;
+        bad = true;
+        Error = Format("Line %zu: \"%s\" in column \"%s\" is not a number.", line, Trimmed(text).substr(0, 40).c_str(),
+                       kColumnNames[c]);
+        return false;
+    }
+
+    bool Stroke(const std::vector<std::string>& f, size_t line)
+    {
+        TStgStrokeData s{};
+        TStgForceCurve c{};
+        bool bad = false;
+        double stamp = 0, elapsed = 0, v = 0;
+        const bool hasStamp = Value(f, line, cTimeStamp, stamp, bad);
+        const bool hasElapsed = Value(f, line, cElapsed, elapsed, bad);
+        if (hasStamp && !HaveStamp) {
+            HaveStamp = true;
+            FirstStamp = stamp;
+            FirstElapsed = hasElapsed ? elapsed : 0;
+        }
+        const double time = hasElapsed ? elapsed : hasStamp ? stamp - FirstStamp + FirstElapsed : PreviousTime;
+        s.StrokeNumber = uint16_t(Strokes.size() + 1);
+        s.Time = float(time);
+        const double distance = Value(f, line, cHorizontal, v, bad) ? v : PreviousDistance;
+        s.Distance = float(distance);
+        if (Value(f, line, cCadence, v, bad)) s.StrokeRate = float(v);
+        if (Value(f, line, cHeartRate, v, bad)) s.Pulse = float(v);
+        if (Value(f, line, cPace, v, bad)) s.Time500 = float(v);
+        if (Value(f, line, cPower, v, bad)) s.Power = float(v);
+        double driveLength = 0;
+        if (Value(f, line, cDriveLength, driveLength, bad)) s.StrokeLength = float(driveLength * 100);
+        s.DistancePerStroke = float((Value(f, line, cStrokeDistance, v, bad) ? v : distance - PreviousDistance) * 100);
+        if (Value(f, line, cDriveTime, v, bad)) s.DriveTime = float(v / 1000);
+        if (Value(f, line, cRecoveryTime, v, bad)) s.RecoverRatio = SafeDivide(s.DriveTime, v / 1000);
+        double averageForce = 0;
+        bool hasForce = Value(f, line, cAverageForce, averageForce, bad);
+        if (!hasForce && Value(f, line, cAverageForceLbs, averageForce, bad)) {
+            averageForce *= kNewtonsPerPound;
+            hasForce = true;
+        }
+        if (Value(f, line, cPeakForce, v, bad)) s.PeakForce = float(v);
+        else if (Value(f, line, cPeakForceLbs, v, bad)) s.PeakForce = float(v * kNewtonsPerPound);
+        if (Value(f, line, cDragFactor, v, bad)) s.KValue = float(v / 100);
+        int lap = 0;
+        if (Value(f, line, cLapIndex, v, bad)) {
+            lap = int(std::clamp(v, 0.0, 65534.0));
+            if (FirstLap < 0) FirstLap = lap;
+            else if (lap != FirstLap) SeveralLaps = true;
+        }
+        if (bad) return false;
+        // The work of the stroke: its average force along the drive, else
+        // its power over its time.
+        const double energy = hasForce && driveLength > 0 ? averageForce * driveLength
+                                                          : double(s.Power) * std::max(0.0, time - PreviousTime);
+        s.Energy = float(energy);
+        EnergySum += energy;
+        s.EnergySum = float(EnergySum / 1000);
+        s.AveragePower = SafeDivide(time, EnergySum);
+        s.WorkPerPulse = SafeDivide(s.Pulse, s.Power);
+
+        if (Column[cCurve] >= 0 && size_t(Column[cCurve]) < f.size() && !Trimmed(f[size_t(Column[cCurve])]).empty()) {
+            const std::vector<std::string> samples = SplitString(f[size_t(Column[cCurve])], ',');
+            for (size_t i = 0; i < samples.size() && i < size_t(kCurveSamples); ++i) {
+                if (!ParseNumber(samples[i], v)) {
+                    Error = Format("Line %zu: the force curve holds \"%s\", which is not a number.", line,
+                                   Trimmed(samples[i]).substr(0, 40).c_str());
+                    return false;
+                }
+                c.Samples[i] = RoundToWord(v);
+                if (c.Samples[i] > 0) c.HasData = 1;
+            }
+        }
+        Strokes.push_back(s);
+        Curves.push_back(c);
+        Laps.push_back(lap);
+        PreviousTime = time;
+        PreviousDistance = distance;
+        return true;
+    }
+};
 
 }  // namespace
 
@@ -195,137 +357,19 @@ std::string RowingCsvText(const TTraining& t)
 
 bool ParseRowingCsv(const TFileInfo& info, const uint8_t* data, size_t size, TTraining& t, std::string& error)
 {
-    std::vector<std::vector<std::string>> records;
-    std::vector<size_t> lines;
+    error.clear();
+    TCsvReader reader(error);
     size_t badLine = 0;
-    size_t skip = size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;  // byte order mark
-    if (!SplitCsv(reinterpret_cast<const char*>(data) + skip, size - skip, records, lines, badLine)) {
+    const size_t skip = size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;  // byte order mark
+    const bool split = SplitCsv(
+        reinterpret_cast<const char*>(data) + skip, size - skip,
+        [&](const std::vector<std::string>& fields, size_t line) { return reader.Record(fields, line); }, badLine);
+    if (!split) {
         error = Format("Line %zu: a quoted field is not closed.", badLine);
         return false;
     }
-    if (records.empty()) {
-        error = "The file is empty.";
-        return false;
-    }
-    int column[cColumns];
-    std::fill(std::begin(column), std::end(column), -1);
-    for (size_t i = 0; i < records[0].size(); ++i) {
-        const std::string name = Trimmed(records[0][i]);
-        for (int c = 0; c < cColumns; ++c)
-            if (column[c] < 0 && (SameText(name, kColumnNames[c]) ||
-                                  (c == cCadence && SameText(name, "Cadence (strokes/min)"))))
-                column[c] = int(i);
-    }
-    if (column[cTimeStamp] < 0 && column[cElapsed] < 0) {
-        error = "This is not a RowingData CSV file: its first line names no \"TimeStamp (sec)\" or "
-                "\"ElapsedTime (sec)\" column.";
-        return false;
-    }
-    const size_t n = records.size() - 1;
-    if (n == 0) {
-        error = "The file holds no strokes.";
-        return false;
-    }
-    if (n > 65535) {
-        error = Format("The file holds %zu strokes; a session holds at most 65535.", n);
-        return false;
-    }
-
-    // Reads column c of record r; missing (empty or absent) gives false,
-    // text that is no number fails the read.
-    bool bad = false;
-    auto value = [&](size_t r, int c, double& v) -> bool {
-        if (bad || column[c] < 0 || size_t(column[c]) >= records[r].size()) return false;
-        const std::string& text = records[r][size_t(column[c])];
-        if (Trimmed(text).empty()) return false;
-        if (ParseNumber(text, v)) return true;
-        bad = true;
-        error = Format("Line %zu: \"%s\" in column \"%s\" is not a number.", lines[r], Trimmed(text).substr(0, 40).c_str(),
-                       kColumnNames[c]);
-        return false;
-    };
-
-    t.Header = ForeignHeader(info, ftCSV, ckTraining);
-    t.Settings = DefaultSettings();
-    SetStrokeCount(t, int(n));
-    double firstStamp = 0, firstElapsed = 0;
-    bool haveStamp = false;
-    double previousTime = 0, previousDistance = 0, energySum = 0;
-    int firstLap = -1;
-    bool severalLaps = false;
-    std::vector<int> laps(n + 1, 0);
-    for (size_t r = 1; r <= n; ++r) {
-        const int k = int(r);
-        TStgStrokeData& s = t.Strokes[r];
-        TStgForceCurve& c = t.Curves[r];
-        double stamp = 0, elapsed = 0, v = 0;
-        const bool hasStamp = value(r, cTimeStamp, stamp);
-        const bool hasElapsed = value(r, cElapsed, elapsed);
-        if (hasStamp && !haveStamp) {
-            haveStamp = true;
-            firstStamp = stamp;
-            firstElapsed = hasElapsed ? elapsed : 0;
-        }
-        const double time = hasElapsed ? elapsed : hasStamp ? stamp - firstStamp + firstElapsed : previousTime;
-        s.StrokeNumber = uint16_t(k);
-        s.Time = float(time);
-        const double distance = value(r, cHorizontal, v) ? v : previousDistance;
-        s.Distance = float(distance);
-        if (value(r, cCadence, v)) s.StrokeRate = float(v);
-        if (value(r, cHeartRate, v)) s.Pulse = float(v);
-        if (value(r, cPace, v)) s.Time500 = float(v);
-        if (value(r, cPower, v)) s.Power = float(v);
-        double driveLength = 0;
-        if (value(r, cDriveLength, driveLength)) s.StrokeLength = float(driveLength * 100);
-        s.DistancePerStroke = float((value(r, cStrokeDistance, v) ? v : distance - previousDistance) * 100);
-        if (value(r, cDriveTime, v)) s.DriveTime = float(v / 1000);
-        if (value(r, cRecoveryTime, v)) s.RecoverRatio = SafeDivide(s.DriveTime, v / 1000);
-        double averageForce = 0;
-        const bool hasForce = value(r, cAverageForce, averageForce) ||
-                              (value(r, cAverageForceLbs, averageForce) && (averageForce *= kNewtonsPerPound, true));
-        if (value(r, cPeakForce, v) || (value(r, cPeakForceLbs, v) && (v *= kNewtonsPerPound, true)))
-            s.PeakForce = float(v);
-        if (value(r, cDragFactor, v)) s.KValue = float(v / 100);
-        if (value(r, cLapIndex, v)) {
-            laps[r] = int(std::clamp(v, 0.0, 65534.0));
-            if (firstLap < 0) firstLap = laps[r];
-            else if (laps[r] != firstLap) severalLaps = true;
-        }
-        if (bad) return false;
-        // The work of the stroke: its average force along the drive, else
-        // its power over its time.
-        const double energy =
-            hasForce && driveLength > 0 ? averageForce * driveLength : double(s.Power) * std::max(0.0, time - previousTime);
-        s.Energy = float(energy);
-        energySum += energy;
-        s.EnergySum = float(energySum / 1000);
-        s.AveragePower = SafeDivide(time, energySum);
-        s.WorkPerPulse = SafeDivide(s.Pulse, s.Power);
-
-        if (column[cCurve] >= 0 && size_t(column[cCurve]) < records[r].size()) {
-            const std::vector<std::string> samples = SplitString(records[r][size_t(column[cCurve])], ',');
-            if (!(samples.size() == 1 && Trimmed(samples[0]).empty())) {
-                for (size_t i = 0; i < samples.size() && i < size_t(kCurveSamples); ++i) {
-                    if (!ParseNumber(samples[i], v)) {
-                        error = Format("Line %zu: the force curve holds \"%s\", which is not a number.", lines[r],
-                                       Trimmed(samples[i]).substr(0, 40).c_str());
-                        return false;
-                    }
-                    c.Samples[i] = RoundToWord(v);
-                    if (c.Samples[i] > 0) c.HasData = 1;
-                }
-                if (c.HasData) ApplyCurvePeak(s, c, t.Settings.Sprocket);
-            }
-        }
-        previousTime = time;
-        previousDistance = distance;
-    }
-    if (severalLaps)
-        for (size_t r = 1; r <= n; ++r) t.Strokes[r].IntervalNumber = uint16_t(laps[r] + 1);
-    if (haveStamp) t.Header.DateTime = UnixToLocalDays(firstStamp - firstElapsed);
-    UpdateAverageStroke(t);
-    ComputeTotals(t, int(n));
-    return true;
+    if (!error.empty()) return false;
+    return reader.Finish(info, t);
 }
 
 bool ReadRowingCsv(const std::string& path, TTraining& t, std::string& error)
