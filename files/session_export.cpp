@@ -40,6 +40,8 @@ std::vector<uint8_t> ExportBytes(const TTraining& t, TExportFormat format)
     }
 }
 
+bool CanExport(const TTraining& t) { return ExportedStrokes(t) > 0; }
+
 bool ExportTraining(const std::string& path, const TTraining& t)
 {
     const TExportFormat format = ExportFormatOf(path);
@@ -49,7 +51,7 @@ bool ExportTraining(const std::string& path, const TTraining& t)
                             ExtractFileExt(path).c_str()));
         return false;
     }
-    if (ExportedStrokes(t) < 1) {
+    if (!CanExport(t)) {
         ShowErrorBox("The training session has no strokes to export.");
         return false;
     }

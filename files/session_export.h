@@ -16,6 +16,9 @@ TExportFormat ExportFormatOf(const std::string& path);
 // The file image of the session in a format (empty for None).
 std::vector<uint8_t> ExportBytes(const TTraining& t, TExportFormat format);
 
+// True when the session has strokes to export.
+bool CanExport(const TTraining& t);
+
 // Writes the session to path in the format of its extension. A file already
 // there is replaced only by a complete new one. Refuses a session without
 // strokes and an extension of no export format; every failure is shown
