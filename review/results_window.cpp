@@ -15,7 +15,7 @@
 #include "core/catalogue.h"
 #include "review/grid_models.h"
 #include "review/review_controls.h"
-#include "review/training_logic.h"
+#include "logic/training_logic.h"
 #include "shell/framework/registry.h"
 #include "shell/framework/windowutil.h"
 #include "util/grid.h"

@@ -16,7 +16,7 @@
 #include "interfaces/delay.h"
 #include "interfaces/serial/usbdevices.h"
 #include "interfaces/vtinterface.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 #include "shell/framework/registry.h"
 #include "util/dialogs.h"
 #include "util/paths.h"

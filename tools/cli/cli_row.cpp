@@ -11,7 +11,7 @@
 #include "tools/cli/commands.h"
 #include "util/text.h"
 
-#ifdef HAVE_CATCHLINE_ROW
+#ifdef HAVE_CATCHLINE_LOGIC
 #include <QCoreApplication>
 
 #include "core/catalogue.h"
@@ -20,8 +20,9 @@
 #include "files/journal.h"
 #include "files/training_io.h"
 #include "interfaces/delay.h"
-#include "review/training_logic.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
+#include "logic/sessionstore.h"
+#include "logic/training_logic.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 
@@ -83,9 +84,6 @@ public:
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
-    // Statistics belong to the program's settings; the tool keeps none.
-    void CountRowingSession() override {}
-    void AddRowingTime(double) override {}
     // Every stroke goes to the journal as the row window's do.
     std::string RecordingJournalFolder() override { return JournalFolder(true); }
     void JournalFailed(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
@@ -276,7 +274,13 @@ int CmdRow(const std::vector<std::string>& args)
 
     bool wasError = false;
     {
-        TRowEngine engine(session, host);
+        // The session is recorded in a store of its own; statistics belong to
+        // the program's settings, the tool counts them nowhere.
+        TSessionStore store;
+        TStandaloneServices program;
+        const int32_t id = session.ClientId;
+        store.Add(session, id);
+        TRowEngine engine(store, id, host, program);
         engine.DemoFast = fast;
         // The tool answers no questions: the reset question is not asked for
         // its fresh session, the rest are errors printed by the console service.
@@ -294,6 +298,7 @@ int CmdRow(const std::vector<std::string>& args)
             wasError = true;
         }
         engine.Shutdown();
+        session = engine.Session();
     }
     std::signal(SIGINT, previous);
     std::signal(SIGTERM, previousTerm);

@@ -13,7 +13,7 @@
 #include "files/training_file.h"
 #include "files/training_io.h"
 #include "interfaces/delay.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -21,7 +21,7 @@
 
 namespace {
 
-class TJournalHost : public TRowHost {
+class TJournalHost : public TRowHost, public TProgramServices {
 public:
     std::string Source = "DEMO";
     std::string Folder;
@@ -49,7 +49,9 @@ public:
     }
     void CountRowingSession() override {}
     void AddRowingTime(double) override {}
-    std::string SettingsFile() override { return {}; }
+    void CountFileSaved() override {}
+    std::string SettingsFileForReading() const override { return {}; }
+    std::string SettingsFileForWriting() const override { return {}; }
     std::string RecordingJournalFolder() override { return Folder; }
     void JournalFailed(const std::string& text) override { Failures.push_back(text); }
 };
@@ -106,7 +108,8 @@ protected:
         ++Compared;
     }
 
-    TTraining Session;
+    TSessionStore Store;
+    TTraining& Session = Store.Add(TTraining{}, 101);
     TJournalHost Host;
     TScriptedDialogs Dialog;
     TDialogScope Scope{Dialog};
@@ -119,7 +122,7 @@ TEST_F(RowJournal, DemoToTheLimitAtEveryStrokeAndAfterTheEnd)
 {
     Session.Settings.LimitType = 2;
     Session.Settings.LimitDistance = 250;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     Host.OnStroke = [&](int k) {
         if (!e.Finished()) CompareAtStroke(e, k);
     };
@@ -164,7 +167,7 @@ TEST_F(RowJournal, IntervalWorkoutWithRest)
     Session.Settings.IntervalBy = 0;
     SetWorkPeriodFor(Session.Settings, 0, 6);
     SetRestPeriodFor(Session.Settings, 0, 3);
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     Host.OnStroke = [&](int k) {
         if (!e.Finished()) CompareAtStroke(e, k);
     };
@@ -184,7 +187,7 @@ TEST_F(RowJournal, DeviceOnPseudoTerminalPulledMidRow)
     Host.OnMessage = [&](const std::string& text) {
         if (StartsWithText(text, "Waiting for interface")) pty.Write(frames.substr(0, 400));
     };
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     Host.OnStroke = [&](int k) { CompareAtStroke(e, k); };
     e.BtnConnectClick();
     ASSERT_TRUE(e.Interface());
@@ -204,7 +207,7 @@ TEST_F(RowJournal, DeviceOnPseudoTerminalPulledMidRow)
 
 TEST_F(RowJournal, SavedMidRowTheJournalGoesOnAndTheSessionIsModifiedAgain)
 {
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     const std::string file = TempFolder() + "midrow.stg";
     bool saved = false;
     Host.OnStroke = [&](int k) {
@@ -233,7 +236,7 @@ TEST_F(RowJournal, WithoutAFolderNoJournalAndAFolderThatCannotBeMadeIsReportedOn
     Session.Settings.LimitStrokes = 6;
     {
         Host.Folder.clear();
-        TRowEngine e(Session, Host);
+        TRowEngine e(Store, 101, Host, Host);
         RowToEnd(e);
         EXPECT_EQ(Session.StrokeCount(), 6);
         EXPECT_EQ(Session.JournalFile, "");
@@ -242,7 +245,7 @@ TEST_F(RowJournal, WithoutAFolderNoJournalAndAFolderThatCannotBeMadeIsReportedOn
     std::fclose(std::fopen(blocker.c_str(), "w"));
     Host.Folder = blocker + "/Journal/";
     Dialog.Answers = {TMsgResult::Yes};
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     RowToEnd(e);
     EXPECT_EQ(Session.StrokeCount(), 6);  // the row went on
     ASSERT_EQ(Host.Failures.size(), 1u);

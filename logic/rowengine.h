@@ -2,13 +2,20 @@
 // TRowEngine: the recording engine of the row window. It owns the one device
 // interface of a row session, runs the connect / pause / continue / disconnect
 // button, records raw samples, force samples, strokes and force curves into
-// the session it is given, cuts intervals, stops at the session limit, keeps
-// the usage statistics and pushes each stroke's values to the value store.
+// a session of the session store, cuts intervals, stops at the session limit,
+// keeps the usage statistics and pushes each stroke's values to the value store.
+//
+// The engine announces what it writes through the store (strokes appended,
+// curves and totals changed, resets), so the training and chart windows follow
+// the recording by listening to the store. It listens too: a reset of its
+// session from elsewhere (the training window) restarts the recording, and a
+// change of the session's header or workout refreshes it.
 //
 // Everything that needs a window goes through TRowHost: the row window
 // implements it, the command-line tool has a console host, tests have their
-// own. The engine itself uses no widgets; questions and error boxes go through
-// the dialog service (util/dialogs.h), waits through Delay (interfaces/delay.h).
+// own. Settings and statistics come from the program services handed in. The
+// engine itself uses no widgets; questions and error boxes go through the
+// dialog service (util/dialogs.h), waits through Delay (interfaces/delay.h).
 //
 // All calls run on the user-interface thread. The connect waits pump events,
 // so handlers and user input run inside BtnConnectClick.
@@ -18,16 +25,17 @@
 #include <string>
 #include <vector>
 
+#include <QPointer>
+
 #include "core/intervals.h"
 #include "core/records.h"
 #include "core/values.h"
 #include "files/journal.h"
 #include "interfaces/interface.h"
+#include "logic/program_services.h"
+#include "logic/sessionstore.h"
 
 class TVTInterface;
-
-// Which grids of the training window holding the session are refreshed.
-enum class TTrainingRefresh { All, StrokeData, ForceCurves };
 
 // Status bar panels the engine fills (indexes as on the status bar).
 enum TRowPanel : int { rpCOM = 1, rpTurn = 2, rpSR = 3, rpAnimation = 4, rpTime = 5 };
@@ -73,21 +81,10 @@ public:
     // Stroke k was stored (values pushed): rebuild the right chart, repaint the status bar.
     virtual void StrokeStored(int /*k*/) {}
 
-    // Training window holding the session.
-    virtual void RefreshTraining(TTrainingRefresh /*what*/) {}
-    // Main window notifications.
-    virtual void TrainingListChanged() {}
     // Results window: shows the session's totals, averages and maxima modally.
     virtual void ShowResults(const TTraining& /*session*/) {}
     // Saves the row window's settings to the program settings file.
     virtual void SaveSettings() {}
-
-    // Usage statistics; by default through MainRegistry() when one exists.
-    virtual void CountRowingSession();
-    virtual void AddRowingTime(double days);
-    // The settings file the connect settings are read from; by default the
-    // main registry's reading path, else the utility library's SettingsFile().
-    virtual std::string SettingsFile();
 
     // Folder of the recording journals; "" records without a journal (the
     // default). The row window and the command-line tool journal every
@@ -100,7 +97,9 @@ public:
 
 class TRowEngine {
 public:
-    TRowEngine(TTraining& session, TRowHost& host);
+    // Records into the session sessionId of store. A session that is not in
+    // the store gets an empty record of the engine's own, which nobody else sees.
+    TRowEngine(TSessionStore& store, int32_t sessionId, TRowHost& host, TProgramServices& program);
     ~TRowEngine();
     TRowEngine(const TRowEngine&) = delete;
     TRowEngine& operator=(const TRowEngine&) = delete;
@@ -117,12 +116,15 @@ public:
     // Demo recording file for demo data ("" = the program's own).
     std::string DemoFile;
 
-    // The session being recorded.
+    // The session being recorded and its id.
+    int32_t SessionId() const { return FId; }
     TTraining& Session() { return FSession; }
     const TTraining& Session() const { return FSession; }
 
     // Entry points.
     void BtnConnectClick();
+    // Empties the session through the store; the store's reset announcement
+    // restarts the recording (ResetRecording).
     void ResetSession();
     void RefreshSession();
     // Caption of the button ("&Connect", "&Pause", "&Continue") and its state.
@@ -211,6 +213,9 @@ private:
     void Connect();
     void DestroyInterface();
     void SweepRetired();
+    // Recording state back to its start: counters, interval cutter, curve
+    // buffer, drive arrays, charts and values (the record itself is reset).
+    void ResetRecording();
     void SetButtonEnabled(bool enabled);
     void SetPanel(int panel, const std::string& text);
     void ClearPanels();
@@ -225,8 +230,13 @@ private:
     void JournalClosed();
     void DiscardJournal();
 
+    QPointer<TSessionStore> FStore;
+    int32_t FId;
+    std::shared_ptr<TTraining> FRecord;  // shared with the store: it outlives the session's removal
     TTraining& FSession;
     TRowHost& FHost;
+    TProgramServices& FProgram;
+    std::unique_ptr<QObject> FListener;  // context of the store connections
     std::unique_ptr<TInterface> FInterface;
     std::vector<std::unique_ptr<TInterface>> FRetired;  // dropped interfaces, freed outside their handlers
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);

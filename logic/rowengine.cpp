@@ -1,4 +1,4 @@
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 
 #include <cmath>
 #include <cstring>
@@ -15,7 +15,6 @@
 #include "interfaces/otinterface.h"
 #include "interfaces/rwinterface.h"
 #include "interfaces/vtinterface.h"
-#include "shell/framework/registry.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -23,24 +22,6 @@
 #include "util/text.h"
 #include "util/trace.h"
 #include "util/version.h"
-
-// ---- host defaults ----------------------------------------------------------------
-
-void TRowHost::CountRowingSession()
-{
-    if (auto* r = MainRegistry()) r->CountRowingSession();
-}
-
-void TRowHost::AddRowingTime(double days)
-{
-    if (auto* r = MainRegistry()) r->AddRowingTime(days);
-}
-
-std::string TRowHost::SettingsFile()
-{
-    if (auto* r = MainRegistry()) return r->SettingsFileForReading();
-    return ::SettingsFile(false);
-}
 
 // ---- helpers ------------------------------------------------------------------------
 
@@ -116,14 +97,37 @@ auto TRowEngine::Handler(void (TRowEngine::*member)(A...))
     };
 }
 
-TRowEngine::TRowEngine(TTraining& session, TRowHost& host) : FSession(session), FHost(host)
+namespace {
+std::shared_ptr<TTraining> SessionRecord(TSessionStore& store, int32_t id)
+{
+    if (std::shared_ptr<TTraining> shared = store.Share(id)) return shared;
+    auto own = std::make_shared<TTraining>();
+    ClearTraining(*own);
+    own->ClientId = id;
+    return own;
+}
+}  // namespace
+
+TRowEngine::TRowEngine(TSessionStore& store, int32_t sessionId, TRowHost& host, TProgramServices& program)
+    : FStore(&store), FId(sessionId), FRecord(SessionRecord(store, sessionId)), FSession(*FRecord), FHost(host),
+      FProgram(program), FListener(std::make_unique<QObject>())
 {
     ResetIntervalState(FIntervals);
+    // A reset from anywhere (this engine's own, the training window's) restarts the recording.
+    QObject::connect(&store, &TSessionStore::SessionReset, FListener.get(), [this](int32_t id) {
+        if (id == FId) ResetRecording();
+    });
+    auto refresh = [this](int32_t id) {
+        if (id == FId) RefreshSession();
+    };
+    QObject::connect(&store, &TSessionStore::HeaderChanged, FListener.get(), refresh);
+    QObject::connect(&store, &TSessionStore::WorkoutChanged, FListener.get(), refresh);
 }
 
 TRowEngine::~TRowEngine()
 {
     *FAlive = false;
+    FListener.reset();
     std::vector<std::unique_ptr<TInterface>> gone = std::move(FRetired);
     if (FInterface) {
         // Closing runs the closing handlers, which still find the engine intact.
@@ -241,7 +245,7 @@ void TRowEngine::ReadConnectSettings()
 {
     StrictProtocol = true;
     RawHeartRate = false;
-    const std::string file = FHost.SettingsFile();
+    const std::string file = FProgram.SettingsFileForReading();
     if (file.empty() || FileSizeOf(file) < 0) return;
     TProfileFile ini(file);
     StrictProtocol = ini.ReadBool("Connect", "StrictProtocol", true);
@@ -335,7 +339,7 @@ void TRowEngine::Connect()
     // 12.
     FHost.ShowMessageWindow("Waiting for action ... (Press [Esc] to cancel)");
     // 13.
-    FHost.CountRowingSession();
+    FProgram.CountRowingSession();
     // 14.
     FSession.Live = 1;
     FSession.Header.InterfaceType = uint8_t(interfaceType);
@@ -478,6 +482,17 @@ void TRowEngine::AttachDataHandlers(TInterface& i)
 
 void TRowEngine::ResetSession()
 {
+    if (FStore && FStore->Contains(FId)) {
+        FStore->ResetSession(FId);  // comes back as SessionReset: ResetRecording
+        return;
+    }
+    ResetTraining(FSession);
+    ResetRecording();
+}
+
+void TRowEngine::ResetRecording()
+{
+    // The recorded data is gone: so is its journal.
     DiscardJournal();
     ResetIntervalState(FIntervals);
     FFinished = false;
@@ -488,9 +503,6 @@ void TRowEngine::ResetSession()
     FProtocolErrors = 0;
     FCurveBuffer = TStgForceCurve{};
     FAverage.Clear();
-    ResetTraining(FSession);
-    FHost.RefreshTraining(TTrainingRefresh::All);
-    FHost.TrainingListChanged();
     FDrivePositions.fill(0);
     FDriveForces.fill(0);
     FHost.SessionReset();
@@ -620,13 +632,13 @@ void TRowEngine::InterfaceClosing(TInterface*)
     // Every stroke received so far stays; the arrays are trimmed to their use.
     CloseRecording(FSession, FStrokeIndex, FRawCount, FFinished);
     JournalClosed();
-    FHost.RefreshTraining(TTrainingRefresh::All);
+    if (FStore) FStore->NotifySessionChanged(FId);
 }
 
 void TRowEngine::CountRowingTime()
 {
     const double now = CurrentTime();
-    if (FRowingStart > 0 && now > FRowingStart) FHost.AddRowingTime(now - FRowingStart);
+    if (FRowingStart > 0 && now > FRowingStart) FProgram.AddRowingTime(now - FRowingStart);
     FRowingStart = 0;
 }
 
@@ -751,8 +763,7 @@ void TRowEngine::VTInterfaceStartingRecover(TInterface*)
         for (int k = FForceIndex; k <= 80; ++k) FDriveForces[size_t(k)] = 0;
     SetPanel(rpSR, "R");
     FHost.RecoveryStarted();
-    FHost.RefreshTraining(TTrainingRefresh::ForceCurves);
-    FHost.TrainingListChanged();
+    if (FStore) FStore->NotifyCurvesChanged(FId);
 }
 
 void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& received)
@@ -787,7 +798,10 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
         intervalClosed = S.IntervalCount() > before;
     }
     // A stroke after a save changes the session again: closing it asks.
-    S.Header.Modified = 1;
+    if (FStore && FStore->Contains(FId))
+        FStore->SetModified(FId);
+    else
+        S.Header.Modified = 1;
     // 7.
     const bool finished = k >= 1 && FinishAtLimit(S, k, FIntervals.Finished);
     // On disk before anything else can happen.
@@ -807,14 +821,15 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
     // 9.
     if (FFinished) SetStrokeCount(S, k);
     // 10.
+    if (FStore) {
+        FStore->NotifyStrokeAppended(FId, k);
+        if (!*alive) return;
+        if (FFinished || intervalClosed) FStore->NotifySessionChanged(FId);
+        if (!*alive) return;
+    }
     if (FFinished) {
-        FHost.RefreshTraining(TTrainingRefresh::All);
         FHost.ShowResults(S);
         if (!*alive) return;
-    } else if (intervalClosed) {
-        FHost.RefreshTraining(TTrainingRefresh::All);
-    } else {
-        FHost.RefreshTraining(TTrainingRefresh::StrokeData);
     }
     // 11.
     FHost.FocusButton();
