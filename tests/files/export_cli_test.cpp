@@ -1,5 +1,6 @@
 // Exports read back by an independent decoder (gpsbabel reads FIT and TCX,
-// xmllint checks the XML), the demo session rowed and exported with
+// xmllint validates TCX against the format's schema written out in
+// tests/data/tcx), the demo session rowed and exported with
 // catchline-cli, read back by catchline-cli dump, and bad input on the
 // command line.
 #include <gtest/gtest.h>
@@ -146,6 +147,21 @@ void ExpectGpsbabelReads(const TTraining& t, const std::string& fit, const std::
     }
 }
 
+// xmllint's verdict on a TCX file against the TCX v2 schema and its activity
+// extension (never from the network).
+TRun ValidateTcx(const std::string& path, const TTempDir& dir)
+{
+    return Shell("xmllint --nonet --noout --schema " + Quote(DataFile("tcx/TrainingCenterDatabasev2.xsd")) + " " +
+                     Quote(path),
+                 dir);
+}
+
+void ExpectSchemaValid(const std::string& path, const TTempDir& dir)
+{
+    const TRun lint = ValidateTcx(path, dir);
+    EXPECT_EQ(lint.Code, 0) << lint.Err;
+}
+
 class ExportCli : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -198,8 +214,7 @@ TEST_F(ExportCli, DemoSessionReadBackByGpsbabelAndByOurImport)
         ASSERT_EQ(r.Code, 0) << name << ": " << r.Err;
     }
     ExpectGpsbabelReads(t, Dir / "demo.fit", Dir / "demo.tcx", Dir);
-    const TRun lint = Shell("xmllint --noout " + Quote(Dir / "demo.tcx"), Dir);
-    EXPECT_EQ(lint.Code, 0) << lint.Err;
+    ExpectSchemaValid(Dir / "demo.tcx", Dir);
 
     // dump reads the imported kinds: the strokes, their intervals and curves.
     const nlohmann::json original = Dump(demo, Dir);
@@ -227,6 +242,36 @@ TEST_F(ExportCli, HandMadeSessionsReadBackByGpsbabel)
         ASSERT_TRUE(ExportTraining(Dir / "hand.fit", t));
         ASSERT_TRUE(ExportTraining(Dir / "hand.tcx", t));
         ExpectGpsbabelReads(t, Dir / "hand.fit", Dir / "hand.tcx", Dir);
+        ExpectSchemaValid(Dir / "hand.tcx", Dir);
+    }
+}
+
+TEST_F(ExportCli, SchemaRefusesWhatTheFormatForbids)
+{
+    // The validation above is worth something only if the schema catches
+    // the faults a writer makes: elements out of order, a sport the format
+    // does not know, a heart rate of 0, a stroke count past its range.
+    TConsoleDialogs dialogs;
+    TDialogScope scope(dialogs);
+    ASSERT_TRUE(ExportTraining(Dir / "good.tcx", RowedSession(4, true, 2, 1)));
+    const std::string good = Slurp(Dir / "good.tcx");
+    ASSERT_EQ(ValidateTcx(Dir / "good.tcx", Dir).Code, 0);
+    const std::vector<std::pair<std::string, std::string>> faults = {
+        {R"(</DistanceMeters>\n(\s*)<HeartRateBpm><Value>(\d+)</Value></HeartRateBpm>)",
+         R"(</DistanceMeters>
+$1<Cadence>20</Cadence><HeartRateBpm><Value>$2</Value></HeartRateBpm>)"},
+        {R"(Sport="Other")", R"(Sport="Rowing")"},
+        {R"(<HeartRateBpm><Value>\d+</Value>)", "<HeartRateBpm><Value>0</Value>"},
+        {R"(<ns3:Steps>\d+</ns3:Steps>)", "<ns3:Steps>70000</ns3:Steps>"},
+        {R"((<ns3:Speed>[^<]*</ns3:Speed>)(\s*)(<ns3:Watts>[^<]*</ns3:Watts>))", "$3$2$1"},
+    };
+    for (const auto& [pattern, replacement] : faults) {
+        SCOPED_TRACE(pattern);
+        const std::string bad = std::regex_replace(good, std::regex(pattern), replacement,
+                                                   std::regex_constants::format_first_only);
+        ASSERT_NE(bad, good);
+        PutFileBytes(Dir / "bad.tcx", std::vector<uint8_t>(bad.begin(), bad.end()));
+        EXPECT_NE(ValidateTcx(Dir / "bad.tcx", Dir).Code, 0);
     }
 }
 
