@@ -23,7 +23,7 @@
 
 #include "core/series.h"
 #include "logic/rowengine.h"
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 
 class QChartView;
 class QLineSeries;
@@ -98,7 +98,8 @@ public:
 
     // Connect dialog; replaced by tests (default: none chosen).
     std::function<bool(std::string& source, int& interfaceType)> SourceChooser;
-    // Results window; replaced by tests (default: the results window, modal).
+    // Shows the results of a finished session: the program's window factory
+    // sets the shared results window (modal), tests their own (none: not shown).
     std::function<void(const TTraining&)> ResultsShower;
 
     // Controls (object names as documented).

@@ -31,7 +31,7 @@
 #include "files/training_io.h"
 #include "review/grid_models.h"
 #include "review/training_window.h"
-#include "shell/framework/chartdialogs.h"
+#include "framework/chartdialogs.h"
 #include "tests/review/testutil_review.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"

@@ -21,7 +21,7 @@
 
 #include "tests/support/testutil_framework.h"
 #include "core/catalogue.h"
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "row/frmnewrow.h"
 #include "shell/frmmain.h"
 #include "shell/splash.h"
