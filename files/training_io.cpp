@@ -9,6 +9,8 @@
 #include "files/brax_file.h"
 #include "files/file_errors.h"
 #include "files/file_names.h"
+#include "files/fit_file.h"
+#include "files/rowcsv_file.h"
 #include "files/stroke_file.h"
 #include "files/training_file.h"
 #include "files/user_file.h"
@@ -28,9 +30,12 @@ std::string ExtensionUpper(const std::string& path)
     return UpperCase(ext);
 }
 
-bool ReadByExtension(const std::string& path, TTraining& t, bool verbose)
+// reason receives what was wrong with the file where the reader can tell.
+bool ReadByExtension(const std::string& path, TTraining& t, bool verbose, std::string& reason)
 {
     const std::string ext = ExtensionUpper(path);
+    if (ext == ".FIT") return ReadFitFile(path, t, reason);
+    if (ext == ".CSV") return ReadRowingCsv(path, t, reason);
     if (ext == ".STR") return ReadStrokeFile(path, t);
     if (ext == ".STG") return ReadTrainingFile(path, t, verbose);
     if (ext == ".INI") return ReadUserFile(path, t);
@@ -49,6 +54,15 @@ bool ReadHeaderByExtension(const std::string& path, TTrainingHeader& header, uin
     if (ext == ".BXI") return ReadBraxUserHeader(path, header);
     if (ext == ".BXS") return ReadBraxSessionHeader(path, header);
     if (ext == ".BXR") return ReadBraxStrokeHeader(path, header);
+    if (ext == ".FIT" || ext == ".CSV") {
+        // The imported kinds have no header of their own: it comes from the
+        // file's contents, so the file is read.
+        TTraining t;
+        std::string reason;
+        if (!ReadByExtension(path, t, false, reason)) return false;
+        header = t.Header;
+        return true;
+    }
     return false;
 }
 
@@ -98,11 +112,14 @@ bool OpenTraining(const std::string& path, TTraining& t, bool verbose, const TOp
         if (progress) progress(-1.0);
         return false;
     }
-    bool ok = ReadByExtension(path, t, verbose);
+    std::string reason;
+    bool ok = ReadByExtension(path, t, verbose, reason);
     if (progress) progress(1.0);
     if (!ok) {
         ClearTraining(t);
-        if (verbose) ShowErrorBox(Format("Error reading file \"%s\"", path.c_str()));
+        std::string text = Format("Error reading file \"%s\"", path.c_str());
+        if (!reason.empty()) text += "\r" + reason;
+        if (verbose) ShowErrorBox(text);
     }
     SanitizeCountdowns(t);
     if (progress) progress(-1.0);

@@ -8,15 +8,17 @@
 
 #include "core/records.h"
 
-// File-type code (ftNone .. ftFITLOG) of a path's extension; 0 when unknown.
+// File-type code (ftNone .. ftCSV) of a path's extension; 0 when unknown.
 uint8_t FileTypeOf(const std::string& path);
 
 // Progress of OpenTraining: 0.0 started, 1.0 read, -1.0 finished.
 using TOpenProgress = std::function<void(double)>;
 
-// Clears t and reads any supported file (.stg, .str, .ini, .bxi, .bxs, .bxr)
-// by its extension. A failed read leaves t cleared; when verbose the failure
-// is shown. Interval countdowns are sanitized in every case.
+// Clears t and reads any supported file (.stg, .str, .ini, .bxi, .bxs, .bxr,
+// and the imported FIT and RowingData CSV files) by its extension. A failed
+// read leaves t cleared; when verbose the failure is shown, with what was
+// wrong where the reader can tell. Interval countdowns are sanitized in
+// every case.
 bool OpenTraining(const std::string& path, TTraining& t, bool verbose, const TOpenProgress& progress = {});
 // Reads only the header of any supported file; version is that of a training
 // file (0 for other kinds). A failure leaves the header zeroed.

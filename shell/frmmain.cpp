@@ -21,6 +21,7 @@
 #include "core/series.h"
 #include "files/file_names.h"
 #include "files/journal.h"
+#include "files/session_export.h"
 #include "files/training_io.h"
 #include "framework/chartdialogs.h"
 #include "framework/windowutil.h"
@@ -128,6 +129,10 @@ void TfrmMain::BuildMenus() {
                           "document-save", QStyle::SP_DialogSaveButton);
     FileSaveAs = MakeAction("FileSaveAs", tr("Save &As ..."), tr("Save As|Saves the training session under a new name"),
                             QKeySequence("Ctrl+Alt+S"), "document-save-as", QStyle::SP_DriveFDIcon);
+    FileExport = MakeAction("FileExport", tr("&Export to FIT / TCX / CSV ..."),
+                            tr("Export|Exports the training session as a FIT, TCX or RowingData CSV file for other "
+                               "training programs"),
+                            QKeySequence("Ctrl+E"), "document-send");
     FileSaveChart = MakeAction("FileSaveChart", tr("Sa&ve Chart ..."), tr("Save Chart|Saves the chart as a picture"),
                                QKeySequence(), "image-x-generic");
     EditCopyChart = MakeAction("EditCopyChart", tr("C&opy Chart"), tr("Copy Chart|Copies the chart to the Clipboard"));
@@ -170,6 +175,7 @@ void TfrmMain::BuildMenus() {
     File1->addAction(FileClose);
     File1->addAction(FileSave);
     File1->addAction(FileSaveAs);
+    File1->addAction(FileExport);
     File1->addAction(FileSaveDesktop);
     File1->addAction(FileSaveChart);
     N3 = File1->addSeparator();
@@ -229,6 +235,12 @@ void TfrmMain::BuildMenus() {
     });
     connect(FileSaveAs, &QAction::triggered, this, [this] {
         if (TMDIChild* c = SaveTarget(); c && c->CanSaveAs()) c->FileSaveAs();
+    });
+    connect(FileExport, &QAction::triggered, this, [this] {
+        TMDIChild* target = SaveTarget();
+        TTraining* session = target && !target->Closing() ? target->Training() : nullptr;
+        std::string path;
+        if (session && ExportTrainingAs(*session, Settings.LastDir, path)) Settings.LastDir = ExtractFilePath(path);
     });
     connect(FileSaveChart, &QAction::triggered, this, [this] {
         if (TMDIChild* c = ActiveMDIChild(); c && c->IsChartWindow()) c->ChartPicture(true);
@@ -347,6 +359,7 @@ void TfrmMain::UpdateActions() {
     FileClose->setEnabled(ActiveChild() != nullptr);
     FileSave->setEnabled(target && !target->Closing() && target->CanSave());
     FileSaveAs->setEnabled(target && !target->Closing() && target->CanSaveAs());
+    FileExport->setEnabled(target && !target->Closing() && target->Training() && CanExport(*target->Training()));
     bool chart = child && child->IsChartWindow();
     FileSaveChart->setEnabled(chart);
     EditCopyChart->setEnabled(chart);
@@ -754,7 +767,7 @@ void TfrmMain::ShowForceCurvesWindow(const std::string& settingsFile) {
 
 void TfrmMain::FileOpenExecute() {
     if (TooManyTrainings()) return;
-    TDialogFilter filter = DialogFilter(dkAllKinds, true, true);
+    TDialogFilter filter = DialogFilter(dkOpenKinds, true, true);
     TFileDialogRequest request;
     request.Title = "Open file";
     request.MultiSelect = true;

@@ -117,6 +117,7 @@ public:
     QAction *FileNew = nullptr, *FileOpen = nullptr, *FileClose = nullptr, *FileSave = nullptr, *FileSaveAs = nullptr,
             *FileSaveChart = nullptr, *EditCopyChart = nullptr, *ViewRow = nullptr, *ViewTraining = nullptr,
             *AnalyseStrokeData = nullptr, *AnalyseForceCurves = nullptr;
+    QAction* FileExport = nullptr;  // the active session as a FIT, TCX or RowingData CSV file
     // Actions of features this program does not offer: hidden and inert.
     QAction *FileStart = nullptr, *FileBrowse = nullptr, *FileDatabase = nullptr, *FileCalendar = nullptr,
             *FileSaveDesktop = nullptr, *AnalyseSummary = nullptr, *AnalyseIntervals = nullptr,

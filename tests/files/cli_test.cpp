@@ -239,7 +239,7 @@ TEST_F(Cli, ConvertThroughTheExportDialog)
 TEST_F(Cli, ExportStrokeGridAsCsv)
 {
     const std::string path = DataFile("training/sample.stg");
-    TRun r = Run({"export", path, Dir / "grid.csv"});
+    TRun r = Run({"export", "--grid", path, Dir / "grid.csv"});
     ASSERT_EQ(r.Code, 0) << r.Err;
     std::string csv = Slurp(Dir / "grid.csv");
     std::vector<std::string> lines;
@@ -267,7 +267,7 @@ TEST_F(Cli, CsvQuotesFieldsWithTheSeparator)
     const char* previous = std::setlocale(LC_NUMERIC, locale);
     if (!previous) GTEST_SKIP() << "locale " << locale << " is not installed";
     std::setlocale(LC_NUMERIC, "C");
-    TRun r = Run({"export", DataFile("training/current.stg"), Dir / "de.csv"}, "LC_ALL=de_DE.UTF-8");
+    TRun r = Run({"export", "--grid", DataFile("training/current.stg"), Dir / "de.csv"}, "LC_ALL=de_DE.UTF-8");
     ASSERT_EQ(r.Code, 0) << r.Err;
     std::string csv = Slurp(Dir / "de.csv");
     EXPECT_NE(csv.find(",\"24,0\","), std::string::npos) << csv;
