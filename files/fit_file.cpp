@@ -242,7 +242,8 @@ private:
         else W.U32(0xFFFFFFFF);  // no value
         W.F32(s.PeakForce);
         for (int i = 0; i < kCurveSamples; ++i) {
-            const uint16_t v = c.HasData ? std::min<uint16_t>(c.Samples[i], 0xFFFE) : 0xFFFF;
+            const uint16_t sample = c.Samples[i];  // a packed field: copied, not referenced
+            const uint16_t v = c.HasData ? std::min<uint16_t>(sample, 0xFFFE) : 0xFFFF;
             W.U16(v);
         }
         W.F32(s.Time);
