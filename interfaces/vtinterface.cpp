@@ -215,6 +215,16 @@ bool TVTInterface::DemoRead()
 
 void TVTInterface::DemoProcess() { Player.Process(); }
 
+int64_t TVTInterface::FastDemoStepMs() const
+{
+    if (!DemoFast) return 0;
+    // The tests' wait pace plays that many times as much per call; a pace
+    // without a step of its own takes the quick 250 ms step.
+    const int pace = WaitPace();
+    if (DemoStepMs > 0) return int64_t(DemoStepMs) * pace;
+    return pace > 1 ? int64_t(kQuickDemoStepMs) * pace : 0;
+}
+
 void TVTInterface::DemoTimer()
 {
     DisableTimer();
@@ -226,7 +236,7 @@ void TVTInterface::DemoTimer()
     // plays one sample (the next is due later than the clock). With a demo
     // step, playback runs on a clock of its own that moves that stretch of
     // the recording per call, events still processed between the calls.
-    if (DemoFast && DemoStepMs > 0) FDemoClock += DemoStepMs;
+    if (const int step = FastDemoStepMs()) FDemoClock += step;
     else FDemoClock = TickCount();
     const int next = Player.Timer(FDemoClock);
     if (!*alive) return;
@@ -263,7 +273,7 @@ void TVTInterface::Continue()
     Guarded([&] {
         SetState(vtsContinueing);
         if (SourceType == 2) {
-            if (!(DemoFast && DemoStepMs > 0)) FDemoClock = TickCount();
+            if (!FastDemoStepMs()) FDemoClock = TickCount();
             Player.Continue(FDemoClock);
             EnableTimer();
         }

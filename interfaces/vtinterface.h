@@ -91,6 +91,10 @@ protected:
     int FSkippedClusters = 0;  // cluster events that arrived while it ran
     bool FTestTimerFired = false;
     int64_t FDemoClock = 0;  // the time demo playback is paced against (ms)
+    static constexpr int kQuickDemoStepMs = 250;
+    // Recording time each fast demo call plays on the demo's own clock;
+    // 0 = paced against the real clock, one sample per call.
+    int64_t FastDemoStepMs() const;
 };
 
 // Type 2: the VT3 machine's interface behind its FTDI USB serial adapter.

@@ -979,3 +979,10 @@ void TRowEngine::OTInterfaceStartingWorkout(TInterface*)
 }
 
 void TRowEngine::OTInterfaceWorkoutStarted(TInterface*) { FDataArrived = true; }
+
+namespace {
+bool gDemoRealPace = false;
+}  // namespace
+
+void SetDemoRealPace(bool on) { gDemoRealPace = on; }
+bool DemoRealPace() { return gDemoRealPace; }

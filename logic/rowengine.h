@@ -288,3 +288,8 @@ private:
     bool FJournalFailed = false;  // reported once; the recording goes on without it
     bool FSessionRemoved = false;  // the store closed the session: nothing more is journaled
 };
+
+// The demo plays at a rower's real pace in every row window of this run,
+// whatever the stored "DemoFast" setting says (which keeps its meaning).
+void SetDemoRealPace(bool on);
+bool DemoRealPace();

@@ -30,7 +30,7 @@
 #include <memory>
 
 #include "core/records.h"
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 
 class TSessionStore;
 class QAction;
@@ -91,6 +91,7 @@ public:
     bool SaveAs(const std::string& path);
     // The normal save (File > Save): true when the session was written.
     bool SaveSession();
+    bool SaveHeldSession() override { return SaveSession(); }
 
     // Named handlers (the window's controls call them; tests may too).
     void WorkoutEnter(QWidget* control);

@@ -28,15 +28,13 @@
 #include "core/series.h"
 #include "core/values.h"
 #include "logic/sessionstore.h"
-#include "review/results_window.h"
-#include "review/training_window.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
 #if __has_include("row/connectdialog.h")
 #include "row/connectdialog.h"
 #define CATCHLINE_HAVE_CONNECT_DIALOG 1
 #endif
-#include "shell/framework/statusbar.h"
+#include "framework/statusbar.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
@@ -372,13 +370,6 @@ void TfrmRow::CheckRightMenu()
                 break;  // the slot without a parameter repeats position 0: check its first item
             }
 }
-
-namespace {
-bool gDemoRealPace = false;
-}  // namespace
-
-void SetDemoRealPace(bool on) { gDemoRealPace = on; }
-bool DemoRealPace() { return gDemoRealPace; }
 
 TfrmRow* CreateRowWindow(TMDIMain* frame, TSessionStore& store, int32_t sessionId)
 {
@@ -946,11 +937,12 @@ bool TfrmRow::CloseQuery() { return true; }
 
 namespace {
 // The training window that holds a session: the one that saves it.
-TfrmTraining* TrainingWindowOf(TMDIMain* frame, int32_t sessionId)
+TMDIChild* TrainingWindowOf(TMDIMain* frame, int32_t sessionId)
 {
     if (!frame) return nullptr;
     for (QWidget* w : frame->ChildList())
-        if (auto* t = qobject_cast<TfrmTraining*>(w); t && t->SessionId() == sessionId) return t;
+        if (auto* t = qobject_cast<TMDIChild*>(w); t && t->ChildKind() == chkTraining && t->SessionId() == sessionId)
+            return t;
     return nullptr;
 }
 }  // namespace
@@ -959,8 +951,8 @@ bool TfrmRow::CanSaveSession() { return TrainingWindowOf(Frame(), FSessionId) !=
 
 bool TfrmRow::SaveSession()
 {
-    TfrmTraining* training = TrainingWindowOf(Frame(), FSessionId);
-    return training && training->SaveSession();
+    TMDIChild* training = TrainingWindowOf(Frame(), FSessionId);
+    return training && training->SaveHeldSession();
 }
 
 void TfrmRow::FormClose()
@@ -1134,9 +1126,5 @@ void TfrmRow::StrokeStored(int k)
 
 void TfrmRow::ShowResults(const TTraining& session)
 {
-    if (ResultsShower) {
-        ResultsShower(session);
-        return;
-    }
-    ShowResultsModal(session);
+    if (ResultsShower) ResultsShower(session);
 }

@@ -24,7 +24,7 @@
 
 #include "core/series.h"
 #include "logic/rowengine.h"
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 
 class QChartView;
 class QLineSeries;
@@ -99,7 +99,8 @@ public:
 
     // Connect dialog; replaced by tests (default: none chosen).
     std::function<bool(std::string& source, int& interfaceType)> SourceChooser;
-    // Results window; replaced by tests (default: the results window, modal).
+    // Shows the results of a finished session: the program's window factory
+    // sets the shared results window (modal), tests their own (none: not shown).
     std::function<void(const TTraining&)> ResultsShower;
 
     // Controls (object names as documented).
@@ -201,11 +202,6 @@ private:
     int AcceptedBottomHeight = -1;
     bool Destroying = false;
 };
-
-// The demo plays at a rower's real pace in every row window of this run,
-// whatever the stored "DemoFast" setting says (which keeps its meaning).
-void SetDemoRealPace(bool on);
-bool DemoRealPace();
 
 // Creates the row window for a session of the store, adds it to the frame,
 // loads its settings with the main registry's placement, applies the

@@ -4,9 +4,9 @@
 #include <QStandardPaths>
 
 #include "core/catalogue.h"
-#include "shell/framework/qtdialogs.h"
-#include "shell/framework/windowutil.h"
-#include "row/frmrow.h"
+#include "framework/qtdialogs.h"
+#include "framework/windowutil.h"
+#include "logic/rowengine.h"
 #include "shell/frmmain.h"
 #include "shell/singleinstance.h"
 #include "shell/splash.h"

@@ -12,8 +12,8 @@
 #include <QTimer>
 
 #include "files/file_names.h"
-#include "shell/framework/formdialog.h"
-#include "shell/framework/qtdialogs.h"
+#include "framework/formdialog.h"
+#include "framework/qtdialogs.h"
 #include "util/version.h"
 #include "tests/support/testutil_framework.h"
 

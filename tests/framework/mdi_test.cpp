@@ -14,7 +14,7 @@
 
 #include <map>
 
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 #include "util/text.h"
 #include "tests/support/testutil_framework.h"
 #include "util/dialogs.h"

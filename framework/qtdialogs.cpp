@@ -1,4 +1,4 @@
-#include "shell/framework/qtdialogs.h"
+#include "framework/qtdialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
-#include "interfaces/delay.h"
+#include "logic/program_services.h"
 #include "util/text.h"
 #include "util/version.h"
 
@@ -181,5 +181,5 @@ void InstallQtDialogs() {
     SetDialogService(&dialogs);
     // The windows sound the device interfaces' beeps and clicks (protocol
     // errors, a pulse during a connect test) with the platform beep.
-    SetToneService([](int, int) { QApplication::beep(); });
+    SetInterfaceTones([](int, int) { QApplication::beep(); });
 }

@@ -12,9 +12,9 @@
 #include <QMdiArea>
 #include <QPixmap>
 
-#include "shell/framework/formmain.h"
-#include "shell/framework/registry.h"
-#include "shell/framework/windowutil.h"
+#include "framework/formmain.h"
+#include "framework/registry.h"
+#include "framework/windowutil.h"
 
 class QMdiSubWindow;
 class TMDIMain;
@@ -82,6 +82,9 @@ public:
     virtual bool CanSaveAs() const { return false; }
     virtual void FileSave() {}
     virtual void FileSaveAs() {}
+    // Saves the session the window holds as File > Save does (the training
+    // window that holds it); false when nothing was saved.
+    virtual bool SaveHeldSession() { return false; }
     virtual bool IsChartWindow() const { return false; }
     // Copies the chart picture to the clipboard and, when save, into a bitmap file.
     virtual void ChartPicture(bool save) {}
