@@ -222,21 +222,34 @@ TEST(StrokeComputation, ZeroThresholdsEndTheDriveWhenForceFallsToZero)
 
 TEST(StrokeComputation, NegativeWorkCountsAsNone)
 {
-    // A stroke trigger above every force ends each drive on its first pulse.
-    TRig r([](TStrokeSettings& s) { s.StrokeTrigger = 100000; });
-    r.Pulses(StrokeTrain(4));
-    ASSERT_GE(r.Log.Strokes.size(), 2u);
-    EXPECT_EQ(r.Log.Strokes[0].Energy, 0);
-    EXPECT_EQ(r.Log.Strokes[0].EnergySum, 0);
+    // A drive in which the flywheel ends slower than it began, losing more
+    // energy than the drag takes (no cord energy to make up for it): its work
+    // is negative and counts as none. The drive is long enough for a rower.
+    TRig r([](TStrokeSettings& s) {
+        s.Tension = 0;
+        s.ElastConst = 0;
+    });
+    auto train = StrokeTrain(2);
+    double dt = train.back();
+    while (dt < 0.03) train.push_back(dt *= 1.01);       // a long recovery
+    for (int i = 0; i < 4; ++i) train.push_back(dt *= 0.99);   // the drive starts
+    for (int i = 0; i < 16; ++i) train.push_back(dt *= 1.025);  // and loses speed
+    const auto again = StrokeTrain(2);
+    train.insert(train.end(), again.begin(), again.end());
+    r.Pulses(train);
+    ASSERT_GE(r.Log.Strokes.size(), 3u);
+    int none = 0;
     float sum = 0;
     for (const auto& s : r.Log.Strokes) {
         EXPECT_GE(s.Energy, 0);
         EXPECT_GE(s.EnergySum, sum);
         sum = s.EnergySum;
         if (s.Energy == 0) {
+            ++none;
             EXPECT_EQ(s.Power, 0);
         }
     }
+    EXPECT_GE(none, 1);
 }
 
 TEST(StrokeComputation, HandlerClosingTheInterfaceStopsThePulse)
@@ -415,4 +428,34 @@ TEST(StrokeComputation, HeartRateFilter)
     TRig raw([](TStrokeSettings& s) { s.RawHeartRate = true; });
     for (double dt : StrokeTrain(2)) raw.Pulse(dt, 133);
     EXPECT_EQ(raw.Log.Strokes.back().Pulse, 133);
+}
+
+TEST(StrokeComputation, DrivesTooShortForARowerAreNoStrokes)
+{
+    // Rowing, then a flutter of drives of 12 pulses (about 0.15 s, as line
+    // noise and the first pulses after a stall give), then rowing again.
+    TRig r;
+    auto train = StrokeTrain(3);
+    const auto flutter = StrokeTrain(3, 12, 20);
+    train.insert(train.end(), flutter.begin(), flutter.end());
+    const auto again = StrokeTrain(3);
+    train.insert(train.end(), again.begin(), again.end());
+    r.Pulses(train);
+    EXPECT_GE(r.In.Computer.DroppedStrokes(), 2);
+    ASSERT_EQ(r.Log.Strokes.size(), 6u);
+    for (size_t i = 0; i < r.Log.Strokes.size(); ++i) {
+        const TStgStrokeData& s = r.Log.Strokes[i];
+        EXPECT_EQ(s.StrokeNumber, i + 1);
+        EXPECT_GE(s.DriveTime, TStrokeComputer::kShortestDrive) << i;
+        if (i > 0) EXPECT_GE(s.DriveTime * s.RecoverRatio, TStrokeComputer::kShortestRecovery) << i;
+    }
+    // The first stroke after the flutter spans the time since the last
+    // stroke: its rate is that of a stroke that long.
+    const TStgStrokeData& after = r.Log.Strokes[3];
+    const double span = after.Time - r.Log.Strokes[2].Time;
+    EXPECT_NEAR(after.StrokeRate, 60.0 / span, 1e-3 * 60.0 / span);
+    EXPECT_NEAR(after.DriveTime * (1 + after.RecoverRatio), span, 1e-3 * span);
+    // A reset starts the count again.
+    r.In.Computer.Reset();
+    EXPECT_EQ(r.In.Computer.DroppedStrokes(), 0);
 }
