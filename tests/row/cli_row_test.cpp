@@ -414,7 +414,12 @@ class TPtyDevice {
 public:
     TPtyDevice()
     {
-        Master = posix_openpt(O_RDWR | O_NOCTTY);
+        // Non-blocking: once the program has closed the port nobody reads,
+        // and a blocking write would wait for ever.
+        Master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        // Not inherited by the program under test, or closing it here would
+        // not hang up the line.
+        if (Master >= 0) fcntl(Master, F_SETFD, FD_CLOEXEC);
         if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) return;
         Port = ptsname(Master);
     }
@@ -436,9 +441,11 @@ public:
         }
         return false;
     }
+    // Sends until everything is written or the program has closed the port.
     void Send(const uint8_t* data, size_t size)
     {
-        while (size > 0) {
+        const auto end = Clock::now() + std::chrono::seconds(20);
+        while (size > 0 && Clock::now() < end) {
             const ssize_t n = write(Master, data, size);
             if (n > 0) {
                 data += n;
@@ -446,6 +453,9 @@ public:
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 return;
             } else {
+                pollfd p{Master, 0, 0};
+                poll(&p, 1, 0);
+                if (p.revents & POLLHUP) return;
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
@@ -480,7 +490,9 @@ void ExpectRowableStrokes(const TTraining& t)
         const TStgStrokeData& s = t.Strokes[size_t(k)];
         const float drive = s.DriveTime, ratio = s.RecoverRatio;
         EXPECT_GE(drive, 0.25f) << "stroke " << k;
-        if (k > 1) EXPECT_GE(drive * ratio, 0.25f) << "stroke " << k << ", recovery ratio " << ratio;
+        if (k > 1) {
+            EXPECT_GE(drive * ratio, 0.25f) << "stroke " << k << ", recovery ratio " << ratio;
+        }
     }
 }
 
