@@ -292,6 +292,8 @@ int CmdRow(const std::vector<std::string>& args)
         store.Add(session, id);
         TRowEngine engine(store, id, host, program);
         engine.DemoFast = fast;
+        // --fast plays the recording as fast as the machine allows.
+        if (fast) engine.DemoStepMs = 250;
         // The tool answers no questions: the reset question is not asked for
         // its fresh session, the rest are errors printed by the console service.
         engine.BtnConnectClick();
