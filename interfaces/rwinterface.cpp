@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "interfaces/delay.h"
+#include "interfaces/heartsource.h"
 #include "interfaces/serial/usbdevices.h"
 #include "util/text.h"
 #include "util/trace.h"
@@ -332,6 +333,7 @@ void TRWInterface::ComPortOpen()
     if (!FLib) throw ETarnError("AntLib not loaded");
     if (FConnected) throw ETarnError("Already connected");
     if (Source.empty()) throw ETarnError("No source selected");
+    if (AntHeartSourceRunning()) throw ETarnError("The ANT receiver is in use by the ANT+ heart-rate strap.");
     {
         std::lock_guard<std::mutex> lock(gRadioLock);
         if (gRadio && gRadio != this) throw ETarnError("Already connected");
@@ -516,6 +518,12 @@ void TRWInterface::DeliverCounters()
     TDeliverScope scope(FDeliverDepth);
     TakeRadioFlags();
     Fire(OnUpdateCounters);
+}
+
+bool TRWInterface::RadioConnected()
+{
+    std::lock_guard<std::mutex> lock(gRadioLock);
+    return gRadio != nullptr;
 }
 
 int TRWInterface::ResponseCallback(unsigned char channel, unsigned char messageId)
