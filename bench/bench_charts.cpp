@@ -16,8 +16,8 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "shell/framework/registry.h"
-#include "tests/framework/testhome.h"
-#include "tests/framework/testregistry.h"
+#include "tests/support/testhome.h"
+#include "tests/support/testregistry.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "files/training_file.h"
 #include "files/training_io.h"
 #include "review/training_window.h"
-#include "tests/framework/testhome.h"
+#include "tests/support/testhome.h"
 
 namespace {
 

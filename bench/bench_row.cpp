@@ -20,8 +20,8 @@
 #include "shell/framework/mdi.h"
 #include "shell/framework/registry.h"
 #include "util/paths.h"
-#include "tests/framework/testhome.h"
-#include "tests/framework/testregistry.h"
+#include "tests/support/testhome.h"
+#include "tests/support/testregistry.h"
 
 namespace {
 

@@ -498,7 +498,9 @@ void TfrmForceCurves::Browse(TBrowseAction action, bool all, int number)
         targets.push_back(t);
     }
     for (TTraining* t : targets) {
-        int32_t& k = t->Header.SelectedStroke;
+        // The header is a packed record: the field is copied out and back
+        // rather than referenced.
+        int32_t k = t->Header.SelectedStroke;
         switch (action) {
         case baBrowseCurves: t->Header.CurveSource = 0; break;
         case baBrowseAverage: t->Header.CurveSource = 1; break;
@@ -509,6 +511,7 @@ void TfrmForceCurves::Browse(TBrowseAction action, bool all, int number)
         case baNumber:
         case baScroll: k = CurveAt(*t, number); break;
         }
+        t->Header.SelectedStroke = k;
     }
     clbTrainingsClick();
 }

@@ -22,7 +22,8 @@ void TShortString<N>::SetText(const std::string& utf8)
     // Never cut a UTF-8 sequence in half.
     if (n < bytes.size())
         while (n > 0 && (bytes[n] & 0xC0) == 0x80 && IsValidUtf8(bytes.data(), bytes.size())) --n;
-    std::memcpy(Data, bytes.data(), n);
+    // An empty text has no bytes to copy (and its buffer may be null).
+    if (n > 0) std::memcpy(Data, bytes.data(), n);
     Length = uint8_t(n);
 }
 

@@ -8,14 +8,15 @@ TUiHandover::TUiHandover() : FDispatcher(new QObject()), FOwner(std::this_thread
 
 TUiHandover::~TUiHandover()
 {
-    Cancel();
+    Stop();
     // Calls still queued die with their receiver.
     delete FDispatcher;
 }
 
 bool TUiHandover::Call(const std::function<void()>& call)
 {
-    if (std::this_thread::get_id() == FOwner) {
+    if (OnOwnerThread()) {
+        if (Stopped()) return false;
         call();
         return true;
     }
@@ -27,6 +28,7 @@ bool TUiHandover::Call(const std::function<void()>& call)
     uint64_t generation;
     {
         std::lock_guard<std::mutex> lock(FLock);
+        if (FStopped) return false;
         generation = FGeneration;
     }
     QMetaObject::invokeMethod(
@@ -58,4 +60,20 @@ void TUiHandover::Cancel()
         ++FGeneration;
     }
     FCond.notify_all();
+}
+
+void TUiHandover::Stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        FStopped = true;
+        ++FGeneration;
+    }
+    FCond.notify_all();
+}
+
+bool TUiHandover::Stopped() const
+{
+    std::lock_guard<std::mutex> lock(FLock);
+    return FStopped;
 }

@@ -85,7 +85,9 @@ void TVT3WIThread::Resume()
 void TVT3WIThread::Terminate()
 {
     FTerminated = true;
-    FHandover.Cancel();
+    // The loop may be about to hand over: a stopped hand-over refuses it, so
+    // the join below cannot wait on a worker that waits on this thread.
+    FHandover.Stop();
     if (FThread.joinable()) FThread.join();
 }
 

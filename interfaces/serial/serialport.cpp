@@ -8,9 +8,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QObject>
 #include <QSerialPortInfo>
 #include <algorithm>
 #include <cerrno>
@@ -146,8 +143,6 @@ std::string TSerialPortNG::PlaceText(unsigned place)
 
 TSerialPortNG::TSerialPortNG()
 {
-    FOwnerThread = std::this_thread::get_id();
-    FDispatcher = new QObject();
     if (pipe2(FWakePipe, O_CLOEXEC | O_NONBLOCK) != 0) FWakePipe[0] = FWakePipe[1] = -1;
     FThread = std::thread([this] { Worker(); });
 }
@@ -155,6 +150,9 @@ TSerialPortNG::TSerialPortNG()
 TSerialPortNG::~TSerialPortNG()
 {
     FDestroying = true;
+    // Nothing is delivered from here on, and a worker waiting on a hand-over is
+    // released so the join below cannot wait for this thread.
+    FHandover.Stop();
     SetActive(false);
     FTerminate = true;
     {
@@ -163,8 +161,6 @@ TSerialPortNG::~TSerialPortNG()
     FWaitCond.notify_all();
     Wake();
     if (FThread.joinable()) FThread.join();
-    // Pending hand-overs die with their receiver.
-    delete FDispatcher;
     if (FWakePipe[0] >= 0) close(FWakePipe[0]);
     if (FWakePipe[1] >= 0) close(FWakePipe[1]);
 }
@@ -400,7 +396,8 @@ void TSerialPortNG::SetActive(bool value)
         FSendInProgress = false;
         FCommError = 0;
         FInQueue = 0;
-        ++FGeneration;
+        ++FOpenCount;
+        FHandover.Cancel();
         FActive = true;
         SetModemLine(TIOCM_RTS, FRTS, 501, 502);
         SetModemLine(TIOCM_DTR, FDTR, 601, 602);
@@ -414,12 +411,8 @@ void TSerialPortNG::SetActive(bool value)
     if (!FActive) return;
     ReportError(100, 0, PlaceText(100), 2);
     FActive = false;
-    {
-        // Drop hand-overs still waiting: the closed port delivers nothing more.
-        std::lock_guard<std::mutex> lock(FWaitLock);
-        ++FGeneration;
-    }
-    FWaitCond.notify_all();
+    // Drop hand-overs still waiting: the closed port delivers nothing more.
+    FHandover.Cancel();
     Wake();
     const int fd = FFd;
     if (tcflush(fd, TCIOFLUSH) != 0 && !NotSupported(errno)) ReportError(102, unsigned(errno), PlaceText(102), 0);
@@ -517,33 +510,7 @@ void TSerialPortNG::Wake()
 void TSerialPortNG::DeliverCall(const std::function<void()>& call)
 {
     if (FQuiet || FDestroying) return;
-    if (std::this_thread::get_id() == FOwnerThread) {
-        call();
-        return;
-    }
-    struct Ticket {
-        bool Done = false;
-    };
-    auto ticket = std::make_shared<Ticket>();
-    uint64_t generation;
-    {
-        std::lock_guard<std::mutex> lock(FWaitLock);
-        generation = FGeneration;
-    }
-    QMetaObject::invokeMethod(
-        FDispatcher,
-        [this, ticket, call, generation] {
-            // Runs on the creating thread; the port is alive while its dispatcher is.
-            if (generation == FGeneration && !FDestroying) call();
-            {
-                std::lock_guard<std::mutex> lock(FWaitLock);
-                ticket->Done = true;
-            }
-            FWaitCond.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock<std::mutex> lock(FWaitLock);
-    FWaitCond.wait(lock, [&] { return ticket->Done || FTerminate || generation != FGeneration; });
+    FHandover.Call(call);
 }
 
 void TSerialPortNG::Deliver(const TNotifyEvent& event)
@@ -566,8 +533,22 @@ void TSerialPortNG::ReportError(unsigned place, unsigned code, const std::string
 
 // ---- worker thread ----------------------------------------------------------
 
+// What the worker keeps between its passes over one open of the port.
+struct TSerialPortNG::TWorkerState {
+    uint64_t OpenCount = 0;         // the open this state belongs to
+    bool Broken = false;            // a fatal error was reported: silent until closed
+    bool ModemSupported = true;     // pseudo-terminals have no modem lines
+    bool CountersSupported = true;  // nor error counters
+    int64_t LastEmpty = 0;          // when the input queue was last seen empty or last read
+    int LastQueued = 0;
+    uint32_t LastModem = 0;
+    serial_icounter_struct LastCounts{};
+    uint32_t Handlers = 0;  // the events that have handlers (h... bits)
+};
+
 void TSerialPortNG::Worker()
 {
+    TWorkerState state;
     while (!FTerminate) {
         FWorkerIdle = false;
         if (!FActive) {
@@ -576,244 +557,271 @@ void TSerialPortNG::Worker()
             FWaitCond.wait_for(lock, std::chrono::milliseconds(200), [this] { return FActive || FTerminate; });
             continue;
         }
-        WorkerPass();
+        WorkerPass(state);
     }
     FWorkerIdle = true;
 }
 
-void TSerialPortNG::WorkerPass()
+// One pass: modem lines, line errors, a pending write, the read decision,
+// then a wait for more input of at most 75 ms.
+void TSerialPortNG::WorkerPass(TWorkerState& state)
 {
-    // State of the open port, kept by the worker between passes.
-    thread_local uint64_t openGeneration = 0;
-    thread_local bool broken = false, modemSupported = true, countersSupported = true;
-    thread_local int64_t lastEmpty = 0;
-    thread_local int lastQueued = 0;
-    thread_local uint32_t lastModem = 0;
-    thread_local serial_icounter_struct lastCounts{};
-    thread_local uint32_t handlers = 0;
-
     const int fd = FFd;
     if (fd < 0) return;
-    const uint64_t generation = FGeneration;
-    if (generation != openGeneration) {
-        openGeneration = generation;
-        broken = false;
-        modemSupported = countersSupported = true;
-        lastEmpty = NowMs();
-        lastQueued = 0;
-        lastModem = 0;
-        lastCounts = {};
-        handlers = 0;
-        if (countersSupported && ioctl(fd, TIOCGICOUNT, &lastCounts) != 0) countersSupported = false;
-        // Which events have handlers; read once on the creating thread.
-        DeliverCall([this, &h = handlers] {
-            uint32_t v = 0;
-            if (OnRxCharEvent) v |= hRxChar;
-            if (OnRxEventCharEvent) v |= hRxEventChar;
-            if (OnTxQueueEmptyEvent) v |= hTxEmpty;
-            if (OnCTSEvent) v |= hCTS;
-            if (OnDSREvent) v |= hDSR;
-            if (OnRLSDEvent) v |= hRLSD;
-            if (OnRingEvent) v |= hRing;
-            if (OnRIEvent) v |= hRI;
-            if (OnBreakEvent) v |= hBreak;
-            if (OnLineErrorEvent) v |= hLineError;
-            if (OnCommEvent) v |= hCommEvent;
-            if (OnCommStat) v |= hCommStat;
-            h = v;
-        });
-        if (!FActive || generation != FGeneration) return;
-    }
-
-    pollfd fds[2] = {{FWakePipe[0], POLLIN, 0}, {fd, 0, 0}};
-    if (broken) {
-        // After a fatal error the port waits, silent, until it is closed.
-        poll(fds, 1, 75);
-        char drain[64];
-        while (::read(FWakePipe[0], drain, sizeof drain) > 0) {
-        }
+    const uint64_t openCount = FOpenCount;
+    if (openCount != state.OpenCount && !StartOpen(state, fd, openCount)) return;
+    if (state.Broken) {
+        WaitToBeClosed();
         return;
     }
-
-    bool anyEvent = false;
     const int64_t now = NowMs();
+    bool anyEvent = false;
+    if (!PollModemLines(state, fd, anyEvent)) return;
+    const uint32_t lineErrors = PollLineErrors(state, fd);
+    anyEvent |= lineErrors != 0;
+    const bool writePending = ContinueWrite(state, fd);
+    int queued = 0;
+    const TReadResult read = ReadInput(state, fd, now, lineErrors, anyEvent, queued);
+    if (read == TReadResult::Read) return;  // look again at once
+    if (read == TReadResult::Broken) return;
+    if (anyEvent && (state.Handlers & hCommEvent)) Deliver(OnCommEvent);
+    if (!FActive) return;
+    WaitForInput(state, fd, queued, writePending);
+}
 
-    // Modem lines.
-    if (modemSupported) {
-        int bits = 0;
-        if (ioctl(fd, TIOCMGET, &bits) == 0) {
-            uint32_t modem = 0;
-            if (bits & TIOCM_CTS) modem |= kCTS;
-            if (bits & TIOCM_DSR) modem |= kDSR;
-            if (bits & TIOCM_RI) modem |= kRing;
-            if (bits & TIOCM_CD) modem |= kRLSD;
-            const uint32_t changed = modem ^ lastModem;
-            FModem = modem;
-            lastModem = modem;
-            if ((changed & kCTS) && (handlers & hCTS)) Deliver(OnCTSEvent);
-            if ((changed & kDSR) && (handlers & hDSR)) Deliver(OnDSREvent);
-            if ((changed & kRLSD) && (handlers & hRLSD)) Deliver(OnRLSDEvent);
-            if ((changed & kRing) && (handlers & hRI)) Deliver(OnRIEvent);
-            if ((changed & kRing) && (modem & kRing) && (handlers & hRing)) Deliver(OnRingEvent);
-            anyEvent |= changed != 0;
-        } else if (NotSupported(errno)) {
-            modemSupported = false;
-        } else {
-            ReportError(9905, unsigned(errno), PlaceText(9905), 0);
-            broken = true;
-            return;
-        }
+// A new open: the state starts afresh and the handlers assigned now are noted
+// (read on the creating thread, where they are assigned). False when the port
+// closed meanwhile.
+bool TSerialPortNG::StartOpen(TWorkerState& state, int fd, uint64_t openCount)
+{
+    state = TWorkerState{};
+    state.OpenCount = openCount;
+    state.LastEmpty = NowMs();
+    if (ioctl(fd, TIOCGICOUNT, &state.LastCounts) != 0) state.CountersSupported = false;
+    DeliverCall([this, &h = state.Handlers] {
+        uint32_t v = 0;
+        if (OnRxCharEvent) v |= hRxChar;
+        if (OnRxEventCharEvent) v |= hRxEventChar;
+        if (OnTxQueueEmptyEvent) v |= hTxEmpty;
+        if (OnCTSEvent) v |= hCTS;
+        if (OnDSREvent) v |= hDSR;
+        if (OnRLSDEvent) v |= hRLSD;
+        if (OnRingEvent) v |= hRing;
+        if (OnRIEvent) v |= hRI;
+        if (OnBreakEvent) v |= hBreak;
+        if (OnLineErrorEvent) v |= hLineError;
+        if (OnCommEvent) v |= hCommEvent;
+        if (OnCommStat) v |= hCommStat;
+        h = v;
+    });
+    return FActive && openCount == FOpenCount;
+}
+
+// After a fatal error the port waits, silent, until it is closed.
+void TSerialPortNG::WaitToBeClosed()
+{
+    pollfd wake = {FWakePipe[0], POLLIN, 0};
+    poll(&wake, 1, 75);
+    DrainWakePipe();
+}
+
+void TSerialPortNG::DrainWakePipe()
+{
+    char drain[64];
+    while (::read(FWakePipe[0], drain, sizeof drain) > 0) {
     }
+}
 
-    // Line errors and breaks.
+// Modem lines: each change fires its event. False after a fatal error.
+bool TSerialPortNG::PollModemLines(TWorkerState& state, int fd, bool& anyEvent)
+{
+    if (!state.ModemSupported) return true;
+    int bits = 0;
+    if (ioctl(fd, TIOCMGET, &bits) != 0) {
+        if (NotSupported(errno)) {
+            state.ModemSupported = false;
+            return true;
+        }
+        ReportError(9905, unsigned(errno), PlaceText(9905), 0);
+        state.Broken = true;
+        return false;
+    }
+    uint32_t modem = 0;
+    if (bits & TIOCM_CTS) modem |= kCTS;
+    if (bits & TIOCM_DSR) modem |= kDSR;
+    if (bits & TIOCM_RI) modem |= kRing;
+    if (bits & TIOCM_CD) modem |= kRLSD;
+    const uint32_t changed = modem ^ state.LastModem;
+    FModem = modem;
+    state.LastModem = modem;
+    const uint32_t h = state.Handlers;
+    if ((changed & kCTS) && (h & hCTS)) Deliver(OnCTSEvent);
+    if ((changed & kDSR) && (h & hDSR)) Deliver(OnDSREvent);
+    if ((changed & kRLSD) && (h & hRLSD)) Deliver(OnRLSDEvent);
+    if ((changed & kRing) && (h & hRI)) Deliver(OnRIEvent);
+    if ((changed & kRing) && (modem & kRing) && (h & hRing)) Deliver(OnRingEvent);
+    anyEvent |= changed != 0;
+    return true;
+}
+
+// Line errors and breaks since the last pass, from the driver's counters.
+uint32_t TSerialPortNG::PollLineErrors(TWorkerState& state, int fd)
+{
+    if (!state.CountersSupported) return 0;
+    serial_icounter_struct counts{};
+    if (ioctl(fd, TIOCGICOUNT, &counts) != 0) {
+        state.CountersSupported = false;
+        return 0;
+    }
+    const serial_icounter_struct& last = state.LastCounts;
     uint32_t lineErrors = 0;
-    if (countersSupported) {
-        serial_icounter_struct counts{};
-        if (ioctl(fd, TIOCGICOUNT, &counts) == 0) {
-            if (counts.frame != lastCounts.frame) lineErrors |= ceFrame;
-            if (counts.overrun != lastCounts.overrun || counts.buf_overrun != lastCounts.buf_overrun)
-                lineErrors |= ceOverrun;
-            if (counts.parity != lastCounts.parity) lineErrors |= ceParity;
-            if (counts.brk != lastCounts.brk) lineErrors |= ceBreak;
-            lastCounts = counts;
-            if (lineErrors) {
-                FCommError = lineErrors;
-                if ((lineErrors & ceBreak) && (handlers & hBreak)) Deliver(OnBreakEvent);
-                if ((lineErrors & ~uint32_t(ceBreak)) && (handlers & hLineError)) Deliver(OnLineErrorEvent);
-                anyEvent = true;
-            }
-        } else {
-            countersSupported = false;
-        }
+    if (counts.frame != last.frame) lineErrors |= ceFrame;
+    if (counts.overrun != last.overrun || counts.buf_overrun != last.buf_overrun) lineErrors |= ceOverrun;
+    if (counts.parity != last.parity) lineErrors |= ceParity;
+    if (counts.brk != last.brk) lineErrors |= ceBreak;
+    state.LastCounts = counts;
+    if (lineErrors) {
+        FCommError = lineErrors;
+        if ((lineErrors & ceBreak) && (state.Handlers & hBreak)) Deliver(OnBreakEvent);
+        if ((lineErrors & ~uint32_t(ceBreak)) && (state.Handlers & hLineError)) Deliver(OnLineErrorEvent);
     }
+    return lineErrors;
+}
 
-    // Write completion.
-    bool writePending = false;
-    if (FSendInProgress) {
-        std::string rest;
-        int64_t deadline;
+// Writes what is left of a send. True while part of it still waits.
+bool TSerialPortNG::ContinueWrite(TWorkerState& state, int fd)
+{
+    if (!FSendInProgress) return false;
+    std::string rest;
+    int64_t deadline;
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        rest = FPendingWrite;
+        deadline = FWriteDeadline;
+    }
+    const auto dropWrite = [this] {
         {
             std::lock_guard<std::mutex> lock(FLock);
-            rest = FPendingWrite;
-            deadline = FWriteDeadline;
+            FPendingWrite.clear();
         }
-        if (!rest.empty()) {
-            ssize_t n = ::write(fd, rest.data(), rest.size());
-            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                {
-                    std::lock_guard<std::mutex> lock(FLock);
-                    FPendingWrite.clear();
-                }
-                FSendInProgress = false;
-                ReportError(903, unsigned(errno), PlaceText(903), 0);
-            } else {
-                if (n < 0) n = 0;
-                FWrittenBytes += uint32_t(n);
-                bool done;
-                {
-                    std::lock_guard<std::mutex> lock(FLock);
-                    FPendingWrite.erase(0, std::min(FPendingWrite.size(), size_t(n)));
-                    done = FPendingWrite.empty();
-                }
-                if (done) {
-                    FSendInProgress = false;
-                    Deliver(OnWriteDone);
-                    if (handlers & hTxEmpty) Deliver(OnTxQueueEmptyEvent);
-                } else if (NowMs() > deadline) {
-                    {
-                        std::lock_guard<std::mutex> lock(FLock);
-                        FPendingWrite.clear();
-                    }
-                    FSendInProgress = false;
-                    ReportError(9701, ETIMEDOUT, PlaceText(9701), 0);
-                } else {
-                    writePending = true;
-                }
-            }
-        } else {
-            FSendInProgress = false;
-        }
+        FSendInProgress = false;
+    };
+    if (rest.empty()) {
+        FSendInProgress = false;
+        return false;
     }
+    ssize_t n = ::write(fd, rest.data(), rest.size());
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        const int error = errno;
+        dropWrite();
+        ReportError(903, unsigned(error), PlaceText(903), 0);
+        return false;
+    }
+    if (n < 0) n = 0;
+    FWrittenBytes += uint32_t(n);
+    bool done;
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        FPendingWrite.erase(0, std::min(FPendingWrite.size(), size_t(n)));
+        done = FPendingWrite.empty();
+    }
+    if (done) {
+        FSendInProgress = false;
+        Deliver(OnWriteDone);
+        if (state.Handlers & hTxEmpty) Deliver(OnTxQueueEmptyEvent);
+        return false;
+    }
+    if (NowMs() > deadline) {
+        dropWrite();
+        ReportError(9701, ETIMEDOUT, PlaceText(9701), 0);
+        return false;
+    }
+    return true;
+}
 
-    // Read decision.
-    int queued = 0;
+// The read decision: a cluster is read when asked for, when a whole cluster
+// is queued, after a line error, or when the character time-out has passed
+// since the queue was last empty or read. queued is what the queue held.
+TSerialPortNG::TReadResult TSerialPortNG::ReadInput(TWorkerState& state, int fd, int64_t now, uint32_t lineErrors,
+                                                    bool& anyEvent, int& queued)
+{
+    queued = 0;
     if (ioctl(fd, FIONREAD, &queued) != 0) {
         // A vanished device (unplugged adapter, closed pseudo-terminal) ends here.
         const int error = errno;
-        broken = true;
+        state.Broken = true;
         ReportError(9804, unsigned(error), PlaceText(9804), 0);
-        return;
+        return TReadResult::Broken;
     }
     FInQueue = uint32_t(queued);
-    if (queued > lastQueued) {
-        if (handlers & hRxChar) Deliver(OnRxCharEvent);
+    if (queued > state.LastQueued) {
+        if (state.Handlers & hRxChar) Deliver(OnRxCharEvent);
         anyEvent = true;
     }
-    if (queued != lastQueued && (handlers & hCommStat)) Deliver(OnCommStat);
-    lastQueued = queued;
-    const uint16_t clusterSize = FClusterSizeShared;
+    if (queued != state.LastQueued && (state.Handlers & hCommStat)) Deliver(OnCommStat);
+    state.LastQueued = queued;
     if (queued == 0) {
-        lastEmpty = now;
-    } else {
-        const int64_t limit = int64_t(queued) * FRTOCharDelayTime / 1000 + FRTOExtraDelayTime;
-        if (FReadRequest || queued >= clusterSize || lineErrors || now - lastEmpty > limit) {
-            char buffer[64];
-            const ssize_t n = ::read(fd, buffer, std::min<size_t>(sizeof buffer, size_t(queued)));
-            if (n > 0) {
-                TSerialCluster cluster;
-                cluster.Data.assign(buffer, size_t(n));
-                cluster.ErrorFlags = lineErrors;
-                const bool eventChar = EventChar != 0 && cluster.Data.find(EventChar) != std::string::npos;
-                {
-                    std::lock_guard<std::mutex> lock(FLock);
-                    // Clusters nobody takes (quiet mode, a stalled reader) are
-                    // bounded: the oldest go first.
-                    if (FClusters.size() >= kMaxClusters) {
-                        FClusters.pop_front();
-                        ++FOverflows;
-                    }
-                    FClusters.push_back(std::move(cluster));
-                }
-                lastEmpty = NowMs();
-                lastQueued -= int(n);
-                Deliver(OnRxClusterEvent);
-                if (eventChar && (handlers & hRxEventChar)) Deliver(OnRxEventCharEvent);
-                if (anyEvent && (handlers & hCommEvent)) Deliver(OnCommEvent);
-                return;  // look again at once
-            }
-            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-                const int error = n == 0 ? EIO : errno;
-                broken = true;
-                ReportError(9804, unsigned(error), PlaceText(9804), 0);
-                return;
-            }
-        }
+        state.LastEmpty = now;
+        return TReadResult::Waiting;
     }
-    if (anyEvent && (handlers & hCommEvent)) Deliver(OnCommEvent);
-    if (!FActive) return;
+    const int64_t limit = int64_t(queued) * FRTOCharDelayTime / 1000 + FRTOExtraDelayTime;
+    if (!(FReadRequest || queued >= FClusterSizeShared || lineErrors || now - state.LastEmpty > limit))
+        return TReadResult::Waiting;
+    char buffer[64];
+    const ssize_t n = ::read(fd, buffer, std::min<size_t>(sizeof buffer, size_t(queued)));
+    if (n <= 0) {
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return TReadResult::Waiting;
+        const int error = n == 0 ? EIO : errno;
+        state.Broken = true;
+        ReportError(9804, unsigned(error), PlaceText(9804), 0);
+        return TReadResult::Broken;
+    }
+    TSerialCluster cluster;
+    cluster.Data.assign(buffer, size_t(n));
+    cluster.ErrorFlags = lineErrors;
+    const bool eventChar = EventChar != 0 && cluster.Data.find(EventChar) != std::string::npos;
+    {
+        std::lock_guard<std::mutex> lock(FLock);
+        // Clusters nobody takes (quiet mode, a stalled reader) are bounded:
+        // the oldest go first.
+        if (FClusters.size() >= kMaxClusters) {
+            FClusters.pop_front();
+            ++FOverflows;
+        }
+        FClusters.push_back(std::move(cluster));
+    }
+    state.LastEmpty = NowMs();
+    state.LastQueued -= int(n);
+    Deliver(OnRxClusterEvent);
+    if (eventChar && (state.Handlers & hRxEventChar)) Deliver(OnRxEventCharEvent);
+    if (anyEvent && (state.Handlers & hCommEvent)) Deliver(OnCommEvent);
+    return TReadResult::Read;
+}
 
-    // Wait for input, the end of a pending write, or a wake-up, at most 75 ms.
+// Waits for input, the end of a pending write or a wake-up, at most 75 ms.
+void TSerialPortNG::WaitForInput(TWorkerState& state, int fd, int queued, bool writePending)
+{
     int timeout = 75;
-    fds[1].events = 0;
-    if (queued == 0) fds[1].events |= POLLIN;
-    else {
+    pollfd fds[2] = {{FWakePipe[0], POLLIN, 0}, {fd, 0, 0}};
+    if (queued == 0) {
+        fds[1].events |= POLLIN;
+    } else {
         // Part of a cluster is queued: look again when the rest could be there
         // or the character time-out has passed.
+        const int clusterSize = FClusterSizeShared;
         const int64_t limit = int64_t(queued) * FRTOCharDelayTime / 1000 + FRTOExtraDelayTime;
-        const int64_t untilTimeout = lastEmpty + limit + 1 - NowMs();
+        const int64_t untilTimeout = state.LastEmpty + limit + 1 - NowMs();
         const int64_t untilCluster = int64_t(clusterSize - std::min<int>(queued, clusterSize)) * FRTOCharDelayTime / 1000 + 1;
         timeout = int(std::clamp<int64_t>(std::min(untilTimeout, untilCluster), 1, 75));
     }
     if (writePending) fds[1].events |= POLLOUT;
     poll(fds, 2, timeout);
-    char drain[64];
-    while (::read(FWakePipe[0], drain, sizeof drain) > 0) {
-    }
+    DrainWakePipe();
     if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         int left = 0;
         if (ioctl(fd, FIONREAD, &left) != 0 || left == 0) {
             // Nothing more will come: report once and wait to be closed.
-            broken = true;
+            state.Broken = true;
             ReportError(9804, EIO, PlaceText(9804), 0);
         }
     }

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-class QObject;
+#include "interfaces/handover.h"
 
 // One read from the input queue.
 struct TSerialCluster {
@@ -142,8 +142,19 @@ public:
 private:
     static constexpr uint32_t kCTS = 1, kDSR = 2, kRing = 4, kRLSD = 8;
 
+    // The worker thread: a pass every 75 ms at most while the port is open.
+    struct TWorkerState;
+    enum class TReadResult { Waiting, Read, Broken };
     void Worker();
-    void WorkerPass();
+    void WorkerPass(TWorkerState& state);
+    bool StartOpen(TWorkerState& state, int fd, uint64_t openCount);
+    void WaitToBeClosed();
+    bool PollModemLines(TWorkerState& state, int fd, bool& anyEvent);
+    uint32_t PollLineErrors(TWorkerState& state, int fd);
+    bool ContinueWrite(TWorkerState& state, int fd);
+    TReadResult ReadInput(TWorkerState& state, int fd, int64_t now, uint32_t lineErrors, bool& anyEvent, int& queued);
+    void WaitForInput(TWorkerState& state, int fd, int queued, bool writePending);
+    void DrainWakePipe();
     void Deliver(const TNotifyEvent& event);
     void DeliverCall(const std::function<void()>& call);
     void ReportError(unsigned place, unsigned code, const std::string& msg, uint8_t noise);
@@ -180,16 +191,16 @@ private:
     std::atomic<uint16_t> FClusterSizeShared{3072};
     std::atomic<uint64_t> FOverflows{0};
 
-    // Worker thread and its hand-over to the creating thread.
-    QObject* FDispatcher = nullptr;
-    std::thread::id FOwnerThread;
+    // Worker thread and its hand-over to the creating thread (every open and
+    // close cancels the hand-overs still waiting).
+    TUiHandover FHandover;
     std::thread FThread;
     std::atomic<bool> FTerminate{false};
     std::atomic<bool> FDestroying{false};
     std::atomic<bool> FWorkerIdle{true};
-    std::atomic<uint64_t> FGeneration{0};  // bumped by every close: pending hand-overs are dropped
+    std::atomic<uint64_t> FOpenCount{0};  // bumped by every open: the worker starts its state afresh
     int FWakePipe[2] = {-1, -1};
-    std::mutex FWaitLock;  // sleeping worker and pending hand-over
+    std::mutex FWaitLock;  // the worker sleeping while the port is closed
     std::condition_variable FWaitCond;
 
     // Guarded by FLock: the clusters and a pending write.

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/records.h"
-#include "tests/framework/testhome.h"
-#include "tests/framework/testregistry.h"
+#include "tests/support/testhome.h"
+#include "tests/support/testregistry.h"
 
 class TfrmChart;
 

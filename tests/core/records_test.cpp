@@ -97,6 +97,20 @@ TEST(Records, EmptyTrainingAndReset)
     EXPECT_EQ(full.Magic, kTrainingMagic);
 }
 
+TEST(Records, ShortStringKeepsItsBytesPastTheLength)
+{
+    // The interface's description may be empty when the row engine connects.
+    TTraining t;
+    t.Header.InterfaceText.SetText("VT3 #42");
+    t.Header.InterfaceText.SetText("");
+    EXPECT_TRUE(t.Header.InterfaceText.IsEmpty());
+    EXPECT_EQ(t.Header.InterfaceText.Text(), "");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(t.Header.InterfaceText.Data), 7), "VT3 #42");
+    t.Header.InterfaceText.SetText("OT");
+    EXPECT_EQ(t.Header.InterfaceText.Text(), "OT");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(t.Header.InterfaceText.Data), 7), "OT3 #42");
+}
+
 TEST(Records, SpacingPaletteAndLimits)
 {
     TTrainingSettings s = DefaultSettings();

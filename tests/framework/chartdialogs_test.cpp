@@ -12,7 +12,7 @@
 #include "core/records.h"
 #include "shell/framework/chartdialogs.h"
 #include "shell/framework/windowutil.h"
-#include "testutil_framework.h"
+#include "tests/support/testutil_framework.h"
 
 namespace {
 TTraining Session(int color, int style, int width) {

@@ -11,7 +11,7 @@
 
 #include "files/file_names.h"
 #include "shell/framework/qtdialogs.h"
-#include "testutil_framework.h"
+#include "tests/support/testutil_framework.h"
 
 
 TEST(QtDialogs, FilterOfTheOpenDialogBecomesQtNameFilters) {

@@ -12,7 +12,7 @@
 #include <QToolBar>
 
 #include "shell/framework/mdi.h"
-#include "testutil_framework.h"
+#include "tests/support/testutil_framework.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"

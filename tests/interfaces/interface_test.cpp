@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "interfaces/interface.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "interfaces/devices/otframes.h"
 #include "interfaces/otinterface.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "interfaces/rwinterface.h"
 #include "interfaces/serial/usbdevices.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 
 namespace {
 

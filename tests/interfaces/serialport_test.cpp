@@ -11,7 +11,7 @@
 
 #include "interfaces/serial/serialport.h"
 #include "interfaces/serial/usbdevices.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 #include "util/virtualenv.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "interfaces/otinterface.h"
 #include "interfaces/vtinterface.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 
 namespace {

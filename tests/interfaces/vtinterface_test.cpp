@@ -9,7 +9,7 @@
 #include "interfaces/devices/vtencoder.h"
 #include "interfaces/serial/usbdevices.h"
 #include "interfaces/vtinterface.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 #include "util/text.h"
 #include "util/virtualenv.h"
 

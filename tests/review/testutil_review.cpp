@@ -51,4 +51,3 @@ TTraining MakeRowedSession(int n)
     return t;
 }
 
-std::string TestDataFile(const std::string& relative) { return std::string(CATCHLINE_TEST_DATA) + "/" + relative; }

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "core/records.h"
-#include "tests/framework/testhome.h"
-#include "tests/framework/testregistry.h"
+#include "tests/support/testhome.h"
+#include "tests/support/testutil_framework.h"
+#include "tests/support/testregistry.h"
 
 // A temporary home for the review window tests.
 class TReviewEnv : public TTempHome {
@@ -51,5 +52,3 @@ public:
 TTraining MakeRowedSession(int n);
 // One stroke as the row window stores it.
 void AppendStroke(TTraining& t);
-// Path of a file under tests/data.
-std::string TestDataFile(const std::string& relative);

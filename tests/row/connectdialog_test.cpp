@@ -25,11 +25,11 @@
 #include "interfaces/vtinterface.h"
 #include "row/connectdialog.h"
 #include "row/rowengine.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/profile.h"
 #include "util/text.h"
-#include "tests/framework/testhome.h"
+#include "tests/support/testhome.h"
 
 namespace fs = std::filesystem;
 

@@ -22,11 +22,11 @@
 #include "files/training_io.h"
 #include "files/user_file.h"
 #include "row/frmnewrow.h"
-#include "../framework/testregistry.h"
+#include "tests/support/testregistry.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/version.h"
-#include "tests/framework/testhome.h"
+#include "tests/support/testhome.h"
 
 namespace fs = std::filesystem;
 

@@ -25,7 +25,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "review/training_window.h"
-#include "../framework/testregistry.h"
+#include "tests/support/testregistry.h"
 #include "row/frmrow.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
@@ -36,7 +36,7 @@
 #include "util/profile.h"
 #include "valuearea/valuearea.h"
 #include "valuearea/valuedata.h"
-#include "tests/framework/testhome.h"
+#include "tests/support/testhome.h"
 
 namespace {
 

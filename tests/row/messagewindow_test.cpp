@@ -12,8 +12,8 @@
 #include <cstdlib>
 
 #include "row/messagewindow.h"
-#include "../framework/testregistry.h"
-#include "tests/framework/testhome.h"
+#include "tests/support/testregistry.h"
+#include "tests/support/testhome.h"
 
 namespace {
 

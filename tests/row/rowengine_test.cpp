@@ -16,7 +16,7 @@
 #include "interfaces/delay.h"
 #include "interfaces/vtinterface.h"
 #include "row/rowengine.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/text.h"
 

@@ -12,7 +12,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include "../framework/testutil_framework.h"
+#include "tests/support/testutil_framework.h"
 #include "shell/filetypes.h"
 #include "shell/screensaver.h"
 #include "util/paths.h"

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "../framework/testutil_framework.h"
+#include "tests/support/testutil_framework.h"
 #include "shell/mainlogic.h"
 #include "util/datetime.h"
 #include "util/paths.h"

@@ -19,7 +19,7 @@
 #include <set>
 #include <QUrl>
 
-#include "../framework/testutil_framework.h"
+#include "tests/support/testutil_framework.h"
 #include "core/catalogue.h"
 #include "shell/framework/windowutil.h"
 #include "row/frmnewrow.h"

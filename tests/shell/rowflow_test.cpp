@@ -23,8 +23,8 @@
 
 #include <unistd.h>
 
-#include "../framework/testutil_framework.h"
-#include "../interfaces/testutil_interfaces.h"
+#include "tests/support/testutil_framework.h"
+#include "tests/support/testutil_interfaces.h"
 #include "charts/force_curves_window.h"
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"

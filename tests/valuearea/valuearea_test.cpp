@@ -15,7 +15,7 @@
 #include "valuearea/valuearea.h"
 #include "valuearea/valuedata.h"
 #include "valuearea/valuelayout.h"
-#include "tests/framework/testhome.h"
+#include "tests/support/testhome.h"
 
 namespace {
 

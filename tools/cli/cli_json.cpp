@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/catalogue.h"
 #include "core/intervals.h"
@@ -22,6 +23,15 @@ TJson FloatJson(float value)
 }
 
 namespace {
+// The records are packed, so their fields may sit at any address: each is
+// copied out by value before the JSON library, which takes its arguments by
+// reference, sees it.
+template <class T>
+T Copy(T field)
+{
+    return field;
+}
+
 template <size_t N>
 TJson Text(const TShortString<N>& s)
 {
@@ -33,33 +43,33 @@ TJson HeaderJson(const TTrainingHeader& h)
 {
     TJson j;
     j["FileName"] = Text(h.FileName);
-    j["FileDate"] = h.FileDate;
-    j["FileSize"] = h.FileSize;
-    j["FileType"] = h.FileType;
-    j["ContentKind"] = h.ContentKind;
+    j["FileDate"] = Copy(h.FileDate);
+    j["FileSize"] = Copy(h.FileSize);
+    j["FileType"] = Copy(h.FileType);
+    j["ContentKind"] = Copy(h.ContentKind);
     j["Title"] = Text(h.Title);
     j["Name"] = Text(h.Name);
     j["Description"] = Text(h.Description);
-    j["DateTime"] = h.DateTime;
+    j["DateTime"] = Copy(h.DateTime);
     j["TrainingType"] = Text(h.TrainingType);
     j["Event"] = Text(h.Event);
     j["Note"] = Text(h.Note);
     j["OriginalFileName"] = Text(h.OriginalFileName);
-    j["OriginalDate"] = h.OriginalDate;
-    j["OriginalSize"] = h.OriginalSize;
-    j["OriginalType"] = h.OriginalType;
-    j["OriginalKind"] = h.OriginalKind;
-    j["Active"] = h.Active;
-    j["SelectedStroke"] = h.SelectedStroke;
-    j["Color"] = h.Color;
-    j["PenStyle"] = h.PenStyle;
-    j["PenWidth"] = h.PenWidth;
-    j["Modified"] = h.Modified;
-    j["CurveSource"] = h.CurveSource;
-    j["CurveInterval"] = h.CurveInterval;
-    j["Creator"] = h.Creator;
-    j["InterfaceType"] = h.InterfaceType;
-    j["InterfaceDetail"] = h.InterfaceDetail;
+    j["OriginalDate"] = Copy(h.OriginalDate);
+    j["OriginalSize"] = Copy(h.OriginalSize);
+    j["OriginalType"] = Copy(h.OriginalType);
+    j["OriginalKind"] = Copy(h.OriginalKind);
+    j["Active"] = Copy(h.Active);
+    j["SelectedStroke"] = Copy(h.SelectedStroke);
+    j["Color"] = Copy(h.Color);
+    j["PenStyle"] = Copy(h.PenStyle);
+    j["PenWidth"] = Copy(h.PenWidth);
+    j["Modified"] = Copy(h.Modified);
+    j["CurveSource"] = Copy(h.CurveSource);
+    j["CurveInterval"] = Copy(h.CurveInterval);
+    j["Creator"] = Copy(h.Creator);
+    j["InterfaceType"] = Copy(h.InterfaceType);
+    j["InterfaceDetail"] = Copy(h.InterfaceDetail);
     j["InterfaceText"] = Text(h.InterfaceText);
     j["Guid"] = GuidToString(h.Guid);
     return j;
@@ -68,39 +78,39 @@ TJson HeaderJson(const TTrainingHeader& h)
 TJson SettingsJson(const TTrainingSettings& s)
 {
     TJson j;
-    j["Weight"] = s.Weight;
-    j["Gender"] = s.Gender;
-    j["BoatType"] = s.BoatType;
-    j["Ergometer"] = s.Ergometer;
-    j["Sprocket"] = s.Sprocket;
-    j["LimitType"] = s.LimitType;
-    j["LimitIntervals"] = s.LimitIntervals;
-    j["LimitTime"] = s.LimitTime;
-    j["LimitStrokes"] = s.LimitStrokes;
-    j["LimitDistance"] = s.LimitDistance;
-    j["LimitEnergy"] = s.LimitEnergy;
-    j["StartValue"] = s.StartValue;
-    j["StepValue"] = s.StepValue;
-    j["RestValue"] = s.RestValue;
-    j["IntervalBy"] = s.IntervalBy;
-    j["WorkPeriod"] = s.WorkPeriod;
-    j["WorkTime"] = s.WorkTime;
-    j["WorkStrokes"] = s.WorkStrokes;
-    j["WorkDistance"] = s.WorkDistance;
-    j["WorkEnergy"] = s.WorkEnergy;
-    j["RestPeriod"] = s.RestPeriod;
-    j["RestTime"] = s.RestTime;
-    j["RestStrokes"] = s.RestStrokes;
-    j["RestDistance"] = s.RestDistance;
-    j["RestEnergy"] = s.RestEnergy;
-    j["Display"] = s.Display;
+    j["Weight"] = Copy(s.Weight);
+    j["Gender"] = Copy(s.Gender);
+    j["BoatType"] = Copy(s.BoatType);
+    j["Ergometer"] = Copy(s.Ergometer);
+    j["Sprocket"] = Copy(s.Sprocket);
+    j["LimitType"] = Copy(s.LimitType);
+    j["LimitIntervals"] = Copy(s.LimitIntervals);
+    j["LimitTime"] = Copy(s.LimitTime);
+    j["LimitStrokes"] = Copy(s.LimitStrokes);
+    j["LimitDistance"] = Copy(s.LimitDistance);
+    j["LimitEnergy"] = Copy(s.LimitEnergy);
+    j["StartValue"] = Copy(s.StartValue);
+    j["StepValue"] = Copy(s.StepValue);
+    j["RestValue"] = Copy(s.RestValue);
+    j["IntervalBy"] = Copy(s.IntervalBy);
+    j["WorkPeriod"] = Copy(s.WorkPeriod);
+    j["WorkTime"] = Copy(s.WorkTime);
+    j["WorkStrokes"] = Copy(s.WorkStrokes);
+    j["WorkDistance"] = Copy(s.WorkDistance);
+    j["WorkEnergy"] = Copy(s.WorkEnergy);
+    j["RestPeriod"] = Copy(s.RestPeriod);
+    j["RestTime"] = Copy(s.RestTime);
+    j["RestStrokes"] = Copy(s.RestStrokes);
+    j["RestDistance"] = Copy(s.RestDistance);
+    j["RestEnergy"] = Copy(s.RestEnergy);
+    j["Display"] = Copy(s.Display);
     return j;
 }
 
 TJson StrokeJson(const TStgStrokeData& s)
 {
     TJson j;
-    j["StrokeNumber"] = s.StrokeNumber;
+    j["StrokeNumber"] = Copy(s.StrokeNumber);
     j["Power"] = FloatJson(s.Power);
     j["AveragePower"] = FloatJson(s.AveragePower);
     j["StrokeRate"] = FloatJson(s.StrokeRate);
@@ -118,9 +128,9 @@ TJson StrokeJson(const TStgStrokeData& s)
     j["PeakForceRelative"] = FloatJson(s.PeakForceRelative);
     j["RecoverRatio"] = FloatJson(s.RecoverRatio);
     j["KValue"] = FloatJson(s.KValue);
-    j["IntervalNumber"] = s.IntervalNumber;
-    j["IntervalCountdown"] = s.IntervalCountdown;
-    j["IntervalPower"] = s.IntervalPower;
+    j["IntervalNumber"] = Copy(s.IntervalNumber);
+    j["IntervalCountdown"] = Copy(s.IntervalCountdown);
+    j["IntervalPower"] = Copy(s.IntervalPower);
     j["DriveTime"] = FloatJson(s.DriveTime);
     j["DistancePerStroke"] = FloatJson(s.DistancePerStroke);
     return j;
@@ -129,10 +139,12 @@ TJson StrokeJson(const TStgStrokeData& s)
 TJson CurveJson(const TStgForceCurve& c)
 {
     TJson j;
-    j["StrokeNumber"] = c.StrokeNumber;
-    j["HasData"] = c.HasData;
+    j["StrokeNumber"] = Copy(c.StrokeNumber);
+    j["HasData"] = Copy(c.HasData);
     TJson samples = TJson::array();
-    for (uint16_t v : c.Samples) samples.push_back(v);
+    uint16_t values[kCurveSamples];
+    std::memcpy(values, c.Samples, sizeof values);
+    for (uint16_t v : values) samples.push_back(v);
     j["Samples"] = std::move(samples);
     return j;
 }
@@ -140,12 +152,12 @@ TJson CurveJson(const TStgForceCurve& c)
 TJson IntervalJson(const TTrainingInterval& i)
 {
     TJson j;
-    j["Number"] = i.Number;
-    j["AveragePower"] = i.AveragePower;
-    j["AverageStrokeRate"] = i.AverageStrokeRate;
-    j["TotalTime"] = i.TotalTime;
-    j["TotalDistance"] = i.TotalDistance;
-    j["AveragePulse"] = i.AveragePulse;
+    j["Number"] = Copy(i.Number);
+    j["AveragePower"] = Copy(i.AveragePower);
+    j["AverageStrokeRate"] = Copy(i.AverageStrokeRate);
+    j["TotalTime"] = Copy(i.TotalTime);
+    j["TotalDistance"] = Copy(i.TotalDistance);
+    j["AveragePulse"] = Copy(i.AveragePulse);
     j["Curve"] = CurveJson(i.Curve);
     j["Stroke"] = StrokeJson(i.Stroke);
     return j;
@@ -187,7 +199,7 @@ TJson TrainingJson(const TTraining& t, bool values)
     for (const auto& i : t.Intervals) intervals.push_back(IntervalJson(i));
     j["Intervals"] = std::move(intervals);
     TJson raw = TJson::array();
-    for (const auto& r : t.RawSamples) raw.push_back(TJson::array({r.Value, r.Flag}));
+    for (const auto& r : t.RawSamples) raw.push_back(TJson::array({Copy(r.Value), Copy(r.Flag)}));
     j["RawSamples"] = std::move(raw);
     j["Totals"] = TotalsJson(t.Totals);
     if (values) {

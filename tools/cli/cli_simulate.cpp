@@ -182,19 +182,24 @@ std::vector<TOTStroke> OTStrokes(const std::vector<TRawDataSample>& samples, uin
     in.Computer.OnStrokeData = [&](const TStgStrokeData& d) {
         if (d.StrokeNumber == lastNumber || d.StrokeNumber == 0) return;  // standstill updates
         lastNumber = d.StrokeNumber;
+        // The stroke record is packed: its fields are taken by value (a
+        // reference to one may be misaligned). Not-a-number counts as 0.
+        const auto word = [](float value, float most = 65535.0f) {
+            return value > 0 ? uint16_t(std::min(value, most)) : uint16_t(0);
+        };
         TOTStrokeValues v;
         v.StrokeNumber = d.StrokeNumber;
-        v.PowerX10 = uint16_t(std::clamp(d.Power * 10.0f, 0.0f, 65535.0f));
-        v.StrokeRate = uint16_t(std::clamp(d.StrokeRate, 0.0f, 65535.0f));
-        v.TimeX10 = uint16_t(std::clamp(d.Time * 10.0f, 0.0f, 65535.0f));
-        v.StrokeLength = uint16_t(std::clamp(d.StrokeLength, 0.0f, 65535.0f));
-        v.Distance = uint16_t(std::clamp(d.Distance, 0.0f, 65535.0f));
-        v.Energy = uint16_t(std::clamp(d.Energy, 0.0f, 65535.0f));
-        v.HeartRate = uint16_t(std::clamp(d.Pulse, 0.0f, 255.0f));
-        v.A = uint16_t(std::clamp(d.DriveTime * 100.0f, 0.0f, 65535.0f));
-        v.B = d.RecoverRatio > 0 ? uint16_t(std::clamp(v.A / d.RecoverRatio, 0.0f, 65535.0f)) : 0;
-        v.Drag = uint16_t(std::clamp(d.KValue, 0.0f, 65535.0f));
-        v.DistancePerStroke = uint16_t(std::clamp(d.DistancePerStroke, 0.0f, 65535.0f));
+        v.PowerX10 = word(d.Power * 10.0f);
+        v.StrokeRate = word(d.StrokeRate);
+        v.TimeX10 = word(d.Time * 10.0f);
+        v.StrokeLength = word(d.StrokeLength);
+        v.Distance = word(d.Distance);
+        v.Energy = word(d.Energy);
+        v.HeartRate = word(d.Pulse, 255.0f);
+        v.A = word(d.DriveTime * 100.0f);
+        v.B = d.RecoverRatio > 0 ? word(v.A / d.RecoverRatio) : 0;
+        v.Drag = word(d.KValue);
+        v.DistancePerStroke = word(d.DistancePerStroke);
         for (int i = 0; i < 60 && !forces.empty(); ++i) {
             const double f = forces[std::min(forces.size() - 1, size_t(i) * forces.size() / 60)];
             v.Curve[i] = uint8_t(std::clamp(f / 10.0, 0.0, 255.0));

@@ -6,7 +6,7 @@
 
 #include <QApplication>
 
-#include "testhome.h"
+#include "tests/support/testhome.h"
 
 // Window tests of the shell live in a temporary home ("shell").
 class TShellEnv : public TTempHome {

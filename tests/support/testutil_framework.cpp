@@ -1,4 +1,4 @@
-#include "testutil_framework.h"
+#include "tests/support/testutil_framework.h"
 
 #include <cstdlib>
 #include <filesystem>

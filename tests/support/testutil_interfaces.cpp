@@ -1,4 +1,4 @@
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 
 #include <fcntl.h>
 #include <termios.h>

@@ -1,2 +1,0 @@
-// The shell tests share the window tests' helpers.
-#include "../framework/testutil_framework.cpp"
