@@ -28,6 +28,19 @@ TTrack Track(const TTraining& t)
         r.Time[size_t(k)] = next(r.Time[size_t(k) - 1], s.Time);
         r.Energy[size_t(k)] = next(r.Energy[size_t(k) - 1], s.EnergySum);
     }
+    // A session that ended at its limit ends inside its last stroke, where
+    // its totals were interpolated: the splits end there too.
+    const TTrainingTotals& tot = t.Totals;
+    if (n >= 1) {
+        auto within = [&](const std::vector<double>& x, double v) {
+            return std::isfinite(v) && v > 0 && v >= x[size_t(n) - 1] && v <= x[size_t(n)];
+        };
+        if (within(r.Distance, tot.Distance) && within(r.Time, tot.Time) && within(r.Energy, tot.Energy)) {
+            r.Distance[size_t(n)] = tot.Distance;
+            r.Time[size_t(n)] = tot.Time;
+            r.Energy[size_t(n)] = tot.Energy;
+        }
+    }
     return r;
 }
 

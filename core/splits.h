@@ -7,7 +7,9 @@
 // exactly as a distance or time limit ends a session: distance, time and
 // energy at the cut are the previous stroke's values plus the crossing
 // fraction of the stroke's step. The last split holds what is left (shorter
-// than the others). Stroke splits end at every n-th stroke.
+// than the others); a session that ended at its limit ends at its totals
+// (within its last stroke), not at the end of that stroke. Stroke splits end
+// at every n-th stroke.
 //
 // A stroke belongs to the split in which it ends. The split's power is its
 // work over its time, its 500 m time and speed come from its distance and

@@ -69,6 +69,7 @@ void TFTInterface::Prepare()
     FMalformed = 0;
     FLastMalformed.clear();
     FTestTimerFired = false;
+    FHeld = false;
     DataSeen = false;
     ValidSeen = false;
 }
@@ -177,12 +178,25 @@ void TFTInterface::Notification(uint16_t characteristic, const std::vector<uint8
     }
     if (!FAssembler.Add(part)) return;
     const TRowerData record = FAssembler.Record();
-    FMaker.SetRecording(DoCalculate && State() == vtsOpened);
+    FMaker.SetRecording(FDoCalculate && State() == vtsOpened);
+    if (!FDoCalculate && !TestMode && FTransport && FTransport->IsCapture() && !FHeld) {
+        FHeld = true;
+        FTransport->SetPaused(true);
+    }
     if (OnRowerData) OnRowerData(this, record);
     if (!*alive || State() < vtsOpening) return;
     if (!FMaker.Add(record, seconds)) return;
     StrokeData = FMaker.Stroke();
     if (OnStrokeData) OnStrokeData(this, StrokeData);
+}
+
+void TFTInterface::SetDoCalculate(bool on)
+{
+    FDoCalculate = on;
+    if (on && FHeld) {
+        FHeld = false;
+        if (FTransport && !IsPausedState(State())) FTransport->SetPaused(false);
+    }
 }
 
 void TFTInterface::Pause()
@@ -202,7 +216,7 @@ void TFTInterface::Continue()
     if (State() != vtsPaused) return;
     Guarded([&] {
         SetState(vtsContinueing);
-        if (FTransport) FTransport->SetPaused(false);
+        if (FTransport && !FHeld) FTransport->SetPaused(false);
         SetState(vtsContinued);
         SetState(vtsOpened);
     });

@@ -16,7 +16,8 @@
 // stay). The end of a capture closes the interface.
 //
 // Strokes are made only while DoCalculate is set (the row window sets it
-// once the connection stands); before that the counts are only followed.
+// once the connection stands); before that a device's counts are only
+// followed, and a capture waits after its first record.
 // The machine measures no force: no force curves, no stroke length or drive
 // time. Its heart-rate field, when it sends a plausible one, is the pulse.
 #include <memory>
@@ -33,7 +34,11 @@ public:
     TFTInterface();
     ~TFTInterface() override;
 
-    bool DoCalculate = false;
+    // Strokes are made once the owner calculates. Captures (and the demo
+    // machine) hold after their first record until then, so a capture is
+    // rowed from its start however fast it plays.
+    bool DoCalculate() const { return FDoCalculate; }
+    void SetDoCalculate(bool on);
     // Pace of captures and of the demo machine: 1 = as recorded, 0 = at once.
     double CaptureSpeed = 1.0;
     // Rower weight for the demo machine's recording (kg).
@@ -81,4 +86,6 @@ private:
     uint32_t FMalformed = 0;
     std::string FLastMalformed;
     bool FTestTimerFired = false;
+    bool FDoCalculate = false;
+    bool FHeld = false;  // a capture waits for DoCalculate
 };

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QTime>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "interfaces/delay.h"
+#include "interfaces/ftinterface.h"
 #include "interfaces/otinterface.h"
 #include "interfaces/rwinterface.h"
 #include "interfaces/vtinterface.h"
@@ -39,6 +41,25 @@ std::string TRowHost::SettingsFile()
 {
     if (auto* r = MainRegistry()) return r->SettingsFileForReading();
     return ::SettingsFile(false);
+}
+
+std::string TRowHost::HeartRateSource()
+{
+    const std::string file = SettingsFile();
+    if (file.empty() || FileSizeOf(file) < 0) return "";
+    return TProfileFile(file).ReadString("Connect", "HeartSource", "");
+}
+
+THeartSourceOptions TRowHost::HeartRateOptions()
+{
+    THeartSourceOptions o;
+    const std::string file = SettingsFile();
+    if (file.empty() || FileSizeOf(file) < 0) return o;
+    TProfileFile ini(file);
+    o.AntNetworkKey = ini.ReadString("HeartRate", "AntNetworkKey", "");
+    o.AntLibrary = ini.ReadString("HeartRate", "AntLibrary", o.AntLibrary);
+    o.AntReceiver = ini.ReadInteger("HeartRate", "AntReceiver", 0);
+    return o;
 }
 
 // ---- helpers ------------------------------------------------------------------------
@@ -82,6 +103,16 @@ void ClearEvents(TInterface& i)
         vt->OnForceData = nullptr;
     }
     if (auto* ot = dynamic_cast<TOTInterface*>(&i)) ot->OnWaiting = nullptr;
+    if (auto* ft = dynamic_cast<TFTInterface*>(&i)) {
+        ft->OnRowerData = nullptr;
+        ft->OnStatusMessage = nullptr;
+    }
+}
+
+void ClearEvents(THeartRateSource& h)
+{
+    h.OnHeartRate = nullptr;
+    h.OnNote = h.OnProblem = h.OnFailed = nullptr;
 }
 
 // Counts the interface events running in the engine; the counter outlives the
@@ -123,6 +154,10 @@ TRowEngine::TRowEngine(TTraining& session, TRowHost& host) : FSession(session), 
 TRowEngine::~TRowEngine()
 {
     *FAlive = false;
+    if (FHeart) {
+        ClearEvents(*FHeart);
+        FHeart->Stop();
+    }
     std::vector<std::unique_ptr<TInterface>> gone = std::move(FRetired);
     if (FInterface) {
         // Closing runs the closing handlers, which still find the engine intact.
@@ -267,6 +302,7 @@ void TRowEngine::Connect()
         return;
     }
     if (!*alive || FShutdown) return;
+    FHeartSpec = Trim(FHost.HeartRateSource());
     // 5.
     const uint8_t sourceType = SameText(source, "DEMO") ? 2 : 1;
     SetButtonEnabled(false);
@@ -302,6 +338,9 @@ void TRowEngine::Connect()
     iface->Open(sourceType, source);
     --FClickDepth;
     if (!*alive) return;
+    // The heart-rate strap starts with the rowing source (it takes a moment to
+    // connect too), unless the rowing source failed already.
+    if (FInterface.get() == iface && iface->State() >= vtsOpening) StartHeartRate();
     // 9. Wait for the first data (the OT interface waits inside Open).
     if (!isOT && FInterface.get() == iface && !FShutdown) {
         FHost.ShowMessageWindow("Waiting for interface ... (Press [Esc] to cancel)");
@@ -362,6 +401,7 @@ void TRowEngine::Shutdown()
 {
     if (FShutdown) return;
     FShutdown = true;
+    StopHeartRate();
     FHost.HideMessageWindow();
     if (!FInterface) return;
     auto alive = FAlive;
@@ -375,6 +415,7 @@ void TRowEngine::Shutdown()
 
 void TRowEngine::DestroyInterface()
 {
+    StopHeartRate();
     if (!FInterface) return;
     auto alive = FAlive;
     TInterface* iface = FInterface.get();
@@ -420,7 +461,7 @@ void TRowEngine::ApplyMachineSettings(TVTInterface& vt)
 
 std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceType)
 {
-    if (interfaceType < 1 || interfaceType > 6) return nullptr;
+    if (interfaceType < 1 || interfaceType > kFtmsInterfaceType) return nullptr;
     std::unique_ptr<TInterface> iface = CreateInterface(interfaceType);
     if (!iface) return nullptr;
     TInterface& i = *iface;
@@ -437,6 +478,18 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
         vt->OnRawData = Handler(&TRowEngine::VTInterfaceRawData);
     }
     if (interfaceType == 4) i.ProtocolSet.Include(vtpBrax);
+    FNoForce = false;
+    if (auto* ft = dynamic_cast<TFTInterface*>(&i)) {
+        FNoForce = true;
+        ft->CaptureSpeed = CaptureSpeed;
+        ft->Weight = FSession.Settings.Weight > 0 ? FSession.Settings.Weight : 80;
+        ft->DemoFile = DemoFile;
+        ft->OnRowerData = Handler(&TRowEngine::FTInterfaceRowerData);
+        ft->OnStatusMessage = [this, depth = FEventDepth](TInterface*, const std::string& text) {
+            TDepthGuard guard(depth);
+            FHost.LogLine(Format("%s : %s", TimeOfDay().c_str(), text.c_str()));
+        };
+    }
 
     // The common set.
     i.OnStateChange = Handler(&TRowEngine::InterfaceStateChange);
@@ -470,6 +523,9 @@ void TRowEngine::AttachDataHandlers(TInterface& i)
     } else if (dynamic_cast<TOTInterface*>(&i)) {
         i.OnForceCurve = Handler(&TRowEngine::InterfaceForceCurve);
         i.OnStrokeData = Handler(&TRowEngine::InterfaceStrokeData);
+    } else if (auto* ft = dynamic_cast<TFTInterface*>(&i)) {
+        ft->OnStrokeData = Handler(&TRowEngine::InterfaceStrokeData);
+        ft->SetDoCalculate(true);
     }
 }
 
@@ -597,6 +653,7 @@ void TRowEngine::InterfaceOpened(TInterface* sender)
 
 void TRowEngine::InterfacePaused(TInterface*)
 {
+    if (FHeart) FHeart->SetPaused(true);
     SetButtonEnabled(true);
     FSession.RowStatus = rsPaused;
     UpdateButtonCaption();
@@ -605,6 +662,7 @@ void TRowEngine::InterfacePaused(TInterface*)
 
 void TRowEngine::InterfaceContinued(TInterface*)
 {
+    if (FHeart) FHeart->SetPaused(false);
     SetButtonEnabled(true);
     SetPanel(rpTime, "");
     FClockStart = CurrentTime();
@@ -632,6 +690,7 @@ void TRowEngine::CountRowingTime()
 void TRowEngine::InterfaceClosed(TInterface*)
 {
     auto alive = FAlive;
+    StopHeartRate();
     SetButtonEnabled(true);
     FSession.RowStatus = rsFinished;
     ClearPanels();
@@ -708,7 +767,7 @@ void TRowEngine::VTInterfaceRawData(TInterface* sender, double wheel, int heartR
     auto* vt = dynamic_cast<TVTInterface*>(sender);
     if (!vt || !vt->DoCalculate) return;
     if (FDataCount == 0) FHost.HideMessageWindow();
-    if (!vt->Input().Computer.AllValid() && HasId(12)) FHost.SetValue(12, true, heartCorrected);
+    if (!vt->Input().Computer.AllValid() && HasId(12)) FHost.SetValue(12, true, FHeart ? FHeartBpm : heartCorrected);
     ++FDataCount;
     ++FRawCount;
     if (FRawCount > int(FSession.RawSamples.size()) - 1) FSession.RawSamples.resize(size_t(FRawCount) + 10000);
@@ -758,8 +817,16 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
 {
     if (FFinished) return;
     auto alive = FAlive;
-    const TStgStrokeData rec = received;  // the interface's record may change under the handlers below
+    TStgStrokeData rec = received;  // the interface's record may change under the handlers below
     TTraining& S = FSession;
+    // While a heart-rate source is paired, its heart rate is the pulse: 0
+    // (none) when it has stopped delivering, never the interface's own value.
+    if (FHeart) {
+        CheckHeartRate();
+        if (!*alive) return;
+        rec.Pulse = float(FHeartBpm);
+        rec.WorkPerPulse = SafeDivide(FHeartBpm, rec.Power);
+    }
     // 1.
     const int k = rec.StrokeNumber;
     if (k < 0) return;  // not a stroke number
@@ -772,7 +839,8 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
     if (S.Strokes[size_t(k)].StrokeNumber == 0) S.Strokes[size_t(k)].StrokeNumber = uint16_t(k);
     // 4.
     FCurveBuffer.StrokeNumber = int16_t(S.Strokes[size_t(k)].StrokeNumber);
-    FCurveBuffer.HasData = rec.Power == 0 ? 0 : 1;
+    // A machine that measures no force stores no force curve.
+    FCurveBuffer.HasData = rec.Power == 0 || FNoForce ? 0 : 1;
     S.Curves[size_t(k)] = FCurveBuffer;
     // 5.
     S.Header.SelectedStroke = k;
@@ -851,3 +919,126 @@ void TRowEngine::OTInterfaceStartingWorkout(TInterface*)
 }
 
 void TRowEngine::OTInterfaceWorkoutStarted(TInterface*) { FDataArrived = true; }
+
+void TRowEngine::FTInterfaceRowerData(TInterface* sender, const TRowerData&)
+{
+    if (FFinished) return;
+    const double elapsed = CurrentTime() - FClockStart;
+    SetPanel(rpTime, FormatDateTime("h:nn:ss", elapsed < 0 ? 0 : elapsed));
+    FDataArrived = true;
+    auto* ft = dynamic_cast<TFTInterface*>(sender);
+    if (!ft || !ft->DoCalculate()) return;
+    if (FDataCount == 0) FHost.HideMessageWindow();
+    ++FDataCount;
+    // Between strokes the pulse cell follows the strap or the machine.
+    if (HasId(12)) {
+        const int pulse = FHeart ? FHeartBpm : ft->Strokes().HeartRate();
+        if (pulse > 0) FHost.SetValue(12, false, pulse);
+    }
+    SetPanel(rpTurn, ft->Strokes().Paused() ? "" : "*");
+}
+
+// ---- heart rate -----------------------------------------------------------------------
+
+double TRowEngine::HeartClock() const { return FHeartClock ? double(FHeartClock->elapsed()) : 0.0; }
+
+void TRowEngine::StartHeartRate()
+{
+    StopHeartRate();
+    if (FHeartSpec.empty()) return;
+    THeartSourceOptions o = FHost.HeartRateOptions();
+    o.CaptureSpeed = CaptureSpeed;
+    o.DemoFile = DemoFile;
+    o.Weight = FSession.Settings.Weight > 0 ? FSession.Settings.Weight : 80;
+    std::string error;
+    FHeart = CreateHeartRateSource(FHeartSpec, o, error);
+    FHeartBpm = 0;
+    FHeartDelivered = false;
+    FHeartLostTold = false;
+    if (!FHeart) {
+        HeartRateLost(error);
+        return;
+    }
+    if (!FHeartClock) FHeartClock = std::make_unique<QElapsedTimer>();
+    FHeartClock->start();
+    FHeartAt = 0;
+    auto depth = FEventDepth;
+    THeartRateSource* h = FHeart.get();
+    h->OnHeartRate = [this, depth](int bpm) {
+        TDepthGuard guard(depth);
+        HeartRateReceived(bpm);
+    };
+    h->OnNote = [this, depth](const std::string& text) {
+        TDepthGuard guard(depth);
+        FHost.LogLine(Format("%s : %s", TimeOfDay().c_str(), text.c_str()));
+    };
+    h->OnProblem = [this, depth](const std::string& text) {
+        TDepthGuard guard(depth);
+        FHost.LogLine(Format("%s : * %s *", TimeOfDay().c_str(), text.c_str()));
+        FHost.HeartRateMessage(text);
+    };
+    h->OnFailed = [this, depth](const std::string& text) {
+        TDepthGuard guard(depth);
+        HeartRateLost(text);
+    };
+    if (!FHeartTimer) {
+        FHeartTimer = std::make_unique<QTimer>();
+        FHeartTimer->setInterval(1000);
+        QObject::connect(FHeartTimer.get(), &QTimer::timeout, [this, alive = FAlive] {
+            if (*alive) CheckHeartRate();
+        });
+    }
+    FHeartTimer->start();
+    FHost.LogLine(Format("%s : Heart rate from %s", TimeOfDay().c_str(), h->Name().c_str()));
+    h->Start();
+}
+
+void TRowEngine::StopHeartRate()
+{
+    if (FHeartTimer) FHeartTimer->stop();
+    if (!FHeart) return;
+    ClearEvents(*FHeart);
+    FHeart->Stop();
+    // Freed later: this may run inside one of its own events.
+    FRetiredHearts.push_back(std::move(FHeart));
+    QTimer::singleShot(0, [this, alive = FAlive] {
+        if (*alive && *FEventDepth == 0) FRetiredHearts.clear();
+    });
+}
+
+void TRowEngine::HeartRateReceived(int bpm)
+{
+    if (!FHeart || FFinished) return;
+    if (FHeartBpm == 0 && FHeartDelivered)
+        FHost.LogLine(Format("%s : Heart rate back (%d bpm)", TimeOfDay().c_str(), bpm));
+    FHeartDelivered = true;
+    FHeartBpm = bpm;
+    FHeartAt = HeartClock();
+    if (HasId(12)) FHost.SetValue(12, false, bpm);
+}
+
+void TRowEngine::CheckHeartRate()
+{
+    if (!FHeart) return;
+    if (FHeartBpm == 0) {
+        // A source that never delivered is reported once it had time to connect.
+        if (!FHeartDelivered && !FHeartLostTold && HeartClock() > 3.0 * HeartRateTimeout)
+            HeartRateLost(Format("No heart rate from %s yet: the pulse shows \"\u2013\" until one comes.",
+                                 FHeart->Name().c_str()));
+        return;
+    }
+    if (HeartClock() - FHeartAt <= HeartRateTimeout) return;
+    HeartRateLost(Format("No heart rate from %s for %d s: the pulse shows \"\u2013\" until it comes back.",
+                         FHeart->Name().c_str(), HeartRateTimeout / 1000));
+}
+
+void TRowEngine::HeartRateLost(const std::string& why)
+{
+    FHeartBpm = 0;
+    if (HasId(12)) FHost.SetValue(12, false, 0);
+    FHost.LogLine(Format("%s : * %s *", TimeOfDay().c_str(), why.c_str()));
+    // The rower is told once; later losses go to the log only.
+    if (FHeartLostTold) return;
+    FHeartLostTold = true;
+    FHost.HeartRateMessage(why);
+}

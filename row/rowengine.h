@@ -21,9 +21,13 @@
 #include "core/intervals.h"
 #include "core/records.h"
 #include "core/values.h"
+#include "interfaces/heartsource.h"
 #include "interfaces/interface.h"
 
+class QElapsedTimer;
+class QTimer;
 class TVTInterface;
+struct TRowerData;
 
 // Which grids of the training window holding the session are refreshed.
 enum class TTrainingRefresh { All, StrokeData, ForceCurves };
@@ -87,6 +91,17 @@ public:
     // The settings file the connect settings are read from; by default the
     // main registry's reading path, else the utility library's SettingsFile().
     virtual std::string SettingsFile();
+
+    // The heart-rate source paired with the rowing source (see
+    // interfaces/heartsource.h); by default "HeartSource" of section
+    // "Connect", read after the connect dialog closed.
+    virtual std::string HeartRateSource();
+    // The ANT+ settings of section "HeartRate": "AntNetworkKey",
+    // "AntLibrary" (libant.so), "AntReceiver" (0).
+    virtual THeartSourceOptions HeartRateOptions();
+    // Tells the rower about the heart rate once (a strap that stopped, sends
+    // nonsense, could not be started). The text also goes to the log.
+    virtual void HeartRateMessage(const std::string& /*text*/) {}
 };
 
 class TRowEngine {
@@ -107,6 +122,10 @@ public:
     bool RawHeartRate = false;
     // Demo recording file for demo data ("" = the program's own).
     std::string DemoFile;
+    // Pace of captures (rowing machines and straps): 1 = as recorded, 0 = at once.
+    double CaptureSpeed = 1.0;
+    // A heart rate older than this is no longer the rower's (ms).
+    int HeartRateTimeout = 5000;
 
     // The session being recorded.
     TTraining& Session() { return FSession; }
@@ -157,6 +176,15 @@ public:
     void OTInterfaceNotFound(TInterface* sender);
     void OTInterfaceStartingWorkout(TInterface* sender);
     void OTInterfaceWorkoutStarted(TInterface* sender);
+    void FTInterfaceRowerData(TInterface* sender, const TRowerData& record);
+
+    // Heart rate (the paired source's, while it delivers).
+    void HeartRateReceived(int bpm);
+    // Checks whether the source still delivers (run every second while one runs).
+    void CheckHeartRate();
+    THeartRateSource* HeartSource() const { return FHeart.get(); }
+    // The heart rate taken as the pulse now; 0 when there is none.
+    int HeartRate() const { return FHeartBpm; }
 
     // Engine state (read by the display and by tests).
     TInterface* Interface() const { return FInterface.get(); }
@@ -206,6 +234,10 @@ private:
     double CurrentTime() const;
     std::string TimeOfDay() const;
     void CountRowingTime();
+    void StartHeartRate();
+    void StopHeartRate();
+    void HeartRateLost(const std::string& why);
+    double HeartClock() const;
 
     TTraining& FSession;
     TRowHost& FHost;
@@ -233,6 +265,16 @@ private:
     bool FButtonEnabled = true;
     std::array<std::string, 6> FPanels;
     int FConnectedType = 0;
+    bool FNoForce = false;  // the interface measures no force (no force curves)
+    std::string FHeartSpec;
+    std::unique_ptr<THeartRateSource> FHeart;
+    std::vector<std::unique_ptr<THeartRateSource>> FRetiredHearts;
+    std::unique_ptr<QTimer> FHeartTimer;
+    std::unique_ptr<QElapsedTimer> FHeartClock;
+    int FHeartBpm = 0;
+    double FHeartAt = 0;      // ms of FHeartClock at the last value
+    bool FHeartDelivered = false;
+    bool FHeartLostTold = false;
     bool FConnecting = false;
     bool FShutdown = false;
     int FClickDepth = 0;

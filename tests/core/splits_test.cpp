@@ -8,7 +8,7 @@
 #include "core/zones.h"
 #include "testutil_sessions.h"
 #include "util/profile.h"
-#include "../util/testutil_tempdir.h"
+#include "tests/util/testutil_tempdir.h"
 
 namespace {
 
@@ -64,6 +64,19 @@ TEST(Splits, DistanceCutsInterpolateWithinTheCrossingStroke)
     EXPECT_FLOAT_EQ(SplitValue(s[1], 3), 200);
     EXPECT_EQ(SplitValueText(s[0], 10), "01:40.0");
     EXPECT_EQ(SplitValue(s[0], 21), 0);
+}
+
+TEST(Splits, ASessionEndedAtItsLimitEndsAtItsTotals)
+{
+    TTraining t = Session({{300, 60, 10}, {480, 96, 16}, {520, 104, 17.5}, {700, 140, 23}});
+    t.Settings.LimitType = 2;
+    t.Settings.LimitDistance = 600;
+    ASSERT_TRUE(FinishAtLimit(t, 4));
+    const auto s = ComputeSplits(t, sptDistance, 500);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_NEAR(s[1].Distance, 100, 1e-3);
+    EXPECT_NEAR(s[1].TimeCumulative, 104 + 36 * 80 / 180.0, 1e-3);
+    EXPECT_EQ(s[1].StrokesCumulative, 4);
 }
 
 TEST(Splits, TimeAndStrokeCuts)

@@ -12,7 +12,7 @@
 #include "interfaces/devices/heartrate.h"
 #include "interfaces/heartsource.h"
 #include "interfaces/rwinterface.h"
-#include "testutil_interfaces.h"
+#include "tests/support/testutil_interfaces.h"
 
 namespace {
 

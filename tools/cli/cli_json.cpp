@@ -7,6 +7,7 @@
 
 #include "core/catalogue.h"
 #include "core/intervals.h"
+#include "core/splits.h"
 #include "core/values.h"
 
 TJson FloatJson(float value)
@@ -222,6 +223,25 @@ TJson TrainingJson(const TTraining& t, bool values)
         j["TotalTexts"] = std::move(totalTexts);
     }
     return j;
+}
+
+void AddSplitsAndZones(TJson& j, const TTraining& t, const THeartZones& zones)
+{
+    TJson splits = TJson::array();
+    for (const TSplit& s : ComputeSplits(t, sptDistance, 500)) {
+        TJson row = TJson::array();
+        for (int i = 0; i < kSplitParameterCount; ++i) row.push_back(SplitValueText(s, i));
+        splits.push_back(std::move(row));
+    }
+    j["SplitTexts"] = std::move(splits);
+    const TZoneTimes z = ComputeZoneTimes(t, zones);
+    TJson zj;
+    zj["MaxHeartRate"] = zones.MaxHeartRate;
+    zj["LowerBounds"] = TJson(std::vector<int>(zones.Lower.begin(), zones.Lower.end()));
+    zj["Seconds"] = TJson(std::vector<double>(z.Seconds.begin(), z.Seconds.end()));
+    zj["Below"] = z.Below;
+    zj["NoHeartRate"] = z.NoHeartRate;
+    j["Zones"] = std::move(zj);
 }
 
 std::string JsonText(const TJson& j) { return j.dump(2, ' ', false, TJson::error_handler_t::replace); }

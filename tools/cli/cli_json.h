@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/records.h"
+#include "core/zones.h"
 
 using TJson = nlohmann::ordered_json;
 
@@ -18,5 +19,9 @@ TJson TotalsJson(const TTrainingTotals& t);
 // The whole session; with values also the value texts of every stroke,
 // interval and total parameter.
 TJson TrainingJson(const TTraining& t, bool values);
+// The session's 500 m splits as split catalogue texts ("SplitTexts") and the
+// time in each heart-rate zone ("Zones": maximum, lower bounds in %, seconds
+// per zone, below zone 1, without a heart rate).
+void AddSplitsAndZones(TJson& j, const TTraining& t, const THeartZones& zones);
 // Pretty JSON text (invalid text bytes replaced).
 std::string JsonText(const TJson& j);

@@ -17,5 +17,8 @@ int CmdReplay(const std::vector<std::string>& args);
 // Rowing without a window (cli_row.cpp).
 int CmdRow(const std::vector<std::string>& args);
 
-// Device simulator on a pseudo-terminal (cli_simulate.cpp).
+// Device simulator on a pseudo-terminal, and captures of the demo devices (cli_simulate.cpp).
 int CmdSimulate(const std::vector<std::string>& args);
+
+// A Bluetooth device's notifications recorded into a capture (cli_capture.cpp).
+int CmdCapture(const std::vector<std::string>& args);
