@@ -208,6 +208,8 @@ public:
     const std::string& PanelText(int panel) const;
     // The interface type of the last connect (0 before one).
     int ConnectedType() const { return FConnectedType; }
+    // False while the interface is a machine that measures no force (no force curves).
+    bool MeasuresForce() const { return !FNoForce; }
     // True while a connect runs its waits inside BtnConnectClick.
     bool Connecting() const { return FConnecting; }
 

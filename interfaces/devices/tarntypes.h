@@ -18,6 +18,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "core/records.h"  // interface type numbers (kFtmsInterfaceType)
+
 enum TTarnState : uint8_t {
     vtsClosing, vtsClosed, vtsOpening, vtsOpened, vtsSearching, vtsSearchFound, vtsSearchNotFound,
     vtsSearchCanceled, vtsVerifying, vtsVerified, vtsAccepting, vtsAccepted, vtsStartingWorkout,
@@ -65,10 +67,6 @@ std::string InterfaceTypeName(int type);
 inline bool IsOpenState(TTarnState s) { return s >= vtsOpening; }
 // True while pausing or paused.
 inline bool IsPausedState(TTarnState s) { return s == vtsPausing || s == vtsPaused; }
-
-// Interface type of the Bluetooth rowing machines (after the types 0..6 of
-// the measuring interfaces, whose numbers keep their meaning).
-constexpr int kFtmsInterfaceType = 7;
 
 constexpr double kTicksPerSecond = 614000.0;
 constexpr double kLongestInterval = 0.0533664;
