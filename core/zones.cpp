@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/catalogue.h"
 #include "util/profile.h"
 #include "util/text.h"
 
@@ -90,4 +91,13 @@ std::string ZoneCaption(const THeartZones& z, int i)
     if (i == 4) return Format("Zone 5 (%ld+)", lo);
     const long hi = std::lround(std::ceil(ZoneLowestBpm(z, i + 1) - 1e-9)) - 1;
     return Format("Zone %d (%ld-%ld)", i + 1, lo, hi);
+}
+
+std::string ZoneTimeText(double seconds, const TZoneTimes& times)
+{
+    double total = times.Below;
+    for (double s : times.Seconds) total += s;
+    const std::string time = FormatValue("Th:nn:ss", seconds / 86400);
+    if (!(total > 0)) return time;
+    return Format("%s (%.0f %%)", time.c_str(), 100.0 * seconds / total);
 }

@@ -42,3 +42,5 @@ THeartZones ReadHeartZones(const TProfileFile& file);
 void WriteHeartZones(TProfileFile& file, const THeartZones& z);
 // "Zone 3 (133-151)" style caption of zone i; the last zone reads "152+".
 std::string ZoneCaption(const THeartZones& z, int i);
+// "12:34 (41 %)": a time in a zone and its share of the time with a heart rate.
+std::string ZoneTimeText(double seconds, const TZoneTimes& times);

@@ -15,6 +15,7 @@
 #include "core/catalogue.h"
 #include "review/grid_models.h"
 #include "review/review_controls.h"
+#include "review/zone_box.h"
 #include "review/training_logic.h"
 #include "shell/framework/registry.h"
 #include "shell/framework/windowutil.h"
@@ -56,10 +57,14 @@ TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
                              {"lblMaxStrokerate", &lblMaxStrokerate, "edtMaxStrokerate", &edtMaxStrokerate},
                              {"lblMaxDriveRecover", &lblMaxDriveRecover, "edtMaxDriveRecover", &edtMaxDriveRecover}});
 
+    gbxZones = new TZoneBox(false, area);
+    gbxZones->setVisible(false);
+
     auto* column = new QVBoxLayout;
     column->addWidget(gbxTotals);
     column->addWidget(gbxAverages);
     column->addWidget(gbxMaxima);
+    column->addWidget(gbxZones);
     groups->addLayout(column);
 
     IntervalModel = new TIntervalModel(this);
@@ -130,6 +135,10 @@ void TfrmResults::ShowResults(const TTraining& training)
     edtMaxStrokerate->setText(Q(r.MaxStrokeRate));
     edtMaxDriveRecover->setText(Q(r.MaxDriveRecover));
     sgdIntervals->setColumnWidth(0, 30);
+    gbxZones->LoadZones();
+    gbxZones->ShowSession(Session);
+    gbxZones->setVisible(ComputeZoneTimes(Session, gbxZones->Zones()).HasHeartRate());
+    adjustSize();
 }
 
 void TfrmResults::showEvent(QShowEvent* event)
