@@ -16,7 +16,7 @@
 #include "review/grid_models.h"
 #include "review/review_controls.h"
 #include "review/zone_box.h"
-#include "review/training_logic.h"
+#include "logic/training_logic.h"
 #include "shell/framework/registry.h"
 #include "shell/framework/windowutil.h"
 #include "util/grid.h"

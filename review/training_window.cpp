@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -25,13 +26,15 @@
 #include "core/catalogue.h"
 #include "core/splits.h"
 #include "files/file_names.h"
+#include "files/journal.h"
 #include "files/training_io.h"
 #include "review/grid_models.h"
 #include "review/pen_sample.h"
 #include "review/review_controls.h"
 #include "review/results_window.h"
 #include "review/zone_box.h"
-#include "review/training_logic.h"
+#include "logic/sessionstore.h"
+#include "logic/training_logic.h"
 #include "shell/framework/chartdialogs.h"
 #include "shell/framework/windowutil.h"
 #include "util/color.h"
@@ -102,10 +105,21 @@ int32_t InverseOf(int32_t color)
 
 bool EditAllowed() { return !MainRegistry() || MainRegistry()->EditAllowed(); }
 
+// The store's record of the session; a window made for a session the store
+// does not hold adds an empty one under that id.
+std::shared_ptr<TTraining> HeldRecord(TSessionStore& store, int32_t id)
+{
+    if (std::shared_ptr<TTraining> record = store.Share(id)) return record;
+    TTraining empty;
+    ClearTraining(empty);
+    store.Add(empty, id);
+    return store.Share(id);
+}
+
 }  // namespace
 
-TfrmTraining::TfrmTraining(const TTraining& record, int32_t sessionId, QWidget* parent)
-    : TMDIChild(parent), Session(record), Id(sessionId)
+TfrmTraining::TfrmTraining(TSessionStore& store, int32_t sessionId, QWidget* parent)
+    : TMDIChild(parent), Sessions(store), Id(sessionId), FRecord(HeldRecord(store, sessionId)), Session(*FRecord)
 {
     setObjectName("frmTraining");
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -118,9 +132,55 @@ TfrmTraining::TfrmTraining(const TTraining& record, int32_t sessionId, QWidget* 
     CurveModel->SetTraining(&Session);
     IntervalModel->SetTraining(&Session);
     setWindowTitle(Q(Session.Header.Title.Text()));
+    ListenToStore();
 }
 
 TfrmTraining::~TfrmTraining() = default;
+
+void TfrmTraining::ListenToStore()
+{
+    // Changes made elsewhere: the row engine's recording, resets, the chart
+    // windows' header and curve edits, saves.
+    auto mine = [this](int32_t id) { return id == Id && !Announcing && !Closing(); };
+    connect(&Sessions, &TSessionStore::StrokeAppended, this, [this, mine](int32_t id, int) {
+        if (mine(id)) RefreshStrokeData();
+    });
+    connect(&Sessions, &TSessionStore::CurvesChanged, this, [this, mine](int32_t id) {
+        if (mine(id)) RefreshForceCurves();
+    });
+    for (auto signal : {&TSessionStore::SessionReset, &TSessionStore::SessionChanged, &TSessionStore::WorkoutChanged})
+        connect(&Sessions, signal, this, [this, mine](int32_t id) {
+            if (mine(id)) RefreshAll();
+        });
+    connect(&Sessions, &TSessionStore::HeaderChanged, this, [this, mine](int32_t id) {
+        if (mine(id)) RefreshGeneral();
+    });
+    connect(&Sessions, &TSessionStore::ModifiedChanged, this, [this, mine](int32_t id, bool) {
+        if (mine(id)) RefreshGeneral();
+    });
+    connect(&Sessions, &TSessionStore::Saved, this, [this, mine](int32_t id, const QString&) {
+        if (mine(id)) RefreshAll();
+    });
+    // The row window recording this session closed: the session closes with it.
+    connect(&Sessions, &TSessionStore::CloseRequested, this, [this](int32_t id) {
+        if (id != Id || Closing()) return;
+        // While the program closes, a window the user kept open in this round stays.
+        if (MainRegistry() && MainRegistry()->MainClosing() && CloseRefused()) return;
+        if (QMdiSubWindow* sub = SubWindow())
+            sub->close();
+        else
+            close();
+    });
+}
+
+template <class F>
+void TfrmTraining::Announce(F&& announce)
+{
+    const bool was = Announcing;
+    Announcing = true;
+    announce();
+    Announcing = was;
+}
 
 // ---------------------------------------------------------------- construction
 
@@ -669,27 +729,19 @@ void TfrmTraining::SetAppearance(const TAppearance& appearance)
 bool TfrmTraining::SaveAs(const std::string& path)
 {
     std::string target = path;
-    TSessionRegistry* reg = MainRegistry();
+    TMainRegistry* reg = MainRegistry();
     const std::string lastFolder = reg ? reg->LastDir() : std::string();
-    // A new or reset session saved under a training-file name is saved as
-    // one (without a file type of its own nothing would be written).
-    const TTrainingHeader before = Session.Header;
-    PrepareTrainingFileSave(Session.Header, path, IsEmptyTraining(Session));
     TWriteResult result = TWriteResult::Failed;
-    const bool ok = SaveTraining(target, lastFolder, Session, &result);
+    bool ok = false;
+    Announce([&] { ok = Sessions.Save(Id, target, lastFolder, &result); });
     if (ok) {
         if (reg) {
             reg->AddRecentFile(target);
             reg->CountFileSaved();
             reg->SetLastDir(ExtractFilePath(DefaultFileName(Session)));
         }
-    } else {
-        // The session keeps its header; a write that was tried leaves it modified.
-        const uint8_t modified = Session.Header.Modified;
-        Session.Header = before;
-        Session.Header.Modified = modified;
-        if (result == TWriteResult::NothingToDo)
-            ShowErrorBox(NothingSavedText(Session.Header.Title.Text(), path));
+    } else if (result == TWriteResult::NothingToDo) {
+        ShowErrorBox(NothingSavedText(Session.Header.Title.Text(), path));
     }
     RefreshAll();
     return ok;
@@ -703,7 +755,7 @@ void TfrmTraining::FileSaveAs() { SaveAs(std::string()); }
 
 void TfrmTraining::SetModified()
 {
-    Session.Header.Modified = 1;
+    Announce([this] { Sessions.SetModified(Id, true); });
 }
 
 int TfrmTraining::TagOf(QWidget* control) const { return control ? control->property("Tag").toInt() : 0; }
@@ -721,9 +773,9 @@ void TfrmTraining::TakeFocusAway()
 
 void TfrmTraining::AfterConfirmedReset(bool refresh)
 {
-    if (auto* r = MainRegistry()) r->RowSessionReset(Id);
-    emit SessionReset();
-    if (auto* r = MainRegistry()) r->TrainingListChanged(false);
+    // The row engine recording the session starts over, the chart windows
+    // rebuild; the recording's journal goes with the data the user threw away.
+    Announce([this] { Sessions.NotifyReset(Id); });
     if (refresh) RefreshAll();
 }
 
@@ -798,7 +850,7 @@ void TfrmTraining::ApplyWorkoutValue(QWidget* control)
     }
     if (r.Changed) {
         SetModified();
-        if (auto* r = MainRegistry()) r->TrainingsChanged();
+        Announce([this] { Sessions.NotifyWorkoutChanged(Id); });
     }
     if (isCombo)
         RefreshAll();
@@ -838,7 +890,7 @@ void TfrmTraining::TextFieldChanged(QWidget* control)
     field->SetText(value);
     SetModified();
     RefreshGeneral();
-    if (auto* r = MainRegistry()) r->TrainingsChanged();
+    Announce([this] { Sessions.NotifyHeaderChanged(Id); });
 }
 
 void TfrmTraining::DateChanged()
@@ -853,7 +905,7 @@ void TfrmTraining::DateChanged()
     Session.Header.DateTime = days + (old - oldDay);
     SetModified();
     RefreshGeneral();
-    if (auto* r = MainRegistry()) r->TrainingsChanged();
+    Announce([this] { Sessions.NotifyHeaderChanged(Id); });
 }
 
 void TfrmTraining::TimeChanged()
@@ -870,7 +922,7 @@ void TfrmTraining::TimeChanged()
     Session.Header.DateTime = day + fraction;
     SetModified();
     RefreshGeneral();
-    if (auto* r = MainRegistry()) r->TrainingsChanged();
+    Announce([this] { Sessions.NotifyHeaderChanged(Id); });
 }
 
 void TfrmTraining::RememberComboText(QComboBox* combo)
@@ -889,14 +941,10 @@ void TfrmTraining::btnResetClick()
 {
     TConfirmResult r = ConfirmReset(Session, 2);
     if (!r.Proceed) return;
-    ResetTraining(Session);
+    // The store empties the session and tells the row engine recording it
+    // and the chart windows; the session stays a user profile.
+    Announce([this] { Sessions.ResetSession(Id); });
     Session.Header.ContentKind = ckUser;
-    if (auto* r = MainRegistry()) r->RowSessionReset(Id);
-    emit SessionReset();
-    // A recording reset by the row window sets its own content kind; the
-    // session stays a user profile.
-    Session.Header.ContentKind = ckUser;
-    if (auto* r = MainRegistry()) r->TrainingListChanged(false);
     RefreshAll();
 }
 
@@ -904,7 +952,7 @@ void TfrmTraining::btnOptionsClick()
 {
     EditChartOptions(Session);
     SetModified();
-    if (auto* r = MainRegistry()) r->TrainingsChanged();
+    Announce([this] { Sessions.NotifyHeaderChanged(Id); });
     RefreshGeneral();
 }
 
@@ -994,7 +1042,11 @@ bool TfrmTraining::CloseQuery()
 
 void TfrmTraining::FormClose()
 {
+    // Saved, or closed on the user's word: the session needs its journal no more.
+    EndSessionJournal(Session, Session.Header.Modified == 1 ? jeDiscarded : jeSaved);
     Session.RowStatus = rsDisconnected;
     SaveSettings();
-    if (auto* r = MainRegistry()) r->TrainingClosed(Id);
+    // The session closes with its window: the row window recording it and
+    // the chart windows follow the store.
+    Sessions.Remove(Id);
 }

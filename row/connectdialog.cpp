@@ -20,7 +20,7 @@
 #include "interfaces/heartsource.h"
 #include "interfaces/serial/usbdevices.h"
 #include "interfaces/vtinterface.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 #include "shell/framework/registry.h"
 #include "util/dialogs.h"
 #include "util/paths.h"

@@ -65,7 +65,7 @@ TfrmNewRow::TfrmNewRow(QWidget* parent) : TFormDialog(parent)
     Record.Magic = kTrainingMagic;
     Record.ProgramVersion = ProgramVersion();
 
-    if (TSessionRegistry* r = MainRegistry()) {
+    if (TMainRegistry* r = MainRegistry()) {
         DesignedColor = r->DialogColor();
         QPalette pal = palette();
         pal.setColor(QPalette::Window, DesignedColor);
@@ -199,14 +199,14 @@ void TfrmNewRow::ButtonRowResize()
 std::string TfrmNewRow::LastDir() const
 {
     if (LastFolder) return LastFolder();
-    if (TSessionRegistry* r = MainRegistry()) return r->LastDir();
+    if (TMainRegistry* r = MainRegistry()) return r->LastDir();
     return {};
 }
 
 void TfrmNewRow::StoreLastDir(const std::string& folder)
 {
     if (SetLastFolder) SetLastFolder(folder);
-    else if (TSessionRegistry* r = MainRegistry()) r->SetLastDir(folder);
+    else if (TMainRegistry* r = MainRegistry()) r->SetLastDir(folder);
 }
 
 void TfrmNewRow::LoadUserFile(const std::string& file)

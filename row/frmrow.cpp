@@ -26,8 +26,8 @@
 #include "core/catalogue.h"
 #include "core/series.h"
 #include "core/values.h"
+#include "logic/sessionstore.h"
 #include "review/results_window.h"
-#include "review/training_window.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
 #if __has_include("row/connectdialog.h")
@@ -39,7 +39,7 @@
 #include "util/profile.h"
 #include "util/text.h"
 #include "valuearea/valuearea.h"
-#include "valuearea/valuedata.h"
+#include "logic/valuedata.h"
 
 namespace {
 
@@ -59,38 +59,31 @@ void SetHint(QAction* a, const QString& hint)
     a->setStatusTip(bar >= 0 ? hint.mid(bar + 1) : hint);
 }
 
-std::string ProgramSettingsForReading()
-{
-    if (TSessionRegistry* r = MainRegistry()) return r->SettingsFileForReading();
-    return SettingsFile(false);
-}
+std::string ProgramSettingsForReading() { return ProgramServices().SettingsFileForReading(); }
 
-std::string ProgramSettingsForWriting()
-{
-    if (TSessionRegistry* r = MainRegistry()) return r->SettingsFileForWriting();
-    return SettingsFile(true);
-}
+std::string ProgramSettingsForWriting() { return ProgramServices().SettingsFileForWriting(); }
 
 }  // namespace
 
 // ---- creation -------------------------------------------------------------------------
 
-TfrmRow::TfrmRow(TfrmTraining* training, QWidget* parent) : TMDIChild(parent), FTraining(training)
+TfrmRow::TfrmRow(TSessionStore& store, int32_t sessionId, QWidget* parent)
+    : TMDIChild(parent), Sessions(store), FSessionId(sessionId)
 {
     setObjectName("frmRow");
     setAttribute(Qt::WA_DeleteOnClose, false);
-    static TTraining orphan;  // only when no training window is given (never in the program)
-    TTraining& session = training ? *training->Training() : orphan;
-    FEngine = std::make_unique<TRowEngine>(session, *this);
+    // The engine follows resets and changes of its session in the store itself.
+    FEngine = std::make_unique<TRowEngine>(store, sessionId, *this, ProgramServices());
     SetCaption("Row");
-    if (TSessionRegistry* r = MainRegistry()) DesignedColor = r->DialogColor();
+    if (TMainRegistry* r = MainRegistry()) DesignedColor = r->DialogColor();
     BuildControls();
     BuildMenus();
-    // A reset of the session in its training window restarts the recording.
-    if (training)
-        connect(training, &TfrmTraining::SessionReset, this, [this] {
-            if (FEngine) FEngine->ResetSession();
-        });
+    // The session closed (its training window closed): the row window goes too,
+    // unless the program is closing every window anyway.
+    connect(&store, &TSessionStore::SessionRemoved, this, [this](int32_t id) {
+        if (MainRegistry() && MainRegistry()->MainClosing()) return;
+        CloseForSession(id);
+    });
     FEngine->UpdateButtonCaption();
     ButtonChanged();
 }
@@ -104,8 +97,6 @@ TfrmRow::~TfrmRow()
     FRight.reset();
     FEngine.reset();
 }
-
-TfrmTraining* TfrmRow::TrainingWindow() const { return FTraining.data(); }
 
 void TfrmRow::BuildControls()
 {
@@ -371,11 +362,11 @@ void TfrmRow::CheckRightMenu()
             }
 }
 
-TfrmRow* CreateRowWindow(TMDIMain* frame, TfrmTraining* training)
+TfrmRow* CreateRowWindow(TMDIMain* frame, TSessionStore& store, int32_t sessionId)
 {
-    auto* row = new TfrmRow(training);
+    auto* row = new TfrmRow(store, sessionId);
     if (frame) frame->AddChild(row);
-    TSessionRegistry* registry = MainRegistry();
+    TMainRegistry* registry = MainRegistry();
     row->LoadSettings(ProgramSettingsForReading(), registry ? registry->WindowPlacement() : int(wpmStoredBounds));
     if (registry) row->SetAppearance(registry->Appearance());
     row->ShowChild();
@@ -489,8 +480,7 @@ void TfrmRow::CreateValueStore()
     FValues = std::make_unique<TValueData>();
     for (int32_t position : StrokeIdMap())
         FValues->AddItem(position, ParameterShortName(position), StrokeLongCaption(position), ParameterFormat(position));
-    QPixmap logo(":/logo.svg");
-    if (!logo.isNull()) FValues->SetLogo(logo);
+    FValues->SetLogo(":/logo.svg");
     FValues->SetLogoPosition(lpProportional);
     FValues->SetLogoMode(lmOpaque);
     FValues->Clear();
@@ -693,22 +683,15 @@ void TfrmRow::RebuildLeftChart()
         FNew->clear();
     }
     TChartData data;
-    if (LeftReference)
-        if (TSessionRegistry* r = MainRegistry()) {
-            const int last = r->TrainingCount() + 3;
-            for (int i = 0; i <= last; ++i) {
-                if (r->TrainingIdAt(i) == session.ClientId) continue;
-                // This runs at every recovery: read the record in place rather
-                // than copying every stroke of it (the result is the same).
-                if (const TTraining* other = r->TrainingRef(i)) {
-                    BuildForceCurveSeries(data, *other, TForceCurveOptions{});
-                    continue;
-                }
-                TTraining copy;
-                if (!r->GetTraining(i, copy)) continue;
-                BuildForceCurveSeries(data, copy, TForceCurveOptions{});
-            }
+    if (LeftReference) {
+        // The other open sessions and the average records, read in place (this
+        // runs at every recovery).
+        const int last = Sessions.Count() + TSessionStore::kAverageRecords - 1;
+        for (int i = 0; i <= last; ++i) {
+            if (Sessions.IdAt(i) == session.ClientId) continue;
+            if (const TTraining* other = Sessions.At(i)) BuildForceCurveSeries(data, *other, TForceCurveOptions{});
         }
+    }
     FLeft->Render(data, false);
 }
 
@@ -936,7 +919,9 @@ void TfrmRow::FormClose()
     SaveSettings();
     const int32_t id = Session().ClientId;
     tmrUpdateAreas->stop();
-    if (TSessionRegistry* r = MainRegistry()) r->TrainingClosed(id);
+    // The training window holding the session closes with the row window (it
+    // may ask its own question).
+    Sessions.RequestClose(id);
 }
 
 void TfrmRow::CloseForSession(int32_t sessionId)
@@ -970,6 +955,8 @@ void TfrmRow::HideMessageWindow() { ::HideMessageWindow(); }
 bool TfrmRow::MessageWindowShown() { return ::MessageWindowShown(); }
 
 void TfrmRow::LogLine(const std::string& line) { memLog->appendPlainText(Q(line)); }
+
+std::string TfrmRow::RecordingJournalFolder() { return JournalFolder(true); }
 
 void TfrmRow::ClearValues()
 {
@@ -1014,9 +1001,10 @@ void TfrmRow::PlaceNoForceNote()
     lblNoForceCurve->raise();
 }
 
-std::string TfrmRow::HeartRateSource()
+std::optional<std::string> TfrmRow::HeartRateSource()
 {
-    return HeartChosen ? ChosenHeartSource : TRowHost::HeartRateSource();
+    if (HeartChosen) return ChosenHeartSource;
+    return std::nullopt;
 }
 
 void TfrmRow::HeartRateMessage(const std::string& text)
@@ -1101,22 +1089,6 @@ void TfrmRow::StrokeStored(int k)
         RebuildRightChart();
     }
     StatusBar->update();
-}
-
-void TfrmRow::RefreshTraining(TTrainingRefresh what)
-{
-    TfrmTraining* t = FTraining.data();
-    if (!t) return;
-    switch (what) {
-    case TTrainingRefresh::All: t->RefreshAll(); break;
-    case TTrainingRefresh::StrokeData: t->RefreshStrokeData(); break;
-    case TTrainingRefresh::ForceCurves: t->RefreshForceCurves(); break;
-    }
-}
-
-void TfrmRow::TrainingListChanged()
-{
-    if (TSessionRegistry* r = MainRegistry()) r->TrainingListChanged(false);
 }
 
 void TfrmRow::ShowResults(const TTraining& session)

@@ -9,8 +9,12 @@
 // progress ruler and the elapsed time). Its layout lives in section "Row" of
 // the settings file, the value-area layouts in "RowBottom" and "RowRight".
 //
-// The main window creates it together with the training window that holds
-// the session: CreateRowWindow(frame, training).
+// The main window creates it for a session of the session store, held by a
+// training window: CreateRowWindow(frame, store, sessionId). The engine
+// records into that session; the training and chart windows follow the
+// recording through the store. When the row window closes it asks the store
+// to close the session (its training window closes); when the session is
+// removed from the store (its training window closed), the row window closes.
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,7 +22,7 @@
 #include <QPointer>
 
 #include "core/series.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 #include "shell/framework/mdi.h"
 
 class QChartView;
@@ -34,19 +38,19 @@ class TRowChart;
 class TStatusPanelBar;
 class TValueArea;
 class TValueData;
-class TfrmTraining;
 
 class TfrmRow : public TMDIChild, public TRowHost {
     Q_OBJECT
 public:
-    // training: the training window holding the session (not owned).
-    explicit TfrmRow(TfrmTraining* training, QWidget* parent = nullptr);
+    // Records into the session sessionId of store.
+    TfrmRow(TSessionStore& store, int32_t sessionId, QWidget* parent = nullptr);
     ~TfrmRow() override;
 
     TChildKind ChildKind() const override { return chkRow; }
     TRowEngine& Engine() { return *FEngine; }
     TTraining& Session() { return FEngine->Session(); }
-    TfrmTraining* TrainingWindow() const;
+    int32_t SessionId() const override { return FSessionId; }
+    TSessionStore& Store() const { return Sessions; }
 
     // Layout and chart settings (section "Row").
     bool LeftChart = true;
@@ -136,7 +140,7 @@ public:
 
     // TRowHost
     bool ChooseSource(std::string& source, int& interfaceType) override;
-    std::string HeartRateSource() override;
+    std::optional<std::string> HeartRateSource() override;
     void HeartRateMessage(const std::string& text) override;
     void ShowMessageWindow(const std::string& text) override;
     void HideMessageWindow() override;
@@ -155,10 +159,9 @@ public:
     void ForceSample(int puls, double length, double force) override;
     void ForceCurveStored(int strokeIndex) override;
     void StrokeStored(int k) override;
-    void RefreshTraining(TTrainingRefresh what) override;
-    void TrainingListChanged() override;
     void ShowResults(const TTraining& session) override;
     void SaveSettings() override;
+    std::string RecordingJournalFolder() override;
 
 protected:
     bool CloseQuery() override;
@@ -186,8 +189,9 @@ private:
     void RightAxisChoice(int axis, int tag);
     void ActivatedByFrame();
 
+    TSessionStore& Sessions;
+    int32_t FSessionId;
     std::unique_ptr<TRowEngine> FEngine;
-    QPointer<TfrmTraining> FTraining;
     std::unique_ptr<TValueData> FValues;
     TValueArea* FRightArea = nullptr;
     TValueArea* FBottomArea = nullptr;
@@ -205,7 +209,7 @@ private:
     bool Destroying = false;
 };
 
-// Creates the row window for the session of a training window, adds it to
-// the frame, loads its settings with the main registry's placement, applies
-// the appearance and shows it.
-TfrmRow* CreateRowWindow(TMDIMain* frame, TfrmTraining* training);
+// Creates the row window for a session of the store, adds it to the frame,
+// loads its settings with the main registry's placement, applies the
+// appearance and shows it.
+TfrmRow* CreateRowWindow(TMDIMain* frame, TSessionStore& store, int32_t sessionId);

@@ -22,6 +22,7 @@
 #include "core/catalogue.h"
 #include "core/series.h"
 #include "files/file_names.h"
+#include "files/journal.h"
 #include "files/training_io.h"
 #include "review/results_window.h"
 #include "review/training_window.h"
@@ -88,14 +89,29 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDI
     NewRowDialog->SetLastFolder = [this](const std::string& folder) { Settings.LastDir = folder; };
     ResultsDialog = new TfrmResults(this);
     SetResultsWindow(ResultsDialog);
+    ListenToStore();
     SetMainRegistry(this);
 }
 
 TfrmMain::~TfrmMain() {
     SaveAll();
     SetResultsWindow(nullptr);
+    // The child windows are views of the store: they go before it does.
+    for (QMdiSubWindow* sub : MDIClient()->subWindowList()) delete sub;
     if (MainRegistry() == this) SetMainRegistry(nullptr);
     FreeSplash();
+}
+
+void TfrmMain::ListenToStore() {
+    auto actions = [this](int32_t) { UpdateActions(); };
+    connect(&Sessions, &TSessionStore::SessionAdded, this, actions);
+    connect(&Sessions, &TSessionStore::SessionRemoved, this, actions);
+    connect(&Sessions, &TSessionStore::CloseRequested, this, actions);
+    connect(&Sessions, &TSessionStore::ModifiedChanged, this, [this](int32_t, bool) { UpdateActions(); });
+    // Captions in the window switcher.
+    auto panels = [this](int32_t) { RefreshWindowPanels(); };
+    connect(&Sessions, &TSessionStore::HeaderChanged, this, panels);
+    connect(&Sessions, &TSessionStore::WorkoutChanged, this, panels);
 }
 
 void TfrmMain::SaveAll() {
@@ -447,7 +463,11 @@ void TfrmMain::FirstShow() {
         ShowWarningBox(text);
     }
     MoveOlderFiles();
-    if (Arguments.empty()) {
+    // A rower who finds the recording that was lost looks at it first.
+    const int recovered = OfferRecoveries();
+    if (Arguments.empty() && recovered > 0) {
+        // No splash and no new row over it.
+    } else if (Arguments.empty()) {
         CreateSplash(0);
         SplashWindow->SplashCloseTime();
         SplashWindow->pnlParam->setText(QString());
@@ -461,6 +481,38 @@ void TfrmMain::FirstShow() {
         FreeSplash();
     }
     RefreshWindowPanels();
+}
+
+int TfrmMain::OfferRecoveries() {
+    int recovered = 0;
+    for (const TJournalInfo& info : FindJournals(JournalFolder(false))) {
+        // Another copy is still recording into it, or the session was saved
+        // or discarded and only the file stayed behind.
+        if (info.InUse || !info.Report.Readable || info.Report.Ended || info.Report.Strokes == 0) continue;
+        const TMsgResult answer =
+            Dialogs().CaptionedBox(TMsgKind::Confirmation, RecoverQuestionText(info), mbYesNoCancel, TMsgResult::Yes,
+                                   {{TMsgResult::Yes, "&Recover"}, {TMsgResult::No, "&Discard"},
+                                    {TMsgResult::Cancel, "&Later"}});
+        if (answer == TMsgResult::No) {
+            EndJournal(info.Path, jeDiscarded);
+            continue;
+        }
+        if (answer != TMsgResult::Yes) continue;
+        if (TooManyTrainings()) break;  // the others are offered at the next start
+        TTraining t;
+        TJournalReport report;
+        if (!RecoverJournalFile(info.Path, t, report)) {
+            ShowErrorBox(Format("The recording in \"%s\" cannot be recovered: %s", info.Path.c_str(),
+                                report.Problem.c_str()));
+            continue;
+        }
+        // Parts a later version wrote stay for it: that journal is not ended by a save.
+        if (report.NewerVersion) t.JournalFile.clear();
+        if (!CreateTrainingWindow(t, Sessions.NextId(), SettingsFile(false))) continue;
+        ++recovered;
+    }
+    if (recovered > 0) RefreshWindowPanels();
+    return recovered;
 }
 
 void TfrmMain::ProcessParameter(const std::string& argument) {
@@ -508,102 +560,14 @@ void TfrmMain::FreeSplash() {
     if (SplashWindow) delete SplashWindow.data();
 }
 
-// ---------------------------------------------------------------- registry
+// ---------------------------------------------------------------- sessions
 
 QList<TMDIChild*> TfrmMain::TrainingWindows() const {
     QList<TMDIChild*> list;
-    QList<QWidget*> children = ChildList();
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        auto* child = qobject_cast<TMDIChild*>(*it);
-        if (child && child->ChildKind() == chkTraining && !child->Closing() && child->Training()) list << child;
-    }
+    for (int32_t id : Sessions.Ids())
+        if (TMDIChild* w = SessionWindow(id)) list << w;
     return list;
 }
-
-TMDIChild* TfrmMain::TrainingWindowAt(int index) const {
-    QList<TMDIChild*> list = TrainingWindows();
-    return index >= 0 && index < list.size() ? list[index] : nullptr;
-}
-
-int TfrmMain::TrainingCount() const { return int(TrainingWindows().size()); }
-
-bool TfrmMain::GetTraining(int index, TTraining& out) const {
-    int n = TrainingCount();
-    if (index >= 0 && index < n) {
-        out = *TrainingWindowAt(index)->Training();
-        return true;
-    }
-    if (index >= n && index < n + 4) {
-        out = Averages[size_t(index - n)];
-        return true;
-    }
-    return false;
-}
-
-TTraining* TfrmMain::TrainingRef(int index) {
-    int n = TrainingCount();
-    if (index >= 0 && index < n) return TrainingWindowAt(index)->Training();
-    if (index >= n && index < n + 4) return &Averages[size_t(index - n)];
-    return nullptr;
-}
-
-int TfrmMain::TrainingWindowIndex(int index) const {
-    TMDIChild* w = TrainingWindowAt(index);
-    return w ? int(ChildList().indexOf(w)) : -1;
-}
-
-int TfrmMain::FindTrainingWindow(int32_t sessionId) const {
-    QList<QWidget*> children = ChildList();
-    for (int i = 0; i < children.size(); ++i) {
-        auto* child = qobject_cast<TMDIChild*>(children[i]);
-        if (child && child->ChildKind() == chkTraining && child->SessionId() == sessionId) return i;
-    }
-    return -1;
-}
-
-int32_t TfrmMain::TrainingIdAt(int index) const {
-    TMDIChild* w = TrainingWindowAt(index);
-    return w ? w->SessionId() : -1;
-}
-
-int32_t TfrmMain::NextTrainingId() { return ++IdCounter; }
-
-bool TfrmMain::TooManyTrainings() {
-    if (TrainingCount() < kMaxTrainings) return false;
-    ShowErrorBox(Format("Only %d file(s) / training session(s) can be opened at the same time.", kMaxTrainings));
-    return true;
-}
-
-void TfrmMain::TrainingClosed(int32_t sessionId) {
-    for (QWidget* w : ChildList()) {
-        auto* child = qobject_cast<TMDIChild*>(w);
-        if (!child || child->ChildKind() != chkTraining || child->Closing() || child->SessionId() != sessionId)
-            continue;
-        if (ClosingFlag && child->CloseRefused()) continue;  // kept open by the user in this round
-        if (QMdiSubWindow* sub = child->SubWindow())
-            sub->close();
-        else
-            child->close();
-    }
-    if (!ClosingFlag)
-        if (TfrmRow* row = RowWindow()) row->CloseForSession(sessionId);
-    for (TfrmChart* chart : ChartWindows()) chart->RefreshAfterClose();
-    UpdateActions();
-}
-
-void TfrmMain::TrainingsChanged() {
-    if (TfrmRow* row = RowWindow()) row->Engine().RefreshSession();
-    for (TfrmChart* chart : ChartWindows()) chart->clbTrainingsClick();
-    RefreshWindowPanels();
-}
-
-void TfrmMain::TrainingListChanged(bool added) {
-    for (TfrmChart* chart : ChartWindows()) chart->RebuildTrainings(added);
-    UpdateActions();
-}
-
-// The row window listens to its training window's reset itself.
-void TfrmMain::RowSessionReset(int32_t sessionId) { (void)sessionId; }
 
 TfrmRow* TfrmMain::RowWindow() const {
     for (QWidget* w : ChildList())
@@ -620,7 +584,7 @@ QList<TfrmChart*> TfrmMain::ChartWindows() const {
 
 TMDIChild* TfrmMain::SaveTarget() const {
     TMDIChild* child = ActiveMDIChild();
-    if (auto* row = qobject_cast<TfrmRow*>(child)) return row->TrainingWindow();
+    if (auto* row = qobject_cast<TfrmRow*>(child)) return SessionWindow(row->SessionId());
     return child;
 }
 
@@ -633,7 +597,7 @@ void TfrmMain::ShowFilling(TMDIChild* child) {
 
 void TfrmMain::ViewTrainingExecute() {
     if (TfrmRow* row = RowWindow())
-        if (TfrmTraining* training = row->TrainingWindow()) ShowFilling(training);
+        if (TMDIChild* training = SessionWindow(row->SessionId())) ShowFilling(training);
 }
 
 TAppearance TfrmMain::Appearance() const {
@@ -663,7 +627,8 @@ void TfrmMain::ApplyAppearance() {
 // ---------------------------------------------------------------- files and windows
 
 TMDIChild* TfrmMain::CreateTrainingWindow(const TTraining& record, int32_t id, const std::string& settingsFile) {
-    auto* w = new TfrmTraining(record, id);
+    Sessions.Add(record, id);
+    auto* w = new TfrmTraining(Sessions, id);
     QMdiSubWindow* sub = AddChild(w);
     w->LoadSettings(settingsFile, WindowPlacement());
     if (!sub->isVisible()) sub->show();
@@ -707,8 +672,7 @@ void TfrmMain::OpenTrainingFile(const std::string& settingsFile, const std::stri
         t.Header.Active = t.Strokes.size() > 1 ? 1 : 0;
         t.Header.SelectedStroke = 1;
     }
-    if (!CreateTrainingWindow(t, NextTrainingId(), settingsFile)) return;
-    TrainingListChanged(true);
+    if (!CreateTrainingWindow(t, Sessions.NextId(), settingsFile)) return;
     ++Settings.Statistics.FilesOpened;
     Settings.LastDir = ExtractFilePath(path);
     AddRecentFile(path);
@@ -719,14 +683,13 @@ void TfrmMain::OpenTrainingFile(const std::string& settingsFile, const std::stri
 void TfrmMain::NewTrainingWindow(const std::string& settingsFile) {
     if (TooManyTrainings()) return;
     std::vector<std::string> titles;
-    for (TMDIChild* w : TrainingWindows()) titles.push_back(w->Training()->Header.Title.Text());
+    for (int i = 0; i < Sessions.Count(); ++i) titles.push_back(Sessions.At(i)->Header.Title.Text());
     int n = AnyoneNumber(titles);
-    int32_t id = NextTrainingId();
+    int32_t id = Sessions.NextId();
     TTraining t;
     NewTraining(t);
     if (n > 0) t.Header.Title.SetText(NumberedTitle(t.Header.Title.Text(), n));
     if (!CreateTrainingWindow(t, id, settingsFile)) return;
-    TrainingListChanged(true);
     RefreshWindowPanels();
 }
 
@@ -754,10 +717,11 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
         if (TooManyTrainings()) return false;
         if (!NewRowDialog->Execute()) return false;
         RowWindowGuard = true;
-        training = new TfrmTraining(NewRowDialog->Record, NextTrainingId());
+        const int32_t id = Sessions.NextId();
+        Sessions.Add(NewRowDialog->Record, id);
+        training = new TfrmTraining(Sessions, id);
         QMdiSubWindow* sub = AddChild(training);
         sub->showMinimized();
-        TrainingListChanged(true);
     }
     training->Training()->Header.ContentKind = ckUser;
     training->RefreshAll();
@@ -765,7 +729,7 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
     training->SetAppearance(Appearance());
 
     RowWindowGuard = true;
-    TfrmRow* row = CreateRowWindow(this, training);
+    TfrmRow* row = CreateRowWindow(this, Sessions, training->SessionId());
     row->Engine().RefreshSession();
     RowWindowGuard = false;
     UpdateActions();
@@ -788,11 +752,11 @@ void TfrmMain::ShowNewChart(TfrmChart* chart) {
 }
 
 void TfrmMain::ShowStrokeDataWindow(const std::string& settingsFile) {
-    if (!ShowExistingChart(chkStrokeData)) ShowNewChart(CreateStrokeDataWindow(this, settingsFile));
+    if (!ShowExistingChart(chkStrokeData)) ShowNewChart(CreateStrokeDataWindow(this, Sessions, settingsFile));
 }
 
 void TfrmMain::ShowForceCurvesWindow(const std::string& settingsFile) {
-    if (!ShowExistingChart(chkForceCurves)) ShowNewChart(CreateForceCurvesWindow(this, settingsFile));
+    if (!ShowExistingChart(chkForceCurves)) ShowNewChart(CreateForceCurvesWindow(this, Sessions, settingsFile));
 }
 
 void TfrmMain::FileOpenExecute() {

@@ -1,9 +1,9 @@
 #pragma once
 // The application's main window: the multiple-document frame whose children
-// are the training windows (and, later, the row and chart windows). It runs
-// the start-up sequence, interprets the command line (its own and the one a
-// second start forwards), opens files, keeps the registry of open sessions
-// with its limit, the recent-files list, the program settings and the usage
+// are the training, row and chart windows. It runs the start-up sequence,
+// interprets the command line (its own and the one a second start forwards),
+// opens files, owns the session store (the open sessions, their ids, order
+// and limit), keeps the recent-files list, the program settings and the usage
 // statistics, and blocks the screen saver while the program runs.
 #include <array>
 #include <string>
@@ -12,9 +12,10 @@
 #include <QPointer>
 
 #include "core/records.h"
+#include "logic/sessionstore.h"
 #include "shell/framework/mdi.h"
 #include "shell/framework/registry.h"
-#include "shell/mainlogic.h"
+#include "logic/mainlogic.h"
 #include "shell/screensaver.h"
 
 class TfrmChart;
@@ -25,7 +26,7 @@ class TfrmSplash;
 class QTimer;
 class QDialog;
 
-class TfrmMain : public TMDIMain, public TSessionRegistry {
+class TfrmMain : public TMDIMain, public TMainRegistry {
     Q_OBJECT
 public:
     // args: the command-line arguments without the program name.
@@ -39,20 +40,17 @@ public:
     // The part of the first show that follows the appearance (runs once).
     void FirstShow();
     bool FirstShowDone() const { return !FirstShowPending && FirstShowRan; }
+    // Offers each recording a crash left unsaved (its journal): Recover opens
+    // it in a training window marked modified, Discard deletes the journal,
+    // Later keeps it for the next start. Returns the number recovered.
+    int OfferRecoveries();
 
-    // ---- Session registry ----
-    int TrainingCount() const override;
-    bool GetTraining(int index, TTraining& out) const override;
-    TTraining* TrainingRef(int index) override;
-    int TrainingWindowIndex(int index) const override;
-    int FindTrainingWindow(int32_t sessionId) const override;
-    int32_t TrainingIdAt(int index) const override;
-    int32_t NextTrainingId() override;
-    bool TooManyTrainings() override;
-    void TrainingClosed(int32_t sessionId) override;
-    void TrainingsChanged() override;
-    void TrainingListChanged(bool added) override;
-    void RowSessionReset(int32_t sessionId) override;
+    // ---- Sessions ----
+    TSessionStore& Store() { return Sessions; }
+    int TrainingCount() const { return Sessions.Count(); }
+    bool TooManyTrainings() const { return Sessions.TooManyTrainings(); }
+
+    // ---- Registry ----
     int WindowPlacement() const override { return wpmMaximised; }
     int PlayRate() const override { return 120; }
     int NameStyle() const override { return 4; }
@@ -74,10 +72,8 @@ public:
     void AddRowingTime(double days) override { Settings.Statistics.RowingTime += days; }
     bool MainClosing() const override { return ClosingFlag; }
 
-    // The training windows in training-index order (last child first).
+    // The training windows in the store's order (the session opened last first).
     QList<TMDIChild*> TrainingWindows() const;
-    // The average records of the force curves window (ids -1 .. -4).
-    std::array<TTraining, 4> Averages;
 
     // ---- Commands ----
     void OpenFile(const std::string& fileName);
@@ -149,8 +145,9 @@ private:
     void AddHelpDocuments();
     void RebuildRecentMenu();
     bool HandleFileTypeOptions();
+    // Adds the record to the store and shows its training window.
     TMDIChild* CreateTrainingWindow(const TTraining& record, int32_t id, const std::string& settingsFile);
-    TMDIChild* TrainingWindowAt(int index) const;
+    void ListenToStore();
     // The child the Save commands act on: the row window saves its training window.
     TMDIChild* SaveTarget() const;
     // Shows a child; a minimised one then fills the frame.
@@ -160,7 +157,7 @@ private:
 
     std::vector<std::string> Arguments;
     TProgramSettings Settings;
-    int32_t IdCounter = kFirstSessionId - 1;
+    TSessionStore Sessions;
     bool FirstShowPending = true;
     bool FirstShowRan = false;
     bool ClosingFlag = false;

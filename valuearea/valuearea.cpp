@@ -92,7 +92,7 @@ void TValueCell::PaintTo(QPainter& p)
     TValueData* data = FArea ? FArea->Data() : nullptr;
 
     if (FID == -2) {
-        const QPixmap logo = data ? data->Logo() : QPixmap();
+        const QPixmap logo = FArea && data ? FArea->LogoPicture() : QPixmap();
         if (!logo.isNull() && logo.width() > 0) {
             QRect target;
             switch (data->LogoPosition()) {
@@ -211,18 +211,25 @@ TValueArea::TValueArea(QWidget* parent) : QWidget(parent)
     setToolTip("(right-click for options)");
 }
 
-TValueArea::~TValueArea()
-{
-    if (FData) FData->UnregisterArea(this);
-}
+TValueArea::~TValueArea() = default;
 
 void TValueArea::SetData(TValueData* data)
 {
-    if (FData) FData->UnregisterArea(this);
+    if (FData) disconnect(FData, nullptr, this, nullptr);
     FData = data;
-    if (FData) FData->RegisterArea(this);
+    if (FData) connect(FData, &TValueData::Changed, this, &TValueArea::Update);
     BuildMenu();
     Update();
+}
+
+const QPixmap& TValueArea::LogoPicture() const
+{
+    const QString path = FData ? FData->Logo() : QString();
+    if (path != FLogoPath) {
+        FLogoPath = path;
+        FLogo = path.isEmpty() ? QPixmap() : QPixmap(path);
+    }
+    return FLogo;
 }
 
 void TValueArea::BuildMenu()

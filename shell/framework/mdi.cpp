@@ -359,6 +359,15 @@ void TMDIMain::ChildActivated(QWidget* child) {
     if (SwitcherOn) RefreshWindowPanels();
 }
 
+TMDIChild* TMDIMain::SessionWindow(int32_t sessionId) const {
+    for (QWidget* w : ChildList()) {
+        auto* child = qobject_cast<TMDIChild*>(w);
+        if (child && child->ChildKind() == chkTraining && !child->Closing() && child->SessionId() == sessionId)
+            return child;
+    }
+    return nullptr;
+}
+
 void TMDIMain::ChildClosed(TMDIChild* child) {
     (void)child;
     RefreshTimer->start();

@@ -42,7 +42,7 @@ public:
     // The frame window around this child, nullptr until added to a frame.
     QMdiSubWindow* SubWindow() const;
     TMDIMain* Frame() const;
-    TSessionRegistry* Registry() const { return MainRegistry(); }
+    TMainRegistry* Registry() const { return MainRegistry(); }
 
     // Caption shown by the frame window and the window switcher.
     QString Caption() const { return windowTitle(); }
@@ -63,7 +63,8 @@ public:
     QColor DesignedColor;
     QFont DesignedFont;
 
-    // Session of a training window (nullptr for other windows) and its id.
+    // Session shown by a training window (nullptr for other windows) and the
+    // id of the session a window holds or records (0 for none).
     virtual TTraining* Training() { return nullptr; }
     virtual int32_t SessionId() const { return 0; }
     virtual void RefreshAll() {}
@@ -125,6 +126,8 @@ public:
     TMDIChild* ActiveMDIChild() const;
     // Shows a child, restores it when minimised, and activates it.
     void ShowChild(QWidget* child);
+    // The open (not closing) training window holding a session id; nullptr when none.
+    TMDIChild* SessionWindow(int32_t sessionId) const;
 
     // Size a child gets when it fills the frame.
     QSize FreeArea() const;

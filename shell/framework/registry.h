@@ -1,17 +1,18 @@
 #pragma once
 // What the child windows (training, row and chart windows) need of the main
-// window: the registry of open training sessions, the three change
-// notifications, the program options, the last folder, the recent-files list
-// and the usage statistics. The main window implements it and installs itself
-// with SetMainRegistry(); child windows reach it with MainRegistry(), so they
-// depend on this framework only, never on the shell.
+// window: the program options, the settings file, the last folder, the
+// recent-files list and the usage statistics. The main window implements it
+// and installs itself with SetMainRegistry(); child windows reach it with
+// MainRegistry(), so they depend on this framework only, never on the shell.
+// The open sessions are not here: they live in the session store, which the
+// windows are given when they are made.
 #include <cstdint>
 #include <string>
 
 #include <QColor>
 #include <QFont>
 
-struct TTraining;
+#include "logic/program_services.h"
 
 // The main font and the colours every window takes (ApplyAppearance).
 struct TAppearance {
@@ -28,36 +29,9 @@ enum TWindowPlacementMode : int {
     wpmMaximised = 3,
 };
 
-class TSessionRegistry {
+class TMainRegistry : public TProgramServices {
 public:
-    virtual ~TSessionRegistry() = default;
-
-    // Training sessions. A training index numbers the open (not closing)
-    // training windows 0 .. TrainingCount()-1; the four indexes after them
-    // reach the average records with the session ids -1 .. -4.
-    virtual int TrainingCount() const = 0;
-    // Copies the record of a training index; false (out untouched) outside the model.
-    virtual bool GetTraining(int index, TTraining& out) const = 0;
-    // The record itself for in-place changes; nullptr outside the model.
-    virtual TTraining* TrainingRef(int index) = 0;
-    // Position of that training window in the frame's child list; -1 for the
-    // average records and outside the model.
-    virtual int TrainingWindowIndex(int index) const = 0;
-    // Child index of the training window holding the session id, -1 when none.
-    virtual int FindTrainingWindow(int32_t sessionId) const = 0;
-    // Session id of a training index; -1 for the average records.
-    virtual int32_t TrainingIdAt(int index) const = 0;
-    // Increments the id counter and returns it (the first id is 101).
-    virtual int32_t NextTrainingId() = 0;
-    // With 2 or more training windows open shows the limit message and returns true.
-    virtual bool TooManyTrainings() = 0;
-
-    // Notifications from the child windows.
-    virtual void TrainingClosed(int32_t sessionId) = 0;
-    virtual void TrainingsChanged() = 0;
-    virtual void TrainingListChanged(bool added) = 0;
-    // A training window reset the session the row window records into.
-    virtual void RowSessionReset(int32_t sessionId) = 0;
+    ~TMainRegistry() override = default;
 
     // Program options (fixed values, see the program settings).
     virtual int WindowPlacement() const = 0;  // TWindowPlacementMode
@@ -73,10 +47,6 @@ public:
     // The row window's "DataRange" (never below 5).
     virtual int DataRange() const = 0;
 
-    // The settings file locations ("" when none).
-    virtual std::string SettingsFileForReading() const = 0;
-    virtual std::string SettingsFileForWriting() const = 0;
-
     // Folder last used by the open and save dialogs (ends with "/").
     virtual std::string LastDir() const = 0;
     virtual void SetLastDir(const std::string& folder) = 0;
@@ -84,15 +54,16 @@ public:
     virtual void AddRecentFile(const std::string& path) = 0;
     virtual void RemoveRecentFile(const std::string& path) = 0;
 
-    // Usage statistics.
-    virtual void CountFileSaved() = 0;
-    virtual void CountRowingSession() = 0;
-    virtual void AddRowingTime(double days) = 0;
-
     // True while the main window is closing (its close query is running or was accepted).
     virtual bool MainClosing() const = 0;
 };
 
 // The main window's registry; nullptr while no main window exists.
-TSessionRegistry* MainRegistry();
-void SetMainRegistry(TSessionRegistry* registry);
+TMainRegistry* MainRegistry();
+void SetMainRegistry(TMainRegistry* registry);
+
+// The program services as the windows hand them to the logic: the main
+// registry's while one exists, the utility library's settings file and no
+// statistics otherwise (asked at each call, so a registry that comes or goes
+// later is followed).
+TProgramServices& ProgramServices();

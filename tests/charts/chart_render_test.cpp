@@ -308,8 +308,7 @@ protected:
 TEST_F(StrokeColourTest, TheZSeriesIsDrawnInTheInverseColour)
 {
     Registry.Add(MakeSession(30, "Colours", 0x0000FF));
-    TfrmStrokeData* w = CreateStrokeDataWindow(nullptr, Env.Settings());
-    Registry.Attach(w);
+    TfrmStrokeData* w = CreateStrokeDataWindow(nullptr, Registry.Store, Env.Settings());
     w->showNormal();
     w->resize(900, 700);
     QApplication::processEvents();
@@ -360,8 +359,7 @@ TEST_F(StrokeColourTest, AllCurvesOfASessionAreDrawnBelowTheShownCurve)
     TTraining& t = Registry.Add(MakeSession(40, "All", 0x0000FF));
     t.ShowAllCurves = 1;
     t.Header.SelectedStroke = 7;
-    TfrmForceCurves* w = CreateForceCurvesWindow(nullptr, Env.Settings());
-    Registry.Attach(w);
+    TfrmForceCurves* w = CreateForceCurvesWindow(nullptr, Registry.Store, Env.Settings());
     w->showNormal();
     w->resize(1000, 800);
     QApplication::processEvents();

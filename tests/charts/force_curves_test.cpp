@@ -23,7 +23,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "charts/curve_logic.h"
+#include "logic/curve_logic.h"
 #include "charts/force_curves_window.h"
 #include "core/catalogue.h"
 #include "core/values.h"
@@ -44,9 +44,8 @@ protected:
     }
     TfrmForceCurves* Open()
     {
-        auto* w = CreateForceCurvesWindow(nullptr, Env.Settings());
+        auto* w = CreateForceCurvesWindow(nullptr, Registry.Store, Env.Settings());
         w->setAttribute(Qt::WA_DeleteOnClose);
-        Registry.Attach(w);
         Window = w;
         return w;
     }
@@ -72,16 +71,17 @@ protected:
 TEST_F(ForceCurvesTest, CreationSetsUpTheAverageRecordsAndTheList)
 {
     Registry.Add(MakeSession(10, "One", 0x0000FF));
-    Registry.Averages[0].Header.Active = 1;  // left over from an earlier window
+    Registry.Store.Average(0).Header.Active = 1;  // left over from an earlier window
     TfrmForceCurves* w = Open();
     EXPECT_EQ(w->windowTitle(), "Force Curves");
     ASSERT_EQ(w->ListCount(), 5);
     EXPECT_EQ(w->SelectedEntry(), 0);
-    EXPECT_EQ(Registry.Averages[0].Header.Title.Text(), "*Avg. 1 active curves");
-    EXPECT_EQ(Registry.Averages[3].Header.Title.Text(), "*Avg. 4 all curves in all trainings");
-    EXPECT_EQ(Registry.Averages[2].Header.Color, 0x00FFFF);
-    EXPECT_EQ(Registry.Averages[1].Header.OriginalFileName.Text(), "Average[2]");
-    for (const TTraining& a : Registry.Averages) {
+    EXPECT_EQ(Registry.Store.Average(0).Header.Title.Text(), "*Avg. 1 active curves");
+    EXPECT_EQ(Registry.Store.Average(3).Header.Title.Text(), "*Avg. 4 all curves in all trainings");
+    EXPECT_EQ(Registry.Store.Average(2).Header.Color, 0x00FFFF);
+    EXPECT_EQ(Registry.Store.Average(1).Header.OriginalFileName.Text(), "Average[2]");
+    for (int k = 0; k < 4; ++k) {
+        const TTraining& a = Registry.Store.Average(k);
         EXPECT_EQ(a.Header.Active, 0);
         EXPECT_EQ(a.Header.CurveSource, 1);
         EXPECT_EQ(a.StrokeCount(), 1);
@@ -194,8 +194,9 @@ TEST_F(ForceCurvesTest, CurveBoxAndScrollBarSelectTheLastStrokeAndTheGridShowsIt
 
 TEST_F(ForceCurvesTest, ShiftAppliesTheBrowseActionToEverySession)
 {
-    TTraining& a = Registry.Add(MakeSession(5, "A", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     TTraining& b = Registry.Add(MakeSession(8, "B", 0x00FF00));
+    TTraining& a = Registry.Add(MakeSession(5, "A", 0x0000FF));
     TfrmForceCurves* w = Open();
     w->Browse(baNext, true);
     EXPECT_EQ(a.Header.SelectedStroke, 2);
@@ -209,7 +210,7 @@ TEST_F(ForceCurvesTest, ShiftAppliesTheBrowseActionToEverySession)
     w->Browse(baBrowseAverage, true);
     EXPECT_EQ(a.Header.CurveSource, 1);
     EXPECT_EQ(b.Header.CurveSource, 1);
-    EXPECT_EQ(Registry.Averages[0].Header.CurveSource, 1);
+    EXPECT_EQ(Registry.Store.Average(0).Header.CurveSource, 1);
     EXPECT_FALSE(w->btbNext->isEnabled());
     EXPECT_EQ(w->DataModel->Cell(1, 0), "B [A] (8)");
 }
@@ -257,8 +258,9 @@ TEST_F(ForceCurvesTest, PlayStopsByItselfAtTheLastStroke)
 
 TEST_F(ForceCurvesTest, FixedForceMakesEveryRowAndCurvePeakAt550)
 {
-    Registry.Add(MakeSession(10, "A", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     TTraining& b = Registry.Add(MakeSession(10, "B", 0x00FF00));
+    Registry.Add(MakeSession(10, "A", 0x0000FF));
     b.Header.SelectedStroke = 7;
     TfrmForceCurves* w = Open();
     w->SetEntryChecked(2, true);  // average 1
@@ -338,25 +340,27 @@ TEST_F(ForceCurvesTest, AverageOfActiveCurvesIsTheLengthNormalisedMean)
 
 TEST_F(ForceCurvesTest, AverageEntryDrawsTheMeanOfTheShownCurvesOrAFlatLine)
 {
-    Registry.Add(MakeSession(4, "A", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(4, "B", 0x00FF00));
+    Registry.Add(MakeSession(4, "A", 0x0000FF));
     TfrmForceCurves* w = Open();
     w->SetEntryChecked(3, true);  // average 2, lime like session B
-    EXPECT_EQ(Registry.Averages[1].Header.Active, 1);
-    EXPECT_GT(Registry.Averages[1].Curves[0].Samples[30], 0);
+    EXPECT_EQ(Registry.Store.Average(1).Header.Active, 1);
+    EXPECT_GT(Registry.Store.Average(1).Curves[0].Samples[30], 0);
     ASSERT_EQ(w->DataModel->rowCount(), 3);
     EXPECT_EQ(w->DataModel->Cell(2, 0), "*Avg. 2 all curves");
     w->SetEntryChecked(0, false);
     w->SetEntryChecked(1, false);
     w->SetEntryChecked(2, true);  // average 1: no active session left
-    EXPECT_EQ(Registry.Averages[0].Curves[0].Samples[30], 0);
+    EXPECT_EQ(Registry.Store.Average(0).Curves[0].Samples[30], 0);
     EXPECT_EQ(PeakOf(w, 0x0000FF), 0);
 }
 
 TEST_F(ForceCurvesTest, ClosingTheLastSessionClosesTheWindowDespiteTheAverageEntries)
 {
-    Registry.Add(MakeSession(4, "A", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(4, "B", 0x00FF00));
+    Registry.Add(MakeSession(4, "A", 0x0000FF));
     TfrmForceCurves* w = Open();
     w->show();
     Registry.Close(1);

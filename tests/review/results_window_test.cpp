@@ -20,7 +20,7 @@
 #include "core/values.h"
 #include "files/training_io.h"
 #include "review/results_window.h"
-#include "review/training_logic.h"
+#include "logic/training_logic.h"
 #include "review/training_window.h"
 #include "tests/review/testutil_review.h"
 #include "util/dialogs.h"
@@ -173,7 +173,7 @@ TEST_F(ResultsWindowTest, TotalsLabelsOpenTheOneSharedResultsWindow)
     SetResultsWindow(&shared);
     TTraining t = MakeRowedSession(4);
     t.Header.Title.SetText("Clicked");
-    TfrmTraining w(t, 120);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 120));
     w.RefreshAll();
     w.show();
     std::vector<QWidget*> shown;

@@ -16,6 +16,7 @@
 #include "review/training_window.h"
 #include "review/zone_box.h"
 #include "tests/review/testutil_review.h"
+#include "tests/support/testutil_logic.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -46,6 +47,7 @@ protected:
         BuildCatalogues();
     }
     TReviewEnv Env;
+    TTestRegistry Registry;
     TScriptedDialogs Dialog;
     TDialogScope Scope{Dialog};
 };
@@ -55,7 +57,7 @@ protected:
 TEST_F(SplitsZonesTest, SplitsPageByDistanceStrokesAndTime)
 {
     // 400 strokes of 5 m and 2.5 s: 2000 m in 1000 s, pulse 120.
-    TfrmTraining w(MakeRowedSession(400), 102);
+    TfrmTraining w(Registry.Store, Registry.Open(MakeRowedSession(400), 102));
     w.RefreshAll();
     QTableView* g = w.findChild<QTableView*>("sgdSplits");
     ASSERT_TRUE(g);
@@ -89,7 +91,7 @@ TEST_F(SplitsZonesTest, SplitsPageByDistanceStrokesAndTime)
 
 TEST_F(SplitsZonesTest, ZonesFollowTheMaximumTheRowerSets)
 {
-    TfrmTraining w(MakeRowedSession(400), 102);
+    TfrmTraining w(Registry.Store, Registry.Open(MakeRowedSession(400), 102));
     w.RefreshAll();
     TZoneBox* z = w.findChild<TZoneBox*>("gbxZones");
     ASSERT_TRUE(z);
@@ -134,7 +136,7 @@ TEST_F(SplitsZonesTest, ResultsWithoutAPulseShowNoZones)
     TfrmResults r;
     r.ShowResults(t);
     EXPECT_FALSE(r.gbxZones->isVisibleTo(&r));
-    TfrmTraining w(t, 103);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 103));
     w.RefreshAll();
     TZoneBox* z = w.findChild<TZoneBox*>("gbxZones");
     EXPECT_EQ(Text(z->findChild<QLabel*>("lblZoneTime1")), "-");

@@ -23,7 +23,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "files/training_io.h"
-#include "review/training_logic.h"
+#include "logic/training_logic.h"
 
 #ifndef CATCHLINE_CLI
 #define CATCHLINE_CLI ""

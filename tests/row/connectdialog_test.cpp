@@ -24,7 +24,7 @@
 #include "interfaces/delay.h"
 #include "interfaces/vtinterface.h"
 #include "row/connectdialog.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/profile.h"

@@ -35,35 +35,17 @@
 #include "util/paths.h"
 #include "util/profile.h"
 #include "valuearea/valuearea.h"
-#include "valuearea/valuedata.h"
+#include "logic/sessionstore.h"
+#include "logic/valuedata.h"
 #include "tests/support/testhome.h"
 
 namespace {
 
 QApplication& App() { return TestApp(); }
 
-// The main window as the row window sees it: the open sessions are the
-// training window holding the row session plus any reference sessions.
+// The main window as the row window sees it (its options and statistics).
 class TRowRegistry : public TEmptyRegistry {
 public:
-    int TrainingCount() const override { return int(Sessions.size()); }
-    bool GetTraining(int index, TTraining& out) const override
-    {
-        if (index < 0 || index >= int(Sessions.size())) return false;
-        out = *Sessions[size_t(index)];
-        return true;
-    }
-    TTraining* TrainingRef(int index) override
-    {
-        return index >= 0 && index < int(Sessions.size()) ? Sessions[size_t(index)] : nullptr;
-    }
-    int32_t TrainingIdAt(int index) const override
-    {
-        return index >= 0 && index < int(Sessions.size()) ? Sessions[size_t(index)]->ClientId : -1;
-    }
-    int32_t NextTrainingId() override { return ++Ids; }
-    void TrainingClosed(int32_t id) override { Closed.push_back(id); }
-    void TrainingListChanged(bool) override { ++ListChanges; }
     TAppearance Appearance() const override
     {
         TAppearance a;
@@ -79,10 +61,6 @@ public:
     std::string SettingsFileForWriting() const override { return SettingsFile(true); }
     void CountRowingSession() override { ++RowingSessions; }
 
-    std::vector<TTraining*> Sessions;
-    int32_t Ids = 100;
-    std::vector<int32_t> Closed;
-    int ListChanges = 0;
     int RowingSessions = 0;
 };
 
@@ -106,6 +84,7 @@ protected:
         Frame = std::make_unique<TMDIMain>();
         Frame->resize(1200, 900);
         Frame->show();
+        QObject::connect(&Store, &TSessionStore::CloseRequested, [this](int32_t id) { CloseRequests.push_back(id); });
     }
     void TearDown() override
     {
@@ -122,12 +101,12 @@ protected:
         record.Header.Title.SetText("Morning row");
         record.Header.Color = 0x00FF00;
         if (setup) setup(record);
-        Training = new TfrmTraining(record, 101);
+        Store.Add(record, 101);
+        Training = new TfrmTraining(Store, 101);
         Frame->AddChild(Training);
         Training->LoadSettings(SettingsFile(false), 1);
         Training->show();
-        Registry.Sessions.insert(Registry.Sessions.begin(), Training->Training());
-        Row = CreateRowWindow(Frame.get(), Training);
+        Row = CreateRowWindow(Frame.get(), Store, 101);
         Row->ResultsShower = [this](const TTraining& t) { Results.push_back(t.StrokeCount()); };
         Row->SourceChooser = [](std::string& source, int& type) {
             source = "DEMO";
@@ -159,6 +138,8 @@ protected:
     std::unique_ptr<TTempHome> Home;
     std::string Root;
     TRowRegistry Registry;
+    TSessionStore Store;
+    std::vector<int32_t> CloseRequests;  // sessions the windows asked to close
     std::unique_ptr<TMDIMain> Frame;
     TfrmTraining* Training = nullptr;
     TfrmRow* Row = nullptr;
@@ -237,7 +218,7 @@ TEST_F(RowWindow, RowSectionRoundTrip)
 
     // A second window reads everything back (a file other than the program's
     // settings: the current values are the defaults of each key).
-    TfrmRow other(Training);
+    TfrmRow other(Store, 101);
     other.LoadSettings(file, 1);
     EXPECT_FALSE(other.LeftChart);
     EXPECT_TRUE(other.RightValues);
@@ -261,7 +242,7 @@ TEST_F(RowWindow, RowSectionRoundTrip)
         bad.WriteInteger("Row", "RightZ", -7);
         bad.UpdateFile();
     }
-    TfrmRow third(Training);
+    TfrmRow third(Store, 101);
     third.LoadSettings(file, 1);
     EXPECT_EQ(third.RightX, 0);
     EXPECT_EQ(third.RightZ, 12);
@@ -425,14 +406,13 @@ TEST_F(RowWindow, ReferenceCurvesOfOtherSessions)
     other.Strokes[1].StrokeLength = 120;
     other.Header.SelectedStroke = 1;
     for (int i = 0; i < 80; ++i) other.Curves[1].Samples[i] = uint16_t(10 * i);
-    Registry.Sessions.push_back(&other);
+    Store.Add(other, 102);
     Open();
     ASSERT_NE(Row->LeftChartObject(), nullptr);
     EXPECT_EQ(Row->LeftChartObject()->DataSeriesCount(), 1);
     EXPECT_EQ(Row->LeftChartObject()->DataSeries(0)->count(), 80);
     Row->actLeftReference->trigger();  // off
     EXPECT_EQ(Row->LeftChartObject()->DataSeriesCount(), 0);
-    Registry.Sessions.pop_back();
 }
 
 TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
@@ -503,8 +483,8 @@ TEST_F(RowWindow, ClosingTellsTheMainWindowAndSavesSettings)
     Row->RightZ = 7;
     Row->close();
     Pump();
-    ASSERT_FALSE(Registry.Closed.empty());
-    EXPECT_EQ(Registry.Closed.back(), 101);
+    ASSERT_FALSE(CloseRequests.empty());
+    EXPECT_EQ(CloseRequests.back(), 101);
     TProfileFile ini(SettingsFile(true));
     ini.Reload();
     EXPECT_EQ(ini.ReadInteger("Row", "RightZ", 0), 7);
@@ -663,7 +643,8 @@ TEST_F(RowWindow, ResetInTheTrainingWindowRestartsTheRecording)
     st.Distance = 5;
     engine.InterfaceStrokeData(nullptr, st);
     EXPECT_EQ(engine.StrokeIndex(), 1);
-    emit Training->SessionReset();
+    Training->btnResetClick();  // the question's default answer is Yes
+    EXPECT_EQ(Training->Record().StrokeCount(), 0);
     EXPECT_EQ(engine.StrokeIndex(), 0);
     EXPECT_EQ(Row->Values()->GetItem(1).Value, 0);
 }

@@ -187,7 +187,7 @@ protected:
 
 TfrmTraining* RowTraining(TfrmMain& main) {
     TfrmRow* row = main.RowWindow();
-    return row ? row->TrainingWindow() : nullptr;
+    return row ? qobject_cast<TfrmTraining*>(main.SessionWindow(row->SessionId())) : nullptr;
 }
 
 }  // namespace
@@ -287,7 +287,8 @@ TEST_F(RowFlow, CommandLineUserFileAndTheSessionLimit) {
     EXPECT_EQ(session.Header.ContentKind, ckUser);
 
     // Two sessions open: a row with a user file is refused before the dialog.
-    main.TrainingClosed(session.ClientId);
+    // (The row window closes; its modified session stays, the question kept it.)
+    main.RowWindow()->close();
     QApplication::processEvents();
     EXPECT_EQ(main.RowWindow(), nullptr);
     main.ProcessParameter(TestDataFile("training/sample.stg"));
@@ -344,7 +345,7 @@ TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
     EXPECT_EQ(main.RecentFiles().front(), path);
 
     // Closing the session closes the row window and both chart windows.
-    main.TrainingClosed(session.ClientId);
+    main.Store().RequestClose(session.ClientId);
     Pump(50);
     EXPECT_EQ(main.RowWindow(), nullptr);
     EXPECT_TRUE(main.ChartWindows().isEmpty());
@@ -376,12 +377,12 @@ TEST_F(RowFlow, ChartWindowsAreSharedCopiedAndFollowTheSessionList) {
     ASSERT_EQ(main.TrainingCount(), 2);
     for (TfrmChart* chart : main.ChartWindows())  // the force curves list adds the four averages
         EXPECT_EQ(chart->ListCount(), chart->ChildKind() == chkForceCurves ? 6 : 2);
-    main.TrainingClosed(main.TrainingIdAt(0));
+    main.Store().RequestClose(main.Store().IdAt(0));
     Pump(20);
     ASSERT_EQ(main.ChartWindows().size(), 2);
     for (TfrmChart* chart : main.ChartWindows())
         EXPECT_EQ(chart->ListCount(), chart->ChildKind() == chkForceCurves ? 5 : 1);
-    main.TrainingClosed(main.TrainingIdAt(0));
+    main.Store().RequestClose(main.Store().IdAt(0));
     Pump(50);
     EXPECT_TRUE(main.ChartWindows().isEmpty());
 }

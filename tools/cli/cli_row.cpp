@@ -13,7 +13,7 @@
 #include "tools/cli/commands.h"
 #include "util/text.h"
 
-#ifdef HAVE_CATCHLINE_ROW
+#ifdef HAVE_CATCHLINE_LOGIC
 #include <QCoreApplication>
 
 #include "core/catalogue.h"
@@ -21,10 +21,12 @@
 #include "core/splits.h"
 #include "core/values.h"
 #include "core/zones.h"
+#include "files/journal.h"
 #include "files/training_io.h"
 #include "interfaces/delay.h"
-#include "review/training_logic.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
+#include "logic/sessionstore.h"
+#include "logic/training_logic.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -91,10 +93,10 @@ public:
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
-    // Statistics belong to the program's settings; the tool keeps none.
-    void CountRowingSession() override {}
-    void AddRowingTime(double) override {}
-    std::string HeartRateSource() override { return Heart; }
+    // Every stroke goes to the journal as the row window's do.
+    std::string RecordingJournalFolder() override { return JournalFolder(true); }
+    void JournalFailed(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    std::optional<std::string> HeartRateSource() override { return Heart; }
     void HeartRateMessage(const std::string& text) override { std::fprintf(stderr, "Heart rate: %s\n", text.c_str()); }
 };
 
@@ -324,7 +326,13 @@ int CmdRow(const std::vector<std::string>& args)
 
     bool wasError = false;
     {
-        TRowEngine engine(session, host);
+        // The session is recorded in a store of its own; statistics belong to
+        // the program's settings, the tool counts them nowhere.
+        TSessionStore store;
+        TStandaloneServices program;
+        const int32_t id = session.ClientId;
+        store.Add(session, id);
+        TRowEngine engine(store, id, host, program);
         engine.DemoFast = fast;
         // Captures fast, but in step: a strap's capture must keep pace with
         // the machine's so each stroke gets the heart rate of its time.
@@ -345,6 +353,7 @@ int CmdRow(const std::vector<std::string>& args)
             wasError = true;
         }
         engine.Shutdown();
+        session = engine.Session();
     }
     std::signal(SIGINT, previous);
     std::signal(SIGTERM, previousTerm);
@@ -376,8 +385,11 @@ int CmdRow(const std::vector<std::string>& args)
     }
     if (path.empty() || !SaveTraining(path, "", session)) {
         std::fprintf(stderr, "row: the session could not be saved\n");
+        if (!session.JournalFile.empty())
+            std::fprintf(stderr, "row: its strokes are kept in %s (catchline-cli recover)\n", session.JournalFile.c_str());
         return 1;
     }
+    EndSessionJournal(session, jeSaved);
     std::printf("Saved %d strokes to %s\n", session.StrokeCount(), path.c_str());
     return 0;
 }

@@ -26,7 +26,8 @@ const Command kCommands[] = {
     {"export", CmdExport, "export IN OUT.csv                   stroke data grid of IN as CSV"},
     {"replay", CmdReplay, "replay [FILE|DEMO] [--json] [--weight KG]  play a raw data file through the stroke computation"},
     {"row", CmdRow, "row [--source DEMO|PORT|ADDRESS|capture:FILE] [--type N] [--heart SOURCE] [--max-heart N] [--user FILE] [--limit strokes:N|energy:KJ|distance:M|time:S] [--intervals COUNT:BY:WORK:REST] [--out FILE.stg] [--fast]  row a session without a window"},
-    {"simulate", CmdSimulate, "simulate vt|vt3|od|ot [--file FILE] [--speed X]  play a device on a pseudo-terminal;\n"
+    {"recover", CmdRecover, "recover [--list] [--out FILE.stg] [JOURNAL]  save an unsaved recording from its journal (the latest by default), or list the journals"},
+    {"simulate", CmdSimulate, "simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]  play a device on a pseudo-terminal;\n"
                               "  simulate ftms|hrm --out FILE [--file FILE] [--weight KG]  write a capture of the recording"},
     {"capture", CmdCapture, "capture ADDRESS --out FILE [--device rower|strap] [--seconds N]  record a Bluetooth device's notifications"},
 };

@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "tests/support/testutil_framework.h"
-#include "shell/mainlogic.h"
+#include "logic/mainlogic.h"
+#include "tests/support/testutil_logic.h"
 #include "util/datetime.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -106,7 +106,7 @@ TEST(HelpTexts, BoxAndDocuments) {
     EXPECT_NE(help.find(" /R:?  Open row window with \"Open user file\" dialogue"), std::string::npos);
     const std::string last = "Relative paths are allowed for the Row window option.";
     EXPECT_EQ(help.substr(help.size() - last.size()), last);
-    TShellEnv env;
+    TLogicEnv env;
     std::string manual = HelpDocumentPath('m');
     EXPECT_EQ(ExtractFilePath(manual), env.ProgramFolder());
     EXPECT_EQ(ExtractFileName(manual).substr(0, 11), "catchlinem9");
@@ -115,7 +115,7 @@ TEST(HelpTexts, BoxAndDocuments) {
 }
 
 TEST(ProgramSettings, FirstStartDefaults) {
-    TShellEnv env;
+    TLogicEnv env;
     TProfileFile ini(env.File("missing.ini"));
     TProgramSettings s;
     ReadProgramSettings(ini, s, "/last/");
@@ -131,7 +131,7 @@ TEST(ProgramSettings, FirstStartDefaults) {
 }
 
 TEST(ProgramSettings, RoundTripOtherDecimalSeparatorAndBadValues) {
-    TShellEnv env;
+    TLogicEnv env;
     std::string path = env.File("catchline.ini");
     WriteTextFile(path,
                   "[Recent]\n1=/a.stg\nbroken line\n2=/b.stg\n[Statistics]\nRunningTime=1,5\nRowingTime=0.25\n"
@@ -172,7 +172,7 @@ TEST(ProgramSettings, RoundTripOtherDecimalSeparatorAndBadValues) {
 }
 
 TEST(ProgramSettings, RealsUseTheLocaleSeparatorAndReadBackEitherWay) {
-    TShellEnv env;
+    TLogicEnv env;
     std::string path = env.File("catchline.ini");
     SetDecimalSeparator(',');
     {
@@ -192,7 +192,7 @@ TEST(ProgramSettings, RealsUseTheLocaleSeparatorAndReadBackEitherWay) {
 }
 
 TEST(Readme, TouchedOrCreated) {
-    TShellEnv env;
+    TLogicEnv env;
     std::string readme = env.ProgramFolder() + "readme.txt";
     ASSERT_TRUE(ReadmeStep());
     EXPECT_EQ(ReadTextFile(readme).rfind("Catchline 9.0.0.", 0), 0u);
@@ -207,7 +207,7 @@ TEST(Readme, TouchedOrCreated) {
 }
 
 TEST(OlderFiles, MovedIntoTheUserFolderWithoutReplacingTheUsersOwn) {
-    TShellEnv env;
+    TLogicEnv env;
     std::string bin = env.ProgramFolder();
     WriteTextFile(bin + "a.srl", "a");
     WriteTextFile(bin + "b.SRL", "b");
@@ -229,7 +229,7 @@ TEST(OlderFiles, MovedIntoTheUserFolderWithoutReplacingTheUsersOwn) {
 }
 
 TEST(OlderFiles, ACopyThatFailsEndsTheSearch) {
-    TShellEnv env;
+    TLogicEnv env;
     std::string bin = env.ProgramFolder();
     WriteTextFile(bin + "default.str", "s");
     std::string user = UserDataFolder(true);

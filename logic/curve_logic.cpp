@@ -1,4 +1,4 @@
-#include "charts/curve_logic.h"
+#include "logic/curve_logic.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "review/training_logic.h"
+#include "logic/training_logic.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -2,35 +2,45 @@
 // TRowEngine: the recording engine of the row window. It owns the one device
 // interface of a row session, runs the connect / pause / continue / disconnect
 // button, records raw samples, force samples, strokes and force curves into
-// the session it is given, cuts intervals, stops at the session limit, keeps
-// the usage statistics and pushes each stroke's values to the value store.
+// a session of the session store, cuts intervals, stops at the session limit,
+// keeps the usage statistics and pushes each stroke's values to the value store.
+//
+// The engine announces what it writes through the store (strokes appended,
+// curves and totals changed, resets), so the training and chart windows follow
+// the recording by listening to the store. It listens too: a reset of its
+// session from elsewhere (the training window) restarts the recording, and a
+// change of the session's header or workout refreshes it.
 //
 // Everything that needs a window goes through TRowHost: the row window
 // implements it, the command-line tool has a console host, tests have their
-// own. The engine itself uses no widgets; questions and error boxes go through
-// the dialog service (util/dialogs.h), waits through Delay (interfaces/delay.h).
+// own. Settings and statistics come from the program services handed in. The
+// engine itself uses no widgets; questions and error boxes go through the
+// dialog service (util/dialogs.h), waits through Delay (interfaces/delay.h).
 //
 // All calls run on the user-interface thread. The connect waits pump events,
 // so handlers and user input run inside BtnConnectClick.
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <QPointer>
 
 #include "core/intervals.h"
 #include "core/records.h"
 #include "core/values.h"
+#include "files/journal.h"
 #include "interfaces/heartsource.h"
 #include "interfaces/interface.h"
+#include "logic/program_services.h"
+#include "logic/sessionstore.h"
 
 class QElapsedTimer;
 class QTimer;
 class TVTInterface;
 struct TRowerData;
-
-// Which grids of the training window holding the session are refreshed.
-enum class TTrainingRefresh { All, StrokeData, ForceCurves };
 
 // Status bar panels the engine fills (indexes as on the status bar).
 enum TRowPanel : int { rpCOM = 1, rpTurn = 2, rpSR = 3, rpAnimation = 4, rpTime = 5 };
@@ -76,29 +86,25 @@ public:
     // Stroke k was stored (values pushed): rebuild the right chart, repaint the status bar.
     virtual void StrokeStored(int /*k*/) {}
 
-    // Training window holding the session.
-    virtual void RefreshTraining(TTrainingRefresh /*what*/) {}
-    // Main window notifications.
-    virtual void TrainingListChanged() {}
     // Results window: shows the session's totals, averages and maxima modally.
     virtual void ShowResults(const TTraining& /*session*/) {}
     // Saves the row window's settings to the program settings file.
     virtual void SaveSettings() {}
 
-    // Usage statistics; by default through MainRegistry() when one exists.
-    virtual void CountRowingSession();
-    virtual void AddRowingTime(double days);
-    // The settings file the connect settings are read from; by default the
-    // main registry's reading path, else the utility library's SettingsFile().
-    virtual std::string SettingsFile();
+    // Folder of the recording journals; "" records without a journal (the
+    // default). The row window and the command-line tool journal every
+    // recording in the user data folder.
+    virtual std::string RecordingJournalFolder() { return {}; }
+    // The journal cannot be written (the disk is full, say): the recording
+    // goes on without it. By default a line of the log page.
+    virtual void JournalFailed(const std::string& text) { LogLine(text); }
 
     // The heart-rate source paired with the rowing source (see
-    // interfaces/heartsource.h); by default "HeartSource" of section
-    // "Connect", read after the connect dialog closed.
-    virtual std::string HeartRateSource();
-    // The ANT+ settings of section "HeartRate": "AntNetworkKey",
-    // "AntLibrary" (libant.so), "AntReceiver" (0).
-    virtual THeartSourceOptions HeartRateOptions();
+    // interfaces/heartsource.h), asked after the connect dialog closed;
+    // nothing (the default) takes "HeartSource" of section "Connect" of the
+    // program settings. The ANT+ settings come from section "HeartRate":
+    // "AntNetworkKey", "AntLibrary" (libant.so), "AntReceiver" (0).
+    virtual std::optional<std::string> HeartRateSource() { return std::nullopt; }
     // Tells the rower about the heart rate once (a strap that stopped, sends
     // nonsense, could not be started). The text also goes to the log.
     virtual void HeartRateMessage(const std::string& /*text*/) {}
@@ -106,7 +112,9 @@ public:
 
 class TRowEngine {
 public:
-    TRowEngine(TTraining& session, TRowHost& host);
+    // Records into the session sessionId of store. A session that is not in
+    // the store gets an empty record of the engine's own, which nobody else sees.
+    TRowEngine(TSessionStore& store, int32_t sessionId, TRowHost& host, TProgramServices& program);
     ~TRowEngine();
     TRowEngine(const TRowEngine&) = delete;
     TRowEngine& operator=(const TRowEngine&) = delete;
@@ -127,12 +135,15 @@ public:
     // A heart rate older than this is no longer the rower's (ms).
     int HeartRateTimeout = 5000;
 
-    // The session being recorded.
+    // The session being recorded and its id.
+    int32_t SessionId() const { return FId; }
     TTraining& Session() { return FSession; }
     const TTraining& Session() const { return FSession; }
 
     // Entry points.
     void BtnConnectClick();
+    // Empties the session through the store; the store's reset announcement
+    // restarts the recording (ResetRecording).
     void ResetSession();
     void RefreshSession();
     // Caption of the button ("&Connect", "&Pause", "&Continue") and its state.
@@ -222,12 +233,19 @@ public:
     // Clock for the elapsed time and rowing time (day count); tests may replace it.
     double (*Now)() = nullptr;
 
+    // The journal of the recording in progress (nullptr before its first
+    // stroke, after it closed, and without a journal folder).
+    const TJournalWriter* Journal() const { return FJournal.get(); }
+
 private:
     template <class... A>
     auto Handler(void (TRowEngine::*member)(A...));
     void Connect();
     void DestroyInterface();
     void SweepRetired();
+    // Recording state back to its start: counters, interval cutter, curve
+    // buffer, drive arrays, charts and values (the record itself is reset).
+    void ResetRecording();
     void SetButtonEnabled(bool enabled);
     void SetPanel(int panel, const std::string& text);
     void ClearPanels();
@@ -239,10 +257,22 @@ private:
     void StartHeartRate();
     void StopHeartRate();
     void HeartRateLost(const std::string& why);
+    // The ANT+ settings of the program settings file.
+    THeartSourceOptions HeartRateOptions() const;
     double HeartClock() const;
+    // The journal: stroke k (and what changed with it) goes to disk; the
+    // recording closed; the recorded data is thrown away by a reset.
+    void JournalStroke(int k, uint8_t stateFlags);
+    void JournalClosed();
+    void DiscardJournal();
 
+    QPointer<TSessionStore> FStore;
+    int32_t FId;
+    std::shared_ptr<TTraining> FRecord;  // shared with the store: it outlives the session's removal
     TTraining& FSession;
     TRowHost& FHost;
+    TProgramServices& FProgram;
+    std::unique_ptr<QObject> FListener;  // context of the store connections
     std::unique_ptr<TInterface> FInterface;
     std::vector<std::unique_ptr<TInterface>> FRetired;  // dropped interfaces, freed outside their handlers
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
@@ -280,4 +310,6 @@ private:
     bool FConnecting = false;
     bool FShutdown = false;
     int FClickDepth = 0;
+    std::unique_ptr<TJournalWriter> FJournal;
+    bool FJournalFailed = false;  // reported once; the recording goes on without it
 };

@@ -1,4 +1,4 @@
-#include "shell/mainlogic.h"
+#include "logic/mainlogic.h"
 
 #include <dirent.h>
 #include <fnmatch.h>

@@ -1,8 +1,9 @@
 #pragma once
 // The value store of the row window: the parameters the value areas can show,
 // with each parameter's current value, its last 25 live values and their
-// average, and the logo picture of logo cells. One store serves every value
-// area registered with it.
+// average, and the logo picture of logo cells. One store serves any number of
+// value areas: each listens to Changed() and repaints; the store knows none
+// of them.
 #include <array>
 #include <cstdint>
 #include <string>
@@ -10,9 +11,7 @@
 #include <vector>
 
 #include <QObject>
-#include <QPixmap>
-
-class TValueArea;
+#include <QString>
 
 constexpr int kValueHistory = 25;
 
@@ -33,7 +32,6 @@ class TValueData : public QObject {
     Q_OBJECT
 public:
     explicit TValueData(QObject* parent = nullptr);
-    // Sets Data of every registered area to none.
     ~TValueData() override;
 
     // Appends an item for a new id, then resets the item (Name "Dummy", all
@@ -48,7 +46,7 @@ public:
     void SetValue(int32_t id, bool live, double v);
     // Every value and average 0, every history slot empty; then Refresh.
     void Clear();
-    // Repaints every registered area.
+    // Tells every area showing the store to repaint (Changed).
     void Refresh();
 
     int ItemCount() const { return int(Items.size()); }
@@ -56,24 +54,22 @@ public:
     int32_t ItemIdAt(int k) const;
     const std::vector<TValueItem>& ItemList() const { return Items; }
 
-    // Areas showing this store: registration reuses an empty slot or appends.
-    void RegisterArea(TValueArea* area);
-    void UnregisterArea(TValueArea* area);
-    const std::vector<TValueArea*>& AreaSlots() const { return Areas; }
-    int AreaCount() const;
-
-    const QPixmap& Logo() const { return FLogo; }
-    void SetLogo(const QPixmap& logo);
+    // The picture of logo cells: a file or resource path ("" = none).
+    const QString& Logo() const { return FLogo; }
+    void SetLogo(const QString& picture);
     TLogoPosition LogoPosition() const { return FLogoPosition; }
     void SetLogoPosition(TLogoPosition position);
     TLogoMode LogoMode() const { return FLogoMode; }
     void SetLogoMode(TLogoMode mode);
 
+signals:
+    // Values or the logo changed: the areas repaint.
+    void Changed();
+
 private:
     std::vector<TValueItem> Items;
     std::unordered_map<int32_t, size_t> Index;  // id -> position in Items
-    std::vector<TValueArea*> Areas;
-    QPixmap FLogo;
+    QString FLogo;
     TLogoPosition FLogoPosition = lpCenter;
     TLogoMode FLogoMode = lmOpaque;
 };

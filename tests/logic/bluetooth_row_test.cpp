@@ -14,13 +14,13 @@
 #include "interfaces/devices/capture.h"
 #include "interfaces/devices/demodata.h"
 #include "interfaces/ftinterface.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 
 namespace {
 
-class THost : public TRowHost {
+class THost : public TRowHost, public TProgramServices {
 public:
     std::string Source;
     int Type = kFtmsInterfaceType;
@@ -44,8 +44,10 @@ public:
     void ShowResults(const TTraining&) override { ++Results; }
     void CountRowingSession() override {}
     void AddRowingTime(double) override {}
-    std::string SettingsFile() override { return ""; }
-    std::string HeartRateSource() override { return Heart; }
+    void CountFileSaved() override {}
+    std::string SettingsFileForReading() const override { return ""; }
+    std::string SettingsFileForWriting() const override { return ""; }
+    std::optional<std::string> HeartRateSource() override { return Heart; }
     void HeartRateMessage(const std::string& text) override { Told.push_back(text); }
 };
 
@@ -101,7 +103,8 @@ protected:
         e.BtnConnectClick();
         WaitFor([&] { return !e.Interface() || e.Interface()->State() == vtsClosed; }, ms);
     }
-    TTraining Session;
+    TSessionStore Store;
+    TTraining& Session = Store.Add(TTraining{}, 101);
     THost Host;
     TScriptedDialogs Dialog;
     TDialogScope Scope{Dialog};
@@ -114,7 +117,7 @@ TEST_F(BluetoothRow, MachineToADistanceLimit)
     Host.Source = "capture:" + Write("demo-ftms.txt", MakeFtmsCapture(DemoStrokes(), "Demo"));
     Session.Settings.LimitType = 2;
     Session.Settings.LimitDistance = 1000;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.CaptureSpeed = 0;
     Row(e);
     ASSERT_TRUE(e.Finished());
@@ -152,7 +155,7 @@ TEST_F(BluetoothRow, MachineThroughIntervals)
     Session.Settings.IntervalBy = 0;
     Session.Settings.WorkPeriod = Session.Settings.WorkStrokes = 8;
     Session.Settings.RestPeriod = Session.Settings.RestStrokes = 2;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.CaptureSpeed = 0;
     Row(e);
     ASSERT_TRUE(e.Finished());
@@ -171,7 +174,7 @@ TEST_F(BluetoothRow, StrapPulsePerStrokeWithTheMachineAndWithTheSerialDemo)
     Session.Settings.LimitType = 2;
     Session.Settings.LimitDistance = 500;
     {
-        TRowEngine e(Session, Host);
+        TRowEngine e(Store, 101, Host, Host);
         e.CaptureSpeed = 25;  // both captures at the same pace
         Row(e, 60000);
         ASSERT_TRUE(e.Finished());
@@ -199,7 +202,7 @@ TEST_F(BluetoothRow, StrapPulsePerStrokeWithTheMachineAndWithTheSerialDemo)
     Session.Settings.LimitStrokes = 40;
     Host.Source = "DEMO";
     Host.Type = 1;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.DemoFast = true;
     e.CaptureSpeed = 0;
     Row(e);
@@ -218,7 +221,7 @@ TEST_F(BluetoothRow, StrapThatStopsLeavesNoPulseAndIsToldOnce)
     }
     Host.Source = "capture:" + Write("steady.txt", SteadyCapture(40));
     Host.Heart = "capture:" + Write("short-strap.txt", heart);
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.CaptureSpeed = 20;
     e.HeartRateTimeout = 300;
     Row(e);
@@ -235,7 +238,7 @@ TEST_F(BluetoothRow, StrapThatCannotStartAndAPausedMachine)
 {
     Host.Source = "capture:" + Write("steady.txt", SteadyCapture(30));
     Host.Heart = "capture:" + TempFolder() + "/no-strap.txt";
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.CaptureSpeed = 10;
     e.BtnConnectClick();
     ASSERT_TRUE(WaitFor([&] { return e.StrokeIndex() >= 3; }, 10000));

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -15,14 +17,14 @@
 #include "files/training_io.h"
 #include "interfaces/delay.h"
 #include "interfaces/vtinterface.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/text.h"
 
 namespace {
 
-class TTestHost : public TRowHost {
+class TTestHost : public TRowHost, public TProgramServices {
 public:
     std::string Source = "DEMO";
     int Type = 1;
@@ -72,7 +74,9 @@ public:
     void SaveSettings() override { ++SettingsSaved; }
     void CountRowingSession() override { ++Sessions; }
     void AddRowingTime(double days) override { RowingTime += days; }
-    std::string SettingsFile() override { return SettingsPath; }
+    std::string SettingsFileForReading() const override { return SettingsPath; }
+    std::string SettingsFileForWriting() const override { return SettingsPath; }
+    void CountFileSaved() override {}
 };
 
 class RowEngine : public ::testing::Test {
@@ -94,7 +98,8 @@ protected:
         WaitFor([&] { return !e.Interface() || e.Interface()->State() == vtsClosed; }, ms);
     }
 
-    TTraining Session;
+    TSessionStore Store;
+    TTraining& Session = Store.Add(TTraining{}, 101);
     TTestHost Host;
     TScriptedDialogs Dialog;
     TDialogScope Scope{Dialog};
@@ -104,7 +109,7 @@ TEST_F(RowEngine, DemoToDistanceLimitInterpolatesAndShowsResults)
 {
     Session.Settings.LimitType = 2;
     Session.Settings.LimitDistance = 300;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     RowToEnd(e);
     ASSERT_TRUE(e.Finished());
     EXPECT_EQ(Session.RowStatus, rsFinished);
@@ -153,7 +158,7 @@ TEST_F(RowEngine, DemoToStrokeAndTimeLimits)
     Session.Settings.LimitType = 0;
     Session.Settings.LimitStrokes = 12;
     {
-        TRowEngine e(Session, Host);
+        TRowEngine e(Store, 101, Host, Host);
         RowToEnd(e);
         EXPECT_TRUE(e.Finished());
         EXPECT_EQ(Session.StrokeCount(), 12);
@@ -162,7 +167,7 @@ TEST_F(RowEngine, DemoToStrokeAndTimeLimits)
     ResetTraining(Session);
     Session.Settings.LimitType = 3;
     Session.Settings.LimitTime = 40;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     RowToEnd(e);
     EXPECT_TRUE(e.Finished());
     EXPECT_NEAR(Session.Totals.Time, 40.0f, 0.01f);
@@ -180,7 +185,7 @@ TEST_F(RowEngine, IntervalsByStrokes)
         SetWorkPeriodFor(Session.Settings, 0, work);
         SetRestPeriodFor(Session.Settings, 0, rest);
         Host.Results.clear();
-        TRowEngine e(Session, Host);
+        TRowEngine e(Store, 101, Host, Host);
         RowToEnd(e);
         EXPECT_TRUE(e.Finished());
         EXPECT_EQ(Host.Results.size(), 1u);
@@ -207,7 +212,7 @@ TEST_F(RowEngine, IntervalsByStrokes)
 
 TEST_F(RowEngine, PauseContinueAndDisconnectQuestions)
 {
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.DemoFast = false;
     e.BtnConnectClick();
     ASSERT_TRUE(e.Interface());
@@ -237,7 +242,7 @@ TEST_F(RowEngine, PauseContinueAndDisconnectQuestions)
 TEST_F(RowEngine, ResetQuestionDeclinedKeepsEverything)
 {
     Session.Settings.LimitStrokes = 5;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     RowToEnd(e);
     ASSERT_EQ(Session.StrokeCount(), 5);
     const int chosen = Host.Chosen;
@@ -255,10 +260,82 @@ TEST_F(RowEngine, ResetQuestionDeclinedKeepsEverything)
     EXPECT_EQ(e.Interface(), nullptr);
 }
 
+// The windows follow a recording through the store alone: every stored
+// stroke is announced, the drive ends as a curve change, the totals at the
+// limit as a change of the whole session.
+TEST_F(RowEngine, RecordingIsAnnouncedThroughTheStore)
+{
+    Session.Settings.LimitType = 0;
+    Session.Settings.LimitStrokes = 6;
+    QSignalSpy reset(&Store, &TSessionStore::SessionReset);
+    QSignalSpy strokes(&Store, &TSessionStore::StrokeAppended);
+    QSignalSpy curves(&Store, &TSessionStore::CurvesChanged);
+    QSignalSpy changed(&Store, &TSessionStore::SessionChanged);
+    std::vector<int> seen;  // the record holds the stroke when it is announced
+    QObject::connect(&Store, &TSessionStore::StrokeAppended, [&](int32_t id, int k) {
+        if (id == 101 && k < Session.StrokeCount() + 1 && Session.Strokes[size_t(k)].StrokeNumber == k) seen.push_back(k);
+    });
+    TRowEngine e(Store, 101, Host, Host);
+    RowToEnd(e);
+    ASSERT_TRUE(e.Finished());
+    EXPECT_EQ(reset.count(), 1);  // the connect's reset
+    ASSERT_GE(strokes.count(), 6);
+    EXPECT_EQ(int(seen.size()), strokes.count());
+    EXPECT_EQ(seen.back(), 6);
+    EXPECT_GE(curves.count(), 5);
+    // At the limit: the closing trims the arrays, then the finishing stroke completes the totals.
+    EXPECT_GE(changed.count(), 2);
+}
+
+// The training window resets the session (its reset button, a confirmed
+// workout edit): the engine hears it from the store and starts over.
+TEST_F(RowEngine, AResetFromElsewhereRestartsTheRecording)
+{
+    TRowEngine e(Store, 101, Host, Host);
+    TStgStrokeData st{};
+    st.StrokeNumber = 1;
+    st.Power = 150;
+    st.Distance = 5;
+    e.InterfaceStrokeData(nullptr, st);
+    ASSERT_EQ(e.StrokeIndex(), 1);
+    Session.Settings.LimitType = 2;
+    Session.Settings.LimitDistance = 500;
+    Store.ResetSession(101);
+    EXPECT_EQ(e.StrokeIndex(), 0);
+    EXPECT_EQ(Session.StrokeCount(), 0);
+    EXPECT_EQ(Host.Values[7], 500.0);  // the limit shown again: distance left
+    // Another session's reset is not this engine's business.
+    Store.Add(TTraining{}, 102);
+    e.InterfaceStrokeData(nullptr, st);
+    Store.ResetSession(102);
+    EXPECT_EQ(e.StrokeIndex(), 1);
+}
+
+// The session closes while the row goes on (its training window was closed
+// from a modal window during a stroke): the engine keeps recording into the
+// record it holds, nothing is announced for a session that is gone.
+TEST_F(RowEngine, SessionClosedWhileRowingKeepsTheRecord)
+{
+    Session.Settings.LimitType = 0;
+    Session.Settings.LimitStrokes = 8;
+    QSignalSpy strokes(&Store, &TSessionStore::StrokeAppended);
+    TRowEngine e(Store, 101, Host, Host);
+    Host.OnStroke = [&](int k) {
+        if (k == 3) Store.Remove(101);
+    };
+    RowToEnd(e);
+    Host.OnStroke = nullptr;
+    ASSERT_TRUE(e.Finished());
+    EXPECT_EQ(Store.Find(101), nullptr);
+    EXPECT_EQ(e.Session().StrokeCount(), 8);
+    EXPECT_FLOAT_EQ(e.Session().Totals.Distance, e.Session().Strokes[8].Distance);
+    for (int i = 0; i < strokes.count(); ++i) EXPECT_LE(strokes.at(i).at(1).toInt(), 3);
+}
+
 TEST_F(RowEngine, UnknownInterfaceType)
 {
     Host.Type = 0;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.BtnConnectClick();
     EXPECT_EQ(Dialog.LastText(),
               "No source selected or veryfied.\rPlease use the [Test] button in the \"Connect\" dialogue.");
@@ -268,7 +345,7 @@ TEST_F(RowEngine, UnknownInterfaceType)
 
 TEST_F(RowEngine, ProtocolErrorRule)
 {
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     TVTInterface vt;
     vt.ProtocolSet = {vtpVtw};
     for (int i = 0; i < 9; ++i) e.InterfaceProtocolError(&vt);
@@ -297,7 +374,7 @@ TEST_F(RowEngine, ProtocolErrorRule)
 
 TEST_F(RowEngine, DataHandlerEdgeCases)
 {
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     TVTInterface vt;
     vt.DoCalculate = true;
     // Raw sample too long to count: -1; flag = low byte of the raw heart value.
@@ -356,7 +433,7 @@ TEST_F(RowEngine, EscDuringWaitOnSilentPort)
     Host.OnMessage = [&](const std::string& text) {
         if (StartsWithText(text, "Waiting for interface")) Host.Shown = false;  // Esc
     };
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.BtnConnectClick();
     EXPECT_EQ(e.Interface(), nullptr);
     EXPECT_TRUE(e.ButtonEnabled());
@@ -374,7 +451,7 @@ TEST_F(RowEngine, VTDeviceOnPseudoTerminalThenCablePulled)
     Host.OnMessage = [&](const std::string& text) {
         if (StartsWithText(text, "Waiting for interface")) pty.Write(frames.substr(0, 400));
     };
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.BtnConnectClick();
     ASSERT_TRUE(e.Interface());
     EXPECT_EQ(Session.RowStatus, rsRowing);
@@ -401,7 +478,7 @@ TEST_F(RowEngine, VTDeviceOnPseudoTerminalThenCablePulled)
 
 TEST_F(RowEngine, ClosingWhileRowingKeepsTheStrokes)
 {
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     Host.OnStroke = [&](int k) {
         if (k == 15) e.Shutdown();
     };
@@ -431,7 +508,7 @@ constexpr double kMinute = 1.0 / 1440;
 TEST_F(RowEngine, RowingTimeCountsEachConnectionOnceWithItsPauses)
 {
     gClock = 46000.5;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.Now = TestClock;
     e.DemoFast = false;
     e.BtnConnectClick();
@@ -467,7 +544,7 @@ TEST_F(RowEngine, RowingTimeCountsEachConnectionOnceWithItsPauses)
 TEST_F(RowEngine, RowingTimeOfTwoSessionsAndOfAFailedOpen)
 {
     gClock = 46000.25;
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     e.Now = TestClock;
     e.DemoFast = false;
     for (int session = 1; session <= 2; ++session) {
@@ -502,7 +579,7 @@ TEST_F(RowEngine, RowingTimeOfTwoSessionsAndOfAFailedOpen)
 TEST_F(RowEngine, EngineDestroyedWhileRowingKeepsEveryStroke)
 {
     {
-        auto e = std::make_unique<TRowEngine>(Session, Host);
+        auto e = std::make_unique<TRowEngine>(Store, 101, Host, Host);
         TRowEngine* raw = e.get();
         bool done = false;
         Host.OnStroke = [&](int k) {
@@ -525,7 +602,7 @@ TEST_F(RowEngine, EngineDestroyedWhileRowingKeepsEveryStroke)
 
 TEST_F(RowEngine, ProtocolErrorsMidRowCloseButKeepTheStrokes)
 {
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     Host.OnStroke = [&](int k) {
         if (k != 6 || !e.Interface()) return;
         // A burst of garbage: enough errors to pass one in ten data events.
@@ -547,7 +624,7 @@ TEST_F(RowEngine, ProtocolErrorsMidRowCloseButKeepTheStrokes)
 
 TEST_F(RowEngine, DisconnectAfterPauseKeepsTheStrokesAndTrimsTheArrays)
 {
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     int stop = 0;
     Host.OnStroke = [&](int k) {
         if (k == 7 && !stop) stop = k;
@@ -584,7 +661,7 @@ void ExpectFullAverage(const TTraining& t, const char* where)
 
 TEST_F(RowEngine, KeptAverageEqualsTheFullOneOverTheDemoRecording)
 {
-    TRowEngine e(Session, Host);
+    TRowEngine e(Store, 101, Host, Host);
     int checked = 0;
     Host.OnStroke = [&](int k) {
         ExpectFullAverage(Session, "live");
@@ -726,7 +803,7 @@ TEST_F(RowEngine, WindowClosedWhileTheResultsShowAtTheLimit)
     // handlers are still running further up.
     Session.Settings.LimitType = 0;
     Session.Settings.LimitStrokes = 8;
-    auto e = std::make_unique<TRowEngine>(Session, Host);
+    auto e = std::make_unique<TRowEngine>(Store, 101, Host, Host);
     Host.OnResults = [&] { e.reset(); };
     e->BtnConnectClick();
     ASSERT_TRUE(WaitFor([&] { return !e; }, 30000));

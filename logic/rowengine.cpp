@@ -1,6 +1,7 @@
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -16,7 +17,6 @@
 #include "interfaces/otinterface.h"
 #include "interfaces/rwinterface.h"
 #include "interfaces/vtinterface.h"
-#include "shell/framework/registry.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -24,43 +24,6 @@
 #include "util/text.h"
 #include "util/trace.h"
 #include "util/version.h"
-
-// ---- host defaults ----------------------------------------------------------------
-
-void TRowHost::CountRowingSession()
-{
-    if (auto* r = MainRegistry()) r->CountRowingSession();
-}
-
-void TRowHost::AddRowingTime(double days)
-{
-    if (auto* r = MainRegistry()) r->AddRowingTime(days);
-}
-
-std::string TRowHost::SettingsFile()
-{
-    if (auto* r = MainRegistry()) return r->SettingsFileForReading();
-    return ::SettingsFile(false);
-}
-
-std::string TRowHost::HeartRateSource()
-{
-    const std::string file = SettingsFile();
-    if (file.empty() || FileSizeOf(file) < 0) return "";
-    return TProfileFile(file).ReadString("Connect", "HeartSource", "");
-}
-
-THeartSourceOptions TRowHost::HeartRateOptions()
-{
-    THeartSourceOptions o;
-    const std::string file = SettingsFile();
-    if (file.empty() || FileSizeOf(file) < 0) return o;
-    TProfileFile ini(file);
-    o.AntNetworkKey = ini.ReadString("HeartRate", "AntNetworkKey", "");
-    o.AntLibrary = ini.ReadString("HeartRate", "AntLibrary", o.AntLibrary);
-    o.AntReceiver = ini.ReadInteger("HeartRate", "AntReceiver", 0);
-    return o;
-}
 
 // ---- helpers ------------------------------------------------------------------------
 
@@ -146,14 +109,37 @@ auto TRowEngine::Handler(void (TRowEngine::*member)(A...))
     };
 }
 
-TRowEngine::TRowEngine(TTraining& session, TRowHost& host) : FSession(session), FHost(host)
+namespace {
+std::shared_ptr<TTraining> SessionRecord(TSessionStore& store, int32_t id)
+{
+    if (std::shared_ptr<TTraining> shared = store.Share(id)) return shared;
+    auto own = std::make_shared<TTraining>();
+    ClearTraining(*own);
+    own->ClientId = id;
+    return own;
+}
+}  // namespace
+
+TRowEngine::TRowEngine(TSessionStore& store, int32_t sessionId, TRowHost& host, TProgramServices& program)
+    : FStore(&store), FId(sessionId), FRecord(SessionRecord(store, sessionId)), FSession(*FRecord), FHost(host),
+      FProgram(program), FListener(std::make_unique<QObject>())
 {
     ResetIntervalState(FIntervals);
+    // A reset from anywhere (this engine's own, the training window's) restarts the recording.
+    QObject::connect(&store, &TSessionStore::SessionReset, FListener.get(), [this](int32_t id) {
+        if (id == FId) ResetRecording();
+    });
+    auto refresh = [this](int32_t id) {
+        if (id == FId) RefreshSession();
+    };
+    QObject::connect(&store, &TSessionStore::HeaderChanged, FListener.get(), refresh);
+    QObject::connect(&store, &TSessionStore::WorkoutChanged, FListener.get(), refresh);
 }
 
 TRowEngine::~TRowEngine()
 {
     *FAlive = false;
+    FListener.reset();
     if (FHeart) {
         ClearEvents(*FHeart);
         FHeart->Stop();
@@ -275,7 +261,7 @@ void TRowEngine::ReadConnectSettings()
 {
     StrictProtocol = true;
     RawHeartRate = false;
-    const std::string file = FHost.SettingsFile();
+    const std::string file = FProgram.SettingsFileForReading();
     if (file.empty() || FileSizeOf(file) < 0) return;
     TProfileFile ini(file);
     StrictProtocol = ini.ReadBool("Connect", "StrictProtocol", true);
@@ -302,7 +288,17 @@ void TRowEngine::Connect()
         return;
     }
     if (!*alive || FShutdown) return;
-    FHeartSpec = Trim(FHost.HeartRateSource());
+    {
+        const std::optional<std::string> heart = FHost.HeartRateSource();
+        if (heart) {
+            FHeartSpec = Trim(*heart);
+        } else {
+            const std::string file = FProgram.SettingsFileForReading();
+            FHeartSpec = file.empty() || FileSizeOf(file) < 0
+                             ? std::string()
+                             : Trim(TProfileFile(file).ReadString("Connect", "HeartSource", ""));
+        }
+    }
     // 5.
     const uint8_t sourceType = SameText(source, "DEMO") ? 2 : 1;
     SetButtonEnabled(false);
@@ -373,7 +369,7 @@ void TRowEngine::Connect()
     // 12.
     FHost.ShowMessageWindow("Waiting for action ... (Press [Esc] to cancel)");
     // 13.
-    FHost.CountRowingSession();
+    FProgram.CountRowingSession();
     // 14.
     FSession.Live = 1;
     FSession.Header.InterfaceType = uint8_t(interfaceType);
@@ -533,6 +529,18 @@ void TRowEngine::AttachDataHandlers(TInterface& i)
 
 void TRowEngine::ResetSession()
 {
+    if (FStore && FStore->Contains(FId)) {
+        FStore->ResetSession(FId);  // comes back as SessionReset: ResetRecording
+        return;
+    }
+    ResetTraining(FSession);
+    ResetRecording();
+}
+
+void TRowEngine::ResetRecording()
+{
+    // The recorded data is gone: so is its journal.
+    DiscardJournal();
     ResetIntervalState(FIntervals);
     FFinished = false;
     FStrokeIndex = 0;
@@ -542,9 +550,6 @@ void TRowEngine::ResetSession()
     FProtocolErrors = 0;
     FCurveBuffer = TStgForceCurve{};
     FAverage.Clear();
-    ResetTraining(FSession);
-    FHost.RefreshTraining(TTrainingRefresh::All);
-    FHost.TrainingListChanged();
     FDrivePositions.fill(0);
     FDriveForces.fill(0);
     FHost.SessionReset();
@@ -674,16 +679,15 @@ void TRowEngine::InterfaceContinued(TInterface*)
 void TRowEngine::InterfaceClosing(TInterface*)
 {
     // Every stroke received so far stays; the arrays are trimmed to their use.
-    SetStrokeCount(FSession, FStrokeIndex);
-    FSession.RawSamples.resize(size_t(std::max(FRawCount, 0)) + 1);
-    if (FStrokeIndex > 0 && !FFinished) ComputeTotals(FSession, FStrokeIndex);
-    FHost.RefreshTraining(TTrainingRefresh::All);
+    CloseRecording(FSession, FStrokeIndex, FRawCount, FFinished);
+    JournalClosed();
+    if (FStore) FStore->NotifySessionChanged(FId);
 }
 
 void TRowEngine::CountRowingTime()
 {
     const double now = CurrentTime();
-    if (FRowingStart > 0 && now > FRowingStart) FHost.AddRowingTime(now - FRowingStart);
+    if (FRowingStart > 0 && now > FRowingStart) FProgram.AddRowingTime(now - FRowingStart);
     FRowingStart = 0;
 }
 
@@ -809,8 +813,7 @@ void TRowEngine::VTInterfaceStartingRecover(TInterface*)
         for (int k = FForceIndex; k <= 80; ++k) FDriveForces[size_t(k)] = 0;
     SetPanel(rpSR, "R");
     FHost.RecoveryStarted();
-    FHost.RefreshTraining(TTrainingRefresh::ForceCurves);
-    FHost.TrainingListChanged();
+    if (FStore) FStore->NotifyCurvesChanged(FId);
 }
 
 void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& received)
@@ -853,8 +856,16 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
         CutIntervals(FIntervals, S, k);
         intervalClosed = S.IntervalCount() > before;
     }
+    // A stroke after a save changes the session again: closing it asks.
+    if (FStore && FStore->Contains(FId))
+        FStore->SetModified(FId);
+    else
+        S.Header.Modified = 1;
     // 7.
-    if (k >= 1 && FinishAtLimit(S, k, FIntervals.Finished)) {
+    const bool finished = k >= 1 && FinishAtLimit(S, k, FIntervals.Finished);
+    // On disk before anything else can happen.
+    JournalStroke(k, finished ? jsFinished : 0);
+    if (finished) {
         FFinished = true;
         if (sender) {
             sender->Close();
@@ -869,14 +880,15 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
     // 9.
     if (FFinished) SetStrokeCount(S, k);
     // 10.
+    if (FStore) {
+        FStore->NotifyStrokeAppended(FId, k);
+        if (!*alive) return;
+        if (FFinished || intervalClosed) FStore->NotifySessionChanged(FId);
+        if (!*alive) return;
+    }
     if (FFinished) {
-        FHost.RefreshTraining(TTrainingRefresh::All);
         FHost.ShowResults(S);
         if (!*alive) return;
-    } else if (intervalClosed) {
-        FHost.RefreshTraining(TTrainingRefresh::All);
-    } else {
-        FHost.RefreshTraining(TTrainingRefresh::StrokeData);
     }
     // 11.
     FHost.FocusButton();
@@ -895,7 +907,53 @@ void TRowEngine::InterfaceForceCurve(TInterface*, const TStgForceCurve& curve)
     if (FStrokeIndex < int(S.Strokes.size())) {
         ApplyCurvePeak(S.Strokes[size_t(FStrokeIndex)], target, S.Settings.Sprocket);
         FAverage.Update(S);
+        JournalStroke(FStrokeIndex, 0);
     }
+}
+
+// ---- journal ------------------------------------------------------------------------
+
+void TRowEngine::JournalStroke(int k, uint8_t stateFlags)
+{
+    if (FJournalFailed || k < 1) return;
+    if (!FJournal) {
+        const std::string folder = FHost.RecordingJournalFolder();
+        if (folder.empty()) return;
+        auto journal = std::make_unique<TJournalWriter>();
+        if (!journal->Create(folder, FSession)) {
+            FJournalFailed = true;
+            FHost.JournalFailed(Format("%s : * The recording journal cannot be written in \"%s\": %s *",
+                                       TimeOfDay().c_str(), folder.c_str(), std::strerror(journal->LastError())));
+            return;
+        }
+        FSession.JournalFile = journal->Path();
+        FJournal = std::move(journal);
+    }
+    if (!FJournal->Record(FSession, k, FRawCount, stateFlags)) {
+        // The strokes on disk so far stay there; the session itself records on.
+        FJournalFailed = true;
+        FHost.JournalFailed(Format("%s : * The recording journal \"%s\" cannot be written: %s *", TimeOfDay().c_str(),
+                                   FJournal->Path().c_str(), std::strerror(FJournal->LastError())));
+        FJournal.reset();
+    }
+}
+
+void TRowEngine::JournalClosed()
+{
+    if (!FJournal) return;
+    FJournal->Record(FSession, 0, FRawCount, uint8_t(jsClosed | (FFinished ? jsFinished : 0)));
+    // The file stays until the session is saved or discarded.
+    FJournal.reset();
+}
+
+void TRowEngine::DiscardJournal()
+{
+    if (FJournal) {
+        FJournal->End(jeDiscarded);
+        FJournal.reset();
+    }
+    EndSessionJournal(FSession, jeDiscarded);
+    FJournalFailed = false;
 }
 
 void TRowEngine::OTInterfaceWaiting(TInterface*, bool& cancel)
@@ -940,13 +998,25 @@ void TRowEngine::FTInterfaceRowerData(TInterface* sender, const TRowerData&)
 
 // ---- heart rate -----------------------------------------------------------------------
 
+THeartSourceOptions TRowEngine::HeartRateOptions() const
+{
+    THeartSourceOptions o;
+    const std::string file = FProgram.SettingsFileForReading();
+    if (file.empty() || FileSizeOf(file) < 0) return o;
+    TProfileFile ini(file);
+    o.AntNetworkKey = ini.ReadString("HeartRate", "AntNetworkKey", "");
+    o.AntLibrary = ini.ReadString("HeartRate", "AntLibrary", o.AntLibrary);
+    o.AntReceiver = ini.ReadInteger("HeartRate", "AntReceiver", 0);
+    return o;
+}
+
 double TRowEngine::HeartClock() const { return FHeartClock ? double(FHeartClock->elapsed()) : 0.0; }
 
 void TRowEngine::StartHeartRate()
 {
     StopHeartRate();
     if (FHeartSpec.empty()) return;
-    THeartSourceOptions o = FHost.HeartRateOptions();
+    THeartSourceOptions o = HeartRateOptions();
     o.CaptureSpeed = CaptureSpeed;
     o.DemoFile = DemoFile;
     o.Weight = FSession.Settings.Weight > 0 ? FSession.Settings.Weight : 80;

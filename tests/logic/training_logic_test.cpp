@@ -4,8 +4,8 @@
 
 #include "core/catalogue.h"
 #include "core/values.h"
-#include "review/training_logic.h"
-#include "tests/review/testutil_review.h"
+#include "logic/training_logic.h"
+#include "tests/support/testutil_logic.h"
 #include "util/profile.h"
 #include "util/text.h"
 
@@ -280,7 +280,7 @@ TEST(SplitPresets, ListsAndRememberedPositions)
 
 TEST(RememberedLists, GapsAndDuplicates)
 {
-    TReviewEnv env;
+    TLogicEnv env;
     std::vector<std::string> items = {"Eva", "", "Tom"};
     EXPECT_FALSE(RememberEntry(items, "Eva"));
     EXPECT_FALSE(RememberEntry(items, ""));

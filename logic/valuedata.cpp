@@ -1,18 +1,11 @@
-#include "valuearea/valuedata.h"
+#include "logic/valuedata.h"
 
 #include <algorithm>
 
-#include "valuearea/valuearea.h"
-
 TValueData::TValueData(QObject* parent) : QObject(parent) {}
 
-TValueData::~TValueData()
-{
-    // Copy: clearing an area's store unregisters it from this list.
-    const std::vector<TValueArea*> areas = Areas;
-    for (TValueArea* a : areas)
-        if (a) a->SetData(nullptr);
-}
+// The areas hold the store through a guarded pointer: it becomes none here.
+TValueData::~TValueData() = default;
 
 void TValueData::AddItem(int32_t id, const std::string& name, const std::string& hint, const std::string& format)
 {
@@ -81,11 +74,7 @@ void TValueData::Clear()
     Refresh();
 }
 
-void TValueData::Refresh()
-{
-    for (TValueArea* a : Areas)
-        if (a) a->Update();
-}
+void TValueData::Refresh() { emit Changed(); }
 
 int32_t TValueData::ItemIdAt(int k) const
 {
@@ -93,31 +82,9 @@ int32_t TValueData::ItemIdAt(int k) const
     return Items[size_t(k - 1)].ID;
 }
 
-void TValueData::RegisterArea(TValueArea* area)
+void TValueData::SetLogo(const QString& picture)
 {
-    if (!area) return;
-    if (std::find(Areas.begin(), Areas.end(), area) != Areas.end()) return;
-    auto empty = std::find(Areas.begin(), Areas.end(), nullptr);
-    if (empty != Areas.end())
-        *empty = area;
-    else
-        Areas.push_back(area);
-}
-
-void TValueData::UnregisterArea(TValueArea* area)
-{
-    for (TValueArea*& a : Areas)
-        if (a == area) a = nullptr;
-}
-
-int TValueData::AreaCount() const
-{
-    return int(std::count_if(Areas.begin(), Areas.end(), [](TValueArea* a) { return a != nullptr; }));
-}
-
-void TValueData::SetLogo(const QPixmap& logo)
-{
-    FLogo = logo;
+    FLogo = picture;
     Refresh();
 }
 
