@@ -622,7 +622,7 @@ void TfrmForceCurves::DrawChart()
     // A session from a machine that measures no force says so instead of an empty chart.
     std::string note;
     for (int i = 0; i < n; ++i) {
-        const TTraining* t = reg->TrainingRef(i);
+        const TTraining* t = Sessions.At(i);
         if (!t || !t->Header.Active) continue;
         const std::string s = NoForceCurveNote(*t);
         if (!s.empty()) note += (note.empty() ? "" : "\n") + s;

@@ -365,7 +365,7 @@ int CmdRow(const std::vector<std::string>& args)
     PrintResults(session);
     THeartZones zones;
     {
-        const std::string settings = host.SettingsFile();
+        const std::string settings = TStandaloneServices().SettingsFileForReading();
         if (!settings.empty() && FileSizeOf(settings) >= 0) zones = ReadHeartZones(TProfileFile(settings));
     }
     if (maxHeart > 0) zones.MaxHeartRate = maxHeart;
