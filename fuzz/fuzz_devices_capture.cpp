@@ -15,6 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const TNotification& n : c.Notifications) {
         if (n.Time < last || n.Bytes.size() > kMaxNotificationBytes) std::abort();
         last = n.Time;
+        if (n.Event != TCaptureEvent::Notification) {
+            const TCapture again = ParseCapture(CaptureEventLine(n.Time, n.Event, n.Text));
+            if (again.Notifications.size() != 1 || again.Notifications[0].Event != n.Event) std::abort();
+            continue;
+        }
         const TCapture again = ParseCapture(CaptureLine(n.Time, n.Characteristic, n.Bytes.data(), n.Bytes.size()));
         if (again.Notifications.size() != 1 || again.Notifications[0].Bytes != n.Bytes ||
             again.Notifications[0].Characteristic != n.Characteristic)

@@ -57,14 +57,17 @@ public:
         }
         TCapture capture = ParseCapture(text);
         for (TNotification& n : capture.Notifications)
-            if (n.Characteristic == FMeasurement || n.Characteristic == kBatteryLevel) FItems.push_back(std::move(n));
+            if (n.Event != TCaptureEvent::Notification || n.Characteristic == FMeasurement ||
+                n.Characteristic == kBatteryLevel)
+                FItems.push_back(std::move(n));
         if (!capture.Problems.empty() && OnStatus) {
             OnStatus(Format("Capture \"%s\": %zu line(s) skipped (%s)", FName.c_str(), capture.Problems.size(),
                             capture.Problems.front().c_str()));
             if (!*alive || FClosed) return;
         }
         bool measurements = false;
-        for (const TNotification& n : FItems) measurements = measurements || n.Characteristic == FMeasurement;
+        for (const TNotification& n : FItems)
+            measurements = measurements || (n.Event == TCaptureEvent::Notification && n.Characteristic == FMeasurement);
         if (!measurements)
             return Fail(Format("Capture \"%s\" holds no %s notifications.", FName.c_str(),
                                FMeasurement == kHeartRateMeasurement ? "heart-rate" : "rower data"));
@@ -131,7 +134,16 @@ private:
         for (int batch = 0; batch < 200 && FNext < FItems.size() && !FClosed && !FPaused; ++batch) {
             if (DueMs(FNext) > double(FClock.elapsed())) break;
             const TNotification& n = FItems[FNext++];
-            if (OnNotification) OnNotification(n.Characteristic, n.Bytes, n.Time);
+            if (n.Event == TCaptureEvent::Gone) {
+                const std::string why = n.Text.empty() ? std::string("no reason given") : n.Text;
+                return Fail(Format("%s is gone (%s).", FName.c_str(), why.c_str()));
+            }
+            if (n.Event == TCaptureEvent::Lost) {
+                const std::string why = n.Text.empty() ? std::string("no reason given") : n.Text;
+                if (OnLost) OnLost(Format("Connection to %s lost (%s); reconnecting ...", FName.c_str(), why.c_str()));
+            } else if (OnNotification) {
+                OnNotification(n.Characteristic, n.Bytes, n.Time);
+            }
             if (!*alive) return;
         }
         if (FClosed || FPaused) return;

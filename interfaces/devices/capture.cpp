@@ -40,6 +40,14 @@ std::string ReadLine(std::string_view line, TNotification& n)
     if (ec != std::errc() || end != time.data() + time.size() || !std::isfinite(t) || t < 0 || t > 1e7)
         return "the time is not a number of seconds";
     std::string_view ch = token();
+    if (SameText(std::string(ch), "LOST") || SameText(std::string(ch), "GONE")) {
+        n.Time = t;
+        n.Event = SameText(std::string(ch), "LOST") ? TCaptureEvent::Lost : TCaptureEvent::Gone;
+        n.Characteristic = 0;
+        n.Bytes.clear();
+        n.Text = Trim(std::string(line.substr(at)));
+        return "";
+    }
     if (ch.size() > 2 && ch[0] == '0' && (ch[1] == 'x' || ch[1] == 'X')) ch.remove_prefix(2);
     if (ch.empty() || ch.size() > 4) return "no characteristic number";
     unsigned c = 0;
@@ -125,6 +133,15 @@ std::string CaptureLine(double time, uint16_t characteristic, const uint8_t* byt
     for (size_t i = 0; i < size; ++i) line += Format(" %02X", unsigned(bytes[i]));
     line += '\n';
     return line;
+}
+
+std::string CaptureEventLine(double time, TCaptureEvent event, const std::string& text)
+{
+    std::string one = text;
+    for (char& c : one)
+        if (c == '\n' || c == '\r') c = ' ';
+    if (one.size() > 200) one.resize(200);
+    return Format("%.3f %s %s\n", time, event == TCaptureEvent::Gone ? "GONE" : "LOST", Trim(one).c_str());
 }
 
 std::string CaptureHeader(const std::string& device)

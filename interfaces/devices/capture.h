@@ -10,7 +10,14 @@
 //
 // Each line: the time in seconds since the capture began ("." as decimal
 // separator), the characteristic's 16-bit number in hex, the bytes in hex
-// (pairs, blanks between them optional). Lines starting with "#" and empty
+// (pairs, blanks between them optional). What happened to the connection is
+// kept too, so a capture replays a device that dropped out or vanished:
+//
+//   63.200 LOST link supervision timeout
+//   64.900 GONE the device did not come back
+//
+// LOST: the connection dropped and the device is looked for again; GONE: the
+// device is gone for good (nothing after it is played). Lines starting with "#" and empty
 // lines are comments. A line that cannot be read, whose time goes back, or
 // that holds more than 512 bytes is skipped and reported with its number;
 // a file with nothing to play is an error.
@@ -36,10 +43,14 @@ constexpr size_t kMaxNotificationBytes = 512;
 // Captures beyond this size are refused rather than read into memory.
 constexpr int64_t kMaxCaptureFileSize = 64ll * 1024 * 1024;
 
+enum class TCaptureEvent : uint8_t { Notification, Lost, Gone };
+
 struct TNotification {
     double Time = 0;  // s since the capture began
-    uint16_t Characteristic = 0;
+    TCaptureEvent Event = TCaptureEvent::Notification;
+    uint16_t Characteristic = 0;  // notifications only
     std::vector<uint8_t> Bytes;
+    std::string Text;  // what a LOST or GONE line says
 };
 
 struct TCapture {
@@ -51,6 +62,8 @@ struct TCapture {
 TCapture ParseCapture(const std::string& text);
 std::string CaptureLine(double time, uint16_t characteristic, const uint8_t* bytes, size_t size);
 std::string CaptureHeader(const std::string& device);
+// A LOST or GONE line (the text on one line).
+std::string CaptureEventLine(double time, TCaptureEvent event, const std::string& text);
 
 // The recording's strokes as the stroke computation gives them with a
 // default session's settings (weight in kg); standstill records are left out.

@@ -313,6 +313,30 @@ TEST(Capture, OversizedLinesAndRoundTrip)
     EXPECT_EQ(c.Notifications[0].Bytes, std::vector<uint8_t>(bytes, bytes + 3));
 }
 
+TEST(Capture, ConnectionDropsAndTheEndOfTheDevice)
+{
+    const TCapture c = ParseCapture("0.5 2A37 06 48\n"
+                                    "1.25 lost link supervision timeout \n"
+                                    "2 GONE\n"
+                                    "1.0 LOST late\n");  // the time goes back
+    ASSERT_EQ(c.Notifications.size(), 3u);
+    EXPECT_EQ(c.Notifications[0].Event, TCaptureEvent::Notification);
+    EXPECT_EQ(c.Notifications[1].Event, TCaptureEvent::Lost);
+    EXPECT_DOUBLE_EQ(c.Notifications[1].Time, 1.25);
+    EXPECT_EQ(c.Notifications[1].Text, "link supervision timeout");
+    EXPECT_EQ(c.Notifications[2].Event, TCaptureEvent::Gone);
+    EXPECT_EQ(c.Notifications[2].Text, "");
+    EXPECT_TRUE(c.Notifications[2].Bytes.empty());
+    ASSERT_EQ(c.Problems.size(), 1u);
+    EXPECT_EQ(c.Problems[0], "line 4: the time goes back");
+    // A reason over several lines stays on its line.
+    const TCapture back = ParseCapture(CaptureEventLine(3.5, TCaptureEvent::Gone, "no\nadapter\r"));
+    ASSERT_EQ(back.Notifications.size(), 1u);
+    EXPECT_EQ(back.Notifications[0].Event, TCaptureEvent::Gone);
+    EXPECT_EQ(back.Notifications[0].Text, "no adapter");
+    EXPECT_TRUE(back.Problems.empty());
+}
+
 TEST(Capture, MadeFromTheDemoRecordingGivesItsStrokesBack)
 {
     std::string error;

@@ -94,6 +94,32 @@ TEST(HeartSourceCapture, ValuesBatteryAndNonsenseToldOnce)
     EXPECT_TRUE(r.Failures.empty());
 }
 
+TEST(HeartSourceCapture, AStrapThatDropsOutAndOneThatIsGone)
+{
+    EnsureApp();
+    std::string text = CaptureHeader("Strap");
+    text += Line(0.0, {0x06, 120});
+    text += CaptureEventLine(0.1, TCaptureEvent::Lost, "link supervision timeout");
+    text += Line(0.2, {0x06, 121});  // back again
+    text += CaptureEventLine(0.3, TCaptureEvent::Gone, "did not come back");
+    text += Line(0.4, {0x06, 122});  // never played
+    const std::string path = TempFolder() + "/dropping-strap.txt";
+    std::ofstream(path) << text;
+    THeartSourceOptions o;
+    o.CaptureSpeed = 0;
+    auto s = Make("capture:" + path, o);
+    TRecorder r;
+    r.Attach(*s);
+    s->Start();
+    ASSERT_TRUE(WaitFor([&] { return !r.Failures.empty(); }));
+    Pump(100);
+    EXPECT_EQ(r.Rates, (std::vector<int>{120, 121}));
+    EXPECT_TRUE(r.Noted("lost (link supervision timeout); reconnecting"));
+    ASSERT_EQ(r.Failures.size(), 1u);
+    EXPECT_NE(r.Failures[0].find("gone (did not come back)"), std::string::npos);
+    EXPECT_FALSE(r.Noted("End of the heart-rate recording"));
+}
+
 TEST(HeartSourceCapture, DemoStrapAndAMissingFile)
 {
     EnsureApp();

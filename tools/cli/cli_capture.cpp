@@ -7,6 +7,7 @@
 // after N seconds or on Ctrl+C. The lines go to FILE.part as they come and
 // the file takes its name at the end, so an existing FILE is replaced only by
 // a finished capture and nothing recorded is lost if the tool is killed.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -88,13 +89,9 @@ int CmdCapture(const std::vector<std::string>& args)
         std::fprintf(stderr, "Recording the notifications of %s (Ctrl+C stops) ...\n",
                      transport->Description().c_str());
     };
-    transport->OnStatus = [](const std::string& t) { std::fprintf(stderr, "%s\n", t.c_str()); };
-    transport->OnLost = [](const std::string& t) { std::fprintf(stderr, "%s\n", t.c_str()); };
-    transport->OnFailed = [&](const std::string& t) {
-        failed = true;
-        failure = t;
-    };
-    transport->OnNotification = [&](uint16_t c, const std::vector<uint8_t>& b, double t) {
+    QElapsedTimer clock;
+    double last = 0;  // the time of the last line: times never go back in a capture
+    auto write = [&](const std::string& line) {
         if (!f) {
             f = std::fopen(part.c_str(), "w");
             if (!f) {
@@ -105,15 +102,34 @@ int CmdCapture(const std::vector<std::string>& args)
             const std::string header = CaptureHeader(transport->Description());
             std::fputs(header.c_str(), f);
         }
-        const std::string line = CaptureLine(t, c, b.data(), b.size());
         std::fputs(line.c_str(), f);
         std::fflush(f);
-        ++lines;
+    };
+    // A drop or the device's end goes into a capture that has begun, so the
+    // fault report shows it where it happened.
+    auto event = [&](TCaptureEvent kind, const std::string& text) {
+        if (!f) return;
+        last = std::max(last, clock.elapsed() / 1000.0);
+        write(CaptureEventLine(last, kind, text));
+    };
+    transport->OnStatus = [](const std::string& t) { std::fprintf(stderr, "%s\n", t.c_str()); };
+    transport->OnLost = [&](const std::string& t) {
+        std::fprintf(stderr, "%s\n", t.c_str());
+        event(TCaptureEvent::Lost, t);
+    };
+    transport->OnFailed = [&](const std::string& t) {
+        event(TCaptureEvent::Gone, t);
+        failed = true;
+        failure = t;
+    };
+    transport->OnNotification = [&](uint16_t c, const std::vector<uint8_t>& b, double t) {
+        last = std::max(last, t);
+        write(CaptureLine(last, c, b.data(), b.size()));
+        if (f) ++lines;
     };
     gStop = 0;
     auto previous = std::signal(SIGINT, OnStop);
     auto previousTerm = std::signal(SIGTERM, OnStop);
-    QElapsedTimer clock;
     clock.start();
     transport->Open();
     while (!failed && !gStop && (seconds <= 0 || clock.elapsed() < seconds * 1000)) Delay(50);
