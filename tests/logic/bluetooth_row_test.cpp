@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <sstream>
 
 #include "core/catalogue.h"
 #include "core/values.h"
@@ -232,6 +233,48 @@ TEST_F(BluetoothRow, StrapThatStopsLeavesNoPulseAndIsToldOnce)
     ASSERT_EQ(Host.Told.size(), 1u);
     EXPECT_NE(Host.Told[0].find("No heart rate from"), std::string::npos);
     EXPECT_EQ(Host.Values[12], 0);
+}
+
+TEST_F(BluetoothRow, MachineThatVanishesKeepsItsStrokes)
+{
+    // The machine drops out at 20 s, comes back, and is gone at 50 s: 20 strokes of 2.5 s.
+    std::string capture;
+    bool lost = false, gone = false;
+    std::istringstream lines(SteadyCapture(40));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty()) continue;
+        const double t = std::atof(line.c_str());
+        if (line[0] != '#' && t > 20.1 && !lost) {
+            capture += CaptureEventLine(20.1, TCaptureEvent::Lost, "link supervision timeout");
+            lost = true;
+        }
+        if (line[0] != '#' && t > 50.1 && !gone) {
+            capture += CaptureEventLine(50.1, TCaptureEvent::Gone, "did not come back");
+            gone = true;
+        }
+        capture += line + "\n";
+    }
+    ASSERT_TRUE(gone);
+    Host.Source = "capture:" + Write("vanishing.txt", capture);
+    TRowEngine e(Store, 101, Host, Host);
+    e.CaptureSpeed = 0;
+    Row(e);
+    EXPECT_EQ(Session.StrokeCount(), 20);
+    EXPECT_FLOAT_EQ(Session.Totals.Distance, 200.0f);
+    EXPECT_EQ(Session.RowStatus, rsFinished);
+    // Told once, with the reason; the drop that healed is only logged.
+    ASSERT_EQ(Dialog.Messages.size(), 1u);
+    EXPECT_NE(Dialog.LastText().find("vanishing.txt is gone (did not come back)"), std::string::npos);
+    bool dropLogged = false;
+    for (const auto& l : Host.Log) dropLogged = dropLogged || l.find("lost (link supervision timeout)") != std::string::npos;
+    EXPECT_TRUE(dropLogged);
+    // What was rowed is saved whole.
+    std::string path = TempFolder() + "/vanished.stg";
+    Session.Header.FileType = ftSTG;
+    ASSERT_TRUE(SaveTraining(path, "", Session)) << Dialog.LastText();
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(path, back, false));
+    EXPECT_EQ(back.StrokeCount(), 20);
 }
 
 TEST_F(BluetoothRow, StrapThatCannotStartAndAPausedMachine)
