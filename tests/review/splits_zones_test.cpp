@@ -3,6 +3,7 @@
 // edits, and the zones in the results window.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
