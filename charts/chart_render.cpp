@@ -152,7 +152,12 @@ QAbstractAxis* TChartAxes::Place(QAbstractAxis* current, QValueAxis* value, QDat
     QAbstractAxis* wanted = dateTime ? static_cast<QAbstractAxis*>(time) : static_cast<QAbstractAxis*>(value);
     QAbstractAxis* other = dateTime ? static_cast<QAbstractAxis*>(value) : static_cast<QAbstractAxis*>(time);
     const QList<QAbstractAxis*> inChart = Chart->axes();
-    if (inChart.contains(other)) Chart->removeAxis(other);
+    if (inChart.contains(other)) {
+        Chart->removeAxis(other);
+        // The chart gives up a removed axis: it stays the chart's child,
+        // unshown, so that it is freed with the chart.
+        other->setParent(Chart);
+    }
     if (!inChart.contains(wanted)) Chart->addAxis(wanted, align);
     (void)current;
     return wanted;

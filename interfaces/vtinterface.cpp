@@ -221,7 +221,7 @@ void TVTInterface::DemoTimer()
     // DemoFast plays on a clock of its own that moves a fixed stretch of the
     // recording per timer call, so playback runs far faster than real time
     // while events are still processed between the calls.
-    if (DemoFast) FDemoClock += kFastDemoStepMs;
+    if (DemoFast) FDemoClock += int64_t(kFastDemoStepMs) * WaitPace();
     else FDemoClock = TickCount();
     const int next = Player.Timer(FDemoClock);
     if (!*alive) return;

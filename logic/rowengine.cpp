@@ -134,6 +134,13 @@ TRowEngine::TRowEngine(TSessionStore& store, int32_t sessionId, TRowHost& host, 
     };
     QObject::connect(&store, &TSessionStore::HeaderChanged, FListener.get(), refresh);
     QObject::connect(&store, &TSessionStore::WorkoutChanged, FListener.get(), refresh);
+    // The session was closed: what is recorded from now on is nobody's, and
+    // its journal ends.
+    QObject::connect(&store, &TSessionStore::SessionRemoved, FListener.get(), [this](int32_t id) {
+        if (id != FId) return;
+        FSessionRemoved = true;
+        DiscardJournal();
+    });
 }
 
 TRowEngine::~TRowEngine()
@@ -915,7 +922,7 @@ void TRowEngine::InterfaceForceCurve(TInterface*, const TStgForceCurve& curve)
 
 void TRowEngine::JournalStroke(int k, uint8_t stateFlags)
 {
-    if (FJournalFailed || k < 1) return;
+    if (FJournalFailed || FSessionRemoved || k < 1) return;
     if (!FJournal) {
         const std::string folder = FHost.RecordingJournalFolder();
         if (folder.empty()) return;

@@ -312,4 +312,5 @@ private:
     int FClickDepth = 0;
     std::unique_ptr<TJournalWriter> FJournal;
     bool FJournalFailed = false;  // reported once; the recording goes on without it
+    bool FSessionRemoved = false;  // the store closed the session: nothing more is journaled
 };

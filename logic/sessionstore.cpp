@@ -50,6 +50,11 @@ bool TSessionStore::Remove(int32_t id)
 {
     const int i = IndexOf(id);
     if (i < 0) return false;
+    // The session is closed: saved, or given up by the user who closed it.
+    // Either way its journal ends (a recording still writing it ends it
+    // itself when its engine hears of the removal).
+    TTraining& t = *FSessions[size_t(i)].Record;
+    EndSessionJournal(t, t.Header.Modified == 1 ? jeDiscarded : jeSaved);
     // The record lives on for holders that shared it until they let go.
     FSessions.erase(FSessions.begin() + i);
     emit SessionRemoved(id);

@@ -1042,8 +1042,6 @@ bool TfrmTraining::CloseQuery()
 
 void TfrmTraining::FormClose()
 {
-    // Saved, or closed on the user's word: the session needs its journal no more.
-    EndSessionJournal(Session, Session.Header.Modified == 1 ? jeDiscarded : jeSaved);
     Session.RowStatus = rsDisconnected;
     SaveSettings();
     // The session closes with its window: the row window recording it and

@@ -122,6 +122,9 @@ void TRowChart::UseAxis(int axis, bool dateTime)
         if (s->attachedAxes().contains(from)) attached.append(s);
     for (QAbstractSeries* s : attached) s->detachAxis(from);
     FChart->removeAxis(from);
+    // The chart gives up a removed axis: it stays the chart's child, unshown,
+    // so that it is freed with the chart.
+    from->setParent(FChart);
     FChart->addAxis(to, AlignmentOf(axis));
     to->setVisible(Visible[axis]);
     to->setTitleText(Titles[axis]);

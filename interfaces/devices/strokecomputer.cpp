@@ -22,7 +22,42 @@ double BoatFactor(TTarnBoatType boat)
     return unsigned(boat) < unsigned(kTarnBoatTypeCount) ? factors[boat] : factors[0];
 }
 
-TStrokeComputer::TStrokeComputer() : Ring(kPulseRing)
+TStrokeComputer::TPulse& TStrokeComputer::TRing::Grow(size_t slot)
+{
+    const auto grown = [](size_t size, size_t index) {
+        size = std::max<size_t>(size, 64);
+        while (size <= index) size *= 2;
+        return size;
+    };
+    const size_t fromTop = kPulseRing - 1 - slot;
+    const bool low = slot < kPulseRing / 2;
+    const size_t lowSize = low ? grown(Low.size(), slot) : Low.size();
+    const size_t highSize = low ? High.size() : grown(High.size(), fromTop);
+    if (lowSize + highSize <= kPulseRing) {
+        Low.resize(lowSize);
+        High.resize(highSize);
+        return low ? Low[slot] : High[fromTop];
+    }
+    // The ends would meet: one ring of every slot.
+    Low.resize(kPulseRing);
+    for (size_t t = 0; t < High.size(); ++t) Low[kPulseRing - 1 - t] = High[t];
+    High.clear();
+    return Low[slot];
+}
+
+void TStrokeComputer::TRing::Clear()
+{
+    std::fill(Low.begin(), Low.end(), TPulse{});
+    std::fill(High.begin(), High.end(), TPulse{});
+}
+
+const TStrokeComputer::TPulse& TStrokeComputer::TRing::Zero()
+{
+    static const TPulse zero{};
+    return zero;
+}
+
+TStrokeComputer::TStrokeComputer()
 {
     Prepare();
     Reset();
@@ -62,7 +97,7 @@ void TStrokeComputer::Reset()
     LastDriveEnd = 0;
     SinceDriveEnd = 0;
     LastEventTick = Now();
-    std::memset(static_cast<void*>(Ring.data()), 0, Ring.size() * sizeof(TPulse));
+    Ring.Clear();
     P(0).invSq = 0.0001;
     Stroke = TStgStrokeData{};
     Rejections = 1;

@@ -160,8 +160,36 @@ private:
         int32_t number;
         double dragSample, invSq, kinetic, drag, force, heart;
     };
-    TPulse& P(int64_t n) { return Ring[size_t(n) & (kPulseRing - 1)]; }
-    const TPulse& P(int64_t n) const { return Ring[size_t(n) & (kPulseRing - 1)]; }
+    // The pulse ring: kPulseRing slots, each zero until used. Its storage
+    // grows from both ends (pulse numbers count up from slot 0; looking back
+    // from the first pulses reaches the last slots) as far as slots are used,
+    // so a short run (a test, a fuzz input, a few strokes) touches little
+    // memory; a long one ends with all slots in Low.
+    class TRing {
+    public:
+        TPulse& At(size_t slot)
+        {
+            if (slot < Low.size()) return Low[slot];
+            const size_t fromTop = kPulseRing - 1 - slot;
+            if (fromTop < High.size()) return High[fromTop];
+            return Grow(slot);
+        }
+        const TPulse& At(size_t slot) const
+        {
+            if (slot < Low.size()) return Low[slot];
+            const size_t fromTop = kPulseRing - 1 - slot;
+            return fromTop < High.size() ? High[fromTop] : Zero();
+        }
+        void Clear();
+
+    private:
+        TPulse& Grow(size_t slot);
+        static const TPulse& Zero();
+        std::vector<TPulse> Low;   // slots 0, 1, 2, ...
+        std::vector<TPulse> High;  // slots kPulseRing - 1, kPulseRing - 2, ...
+    };
+    TPulse& P(int64_t n) { return Ring.At(size_t(n) & (kPulseRing - 1)); }
+    const TPulse& P(int64_t n) const { return Ring.At(size_t(n) & (kPulseRing - 1)); }
     int64_t Now() const { return Clock ? Clock() : 0; }
     bool Open() const { return IsOpen ? IsOpen() : true; }
     void UpdateHeart(int heartRaw);
@@ -175,7 +203,7 @@ private:
     void SetInvSq(int64_t i, double v);
 
     TStrokeConstants K;
-    std::vector<TPulse> Ring;
+    TRing Ring;
     std::vector<double> SmoothRing;
     std::vector<uint8_t> Validity;
     std::vector<double> HeartHistory;

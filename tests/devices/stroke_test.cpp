@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 #include "interfaces/devices/vtprotocol.h"
@@ -301,6 +302,45 @@ TEST(StrokeComputation, DriveLongerThanThePulseHistory)
     const double dragPerPulse = 0.0001 / (0.01 * 0.01) / std::pow(4 / 6.283185307179586, 3);
     EXPECT_NEAR(r.Log.Strokes[0].Energy, dragPerPulse * pulses, 0.001 * dragPerPulse * pulses);
     EXPECT_NEAR(r.Log.Strokes[0].StrokeLength, (pulses + 1) * 2.2, 30 * 2.2);
+}
+
+TEST(StrokeComputation, ResetAfterAnyRunComputesLikeAFreshComputer)
+{
+    // The pulse history grows with the run: after a short run, one long
+    // enough to wrap the whole history, and in a copy taken after it, a reset
+    // must leave nothing behind.
+    const std::vector<double> session = StrokeTrain(6);
+    const auto row = [&session](TStrokeComputer& c, TEventLog& log) {
+        log.Attach(c);
+        double clock = 0;
+        c.Clock = [&clock] { return int64_t(std::floor(clock * 1000)); };
+        c.Reset();
+        for (double dt : session) {
+            clock += dt;
+            c.PushValidity(true);
+            c.Compute(dt, 150, false);
+        }
+        c.Clock = nullptr;
+    };
+    TRig fresh;
+    TEventLog expected;
+    row(fresh.In.Computer, expected);
+    ASSERT_GE(expected.Strokes.size(), 4u);
+    for (const int before : {3, 500, TStrokeComputer::kPulseRing + 900}) {
+        TRig used;
+        const std::vector<double> earlier = StrokeTrain(before / 160 + 1);
+        for (int i = 0; i < before; ++i) used.Pulse(earlier[size_t(i) % earlier.size()] * (1 + (i % 7) * 0.01));
+        TStrokeComputer copy = used.In.Computer;
+        for (TStrokeComputer* c : {&used.In.Computer, &copy}) {
+            TEventLog log;
+            row(*c, log);
+            ASSERT_EQ(log.Order, expected.Order) << before;
+            ASSERT_EQ(log.Strokes.size(), expected.Strokes.size()) << before;
+            for (size_t k = 0; k < log.Strokes.size(); ++k)
+                EXPECT_EQ(std::memcmp(&log.Strokes[k], &expected.Strokes[k], sizeof(TStgStrokeData)), 0)
+                    << before << " stroke " << k;
+        }
+    }
 }
 
 TEST(StrokeComputation, CoastingTakenForADriveIsLeftBehind)

@@ -45,6 +45,8 @@ protected:
         Vt.DoCalculate = true;
         Rec.Attach(Vt);
     }
+    // Port tests and closes wait a tenth of their time.
+    TWaitPace Pace{10};
     // Destroyed in reverse: the interface first (its Close still reports to Rec).
     int AllPulses = 0, AllStrokes = 0;
     TRecorder Rec;
@@ -472,6 +474,7 @@ TEST_F(VTInterfaceTest, DemoFileErrors)
 
 TEST_F(VTInterfaceTest, DemoPausesAndContinuesInRealTime)
 {
+    TWaitPace realTime{1};
     Vt.DemoFile = WriteRawFile("slow.dat", RowingTicks(20));
     Vt.Open(2, "DEMO");
     ASSERT_TRUE(WaitFor([&] { return Rec.RawData > 10; }, 2000));

@@ -214,11 +214,9 @@ TEST_F(RowJournal, SavedMidRowTheJournalGoesOnAndTheSessionIsModifiedAgain)
         if (k != 5 || saved) return;
         saved = true;
         std::string path = file;
-        Session.Header.FileType = ftSTG;
-        ASSERT_TRUE(SaveTraining(path, "", Session));
+        ASSERT_TRUE(Store.Save(101, path, ""));
         EXPECT_EQ(+Session.Header.Modified, 0);
-        EndSessionJournal(Session, jeSaved);  // still written: it stays
-        EXPECT_TRUE(FileExists(Session.JournalFile));
+        EXPECT_TRUE(FileExists(Session.JournalFile));  // still written: it stays
     };
     e.BtnConnectClick();
     ASSERT_TRUE(WaitFor([&] { return e.StrokeIndex() >= 8; }, 30000));
@@ -251,4 +249,54 @@ TEST_F(RowJournal, WithoutAFolderNoJournalAndAFolderThatCannotBeMadeIsReportedOn
     ASSERT_EQ(Host.Failures.size(), 1u);
     EXPECT_NE(Host.Failures[0].find("The recording journal cannot be written"), std::string::npos) << Host.Failures[0];
     EXPECT_EQ(Session.JournalFile, "");
+}
+
+TEST_F(RowJournal, TheSessionClosedWhileRowingTakesItsJournalAlong)
+{
+    // The user closes the training window mid-row and agrees to lose the session.
+    TRowEngine e(Store, 101, Host, Host);
+    std::string journal;
+    Host.OnStroke = [&](int k) {
+        if (k != 4) return;
+        journal = Session.JournalFile;
+        ASSERT_TRUE(FileExists(journal));
+        Store.Remove(101);
+        EXPECT_FALSE(FileExists(journal));
+    };
+    e.BtnConnectClick();
+    ASSERT_TRUE(WaitFor([&] { return e.StrokeIndex() >= 7; }, 30000));
+    e.Disconnect();
+    // No journal came back for the strokes after it: none is offered later.
+    EXPECT_FALSE(journal.empty());
+    EXPECT_TRUE(Journals().empty());
+}
+
+TEST_F(RowJournal, TheStoreEndsTheJournalsOfSavedResetAndClosedSessions)
+{
+    Session.Settings.LimitType = 0;
+    Session.Settings.LimitStrokes = 4;
+    TRowEngine e(Store, 101, Host, Host);
+    RowToEnd(e);
+    ASSERT_EQ(Journals().size(), 1u);
+    // Another session of the store holding a journal of its own.
+    auto open = [&] {
+        TTraining copy = Session;
+        copy.JournalFile = Journals()[0] + ".copy";
+        std::filesystem::copy_file(Journals()[0], copy.JournalFile);
+        Store.Add(copy, 200);
+        return copy.JournalFile;
+    };
+    std::string journal = open();
+    Store.ResetSession(200);  // the recorded data is thrown away
+    EXPECT_FALSE(FileExists(journal));
+    Store.Remove(200);
+    journal = open();
+    std::string path = TempFolder() + "saved.stg";
+    ASSERT_TRUE(Store.Save(200, path, ""));
+    EXPECT_FALSE(FileExists(journal));
+    Store.Remove(200);
+    journal = open();
+    Store.Remove(200);  // closed without a save, on the user's word
+    EXPECT_FALSE(FileExists(journal));
+    EXPECT_EQ(Journals().size(), 1u);  // the recording's own is untouched
 }

@@ -34,10 +34,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The tool as a child process: its standard output read through a pipe as it
-// comes, standard error into a file, the environment pointed at home.
+// comes, standard error into a file, the environment pointed at home. A pace
+// above 1 runs the tool's fixed waits and its fast demo that many times as fast.
 class TChild {
 public:
-    TChild(const std::vector<std::string>& args, const std::string& home)
+    TChild(const std::vector<std::string>& args, const std::string& home, int pace = 1)
     {
         ErrPath = home + "/stderr-" + std::to_string(++Counter);
         int out[2];
@@ -55,6 +56,8 @@ public:
             setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
             setenv("XDG_DOCUMENTS_DIR", (home + "/Documents").c_str(), 1);
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            if (pace > 1) setenv("CATCHLINE_WAIT_PACE", std::to_string(pace).c_str(), 1);
+            else unsetenv("CATCHLINE_WAIT_PACE");
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>(CATCHLINE_CLI));
             for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -181,12 +184,14 @@ protected:
     {
         if (!Home.empty()) std::system(("rm -rf '" + Home + "'").c_str());
     }
-    // Runs "row ARGS" to its end.
-    int Row(const std::vector<std::string>& args, std::string& out, std::string& err)
+    // Runs "row ARGS" to its end; the demo at ten times the fast pace (the
+    // same recording, ten times the stretch per step).
+    static constexpr int kFastPace = 10;
+    int Row(const std::vector<std::string>& args, std::string& out, std::string& err, int pace = kFastPace)
     {
         std::vector<std::string> all{"row"};
         all.insert(all.end(), args.begin(), args.end());
-        TChild child(all, Home);
+        TChild child(all, Home, pace);
         const int code = child.Wait();
         out = child.Out;
         err = child.Err();
@@ -282,8 +287,9 @@ TEST_F(CliRow, EndOfTheRecordingSavesToTheUserDataFolder)
 TEST_F(CliRow, InterruptWhileRowingStillSaves)
 {
     const std::string file = Home + "/interrupted.stg";
-    // Real-time pacing: a stroke every two to three seconds.
-    TChild child({"row", "--out", file}, Home);
+    // The fast demo at its own pace: its whole recording takes far longer
+    // than the wait for two strokes, so the signal comes mid-row.
+    TChild child({"row", "--fast", "--out", file}, Home);
     ASSERT_TRUE(child.ReadUntil([](const std::string& out) { return Parse(out).Strokes.size() >= 2; }, 30000))
         << child.Out << child.Err();
     child.Signal(SIGINT);
@@ -301,7 +307,7 @@ TEST_F(CliRow, InterruptWhileRowingStillSaves)
 TEST_F(CliRow, TerminateWhileRowingSavesToo)
 {
     const std::string file = Home + "/terminated.stg";
-    TChild child({"row", "--out", file}, Home);
+    TChild child({"row", "--fast", "--out", file}, Home);
     ASSERT_TRUE(child.ReadUntil([](const std::string& out) { return !Parse(out).Strokes.empty(); }, 30000))
         << child.Out << child.Err();
     child.Signal(SIGTERM);
@@ -314,7 +320,7 @@ TEST_F(CliRow, TerminateWhileRowingSavesToo)
 TEST_F(CliRow, ReaderThatGoesAwayDoesNotLoseTheSession)
 {
     const std::string file = Home + "/piped.stg";
-    TChild child({"row", "--fast", "--limit", "strokes:60", "--out", file}, Home);
+    TChild child({"row", "--fast", "--limit", "strokes:60", "--out", file}, Home, kFastPace);
     ASSERT_TRUE(child.ReadUntil([](const std::string& out) { return !Parse(out).Strokes.empty(); }, 30000));
     child.CloseOutput();
     ASSERT_EQ(child.Wait(30000), 0) << child.Err();
@@ -362,7 +368,8 @@ TEST_F(CliRow, DeviceOnPseudoTerminalRowsThenGoesAway)
     {
         const std::string file = Home + "/vt.stg";
         std::string out, err;
-        ASSERT_EQ(Row({"--source", port, "--type", "1", "--limit", "strokes:4", "--out", file}, out, err), 0) << err;
+        ASSERT_EQ(Row({"--source", port, "--type", "1", "--limit", "strokes:4", "--out", file}, out, err, 1), 0)
+            << err;
         const TPrinted p = Parse(out);
         TTraining back;
         CheckSaved(p, back);

@@ -54,6 +54,8 @@ protected:
         Scope.reset();
     }
 
+    TWaitPace Pace{10};
+
     // Answers the new-row dialog when it opens: fills the name and weight and
     // confirms, or cancels when name is empty.
     void AnswerNewRow(const std::string& name, const std::string& weight = "82") {

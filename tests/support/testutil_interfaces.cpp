@@ -11,9 +11,13 @@
 #include <memory>
 #include <mutex>
 
+#include "interfaces/delay.h"
 #include "interfaces/devices/demodata.h"
 #include "interfaces/devices/vtencoder.h"
 #include "util/trace.h"
+
+TWaitPace::TWaitPace(int pace) { SetWaitPace(pace); }
+TWaitPace::~TWaitPace() { SetWaitPace(1); }
 
 void EnsureApp()
 {

@@ -7,6 +7,7 @@
 // capture:FILE), --heart pairs a heart-rate source with any rowing source.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -305,6 +306,14 @@ int CmdRow(const std::vector<std::string>& args)
     if (session.ClientId == 0) session.ClientId = 101;
     session.Header.FileType = ftSTG;
     session.Header.ContentKind = ckRow;
+
+    // A developer's knob (the tests use it): CATCHLINE_WAIT_PACE=N runs the
+    // interfaces' fixed waits N times as fast and, with --fast, plays N times
+    // as much of the demo per step. Real-time playback is not affected.
+    if (const char* pace = std::getenv("CATCHLINE_WAIT_PACE")) {
+        int32_t n = 1;
+        if (TryParseInt(pace, n) && n >= 1 && n <= 100) SetWaitPace(n);
+    }
 
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance()) {
