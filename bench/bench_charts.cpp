@@ -16,7 +16,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "logic/sessionstore.h"
-#include "shell/framework/registry.h"
+#include "framework/registry.h"
 #include "tests/support/testhome.h"
 #include "tests/support/testregistry.h"
 

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #include "charts/chart_grid.h"
 #include "charts/chart_render.h"
 #include "core/records.h"
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 
 class QAction;
 class QChart;

@@ -27,7 +27,7 @@
 #include "files/file_names.h"
 #include "files/stroke_file.h"
 #include "logic/sessionstore.h"
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"

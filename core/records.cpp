@@ -44,7 +44,7 @@ const std::vector<std::string> kColorNames{"Red",  "Lime",   "Yellow", "Blue",  
                                            "Olive", "Navy",  "Purple", "Teal",  "DarkGray"};
 const std::vector<std::string> kRowStatus{"-", "Connecting", "Rowing", "Paused", "Finished", "Disconnected"};
 const std::vector<std::string> kFileType{"-",   "BRM", "INI", "SED", "SES", "STG", "STR",
-                                         "TXT", "XLS", "BXI", "BXS", "BXR", "FITLOG"};
+                                         "TXT", "XLS", "BXI", "BXS", "BXR", "FITLOG", "FIT", "CSV"};
 const std::vector<std::string> kContentKind{"-",      "Force Curves", "Desktop", "Intervals",
                                             "Stroke Data", "Stroke",  "Training", "User",
                                             "Manual", "Row",          "Full stroke data"};

@@ -263,7 +263,7 @@ struct TTraining {
 enum TRowStatus : uint8_t { rsNone, rsConnecting, rsRowing, rsPaused, rsFinished, rsDisconnected };
 
 enum TFileTypeCode : uint8_t {
-    ftNone = 0, ftBRM, ftINI, ftSED, ftSES, ftSTG, ftSTR, ftTXT, ftXLS, ftBXI, ftBXS, ftBXR, ftFITLOG
+    ftNone = 0, ftBRM, ftINI, ftSED, ftSES, ftSTG, ftSTR, ftTXT, ftXLS, ftBXI, ftBXS, ftBXR, ftFITLOG, ftFIT, ftCSV
 };
 enum TContentKindCode : uint8_t {
     ckNone = 0, ckForceCurves, ckDesktop, ckIntervals, ckStrokeData, ckStroke, ckTraining, ckUser, ckManual,

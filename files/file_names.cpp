@@ -45,6 +45,8 @@ TDialogFilter DialogFilter(int kinds, bool withPatterns, bool withAll)
         {dkBraxSession, "Brax Session files (*.bxs)|", "*.bxs"},
         {dkBraxStroke, "Brax Stroke files (*.bxr)|", "*.bxr"},
         {dkBraxUser, "Brax User files (*.bxi)|", "*.bxi"},
+        {dkFit, "FIT activity files (*.fit)|", "*.fit"},
+        {dkRowingCsv, "RowingData CSV files (*.csv)|", "*.csv"},
     };
     TDialogFilter result;
     std::string listed, joined;

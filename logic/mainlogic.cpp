@@ -1,8 +1,10 @@
 #include "logic/mainlogic.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <algorithm>
@@ -223,16 +225,18 @@ std::string HelpDocumentPath(char letter) {
 bool ReadmeStep() {
     std::string path = ProgramFolder() + "readme.txt";
     if (FileExists(path)) {
-        FILE* f = std::fopen(path.c_str(), "r+");
-        if (!f) return false;
-        std::fclose(f);
+        int error = 0;
+        const int fd = OpenRegularFile(path, O_RDWR, error);
+        if (fd < 0) return false;
+        close(fd);
         return utime(path.c_str(), nullptr) == 0;
     }
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (!f) return false;
+    // Only a new regular file is made: a pipe or device of that name is left
+    // alone rather than waited on.
+    if (NonRegularFileError(path) != 0) return false;
     std::string line = VersionString("ProductName") + " " + VersionString("FileVersion") + "\n";
-    bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-    return std::fclose(f) == 0 && ok;
+    int error = 0;
+    return WriteFileAtomically(path, line.data(), line.size(), error);
 }
 
 namespace {

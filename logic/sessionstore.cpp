@@ -168,7 +168,8 @@ void TSessionStore::RequestClose(int32_t id)
     if (Contains(id)) emit CloseRequested(id);
 }
 
-bool TSessionStore::Save(int32_t id, std::string& path, const std::string& initialDir, TWriteResult* result)
+bool TSessionStore::Save(int32_t id, std::string& path, const std::string& initialDir, TWriteResult* result,
+                         bool offerFallback)
 {
     TWriteResult written = TWriteResult::Failed;
     if (result) *result = written;
@@ -177,7 +178,14 @@ bool TSessionStore::Save(int32_t id, std::string& path, const std::string& initi
     TTraining& t = *keep;
     const TTrainingHeader before = t.Header;
     PrepareTrainingFileSave(t.Header, path, IsEmptyTraining(t));
-    const bool ok = SaveTraining(path, initialDir, t, &written);
+    std::string tried;
+    bool ok = SaveTraining(path, initialDir, t, &written, &tried);
+    if (!ok && offerFallback && written == TWriteResult::Failed && !tried.empty()) {
+        // The error was shown; the user is asked whether to save elsewhere.
+        path = SaveToFallback(t, tried, true);
+        ok = !path.empty();
+        if (ok) written = TWriteResult::Written;
+    }
     if (result) *result = written;
     if (!ok) {
         const uint8_t modified = t.Header.Modified;

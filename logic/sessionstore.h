@@ -101,8 +101,12 @@ public:
     // of its own saved under a training-file name becomes a training file. On
     // failure the header stays as it was, except that a write that was tried
     // leaves the session modified. On success the session's recording
-    // journal is ended and Saved announced.
-    bool Save(int32_t id, std::string& path, const std::string& initialDir, TWriteResult* result = nullptr);
+    // journal is ended and Saved announced. With offerFallback a write that
+    // failed (a full disk, a read-only or missing folder) is offered the
+    // user data folder, then the temporary folder (SaveToFallback); path then
+    // holds the file written there.
+    bool Save(int32_t id, std::string& path, const std::string& initialDir, TWriteResult* result = nullptr,
+              bool offerFallback = false);
 
 signals:
     void SessionAdded(int32_t id);

@@ -35,8 +35,8 @@
 #include "review/zone_box.h"
 #include "logic/sessionstore.h"
 #include "logic/training_logic.h"
-#include "shell/framework/chartdialogs.h"
-#include "shell/framework/windowutil.h"
+#include "framework/chartdialogs.h"
+#include "framework/windowutil.h"
 #include "util/color.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
@@ -733,7 +733,9 @@ bool TfrmTraining::SaveAs(const std::string& path)
     const std::string lastFolder = reg ? reg->LastDir() : std::string();
     TWriteResult result = TWriteResult::Failed;
     bool ok = false;
-    Announce([&] { ok = Sessions.Save(Id, target, lastFolder, &result); });
+    // A save that cannot be written where asked (a full disk, a read-only
+    // folder) is offered a place where it can be.
+    Announce([&] { ok = Sessions.Save(Id, target, lastFolder, &result, true); });
     if (ok) {
         if (reg) {
             reg->AddRecentFile(target);

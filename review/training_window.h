@@ -30,7 +30,7 @@
 #include <memory>
 
 #include "core/records.h"
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 
 class TSessionStore;
 class QAction;

@@ -21,7 +21,7 @@
 #include "interfaces/serial/usbdevices.h"
 #include "interfaces/vtinterface.h"
 #include "logic/rowengine.h"
-#include "shell/framework/registry.h"
+#include "framework/registry.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/framework/formdialog.h"
+#include "framework/formdialog.h"
 
 class QComboBox;
 class QGroupBox;

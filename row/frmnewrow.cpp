@@ -14,7 +14,7 @@
 
 #include "files/file_names.h"
 #include "files/training_io.h"
-#include "shell/framework/registry.h"
+#include "framework/registry.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -309,6 +309,13 @@ void TfrmNewRow::done(int result)
 }
 
 bool TfrmNewRow::Execute() { return exec() == QDialog::Accepted; }
+
+bool TfrmNewRow::Ask(TTraining& record)
+{
+    if (!Execute()) return false;
+    record = Record;
+    return true;
+}
 
 bool TfrmNewRow::TakeValues()
 {

@@ -7,14 +7,15 @@
 #include <string>
 
 #include "core/records.h"
-#include "shell/framework/formdialog.h"
+#include "framework/formdialog.h"
+#include "framework/windowfactory.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class TfrmNewRow : public TFormDialog {
+class TfrmNewRow : public TFormDialog, public TNewRowPrompt {
     Q_OBJECT
 public:
     explicit TfrmNewRow(QWidget* parent = nullptr);
@@ -23,11 +24,13 @@ public:
     TTraining Record;
     // Loads name and set-up from a user file; a file named "?" asks for one
     // (only a user-only training without data is accepted then).
-    void LoadUserFile(const std::string& file);
+    void LoadUserFile(const std::string& file) override;
     // Modal show; true when confirmed (Record then holds the values).
     bool Execute();
-    // The main window's last-used folder (getter and setter, may be empty;
-    // without them the main window's registry is asked).
+    // Execute, and the confirmed Record copied out.
+    bool Ask(TTraining& record) override;
+    // The last-used folder (getter and setter, may be empty; without them
+    // the main window's registry is asked).
     std::function<std::string()> LastFolder;
     std::function<void(const std::string&)> SetLastFolder;
 

@@ -27,14 +27,13 @@
 #include "core/series.h"
 #include "core/values.h"
 #include "logic/sessionstore.h"
-#include "review/results_window.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
 #if __has_include("row/connectdialog.h")
 #include "row/connectdialog.h"
 #define CATCHLINE_HAVE_CONNECT_DIALOG 1
 #endif
-#include "shell/framework/statusbar.h"
+#include "framework/statusbar.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
@@ -1093,9 +1092,5 @@ void TfrmRow::StrokeStored(int k)
 
 void TfrmRow::ShowResults(const TTraining& session)
 {
-    if (ResultsShower) {
-        ResultsShower(session);
-        return;
-    }
-    ShowResultsModal(session);
+    if (ResultsShower) ResultsShower(session);
 }

@@ -23,7 +23,7 @@
 
 #include "core/series.h"
 #include "logic/rowengine.h"
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 
 class QChartView;
 class QLineSeries;
@@ -102,7 +102,8 @@ public:
     // The heart-rate source the connect dialog returned with the rowing source.
     std::string ChosenHeartSource;
     bool HeartChosen = false;
-    // Results window; replaced by tests (default: the results window, modal).
+    // Shows the results of a finished session: the program's window factory
+    // sets the shared results window (modal), tests their own (none: not shown).
     std::function<void(const TTraining&)> ResultsShower;
 
     // Controls (object names as documented).

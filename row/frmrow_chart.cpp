@@ -12,7 +12,7 @@
 #include <cmath>
 #include <limits>
 
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 
 namespace {
 

@@ -9,6 +9,7 @@ packages=(
   qt6-qpa-plugins libgl-dev libqt6svg6
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   dbus fonts-dejavu-core xvfb xauth
+  gpsbabel libxml2-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -17,21 +17,17 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "charts/force_curves_window.h"
-#include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "core/series.h"
 #include "files/file_names.h"
 #include "files/journal.h"
+#include "files/session_export.h"
 #include "files/training_io.h"
-#include "review/results_window.h"
-#include "review/training_window.h"
-#include "row/frmnewrow.h"
-#include "row/frmrow.h"
+#include "framework/chartdialogs.h"
+#include "framework/windowutil.h"
 #include "shell/filetypes.h"
-#include "shell/framework/chartdialogs.h"
-#include "shell/framework/windowutil.h"
 #include "shell/splash.h"
+#include "shell/windowfactory.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -44,7 +40,7 @@ namespace {
 const char* const kCreditText = "Catchline - training software for indoor rowers";
 }
 
-TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDIMain(parent), Arguments(args) {
+TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDIMain(parent), Windows(ProgramWindows()), Arguments(args) {
     setObjectName("frmMain");
     InitShellResources();
     BuildMenus();
@@ -84,18 +80,14 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDI
     SetSharedDialogParent(this);
     ChartOptionsDialog();
     SelectColumnsDialog();
-    NewRowDialog = new TfrmNewRow(this);
-    NewRowDialog->LastFolder = [this] { return Settings.LastDir; };
-    NewRowDialog->SetLastFolder = [this](const std::string& folder) { Settings.LastDir = folder; };
-    ResultsDialog = new TfrmResults(this);
-    SetResultsWindow(ResultsDialog);
+    NewRowDialog = Windows.NewRowDialog(this);
+    ResultsDialog = Windows.ResultsWindow(this);
     ListenToStore();
     SetMainRegistry(this);
 }
 
 TfrmMain::~TfrmMain() {
     SaveAll();
-    SetResultsWindow(nullptr);
     // The child windows are views of the store: they go before it does.
     for (QMdiSubWindow* sub : MDIClient()->subWindowList()) delete sub;
     if (MainRegistry() == this) SetMainRegistry(nullptr);
@@ -137,6 +129,10 @@ void TfrmMain::BuildMenus() {
                           "document-save", QStyle::SP_DialogSaveButton);
     FileSaveAs = MakeAction("FileSaveAs", tr("Save &As ..."), tr("Save As|Saves the training session under a new name"),
                             QKeySequence("Ctrl+Alt+S"), "document-save-as", QStyle::SP_DriveFDIcon);
+    FileExport = MakeAction("FileExport", tr("&Export to FIT / TCX / CSV ..."),
+                            tr("Export|Exports the training session as a FIT, TCX or RowingData CSV file for other "
+                               "training programs"),
+                            QKeySequence("Ctrl+E"), "document-send");
     FileSaveChart = MakeAction("FileSaveChart", tr("Sa&ve Chart ..."), tr("Save Chart|Saves the chart as a picture"),
                                QKeySequence(), "image-x-generic");
     EditCopyChart = MakeAction("EditCopyChart", tr("C&opy Chart"), tr("Copy Chart|Copies the chart to the Clipboard"));
@@ -179,6 +175,7 @@ void TfrmMain::BuildMenus() {
     File1->addAction(FileClose);
     File1->addAction(FileSave);
     File1->addAction(FileSaveAs);
+    File1->addAction(FileExport);
     File1->addAction(FileSaveDesktop);
     File1->addAction(FileSaveChart);
     N3 = File1->addSeparator();
@@ -238,6 +235,12 @@ void TfrmMain::BuildMenus() {
     });
     connect(FileSaveAs, &QAction::triggered, this, [this] {
         if (TMDIChild* c = SaveTarget(); c && c->CanSaveAs()) c->FileSaveAs();
+    });
+    connect(FileExport, &QAction::triggered, this, [this] {
+        TMDIChild* target = SaveTarget();
+        TTraining* session = target && !target->Closing() ? target->Training() : nullptr;
+        std::string path;
+        if (session && ExportTrainingAs(*session, Settings.LastDir, path)) Settings.LastDir = ExtractFilePath(path);
     });
     connect(FileSaveChart, &QAction::triggered, this, [this] {
         if (TMDIChild* c = ActiveMDIChild(); c && c->IsChartWindow()) c->ChartPicture(true);
@@ -356,6 +359,7 @@ void TfrmMain::UpdateActions() {
     FileClose->setEnabled(ActiveChild() != nullptr);
     FileSave->setEnabled(target && !target->Closing() && target->CanSave());
     FileSaveAs->setEnabled(target && !target->Closing() && target->CanSaveAs());
+    FileExport->setEnabled(target && !target->Closing() && target->Training() && CanExport(*target->Training()));
     bool chart = child && child->IsChartWindow();
     FileSaveChart->setEnabled(chart);
     EditCopyChart->setEnabled(chart);
@@ -569,22 +573,23 @@ QList<TMDIChild*> TfrmMain::TrainingWindows() const {
     return list;
 }
 
-TfrmRow* TfrmMain::RowWindow() const {
+TMDIChild* TfrmMain::RowWindow() const {
     for (QWidget* w : ChildList())
-        if (auto* row = qobject_cast<TfrmRow*>(w); row && !row->Closing()) return row;
+        if (auto* row = qobject_cast<TMDIChild*>(w); row && row->ChildKind() == chkRow && !row->Closing()) return row;
     return nullptr;
 }
 
-QList<TfrmChart*> TfrmMain::ChartWindows() const {
-    QList<TfrmChart*> list;
+QList<TMDIChild*> TfrmMain::ChartWindows() const {
+    QList<TMDIChild*> list;
     for (QWidget* w : ChildList())
-        if (auto* chart = qobject_cast<TfrmChart*>(w); chart && !chart->Closing()) list << chart;
+        if (auto* chart = qobject_cast<TMDIChild*>(w); chart && chart->IsChartWindow() && !chart->Closing())
+            list << chart;
     return list;
 }
 
 TMDIChild* TfrmMain::SaveTarget() const {
     TMDIChild* child = ActiveMDIChild();
-    if (auto* row = qobject_cast<TfrmRow*>(child)) return SessionWindow(row->SessionId());
+    if (child && child->ChildKind() == chkRow) return SessionWindow(child->SessionId());
     return child;
 }
 
@@ -596,7 +601,7 @@ void TfrmMain::ShowFilling(TMDIChild* child) {
 }
 
 void TfrmMain::ViewTrainingExecute() {
-    if (TfrmRow* row = RowWindow())
+    if (TMDIChild* row = RowWindow())
         if (TMDIChild* training = SessionWindow(row->SessionId())) ShowFilling(training);
 }
 
@@ -628,7 +633,7 @@ void TfrmMain::ApplyAppearance() {
 
 TMDIChild* TfrmMain::CreateTrainingWindow(const TTraining& record, int32_t id, const std::string& settingsFile) {
     Sessions.Add(record, id);
-    auto* w = new TfrmTraining(Sessions, id);
+    TMDIChild* w = Windows.TrainingWindow(Sessions, id);
     QMdiSubWindow* sub = AddChild(w);
     w->LoadSettings(settingsFile, WindowPlacement());
     if (!sub->isVisible()) sub->show();
@@ -695,7 +700,7 @@ void TfrmMain::NewTrainingWindow(const std::string& settingsFile) {
 
 bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string& userFile) {
     if (RowWindowGuard) return false;
-    if (TfrmRow* row = RowWindow()) {
+    if (TMDIChild* row = RowWindow()) {
         ShowFilling(row);
         return false;
     }
@@ -708,18 +713,20 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
     if (!userFile.empty()) NewRowDialog->LoadUserFile(userFile);
 
     // An empty user session in the active window may take the row.
-    TfrmTraining* training = nullptr;
-    if (auto* active = qobject_cast<TfrmTraining*>(ActiveMDIChild());
-        active && !active->Closing() && IsUserOnly(*active->Training()) && IsEmptyTraining(*active->Training()) &&
+    TMDIChild* training = nullptr;
+    if (TMDIChild* active = ActiveMDIChild();
+        active && active->ChildKind() == chkTraining && !active->Closing() && IsUserOnly(*active->Training()) &&
+        IsEmptyTraining(*active->Training()) &&
         ConfirmYesNo("Use current User file to record a training session?"))
         training = active;
     if (!training) {
         if (TooManyTrainings()) return false;
-        if (!NewRowDialog->Execute()) return false;
+        TTraining record;
+        if (!NewRowDialog->Ask(record)) return false;
         RowWindowGuard = true;
         const int32_t id = Sessions.NextId();
-        Sessions.Add(NewRowDialog->Record, id);
-        training = new TfrmTraining(Sessions, id);
+        Sessions.Add(record, id);
+        training = Windows.TrainingWindow(Sessions, id);
         QMdiSubWindow* sub = AddChild(training);
         sub->showMinimized();
     }
@@ -729,8 +736,7 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
     training->SetAppearance(Appearance());
 
     RowWindowGuard = true;
-    TfrmRow* row = CreateRowWindow(this, Sessions, training->SessionId());
-    row->Engine().RefreshSession();
+    Windows.RowWindow(this, Sessions, training->SessionId());
     RowWindowGuard = false;
     UpdateActions();
     RefreshWindowPanels();
@@ -738,7 +744,7 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
 }
 
 bool TfrmMain::ShowExistingChart(TChildKind kind) {
-    for (TfrmChart* chart : ChartWindows())
+    for (TMDIChild* chart : ChartWindows())
         if (chart->ChildKind() == kind) {
             ShowFilling(chart);
             return true;
@@ -746,22 +752,22 @@ bool TfrmMain::ShowExistingChart(TChildKind kind) {
     return false;
 }
 
-void TfrmMain::ShowNewChart(TfrmChart* chart) {
+void TfrmMain::ShowNewChart(TMDIChild* chart) {
     if (chart) ShowChild(chart);
     RefreshWindowPanels();
 }
 
 void TfrmMain::ShowStrokeDataWindow(const std::string& settingsFile) {
-    if (!ShowExistingChart(chkStrokeData)) ShowNewChart(CreateStrokeDataWindow(this, Sessions, settingsFile));
+    if (!ShowExistingChart(chkStrokeData)) ShowNewChart(Windows.StrokeDataWindow(this, Sessions, settingsFile));
 }
 
 void TfrmMain::ShowForceCurvesWindow(const std::string& settingsFile) {
-    if (!ShowExistingChart(chkForceCurves)) ShowNewChart(CreateForceCurvesWindow(this, Sessions, settingsFile));
+    if (!ShowExistingChart(chkForceCurves)) ShowNewChart(Windows.ForceCurvesWindow(this, Sessions, settingsFile));
 }
 
 void TfrmMain::FileOpenExecute() {
     if (TooManyTrainings()) return;
-    TDialogFilter filter = DialogFilter(dkAllKinds, true, true);
+    TDialogFilter filter = DialogFilter(dkOpenKinds, true, true);
     TFileDialogRequest request;
     request.Title = "Open file";
     request.MultiSelect = true;

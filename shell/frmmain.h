@@ -13,15 +13,14 @@
 
 #include "core/records.h"
 #include "logic/sessionstore.h"
-#include "shell/framework/mdi.h"
-#include "shell/framework/registry.h"
+#include "framework/mdi.h"
+#include "framework/registry.h"
 #include "logic/mainlogic.h"
 #include "shell/screensaver.h"
 
-class TfrmChart;
-class TfrmNewRow;
-class TfrmResults;
-class TfrmRow;
+class TFormDialog;
+class TNewRowPrompt;
+class TWindowFactory;
 class TfrmSplash;
 class QTimer;
 class QDialog;
@@ -110,14 +109,15 @@ public:
     void UpdateActions() override;
 
     // The open row window and chart windows (not closing).
-    TfrmRow* RowWindow() const;
-    QList<TfrmChart*> ChartWindows() const;
-    TfrmNewRow* NewRow() const { return NewRowDialog; }
+    TMDIChild* RowWindow() const;
+    QList<TMDIChild*> ChartWindows() const;
+    TNewRowPrompt* NewRow() const { return NewRowDialog; }
 
     // Actions with behaviour.
     QAction *FileNew = nullptr, *FileOpen = nullptr, *FileClose = nullptr, *FileSave = nullptr, *FileSaveAs = nullptr,
             *FileSaveChart = nullptr, *EditCopyChart = nullptr, *ViewRow = nullptr, *ViewTraining = nullptr,
             *AnalyseStrokeData = nullptr, *AnalyseForceCurves = nullptr;
+    QAction* FileExport = nullptr;  // the active session as a FIT, TCX or RowingData CSV file
     // Actions of features this program does not offer: hidden and inert.
     QAction *FileStart = nullptr, *FileBrowse = nullptr, *FileDatabase = nullptr, *FileCalendar = nullptr,
             *FileSaveDesktop = nullptr, *AnalyseSummary = nullptr, *AnalyseIntervals = nullptr,
@@ -139,7 +139,7 @@ protected:
 private:
     // A chart window of the kind is shown (filling the frame when minimised): true; else false.
     bool ShowExistingChart(TChildKind kind);
-    void ShowNewChart(TfrmChart* chart);
+    void ShowNewChart(TMDIChild* chart);
     void BuildMenus();
     void HideActions();
     void AddHelpDocuments();
@@ -155,6 +155,8 @@ private:
     void ViewTrainingExecute();
     void SaveAll();
 
+    // The windows the frame makes (training, row, chart windows, shared dialogs).
+    TWindowFactory& Windows;
     std::vector<std::string> Arguments;
     TProgramSettings Settings;
     TSessionStore Sessions;
@@ -170,6 +172,6 @@ private:
     QList<QAction*> RecentItems;
     QAction* RecentSeparator = nullptr;
     TScreenSaverBlocker Blocker;
-    TfrmNewRow* NewRowDialog = nullptr;
-    TfrmResults* ResultsDialog = nullptr;
+    TNewRowPrompt* NewRowDialog = nullptr;
+    TFormDialog* ResultsDialog = nullptr;
 };

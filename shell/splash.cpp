@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "util/version.h"
 
 static void InitShellResourcesOnce() { Q_INIT_RESOURCE(catchline); }

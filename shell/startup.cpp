@@ -4,8 +4,8 @@
 #include <QStandardPaths>
 
 #include "core/catalogue.h"
-#include "shell/framework/qtdialogs.h"
-#include "shell/framework/windowutil.h"
+#include "framework/qtdialogs.h"
+#include "framework/windowutil.h"
 #include "shell/frmmain.h"
 #include "shell/singleinstance.h"
 #include "shell/splash.h"

@@ -28,7 +28,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "files/stroke_file.h"
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "tests/charts/testutil_charts.h"
 #include "util/dialogs.h"
 #include "util/profile.h"

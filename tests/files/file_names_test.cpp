@@ -57,6 +57,13 @@ TEST(DialogFilter, AllKindsWithoutPatterns)
                         "Brax Stroke files (*.bxr)|Brax User files (*.bxi)|" +
                             product + " compatible files (*.stg, *.str, *.ini, *.bxs, *.bxr, *.bxi)");
     EXPECT_EQ(f.DefaultIndex, 7);
+    // The open dialog adds the imported kinds after the program's own.
+    f = DialogFilter(dkOpenKinds, true, true);
+    EXPECT_EQ(f.DefaultIndex, 9);
+    EXPECT_EQ(FilterEntryName(f.Filter, 7), "FIT activity files (*.fit)");
+    EXPECT_EQ(FilterEntryName(f.Filter, 8), "RowingData CSV files (*.csv)");
+    EXPECT_EQ(FilterEntryName(f.Filter, 9),
+              product + " compatible files (*.stg, *.str, *.ini, *.bxs, *.bxr, *.bxi, *.fit, *.csv)");
     f = DialogFilter(dkStroke, false, true);
     EXPECT_EQ(f.Filter, "Stroke files (*.str)|" + product + " compatible files (*.str)|All files (*.*)");
     EXPECT_EQ(f.DefaultIndex, 2);

@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "files/file_names.h"
-#include "shell/framework/qtdialogs.h"
+#include "framework/qtdialogs.h"
 #include "tests/support/testutil_framework.h"
 
 

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 #include "tests/support/testutil_framework.h"
 #include "util/dialogs.h"
 #include "util/paths.h"

@@ -31,7 +31,7 @@
 #include "files/training_io.h"
 #include "review/grid_models.h"
 #include "review/training_window.h"
-#include "shell/framework/chartdialogs.h"
+#include "framework/chartdialogs.h"
 #include "tests/review/testutil_review.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
@@ -707,7 +707,7 @@ TEST_F(TrainingWindowTest, SaveThatWritesNothingIsToldAndKeepsTheSession)
     EXPECT_EQ(Dialogs.Messages.size(), 2u);
 }
 
-TEST_F(TrainingWindowTest, FailedSaveKeepsTheSessionModified)
+TEST_F(TrainingWindowTest, FailedSaveOffersAPlaceWhereItCanBeSaved)
 {
     TTraining t = MakeRowedSession(4);
     t.Header.Modified = 1;
@@ -719,11 +719,37 @@ TEST_F(TrainingWindowTest, FailedSaveKeepsTheSessionModified)
         ASSERT_NE(f, nullptr);
         std::fclose(f);
     }
-    EXPECT_FALSE(w.SaveAs(Env.File("blocked/row.stg")));
+    const std::string path = Env.File("blocked/row.stg");
+    // Declined: nothing saved, the session stays modified. (The error box
+    // takes the first answer, the question the second.)
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::No};
+    EXPECT_FALSE(w.SaveAs(path));
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(Dialogs.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_NE(Dialogs.Messages[0].Text.find("Not a directory (20)"), std::string::npos) << Dialogs.Messages[0].Text;
+    EXPECT_EQ(Dialogs.Messages[1].Kind, TMsgKind::Confirmation);
+    EXPECT_EQ(Dialogs.Messages[1].Text, FallbackQuestionText(path));
     EXPECT_EQ(Registry.FilesSaved, 0);
     EXPECT_TRUE(Registry.Recent.empty());
     EXPECT_EQ(w.Record().Header.Modified, 1);
     EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals (*)");
+
+    // Accepted: saved in the user data folder, which the message names.
+    Dialogs.Clear();
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::Yes};
+    ASSERT_TRUE(w.SaveAs(path));
+    const std::string saved = Env.UserFolder() + "row.stg";
+    ASSERT_EQ(Dialogs.Messages.size(), 3u);
+    EXPECT_EQ(Dialogs.Messages[2].Kind, TMsgKind::Information);
+    EXPECT_EQ(Dialogs.Messages[2].Text, FallbackSavedText(path, saved));
+    EXPECT_EQ(Registry.FilesSaved, 1);
+    ASSERT_EQ(Registry.Recent.size(), 1u);
+    EXPECT_EQ(Registry.Recent[0], saved);
+    EXPECT_EQ(w.Record().Header.Modified, 0);
+    EXPECT_EQ(w.Record().Header.FileName.Text(), saved);
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(saved, back, false));
+    EXPECT_EQ(back.StrokeCount(), 4);
 }
 
 TEST_F(TrainingWindowTest, RefusedComboChangeKeepsTheStoredValue)

@@ -300,13 +300,19 @@ TEST_F(CliRecover, ListingDamageAndRefusals)
     EXPECT_NE(err.find("is kept"), std::string::npos) << err;
 }
 
-TEST_F(CliRecover, ASaveThatFailsKeepsTheJournal)
+TEST_F(CliRecover, ASaveThatFailsKeepsTheJournalUntilTheStrokesAreSafe)
 {
-    // The folder of --out cannot be made: the row's strokes stay in the journal.
+    // The folder of --out cannot be made: the strokes are saved in the user
+    // data folder instead, and only then is the journal given up.
     std::ofstream(Home + "/plain") << "x";
     std::string out, err;
     EXPECT_EQ(Run({"row", "--fast", "--quiet", "--limit", "strokes:3", "--out", Home + "/plain/row.stg"}, out, err), 1);
-    EXPECT_NE(err.find("catchline-cli recover"), std::string::npos) << err;
-    ASSERT_EQ(Run({"recover", "--out", Home + "/recovered.stg"}, out, err), 0) << err;
-    EXPECT_NE(out.find("Saved 3 strokes"), std::string::npos) << out;
+    EXPECT_NE(err.find("could not be saved"), std::string::npos) << err;
+    const std::string saved = Home + "/Documents/Catchline Rowing/Catchline/row.stg";
+    EXPECT_NE(out.find("Saved 3 strokes to " + saved), std::string::npos) << out;
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(saved, back, false)) << saved;
+    EXPECT_EQ(back.StrokeCount(), 3);
+    EXPECT_EQ(Run({"recover", "--out", Home + "/recovered.stg"}, out, err), 1);
+    EXPECT_NE(err.find("no unsaved recording"), std::string::npos) << err;
 }

@@ -24,6 +24,7 @@
 #include "core/values.h"
 #include "files/training_io.h"
 #include "logic/training_logic.h"
+#include "util/paths.h"
 
 #ifndef CATCHLINE_CLI
 #define CATCHLINE_CLI ""
@@ -55,6 +56,7 @@ public:
             setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
             setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
             setenv("XDG_DOCUMENTS_DIR", (home + "/Documents").c_str(), 1);
+            setenv("TMPDIR", (home + "/tmp").c_str(), 1);
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
             if (pace > 1) setenv("CATCHLINE_WAIT_PACE", std::to_string(pace).c_str(), 1);
             else unsetenv("CATCHLINE_WAIT_PACE");
@@ -113,6 +115,16 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         Pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // The exit code once the tool has ended, -2 while it runs.
+    int TryWait()
+    {
+        if (Pid <= 0) return -1;
+        int status = 0;
+        if (waitpid(Pid, &status, WNOHANG) == 0) return -2;
+        Pid = -1;
+        ReadUntil([](const std::string&) { return false; }, 5000);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     // The reader goes away (as "| head" does).
@@ -393,41 +405,99 @@ TEST_F(CliRow, DeviceOnPseudoTerminalRowsThenGoesAway)
     EXPECT_FALSE(row.Err().empty());  // the interface error was reported
 }
 
-TEST_F(CliRow, SilentPortGivesUpOnInterruptAndSavesNothingLost)
+TEST_F(CliRow, NothingRecordedWritesNothingAndFails)
 {
-    // A port that never sends: the connect waits until Ctrl+C, then the empty
-    // session is still saved (nothing was recorded, nothing is lost).
+    // A session already at --out is not replaced by an empty one, whatever
+    // kept the tool from recording: a port that cannot be opened (the error
+    // comes while opening, so no wait for data that cannot come), a port that
+    // never sends (until Ctrl+C), garbage instead of frames.
+    const std::string file = Home + "/kept.stg";
+    std::string out, err;
+    ASSERT_EQ(Row({"--fast", "--limit", "strokes:3", "--out", file}, out, err), 0) << err;
+    std::ifstream original(file, std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+    auto unchanged = [&] {
+        std::ifstream in(file, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()) == before;
+    };
+    {
+        SCOPED_TRACE("missing port");
+        TChild child({"row", "--source", Home + "/ttyNOPE", "--type", "1", "--out", file}, Home);
+        EXPECT_EQ(child.Wait(20000), 1) << child.Err();
+        EXPECT_NE(child.Err().find("No such file or directory"), std::string::npos) << child.Err();
+        EXPECT_NE(child.Err().find("nothing recorded: no data came from"), std::string::npos) << child.Err();
+        EXPECT_EQ(Parse(child.Out).Saved, "");
+        EXPECT_TRUE(unchanged());
+    }
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
     ASSERT_EQ(grantpt(master), 0);
     ASSERT_EQ(unlockpt(master), 0);
     const std::string port = ptsname(master);
-    const std::string file = Home + "/silent.stg";
-    TChild row({"row", "--source", port, "--type", "1", "--out", file}, Home);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    row.Signal(SIGINT);
-    const int code = row.Wait(20000);
+    {
+        SCOPED_TRACE("silent port");
+        TChild child({"row", "--source", port, "--type", "1", "--out", file}, Home);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        child.Signal(SIGINT);
+        EXPECT_EQ(child.Wait(20000), 1) << child.Err();
+        EXPECT_NE(child.Err().find("nothing recorded"), std::string::npos) << child.Err();
+        EXPECT_TRUE(unchanged());
+    }
+    {
+        SCOPED_TRACE("garbage");
+        TChild child({"row", "--source", port, "--type", "1", "--out", file}, Home);
+        // Bytes in which no frame of the interface's protocol starts. Written
+        // without blocking: once the tool has gone nobody reads the port.
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        const std::string garbage(4096, '\0');
+        const auto end = Clock::now() + std::chrono::seconds(20);
+        int code = -2;
+        while (code == -2 && Clock::now() < end) {
+            (void)!write(master, garbage.data(), garbage.size());
+            code = child.TryWait();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (code == -2) code = child.Wait(20000);
+        EXPECT_EQ(code, 1) << child.Err();
+        EXPECT_NE(child.Err().find("Incorrect interface protocol"), std::string::npos) << child.Err();
+        EXPECT_NE(child.Err().find("nothing recorded"), std::string::npos) << child.Err();
+        EXPECT_TRUE(unchanged());
+    }
     close(master);
-    EXPECT_EQ(code, 0) << row.Err();
-    TTraining back;
-    ASSERT_TRUE(OpenTraining(file, back, false));
-    EXPECT_EQ(back.StrokeCount(), 0);
 }
 
-TEST_F(CliRow, PortThatCannotBeOpenedEndsAtOnce)
+TEST_F(CliRow, AFailedSaveSavesWhereItCanAndFails)
 {
-    // The error comes while opening, before the wait for data: no waiting for
-    // data that cannot come.
-    const std::string file = Home + "/none.stg";
-    TChild child({"row", "--source", Home + "/ttyNOPE", "--type", "1", "--out", file}, Home);
-    const auto start = Clock::now();
-    EXPECT_EQ(child.Wait(20000), 0) << child.Err();
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
-    EXPECT_NE(child.Err().find("No such file or directory"), std::string::npos) << child.Err();
-    EXPECT_NE(child.Err().find("nothing recorded"), std::string::npos) << child.Err();
+    // --out below a file (a folder that cannot be made): the session goes to
+    // the user data folder, the tool says where and exits with 1.
+    std::ofstream(Home + "/plain").put('x');
+    std::string out, err;
+    EXPECT_EQ(Row({"--fast", "--limit", "strokes:3", "--out", Home + "/plain/x.stg"}, out, err), 1);
+    EXPECT_NE(err.find("Not a directory"), std::string::npos) << err;
+    EXPECT_NE(err.find("could not be saved"), std::string::npos) << err;
+    EXPECT_NE(out.find("Totals:"), std::string::npos);
+    TPrinted p = Parse(out);
+    EXPECT_EQ(p.Saved, Home + "/Documents/Catchline Rowing/Catchline/x.stg");
+    EXPECT_NE(err.find(p.Saved), std::string::npos) << err;
     TTraining back;
-    ASSERT_TRUE(OpenTraining(file, back, false));
-    EXPECT_EQ(back.StrokeCount(), 0);
+    CheckSaved(p, back);
+    EXPECT_EQ(back.StrokeCount(), 3);
+    // The user data folder cannot be made either (a file is in its place):
+    // the temporary folder; a file of that name there is not replaced.
+    std::system(("rm -rf '" + Home + "/Documents' && touch '" + Home + "/Documents'").c_str());
+    std::system(("mkdir -p '" + Home + "/tmp' && touch '" + Home + "/tmp/x.stg'").c_str());
+    EXPECT_EQ(Row({"--fast", "--limit", "strokes:4", "--out", Home + "/plain/x.stg"}, out, err), 1);
+    p = Parse(out);
+    EXPECT_EQ(p.Saved, Home + "/tmp/x (2).stg") << err;
+    CheckSaved(p, back);
+    EXPECT_EQ(back.StrokeCount(), 4);
+    EXPECT_EQ(FileSizeOf(Home + "/tmp/x.stg"), 0);
+    // Without --out the new file goes to the user data folder, which fails
+    // here: the temporary folder again.
+    EXPECT_EQ(Row({"--fast", "--limit", "strokes:2"}, out, err), 1);
+    p = Parse(out);
+    EXPECT_EQ(p.Saved.rfind(Home + "/tmp/Row", 0), 0u) << p.Saved << err;
+    CheckSaved(p, back);
 }
 
 TEST_F(CliRow, BadArgumentsAreRefusedClearly)
@@ -455,12 +525,6 @@ TEST_F(CliRow, BadArgumentsAreRefusedClearly)
         EXPECT_NE(err.find(expected), std::string::npos) << err;
         EXPECT_EQ(Parse(out).Saved, "");
     }
-    // A file that cannot be written: the rowing result is printed, the exit says so.
-    std::ofstream(Home + "/plain").put('x');
-    std::string out, err;
-    EXPECT_EQ(Row({"--fast", "--limit", "strokes:3", "--out", Home + "/plain/x.stg"}, out, err), 1);
-    EXPECT_NE(err.find("could not be saved"), std::string::npos) << err;
-    EXPECT_NE(out.find("Totals:"), std::string::npos);
 }
 
 }  // namespace

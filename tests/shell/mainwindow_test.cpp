@@ -21,7 +21,7 @@
 
 #include "tests/support/testutil_framework.h"
 #include "core/catalogue.h"
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "row/frmnewrow.h"
 #include "shell/frmmain.h"
 #include "shell/splash.h"
@@ -301,10 +301,50 @@ TEST_F(MainWindow, FileOpenDialogOpensEverySelectedFile) {
     const TFileDialogRequest& r = Dialogs.FileRequests[0];
     EXPECT_EQ(r.Title, "Open file");
     EXPECT_TRUE(r.MultiSelect);
-    EXPECT_EQ(r.FilterIndex, 7);
+    EXPECT_EQ(r.FilterIndex, 9);
     EXPECT_EQ(r.InitialDir, lastDir);
     EXPECT_NE(r.Filter.find("Brax User files (*.bxi)|*.bxi|"), std::string::npos);
+    EXPECT_NE(r.Filter.find("FIT activity files (*.fit)|*.fit|RowingData CSV files (*.csv)|*.csv|"), std::string::npos);
     EXPECT_EQ(main.TrainingCount(), 2);
+}
+
+TEST_F(MainWindow, ExportTheActiveSessionAndOpenTheExport) {
+    TfrmMain main({});
+    QAction* exportAction = main.findChild<QAction*>("FileExport");
+    ASSERT_TRUE(exportAction);
+    QList<QAction*> file = main.File1->actions();
+    EXPECT_EQ(file.indexOf(exportAction), file.indexOf(main.FileSaveAs) + 1);
+    main.UpdateActions();
+    EXPECT_FALSE(exportAction->isEnabled()) << "no session";
+    main.OpenFile(TestDataFile("user/rower.ini"));
+    main.UpdateActions();
+    EXPECT_FALSE(exportAction->isEnabled()) << "a session without strokes";
+    CloseAllTrainings(main);
+
+    main.OpenFile(TestDataFile("training/sample.stg"));
+    main.UpdateActions();
+    ASSERT_TRUE(exportAction->isEnabled());
+    TTraining* session = main.TrainingWindows()[0]->Training();
+    const std::string lastDir = main.LastDir();
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {Env.File("exports/sample")};
+    answer.FilterIndex = 3;
+    Dialogs.FileAnswers.push_back(answer);
+    exportAction->trigger();
+    ASSERT_EQ(Dialogs.FileRequests.size(), 1u);
+    EXPECT_EQ(Dialogs.FileRequests[0].Title, "Export to FIT / TCX / CSV");
+    EXPECT_EQ(Dialogs.FileRequests[0].InitialDir, lastDir);
+    EXPECT_EQ(Dialogs.FileRequests[0].FileName, "sample");
+    ASSERT_TRUE(FileExists(Env.File("exports/sample.csv"))) << Dialogs.LastText();
+    EXPECT_EQ(main.LastDir(), Env.File("exports/"));
+    EXPECT_EQ(session->Header.Modified, 0) << "an export leaves the session as it was";
+
+    // The export opens as a session of its own.
+    main.OpenFile(Env.File("exports/sample.csv"));
+    ASSERT_EQ(main.TrainingCount(), 2);
+    EXPECT_EQ(main.TrainingWindows()[0]->Training()->StrokeCount(), session->StrokeCount());
+    EXPECT_TRUE(ErrorTexts().empty());
 }
 
 TEST_F(MainWindow, HiddenActionsStayHiddenAndInert) {

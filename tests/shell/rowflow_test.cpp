@@ -36,6 +36,7 @@
 #include "row/frmrow.h"
 #include "row/messagewindow.h"
 #include "shell/frmmain.h"
+#include "tests/shell/testutil_shell.h"
 #include "shell/splash.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -135,7 +136,7 @@ protected:
         main.show();
         AnswerNewRow("Eva");
         if (!main.OpenRowWindow(SettingsFile(false), "")) return nullptr;
-        TfrmRow* row = main.RowWindow();
+        TfrmRow* row = RowWindowOf(main);
         if (row) row->Engine().DemoFile = CATCHLINE_SOURCE_DIR "/resources/demo/catchline.dat";
         return row;
     }
@@ -188,7 +189,7 @@ protected:
 };
 
 TfrmTraining* RowTraining(TfrmMain& main) {
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = RowWindowOf(main);
     return row ? qobject_cast<TfrmTraining*>(main.SessionWindow(row->SessionId())) : nullptr;
 }
 
@@ -200,7 +201,7 @@ TEST_F(RowFlow, RowWindowOpensThroughTheNewRowDialogOnce) {
     AnswerNewRow("Eva");
     ASSERT_TRUE(main.OpenRowWindow(SettingsFile(false), ""));
     EXPECT_EQ(NewRowShown, 1);
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = RowWindowOf(main);
     ASSERT_NE(row, nullptr);
     ASSERT_EQ(main.TrainingCount(), 1);
     TfrmTraining* training = RowTraining(main);
@@ -377,12 +378,12 @@ TEST_F(RowFlow, ChartWindowsAreSharedCopiedAndFollowTheSessionList) {
     // A second session joins both windows' lists; closing both closes them.
     main.ProcessParameter(TestDataFile("stroke/sample.str"));
     ASSERT_EQ(main.TrainingCount(), 2);
-    for (TfrmChart* chart : main.ChartWindows())  // the force curves list adds the four averages
+    for (TfrmChart* chart : ChartWindowsOf(main))  // the force curves list adds the four averages
         EXPECT_EQ(chart->ListCount(), chart->ChildKind() == chkForceCurves ? 6 : 2);
     main.Store().RequestClose(main.Store().IdAt(0));
     Pump(20);
     ASSERT_EQ(main.ChartWindows().size(), 2);
-    for (TfrmChart* chart : main.ChartWindows())
+    for (TfrmChart* chart : ChartWindowsOf(main))
         EXPECT_EQ(chart->ListCount(), chart->ChildKind() == chkForceCurves ? 5 : 1);
     main.Store().RequestClose(main.Store().IdAt(0));
     Pump(50);
@@ -408,7 +409,7 @@ TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) 
     main.show();
     AnswerNewRow("Eva");
     ASSERT_TRUE(main.OpenRowWindow(SettingsFile(false), ""));
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = RowWindowOf(main);
     TTraining& session = row->Session();
     session.Settings.LimitType = 0;
     session.Settings.LimitStrokes = 5;
@@ -693,6 +694,9 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
     row->btnConnect->click();  // returns once the wait has stopped
     closer.stop();
     Pump(50);
+    // The frame's queued close may run only now, outside the wait's event
+    // loop: its deferred deletion is what the program's main loop does next.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(closed);
     EXPECT_TRUE(row.isNull());
     EXPECT_EQ(main.RowWindow(), nullptr);

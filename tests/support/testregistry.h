@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/records.h"
-#include "shell/framework/registry.h"
+#include "framework/registry.h"
 
 class TEmptyRegistry : public TMainRegistry {
 public:

@@ -333,7 +333,8 @@ int CmdRow(const std::vector<std::string>& args)
     // saved and printed where; the tool ends with this command anyway.
     std::signal(SIGPIPE, SIG_IGN);
 
-    bool wasError = false;
+    bool dataArrived = false;
+    uint32_t protocolErrors = 0;
     {
         // The session is recorded in a store of its own; statistics belong to
         // the program's settings, the tool counts them nowhere.
@@ -349,18 +350,16 @@ int CmdRow(const std::vector<std::string>& args)
         // The tool answers no questions: the reset question is not asked for
         // its fresh session, the rest are errors printed by the console service.
         engine.BtnConnectClick();
-        if (engine.Interface() && engine.Interface()->State() != vtsClosed) {
-            while (engine.Interface() && engine.Interface()->State() != vtsClosed) {
-                if (gInterrupted) {
-                    std::fprintf(stderr, "Interrupted: disconnecting.\n");
-                    engine.Disconnect();
-                    break;
-                }
-                Delay(50);
+        while (engine.Interface() && engine.Interface()->State() != vtsClosed) {
+            if (gInterrupted) {
+                std::fprintf(stderr, "Interrupted: disconnecting.\n");
+                engine.Disconnect();
+                break;
             }
-        } else if (!engine.DataArrived()) {
-            wasError = true;
+            Delay(50);
         }
+        dataArrived = engine.DataArrived();
+        protocolErrors = engine.ProtocolErrors();
         engine.Shutdown();
         session = engine.Session();
     }
@@ -368,8 +367,17 @@ int CmdRow(const std::vector<std::string>& args)
     std::signal(SIGTERM, previousTerm);
     std::signal(SIGHUP, previousHup);
 
-    if (session.StrokeCount() == 0 && wasError) {
-        std::fprintf(stderr, "row: no data from %s; nothing recorded\n", host.Source.c_str());
+    // Nothing recorded (a wrong port, a silent or unplugged device, garbage
+    // from the start, Ctrl+C before the first stroke): no file is written, so
+    // a session already at --out stays as it was, and the exit says so.
+    if (session.StrokeCount() == 0) {
+        std::string why;
+        if (protocolErrors > 0) why = "the data from " + host.Source + " was not in the interface's protocol";
+        else if (!dataArrived) why = "no data came from " + host.Source;
+        else if (gInterrupted) why = "interrupted before the first stroke";
+        else why = "no stroke was rowed";
+        std::fprintf(stderr, "row: nothing recorded: %s; no file written\n", why.c_str());
+        return 1;
     }
     PrintResults(session);
     THeartZones zones;
@@ -379,6 +387,7 @@ int CmdRow(const std::vector<std::string>& args)
     }
     if (maxHeart > 0) zones.MaxHeartRate = maxHeart;
     PrintSplitsAndZones(session, zones);
+    std::fflush(stdout);
     session.Header.Modified = 1;
     session.Header.FileType = ftSTG;
     std::string path = outFile;
@@ -386,21 +395,30 @@ int CmdRow(const std::vector<std::string>& args)
         const std::string folder = UserDataFolder(true);
         for (int n = 1; n < 100000; ++n) {
             std::string candidate = Format("%sRow%05d.stg", folder.c_str(), n);
-            if (FileSizeOf(candidate) < 0) {
+            if (FileSizeOf(candidate) < 0 && NonRegularFileError(candidate) == 0) {
                 path = candidate;
                 break;
             }
         }
     }
-    if (path.empty() || !SaveTraining(path, "", session)) {
-        std::fprintf(stderr, "row: the session could not be saved\n");
-        if (!session.JournalFile.empty())
-            std::fprintf(stderr, "row: its strokes are kept in %s (catchline-cli recover)\n", session.JournalFile.c_str());
-        return 1;
+    const std::string tried = path;
+    if (!path.empty() && SaveTraining(path, "", session)) {
+        EndSessionJournal(session, jeSaved);
+        std::printf("Saved %d strokes to %s\n", session.StrokeCount(), path.c_str());
+        return 0;
     }
-    EndSessionJournal(session, jeSaved);
-    std::printf("Saved %d strokes to %s\n", session.StrokeCount(), path.c_str());
-    return 0;
+    // The save failed (a full disk, a read-only or missing folder): the
+    // strokes go where they can be saved, and the exit still tells of the
+    // failure.
+    const int strokes = session.StrokeCount();
+    const std::string saved = SaveToFallback(session, tried, false);
+    if (!saved.empty()) {
+        EndSessionJournal(session, jeSaved);
+        std::printf("Saved %d strokes to %s\n", strokes, saved.c_str());
+    } else if (!session.JournalFile.empty()) {
+        std::fprintf(stderr, "row: its strokes are kept in %s (catchline-cli recover)\n", session.JournalFile.c_str());
+    }
+    return 1;
 }
 
 #else

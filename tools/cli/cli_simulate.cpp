@@ -350,7 +350,8 @@ int CmdSimulate(const std::vector<std::string>& args)
     } else {
         int error = 0;
         if (!ReadWholeFile(file, bytes, error)) {
-            std::fprintf(stderr, "catchline-cli simulate: cannot read \"%s\": %s\n", file.c_str(), std::strerror(error));
+            std::fprintf(stderr, "catchline-cli simulate: cannot read \"%s\": %s\n", file.c_str(),
+                         SystemErrorText(error).c_str());
             return 1;
         }
     }

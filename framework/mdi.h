@@ -12,9 +12,9 @@
 #include <QMdiArea>
 #include <QPixmap>
 
-#include "shell/framework/formmain.h"
-#include "shell/framework/registry.h"
-#include "shell/framework/windowutil.h"
+#include "framework/formmain.h"
+#include "framework/registry.h"
+#include "framework/windowutil.h"
 
 class QMdiSubWindow;
 class TMDIMain;

@@ -1,4 +1,4 @@
-#include "shell/framework/registry.h"
+#include "framework/registry.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <QMainWindow>
 
-#include "shell/framework/statusbar.h"
+#include "framework/statusbar.h"
 
 class QAction;
 class QFrame;

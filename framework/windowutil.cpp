@@ -1,4 +1,4 @@
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/framework/formdialog.h"
+#include "framework/formdialog.h"
 
 class QButtonGroup;
 class QGroupBox;

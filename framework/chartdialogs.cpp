@@ -1,4 +1,4 @@
-#include "shell/framework/chartdialogs.h"
+#include "framework/chartdialogs.h"
 
 #include <QAbstractItemModel>
 #include <QButtonGroup>
@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "core/records.h"
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "util/text.h"
 
 const std::vector<int32_t>& ColorGridColors() {

@@ -1,4 +1,4 @@
-#include "shell/framework/formmain.h"
+#include "framework/formmain.h"
 
 #include <cmath>
 
@@ -18,7 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"

@@ -1,4 +1,4 @@
-#include "shell/framework/formdialog.h"
+#include "framework/formdialog.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

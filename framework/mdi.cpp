@@ -1,4 +1,4 @@
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@
 #include <QPainter>
 #include <QTimer>
 
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 
 // ---- TMDIChild ----
 

@@ -1,4 +1,4 @@
-#include "shell/framework/statusbar.h"
+#include "framework/statusbar.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "shell/framework/qtdialogs.h"
+#include "framework/qtdialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
