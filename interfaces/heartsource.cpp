@@ -10,11 +10,11 @@
 #include <cstring>
 #include <mutex>
 
+#include "interfaces/antreceiver.h"
 #include "interfaces/bletransport.h"
 #include "interfaces/devices/capture.h"
 #include "interfaces/devices/demodata.h"
 #include "interfaces/devices/heartrate.h"
-#include "interfaces/rwinterface.h"
 #include "util/paths.h"
 #include "util/text.h"
 #include "util/trace.h"
@@ -172,7 +172,7 @@ public:
         if (!ParseAntNetworkKey(FOptions.AntNetworkKey, key))
             return Failed("The ANT+ network key is not set: enter its 16 hex digits as \"AntNetworkKey\" in the "
                           "section [HeartRate] of the settings file.");
-        if (TRWInterface::RadioConnected())
+        if (AntReceiverHeldBy(TAntUser::WirelessInterface))
             return Failed("The ANT receiver is in use by the VT3 Wireless Interface: an ANT+ strap needs a "
                           "receiver of its own here; a Bluetooth strap works alongside.");
         if (gAntRunning) return Failed("Another ANT+ heart-rate strap already uses the ANT receiver.");
@@ -189,6 +189,7 @@ public:
         }
         FInitialised = true;
         gAntRunning = true;
+        SetAntReceiverHeld(TAntUser::HeartStrap, true);
         if (!FContext) FContext = new QObject();
         {
             std::lock_guard<std::mutex> lock(gAntLock);
@@ -228,6 +229,7 @@ public:
             a.Close();
             FInitialised = false;
             gAntRunning = false;
+            SetAntReceiverHeld(TAntUser::HeartStrap, false);
         }
         Unload();
     }

@@ -8,7 +8,7 @@
 #include <chrono>
 
 #include "interfaces/delay.h"
-#include "interfaces/heartsource.h"
+#include "interfaces/antreceiver.h"
 #include "interfaces/serial/usbdevices.h"
 #include "util/text.h"
 #include "util/trace.h"
@@ -335,7 +335,7 @@ void TRWInterface::ComPortOpen()
     if (!FLib) throw ETarnError("AntLib not loaded");
     if (FConnected) throw ETarnError("Already connected");
     if (Source.empty()) throw ETarnError("No source selected");
-    if (AntHeartSourceRunning()) throw ETarnError("The ANT receiver is in use by the ANT+ heart-rate strap.");
+    if (AntReceiverHeldBy(TAntUser::HeartStrap)) throw ETarnError("The ANT receiver is in use by the ANT+ heart-rate strap.");
     {
         std::lock_guard<std::mutex> lock(gRadioLock);
         if (gRadio && gRadio != this) throw ETarnError("Already connected");
@@ -389,6 +389,7 @@ void TRWInterface::ComPortOpen()
         {
             std::lock_guard<std::mutex> lock(gRadioLock);
             gRadio = this;
+            SetAntReceiverHeld(TAntUser::WirelessInterface, true);
         }
         a.AssignResponseFunction(&TRWInterface::ResponseCallback, FResponseBuffer);
         FResponseEnabled = true;
@@ -448,7 +449,10 @@ void TRWInterface::ComPortClose()
     Status("Remove thread");
     {
         std::lock_guard<std::mutex> lock(gRadioLock);
-        if (gRadio == this) gRadio = nullptr;
+        if (gRadio == this) {
+            gRadio = nullptr;
+            SetAntReceiverHeld(TAntUser::WirelessInterface, false);
+        }
     }
     if (FThread) {
         // The thread may be handing over the very entry whose handler closes

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "interfaces/antreceiver.h"
 #include "interfaces/devices/capture.h"
 #include "interfaces/devices/heartrate.h"
 #include "interfaces/heartsource.h"
@@ -187,6 +188,42 @@ TEST_F(AntHeartTest, PagesBecomeHeartRatesWithTheKeyFromTheSettings)
     const size_t count = r.Rates.size();
     Pump(200);
     EXPECT_EQ(r.Rates.size(), count);
+}
+
+TEST_F(AntHeartTest, AStrapWaitsForTheReceiverTheWirelessInterfaceHolds)
+{
+    setenv("ANTSIM_STROKES", "50", 1);
+    TRWInterface rw;
+    rw.AntLibrary = CATCHLINE_ANTSIM;
+    rw.AntDelay = 1;
+    std::string error;
+    rw.OnError = [&](TInterface*, const std::string& e) { error = e; };
+    rw.Open(1, "ANTUSBmStick-1009-1234500");
+    ASSERT_EQ(rw.State(), vtsOpened) << error;
+    EXPECT_TRUE(AntReceiverHeldBy(TAntUser::WirelessInterface));
+
+    auto s = Make("ant", Options);
+    TRecorder r;
+    r.Attach(*s);
+    s->Start();
+    ASSERT_EQ(r.Failures.size(), 1u);
+    EXPECT_NE(r.Failures[0].find("in use by the VT3 Wireless Interface"), std::string::npos);
+    EXPECT_FALSE(AntHeartSourceRunning());
+    EXPECT_FALSE(AntReceiverHeldBy(TAntUser::HeartStrap));
+
+    // Once the interface lets go, the strap gets the receiver.
+    rw.Close();
+    EXPECT_FALSE(AntReceiverHeldBy(TAntUser::WirelessInterface));
+    auto again = Make("ant", Options);
+    TRecorder m;
+    m.Attach(*again);
+    again->Start();
+    EXPECT_TRUE(m.Failures.empty());
+    EXPECT_TRUE(AntReceiverHeldBy(TAntUser::HeartStrap));
+    ASSERT_TRUE(WaitFor([&] { return !m.Rates.empty(); }, 5000));
+    again->Stop();
+    EXPECT_FALSE(AntReceiverHeldBy(TAntUser::HeartStrap));
+    unsetenv("ANTSIM_STROKES");
 }
 
 TEST_F(AntHeartTest, AWrongOrMissingKey)
