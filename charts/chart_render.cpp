@@ -438,6 +438,10 @@ void TChartAxes::ThinToPlot()
 
 void TChartAxes::Render(const TChartData& data, bool useDataScale)
 {
+    // Lines stand out from the chart's background; average records keep apart
+    // from the sessions' colours.
+    const std::vector<int32_t> sessionColors = SessionColors(data);
+    const int32_t background = FromQColor(Chart->backgroundBrush().color());
     InRender = true;
     bool xTime = false, leftTime = false, rightTime = false;
     TRange bottomRange, leftRange, rightRange;
@@ -470,7 +474,7 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
     for (const TSeriesData& s : data.Series) {
         if (s.Role == TSeriesRole::OtherCurve && s.Kind == TSeriesKind::Line) {
             TCurveBundleItem::TCurve c;
-            QPen pen(ToQColor(s.Color));
+            QPen pen(ToQColor(DrawColor(s, s.Color, sessionColors, background)));
             pen.setWidth(std::max(1, int(s.PenWidth)));
             pen.setStyle(ToQtPenStyle(s.PenStyle));
             c.Pen = pen;
@@ -511,7 +515,7 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
             }
             Chart->addSeries(series);
         }
-        ConfigureSeries(series, *piece.Data, piece.Color);
+        ConfigureSeries(series, *piece.Data, DrawColor(*piece.Data, piece.Color, sessionColors, background));
         QAbstractAxis* vertical = piece.Data->Axis == TAxisSide::Left ? UsedLeft : UsedRight;
         const QList<QAbstractAxis*> attached = series->attachedAxes();
         if (attached.size() != 2 || !attached.contains(UsedBottom) || !attached.contains(vertical)) {

@@ -178,7 +178,13 @@ void ResetTraining(TTraining& t)
     t.Live = 0;
 }
 
-TConfirmResult ConfirmReset(TTraining& t, int reason)
+bool HasUnsavedStrokes(const TTraining& t)
+{
+    // Live marks a session recorded from a device; a save clears Modified.
+    return t.Header.Modified == 1 && t.Live == 1 && t.StrokeCount() > 0;
+}
+
+TConfirmResult ConfirmReset(TTraining& t, int reason, const std::function<bool()>& save)
 {
     if (IsEmptyTraining(t)) return {true, false};
     std::string text;
@@ -187,6 +193,18 @@ TConfirmResult ConfirmReset(TTraining& t, int reason)
     case 1: text = "Connecting again will reset the current training session.\r"; break;
     case 2: text = "Resetting the current training session will erase all recorded data.\r"; break;
     default: break;
+    }
+    if (save && HasUnsavedStrokes(t)) {
+        text += "The recorded strokes are not saved. Save the session first?";
+        switch (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbSaveDiscardCancel, TMsgResult::Save)) {
+        case TMsgResult::Save:
+            if (!save()) return {false, false};
+            break;
+        case TMsgResult::Discard: break;
+        default: return {false, false};
+        }
+        ResetTraining(t);
+        return {true, true};
     }
     text += "Do you wish to continue?";
     if (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbYesNo, TMsgResult::Yes) != TMsgResult::Yes)

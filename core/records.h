@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -306,8 +307,13 @@ struct TConfirmResult {
     bool Proceed;
     bool WasReset;
 };
-// Asks (through the dialog service) before erasing recorded data.
-TConfirmResult ConfirmReset(TTraining& t, int reason);
+// A recorded session with strokes not yet saved (they would be lost).
+bool HasUnsavedStrokes(const TTraining& t);
+// Asks (through the dialog service) before erasing recorded data. When the
+// strokes are not saved and the caller can save (save given), the question
+// offers Save / Discard / Cancel; Save runs save and goes on only when it
+// succeeded.
+TConfirmResult ConfirmReset(TTraining& t, int reason, const std::function<bool()>& save = {});
 TTrainingHeader DefaultHeader();
 TTrainingSettings DefaultSettings();
 int32_t NextPaletteColor();

@@ -7,7 +7,8 @@
 #include <QVBoxLayout>
 
 TFormDialog::TFormDialog(QWidget* parent) : QDialog(parent) {
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    // A title and a close button; no minimise, maximise or help buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -1,5 +1,6 @@
 #include "framework/formmain.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QAction>
@@ -347,6 +348,13 @@ void TFormMain::RebuildToolbars() {
     std::unique_ptr<TProfileFile> ini;
     std::string file = SettingsFileName();
     if (!file.empty()) ini = std::make_unique<TProfileFile>(file);
+    // Where each bar was (top, left); a bar without a stored place keeps its
+    // default one, after the placed bars of the first row, in menu order.
+    struct TPlaced {
+        QToolBar* Bar;
+        int Top, Left;
+    };
+    std::vector<TPlaced> placed;
     for (QAction* top : menuBar()->actions()) {
         QMenu* menu = top->menu();
         if (!menu || ActionTag(top) < 0 || ActionTag(menu) < 0) continue;
@@ -378,16 +386,34 @@ void TFormMain::RebuildToolbars() {
             ++buttons;
         }
         bool shown = true;
+        TPlaced place{bar, 0, 1000000 + int(placed.size())};
         if (ini && ini->ValueExists("Toolbars", name.toStdString())) {
             std::vector<std::string> parts = SplitString(Trim(ini->ReadString("Toolbars", name.toStdString(), "")), ' ');
-            int32_t v = 1;
+            int32_t v = 1, left = 0, topPos = 0;
             if (parts.size() >= 3 && TryParseInt(parts[2], v)) shown = v != 0;
+            if (parts.size() >= 2 && TryParseInt(parts[0], left) && TryParseInt(parts[1], topPos)) {
+                place.Left = std::max(0, left);
+                place.Top = std::max(0, topPos);
+            }
         }
         bar->setProperty("shown", shown);
         connect(bar->toggleViewAction(), &QAction::triggered, bar, [bar](bool checked) { bar->setProperty("shown", checked); });
-        addToolBar(Qt::TopToolBarArea, bar);
-        bar->setVisible(ToolbarOn && shown);
+        placed.push_back(place);
         BuiltToolbars.push_back(bar);
+    }
+    // The bars go back to their rows, left to right; a bar more than half a
+    // bar's height lower starts a new row.
+    std::stable_sort(placed.begin(), placed.end(), [](const TPlaced& a, const TPlaced& b) {
+        return a.Top != b.Top ? a.Top < b.Top : a.Left < b.Left;
+    });
+    int rowTop = placed.empty() ? 0 : placed.front().Top;
+    for (const TPlaced& p : placed) {
+        if (p.Top - rowTop >= 12) {
+            addToolBarBreak(Qt::TopToolBarArea);
+            rowTop = p.Top;
+        }
+        addToolBar(Qt::TopToolBarArea, p.Bar);
+        p.Bar->setVisible(ToolbarOn && p.Bar->property("shown").toBool());
     }
 }
 

@@ -34,8 +34,29 @@ void TMDIChild::SetCaption(const QString& caption) {
     if (QMdiSubWindow* sub = SubWindow()) sub->setWindowTitle(caption);
 }
 
+namespace {
+
+// The size a child window's frame gets when it is not maximised: large enough
+// for every control of the child (its size hint), and two thirds of the
+// frame's free area where that is more, never more than the area.
+QSize UsableFrameSize(QMdiSubWindow* sub, TMDIMain* frame) {
+    QSize want = sub->sizeHint().expandedTo(sub->minimumSizeHint());
+    QSize area = frame ? frame->FreeArea() : QSize();
+    if (area.width() < 200 || area.height() < 150) area = QSize(1024, 700);
+    want = want.expandedTo(QSize(area.width() * 2 / 3, area.height() * 2 / 3));
+    return want.boundedTo(area);
+}
+
+}  // namespace
+
 void TMDIChild::PlaceWindow(int mode, const TPlacement& bounds) {
     QWidget* w = SubWindow() ? static_cast<QWidget*>(SubWindow()) : this;
+    // A window that opens maximised, minimised or filling the frame restores
+    // to a usable size, not to the small one it was made with.
+    if (QMdiSubWindow* sub = SubWindow(); sub && !sub->isMaximized() && !sub->isMinimized()) {
+        const bool ownBounds = mode == wpmStoredBounds && !bounds.IsMaximised() && !bounds.IsMinimised();
+        if (!ownBounds) sub->resize(UsableFrameSize(sub, Frame()));
+    }
     switch (mode) {
         case wpmStoredBounds:
             RestorePlacement(w, bounds);
@@ -80,12 +101,19 @@ void TMDIChild::SetAppearance(const TAppearance& appearance) {
     setAutoFillBackground(true);
 }
 
+bool TMDIChild::AskToClose() {
+    if (ClosingFlag || Closed || Agreed) return true;
+    Agreed = CloseQuery();
+    Refused = !Agreed;
+    return Agreed;
+}
+
 void TMDIChild::closeEvent(QCloseEvent* event) {
     if (Closed) {
         event->accept();
         return;
     }
-    if (!ClosingFlag && !CloseQuery()) {
+    if (!ClosingFlag && !Agreed && !CloseQuery()) {
         Refused = true;
         event->ignore();
         return;

@@ -38,6 +38,12 @@ public:
     // so that each window is asked once).
     bool CloseRefused() const { return Refused; }
     void ResetCloseRefused() { Refused = false; }
+    // Asks the window's closing question now, ahead of closing it (the frame
+    // asks every window before it closes any). A window that agreed closes
+    // later without asking again; false: the user keeps it open.
+    bool AskToClose();
+    // Forgets an answer of AskToClose (closing was cancelled elsewhere).
+    void ForgetCloseAnswer() { Agreed = false; }
 
     // The frame window around this child, nullptr until added to a frame.
     QMdiSubWindow* SubWindow() const;
@@ -76,6 +82,9 @@ public:
     virtual bool CanSaveAs() const { return false; }
     virtual void FileSave() {}
     virtual void FileSaveAs() {}
+    // Saves the session the window holds as File > Save does (the training
+    // window that holds it); false when nothing was saved.
+    virtual bool SaveHeldSession() { return false; }
     virtual bool IsChartWindow() const { return false; }
     // Copies the chart picture to the clipboard and, when save, into a bitmap file.
     virtual void ChartPicture(bool save) {}
@@ -91,6 +100,7 @@ private:
     bool ClosingFlag = false;
     bool Closed = false;  // closed once: a later close (its frame following) does nothing more
     bool Refused = false;
+    bool Agreed = false;  // AskToClose was answered yes
 };
 
 // The client area of the frame: white, with the wallpaper centred.

@@ -6,7 +6,9 @@
 #include <QMessageBox>
 #include <QRegularExpression>
 
+#include "logic/program_services.h"
 #include "util/text.h"
+#include "util/version.h"
 
 namespace {
 
@@ -34,6 +36,8 @@ QMessageBox::StandardButton ToQt(TMsgResult r) {
         case TMsgResult::Abort: return QMessageBox::Abort;
         case TMsgResult::Retry: return QMessageBox::Retry;
         case TMsgResult::Ignore: return QMessageBox::Ignore;
+        case TMsgResult::Save: return QMessageBox::Save;
+        case TMsgResult::Discard: return QMessageBox::Discard;
         default: return QMessageBox::NoButton;
     }
 }
@@ -47,6 +51,8 @@ TMsgResult FromQt(int b) {
         case QMessageBox::Abort: return TMsgResult::Abort;
         case QMessageBox::Retry: return TMsgResult::Retry;
         case QMessageBox::Ignore: return TMsgResult::Ignore;
+        case QMessageBox::Save: return TMsgResult::Save;
+        case QMessageBox::Discard: return TMsgResult::Discard;
         default: return TMsgResult::Cancel;
     }
 }
@@ -103,10 +109,13 @@ TMsgResult TQtDialogs::CaptionedBox(TMsgKind kind, const std::string& text, unsi
     if (buttons & mbAbort) qb |= QMessageBox::Abort;
     if (buttons & mbRetry) qb |= QMessageBox::Retry;
     if (buttons & mbIgnore) qb |= QMessageBox::Ignore;
+    if (buttons & mbSave) qb |= QMessageBox::Save;
+    if (buttons & mbDiscard) qb |= QMessageBox::Discard;
     if (qb == QMessageBox::NoButton) qb = QMessageBox::Ok;
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = QApplication::activeWindow();
-    QMessageBox box(icon, QApplication::applicationDisplayName(), MessageText(text), qb, parent);
+    QMessageBox box(icon, QString::fromStdString(VersionString("FileDescription")), MessageText(text), qb, parent);
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     box.setObjectName("MessageBox");
     if (ToQt(defaultButton) != QMessageBox::NoButton && (qb & ToQt(defaultButton)))
         box.setDefaultButton(ToQt(defaultButton));
@@ -116,6 +125,19 @@ TMsgResult TQtDialogs::CaptionedBox(TMsgKind kind, const std::string& text, unsi
     if (box.clickedButton() == nullptr) return (buttons & mbCancel) ? TMsgResult::Cancel : FromQt(r);
     return FromQt(box.standardButton(box.clickedButton()));
 }
+
+namespace {
+
+// The extension a name typed without one gets under a filter: that of the
+// filter's first pattern when it names one ("User (*.ini)" gives "ini"),
+// else the default extension ("All files (*.*)").
+QString SuffixFor(const QString& nameFilter, const QString& defaultSuffix) {
+    static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.([A-Za-z0-9_]+)[ )]"));
+    const QRegularExpressionMatch m = pattern.match(nameFilter);
+    return m.hasMatch() ? m.captured(1).toLower() : defaultSuffix;
+}
+
+}  // namespace
 
 TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
     TFileDialogResult result;
@@ -137,7 +159,13 @@ TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(request.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     }
-    if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(LowerCase(request.DefaultExt)));
+    if (!request.DefaultExt.empty()) {
+        // A name typed without an extension takes the chosen filter's.
+        const QString fallback = QString::fromStdString(LowerCase(request.DefaultExt));
+        dialog.setDefaultSuffix(SuffixFor(dialog.selectedNameFilter(), fallback));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog, fallback](const QString& filter) { dialog.setDefaultSuffix(SuffixFor(filter, fallback)); });
+    }
     if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
     if (dialog.exec() != QDialog::Accepted) return result;
     result.Accepted = true;
@@ -151,4 +179,7 @@ TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
 void InstallQtDialogs() {
     static TQtDialogs dialogs;
     SetDialogService(&dialogs);
+    // The windows sound the device interfaces' beeps and clicks (protocol
+    // errors, a pulse during a connect test) with the platform beep.
+    SetInterfaceTones([](int, int) { QApplication::beep(); });
 }

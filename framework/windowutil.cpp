@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QStyleOptionFrame>
 #include <QPalette>
 #include <QStyle>
 #include <QTableView>
@@ -133,3 +135,25 @@ bool OpenWithShell(const std::string& file, const std::string& verb, const std::
 void ShowVersionBox(const std::string& extra) { ShowInformationBox(VersionBoxText(extra)); }
 
 bool IsThemeActive() { return QApplication::style() != nullptr; }
+
+int LineEditWidthFor(const QLineEdit* edit, const QString& text) {
+    const QMargins tm = edit->textMargins();
+    // A line edit keeps 2 px free on either side of its text.
+    const int inner = edit->fontMetrics().horizontalAdvance(text) + 2 * 2 + tm.left() + tm.right() + 2;
+    QStyleOptionFrame opt;
+    opt.initFrom(edit);
+    opt.rect = edit->rect();
+    opt.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit) : 0;
+    opt.midLineWidth = 0;
+    opt.state |= QStyle::State_Sunken;
+    opt.features = QStyleOptionFrame::None;
+    return edit->style()->sizeFromContents(QStyle::CT_LineEdit, &opt, QSize(inner, edit->fontMetrics().height()), edit)
+        .width();
+}
+
+void FitReadOnlyFields(QWidget* parent) {
+    for (QLineEdit* e : parent->findChildren<QLineEdit*>()) {
+        if (!e->isReadOnly()) continue;
+        e->setMinimumWidth(LineEditWidthFor(e, e->text()));
+    }
+}

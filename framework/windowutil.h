@@ -5,6 +5,7 @@
 #include <string>
 
 #include <QColor>
+#include <QString>
 
 #include "util/color.h"
 #include "util/grid.h"
@@ -53,3 +54,10 @@ void SetShellHandler(std::function<bool(const std::string&)> handler);
 void ShowVersionBox(const std::string& extra);
 // The platform's visual themes are active.
 bool IsThemeActive();
+
+class QLineEdit;
+// The width a line edit needs to show text whole (its frame and margins included).
+int LineEditWidthFor(const QLineEdit* edit, const QString& text);
+// Gives every read-only line edit under parent at least the width that shows
+// its current text whole.
+void FitReadOnlyFields(QWidget* parent);

@@ -32,6 +32,11 @@ void SetupAverageRecord(TTraining& avg, int k)
     ClearTraining(avg);
     avg.Header = DefaultHeader();
     avg.Settings = DefaultSettings();
+    // The averaged curve is resampled to 2.0 cm per sample (below): the
+    // record is drawn and measured at that spacing, not at the default
+    // sprocket's.
+    avg.Settings.Sprocket = 0;
+    avg.Settings.Ergometer = 0;
     avg.Header.Title.SetText(AverageTitle(k));
     avg.Header.OriginalFileName.SetText(Format("Average[%d]", k));
     avg.Header.OriginalDate = 0;
@@ -79,9 +84,13 @@ int ComputeAverageCurve(TTraining& avg, int k, const std::vector<const TTraining
     for (const TTaken& e : taken) lengths += e.Stroke->StrokeLength;
     const float mean = SafeDivide(count, lengths);
     std::array<float, kCurveSamples> acc{};
+    // Records set up elsewhere (or read back) get the spacing the average is built at.
+    avg.Settings.Sprocket = 0;
+    if (avg.Settings.Ergometer == 2) avg.Settings.Ergometer = 0;
+    const double target = SampleSpacing(avg.Settings);
     for (const TTaken& e : taken) {
         const double spacing = SampleSpacing(e.Session->Settings);
-        const double scale = double(SafeDivide(e.Stroke->StrokeLength, mean)) * double(SafeDivide(spacing, 2.0));
+        const double scale = double(SafeDivide(e.Stroke->StrokeLength, mean)) * double(SafeDivide(spacing, target));
         const TCurveValues r = ResampleCurve(*e.Curve, scale);
         for (int i = 0; i < kCurveSamples; ++i) acc[size_t(i)] += r[size_t(i)];
     }

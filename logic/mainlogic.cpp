@@ -49,7 +49,9 @@ void WriteProgramSettings(TProfileFile& file, const TProgramSettings& s, double 
     for (size_t i = 0; i < s.Recent.size(); ++i) file.WriteString("Recent", std::to_string(i + 1), s.Recent[i]);
     file.WriteString("Options", "LastDir", s.LastDir);
     const TProgramStatistics& st = s.Statistics;
-    file.WriteFloat("Statistics", "RunningTime", RunningTimeNow(st, startTime, now));
+    // Without a start time before now there is nothing to add, and the
+    // stored total (another copy may have written it) stays as it is.
+    if (startTime > 0 && startTime < now) file.WriteFloat("Statistics", "RunningTime", RunningTimeNow(st, startTime, now));
     file.WriteInteger("Statistics", "TimesStarted", st.TimesStarted);
     file.WriteFloat("Statistics", "RowingTime", st.RowingTime);
     file.WriteInteger("Statistics", "RowingSessions", st.RowingSessions);

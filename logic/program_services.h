@@ -3,6 +3,7 @@
 // are read and written, and the usage statistics it counts. The main window
 // provides them; the command-line tool and tests use TStandaloneServices or
 // their own.
+#include <functional>
 #include <string>
 
 #include "logic/mainlogic.h"
@@ -31,3 +32,8 @@ public:
 
     TProgramStatistics Statistics;
 };
+
+// The device interfaces' tones (protocol-error beeps, a connect test's
+// clicks) are sounded by sound(frequency, duration): the windows pass the
+// platform beep.
+void SetInterfaceTones(std::function<void(int frequency, int duration)> sound);

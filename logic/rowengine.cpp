@@ -18,6 +18,7 @@
 #include "interfaces/rwinterface.h"
 #include "interfaces/vtinterface.h"
 #include "util/datetime.h"
+#include "util/color.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -39,6 +40,19 @@ int LimitParameter(int limitType)
     case 3: return 5;
     case 4: return 23;
     default: return -1;
+    }
+}
+
+// The caption of a value that counts down to a limit of this type.
+std::string RemainingCaption(int limitType)
+{
+    switch (limitType) {
+    case 0: return "Strokes to go";
+    case 1: return "Energy to go";
+    case 2: return "Distance to go";
+    case 3: return "Time to go";
+    case 4: return "Intervals to go";
+    default: return std::string();
     }
 }
 
@@ -280,7 +294,9 @@ void TRowEngine::Connect()
     auto alive = FAlive;
     // 1. Ask before recorded data is lost.
     if (!IsUserOnly(FSession)) {
-        if (!ConfirmReset(FSession, 1).Proceed) return;
+        std::function<bool()> save;
+        if (FHost.CanSaveSession()) save = [this] { return FHost.SaveSession(); };
+        if (!ConfirmReset(FSession, 1, save).Proceed) return;
         if (!*alive) return;
     }
     // 2.
@@ -473,6 +489,7 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
         if (interfaceType != 5) ApplyMachineSettings(*vt);
         if (interfaceType == 1 || interfaceType == 2) {
             vt->DemoFast = DemoFast;
+            if (DemoStepMs >= 0) vt->DemoStepMs = DemoStepMs;
             vt->StrictProtocol = StrictProtocol;
             vt->RawHeartRate = RawHeartRate;
         }
@@ -555,6 +572,8 @@ void TRowEngine::ResetRecording()
     FDataCount = 0;
     FRawCount = 0;
     FProtocolErrors = 0;
+    FRowClock = 0;
+    FShownSecond = -1;
     FCurveBuffer = TStgForceCurve{};
     FAverage.Clear();
     FDrivePositions.fill(0);
@@ -567,14 +586,10 @@ void TRowEngine::ResetRecording()
 void TRowEngine::RefreshSession()
 {
     if (FSession.ClientId == 0) return;
+    // A system colour is inverted as the colour it stands for.
     const int32_t c = FSession.Header.Color;
-    if (c >= 0) {
-        FNewCurveColor = c;
-        FOldCurveColor = (255 - (c & 0xFF)) | ((255 - ((c >> 8) & 0xFF)) << 8) | ((255 - ((c >> 16) & 0xFF)) << 16);
-    } else {
-        FNewCurveColor = c;
-        FOldCurveColor = c;
-    }
+    FNewCurveColor = c;
+    FOldCurveColor = InverseColor(c);
     if (FInterface) {
         FInterface->Weight = FSession.Settings.Weight;
         FInterface->BoatType =
@@ -609,6 +624,12 @@ void TRowEngine::PushLimitValues()
         if (!HasId(i)) continue;
         FHost.SetValue(i, false, i == limitParam ? x : 0.0);
     }
+    // The value of the limit's parameter counts down to the limit: its cell
+    // says so.
+    const bool counting = LimitValue(s) > 0;
+    for (int type = 0; type <= 4; ++type)
+        FHost.SetValueCaption(LimitParameter(type),
+                              counting && type == s.LimitType ? RemainingCaption(type) : std::string());
     FHost.RefreshValues();
 }
 
@@ -622,11 +643,18 @@ void TRowEngine::PushLiveValues()
     const int count = int(StrokeParameters().size());
     for (int i = 0; i < count; ++i) {
         if (!HasId(i)) continue;
+        if (i == 5) {
+            // The Time value is the rowing clock (the stroke's time, or the
+            // time left to a time limit), as the Time panel shows it.
+            FHost.SetValue(i, true, RowClockValue());
+            continue;
+        }
         double v = StrokeValue(s, i, set);
         if (L > 0) {
             if (i == limitParam) {
                 const double limit = set.LimitType == 3 ? set.LimitTime / 86400.0 : double(L);
-                v = limit - v;
+                // Intervals to go: those whose work period is not yet done.
+                v = set.LimitType == 4 ? limit - FSession.IntervalCount() : limit - v;
             }
             if (!(v >= 0)) v = 0;
         }
@@ -653,7 +681,9 @@ void TRowEngine::InterfaceOpened(TInterface* sender)
 {
     SetButtonEnabled(true);
     SetPanel(rpCOM, sender ? sender->Source.substr(0, 6) : std::string());
-    SetPanel(rpTime, "");
+    // The rowing clock (0:00:00 at the first opening, where it stopped when
+    // the interface opens again after a pause).
+    ShowRowClock(true);
     FClockStart = CurrentTime();
     FSession.RowStatus = rsRowing;
     UpdateButtonCaption();
@@ -676,7 +706,8 @@ void TRowEngine::InterfaceContinued(TInterface*)
 {
     if (FHeart) FHeart->SetPaused(false);
     SetButtonEnabled(true);
-    SetPanel(rpTime, "");
+    // The rowing clock goes on where it stopped.
+    ShowRowClock(true);
     FClockStart = CurrentTime();
     FSession.RowStatus = rsRowing;
     UpdateButtonCaption();
@@ -689,6 +720,25 @@ void TRowEngine::InterfaceClosing(TInterface*)
     CloseRecording(FSession, FStrokeIndex, FRawCount, FFinished);
     JournalClosed();
     if (FStore) FStore->NotifySessionChanged(FId);
+}
+
+void TRowEngine::ShowRowClock(bool force)
+{
+    const int64_t second = int64_t(std::floor(FRowClock));
+    if (!force && second == FShownSecond) return;
+    FShownSecond = second;
+    SetPanel(rpTime, FormatDateTime("h:nn:ss", double(second) / 86400.0));
+    if (!HasId(5)) return;
+    FHost.SetValue(5, false, RowClockValue());
+    if (!force) FHost.RefreshValues();
+}
+
+double TRowEngine::RowClockValue() const
+{
+    const double v = std::floor(FRowClock) / 86400.0;
+    const TTrainingSettings& s = FSession.Settings;
+    if (s.LimitType == 3 && s.LimitTime > 0) return std::max(0.0, s.LimitTime / 86400.0 - v);
+    return v;
 }
 
 void TRowEngine::CountRowingTime()
@@ -772,10 +822,11 @@ void TRowEngine::InterfaceProtocolError(TInterface* sender)
 void TRowEngine::VTInterfaceRawData(TInterface* sender, double wheel, int heartRaw, int heartCorrected)
 {
     if (FFinished) return;
-    const double elapsed = CurrentTime() - FClockStart;
-    SetPanel(rpTime, FormatDateTime("h:nn:ss", elapsed < 0 ? 0 : elapsed));
     FDataArrived = true;
     auto* vt = dynamic_cast<TVTInterface*>(sender);
+    // The clock runs with the pulses the stroke computation counts.
+    if (vt && vt->DoCalculate && wheel > 0 && wheel < 3600) FRowClock += wheel;
+    ShowRowClock(false);
     if (!vt || !vt->DoCalculate) return;
     if (FDataCount == 0) FHost.HideMessageWindow();
     if (!vt->Input().Computer.AllValid() && HasId(12)) FHost.SetValue(12, true, FHeart ? FHeartBpm : heartCorrected);
@@ -879,7 +930,10 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
             if (!*alive) return;
         }
     }
-    // 8.
+    // 8. The stroke sets the rowing clock (never back, so it shows no
+    // second twice); the Time value shows the clock like the Time panel.
+    if (rec.Time > FRowClock) FRowClock = rec.Time;
+    ShowRowClock(true);
     PushLiveValues();
     FHost.RefreshValues();
     FHost.StrokeStored(k);
@@ -988,11 +1042,12 @@ void TRowEngine::OTInterfaceWorkoutStarted(TInterface*) { FDataArrived = true; }
 void TRowEngine::FTInterfaceRowerData(TInterface* sender, const TRowerData&)
 {
     if (FFinished) return;
-    const double elapsed = CurrentTime() - FClockStart;
-    SetPanel(rpTime, FormatDateTime("h:nn:ss", elapsed < 0 ? 0 : elapsed));
     FDataArrived = true;
     auto* ft = dynamic_cast<TFTInterface*>(sender);
     if (!ft || !ft->DoCalculate()) return;
+    // The clock runs with the session time the machine's records count.
+    if (ft->Strokes().SessionTime() > FRowClock) FRowClock = ft->Strokes().SessionTime();
+    ShowRowClock(false);
     if (FDataCount == 0) FHost.HideMessageWindow();
     ++FDataCount;
     // Between strokes the pulse cell follows the strap or the machine.
@@ -1119,3 +1174,9 @@ void TRowEngine::HeartRateLost(const std::string& why)
     FHeartLostTold = true;
     FHost.HeartRateMessage(why);
 }
+namespace {
+bool gDemoRealPace = false;
+}  // namespace
+
+void SetDemoRealPace(bool on) { gDemoRealPace = on; }
+bool DemoRealPace() { return gDemoRealPace; }

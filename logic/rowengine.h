@@ -65,6 +65,8 @@ public:
     virtual void ClearValues() {}
     virtual void SetValue(int /*parameter*/, bool /*live*/, double /*value*/) {}
     virtual void RefreshValues() {}
+    // The caption of a value's cell ("" = the parameter's own name).
+    virtual void SetValueCaption(int /*parameter*/, const std::string& /*caption*/) {}
 
     // Display notifications.
     virtual void ButtonChanged() {}  // ButtonCaption / ButtonEnabled changed
@@ -90,6 +92,10 @@ public:
     virtual void ShowResults(const TTraining& /*session*/) {}
     // Saves the row window's settings to the program settings file.
     virtual void SaveSettings() {}
+    // The session can be saved as the user saves it (File > Save); SaveSession
+    // does so and tells whether it was written.
+    virtual bool CanSaveSession() { return false; }
+    virtual bool SaveSession() { return false; }
 
     // Folder of the recording journals; "" records without a journal (the
     // default). The row window and the command-line tool journal every
@@ -125,6 +131,8 @@ public:
     int Tension = 0;
     int ThresHold = 5;
     bool DemoFast = true;
+    // Demo step of the VT interface (TVTInterface::DemoStepMs); -1 keeps its own.
+    int DemoStepMs = -1;
     // Connect settings, read from section "Connect" at each connect.
     bool StrictProtocol = true;
     bool RawHeartRate = false;
@@ -212,6 +220,10 @@ public:
     const std::array<double, 81>& DriveForces() const { return FDriveForces; }
     bool DataArrived() const { return FDataArrived; }
     double ClockStart() const { return FClockStart; }
+    // The rowing clock in seconds: the recording's own time, as the strokes'
+    // Time counts it, advanced by every pulse between two strokes. The Time
+    // panel and the Time value show it; a pause does not restart it.
+    double RowClock() const { return FRowClock; }
     double RowingStart() const { return FRowingStart; }
     int32_t OldCurveColor() const { return FOldCurveColor; }
     int32_t NewCurveColor() const { return FNewCurveColor; }
@@ -260,6 +272,12 @@ private:
     // The ANT+ settings of the program settings file.
     THeartSourceOptions HeartRateOptions() const;
     double HeartClock() const;
+    // Shows the rowing clock in the Time panel and the Time value when it
+    // has passed a whole second since it was last shown (always when forced).
+    void ShowRowClock(bool force);
+    // The Time value of the rowing clock (day fraction, whole seconds; the
+    // time left with a time limit).
+    double RowClockValue() const;
     // The journal: stroke k (and what changed with it) goes to disk; the
     // recording closed; the recorded data is thrown away by a reset.
     void JournalStroke(int k, uint8_t stateFlags);
@@ -290,6 +308,8 @@ private:
     std::array<double, 81> FDriveForces{};
     bool FDataArrived = false;
     double FClockStart = 0;
+    double FRowClock = 0;
+    int64_t FShownSecond = -1;
     double FRowingStart = 0;
     int32_t FOldCurveColor = 0x0000FF;
     int32_t FNewCurveColor = 0xFF0000;
@@ -314,3 +334,8 @@ private:
     bool FJournalFailed = false;  // reported once; the recording goes on without it
     bool FSessionRemoved = false;  // the store closed the session: nothing more is journaled
 };
+
+// The demo plays at a rower's real pace in every row window of this run,
+// whatever the stored "DemoFast" setting says (which keeps its meaning).
+void SetDemoRealPace(bool on);
+bool DemoRealPace();

@@ -45,6 +45,18 @@ TValueItem TValueData::GetItem(int32_t id) const
     return none;
 }
 
+void TValueData::SetCaption(int32_t id, const std::string& caption)
+{
+    auto it = Index.find(id);
+    if (it != Index.end()) Items[it->second].Caption = caption;
+}
+
+void TValueData::SetNoneWhenZero(int32_t id, bool none)
+{
+    auto it = Index.find(id);
+    if (it != Index.end()) Items[it->second].NoneWhenZero = none;
+}
+
 void TValueData::SetValue(int32_t id, bool live, double v)
 {
     auto it = Index.find(id);

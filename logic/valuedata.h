@@ -23,6 +23,8 @@ struct TValueItem {
     double Value = 0;
     std::array<double, kValueHistory> History{};  // oldest first; -1 = empty slot
     double Average = 0;                           // mean of the positive history values
+    std::string Caption;  // the cell's caption when it is not Name (a countdown to the session limit)
+    bool NoneWhenZero = false;  // 0 means "no value": the cell shows a dash (the pulse without a heart signal)
 };
 
 enum TLogoPosition { lpCenter, lpStretch, lpProportional };
@@ -42,6 +44,10 @@ public:
     TValueItem GetItem(int32_t id) const;
     // The item itself, nullptr for an unknown id.
     const TValueItem* FindItem(int32_t id) const;
+    // The cell caption of an item ("" = its Name).
+    void SetCaption(int32_t id, const std::string& caption);
+    // Values of 0 or less are shown as "no value" (a dash).
+    void SetNoneWhenZero(int32_t id, bool none);
     // Value := v; live also shifts the history and renews the average.
     void SetValue(int32_t id, bool live, double v);
     // Every value and average 0, every history slot empty; then Refresh.

@@ -1,6 +1,8 @@
 #include "review/results_window.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +13,8 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "core/catalogue.h"
 #include "review/grid_models.h"
@@ -111,6 +115,7 @@ TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
             pmnGrid->popup(g->viewport()->mapToGlobal(p));
         });
     }
+    SetCaptions();
     adjustSize();
 }
 
@@ -138,10 +143,10 @@ void TfrmResults::ShowResults(const TTraining& training)
     gbxZones->LoadZones();
     gbxZones->ShowSession(Session);
     gbxZones->setVisible(ComputeZoneTimes(Session, gbxZones->Zones()).HasHeartRate());
-    adjustSize();
+    FitToContent();
 }
 
-void TfrmResults::showEvent(QShowEvent* event)
+void TfrmResults::SetCaptions()
 {
     lblDistance->setText(Q(TotalParameterShortName(0)));
     lblTime->setText(Q(TotalParameterShortName(1)));
@@ -155,7 +160,25 @@ void TfrmResults::showEvent(QShowEvent* event)
     lblMaxStrokerate->setText(Q(ParameterShortName(spStrokeRate)));
     lblAvgDriveRecover->setText(Q(ParameterShortName(spRecoverRatio)));
     lblMaxDriveRecover->setText(Q(ParameterShortName(spRecoverRatio)));
+}
+
+void TfrmResults::FitToContent()
+{
+    // Every figure shows whole, and the caption is not cut by the title bar
+    // (its buttons and icon take about 150 px).
+    FitReadOnlyFields(this);
+    setMinimumWidth(0);
+    adjustSize();
+    const int titleWidth = QFontMetrics(QApplication::font()).horizontalAdvance(windowTitle()) + 150;
+    setMinimumWidth(std::min(titleWidth, 900));
+    if (width() < minimumWidth()) resize(minimumWidth(), height());
+}
+
+void TfrmResults::showEvent(QShowEvent* event)
+{
+    SetCaptions();
     LoadResultsSettings();
+    FitToContent();
     TFormDialog::showEvent(event);
 }
 

@@ -73,6 +73,9 @@ protected:
 
 private:
     void FillPresets();
+    void SetCaptions();
+    // Sizes the window to its filled fields and its caption.
+    void FitToContent();
 
     TTraining Session;
     TIntervalModel* IntervalModel = nullptr;

@@ -133,6 +133,9 @@ TfrmTraining::TfrmTraining(TSessionStore& store, int32_t sessionId, QWidget* par
     IntervalModel->SetTraining(&Session);
     setWindowTitle(Q(Session.Header.Title.Text()));
     ListenToStore();
+    // Filled before it is first shown: a field that gets and loses the focus
+    // while the window opens holds the session's value, not an empty text.
+    RefreshAll();
 }
 
 TfrmTraining::~TfrmTraining() = default;
@@ -781,10 +784,12 @@ void TfrmTraining::AfterConfirmedReset(bool refresh)
     if (refresh) RefreshAll();
 }
 
+bool TfrmTraining::SaveSession() { return SaveAs(DefaultFileName(Session)); }
+
 void TfrmTraining::WorkoutEnter(QWidget* control)
 {
     if (!IsWorkoutControl(control) || Applying) return;
-    TConfirmResult r = ConfirmReset(Session, 0);
+    TConfirmResult r = ConfirmReset(Session, 0, [this] { return SaveSession(); });
     if (!r.Proceed) {
         if (qobject_cast<QComboBox*>(control)) SkipLeave = control;
         if (control->hasFocus()) TakeFocusAway();
@@ -797,7 +802,21 @@ void TfrmTraining::WorkoutChange(QWidget* control)
 {
     if (Refreshing || Applying || !IsWorkoutControl(control)) return;
     if (auto* e = qobject_cast<QLineEdit*>(control); e && e->text().isEmpty()) return;
-    TConfirmResult r = ConfirmReset(Session, 0);
+    // A save offered by the question refreshes the controls: the value the
+    // user chose is put back before it is applied.
+    auto* edit = qobject_cast<QLineEdit*>(control);
+    auto* combo = qobject_cast<QComboBox*>(control);
+    const QString chosenText = edit ? edit->text() : QString();
+    const int chosenIndex = combo ? combo->currentIndex() : -1;
+    TConfirmResult r = ConfirmReset(Session, 0, [&] {
+        const bool saved = SaveSession();
+        const bool wasRefreshing = Refreshing;
+        Refreshing = true;
+        if (edit) edit->setText(chosenText);
+        if (combo) combo->setCurrentIndex(chosenIndex);
+        Refreshing = wasRefreshing;
+        return saved;
+    });
     if (!r.Proceed) {
         // The session keeps its value, so the control shows it again.
         RestoreWorkoutControl(control);
@@ -941,7 +960,7 @@ void TfrmTraining::RememberComboText(QComboBox* combo)
 
 void TfrmTraining::btnResetClick()
 {
-    TConfirmResult r = ConfirmReset(Session, 2);
+    TConfirmResult r = ConfirmReset(Session, 2, [this] { return SaveSession(); });
     if (!r.Proceed) return;
     // The store empties the session and tells the row engine recording it
     // and the chart windows; the session stays a user profile.
@@ -1037,6 +1056,17 @@ void TfrmTraining::showEvent(QShowEvent* event)
 bool TfrmTraining::CloseQuery()
 {
     if (Session.Header.Modified != 1) return true;
+    if (HasUnsavedStrokes(Session)) {
+        // Recorded strokes would be lost: offer to save them.
+        std::string text = Format("Training session \"%s\" is modified and its recorded strokes are not saved.\r"
+                                  "Save it before closing?",
+                                  Session.Header.Title.Text().c_str());
+        switch (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbSaveDiscardCancel, TMsgResult::Save)) {
+        case TMsgResult::Save: return SaveSession();
+        case TMsgResult::Discard: return true;
+        default: return false;
+        }
+    }
     std::string text = Format("Training session \"%s\" is modified. Close anyway? %s",
                               Session.Header.Title.Text().c_str(), "");
     return Dialogs().MessageBox(TMsgKind::Confirmation, text, mbOKCancel, TMsgResult::Cancel) == TMsgResult::OK;

@@ -95,6 +95,9 @@ public:
     // Saves (path given) or saves through the save dialog (empty path);
     // true when a file was written.
     bool SaveAs(const std::string& path);
+    // The normal save (File > Save): true when the session was written.
+    bool SaveSession();
+    bool SaveHeldSession() override { return SaveSession(); }
 
     // Named handlers (the window's controls call them; tests may too).
     void WorkoutEnter(QWidget* control);

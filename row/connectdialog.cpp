@@ -141,12 +141,21 @@ TfrmConnect::TfrmConnect(QWidget* parent) : TFormDialog(parent)
     pnlMagnets->setObjectName("pnlMagnets");
     auto* mags = new QHBoxLayout(pnlMagnets);
     mags->setContentsMargins(0, 0, 0, 0);
+    // What the four boxes show, for a rower who has never heard of them.
+    auto* magnetsCaption = new QLabel("Magnets:", pnlMagnets);
+    magnetsCaption->setObjectName("lblMagnets");
+    magnetsCaption->setToolTip(
+        "The flywheel carries magnets that pass a sensor once per turn each.\n"
+        "Each box shows how steadily one magnet's pulses arrive (percent);\n"
+        "values near 100 mean the sensor sees that magnet cleanly.");
+    mags->addWidget(magnetsCaption);
     QLabel** panels[] = {&pnlMagnet1, &pnlMagnet2, &pnlMagnet3, &pnlMagnet4};
     for (int i = 0; i < 4; ++i) {
         auto* p = new QLabel("x", pnlMagnets);
         p->setObjectName(Q(Format("pnlMagnet%d", i + 1)));
         p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         p->setAlignment(Qt::AlignCenter);
+        p->setToolTip(Q(Format("Magnet %d: how steadily its pulses arrive (percent)", i + 1)));
         mags->addWidget(p);
         *panels[i] = p;
     }
@@ -264,6 +273,13 @@ void TfrmConnect::SelectSource(const std::string& source)
             cmbSource->setCurrentIndex(i);
             return;
         }
+    }
+    // A port typed by the user that the system does not list (now): shown
+    // as typed, so it is not lost.
+    if (!Trim(source).empty()) {
+        cmbSource->setCurrentIndex(-1);
+        cmbSource->setEditText(Q(Trim(source)));
+        return;
     }
     const int demo = cmbSource->findText("DEMO");
     cmbSource->setCurrentIndex(demo);
@@ -511,7 +527,8 @@ void TfrmConnect::InterfaceDestroy()
 void TfrmConnect::SetTesting(bool testing)
 {
     btbSearch->setEnabled(!testing);
-    btbOk->setEnabled(!testing);
+    // OK ends a running test and takes the source being tested.
+    btbOk->setEnabled(true);
     btbCancel->setEnabled(!testing);
     lblSource->setEnabled(!testing);
     cmbSource->setEnabled(!testing);

@@ -6,12 +6,13 @@
 #include <QChartView>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineSeries>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -186,6 +187,27 @@ void TfrmRow::BuildControls()
     chartsLayout->addWidget(pnlChartRight, 1);
     pnlCharts->installEventFilter(this);
     splRight->addWidget(pnlCharts);
+    // The way to start, over the charts of a window that has not rowed yet.
+    auto* hint = new QLabel(pnlCharts);
+    hint->setObjectName("lblStartHint");
+    hint->setText("To start rowing, click [Connect] at the bottom left of this window.\n"
+                  "No rowing machine at hand? Choose DEMO as the source, click [Test], then [OK].");
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setWordWrap(true);
+    QFont hintFont = hint->font();
+    hintFont.setPointSizeF(hintFont.pointSizeF() * 1.5);
+    hintFont.setBold(true);
+    hint->setFont(hintFont);
+    hint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    hint->hide();
+    // The chart menus belong to the panels, so they stay when a chart is
+    // emptied; the charts pass a right click on to their panel.
+    pnlChartLeft->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pnlChartLeft, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popLeft->exec(pnlChartLeft->mapToGlobal(pos)); });
+    pnlChartRight->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pnlChartRight, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popRight->exec(pnlChartRight->mapToGlobal(pos)); });
     splRight->setStretchFactor(0, 1);
 
     connect(splRight, &QSplitter::splitterMoved, this, [this](int, int) {
@@ -422,6 +444,7 @@ void TfrmRow::LoadSettings(const std::string& settingsFile, int mode)
         e.ThresHold = ini.ReadInteger(kSection, "ThresHold", e.ThresHold);
         e.DemoFast = ini.ReadBool(kSection, "DemoFast", e.DemoFast);
     }
+    if (DemoRealPace()) e.DemoFast = false;
     // Parameters outside the catalogue would index nothing: back to the defaults.
     if (RightX < 0 || RightX >= kStrokeParameterCount) RightX = 0;
     if (RightY < -1 || RightY >= kStrokeParameterCount) RightY = 1;
@@ -479,9 +502,13 @@ void TfrmRow::CreateValueStore()
     FValues = std::make_unique<TValueData>();
     for (int32_t position : StrokeIdMap())
         FValues->AddItem(position, ParameterShortName(position), StrokeLongCaption(position), ParameterFormat(position));
-    FValues->SetLogo(":/logo.svg");
+    FValues->SetLogo(":/catchline/logo.svg");  // the program's picture resources
     FValues->SetLogoPosition(lpProportional);
     FValues->SetLogoMode(lmOpaque);
+    for (const auto& [parameter, caption] : FValueCaptions) FValues->SetCaption(parameter, caption);
+    // Without a heart-rate signal there is no pulse (nor work per beat).
+    FValues->SetNoneWhenZero(spPulse, true);
+    FValues->SetNoneWhenZero(spWorkPerPulse, true);
     FValues->Clear();
     // The store starts empty: show what the engine shows now.
     if (FEngine->StrokeIndex() > 0)
@@ -636,6 +663,9 @@ bool TfrmRow::eventFilter(QObject* watched, QEvent* event)
         SquareLeftChart();
         PlaceNoForceNote();
     }
+    if (event->type() == QEvent::Resize && watched == pnlCharts)
+        if (auto* hint = pnlCharts->findChild<QLabel*>("lblStartHint", Qt::FindDirectChildrenOnly))
+            hint->setGeometry(pnlCharts->rect().adjusted(20, 20, -20, -20));
     return TMDIChild::eventFilter(watched, event);
 }
 
@@ -669,9 +699,7 @@ void TfrmRow::RebuildLeftChart()
         FOld = FLeft->AddFixedLine("Old", ToQColor(0x0000FF));
         FNew = FLeft->AddFixedLine("New", ToQColor(0xFF0000));
         ApplyChartLook(*FLeft);
-        FLeft->View()->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(FLeft->View(), &QWidget::customContextMenuRequested, this,
-                [this](const QPoint& pos) { popLeft->exec(FLeft->View()->mapToGlobal(pos)); });
+        FLeft->View()->setContextMenuPolicy(Qt::NoContextMenu);
         FLeft->View()->show();
         SquareLeftChart();
         SessionRefreshed();  // the session's colours and pens
@@ -706,9 +734,7 @@ void TfrmRow::RebuildRightChart()
         FRight->View()->setObjectName("chtRight");
         pnlChartRight->layout()->addWidget(FRight->View());
         ApplyChartLook(*FRight);
-        FRight->View()->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(FRight->View(), &QWidget::customContextMenuRequested, this,
-                [this](const QPoint& pos) { popRight->exec(FRight->View()->mapToGlobal(pos)); });
+        FRight->View()->setContextMenuPolicy(Qt::NoContextMenu);
         FRight->View()->show();
     }
     QString x = "X", y = "Y", z = "Z";
@@ -858,16 +884,31 @@ void TfrmRow::DrawPanel(QPainter& painter, int index, const QRect& rect)
                     painter.setPen(thick);
                     painter.drawLine(next, bottom - 4, next, bottom - 6);
                 }
-                if (!ruler.Labels[size_t(i)].isEmpty()) {
-                    painter.setPen(thin);
-                    const int w = fm.horizontalAdvance(ruler.Labels[size_t(i)]);
-                    painter.drawText(x - w / 2, rect.top() + 4 + fm.ascent(), ruler.Labels[size_t(i)]);
-                }
             }
+            const QColor markerColor = ToQColor(s.Header.Color);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(ToQColor(s.Header.Color));
+            painter.setBrush(markerColor);
             painter.drawEllipse(ruler.Marker);
             painter.setBrush(palette().color(QPalette::Window));
+            // The labels go over the marker, in a colour that stands out on
+            // it where they cross it.
+            QPainterPath inMarker;
+            inMarker.addEllipse(QRectF(ruler.Marker));
+            const QColor onMarker = markerColor.lightness() < 128 ? Qt::white : Qt::black;
+            for (int i = 0; i < n; ++i) {
+                const QString& label = ruler.Labels[size_t(i)];
+                if (label.isEmpty()) continue;
+                const int w = fm.horizontalAdvance(label);
+                const QPoint at(ruler.Ticks[size_t(i)] - w / 2, rect.top() + 4 + fm.ascent());
+                painter.setPen(thin);
+                painter.drawText(at, label);
+                if (!QRect(at.x(), rect.top() + 4, w, fm.height()).intersects(ruler.Marker)) continue;
+                painter.save();
+                painter.setClipPath(inMarker);
+                painter.setPen(onMarker);
+                painter.drawText(at, label);
+                painter.restore();
+            }
         }
     }
     painter.restore();
@@ -908,6 +949,26 @@ void TfrmRow::resizeEvent(QResizeEvent* event)
 void TfrmRow::changeEvent(QEvent* event) { TMDIChild::changeEvent(event); }
 
 bool TfrmRow::CloseQuery() { return true; }
+
+namespace {
+// The training window that holds a session: the one that saves it.
+TMDIChild* TrainingWindowOf(TMDIMain* frame, int32_t sessionId)
+{
+    if (!frame) return nullptr;
+    for (QWidget* w : frame->ChildList())
+        if (auto* t = qobject_cast<TMDIChild*>(w); t && t->ChildKind() == chkTraining && t->SessionId() == sessionId)
+            return t;
+    return nullptr;
+}
+}  // namespace
+
+bool TfrmRow::CanSaveSession() { return TrainingWindowOf(Frame(), FSessionId) != nullptr; }
+
+bool TfrmRow::SaveSession()
+{
+    TMDIChild* training = TrainingWindowOf(Frame(), FSessionId);
+    return training && training->SaveHeldSession();
+}
 
 void TfrmRow::FormClose()
 {
@@ -972,11 +1033,24 @@ void TfrmRow::RefreshValues()
     if (FValues) FValues->Refresh();
 }
 
+void TfrmRow::SetValueCaption(int parameter, const std::string& caption)
+{
+    FValueCaptions[parameter] = caption;
+    if (FValues) FValues->SetCaption(parameter, caption);
+}
+
 void TfrmRow::ButtonChanged()
 {
     if (!btnConnect) return;
     btnConnect->setText(Q(FEngine->ButtonCaption()));
     btnConnect->setEnabled(FEngine->ButtonEnabled());
+    // The start hint shows until the first connect of a session without strokes.
+    if (auto* hint = pnlCharts ? pnlCharts->findChild<QLabel*>("lblStartHint", Qt::FindDirectChildrenOnly) : nullptr) {
+        const bool idle = !FEngine->Interface() && FEngine->Session().StrokeCount() == 0;
+        hint->setGeometry(pnlCharts->rect().adjusted(20, 20, -20, -20));
+        hint->setVisible(idle);
+        if (idle) hint->raise();
+    }
 }
 
 void TfrmRow::FocusButton()
@@ -1030,8 +1104,13 @@ void TfrmRow::SessionRefreshed()
         const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine, Qt::DashDotDotLine};
         const Qt::PenStyle style = s.Header.PenStyle < 5 ? styles[s.Header.PenStyle] : Qt::SolidLine;
         const int width = std::max(1, int(s.Header.PenWidth));
-        QPen oldPen(ToQColor(FEngine->OldCurveColor()), width, style);
-        QPen newPen(ToQColor(FEngine->NewCurveColor()), width, style);
+        // Both curves stand out from the chart, and from each other (a grey
+        // session's inverse is grey too).
+        const TColor back = FromQColor(FLeft->Chart()->backgroundBrush().color());
+        const TColor current = ReadableColor(FEngine->NewCurveColor(), back);
+        const TColor previous = ReadableColor(DistinctColor(FEngine->OldCurveColor(), &current, 1, back), back);
+        QPen oldPen(ToQColor(previous), width, style);
+        QPen newPen(ToQColor(current), width, style);
         FOld->setPen(oldPen);
         FNew->setPen(newPen);
     }

@@ -16,6 +16,7 @@
 // to close the session (its training window closes); when the session is
 // removed from the store (its training window closed), the row window closes.
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -150,6 +151,7 @@ public:
     void ClearValues() override;
     void SetValue(int parameter, bool live, double value) override;
     void RefreshValues() override;
+    void SetValueCaption(int parameter, const std::string& caption) override;
     void ButtonChanged() override;
     void FocusButton() override;
     void PanelsChanged() override;
@@ -162,6 +164,8 @@ public:
     void StrokeStored(int k) override;
     void ShowResults(const TTraining& session) override;
     void SaveSettings() override;
+    bool CanSaveSession() override;
+    bool SaveSession() override;
     std::string RecordingJournalFolder() override;
 
 protected:
@@ -194,6 +198,7 @@ private:
     int32_t FSessionId;
     std::unique_ptr<TRowEngine> FEngine;
     std::unique_ptr<TValueData> FValues;
+    std::map<int, std::string> FValueCaptions;  // cell captions the engine set, kept for a new store
     TValueArea* FRightArea = nullptr;
     TValueArea* FBottomArea = nullptr;
     std::unique_ptr<TRowChart> FLeft;

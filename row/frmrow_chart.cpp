@@ -267,6 +267,14 @@ void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, doubl
         hi += pad;
     }
     const bool manual = !scale.AutoMinimum || !scale.AutoMaximum;
+    if (manual && haveData && scale.Increment > 0 && std::isfinite(dataLo) && std::isfinite(dataHi)) {
+        // The scale's window widens by whole steps until every point drawn
+        // lies inside it (a sprint above the window, the strokes of a pause
+        // below it).
+        const double step = scale.Increment;
+        if (dataLo < lo) lo -= std::ceil((lo - dataLo) / step - 1e-9) * step;
+        if (dataHi > hi) hi += std::ceil((dataHi - hi) / step - 1e-9) * step;
+    }
     if (TimeInUse[axis]) {
         QDateTimeAxis* t = Times[axis];
         const QDateTime from = QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(lo * kMsPerDay)));
@@ -337,6 +345,10 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
         SetRange(2, useDataScale ? data.Right : TAxisScale{}, range[2][0], range[2][1], range[2][0] <= range[2][1]);
     }
 
+    // Lines stand out from the chart's background; average records keep apart
+    // from the sessions' colours.
+    const std::vector<int32_t> sessionColors = SessionColors(data);
+    const int32_t background = FromQColor(FChart->backgroundBrush().color());
     for (int i = 0; i < count; ++i) {
         const TSeriesData& s = data.Series[size_t(i)];
         QXYSeries* series = PoolSeries(i, s.Kind);
@@ -352,7 +364,7 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
             AxisRange(0, xLo, xHi);
             ThinLine(points, xLo, xHi, FChart->plotArea().width());
         }
-        const QColor color = ToQColor(s.Color);
+        const QColor color = ToQColor(DrawColor(s, s.Color, sessionColors, background));
         if (auto* line = qobject_cast<QLineSeries*>(series); line && s.Kind == TSeriesKind::Line) {
             QPen pen(color);
             pen.setWidth(std::max(1, int(s.PenWidth)));

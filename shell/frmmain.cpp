@@ -186,6 +186,7 @@ void TfrmMain::BuildMenus() {
     Edit1->addAction(EditCopyChart);
 
     // View menu: row and training first, then the View options, then the hidden features.
+    ViewToolbar->setText(tr("&Toolbar"));
     QAction* first = View1->actions().isEmpty() ? nullptr : View1->actions().first();
     View1->insertAction(first, ViewRow);
     View1->insertAction(first, ViewTraining);
@@ -746,7 +747,12 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
 bool TfrmMain::ShowExistingChart(TChildKind kind) {
     for (TMDIChild* chart : ChartWindows())
         if (chart->ChildKind() == kind) {
-            ShowFilling(chart);
+            // Brought back from minimised, it fills the frame; with Shift held
+            // every child does.
+            QMdiSubWindow* sub = chart->SubWindow();
+            const bool minimised = sub && sub->isMinimized();
+            ShowChild(chart);
+            if (minimised) MaximizeChildren(IsShiftDown());
             return true;
         }
     return false;
@@ -831,11 +837,26 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
                                           VersionString("FileDescription").c_str(), ""),
                                    mbOKCancel, TMsgResult::OK) == TMsgResult::OK;
     if (ok) {
-        // Each window is asked once: one that closing another window already
-        // asked (the row window closes its session's training window) and
-        // that the user kept is not asked again.
+        // Every window is asked before any closes, so that a Cancel leaves
+        // the whole workspace as it was; each is asked once.
+        QList<QPointer<TMDIChild>> children;
         for (QWidget* w : ChildList())
-            if (auto* child = qobject_cast<TMDIChild*>(w)) child->ResetCloseRefused();
+            if (auto* child = qobject_cast<TMDIChild*>(w)) {
+                child->ResetCloseRefused();
+                child->ForgetCloseAnswer();
+                children << child;
+            }
+        for (const QPointer<TMDIChild>& child : children) {
+            if (child && !child->AskToClose()) {
+                ok = false;
+                break;
+            }
+        }
+        if (!ok)
+            for (const QPointer<TMDIChild>& child : children)
+                if (child) child->ForgetCloseAnswer();
+    }
+    if (ok) {
         QList<QPointer<QMdiSubWindow>> subs;
         for (QMdiSubWindow* sub : MDIClient()->subWindowList()) subs << sub;
         for (const QPointer<QMdiSubWindow>& sub : subs) {

@@ -147,6 +147,8 @@ void TValueCell::PaintTo(QPainter& p)
     const QString measured = QString::fromStdString(FormatValue(item->Format, item->Value < 0 ? 0 : item->Value));
     LastFontSize = ValueFontSize(measured, inner.size());
     LastText = QString::fromStdString(FormatValue(item->Format, item->Value));
+    // A value that is missing rather than 0 (no heart-rate signal).
+    if (item->NoneWhenZero && !(item->Value > 0)) LastText = QString(QChar(0x2013));
     QFont valueFont("Arial");
     valueFont.setPointSize(LastFontSize);
     p.setFont(valueFont);
@@ -155,7 +157,7 @@ void TValueCell::PaintTo(QPainter& p)
 
     // Caption.
     p.setFont(font());
-    const QString caption = QString::fromStdString(item->Name);
+    const QString caption = QString::fromStdString(item->Caption.empty() ? item->Name : item->Caption);
     const QFontMetrics fm(font());
     const QRect captionRect(8, 0, fm.horizontalAdvance(caption), fm.height());
     p.fillRect(captionRect, cellColor);

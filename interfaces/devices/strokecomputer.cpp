@@ -147,6 +147,15 @@ void TStrokeComputer::SetInvSq(int64_t i, double v)
 
 void TStrokeComputer::UpdateHeart(int heartRaw)
 {
+    if (heartRaw <= kNoHeartRate) {
+        // No heart-rate signal (no chest belt, or an interface without one):
+        // no pulse is made up. The filter starts afresh with the next signal.
+        Heart = 0;
+        HeartFirst = true;
+        HeartFilled = 0;
+        Rejections = 1;
+        return;
+    }
     if (Settings.RawHeartRate || !StartedFlag) {
         Heart = heartRaw;
         return;

@@ -94,6 +94,10 @@ double BoatFactor(TTarnBoatType boat);
 // Every division of the computation goes through SafeDivide (core/values.h):
 // divisor first, single-precision result, 0 for a zero divisor or a fault.
 
+// The rate a VT frame decodes without a heart-rate signal (its minimum), and
+// the 0 of interfaces that receive none: such pulses carry no heart rate.
+constexpr int kNoHeartRate = 30;
+
 class TStrokeComputer {
 public:
     // Pulses kept for look-back; far more than any drive or recovery needs.

@@ -26,6 +26,7 @@
 #include "logic/curve_logic.h"
 #include "charts/force_curves_window.h"
 #include "core/catalogue.h"
+#include "core/series.h"
 #include "core/values.h"
 #include "files/stroke_file.h"
 #include "framework/windowutil.h"
@@ -52,13 +53,15 @@ protected:
     void TearDown() override { delete Window.data(); }
     // Grid column of a stroke parameter.
     static int Column(int parameter) { return StrokeParameters()[size_t(parameter)].Id + 1; }
-    // Highest point of the curve series in the session colour.
+    // Highest point of the curve series in the session colour (as drawn on
+    // the chart's background).
     double PeakOf(TfrmForceCurves* w, int32_t color)
     {
         double peak = -1;
+        const QColor drawn = ToQColor(ReadableColor(color, FromQColor(w->Chart->backgroundBrush().color())));
         for (QAbstractSeries* s : w->Chart->series()) {
             auto* line = static_cast<QLineSeries*>(s);
-            if (line->pen().color() != ToQColor(color)) continue;
+            if (line->pen().color() != drawn) continue;
             for (const QPointF& p : line->points()) peak = std::max(peak, p.y());
         }
         return peak;
@@ -368,6 +371,50 @@ TEST_F(ForceCurvesTest, AverageOfActiveCurvesIsTheLengthNormalisedMean)
     EXPECT_EQ(ComputeAverageCurve(avg, 4, {}), 0);
 }
 
+// The x of the last sample of a drawn curve above the given force.
+double CurveEnd(const TChartData& chart, double above)
+{
+    double end = 0;
+    for (const TSeriesData& s : chart.Series)
+        for (const TPointD& p : s.Points)
+            if (p.Y > above) end = std::max(end, p.X);
+    return end;
+}
+
+TEST_F(ForceCurvesTest, AverageOfOneSessionEndsWhereItsStrokesEnd)
+{
+    // Curves that fall to 0 at the end of a 146 cm stroke, at the session's
+    // sprocket spacing of 2.2 cm (and of 4.5 cm on the other ergometer).
+    for (int ergometer : {0, 2}) {
+        TTraining a = MakeSession(3, "A", 0x0000FF);
+        a.Settings.Sprocket = 1;
+        a.Settings.Ergometer = ergometer;
+        const double spacing = SampleSpacing(a.Settings);
+        const int samples = int(146 / spacing);
+        for (int k = 0; k <= 3; ++k) {
+            a.Strokes[size_t(k)].StrokeLength = 146;
+            for (int i = 0; i < kCurveSamples; ++i)
+                a.Curves[size_t(k)].Samples[i] = i < samples ? uint16_t(300 - std::abs(i - samples / 2)) : 0;
+            a.Curves[size_t(k)].HasData = 1;
+        }
+        a.Header.CurveSource = 1;
+        TChartData own;
+        BuildForceCurveSeries(own, a, TForceCurveOptions{});
+        const double sessionEnd = CurveEnd(own, 1);
+        ASSERT_NEAR(sessionEnd, 146, spacing);
+        for (int k : {2, 4}) {
+            TTraining avg;
+            SetupAverageRecord(avg, k);
+            ASSERT_EQ(ComputeAverageCurve(avg, k, {&a}), 1);
+            avg.Header.Active = 1;
+            TChartData drawn;
+            BuildForceCurveSeries(drawn, avg, TForceCurveOptions{});
+            EXPECT_NEAR(CurveEnd(drawn, 1), sessionEnd, spacing) << "average " << k << " ergometer " << ergometer;
+            EXPECT_NEAR(avg.Strokes[0].PeakForcePosition, a.Strokes[0].StrokeLength / 2, 2 * spacing);
+        }
+    }
+}
+
 TEST_F(ForceCurvesTest, AverageEntryDrawsTheMeanOfTheShownCurvesOrAFlatLine)
 {
     // Added last first: the store lists the session opened last at index 0.
@@ -379,6 +426,17 @@ TEST_F(ForceCurvesTest, AverageEntryDrawsTheMeanOfTheShownCurvesOrAFlatLine)
     EXPECT_GT(Registry.Store.Average(1).Curves[0].Samples[30], 0);
     ASSERT_EQ(w->DataModel->rowCount(), 3);
     EXPECT_EQ(w->DataModel->Cell(2, 0), "*Avg. 2 all curves");
+    // Drawn in a colour of its own, not in session B's lime; the stored
+    // colour stays.
+    QColor average, lime;
+    for (QAbstractSeries* s : w->Chart->series()) {
+        auto* line = static_cast<QLineSeries*>(s);
+        if (line->name() == "*Avg. 2 all curves") average = line->pen().color();
+        if (line->name() == "B") lime = line->pen().color();
+    }
+    ASSERT_TRUE(average.isValid() && lime.isValid());
+    EXPECT_GT(ColorDifference(FromQColor(average), FromQColor(lime)), 150);
+    EXPECT_EQ(Registry.Store.Average(1).Header.Color, 0x00FF00);
     w->SetEntryChecked(0, false);
     w->SetEntryChecked(1, false);
     w->SetEntryChecked(2, true);  // average 1: no active session left

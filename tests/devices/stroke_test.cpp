@@ -416,3 +416,29 @@ TEST(StrokeComputation, HeartRateFilter)
     for (double dt : StrokeTrain(2)) raw.Pulse(dt, 133);
     EXPECT_EQ(raw.Log.Strokes.back().Pulse, 133);
 }
+
+TEST(StrokeComputation, NoHeartSignalGivesNoPulse)
+{
+    // The frame's minimum (no chest belt) and the 0 of interfaces without a
+    // heart signal: no pulse, also not from the filter or its first value.
+    for (int none : {30, 0}) {
+        TRig filtered;
+        TRig raw([](TStrokeSettings& s) { s.RawHeartRate = true; });
+        for (TRig* r : {&filtered, &raw}) {
+            for (double dt : StrokeTrain(3)) r->Pulse(dt, none);
+            ASSERT_FALSE(r->Log.Strokes.empty());
+            for (const TStgStrokeData& s : r->Log.Strokes) {
+                EXPECT_EQ(s.Pulse, 0) << none;
+                EXPECT_EQ(s.WorkPerPulse, 0);
+            }
+            EXPECT_EQ(r->In.Computer.HeartCorrected(), 0);
+        }
+    }
+    // A belt put on later: its real rate, not one pulled towards 0.
+    TRig later;
+    for (double dt : StrokeTrain(2)) later.Pulse(dt, 30);
+    later.Log.Strokes.clear();
+    for (double dt : StrokeTrain(2)) later.Pulse(dt, 140);
+    ASSERT_FALSE(later.Log.Strokes.empty());
+    EXPECT_EQ(later.Log.Strokes.back().Pulse, 140);
+}

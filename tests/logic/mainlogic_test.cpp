@@ -169,6 +169,19 @@ TEST(ProgramSettings, RoundTripOtherDecimalSeparatorAndBadValues) {
     // A start time after now adds nothing.
     EXPECT_DOUBLE_EQ(RunningTimeNow(t.Statistics, now + 1, now), 2.0);
     EXPECT_DOUBLE_EQ(RunningTimeNow(t.Statistics, 0, now), 2.0);
+
+    // Without a start time before now the stored total is not written over
+    // (another copy of the program wrote 3 days meanwhile).
+    again.WriteFloat("Statistics", "RunningTime", 3.0);
+    again.UpdateFile();
+    TProfileFile third(path);
+    third.Reload();
+    WriteProgramSettings(third, t, 0, now);
+    WriteProgramSettings(third, t, now + 1, now);
+    third.UpdateFile();
+    TProfileFile last(path);
+    last.Reload();
+    EXPECT_DOUBLE_EQ(last.ReadFloat("Statistics", "RunningTime", 0), 3.0);
 }
 
 TEST(ProgramSettings, RealsUseTheLocaleSeparatorAndReadBackEitherWay) {

@@ -19,6 +19,8 @@
 #include "interfaces/vtinterface.h"
 #include "logic/rowengine.h"
 #include "tests/support/testutil_interfaces.h"
+#include "util/color.h"
+#include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/text.h"
 
@@ -43,6 +45,15 @@ public:
     std::function<void(const std::string&)> OnMessage;
     std::function<void(int)> OnStroke;
     std::function<void()> OnResults;
+    bool CanSave = false;
+    bool SaveWorks = true;
+    int Saves = 0;
+    bool CanSaveSession() override { return CanSave; }
+    bool SaveSession() override
+    {
+        ++Saves;
+        return SaveWorks;
+    }
 
     bool ChooseSource(std::string& source, int& interfaceType) override
     {
@@ -60,7 +71,14 @@ public:
     void HideMessageWindow() override { Shown = false; }
     bool MessageWindowShown() override { return Shown; }
     void LogLine(const std::string& line) override { Log.push_back(line); }
-    void SetValue(int p, bool, double v) override { Values[size_t(p)] = v; }
+    void SetValue(int p, bool, double v) override
+    {
+        Values[size_t(p)] = v;
+        if (p == 5) TimeValues.push_back({v * 86400, PanelTime ? PanelTime() : std::string()});
+    }
+    // Every Time value shown (seconds) with the Time panel at that moment.
+    std::vector<std::pair<double, std::string>> TimeValues;
+    std::function<std::string()> PanelTime;
     void StrokeStored(int k) override
     {
         ++Strokes;
@@ -192,19 +210,23 @@ TEST_F(RowEngine, IntervalsByStrokes)
         EXPECT_TRUE(e.Finished());
         EXPECT_EQ(Host.Results.size(), 1u);
     };
+    // N intervals are N work periods.
     run(3, 10, 0);
-    EXPECT_EQ(Session.StrokeCount(), 20);
-    EXPECT_EQ(Session.IntervalCount(), 2);
+    EXPECT_EQ(Session.StrokeCount(), 30);
+    EXPECT_EQ(Session.IntervalCount(), 3);
     EXPECT_EQ(Session.Strokes[10].IntervalNumber, 2);
     EXPECT_EQ(Session.Strokes[9].IntervalNumber, 1);
 
     run(2, 10, 0);
-    EXPECT_EQ(Session.StrokeCount(), 10);
+    EXPECT_EQ(Session.StrokeCount(), 20);
     run(1, 10, 0);
-    EXPECT_EQ(Session.StrokeCount(), 1);
+    EXPECT_EQ(Session.StrokeCount(), 10);
+    EXPECT_EQ(Session.IntervalCount(), 1);
 
+    // The last interval's rest is not rowed.
     run(3, 10, 5);
-    ASSERT_GE(Session.StrokeCount(), 15);
+    EXPECT_EQ(Session.StrokeCount(), 40);
+    EXPECT_EQ(Session.IntervalCount(), 3);
     for (int k = 11; k <= 14; ++k) {
         EXPECT_EQ(Session.Strokes[size_t(k)].IntervalCountdown, 15 - k) << k;
         EXPECT_EQ(Session.Strokes[size_t(k)].IntervalPower, 0) << k;
@@ -260,6 +282,100 @@ TEST_F(RowEngine, ResetQuestionDeclinedKeepsEverything)
     e.BtnConnectClick();
     EXPECT_EQ(Session.StrokeCount(), 0);
     EXPECT_EQ(e.Interface(), nullptr);
+}
+
+TEST_F(RowEngine, OneRowingClockTicksEverySecondAndGoesOnAfterAPause)
+{
+    TRowEngine e(Store, 101, Host, Host);
+    e.DemoFast = true;
+    Host.PanelTime = [&e] { return e.PanelText(rpTime); };
+    e.BtnConnectClick();
+    ASSERT_TRUE(WaitFor([&] { return e.StrokeIndex() >= 12; }, 20000));
+    // Pause (not disconnected) and continue.
+    Dialog.Answers.push_back(TMsgResult::No);
+    e.BtnConnectClick();
+    ASSERT_EQ(e.Interface()->State(), vtsPaused);
+    const double paused = e.RowClock();
+    const std::string pausedPanel = e.PanelText(rpTime);
+    e.BtnConnectClick();
+    ASSERT_EQ(e.Interface()->State(), vtsOpened);
+    EXPECT_EQ(e.PanelText(rpTime), pausedPanel);
+    ASSERT_TRUE(WaitFor([&] { return e.StrokeIndex() >= 20; }, 20000));
+    e.Disconnect();
+    EXPECT_GT(e.RowClock(), paused);
+
+    // From the connect on (before it, the reset shows the limit values), the
+    // Time value moves a second at a time (not a stroke at a time), never
+    // back, and the Time panel shows the same time.
+    auto shown = Host.TimeValues;
+    while (!shown.empty() && shown.front().second.empty()) shown.erase(shown.begin());
+    ASSERT_GT(shown.size(), 20u);
+    double last = -1;
+    int steps = 0;
+    for (const auto& [seconds, panel] : shown) {
+        EXPECT_NEAR(seconds, std::round(seconds), 1e-3);
+        EXPECT_EQ(panel, FormatDateTime("h:nn:ss", std::round(seconds) / 86400)) << seconds;
+        if (last >= 0) {
+            EXPECT_GE(seconds, last - 1e-3);
+            EXPECT_LE(seconds, last + 1 + 1e-3) << "a jump from " << last;
+            if (seconds > last + 0.5) ++steps;
+        }
+        last = seconds;
+    }
+    EXPECT_GE(steps, int(std::floor(Session.Strokes[20].Time)) - 1);
+    // The clock agrees with the strokes' own time.
+    EXPECT_NEAR(e.RowClock(), Session.Strokes[size_t(Session.StrokeCount())].Time, 3.0);
+}
+
+TEST_F(RowEngine, PreviousCurveTakesTheInverseAlsoOfASystemColour)
+{
+    TRowEngine e(Store, 101, Host, Host);
+    Session.Header.Color = 0x800000;  // navy
+    e.RefreshSession();
+    EXPECT_EQ(e.NewCurveColor(), 0x800000);
+    EXPECT_EQ(e.OldCurveColor(), 0x7FFFFF);
+    Session.Header.Color = clWindowText;  // a system colour: black by default
+    e.RefreshSession();
+    EXPECT_EQ(e.NewCurveColor(), clWindowText);
+    EXPECT_EQ(e.OldCurveColor(), InverseColor(ResolveColor(clWindowText)));
+    EXPECT_NE(e.OldCurveColor(), e.NewCurveColor());
+}
+
+TEST_F(RowEngine, ConnectingAgainOffersToSaveUnsavedStrokes)
+{
+    Session.Settings.LimitStrokes = 5;
+    TRowEngine e(Store, 101, Host, Host);
+    RowToEnd(e);
+    ASSERT_EQ(Session.StrokeCount(), 5);
+    ASSERT_TRUE(HasUnsavedStrokes(Session));
+    Host.CanSave = true;
+    const int chosen = Host.Chosen;
+
+    Dialog.Answers.push_back(TMsgResult::Cancel);
+    e.BtnConnectClick();
+    ASSERT_FALSE(Dialog.Messages.empty());
+    EXPECT_EQ(Dialog.LastText().rfind("Connecting again will reset the current training session.\r", 0), 0u);
+    EXPECT_EQ(Dialog.Messages.back().Buttons, unsigned(mbSaveDiscardCancel));
+    EXPECT_EQ(Host.Saves, 0);
+    EXPECT_EQ(Host.Chosen, chosen);
+    EXPECT_EQ(Session.StrokeCount(), 5);
+
+    // Save that did not happen (the file dialog was cancelled): nothing is lost.
+    Host.SaveWorks = false;
+    Dialog.Answers.push_back(TMsgResult::Save);
+    e.BtnConnectClick();
+    EXPECT_EQ(Host.Saves, 1);
+    EXPECT_EQ(Host.Chosen, chosen);
+    EXPECT_EQ(Session.StrokeCount(), 5);
+
+    // Saved: the connect goes on (its dialog cancelled here).
+    Host.SaveWorks = true;
+    Host.Cancel = true;
+    Dialog.Answers.push_back(TMsgResult::Save);
+    e.BtnConnectClick();
+    EXPECT_EQ(Host.Saves, 2);
+    EXPECT_EQ(Host.Chosen, chosen + 1);
+    EXPECT_EQ(Session.StrokeCount(), 0);
 }
 
 // The windows follow a recording through the store alone: every stored

@@ -513,6 +513,69 @@ TEST_F(TrainingWindowTest, ClosingAsksOnlyWhenModified)
     EXPECT_EQ(Registry.Closed, (std::vector<int32_t>{109, 110}));
 }
 
+TEST_F(TrainingWindowTest, NewWindowIsFilledBeforeItIsShown)
+{
+    TTraining t;
+    NewTraining(t);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 133));
+    auto* weight = w.findChild<QLineEdit*>("edtWeight");
+    auto* limit = w.findChild<QLineEdit*>("edtLimitValue");
+    ASSERT_TRUE(weight && limit);
+    EXPECT_EQ(weight->text().toStdString(), std::to_string(t.Settings.Weight));
+    EXPECT_EQ(limit->text().toStdString(), std::to_string(LimitValue(t.Settings)));
+    // The first field gets and loses the focus while the window opens.
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(weight, &out);
+    EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.LastText();
+    EXPECT_EQ(w.Record().Settings.Weight, t.Settings.Weight);
+}
+
+TEST_F(TrainingWindowTest, ClosingARecordedUnsavedSessionOffersToSaveIt)
+{
+    TTraining t = MakeRowedSession(6);
+    t.Live = 1;  // recorded from a device
+    t.Header.Modified = 1;
+    t.Header.Title.SetText("Rowed");
+    auto* w = new TfrmTraining(Registry.Store, Registry.Open(t, 131));
+    w->RefreshAll();
+    w->show();
+    // Cancel keeps the window; a Save whose file dialog is cancelled too.
+    Dialogs.Answers = {TMsgResult::Cancel};
+    EXPECT_FALSE(w->close());
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Text,
+              "Training session \"Rowed\" is modified and its recorded strokes are not saved.\r"
+              "Save it before closing?");
+    EXPECT_EQ(Dialogs.Messages[0].Buttons, unsigned(mbSaveDiscardCancel));
+    Dialogs.Answers = {TMsgResult::Save};
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(Dialogs.FileRequests.size(), 1u);
+    EXPECT_TRUE(Registry.Closed.empty());
+
+    // Save: the normal save, then the window closes.
+    const std::string file = Env.File("rowed.stg");
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {file};
+    Dialogs.FileAnswers = {answer};
+    Dialogs.Answers = {TMsgResult::Save};
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(Registry.Closed, (std::vector<int32_t>{131}));
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(file, back, false));
+    EXPECT_EQ(back.StrokeCount(), 6);
+    delete w;
+
+    // Discard closes without saving.
+    auto* d = new TfrmTraining(Registry.Store, Registry.Open(t, 132));
+    d->show();
+    Dialogs.Answers = {TMsgResult::Discard};
+    const size_t requests = Dialogs.FileRequests.size();
+    EXPECT_TRUE(d->close());
+    EXPECT_EQ(Dialogs.FileRequests.size(), requests);
+    delete d;
+}
+
 TEST_F(TrainingWindowTest, SettingsPersistColumnsPlacementAndLists)
 {
     TTraining t = SampleSession();

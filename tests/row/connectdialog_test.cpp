@@ -135,8 +135,10 @@ protected:
         EXPECT_TRUE(d.TestRunning());
         EXPECT_EQ(d.btbTest->text(), "S&top");
         EXPECT_TRUE(d.pnlMagnets->isVisible());
-        for (QWidget* w : std::initializer_list<QWidget*>{d.btbSearch, d.btbOk, d.btbCancel, d.lblSource, d.cmbSource})
+        for (QWidget* w : std::initializer_list<QWidget*>{d.btbSearch, d.btbCancel, d.lblSource, d.cmbSource})
             EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+        // OK ends the test and takes the source.
+        EXPECT_TRUE(d.btbOk->isEnabled());
     }
 
     std::string Folder, Ini;
@@ -189,10 +191,17 @@ TEST_F(ConnectDialogTest, StoredSourceIsSelectedOrElseDemo)
     EXPECT_EQ(d.Source(), "DEMO");
     d.reject();
 
+    // A port the user typed is shown as typed, also when the system does not
+    // list it (now).
     WriteIni("[Connect]\nSource=/dev/ttyGONE7\n");
     d.show();
-    EXPECT_EQ(d.cmbSource->currentText(), "DEMO");
+    EXPECT_EQ(d.cmbSource->currentText(), "/dev/ttyGONE7");
+    EXPECT_EQ(d.Source(), "/dev/ttyGONE7");
     d.reject();
+    {
+        TProfileFile ini(Ini);
+        EXPECT_EQ(ini.ReadString("Connect", "Source", "?"), "/dev/ttyGONE7");
+    }
 
     WriteIni("[Connect]\nSource=demo\n");
     d.show();
@@ -295,6 +304,19 @@ TEST_F(ConnectDialogTest, DemoTestShowsDataWithoutProtocolLine)
     Pump(300);
     EXPECT_EQ(d.RawCount(), stoppedAt);
     d.reject();
+
+    // OK during a test ends it and takes the source.
+    d.show();
+    d.btbTest->click();
+    ExpectTesting();
+    ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 5; }, 15000));
+    d.btbOk->click();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_FALSE(d.TestRunning());
+    EXPECT_EQ(d.Source(), "DEMO");
+    const unsigned acceptedAt = d.RawCount();
+    Pump(200);
+    EXPECT_EQ(d.RawCount(), acceptedAt);
 }
 
 TEST_F(ConnectDialogTest, FalseBeepsSilenceClicksUntilClosedOnce)

@@ -360,6 +360,7 @@ TEST_F(MainWindow, HiddenActionsStayHiddenAndInert) {
     EXPECT_EQ(main.MDIChildCount(), 0);
     EXPECT_FALSE(main.N1->isVisible());
     EXPECT_TRUE(main.N7->isVisible());
+    EXPECT_EQ(main.ViewToolbar->text(), "&Toolbar");
     EXPECT_FALSE(main.Window_Menu->isVisible());
     main.SetMenuShown(false);
     main.SetMenuShown(true);
@@ -471,6 +472,41 @@ TEST_F(MainWindow, ExitAsksAndCancelKeepsTheWindow) {
     ini.Reload();
     EXPECT_EQ(ini.ReadInteger("Statistics", "TimesStarted", 0), 1);
     EXPECT_TRUE(ini.SectionExists("Training"));  // the training window saved its placement
+}
+
+TEST_F(MainWindow, CancelOfAnyClosingQuestionClosesNothing) {
+    TfrmMain main({});
+    main.show();
+    main.ProcessParameter(TestDataFile("training/sample.stg"));
+    main.ProcessParameter(TestDataFile("training/sample.stg"));
+    ASSERT_EQ(main.TrainingCount(), 2);
+    main.AnalyseStrokeData->trigger();
+    main.AnalyseForceCurves->trigger();
+    // The session asked about is the last in the frame's order, so that
+    // closing as the windows are asked would have closed the others first.
+    TMDIChild* modified = nullptr;
+    for (QMdiSubWindow* sub : main.MDIClient()->subWindowList())
+        if (auto* t = qobject_cast<TMDIChild*>(sub->widget()); t && t->Training()) modified = t;
+    ASSERT_NE(modified, nullptr);
+    modified->Training()->Header.Modified = 1;
+    const int windows = int(main.MDIClient()->subWindowList().size());
+    ASSERT_EQ(windows, 4);
+
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::Cancel};
+    EXPECT_FALSE(main.close());
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(Dialogs.Messages[1].Text.rfind("Training session", 0), 0u);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(int(main.MDIClient()->subWindowList().size()), windows);
+    EXPECT_EQ(main.TrainingCount(), 2);
+    for (QWidget* w : main.ChildList()) EXPECT_FALSE(qobject_cast<TMDIChild*>(w)->Closing());
+
+    // Asked again on the next exit, and then everything closes.
+    Dialogs.Clear();
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::OK};
+    EXPECT_TRUE(main.close());
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(main.TrainingCount(), 0);
 }
 
 TEST_F(MainWindow, MaximisedAndMinimisedStatesAreRestored) {

@@ -124,6 +124,15 @@ TEST(ValueAreaWidget, ValueTextSizedToTheCellAndLogoWithoutPicture) {
     data->SetValue(1, true, 7777777);
     value->grab();
     EXPECT_LT(value->LastValueFontSize(), oneDigit);  // more digits, smaller font
+    // A value that is missing when 0 (a pulse without a heart signal) shows
+    // a dash; a real one its number.
+    data->SetNoneWhenZero(1, true);
+    data->SetValue(1, true, 0);
+    value->grab();
+    EXPECT_EQ(value->LastValueText(), QString(QChar(0x2013)));
+    data->SetValue(1, true, 142);
+    value->grab();
+    EXPECT_EQ(value->LastValueText(), "142");
     // A logo cell without a picture writes "LOGO"; an empty cell stays blank.
     TValueCell* logo = area.Row(0)->Cell(1);
     TValueCell* empty = area.Row(0)->Cell(2);

@@ -347,6 +347,8 @@ int CmdRow(const std::vector<std::string>& args)
         // Captures fast, but in step: a strap's capture must keep pace with
         // the machine's so each stroke gets the heart rate of its time.
         engine.CaptureSpeed = fast ? kFastCaptureSpeed : 1.0;
+        // --fast plays the recording as fast as the machine allows.
+        if (fast) engine.DemoStepMs = 250;
         // The tool answers no questions: the reset question is not asked for
         // its fresh session, the rest are errors printed by the console service.
         engine.BtnConnectClick();
