@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "util/text.h"
+#include "util/trace.h"
+
 namespace {
 
 constexpr double kPi = 3.1415927;  // as the energy constant has always used it
@@ -90,6 +93,7 @@ void TStrokeComputer::Reset()
     Calls = 0;
     Coasts = 0;
     Rejected = 0;
+    Dropped = 0;
     StopTick = 0;
     K_drag = 0.0001;
     WorkSum = 0;
@@ -248,9 +252,20 @@ void TStrokeComputer::StandstillRecord()
     LastEventTick = Now();
 }
 
-void TStrokeComputer::EndDrive()
+bool TStrokeComputer::EndDrive()
 {
     const TPulse& last = P(N - 1);
+    const double driveTime = last.t - DriveStartT;
+    const double recoveryTime = DriveStartT - LastDriveEnd;
+    if (driveTime < kShortestDrive || (Strokes > 0 && recoveryTime < kShortestRecovery)) {
+        // Too short for a rower (see kShortestDrive): no stroke. The last
+        // drive end stays that of the last stroke, so the next stroke's
+        // time, rate and power span the whole time since then.
+        ++Dropped;
+        Trace(Format("Stroke computation : drive of %.3f s after a recovery of %.3f s is no stroke; %d dropped",
+                     driveTime, recoveryTime, Dropped));
+        return false;
+    }
     ++Strokes;
     const double e0 = Strokes == 1 ? FirstInvSq : DriveE0;
     const double kinetic = (last.invSq - e0) * K.EnergyConstant;
@@ -261,8 +276,6 @@ void TStrokeComputer::EndDrive()
     if (work < 0) work = 0;
     WorkSum += work;
 
-    const double driveTime = last.t - DriveStartT;
-    const double recoveryTime = DriveStartT - LastDriveEnd;
     LastDriveEnd = last.t;
     double strokeTime = driveTime + recoveryTime;
     if (strokeTime <= 0) strokeTime = 1.0;
@@ -298,6 +311,7 @@ void TStrokeComputer::EndDrive()
     Stroke.WorkPerPulse = SafeDivide(heart, Stroke.Power);
     Stroke.KValue = float(K_drag * 10000.0);
     if (OnStrokeData) OnStrokeData(Stroke);
+    return true;
 }
 
 bool TStrokeComputer::StartDriveFromRecovery()
@@ -440,13 +454,15 @@ void TStrokeComputer::Compute(double interval, int heartRaw, bool interpolated)
         }
 
         if (ended || Settings.StrokeTrigger >= p.force) {
-            EndDrive();
+            const bool stroke = EndDrive();
             if (!Open()) {
                 BusyFlag = false;
                 return;
             }
-            LastEventTick = Now();
-            SinceDriveEnd = 0;
+            if (stroke) {
+                LastEventTick = Now();
+                SinceDriveEnd = 0;
+            }
             RecoveryStart = N;
             PhaseValue = 2;
             Interpolated = false;

@@ -222,20 +222,31 @@ TEST(StrokeComputation, ZeroThresholdsEndTheDriveWhenForceFallsToZero)
 
 TEST(StrokeComputation, NegativeWorkCountsAsNone)
 {
-    // A stroke trigger above every force ends each drive on its first pulse.
-    TRig r([](TStrokeSettings& s) { s.StrokeTrigger = 100000; });
-    r.Pulses(StrokeTrain(4));
-    ASSERT_GE(r.Log.Strokes.size(), 2u);
+    // The flywheel was spun up before the computation started and coasts
+    // down; the first stroke's energy is measured from pulse 1, and its drive
+    // ends far slower than that: its work is negative and counts as none.
+    // The strokes after it count in full.
+    TRig r;
+    std::vector<double> train;
+    double dt = 0.008;
+    while (dt < 0.015) train.push_back(dt *= 1.0028);
+    const auto rowing = StrokeTrain(3);
+    train.insert(train.end(), rowing.begin(), rowing.end());
+    r.Pulses(train);
+    ASSERT_EQ(r.Log.Strokes.size(), 3u);
+    // The coasting flywheel's first pulses end a "drive" of a few
+    // hundredths of a second: no stroke.
+    EXPECT_EQ(r.In.Computer.DroppedStrokes(), 1);
     EXPECT_EQ(r.Log.Strokes[0].Energy, 0);
     EXPECT_EQ(r.Log.Strokes[0].EnergySum, 0);
+    EXPECT_EQ(r.Log.Strokes[0].Power, 0);
     float sum = 0;
-    for (const auto& s : r.Log.Strokes) {
-        EXPECT_GE(s.Energy, 0);
-        EXPECT_GE(s.EnergySum, sum);
+    for (size_t i = 1; i < r.Log.Strokes.size(); ++i) {
+        const TStgStrokeData& s = r.Log.Strokes[i];
+        EXPECT_GT(s.Energy, 0) << i;
+        EXPECT_GT(s.Power, 0) << i;
+        EXPECT_GT(s.EnergySum, sum) << i;
         sum = s.EnergySum;
-        if (s.Energy == 0) {
-            EXPECT_EQ(s.Power, 0);
-        }
     }
 }
 
@@ -415,6 +426,38 @@ TEST(StrokeComputation, HeartRateFilter)
     TRig raw([](TStrokeSettings& s) { s.RawHeartRate = true; });
     for (double dt : StrokeTrain(2)) raw.Pulse(dt, 133);
     EXPECT_EQ(raw.Log.Strokes.back().Pulse, 133);
+}
+
+TEST(StrokeComputation, DrivesTooShortForARowerAreNoStrokes)
+{
+    // Rowing, then a flutter of drives of 12 pulses (about 0.15 s, as line
+    // noise and the first pulses after a stall give), then rowing again.
+    TRig r;
+    auto train = StrokeTrain(3);
+    const auto flutter = StrokeTrain(3, 12, 20);
+    train.insert(train.end(), flutter.begin(), flutter.end());
+    const auto again = StrokeTrain(3);
+    train.insert(train.end(), again.begin(), again.end());
+    r.Pulses(train);
+    EXPECT_GE(r.In.Computer.DroppedStrokes(), 2);
+    ASSERT_EQ(r.Log.Strokes.size(), 6u);
+    for (size_t i = 0; i < r.Log.Strokes.size(); ++i) {
+        const TStgStrokeData& s = r.Log.Strokes[i];
+        EXPECT_EQ(s.StrokeNumber, i + 1);
+        EXPECT_GE(s.DriveTime, TStrokeComputer::kShortestDrive) << i;
+        if (i > 0) {
+            EXPECT_GE(s.DriveTime * s.RecoverRatio, TStrokeComputer::kShortestRecovery) << i;
+        }
+    }
+    // The first stroke after the flutter spans the time since the last
+    // stroke: its rate is that of a stroke that long.
+    const TStgStrokeData& after = r.Log.Strokes[3];
+    const double span = after.Time - r.Log.Strokes[2].Time;
+    EXPECT_NEAR(after.StrokeRate, 60.0 / span, 1e-3 * 60.0 / span);
+    EXPECT_NEAR(after.DriveTime * (1 + after.RecoverRatio), span, 1e-3 * span);
+    // A reset starts the count again.
+    r.In.Computer.Reset();
+    EXPECT_EQ(r.In.Computer.DroppedStrokes(), 0);
 }
 
 TEST(StrokeComputation, NoHeartSignalGivesNoPulse)

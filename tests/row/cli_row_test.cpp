@@ -11,10 +11,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -23,6 +25,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "files/training_io.h"
+#include "interfaces/devices/vtencoder.h"
 #include "logic/training_logic.h"
 #include "util/paths.h"
 
@@ -404,6 +407,143 @@ TEST_F(CliRow, DeviceOnPseudoTerminalRowsThenGoesAway)
     EXPECT_GE(back.StrokeCount(), 3);
     EXPECT_FLOAT_EQ(back.Totals.Distance, back.Strokes[size_t(back.StrokeCount())].Distance);
     EXPECT_FALSE(row.Err().empty());  // the interface error was reported
+}
+
+// A measuring interface played by the test itself on a pseudo-terminal, so
+// that it can also send what no simulator sends: line noise, a stall.
+class TPtyDevice {
+public:
+    TPtyDevice()
+    {
+        // Non-blocking: once the program has closed the port nobody reads,
+        // and a blocking write would wait for ever.
+        Master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        // Not inherited by the program under test, or closing it here would
+        // not hang up the line.
+        if (Master >= 0) fcntl(Master, F_SETFD, FD_CLOEXEC);
+        if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) return;
+        Port = ptsname(Master);
+    }
+    ~TPtyDevice()
+    {
+        if (Master >= 0) close(Master);
+    }
+    // Waits until a program has opened the port (the master stops hanging up).
+    bool WaitForOpen(int ms)
+    {
+        const int slave = open(Port.c_str(), O_RDWR | O_NOCTTY);
+        if (slave >= 0) close(slave);
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (Clock::now() < end) {
+            pollfd p{Master, 0, 0};
+            poll(&p, 1, 0);
+            if (!(p.revents & POLLHUP)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    // Sends until everything is written or the program has closed the port.
+    void Send(const uint8_t* data, size_t size)
+    {
+        const auto end = Clock::now() + std::chrono::seconds(20);
+        while (size > 0 && Clock::now() < end) {
+            const ssize_t n = write(Master, data, size);
+            if (n > 0) {
+                data += n;
+                size -= size_t(n);
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                return;
+            } else {
+                pollfd p{Master, 0, 0};
+                poll(&p, 1, 0);
+                if (p.revents & POLLHUP) return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+    }
+    // Strokes of a steady rower, one frame per pulse at speed times real
+    // time: a drive of 50 pulses speeds the flywheel from 15 to 11 ms per
+    // pulse (about 0.65 s), a recovery of 110 slows it back (about 1.4 s).
+    void Row(int strokes, double speed)
+    {
+        const double down = std::pow(0.011 / 0.015, 1.0 / 50), up = std::pow(0.015 / 0.011, 1.0 / 110);
+        double dt = 0.015;
+        auto due = Clock::now();
+        for (int s = 0; s < strokes; ++s) {
+            for (int i = 0; i < 160; ++i) {
+                dt *= i < 50 ? down : up;
+                const auto f = EncodeVTFrame(vtpVtw, uint32_t(dt * 614000), 150);
+                due += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(dt / speed));
+                std::this_thread::sleep_until(due);
+                Send(f.data(), f.size());
+            }
+        }
+    }
+    int Master = -1;
+    std::string Port;
+};
+
+// Every stroke saved is one a rower can row: no drive or recovery (after the
+// first stroke) shorter than a quarter of a second.
+void ExpectRowableStrokes(const TTraining& t)
+{
+    for (int k = 1; k <= t.StrokeCount(); ++k) {
+        const TStgStrokeData& s = t.Strokes[size_t(k)];
+        const float drive = s.DriveTime, ratio = s.RecoverRatio;
+        EXPECT_GE(drive, 0.25f) << "stroke " << k;
+        if (k > 1) {
+            EXPECT_GE(drive * ratio, 0.25f) << "stroke " << k << ", recovery ratio " << ratio;
+        }
+    }
+}
+
+TEST_F(CliRow, LineNoiseAndAStallAreNoStrokes)
+{
+    // Traced, so that the strokes dropped are seen.
+    setenv("CATCHLINE_TRACE", "1", 1);
+    struct TUnset {
+        ~TUnset() { unsetenv("CATCHLINE_TRACE"); }
+    } unset;
+    {
+        SCOPED_TRACE("garbage burst");
+        TPtyDevice dev;
+        ASSERT_FALSE(dev.Port.empty());
+        const std::string file = Home + "/noise.stg";
+        TChild row({"row", "--source", dev.Port, "--type", "1", "--out", file}, Home);
+        ASSERT_TRUE(dev.WaitForOpen(10000));
+        dev.Row(4, 4.0);
+        // 100,000 bytes of noise, as fast as the line takes them: the
+        // protocol check ends the session, the strokes so far are saved.
+        std::mt19937 random(18);
+        std::vector<uint8_t> noise(100000);
+        for (auto& b : noise) b = uint8_t(random());
+        dev.Send(noise.data(), noise.size());
+        ASSERT_EQ(row.Wait(30000), 0) << row.Err();
+        EXPECT_NE(row.Err().find("Incorrect interface protocol"), std::string::npos) << row.Err();
+        TTraining back;
+        CheckSaved(Parse(row.Out), back);
+        EXPECT_EQ(back.StrokeCount(), 4);
+        ExpectRowableStrokes(back);
+    }
+    {
+        SCOPED_TRACE("stall");
+        TPtyDevice dev;
+        ASSERT_FALSE(dev.Port.empty());
+        const std::string file = Home + "/stall.stg";
+        TChild row({"row", "--source", dev.Port, "--type", "1", "--out", file}, Home);
+        ASSERT_TRUE(dev.WaitForOpen(10000));
+        dev.Row(3, 4.0);
+        // The device sends nothing for a while, then the rower goes on.
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        dev.Row(3, 4.0);
+        close(dev.Master);
+        dev.Master = -1;
+        ASSERT_EQ(row.Wait(30000), 0) << row.Err();
+        TTraining back;
+        CheckSaved(Parse(row.Out), back);
+        EXPECT_EQ(back.StrokeCount(), 6);
+        ExpectRowableStrokes(back);
+    }
 }
 
 TEST_F(CliRow, NothingRecordedWritesNothingAndFails)
