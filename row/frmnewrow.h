@@ -40,6 +40,14 @@ public:
     bool TakeValues();
     // Fills the controls from Record.
     void FillControls();
+    // The rower of the last confirmed dialog (name, weight, gender, boat,
+    // sprocket), kept in the program settings: the next show, also after a
+    // restart, starts from that rower instead of the template user.
+    void RememberRower() const;
+    bool RecallRower();
+    // A session title that tells sessions apart: the rower's name and the
+    // date and time of day the session starts, as the locale writes them.
+    static std::string RowerTitle(const std::string& name, double dateTime);
     // True once LoadUserFile has loaded a file since the dialog was last closed.
     bool UserFileLoaded() const { return UserLoaded; }
     // The height of the field rows for a font: 25, or the height of "Qq" + 13

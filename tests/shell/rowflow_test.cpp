@@ -675,8 +675,11 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     ASSERT_TRUE(rowing);
     EXPECT_EQ(int(main.ChildList().size()), children);
     ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    // The session is titled by its rower and its start.
+    const std::string title = rowing->Session().Header.Title.Text();
+    EXPECT_EQ(title.rfind("Eva ", 0), 0u) << title;
     EXPECT_EQ(Dialogs.Messages[1].Text.rfind(
-                  "Training session \"Anyone\" is modified and its recorded strokes are not saved.", 0),
+                  "Training session \"" + title + "\" is modified and its recorded strokes are not saved.", 0),
               0u);
     EXPECT_EQ(Dialogs.Messages[1].Buttons, unsigned(mbSaveDiscardCancel));
 
