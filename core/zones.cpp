@@ -1,8 +1,10 @@
 #include "core/zones.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/catalogue.h"
+#include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
 
@@ -50,9 +52,23 @@ bool TZoneTimes::HasHeartRate() const
 
 TZoneTimes ComputeZoneTimes(const TTraining& t, const THeartZones& z)
 {
+    return ComputeZoneTimes(t, z, 1, t.StrokeCount());
+}
+
+TZoneTimes ComputeZoneTimes(const TTraining& t, const THeartZones& z, int first, int last)
+{
     TZoneTimes out;
+    first = std::max(first, 1);
+    last = std::min(last, t.StrokeCount());
     double before = 0;
-    for (int k = 1; k <= t.StrokeCount(); ++k) {
+    // The first stroke's time starts where the stroke before it ended.
+    for (int k = first - 1; k >= 1; --k) {
+        const float time = t.Strokes[size_t(k)].Time;
+        if (!std::isfinite(time)) continue;
+        before = std::max(0.0, double(time));
+        break;
+    }
+    for (int k = first; k <= last; ++k) {
         const TStgStrokeData& s = t.Strokes[size_t(k)];
         if (!std::isfinite(s.Time)) continue;
         const double time = std::max(before, double(s.Time));
@@ -76,6 +92,13 @@ THeartZones ReadHeartZones(const TProfileFile& file)
     for (int i = 0; i < 5; ++i)
         z.Lower[size_t(i)] = file.ReadInteger(kSection, Format("Zone%d", i + 1), z.Lower[size_t(i)]);
     return ValidZones(z) ? z : THeartZones();
+}
+
+THeartZones RowerHeartZones()
+{
+    const std::string file = SettingsFile(false);
+    if (file.empty() || FileSizeOf(file) < 0) return THeartZones();
+    return ReadHeartZones(TProfileFile(file));
 }
 
 void WriteHeartZones(TProfileFile& file, const THeartZones& z)

@@ -36,10 +36,16 @@ struct TZoneTimes {
 };
 
 TZoneTimes ComputeZoneTimes(const TTraining& t, const THeartZones& z);
+// The same for strokes first..last only (the first one's time running from
+// the end of the stroke before it).
+TZoneTimes ComputeZoneTimes(const TTraining& t, const THeartZones& z, int first, int last);
 
 // Section "HeartRate"; values that do not make valid zones give the defaults.
 THeartZones ReadHeartZones(const TProfileFile& file);
 void WriteHeartZones(TProfileFile& file, const THeartZones& z);
+// The zones the rower set, read from the settings file (the defaults when
+// there is none).
+THeartZones RowerHeartZones();
 // "Zone 3 (133-151)" style caption of zone i; the last zone reads "152+".
 std::string ZoneCaption(const THeartZones& z, int i);
 // "12:34 (41 %)": a time in a zone and its share of the time with a heart rate.
