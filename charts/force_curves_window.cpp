@@ -118,6 +118,12 @@ TfrmForceCurves::TfrmForceCurves(TSessionStore& store, QWidget* parent) : TfrmCh
 
     BuildFixedControls();
     BuildBrowseControls();
+    lblNoForceCurve = new QLabel(ChartView);
+    lblNoForceCurve->setObjectName("lblNoForceCurve");
+    lblNoForceCurve->setWordWrap(true);
+    lblNoForceCurve->setAlignment(Qt::AlignCenter);
+    lblNoForceCurve->setStyleSheet("QLabel { background: rgba(255, 255, 225, 230); border: 1px solid gray; padding: 6px; }");
+    lblNoForceCurve->hide();
     cbxSquare = new QCheckBox("Square", pnlChart);
     cbxSquare->setObjectName("cbxSquare");
     cbxSquareWidget = cbxSquare;
@@ -613,6 +619,23 @@ void TfrmForceCurves::DrawChart()
         BuildForceCurveSeries(data, *avg, o);
     }
     Axes->Render(data, false);
+    // A session from a machine that measures no force says so instead of an empty chart.
+    std::string note;
+    for (int i = 0; i < n; ++i) {
+        const TTraining* t = Sessions.At(i);
+        if (!t || !t->Header.Active) continue;
+        const std::string s = NoForceCurveNote(*t);
+        if (!s.empty()) note += (note.empty() ? "" : "\n") + s;
+    }
+    lblNoForceCurve->setText(QString::fromStdString(note));
+    lblNoForceCurve->setVisible(!note.empty());
+    if (!note.empty()) {
+        const int width = std::max(120, ChartView->width() - 80);
+        lblNoForceCurve->setFixedWidth(width);
+        lblNoForceCurve->adjustSize();
+        lblNoForceCurve->move((ChartView->width() - width) / 2, std::max(0, ChartView->height() / 2 - lblNoForceCurve->height()));
+        lblNoForceCurve->raise();
+    }
 }
 
 void TfrmForceCurves::DrawGrid()

@@ -18,6 +18,7 @@
 #include "logic/curve_logic.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QScrollBar;
@@ -114,6 +115,8 @@ public:
     TUpDown* udnLength = nullptr;
     QCheckBox* cbxSquare = nullptr;
     QTimer* tmrPlay = nullptr;
+    // Over the chart: why a session shows no curve (a machine without force measurement).
+    QLabel* lblNoForceCurve = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

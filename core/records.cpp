@@ -49,7 +49,8 @@ const std::vector<std::string> kContentKind{"-",      "Force Curves", "Desktop",
                                             "Stroke Data", "Stroke",  "Training", "User",
                                             "Manual", "Row",          "Full stroke data"};
 const std::vector<std::string> kInterfaceType{"Unknown", "VT Interface", "VT3 Interface", "OTM",
-                                              "Brax",    "OartecDebug",  "VT3 Wireless Interface"};
+                                              "Brax",    "OartecDebug",  "VT3 Wireless Interface",
+                                              "FTMS Rowing Machine"};
 const std::vector<std::string> kCreator{"Unknown",  "Vantor",  "Brax",    "Vtw",     "Oartec",   "Concept2",
                                         "RowLog",   "ErgData", "Desktop", "Import",  "Manual",   "Demo",
                                         "Slider",   "Wireless", "Catchline", "Other"};

@@ -283,6 +283,9 @@ const std::vector<std::string>& RowStatusNames();
 const std::vector<std::string>& FileTypeNames();
 const std::vector<std::string>& ContentKindNames();
 const std::vector<std::string>& InterfaceTypeNames();
+// Interface type of the Bluetooth FTMS rowing machines (after the types 0..6
+// of the measuring interfaces, whose numbers keep their meaning).
+constexpr int kFtmsInterfaceType = 7;
 const std::vector<std::string>& CreatorNames();     // 16 entries
 // Entry of a list, "" when the index is outside it.
 std::string ListText(const std::vector<std::string>& list, int index);

@@ -27,10 +27,22 @@ constexpr uint8_t kSubSportIndoorRowing = 14;
 constexpr uint8_t kEventTimer = 0, kEventSession = 8, kEventLap = 9, kEventActivity = 26;
 constexpr uint8_t kEventTypeStart = 0, kEventTypeStop = 1, kEventTypeStopAll = 4;
 constexpr uint8_t kIntensityActive = 0, kIntensityRest = 1;
+constexpr uint8_t kHrZoneCalcPercentMaxHr = 1;
 constexpr uint8_t kLapTriggerManual = 0, kLapTriggerTime = 1, kLapTriggerDistance = 2, kLapTriggerSessionEnd = 7;
 
 // Local message types of the file written.
-enum : uint8_t { lmFileId, lmFileCreator, lmDeveloperId, lmFieldDescription, lmEvent, lmRecord, lmLap, lmSession, lmActivity };
+enum : uint8_t {
+    lmFileId,
+    lmFileCreator,
+    lmDeveloperId,
+    lmFieldDescription,
+    lmEvent,
+    lmRecord,
+    lmLap,
+    lmSession,
+    lmActivity,
+    lmTimeInZone
+};
 
 // Record fields.
 constexpr uint8_t rfHeartRate = 3, rfCadence = 4, rfDistance = 5, rfSpeed = 6, rfPower = 7, rfCycleLength = 12,
@@ -61,6 +73,7 @@ const TDevDescription kDevFields[] = {
     {fdForceCurve, btUint16, "ForceCurve", "N"},
     {fdElapsedTime, btFloat32, "ElapsedTime", "s"},
     {fdCurveSpacing, btFloat32, "ForceCurveSpacing", "cm"},
+    {fdSplitLaps, btFloat32, "SplitLapDistance", "m"},
 };
 
 uint32_t ClampU32(double v, double max = 4294967294.0)
@@ -93,7 +106,7 @@ double LocalOffsetSeconds(std::time_t when)
 
 class TExporter {
 public:
-    explicit TExporter(const TTraining& t) : T(t) {}
+    TExporter(const TTraining& t, const THeartZones* zones) : T(t), Zones(zones) {}
 
     std::vector<uint8_t> Write()
     {
@@ -102,7 +115,9 @@ public:
         for (int k = 1; k <= N; ++k) HasHeart = HasHeart || T.Strokes[size_t(k)].Pulse > 0;
         StartUnix = ExportStartUnix(T);
 
-        const std::vector<TLapSummary> laps = SessionLaps(T);
+        const std::vector<TLapSummary> laps = ExportLaps(T);
+        SplitLaps = !laps.empty() && laps.front().Split;
+        const bool zoned = HasHeart && Zones && ValidZones(*Zones);
         const TLapSummary all = SessionSummary(T);
         const uint32_t start = FitTime(0);
 
@@ -116,22 +131,28 @@ public:
         for (int k = 1; k <= N; ++k) {
             WriteRecord(k);
             while (lapIndex < laps.size() && laps[lapIndex].Last <= k) {
-                WriteLap(laps[lapIndex], uint16_t(lapIndex), lapIndex + 1 == laps.size());
+                const TLapSummary& lap = laps[lapIndex];
+                WriteLap(lap, uint16_t(lapIndex), lapIndex + 1 == laps.size());
+                if (zoned) WriteTimeInZone(FitTime(lap.EndTime), gmLap, uint16_t(lapIndex), lap.First, lap.Last);
                 ++lapIndex;
             }
         }
         const uint32_t end = FitTime(std::max(all.EndTime, N > 0 ? double(T.Strokes[size_t(N)].Time) : 0.0));
         WriteEvent(end, kEventTypeStopAll);
         WriteSession(all, uint16_t(laps.size()), start, end);
+        if (zoned) WriteTimeInZone(end, gmSession, 0, 1, N);
         WriteActivity(all, end);
         return W.Finish();
     }
 
 private:
     const TTraining& T;
+    const THeartZones* Zones;
     TWriter W;
     int N = 0;
     bool HasHeart = false;
+    bool SplitLaps = false;
+    bool TimeInZoneDefined = false;
     double StartUnix = 0;
 
     uint32_t FitTime(double elapsed) const
@@ -261,9 +282,10 @@ private:
                 {80, 1, btUint8},   {81, 1, btUint8}};
     }
 
-    uint8_t LapTrigger(bool last) const
+    uint8_t LapTrigger(const TLapSummary& lap, bool last) const
     {
         if (last) return kLapTriggerSessionEnd;
+        if (lap.Split) return kLapTriggerDistance;
         if (T.Settings.IntervalBy == 3) return kLapTriggerTime;
         if (T.Settings.IntervalBy == 2) return kLapTriggerDistance;
         return kLapTriggerManual;
@@ -292,7 +314,7 @@ private:
         W.U16(ClampU16(lap.AvgPower));
         W.U16(ClampU16(lap.MaxPower));
         W.U8(lap.Rest ? kIntensityRest : kIntensityActive);
-        W.U8(LapTrigger(last));
+        W.U8(LapTrigger(lap, last));
         W.U8(kSportRowing);
         W.U8(kSubSportIndoorRowing);
         W.U16(ClampU16(lap.AvgStrokeDistance * 100));
@@ -311,7 +333,7 @@ private:
                   {16, 1, btUint8},   {17, 1, btUint8},  {18, 1, btUint8},  {19, 1, btUint8},  {20, 2, btUint16},
                   {21, 2, btUint16},  {25, 2, btUint16}, {26, 2, btUint16}, {28, 1, btEnum},   {42, 2, btUint16},
                   {48, 4, btUint32},  {92, 1, btUint8},  {93, 1, btUint8}},
-                 {{fdCurveSpacing, 4, 0}});
+                 {{fdCurveSpacing, 4, 0}, {fdSplitLaps, 4, 0}});
         const TCadence avg = SplitCadence(all.AvgRate), max = SplitCadence(all.MaxRate);
         W.Begin(lmSession);
         W.U16(0);
@@ -342,6 +364,34 @@ private:
         W.U8(avg.Fraction);
         W.U8(max.Fraction);
         W.F32(float(SampleSpacing(T.Settings)));
+        if (SplitLaps) W.F32(float(kExportSplitMetres));
+        else W.U32(0xFFFFFFFF);  // no value: the laps are intervals or the whole session
+        W.End();
+    }
+
+    // The time strokes first..last spent below zone 1 and in zones 1 to 5,
+    // with the zones' upper bounds, for the lap or session it refers to.
+    void WriteTimeInZone(uint32_t when, uint16_t message, uint16_t index, int first, int last)
+    {
+        if (!TimeInZoneDefined)
+            W.Define(lmTimeInZone, gmTimeInZone,
+                     {{kTimestampField, 4, btUint32}, {0, 2, btUint16}, {1, 2, btUint16}, {2, 4 * 6, btUint32},
+                      {6, 6, btUint8}, {10, 1, btEnum}, {11, 1, btUint8}});
+        TimeInZoneDefined = true;
+        const THeartZones& z = *Zones;
+        const TZoneTimes times = ComputeZoneTimes(T, z, first, last);
+        W.Begin(lmTimeInZone);
+        W.U32(when);
+        W.U16(message);
+        W.U16(index);
+        W.U32(ClampU32(times.Below * 1000));
+        for (double seconds : times.Seconds) W.U32(ClampU32(seconds * 1000));
+        // Zone i ends one below the first whole heart rate of zone i + 1;
+        // the last zone ends at the maximum.
+        for (int i = 0; i < 5; ++i) W.U8(ClampU8(std::ceil(ZoneLowestBpm(z, i) - 1e-9) - 1));
+        W.U8(ClampU8(z.MaxHeartRate));
+        W.U8(kHrZoneCalcPercentMaxHr);
+        W.U8(ClampU8(z.MaxHeartRate));
         W.End();
     }
 
@@ -448,6 +498,7 @@ private:
     double TimerStart = -1, SessionStart = -1;
     double SessionTime = -1, SessionDistance = -1, SessionWork = -1;
     double CurveSpacing = 0;
+    bool SplitLaps = false;
     std::vector<TRow> Rows;
     std::vector<uint32_t> RowStamps;
     std::vector<std::array<uint16_t, kCurveSamples>> Curves;
@@ -480,6 +531,8 @@ private:
         if (m.Has(48)) SessionWork = m.Number(48);
         const float spacing = DevNumber(m, OurIndex(dev), fdCurveSpacing);
         if (Present(spacing)) CurveSpacing = spacing;
+        const float split = DevNumber(m, OurIndex(dev), fdSplitLaps);
+        SplitLaps = Present(split) && split > 0;
     }
 
     void ReadLap(const TMessage& m)
@@ -688,7 +741,7 @@ private:
     // number of the work before it) when the file has more than one lap.
     void MarkIntervals(int n)
     {
-        if (Laps.size() < 2) return;
+        if (Laps.size() < 2 || SplitLaps) return;
         std::vector<int> lapOf(size_t(n) + 1, -1);
         double counted = 0;
         bool byCount = true;
@@ -732,7 +785,10 @@ const std::vector<uint8_t>& FitApplicationId()
     return id;
 }
 
-std::vector<uint8_t> FitFileBytes(const TTraining& t) { return TExporter(t).Write(); }
+std::vector<uint8_t> FitFileBytes(const TTraining& t, const THeartZones* zones)
+{
+    return TExporter(t, zones).Write();
+}
 
 bool ParseFitFile(const TFileInfo& info, const uint8_t* data, size_t size, TTraining& t, std::string& error)
 {

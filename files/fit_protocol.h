@@ -49,6 +49,7 @@ enum TGlobalMessage : uint16_t {
     gmFileCreator = 49,
     gmFieldDescription = 206,
     gmDeveloperDataId = 207,
+    gmTimeInZone = 216,
 };
 
 // Field number of the timestamp in every message that has one.

@@ -24,10 +24,10 @@ TExportFormat ExportFormatOf(const std::string& path)
     return TExportFormat::None;
 }
 
-std::vector<uint8_t> ExportBytes(const TTraining& t, TExportFormat format)
+std::vector<uint8_t> ExportBytes(const TTraining& t, TExportFormat format, const THeartZones* zones)
 {
     switch (format) {
-    case TExportFormat::Fit: return FitFileBytes(t);
+    case TExportFormat::Fit: return FitFileBytes(t, zones);
     case TExportFormat::Tcx: {
         const std::string text = TcxFileText(t);
         return std::vector<uint8_t>(text.begin(), text.end());
@@ -55,7 +55,8 @@ bool ExportTraining(const std::string& path, const TTraining& t)
         ShowErrorBox("The training session has no strokes to export.");
         return false;
     }
-    const std::vector<uint8_t> bytes = ExportBytes(t, format);
+    const THeartZones zones = RowerHeartZones();
+    const std::vector<uint8_t> bytes = ExportBytes(t, format, &zones);
     const std::string folder = ExtractFilePath(path);
     int err = 0;
     if (!folder.empty() && !FolderExists(folder) && !ForceFolder(folder)) {

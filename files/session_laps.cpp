@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/intervals.h"
+#include "core/splits.h"
 #include "util/datetime.h"
 
 int ExportedStrokes(const TTraining& t)
@@ -106,6 +107,56 @@ std::vector<TLapSummary> SessionLaps(const TTraining& t)
         }
     }
     add(lapStart, n, inRest, a);
+    return laps;
+}
+
+std::vector<TLapSummary> ExportLaps(const TTraining& t)
+{
+    const TTrainingSettings& s = t.Settings;
+    if (s.LimitType == 4 && WorkPeriodFor(s, s.IntervalBy) > 0) return SessionLaps(t);
+    const int n = ExportedStrokes(t);
+    std::vector<TLapSummary> laps;
+    bool pending = false;  // a split without a stroke waits for the next
+    double pendingTime = 0, pendingDistance = 0, pendingEnergy = 0;
+    for (const TSplit& split : ComputeSplits(t, sptDistance, kExportSplitMetres)) {
+        const int first = split.StrokesCumulative - split.Strokes + 1;
+        const int last = std::min(split.StrokesCumulative, n);
+        if (!pending) {
+            pendingTime = split.TimeCumulative - split.Time;
+            pendingDistance = split.DistanceCumulative - split.Distance;
+            pendingEnergy = split.EnergyCumulative - split.Energy;
+        }
+        if (last < first) {
+            pending = true;
+            continue;
+        }
+        TLapSummary lap = SummariseStrokes(t, first, last);
+        lap.Split = true;
+        lap.Interval = 1;
+        lap.StartTime = pendingTime;
+        lap.EndTime = split.TimeCumulative;
+        lap.StartDistance = pendingDistance;
+        lap.Distance = split.DistanceCumulative - pendingDistance;
+        lap.Energy = (split.EnergyCumulative - pendingEnergy) * 1000.0;
+        const double duration = lap.Duration();
+        if (duration > 0) {
+            lap.AvgPower = lap.Energy > 0 ? lap.Energy / duration : lap.AvgPower;
+            lap.AvgSpeed = lap.Distance / duration;
+            lap.AvgRate = split.StrokeRate > 0 && !pending ? split.StrokeRate : lap.AvgRate;
+        }
+        lap.AvgStrokeDistance = lap.Strokes > 0 ? lap.Distance / lap.Strokes : 0.0;
+        pending = false;
+        laps.push_back(lap);
+    }
+    // Strokes past the splits (none unless the splits could not be cut):
+    // one more lap, so that every exported stroke is in one.
+    const int covered = laps.empty() ? 0 : laps.back().Last;
+    if (covered < n) {
+        TLapSummary rest = SummariseStrokes(t, covered + 1, n);
+        rest.Split = true;
+        rest.Interval = 1;
+        laps.push_back(rest);
+    }
     return laps;
 }
 

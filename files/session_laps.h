@@ -12,6 +12,7 @@ struct TLapSummary {
     int First = 1;   // first stroke of the lap
     int Last = 0;    // last stroke (First > Last: no strokes)
     bool Rest = false;
+    bool Split = false;  // a distance split of a session rowed without intervals
     int Interval = 0;  // work interval number (1-based); a rest lap has the number of the work before it
     double StartTime = 0;  // elapsed seconds at the lap's start (the end of the stroke before it)
     double EndTime = 0;    // elapsed seconds at the end of its last stroke
@@ -41,6 +42,17 @@ TLapSummary SummariseStrokes(const TTraining& t, int first, int last);
 // that reaches it, the rest at the stroke before the one that reaches its
 // end); any other session is one lap. Empty laps are left out.
 std::vector<TLapSummary> SessionLaps(const TTraining& t);
+
+// The distance the laps of a session rowed without intervals cover in the
+// FIT and TCX exports.
+constexpr double kExportSplitMetres = 500;
+
+// The laps of the FIT and TCX exports: an interval workout's laps as
+// SessionLaps cuts them; any other session cut into its 500 m splits as the
+// training window's splits page shows them (cut within the stroke that
+// crosses each 500 m, the last one shorter), each holding the strokes that
+// end in it. A split in which no stroke ends joins the next one.
+std::vector<TLapSummary> ExportLaps(const TTraining& t);
 
 // The summary of the whole session: the exported strokes, with the session's
 // totals (time and distance at its limit) where it has them.

@@ -79,11 +79,11 @@ std::string TcxFileText(const TTraining& t)
          "http://www.garmin.com/xmlschemas/TrainingCenterDatabasev2.xsd\">\n";
     x += "  <Activities>\n    <Activity Sport=\"Other\">\n";
     x += "      <Id>" + UtcText(start) + "</Id>\n";
-    const std::vector<TLapSummary> laps = SessionLaps(t);
+    const std::vector<TLapSummary> laps = ExportLaps(t);
     for (size_t l = 0; l < laps.size(); ++l) {
         const TLapSummary& lap = laps[l];
         const bool last = l + 1 == laps.size();
-        const char* trigger = last ? "Manual" : t.Settings.IntervalBy == 3 ? "Time"
+        const char* trigger = last ? "Manual" : lap.Split ? "Distance" : t.Settings.IntervalBy == 3 ? "Time"
                                             : t.Settings.IntervalBy == 2 ? "Distance"
                                                                          : "Manual";
         x += "      <Lap StartTime=\"" + UtcText(start + lap.StartTime) + "\">\n";

@@ -253,3 +253,13 @@ TTraining ExportTraining(const TTraining& r, const TCurveNormalisation& n)
     t.Curves[1] = out;
     return t;
 }
+
+std::string NoForceCurveNote(const TTraining& t)
+{
+    if (t.Header.InterfaceType != kFtmsInterfaceType) return "";
+    for (int k = 1; k <= t.StrokeCount() && k < int(t.Curves.size()); ++k)
+        if (t.Curves[size_t(k)].HasData) return "";
+    const std::string title = t.Header.Title.Text();
+    return (title.empty() ? std::string("This session") : "\"" + title + "\"") +
+           ": the rowing machine sends no force curve (it measures no force).";
+}

@@ -32,6 +32,11 @@ int CurveAt(const TTraining& t, int m);
 // The number typed into the curve box (blanks trimmed); -1 when it is not a number.
 int ParseCurveNumber(const std::string& text);
 
+// The note a force-curve chart shows for a session recorded from a rowing
+// machine that measures no force (an FTMS machine): its strokes carry no
+// curve. "" for every other session.
+std::string NoForceCurveNote(const TTraining& t);
+
 // Marks the shown curve as without data, moves to the previous curve with
 // data (or the next one) and recomputes the session average. False when
 // there is nothing to delete.

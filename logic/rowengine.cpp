@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLocale>
 #include <QTime>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "interfaces/delay.h"
+#include "interfaces/ftinterface.h"
 #include "interfaces/otinterface.h"
 #include "interfaces/rwinterface.h"
 #include "interfaces/vtinterface.h"
@@ -78,6 +80,16 @@ void ClearEvents(TInterface& i)
         vt->OnForceData = nullptr;
     }
     if (auto* ot = dynamic_cast<TOTInterface*>(&i)) ot->OnWaiting = nullptr;
+    if (auto* ft = dynamic_cast<TFTInterface*>(&i)) {
+        ft->OnRowerData = nullptr;
+        ft->OnStatusMessage = nullptr;
+    }
+}
+
+void ClearEvents(THeartRateSource& h)
+{
+    h.OnHeartRate = nullptr;
+    h.OnNote = h.OnProblem = h.OnFailed = nullptr;
 }
 
 // Counts the interface events running in the engine; the counter outlives the
@@ -149,6 +161,10 @@ TRowEngine::~TRowEngine()
 {
     *FAlive = false;
     FListener.reset();
+    if (FHeart) {
+        ClearEvents(*FHeart);
+        FHeart->Stop();
+    }
     std::vector<std::unique_ptr<TInterface>> gone = std::move(FRetired);
     if (FInterface) {
         // Closing runs the closing handlers, which still find the engine intact.
@@ -295,6 +311,17 @@ void TRowEngine::Connect()
         return;
     }
     if (!*alive || FShutdown) return;
+    {
+        const std::optional<std::string> heart = FHost.HeartRateSource();
+        if (heart) {
+            FHeartSpec = Trim(*heart);
+        } else {
+            const std::string file = FProgram.SettingsFileForReading();
+            FHeartSpec = file.empty() || FileSizeOf(file) < 0
+                             ? std::string()
+                             : Trim(TProfileFile(file).ReadString("Connect", "HeartSource", ""));
+        }
+    }
     // 5.
     const uint8_t sourceType = SameText(source, "DEMO") ? 2 : 1;
     SetButtonEnabled(false);
@@ -330,6 +357,9 @@ void TRowEngine::Connect()
     iface->Open(sourceType, source);
     --FClickDepth;
     if (!*alive) return;
+    // The heart-rate strap starts with the rowing source (it takes a moment to
+    // connect too), unless the rowing source failed already.
+    if (FInterface.get() == iface && iface->State() >= vtsOpening) StartHeartRate();
     // 9. Wait for the first data (the OT interface waits inside Open).
     if (!isOT && FInterface.get() == iface && !FShutdown) {
         FHost.ShowMessageWindow("Waiting for interface ... (Press [Esc] to cancel)");
@@ -390,6 +420,7 @@ void TRowEngine::Shutdown()
 {
     if (FShutdown) return;
     FShutdown = true;
+    StopHeartRate();
     FHost.HideMessageWindow();
     if (!FInterface) return;
     auto alive = FAlive;
@@ -403,6 +434,7 @@ void TRowEngine::Shutdown()
 
 void TRowEngine::DestroyInterface()
 {
+    StopHeartRate();
     if (!FInterface) return;
     auto alive = FAlive;
     TInterface* iface = FInterface.get();
@@ -448,7 +480,7 @@ void TRowEngine::ApplyMachineSettings(TVTInterface& vt)
 
 std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceType)
 {
-    if (interfaceType < 1 || interfaceType > 6) return nullptr;
+    if (interfaceType < 1 || interfaceType > kFtmsInterfaceType) return nullptr;
     std::unique_ptr<TInterface> iface = CreateInterface(interfaceType);
     if (!iface) return nullptr;
     TInterface& i = *iface;
@@ -466,6 +498,18 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
         vt->OnRawData = Handler(&TRowEngine::VTInterfaceRawData);
     }
     if (interfaceType == 4) i.ProtocolSet.Include(vtpBrax);
+    FNoForce = false;
+    if (auto* ft = dynamic_cast<TFTInterface*>(&i)) {
+        FNoForce = true;
+        ft->CaptureSpeed = CaptureSpeed;
+        ft->Weight = FSession.Settings.Weight > 0 ? FSession.Settings.Weight : 80;
+        ft->DemoFile = DemoFile;
+        ft->OnRowerData = Handler(&TRowEngine::FTInterfaceRowerData);
+        ft->OnStatusMessage = [this, depth = FEventDepth](TInterface*, const std::string& text) {
+            TDepthGuard guard(depth);
+            FHost.LogLine(Format("%s : %s", TimeOfDay().c_str(), text.c_str()));
+        };
+    }
 
     // The common set.
     i.OnStateChange = Handler(&TRowEngine::InterfaceStateChange);
@@ -499,6 +543,9 @@ void TRowEngine::AttachDataHandlers(TInterface& i)
     } else if (dynamic_cast<TOTInterface*>(&i)) {
         i.OnForceCurve = Handler(&TRowEngine::InterfaceForceCurve);
         i.OnStrokeData = Handler(&TRowEngine::InterfaceStrokeData);
+    } else if (auto* ft = dynamic_cast<TFTInterface*>(&i)) {
+        ft->OnStrokeData = Handler(&TRowEngine::InterfaceStrokeData);
+        ft->SetDoCalculate(true);
     }
 }
 
@@ -648,6 +695,7 @@ void TRowEngine::InterfaceOpened(TInterface* sender)
 
 void TRowEngine::InterfacePaused(TInterface*)
 {
+    if (FHeart) FHeart->SetPaused(true);
     SetButtonEnabled(true);
     FSession.RowStatus = rsPaused;
     UpdateButtonCaption();
@@ -656,6 +704,7 @@ void TRowEngine::InterfacePaused(TInterface*)
 
 void TRowEngine::InterfaceContinued(TInterface*)
 {
+    if (FHeart) FHeart->SetPaused(false);
     SetButtonEnabled(true);
     // The rowing clock goes on where it stopped.
     ShowRowClock(true);
@@ -702,6 +751,7 @@ void TRowEngine::CountRowingTime()
 void TRowEngine::InterfaceClosed(TInterface*)
 {
     auto alive = FAlive;
+    StopHeartRate();
     SetButtonEnabled(true);
     FSession.RowStatus = rsFinished;
     ClearPanels();
@@ -779,7 +829,7 @@ void TRowEngine::VTInterfaceRawData(TInterface* sender, double wheel, int heartR
     ShowRowClock(false);
     if (!vt || !vt->DoCalculate) return;
     if (FDataCount == 0) FHost.HideMessageWindow();
-    if (!vt->Input().Computer.AllValid() && HasId(12)) FHost.SetValue(12, true, heartCorrected);
+    if (!vt->Input().Computer.AllValid() && HasId(12)) FHost.SetValue(12, true, FHeart ? FHeartBpm : heartCorrected);
     ++FDataCount;
     ++FRawCount;
     if (FRawCount > int(FSession.RawSamples.size()) - 1) FSession.RawSamples.resize(size_t(FRawCount) + 10000);
@@ -828,8 +878,16 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
 {
     if (FFinished) return;
     auto alive = FAlive;
-    const TStgStrokeData rec = received;  // the interface's record may change under the handlers below
+    TStgStrokeData rec = received;  // the interface's record may change under the handlers below
     TTraining& S = FSession;
+    // While a heart-rate source is paired, its heart rate is the pulse: 0
+    // (none) when it has stopped delivering, never the interface's own value.
+    if (FHeart) {
+        CheckHeartRate();
+        if (!*alive) return;
+        rec.Pulse = float(FHeartBpm);
+        rec.WorkPerPulse = SafeDivide(FHeartBpm, rec.Power);
+    }
     // 1.
     const int k = rec.StrokeNumber;
     if (k < 0) return;  // not a stroke number
@@ -842,7 +900,8 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
     if (S.Strokes[size_t(k)].StrokeNumber == 0) S.Strokes[size_t(k)].StrokeNumber = uint16_t(k);
     // 4.
     FCurveBuffer.StrokeNumber = int16_t(S.Strokes[size_t(k)].StrokeNumber);
-    FCurveBuffer.HasData = rec.Power == 0 ? 0 : 1;
+    // A machine that measures no force stores no force curve.
+    FCurveBuffer.HasData = rec.Power == 0 || FNoForce ? 0 : 1;
     S.Curves[size_t(k)] = FCurveBuffer;
     // 5.
     S.Header.SelectedStroke = k;
@@ -980,6 +1039,141 @@ void TRowEngine::OTInterfaceStartingWorkout(TInterface*)
 
 void TRowEngine::OTInterfaceWorkoutStarted(TInterface*) { FDataArrived = true; }
 
+void TRowEngine::FTInterfaceRowerData(TInterface* sender, const TRowerData&)
+{
+    if (FFinished) return;
+    FDataArrived = true;
+    auto* ft = dynamic_cast<TFTInterface*>(sender);
+    if (!ft || !ft->DoCalculate()) return;
+    // The clock runs with the session time the machine's records count.
+    if (ft->Strokes().SessionTime() > FRowClock) FRowClock = ft->Strokes().SessionTime();
+    ShowRowClock(false);
+    if (FDataCount == 0) FHost.HideMessageWindow();
+    ++FDataCount;
+    // Between strokes the pulse cell follows the strap or the machine.
+    if (HasId(12)) {
+        const int pulse = FHeart ? FHeartBpm : ft->Strokes().HeartRate();
+        if (pulse > 0) FHost.SetValue(12, false, pulse);
+    }
+    SetPanel(rpTurn, ft->Strokes().Paused() ? "" : "*");
+}
+
+// ---- heart rate -----------------------------------------------------------------------
+
+THeartSourceOptions TRowEngine::HeartRateOptions() const
+{
+    THeartSourceOptions o;
+    const std::string file = FProgram.SettingsFileForReading();
+    if (file.empty() || FileSizeOf(file) < 0) return o;
+    TProfileFile ini(file);
+    o.AntNetworkKey = ini.ReadString("HeartRate", "AntNetworkKey", "");
+    o.AntLibrary = ini.ReadString("HeartRate", "AntLibrary", o.AntLibrary);
+    o.AntReceiver = ini.ReadInteger("HeartRate", "AntReceiver", 0);
+    return o;
+}
+
+double TRowEngine::HeartClock() const { return FHeartClock ? double(FHeartClock->elapsed()) : 0.0; }
+
+void TRowEngine::StartHeartRate()
+{
+    StopHeartRate();
+    if (FHeartSpec.empty()) return;
+    THeartSourceOptions o = HeartRateOptions();
+    o.CaptureSpeed = CaptureSpeed;
+    o.DemoFile = DemoFile;
+    o.Weight = FSession.Settings.Weight > 0 ? FSession.Settings.Weight : 80;
+    std::string error;
+    FHeart = CreateHeartRateSource(FHeartSpec, o, error);
+    FHeartBpm = 0;
+    FHeartDelivered = false;
+    FHeartLostTold = false;
+    if (!FHeart) {
+        HeartRateLost(error);
+        return;
+    }
+    if (!FHeartClock) FHeartClock = std::make_unique<QElapsedTimer>();
+    FHeartClock->start();
+    FHeartAt = 0;
+    auto depth = FEventDepth;
+    THeartRateSource* h = FHeart.get();
+    h->OnHeartRate = [this, depth](int bpm) {
+        TDepthGuard guard(depth);
+        HeartRateReceived(bpm);
+    };
+    h->OnNote = [this, depth](const std::string& text) {
+        TDepthGuard guard(depth);
+        FHost.LogLine(Format("%s : %s", TimeOfDay().c_str(), text.c_str()));
+    };
+    h->OnProblem = [this, depth](const std::string& text) {
+        TDepthGuard guard(depth);
+        FHost.LogLine(Format("%s : * %s *", TimeOfDay().c_str(), text.c_str()));
+        FHost.HeartRateMessage(text);
+    };
+    h->OnFailed = [this, depth](const std::string& text) {
+        TDepthGuard guard(depth);
+        HeartRateLost(text);
+    };
+    if (!FHeartTimer) {
+        FHeartTimer = std::make_unique<QTimer>();
+        FHeartTimer->setInterval(1000);
+        QObject::connect(FHeartTimer.get(), &QTimer::timeout, [this, alive = FAlive] {
+            if (*alive) CheckHeartRate();
+        });
+    }
+    FHeartTimer->start();
+    FHost.LogLine(Format("%s : Heart rate from %s", TimeOfDay().c_str(), h->Name().c_str()));
+    h->Start();
+}
+
+void TRowEngine::StopHeartRate()
+{
+    if (FHeartTimer) FHeartTimer->stop();
+    if (!FHeart) return;
+    ClearEvents(*FHeart);
+    FHeart->Stop();
+    // Freed later: this may run inside one of its own events.
+    FRetiredHearts.push_back(std::move(FHeart));
+    QTimer::singleShot(0, [this, alive = FAlive] {
+        if (*alive && *FEventDepth == 0) FRetiredHearts.clear();
+    });
+}
+
+void TRowEngine::HeartRateReceived(int bpm)
+{
+    if (!FHeart || FFinished) return;
+    if (FHeartBpm == 0 && FHeartDelivered)
+        FHost.LogLine(Format("%s : Heart rate back (%d bpm)", TimeOfDay().c_str(), bpm));
+    FHeartDelivered = true;
+    FHeartBpm = bpm;
+    FHeartAt = HeartClock();
+    if (HasId(12)) FHost.SetValue(12, false, bpm);
+}
+
+void TRowEngine::CheckHeartRate()
+{
+    if (!FHeart) return;
+    if (FHeartBpm == 0) {
+        // A source that never delivered is reported once it had time to connect.
+        if (!FHeartDelivered && !FHeartLostTold && HeartClock() > 3.0 * HeartRateTimeout)
+            HeartRateLost(Format("No heart rate from %s yet: the pulse shows \"\u2013\" until one comes.",
+                                 FHeart->Name().c_str()));
+        return;
+    }
+    if (HeartClock() - FHeartAt <= HeartRateTimeout) return;
+    HeartRateLost(Format("No heart rate from %s for %d s: the pulse shows \"\u2013\" until it comes back.",
+                         FHeart->Name().c_str(), HeartRateTimeout / 1000));
+}
+
+void TRowEngine::HeartRateLost(const std::string& why)
+{
+    FHeartBpm = 0;
+    if (HasId(12)) FHost.SetValue(12, false, 0);
+    FHost.LogLine(Format("%s : * %s *", TimeOfDay().c_str(), why.c_str()));
+    // The rower is told once; later losses go to the log only.
+    if (FHeartLostTold) return;
+    FHeartLostTold = true;
+    FHost.HeartRateMessage(why);
+}
 namespace {
 bool gDemoRealPace = false;
 }  // namespace

@@ -22,6 +22,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,15 @@
 #include "core/records.h"
 #include "core/values.h"
 #include "files/journal.h"
+#include "interfaces/heartsource.h"
 #include "interfaces/interface.h"
 #include "logic/program_services.h"
 #include "logic/sessionstore.h"
 
+class QElapsedTimer;
+class QTimer;
 class TVTInterface;
+struct TRowerData;
 
 // Status bar panels the engine fills (indexes as on the status bar).
 enum TRowPanel : int { rpCOM = 1, rpTurn = 2, rpSR = 3, rpAnimation = 4, rpTime = 5 };
@@ -99,6 +104,16 @@ public:
     // The journal cannot be written (the disk is full, say): the recording
     // goes on without it. By default a line of the log page.
     virtual void JournalFailed(const std::string& text) { LogLine(text); }
+
+    // The heart-rate source paired with the rowing source (see
+    // interfaces/heartsource.h), asked after the connect dialog closed;
+    // nothing (the default) takes "HeartSource" of section "Connect" of the
+    // program settings. The ANT+ settings come from section "HeartRate":
+    // "AntNetworkKey", "AntLibrary" (libant.so), "AntReceiver" (0).
+    virtual std::optional<std::string> HeartRateSource() { return std::nullopt; }
+    // Tells the rower about the heart rate once (a strap that stopped, sends
+    // nonsense, could not be started). The text also goes to the log.
+    virtual void HeartRateMessage(const std::string& /*text*/) {}
 };
 
 class TRowEngine {
@@ -123,6 +138,10 @@ public:
     bool RawHeartRate = false;
     // Demo recording file for demo data ("" = the program's own).
     std::string DemoFile;
+    // Pace of captures (rowing machines and straps): 1 = as recorded, 0 = at once.
+    double CaptureSpeed = 1.0;
+    // A heart rate older than this is no longer the rower's (ms).
+    int HeartRateTimeout = 5000;
 
     // The session being recorded and its id.
     int32_t SessionId() const { return FId; }
@@ -176,6 +195,15 @@ public:
     void OTInterfaceNotFound(TInterface* sender);
     void OTInterfaceStartingWorkout(TInterface* sender);
     void OTInterfaceWorkoutStarted(TInterface* sender);
+    void FTInterfaceRowerData(TInterface* sender, const TRowerData& record);
+
+    // Heart rate (the paired source's, while it delivers).
+    void HeartRateReceived(int bpm);
+    // Checks whether the source still delivers (run every second while one runs).
+    void CheckHeartRate();
+    THeartRateSource* HeartSource() const { return FHeart.get(); }
+    // The heart rate taken as the pulse now; 0 when there is none.
+    int HeartRate() const { return FHeartBpm; }
 
     // Engine state (read by the display and by tests).
     TInterface* Interface() const { return FInterface.get(); }
@@ -203,6 +231,8 @@ public:
     const std::string& PanelText(int panel) const;
     // The interface type of the last connect (0 before one).
     int ConnectedType() const { return FConnectedType; }
+    // False while the interface is a machine that measures no force (no force curves).
+    bool MeasuresForce() const { return !FNoForce; }
     // True while a connect runs its waits inside BtnConnectClick.
     bool Connecting() const { return FConnecting; }
 
@@ -236,6 +266,12 @@ private:
     double CurrentTime() const;
     std::string TimeOfDay() const;
     void CountRowingTime();
+    void StartHeartRate();
+    void StopHeartRate();
+    void HeartRateLost(const std::string& why);
+    // The ANT+ settings of the program settings file.
+    THeartSourceOptions HeartRateOptions() const;
+    double HeartClock() const;
     // Shows the rowing clock in the Time panel and the Time value when it
     // has passed a whole second since it was last shown (always when forced).
     void ShowRowClock(bool force);
@@ -281,6 +317,16 @@ private:
     bool FButtonEnabled = true;
     std::array<std::string, 6> FPanels;
     int FConnectedType = 0;
+    bool FNoForce = false;  // the interface measures no force (no force curves)
+    std::string FHeartSpec;
+    std::unique_ptr<THeartRateSource> FHeart;
+    std::vector<std::unique_ptr<THeartRateSource>> FRetiredHearts;
+    std::unique_ptr<QTimer> FHeartTimer;
+    std::unique_ptr<QElapsedTimer> FHeartClock;
+    int FHeartBpm = 0;
+    double FHeartAt = 0;      // ms of FHeartClock at the last value
+    bool FHeartDelivered = false;
+    bool FHeartLostTold = false;
     bool FConnecting = false;
     bool FShutdown = false;
     int FClickDepth = 0;

@@ -19,6 +19,7 @@
 #include "core/catalogue.h"
 #include "review/grid_models.h"
 #include "review/review_controls.h"
+#include "review/zone_box.h"
 #include "logic/training_logic.h"
 #include "framework/registry.h"
 #include "framework/windowutil.h"
@@ -60,10 +61,14 @@ TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
                              {"lblMaxStrokerate", &lblMaxStrokerate, "edtMaxStrokerate", &edtMaxStrokerate},
                              {"lblMaxDriveRecover", &lblMaxDriveRecover, "edtMaxDriveRecover", &edtMaxDriveRecover}});
 
+    gbxZones = new TZoneBox(false, area);
+    gbxZones->setVisible(false);
+
     auto* column = new QVBoxLayout;
     column->addWidget(gbxTotals);
     column->addWidget(gbxAverages);
     column->addWidget(gbxMaxima);
+    column->addWidget(gbxZones);
     groups->addLayout(column);
 
     IntervalModel = new TIntervalModel(this);
@@ -135,6 +140,9 @@ void TfrmResults::ShowResults(const TTraining& training)
     edtMaxStrokerate->setText(Q(r.MaxStrokeRate));
     edtMaxDriveRecover->setText(Q(r.MaxDriveRecover));
     sgdIntervals->setColumnWidth(0, 30);
+    gbxZones->LoadZones();
+    gbxZones->ShowSession(Session);
+    gbxZones->setVisible(ComputeZoneTimes(Session, gbxZones->Zones()).HasHeartRate());
     FitToContent();
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/records.h"
 
+class TZoneBox;
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -47,6 +48,8 @@ public:
                        const QColor& faceColor) override;
 
     // Controls (object names as the window resource names them).
+    // Time in the heart-rate zones; shown for sessions with a pulse.
+    TZoneBox* gbxZones = nullptr;
     QGroupBox *gbxTotals = nullptr, *gbxAverages = nullptr, *gbxMaxima = nullptr, *gbxIntervals = nullptr,
               *gbxSplits = nullptr;
     QLineEdit *edtDistance = nullptr, *edtTime = nullptr, *edtEnergy = nullptr, *edtStrokes = nullptr;

@@ -24,6 +24,7 @@
 #include <cmath>
 
 #include "core/catalogue.h"
+#include "core/splits.h"
 #include "files/file_names.h"
 #include "files/journal.h"
 #include "files/training_io.h"
@@ -31,6 +32,7 @@
 #include "review/pen_sample.h"
 #include "review/review_controls.h"
 #include "review/results_window.h"
+#include "review/zone_box.h"
 #include "logic/sessionstore.h"
 #include "logic/training_logic.h"
 #include "framework/chartdialogs.h"
@@ -225,6 +227,9 @@ void TfrmTraining::BuildControls()
     pgcTraining->addTab(tshStrokeData, "&Stroke data");
     pgcTraining->addTab(tshForceCurves, "&Force curves");
     pgcTraining->addTab(tshLog, "&Log");
+    connect(pgcTraining, &QTabWidget::currentChanged, this, [this] {
+        if (pgcTraining->currentWidget() == tshSplits) RefreshSplits();
+    });
 
     // The grids' pop-up menu.
     TCopyActions copy = MakeCopyActions(this, [this](int mode) { CopyDataExecute(mode); });
@@ -445,14 +450,59 @@ QWidget* TfrmTraining::BuildSplitsPage()
     page->setObjectName("tshSplits");
     auto* v = new QVBoxLayout(page);
     QHBoxLayout* splitRow = MakeSplitControls(page, rbtStrokes, rbtDistance, rbtTime, cmbSplits);
-    rbtStrokes->setChecked(true);
     edtFactor = MakeEdit(page, "edtFactor");
     splitRow->addWidget(edtFactor);
     splitRow->addStretch();
     v->addLayout(splitRow);
+    auto* body = new QHBoxLayout;
     sgdSplits = MakeDataGrid(page, "sgdSplits", SplitsModel, 0);
-    v->addWidget(sgdSplits);
+    body->addWidget(sgdSplits, 1);
+    gbxZones = new TZoneBox(true, page);
+    auto* side = new QVBoxLayout;
+    side->addWidget(gbxZones);
+    side->addStretch();
+    body->addLayout(side);
+    v->addLayout(body);
+    // 500 m splits unless the rower picks others.
+    auto choose = [this](int type) {
+        FillingSplits = true;
+        cmbSplits->clear();
+        for (const std::string& p : SplitPresets(type)) cmbSplits->addItem(QString::fromStdString(p));
+        cmbSplits->setCurrentIndex(type == sptDistance ? 3 : SplitPresetIndex(type, -1));
+        FillingSplits = false;
+        RefreshSplits();
+    };
+    connect(rbtStrokes, &QRadioButton::toggled, this, [choose](bool on) { if (on) choose(sptStrokes); });
+    connect(rbtDistance, &QRadioButton::toggled, this, [choose](bool on) { if (on) choose(sptDistance); });
+    connect(rbtTime, &QRadioButton::toggled, this, [choose](bool on) { if (on) choose(sptTime); });
+    connect(cmbSplits, &QComboBox::currentIndexChanged, this, [this](int) {
+        if (!FillingSplits) RefreshSplits();
+    });
+    gbxZones->OnZonesChanged = [this] { RefreshSplits(); };
+    rbtDistance->setChecked(true);
     return page;
+}
+
+int TfrmTraining::SplitType() const
+{
+    if (rbtStrokes && rbtStrokes->isChecked()) return sptStrokes;
+    if (rbtTime && rbtTime->isChecked()) return sptTime;
+    return sptDistance;
+}
+
+double TfrmTraining::SplitSize() const
+{
+    const auto& sizes = SplitPresetSizes(SplitType());
+    const int i = cmbSplits ? cmbSplits->currentIndex() : -1;
+    return i >= 0 && i < int(sizes.size()) ? sizes[size_t(i)] : 0.0;
+}
+
+void TfrmTraining::RefreshSplits()
+{
+    if (!SplitsModel || !gbxZones) return;
+    SplitsModel->SetSplits(ComputeSplits(Session, TSplitType(SplitType()), SplitSize()));
+    sgdSplits->setColumnWidth(0, 30);
+    gbxZones->ShowSession(Session);
 }
 
 void TfrmTraining::FillComboLists()
@@ -609,6 +659,7 @@ void TfrmTraining::RefreshAll()
     StrokeModel->RefreshAllRows();
     CurveModel->RefreshHeaders();
     CurveModel->RefreshAllRows();
+    RefreshSplits();
 }
 
 void TfrmTraining::RefreshIntervals()
@@ -617,7 +668,12 @@ void TfrmTraining::RefreshIntervals()
     IntervalModel->RefreshAllRows();
 }
 
-void TfrmTraining::RefreshStrokeData() { StrokeModel->Refresh(); }
+void TfrmTraining::RefreshStrokeData()
+{
+    StrokeModel->Refresh();
+    // While a row runs the splits follow the strokes when they are in view.
+    if (pgcTraining->currentWidget() == tshSplits) RefreshSplits();
+}
 
 void TfrmTraining::RefreshForceCurves()
 {

@@ -52,6 +52,7 @@ class TForceCurveModel;
 class TIntervalModel;
 class TSplitsModel;
 class TPenSample;
+class TZoneBox;
 
 class TfrmTraining : public TMDIChild {
     Q_OBJECT
@@ -73,6 +74,11 @@ public:
     void RefreshIntervals();
     void RefreshStrokeData();
     void RefreshForceCurves();
+    // The Splits page: splits by the chosen type and size, time in the heart-rate zones.
+    void RefreshSplits();
+    // The split type (0 strokes, 1 distance, 2 time) and size chosen on the Splits page.
+    int SplitType() const;
+    double SplitSize() const;
 
     // Window settings: section "Training" of the settings file; mode 1 =
     // stored bounds, 2 = fill the frame, 3 = maximised.
@@ -151,6 +157,7 @@ private:
     TTraining& Session;
     bool Announcing = false;
     bool Refreshing = false;
+    bool FillingSplits = false;
     bool Applying = false;
     QWidget* SkipLeave = nullptr;  // a combo box whose leave handling is skipped once
     TPlacement Bounds;  // Left, Top, Width, Height of section "Training"
@@ -192,6 +199,7 @@ public:
     QComboBox* cmbSplits = nullptr;
     QLineEdit* edtFactor = nullptr;
     QTableView* sgdSplits = nullptr;
+    TZoneBox* gbxZones = nullptr;
     QTableView* sgdStrokeData = nullptr;
     QTableView* sgdForceCurves = nullptr;
     QPlainTextEdit* memLog = nullptr;

@@ -108,6 +108,12 @@ void TfrmRow::BuildControls()
     pgcRow->setObjectName("pgcRow");
     pgcRow->tabBar()->hide();  // the pages are switched from the status bar
     pgcRow->setDocumentMode(true);
+    lblHeartNote = new QLabel(this);
+    lblHeartNote->setObjectName("lblHeartNote");
+    lblHeartNote->setWordWrap(true);
+    lblHeartNote->setStyleSheet("QLabel { background: #fff4c2; color: black; padding: 4px; }");
+    lblHeartNote->hide();
+    main->addWidget(lblHeartNote);
     main->addWidget(pgcRow, 1);
 
     tshLog = new QWidget;
@@ -166,6 +172,12 @@ void TfrmRow::BuildControls()
     pnlChartLeft->setObjectName("pnlChartLeft");
     pnlChartLeft->setMinimumSize(100, 100);
     pnlChartLeft->installEventFilter(this);
+    lblNoForceCurve = new QLabel("The rowing machine sends no force curve.", pnlChartLeft);
+    lblNoForceCurve->setObjectName("lblNoForceCurve");
+    lblNoForceCurve->setWordWrap(true);
+    lblNoForceCurve->setAlignment(Qt::AlignCenter);
+    lblNoForceCurve->setStyleSheet("QLabel { background: rgba(255, 255, 225, 230); color: black; border: 1px solid gray; padding: 6px; }");
+    lblNoForceCurve->hide();
     pnlChartRight = new QWidget(pnlCharts);
     pnlChartRight->setObjectName("pnlChartRight");
     pnlChartRight->setMinimumSize(100, 100);
@@ -647,7 +659,10 @@ void TfrmRow::SquareLeftChart()
 
 bool TfrmRow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Resize && (watched == pnlChartLeft || watched == pnlCharts)) SquareLeftChart();
+    if (event->type() == QEvent::Resize && (watched == pnlChartLeft || watched == pnlCharts)) {
+        SquareLeftChart();
+        PlaceNoForceNote();
+    }
     if (event->type() == QEvent::Resize && watched == pnlCharts)
         if (auto* hint = pnlCharts->findChild<QLabel*>("lblStartHint", Qt::FindDirectChildrenOnly))
             hint->setGeometry(pnlCharts->rect().adjusted(20, 20, -20, -20));
@@ -987,6 +1002,8 @@ bool TfrmRow::ChooseSource(std::string& source, int& interfaceType)
     if (dialog.exec() != QDialog::Accepted) return false;
     source = dialog.Source();
     interfaceType = dialog.InterfaceType();
+    ChosenHeartSource = dialog.HeartSource();
+    HeartChosen = true;
     return true;
 #else
     return false;
@@ -1047,8 +1064,32 @@ void TfrmRow::PanelsChanged()
     StatusBar->update();
 }
 
+void TfrmRow::PlaceNoForceNote()
+{
+    if (!lblNoForceCurve || !lblNoForceCurve->isVisible()) return;
+    const int width = std::max(100, pnlChartLeft->width() - 40);
+    lblNoForceCurve->setFixedWidth(width);
+    lblNoForceCurve->adjustSize();
+    lblNoForceCurve->move((pnlChartLeft->width() - width) / 2, (pnlChartLeft->height() - lblNoForceCurve->height()) / 2);
+    lblNoForceCurve->raise();
+}
+
+std::optional<std::string> TfrmRow::HeartRateSource()
+{
+    if (HeartChosen) return ChosenHeartSource;
+    return std::nullopt;
+}
+
+void TfrmRow::HeartRateMessage(const std::string& text)
+{
+    lblHeartNote->setText("Heart rate: " + Q(text));
+    lblHeartNote->show();
+}
+
 void TfrmRow::SessionReset()
 {
+    lblHeartNote->hide();
+    lblNoForceCurve->hide();
     if (FOld) FOld->clear();
     if (FNew) FNew->clear();
     RebuildLeftChart();
@@ -1113,6 +1154,10 @@ void TfrmRow::ForceCurveStored(int strokeIndex)
 
 void TfrmRow::StrokeStored(int k)
 {
+    if (!FEngine->MeasuresForce() && !lblNoForceCurve->isVisible() && LeftIndex >= 0) {
+        lblNoForceCurve->show();
+        PlaceNoForceNote();
+    }
     // A stored stroke only adds to the right chart's series.
     const TTraining& session = Session();
     if (FRight && RightIndex == -2 && session.ClientId > 0) {

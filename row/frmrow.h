@@ -28,6 +28,7 @@
 
 class QChartView;
 class QLineSeries;
+class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -99,12 +100,20 @@ public:
 
     // Connect dialog; replaced by tests (default: none chosen).
     std::function<bool(std::string& source, int& interfaceType)> SourceChooser;
+    // The heart-rate source the connect dialog returned with the rowing source.
+    std::string ChosenHeartSource;
+    bool HeartChosen = false;
     // Shows the results of a finished session: the program's window factory
     // sets the shared results window (modal), tests their own (none: not shown).
     std::function<void(const TTraining&)> ResultsShower;
 
     // Controls (object names as documented).
     QTabWidget* pgcRow = nullptr;
+    // A note about the paired heart-rate source (it stopped, sends nonsense,
+    // could not start), above the pages until the next connect.
+    QLabel* lblHeartNote = nullptr;
+    // Over the left chart while a machine without force measurement is rowed.
+    QLabel* lblNoForceCurve = nullptr;
     QWidget *tshLog = nullptr, *tshAction = nullptr, *tshText = nullptr;
     QPlainTextEdit* memLog = nullptr;
     QWidget *pnlCharts = nullptr, *pnlChartLeft = nullptr, *pnlChartRight = nullptr;
@@ -133,6 +142,8 @@ public:
 
     // TRowHost
     bool ChooseSource(std::string& source, int& interfaceType) override;
+    std::optional<std::string> HeartRateSource() override;
+    void HeartRateMessage(const std::string& text) override;
     void ShowMessageWindow(const std::string& text) override;
     void HideMessageWindow() override;
     bool MessageWindowShown() override;
@@ -172,6 +183,7 @@ private:
     void LayoutStatusPanels();
     void DrawPanel(QPainter& painter, int index, const QRect& rect);
     void SquareLeftChart();
+    void PlaceNoForceNote();
     void ApplyChartLook(TRowChart& chart);
     void CreateValueStore();
     TValueArea* CreateArea(const std::string& section, const std::string& defaults);

@@ -115,6 +115,36 @@ TEST_F(ForceCurvesTest, LabelsFollowTheCurveSourceAndRowsTheFont)
     EXPECT_EQ(w->sgdData->columnWidth(0), 120);
 }
 
+TEST_F(ForceCurvesTest, ASessionFromAMachineWithoutForceMeasurementSaysSo)
+{
+    Registry.Add(MakeSession(10, "Serial", 0xFF0000));
+    TTraining t = MakeSession(10, "Bluetooth", 0x0000FF);
+    t.Header.InterfaceType = kFtmsInterfaceType;
+    for (int k = 1; k <= 10; ++k) t.Curves[size_t(k)].HasData = 0;
+    TTraining& ftms = Registry.Add(t);
+    TfrmForceCurves* w = Open();
+    w->resize(900, 600);
+    w->show();
+    w->DrawChart();
+    EXPECT_TRUE(w->lblNoForceCurve->isVisibleTo(w));
+    const std::string note = w->lblNoForceCurve->text().toStdString();
+    EXPECT_NE(note.find("\"Bluetooth\": the rowing machine sends no force curve"), std::string::npos) << note;
+    EXPECT_EQ(note.find("Serial"), std::string::npos);
+    // Within the chart, not cut off at its edges.
+    const QRect r = w->lblNoForceCurve->geometry();
+    EXPECT_GE(r.left(), 0);
+    EXPECT_LE(r.right(), w->ChartView->width());
+    // Only active sessions are drawn, and only they speak.
+    ftms.Header.Active = 0;
+    w->DrawChart();
+    EXPECT_FALSE(w->lblNoForceCurve->isVisibleTo(w));
+    // A session of the same type that does carry curves (edited elsewhere) needs no note.
+    ftms.Header.Active = 1;
+    ftms.Curves[3].HasData = 1;
+    w->DrawChart();
+    EXPECT_FALSE(w->lblNoForceCurve->isVisibleTo(w));
+}
+
 TEST_F(ForceCurvesTest, SessionAverageIsDisabledForASingleStrokeShowingItsFirstCurve)
 {
     Registry.Add(MakeSession(1, "Single", 0x0000FF));

@@ -180,7 +180,7 @@ TEST(FitExport, FileLayout)
         << error;
     EXPECT_EQ(count[fit::gmFileId], 1);
     EXPECT_EQ(count[fit::gmDeveloperDataId], 1);
-    EXPECT_EQ(count[fit::gmFieldDescription], 9);
+    EXPECT_EQ(count[fit::gmFieldDescription], 10);
     EXPECT_EQ(count[fit::gmRecord], 20);
     EXPECT_EQ(count[fit::gmActivity], 1);
     EXPECT_EQ(eventTypes, (std::vector<double>{0, 4}));  // timer start, stop all
@@ -569,9 +569,11 @@ TEST(SessionExport, ChoosesByExtensionAndNeverHalfWrites)
     TScriptedDialogs dialogs;
     TDialogScope scope(dialogs);
     const TTraining t = RowedSession(6);
+    // The file menu's export carries the time in the rower's heart-rate zones.
+    const THeartZones zones = RowerHeartZones();
     for (const char* name : {"a.fit", "b.TCX", "c.csv"}) {
         ASSERT_TRUE(ExportTraining(dir / name, t)) << dialogs.LastText();
-        EXPECT_EQ(FileBytes(dir / name), ExportBytes(t, ExportFormatOf(name)));
+        EXPECT_EQ(FileBytes(dir / name), ExportBytes(t, ExportFormatOf(name), &zones));
     }
     EXPECT_FALSE(ExportTraining(dir / "d.gpx", t));
     EXPECT_NE(dialogs.LastText().find("Extension \".gpx\" not supported for export."), std::string::npos);

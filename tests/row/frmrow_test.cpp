@@ -531,6 +531,37 @@ TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
     EXPECT_FALSE(MessageWindowShown());
 }
 
+TEST_F(RowWindow, MachineWithoutForceAndAStrapThatCannotStartAreShown)
+{
+    Open([](TTraining& t) {
+        t.Settings.LimitType = 0;
+        t.Settings.LimitStrokes = 0;
+    });
+    Row->SourceChooser = [](std::string& source, int& type) {
+        source = "DEMO";
+        type = kFtmsInterfaceType;
+        return true;
+    };
+    Row->HeartChosen = true;
+    Row->ChosenHeartSource = "capture:" + Root + "/no-strap.txt";
+    Row->Engine().CaptureSpeed = 20;
+    RowDemo(4);
+    EXPECT_TRUE(Row->lblNoForceCurve->isVisible());
+    // Over the left chart, inside it.
+    const QRect note = Row->lblNoForceCurve->geometry();
+    EXPECT_GE(note.left(), 0);
+    EXPECT_LE(note.right(), Row->pnlChartLeft->width());
+    EXPECT_TRUE(Row->lblHeartNote->isVisible());
+    EXPECT_NE(Row->lblHeartNote->text().toStdString().find("not found"), std::string::npos);
+    // The strokes carry no pulse and no curve.
+    for (int k = 1; k <= Row->Engine().StrokeIndex(); ++k) {
+        EXPECT_EQ(+Row->Session().Strokes[size_t(k)].Pulse, 0) << k;
+        EXPECT_EQ(+Row->Session().Curves[size_t(k)].HasData, 0) << k;
+    }
+    Row->Engine().Disconnect();
+    Pump(50);
+}
+
 TEST_F(RowWindow, LimitReachedFinishesAndStopsTheDemo)
 {
     Open([](TTraining& t) {

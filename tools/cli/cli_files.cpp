@@ -8,12 +8,14 @@
 
 #include "core/catalogue.h"
 #include "core/values.h"
+#include "core/zones.h"
 #include "files/session_export.h"
 #include "files/training_io.h"
 #include "tools/cli/cli_json.h"
 #include "tools/cli/commands.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
+#include "util/profile.h"
 #include "util/text.h"
 
 namespace {
@@ -100,13 +102,23 @@ int CmdDump(const std::vector<std::string>& args)
 {
     std::string path;
     bool values = false, headerOnly = false;
-    for (const auto& a : args) {
+    int maxHeart = 0;
+    const char* const usage = "dump FILE [--values [--max-heart N]] [--header]";
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--values") values = true;
         else if (a == "--header") headerOnly = true;
-        else if (path.empty()) path = a;
-        else return Usage("dump FILE [--values] [--header]");
+        else if (a == "--max-heart" && i + 1 < args.size()) {
+            int32_t m = 0;
+            if (!TryParseInt(args[++i], m) || m < 100 || m > 240) {
+                std::fprintf(stderr, "catchline-cli dump: --max-heart takes a heart rate from 100 to 240\n");
+                return 2;
+            }
+            maxHeart = m;
+        } else if (path.empty()) path = a;
+        else return Usage(usage);
     }
-    if (path.empty()) return Usage("dump FILE [--values] [--header]");
+    if (path.empty()) return Usage(usage);
     TConsoleDialogs dialogs;
     TDialogScope scope(dialogs);
     if (headerOnly) {
@@ -121,11 +133,18 @@ int CmdDump(const std::vector<std::string>& args)
     }
     TTraining t;
     if (!Open(path, t)) return 1;
+    // The zones the rower set in the program (or the defaults).
+    THeartZones zones;
+    if (values) {
+        const std::string settings = SettingsFile(false);
+        if (!settings.empty() && FileSizeOf(settings) >= 0) zones = ReadHeartZones(TProfileFile(settings));
+        if (maxHeart > 0) zones.MaxHeartRate = maxHeart;
+    }
     // Streamed: a session of millions of raw samples prints without a tree
     // of the whole document in memory.
     const bool written = WriteTrainingJson(t, values, [](const char* data, size_t size) {
         return std::fwrite(data, 1, size, stdout) == size;
-    });
+    }, values ? &zones : nullptr);
     if (!written || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "catchline-cli: the output could not be written: %s\n", std::strerror(errno));
         return 1;

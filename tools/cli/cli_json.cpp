@@ -11,6 +11,7 @@
 
 #include "core/catalogue.h"
 #include "core/intervals.h"
+#include "core/splits.h"
 #include "core/values.h"
 
 TJson FloatJson(float value)
@@ -287,7 +288,7 @@ void RawSample(TJsonStream& out, const TRawSample& r)
 
 }  // namespace
 
-bool WriteTrainingJson(const TTraining& t, bool values, const TJsonSink& sink)
+bool WriteTrainingJson(const TTraining& t, bool values, const TJsonSink& sink, const THeartZones* zones)
 {
     TJsonStream out(sink);
     char magic[5] = {};
@@ -351,10 +352,35 @@ bool WriteTrainingJson(const TTraining& t, bool values, const TJsonSink& sink)
         TJson totalTexts = TJson::array();
         for (int i = 0; i < kTotalParameterCount; ++i) totalTexts.push_back(TotalValueText(t, i));
         out.Member("TotalTexts", totalTexts);
+        if (zones) {
+            TJson extra;
+            AddSplitsAndZones(extra, t, *zones);
+            out.Member("SplitTexts", extra["SplitTexts"]);
+            out.Member("Zones", extra["Zones"]);
+        }
     }
     out.Close('}');
     out.Raw("\n");
     return out.Flush();
+}
+
+void AddSplitsAndZones(TJson& j, const TTraining& t, const THeartZones& zones)
+{
+    TJson splits = TJson::array();
+    for (const TSplit& s : ComputeSplits(t, sptDistance, 500)) {
+        TJson row = TJson::array();
+        for (int i = 0; i < kSplitParameterCount; ++i) row.push_back(SplitValueText(s, i));
+        splits.push_back(std::move(row));
+    }
+    j["SplitTexts"] = std::move(splits);
+    const TZoneTimes z = ComputeZoneTimes(t, zones);
+    TJson zj;
+    zj["MaxHeartRate"] = zones.MaxHeartRate;
+    zj["LowerBounds"] = TJson(std::vector<int>(zones.Lower.begin(), zones.Lower.end()));
+    zj["Seconds"] = TJson(std::vector<double>(z.Seconds.begin(), z.Seconds.end()));
+    zj["Below"] = z.Below;
+    zj["NoHeartRate"] = z.NoHeartRate;
+    j["Zones"] = std::move(zj);
 }
 
 std::string JsonText(const TJson& j) { return j.dump(2, ' ', false, TJson::error_handler_t::replace); }

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/records.h"
+#include "core/zones.h"
 
 using TJson = nlohmann::ordered_json;
 
@@ -18,6 +19,10 @@ TJson StrokeJson(const TStgStrokeData& s);
 TJson CurveJson(const TStgForceCurve& c);
 TJson IntervalJson(const TTrainingInterval& i);
 TJson TotalsJson(const TTrainingTotals& t);
+// The session's 500 m splits as split catalogue texts ("SplitTexts") and the
+// time in each heart-rate zone ("Zones": maximum, lower bounds in %, seconds
+// per zone, below zone 1, without a heart rate).
+void AddSplitsAndZones(TJson& j, const TTraining& t, const THeartZones& zones);
 // Pretty JSON text (invalid text bytes replaced).
 std::string JsonText(const TJson& j);
 
@@ -29,4 +34,7 @@ using TJsonSink = std::function<bool(const char* data, size_t size)>;
 // interval and total parameter. Written record by record: no tree of the
 // whole session is built, so memory stays that of one record however many
 // strokes and samples the session holds. False when the sink failed.
-bool WriteTrainingJson(const TTraining& t, bool values, const TJsonSink& sink);
+// With values and zones also the splits and the time in the zones, as
+// AddSplitsAndZones adds them.
+bool WriteTrainingJson(const TTraining& t, bool values, const TJsonSink& sink,
+                       const THeartZones* zones = nullptr);
