@@ -250,6 +250,9 @@ struct TTraining {
     TTrainingTotals Totals{};
     uint8_t Live = 0;
     uint8_t ShowAllCurves = 0;
+    // The journal of the recording this session holds while it is not saved
+    // ("" when none); never written to files.
+    std::string JournalFile;
 
     // Number of strokes N (highest stroke index); 0 when only the average slot exists.
     int StrokeCount() const { return Strokes.empty() ? 0 : int(Strokes.size()) - 1; }

@@ -415,6 +415,13 @@ void ComputeTotals(TTraining& t, int k)
     t.Totals.AveragePower = SafeDivide(s.Time, double(s.EnergySum) * 1000);
 }
 
+void CloseRecording(TTraining& t, int strokeIndex, int rawCount, bool finished)
+{
+    SetStrokeCount(t, strokeIndex);
+    t.RawSamples.resize(size_t(std::max(rawCount, 0)) + 1);
+    if (strokeIndex > 0 && !finished) ComputeTotals(t, strokeIndex);
+}
+
 bool FinishAtLimit(TTraining& t, int k, bool intervalFinished)
 {
     if (k < 1 || k > t.StrokeCount()) return false;

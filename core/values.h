@@ -115,6 +115,11 @@ private:
 
 // Totals from stored stroke k (k = 1..N; nothing happens otherwise).
 void ComputeTotals(TTraining& t, int k);
+// The end of a recording: the session keeps strokes 1..strokeIndex and raw
+// samples 1..rawCount (the arrays grow ahead of the recording); unless the
+// session limit finished it (the limit set the totals), the totals come from
+// the last stroke.
+void CloseRecording(TTraining& t, int strokeIndex, int rawCount, bool finished);
 // End-of-session test after stroke k was stored (and the interval cutter ran;
 // intervalFinished is its Finished flag). When the limit is reached, fills the
 // totals interpolated within stroke k, sets RowStatus to "Finished" and

@@ -24,6 +24,7 @@
 
 #include "core/catalogue.h"
 #include "files/file_names.h"
+#include "files/journal.h"
 #include "files/training_io.h"
 #include "review/grid_models.h"
 #include "review/pen_sample.h"
@@ -622,6 +623,8 @@ bool TfrmTraining::SaveAs(const std::string& path)
     TWriteResult result = TWriteResult::Failed;
     const bool ok = SaveTraining(target, lastFolder, Session, &result);
     if (ok) {
+        // Safely on disk: the recording's journal is not needed any more.
+        EndSessionJournal(Session, jeSaved);
         if (reg) {
             reg->AddRecentFile(target);
             reg->CountFileSaved();
@@ -667,6 +670,8 @@ void TfrmTraining::AfterConfirmedReset(bool refresh)
 {
     if (auto* r = MainRegistry()) r->RowSessionReset(Id);
     emit SessionReset();
+    // The user threw the recorded data away (a row window has done so already).
+    EndSessionJournal(Session, jeDiscarded);
     if (auto* r = MainRegistry()) r->TrainingListChanged(false);
     if (refresh) RefreshAll();
 }
@@ -938,6 +943,8 @@ bool TfrmTraining::CloseQuery()
 
 void TfrmTraining::FormClose()
 {
+    // Saved, or closed on the user's word: the session needs its journal no more.
+    EndSessionJournal(Session, Session.Header.Modified == 1 ? jeDiscarded : jeSaved);
     Session.RowStatus = rsDisconnected;
     SaveSettings();
     if (auto* r = MainRegistry()) r->TrainingClosed(Id);

@@ -953,6 +953,8 @@ bool TfrmRow::MessageWindowShown() { return ::MessageWindowShown(); }
 
 void TfrmRow::LogLine(const std::string& line) { memLog->appendPlainText(Q(line)); }
 
+std::string TfrmRow::RecordingJournalFolder() { return JournalFolder(true); }
+
 void TfrmRow::ClearValues()
 {
     if (FValues) FValues->Clear();

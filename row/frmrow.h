@@ -148,6 +148,7 @@ public:
     void TrainingListChanged() override;
     void ShowResults(const TTraining& session) override;
     void SaveSettings() override;
+    std::string RecordingJournalFolder() override;
 
 protected:
     bool CloseQuery() override;

@@ -1,6 +1,7 @@
 #include "row/rowengine.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -477,6 +478,7 @@ void TRowEngine::AttachDataHandlers(TInterface& i)
 
 void TRowEngine::ResetSession()
 {
+    DiscardJournal();
     ResetIntervalState(FIntervals);
     FFinished = false;
     FStrokeIndex = 0;
@@ -616,9 +618,8 @@ void TRowEngine::InterfaceContinued(TInterface*)
 void TRowEngine::InterfaceClosing(TInterface*)
 {
     // Every stroke received so far stays; the arrays are trimmed to their use.
-    SetStrokeCount(FSession, FStrokeIndex);
-    FSession.RawSamples.resize(size_t(std::max(FRawCount, 0)) + 1);
-    if (FStrokeIndex > 0 && !FFinished) ComputeTotals(FSession, FStrokeIndex);
+    CloseRecording(FSession, FStrokeIndex, FRawCount, FFinished);
+    JournalClosed();
     FHost.RefreshTraining(TTrainingRefresh::All);
 }
 
@@ -785,8 +786,13 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
         CutIntervals(FIntervals, S, k);
         intervalClosed = S.IntervalCount() > before;
     }
+    // A stroke after a save changes the session again: closing it asks.
+    S.Header.Modified = 1;
     // 7.
-    if (k >= 1 && FinishAtLimit(S, k, FIntervals.Finished)) {
+    const bool finished = k >= 1 && FinishAtLimit(S, k, FIntervals.Finished);
+    // On disk before anything else can happen.
+    JournalStroke(k, finished ? jsFinished : 0);
+    if (finished) {
         FFinished = true;
         if (sender) {
             sender->Close();
@@ -827,7 +833,53 @@ void TRowEngine::InterfaceForceCurve(TInterface*, const TStgForceCurve& curve)
     if (FStrokeIndex < int(S.Strokes.size())) {
         ApplyCurvePeak(S.Strokes[size_t(FStrokeIndex)], target, S.Settings.Sprocket);
         FAverage.Update(S);
+        JournalStroke(FStrokeIndex, 0);
     }
+}
+
+// ---- journal ------------------------------------------------------------------------
+
+void TRowEngine::JournalStroke(int k, uint8_t stateFlags)
+{
+    if (FJournalFailed || k < 1) return;
+    if (!FJournal) {
+        const std::string folder = FHost.RecordingJournalFolder();
+        if (folder.empty()) return;
+        auto journal = std::make_unique<TJournalWriter>();
+        if (!journal->Create(folder, FSession)) {
+            FJournalFailed = true;
+            FHost.JournalFailed(Format("%s : * The recording journal cannot be written in \"%s\": %s *",
+                                       TimeOfDay().c_str(), folder.c_str(), std::strerror(journal->LastError())));
+            return;
+        }
+        FSession.JournalFile = journal->Path();
+        FJournal = std::move(journal);
+    }
+    if (!FJournal->Record(FSession, k, FRawCount, stateFlags)) {
+        // The strokes on disk so far stay there; the session itself records on.
+        FJournalFailed = true;
+        FHost.JournalFailed(Format("%s : * The recording journal \"%s\" cannot be written: %s *", TimeOfDay().c_str(),
+                                   FJournal->Path().c_str(), std::strerror(FJournal->LastError())));
+        FJournal.reset();
+    }
+}
+
+void TRowEngine::JournalClosed()
+{
+    if (!FJournal) return;
+    FJournal->Record(FSession, 0, FRawCount, uint8_t(jsClosed | (FFinished ? jsFinished : 0)));
+    // The file stays until the session is saved or discarded.
+    FJournal.reset();
+}
+
+void TRowEngine::DiscardJournal()
+{
+    if (FJournal) {
+        FJournal->End(jeDiscarded);
+        FJournal.reset();
+    }
+    EndSessionJournal(FSession, jeDiscarded);
+    FJournalFailed = false;
 }
 
 void TRowEngine::OTInterfaceWaiting(TInterface*, bool& cancel)

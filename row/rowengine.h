@@ -21,6 +21,7 @@
 #include "core/intervals.h"
 #include "core/records.h"
 #include "core/values.h"
+#include "files/journal.h"
 #include "interfaces/interface.h"
 
 class TVTInterface;
@@ -87,6 +88,14 @@ public:
     // The settings file the connect settings are read from; by default the
     // main registry's reading path, else the utility library's SettingsFile().
     virtual std::string SettingsFile();
+
+    // Folder of the recording journals; "" records without a journal (the
+    // default). The row window and the command-line tool journal every
+    // recording in the user data folder.
+    virtual std::string RecordingJournalFolder() { return {}; }
+    // The journal cannot be written (the disk is full, say): the recording
+    // goes on without it. By default a line of the log page.
+    virtual void JournalFailed(const std::string& text) { LogLine(text); }
 };
 
 class TRowEngine {
@@ -192,6 +201,10 @@ public:
     // Clock for the elapsed time and rowing time (day count); tests may replace it.
     double (*Now)() = nullptr;
 
+    // The journal of the recording in progress (nullptr before its first
+    // stroke, after it closed, and without a journal folder).
+    const TJournalWriter* Journal() const { return FJournal.get(); }
+
 private:
     template <class... A>
     auto Handler(void (TRowEngine::*member)(A...));
@@ -206,6 +219,11 @@ private:
     double CurrentTime() const;
     std::string TimeOfDay() const;
     void CountRowingTime();
+    // The journal: stroke k (and what changed with it) goes to disk; the
+    // recording closed; the recorded data is thrown away by a reset.
+    void JournalStroke(int k, uint8_t stateFlags);
+    void JournalClosed();
+    void DiscardJournal();
 
     TTraining& FSession;
     TRowHost& FHost;
@@ -236,4 +254,6 @@ private:
     bool FConnecting = false;
     bool FShutdown = false;
     int FClickDepth = 0;
+    std::unique_ptr<TJournalWriter> FJournal;
+    bool FJournalFailed = false;  // reported once; the recording goes on without it
 };

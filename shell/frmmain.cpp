@@ -22,6 +22,7 @@
 #include "core/catalogue.h"
 #include "core/series.h"
 #include "files/file_names.h"
+#include "files/journal.h"
 #include "files/training_io.h"
 #include "review/results_window.h"
 #include "review/training_window.h"
@@ -447,7 +448,11 @@ void TfrmMain::FirstShow() {
         ShowWarningBox(text);
     }
     MoveOlderFiles();
-    if (Arguments.empty()) {
+    // A rower who finds the recording that was lost looks at it first.
+    const int recovered = OfferRecoveries();
+    if (Arguments.empty() && recovered > 0) {
+        // No splash and no new row over it.
+    } else if (Arguments.empty()) {
         CreateSplash(0);
         SplashWindow->SplashCloseTime();
         SplashWindow->pnlParam->setText(QString());
@@ -461,6 +466,39 @@ void TfrmMain::FirstShow() {
         FreeSplash();
     }
     RefreshWindowPanels();
+}
+
+int TfrmMain::OfferRecoveries() {
+    int recovered = 0;
+    for (const TJournalInfo& info : FindJournals(JournalFolder(false))) {
+        // Another copy is still recording into it, or the session was saved
+        // or discarded and only the file stayed behind.
+        if (info.InUse || !info.Report.Readable || info.Report.Ended || info.Report.Strokes == 0) continue;
+        const TMsgResult answer =
+            Dialogs().CaptionedBox(TMsgKind::Confirmation, RecoverQuestionText(info), mbYesNoCancel, TMsgResult::Yes,
+                                   {{TMsgResult::Yes, "&Recover"}, {TMsgResult::No, "&Discard"},
+                                    {TMsgResult::Cancel, "&Later"}});
+        if (answer == TMsgResult::No) {
+            EndJournal(info.Path, jeDiscarded);
+            continue;
+        }
+        if (answer != TMsgResult::Yes) continue;
+        if (TooManyTrainings()) break;  // the others are offered at the next start
+        TTraining t;
+        TJournalReport report;
+        if (!RecoverJournalFile(info.Path, t, report)) {
+            ShowErrorBox(Format("The recording in \"%s\" cannot be recovered: %s", info.Path.c_str(),
+                                report.Problem.c_str()));
+            continue;
+        }
+        // Parts a later version wrote stay for it: that journal is not ended by a save.
+        if (report.NewerVersion) t.JournalFile.clear();
+        if (!CreateTrainingWindow(t, NextTrainingId(), SettingsFile(false))) continue;
+        TrainingListChanged(true);
+        ++recovered;
+    }
+    if (recovered > 0) RefreshWindowPanels();
+    return recovered;
 }
 
 void TfrmMain::ProcessParameter(const std::string& argument) {

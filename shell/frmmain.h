@@ -39,6 +39,10 @@ public:
     // The part of the first show that follows the appearance (runs once).
     void FirstShow();
     bool FirstShowDone() const { return !FirstShowPending && FirstShowRan; }
+    // Offers each recording a crash left unsaved (its journal): Recover opens
+    // it in a training window marked modified, Discard deletes the journal,
+    // Later keeps it for the next start. Returns the number recovered.
+    int OfferRecoveries();
 
     // ---- Session registry ----
     int TrainingCount() const override;

@@ -45,12 +45,27 @@ struct TFileDialogResult {
     std::string FileName() const { return FileNames.empty() ? std::string() : FileNames.front(); }
 };
 
+// A button of a message box that carries a caption of its own.
+struct TButtonCaption {
+    TMsgResult Button;
+    std::string Caption;
+};
+
 class TDialogService {
 public:
     virtual ~TDialogService() = default;
     // Shows a modal message box and returns the button chosen.
     virtual TMsgResult MessageBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton) = 0;
     virtual TFileDialogResult FileDialog(const TFileDialogRequest& request) = 0;
+    // A question whose answers are not the standard ones ("Recover",
+    // "Discard", "Later"): each caption labels a standard button, whose
+    // result it returns. By default the standard box.
+    virtual TMsgResult CaptionedBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton,
+                                    const std::vector<TButtonCaption>& captions)
+    {
+        (void)captions;
+        return MessageBox(kind, text, buttons, defaultButton);
+    }
 };
 
 // The service in use; a console service until another is installed.
@@ -82,8 +97,11 @@ public:
         TMsgKind Kind;
         std::string Text;
         unsigned Buttons;
+        std::vector<std::string> Captions;  // of a captioned box, in the order given
     };
     TMsgResult MessageBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton) override;
+    TMsgResult CaptionedBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton,
+                            const std::vector<TButtonCaption>& captions) override;
     TFileDialogResult FileDialog(const TFileDialogRequest& request) override;
 
     std::deque<TMsgResult> Answers;             // next answers to questions; empty = default button

@@ -1,5 +1,6 @@
 #include "shell/framework/qtdialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -82,6 +83,11 @@ QStringList QtNameFilters(const std::string& windowsFilter) {
 
 TMsgResult TQtDialogs::MessageBox(TMsgKind kind, const std::string& text, unsigned buttons,
                                   TMsgResult defaultButton) {
+    return CaptionedBox(kind, text, buttons, defaultButton, {});
+}
+
+TMsgResult TQtDialogs::CaptionedBox(TMsgKind kind, const std::string& text, unsigned buttons,
+                                    TMsgResult defaultButton, const std::vector<TButtonCaption>& captions) {
     QMessageBox::Icon icon = QMessageBox::Information;
     switch (kind) {
         case TMsgKind::Error: icon = QMessageBox::Critical; break;
@@ -104,6 +110,8 @@ TMsgResult TQtDialogs::MessageBox(TMsgKind kind, const std::string& text, unsign
     box.setObjectName("MessageBox");
     if (ToQt(defaultButton) != QMessageBox::NoButton && (qb & ToQt(defaultButton)))
         box.setDefaultButton(ToQt(defaultButton));
+    for (const TButtonCaption& c : captions)
+        if (QAbstractButton* b = box.button(ToQt(c.Button))) b->setText(QString::fromStdString(c.Caption));
     int r = box.exec();
     if (box.clickedButton() == nullptr) return (buttons & mbCancel) ? TMsgResult::Cancel : FromQt(r);
     return FromQt(box.standardButton(box.clickedButton()));

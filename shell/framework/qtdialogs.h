@@ -15,6 +15,8 @@ class TQtDialogs : public TDialogService {
 public:
     TMsgResult MessageBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton) override;
     TFileDialogResult FileDialog(const TFileDialogRequest& request) override;
+    TMsgResult CaptionedBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton,
+                            const std::vector<TButtonCaption>& captions) override;
 };
 
 // Installs the Qt dialogs as the program's dialog service (once).

@@ -17,6 +17,7 @@
 #include "core/catalogue.h"
 #include "core/records.h"
 #include "core/values.h"
+#include "files/journal.h"
 #include "files/training_io.h"
 #include "interfaces/delay.h"
 #include "review/training_logic.h"
@@ -85,6 +86,9 @@ public:
     // Statistics belong to the program's settings; the tool keeps none.
     void CountRowingSession() override {}
     void AddRowingTime(double) override {}
+    // Every stroke goes to the journal as the row window's do.
+    std::string RecordingJournalFolder() override { return JournalFolder(true); }
+    void JournalFailed(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
 };
 
 bool ParseLimit(const std::string& text, TTrainingSettings& s, std::string& error)
@@ -314,8 +318,11 @@ int CmdRow(const std::vector<std::string>& args)
     }
     if (path.empty() || !SaveTraining(path, "", session)) {
         std::fprintf(stderr, "row: the session could not be saved\n");
+        if (!session.JournalFile.empty())
+            std::fprintf(stderr, "row: its strokes are kept in %s (catchline-cli recover)\n", session.JournalFile.c_str());
         return 1;
     }
+    EndSessionJournal(session, jeSaved);
     std::printf("Saved %d strokes to %s\n", session.StrokeCount(), path.c_str());
     return 0;
 }

@@ -1,4 +1,4 @@
-// catchline-cli simulate vt|vt3|od|ot [--file FILE] [--speed X]
+// catchline-cli simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]
 //
 // Plays a device on a pseudo-terminal: its slave path is printed on standard
 // output, and the program (or a test) opens that path as its serial port.
@@ -10,6 +10,8 @@
 //        computation finds them) and the workout totals
 // The pulses come from a raw data file ("MIL " file), the built-in demo
 // recording by default. --speed X plays X times faster than real time.
+// --wait-open (vt, vt3) holds the recording until a program opens the port,
+// so that every run sees the same pulses from the first on.
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -89,6 +91,21 @@ public:
     }
     void Send(const std::string& s) { Send(s.data(), s.size()); }
     void Send(const std::vector<uint8_t>& v) { Send(v.data(), v.size()); }
+    // Waits until a program opens the port. The terminal side is opened and
+    // closed once here, so the master reports a hang-up until the program
+    // opens it. False when stopped first.
+    bool WaitForOpen()
+    {
+        const int slave = open(Path.c_str(), O_RDWR | O_NOCTTY);
+        if (slave >= 0) close(slave);
+        while (!gStop) {
+            pollfd fd{Master, 0, 0};
+            poll(&fd, 1, 0);
+            if (!(fd.revents & POLLHUP)) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
     // Bytes the program sent, waiting at most ms.
     std::vector<uint8_t> Receive(int ms)
     {
@@ -120,10 +137,22 @@ bool WaitUntil(Clock::time_point due)
 
 Clock::duration Seconds(double s) { return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s)); }
 
-int PlayPulses(TDeviceSide& dev, const std::vector<TRawDataSample>& samples, const std::string& kind, double speed)
+int PlayPulses(TDeviceSide& dev, const std::vector<TRawDataSample>& samples, const std::string& kind, double speed,
+               bool waitOpen)
 {
     const bool od = kind == "od";
     const TTarnProtocol protocol = kind == "vt3" ? vtpVT3W : vtpVtw;
+    if (waitOpen && !od) {
+        // The rower starts once the program listens: one pulse of a standing
+        // flywheel tells it the device is there; the recording follows after a
+        // pause long enough for the program to start its computation, so every
+        // run that opens the port sees the same pulses.
+        if (!dev.WaitForOpen()) return 0;
+        if (!WaitUntil(Clock::now() + std::chrono::milliseconds(300))) return 0;
+        const auto f = EncodeVTFrame(protocol, 65535, 150);
+        dev.Send(f.data(), 4);
+        if (!WaitUntil(Clock::now() + std::chrono::milliseconds(700))) return 0;
+    }
     // Line time per byte: 10 bits at 9600 or 115200 baud.
     const double byteTime = od ? 10.0 / 115200 : 10.0 / 9600;
     auto due = Clock::now();
@@ -273,8 +302,11 @@ int CmdSimulate(const std::vector<std::string>& args)
 #else
     std::string kind, file;
     double speed = 1.0;
+    bool waitOpen = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--file" && i + 1 < args.size()) {
+        if (args[i] == "--wait-open") {
+            waitOpen = true;
+        } else if (args[i] == "--file" && i + 1 < args.size()) {
             file = args[++i];
         } else if (args[i] == "--speed" && i + 1 < args.size()) {
             if (!TryParseDecimal(args[++i], speed) || !(speed > 0) || speed > 1e6) {
@@ -289,7 +321,7 @@ int CmdSimulate(const std::vector<std::string>& args)
         }
     }
     if (kind != "vt" && kind != "vt3" && kind != "od" && kind != "ot") {
-        std::fprintf(stderr, "Usage: catchline-cli simulate vt|vt3|od|ot [--file FILE] [--speed X]\n");
+        std::fprintf(stderr, "Usage: catchline-cli simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]\n");
         return 2;
     }
     std::vector<uint8_t> bytes;
@@ -321,7 +353,7 @@ int CmdSimulate(const std::vector<std::string>& args)
     std::fflush(stdout);
     std::fprintf(stderr, "catchline-cli simulate: %s device on %s, %zu pulses, speed %g\n", kind.c_str(),
                  dev.Path.c_str(), samples.size(), speed);
-    const int rc = kind == "ot" ? PlayOTM(dev, samples, speed) : PlayPulses(dev, samples, kind, speed);
+    const int rc = kind == "ot" ? PlayOTM(dev, samples, speed) : PlayPulses(dev, samples, kind, speed, waitOpen);
     // Let the program read the last bytes before the line goes away.
     if (!gStop) std::this_thread::sleep_for(std::chrono::milliseconds(300));
     return rc;

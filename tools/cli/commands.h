@@ -17,5 +17,8 @@ int CmdReplay(const std::vector<std::string>& args);
 // Rowing without a window (cli_row.cpp).
 int CmdRow(const std::vector<std::string>& args);
 
+// Recovery of unsaved recordings from their journals (cli_recover.cpp).
+int CmdRecover(const std::vector<std::string>& args);
+
 // Device simulator on a pseudo-terminal (cli_simulate.cpp).
 int CmdSimulate(const std::vector<std::string>& args);

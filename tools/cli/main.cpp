@@ -25,7 +25,8 @@ const Command kCommands[] = {
     {"export", CmdExport, "export IN OUT.csv                   stroke data grid of IN as CSV"},
     {"replay", CmdReplay, "replay [FILE|DEMO] [--json] [--weight KG]  play a raw data file through the stroke computation"},
     {"row", CmdRow, "row [--source DEMO|PORT] [--type N] [--user FILE] [--limit strokes:N|energy:KJ|distance:M|time:S] [--intervals COUNT:BY:WORK:REST] [--out FILE.stg] [--fast]  row a session without a window"},
-    {"simulate", CmdSimulate, "simulate vt|vt3|od|ot [--file FILE] [--speed X]  play a device on a pseudo-terminal"},
+    {"recover", CmdRecover, "recover [--list] [--out FILE.stg] [JOURNAL]  save an unsaved recording from its journal (the latest by default), or list the journals"},
+    {"simulate", CmdSimulate, "simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]  play a device on a pseudo-terminal"},
 };
 
 void PrintUsage(FILE* out)
