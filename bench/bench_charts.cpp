@@ -15,7 +15,8 @@
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "core/values.h"
-#include "shell/framework/registry.h"
+#include "logic/sessionstore.h"
+#include "framework/registry.h"
 #include "tests/support/testhome.h"
 #include "tests/support/testregistry.h"
 
@@ -62,40 +63,25 @@ TTraining MakeSession(int n, const char* title, int32_t color, int seed)
     return t;
 }
 
-// The main window as the chart windows see it: two sessions and the four average records.
+// The main window as the chart windows see it, with its store: two sessions
+// and the four average records.
 class TBenchRegistry : public TEmptyRegistry {
 public:
     TBenchRegistry()
     {
-        Sessions.push_back(MakeSession(10000, "First", 0x0000FF, 0));
-        Sessions.push_back(MakeSession(10000, "Second", 0x00FF00, 13));
-        for (TTraining& a : Averages) ClearTraining(a);
+        // Added last first: the store lists the session opened last at index 0.
+        Store.Add(MakeSession(10000, "Second", 0x00FF00, 13), 102);
+        Store.Add(MakeSession(10000, "First", 0x0000FF, 0), 101);
     }
-    int TrainingCount() const override { return int(Sessions.size()); }
-    bool GetTraining(int index, TTraining& out) const override
-    {
-        const TTraining* t = const_cast<TBenchRegistry*>(this)->TrainingRef(index);
-        if (t) out = *t;
-        return t != nullptr;
-    }
-    TTraining* TrainingRef(int index) override
-    {
-        const int n = TrainingCount();
-        if (index >= 0 && index < n) return &Sessions[size_t(index)];
-        if (index >= n && index < n + 4) return &Averages[size_t(index - n)];
-        return nullptr;
-    }
-    int32_t TrainingIdAt(int index) const override { return 101 + index; }
-    int32_t NextTrainingId() override { return 0; }
     TAppearance Appearance() const override
     {
         return TAppearance{QApplication::font(), Qt::black, Qt::white, QColor(0xF0, 0xF0, 0xF0)};
     }
     QColor DialogColor() const override { return QColor(0xF0, 0xF0, 0xF0); }
     int DataRange() const override { return 65535; }
+    TTraining& First() { return *Store.At(0); }
 
-    std::vector<TTraining> Sessions;
-    std::array<TTraining, 4> Averages;
+    TSessionStore Store;
 };
 
 void BM_StrokeDataRedraw(benchmark::State& state)
@@ -103,14 +89,14 @@ void BM_StrokeDataRedraw(benchmark::State& state)
     App();
     BuildCatalogues();
     TBenchRegistry registry;
-    auto* w = CreateStrokeDataWindow(nullptr, "");
+    auto* w = CreateStrokeDataWindow(nullptr, registry.Store, "");
     w->showNormal();
     w->resize(1200, 800);
     QApplication::processEvents();
     bool marks = false;
     for (auto _ : state) {
         // A change (the selected stroke of a session) and the full redraw it causes.
-        registry.Sessions[0].Header.SelectedStroke = marks ? 2 : 1;
+        registry.First().Header.SelectedStroke = marks ? 2 : 1;
         marks = !marks;
         w->clbTrainingsClick();
         w->ChartView->viewport()->repaint();
@@ -126,7 +112,7 @@ void BM_StrokeDataRedrawPoints(benchmark::State& state)
     App();
     BuildCatalogues();
     TBenchRegistry registry;
-    auto* w = CreateStrokeDataWindow(nullptr, "");
+    auto* w = CreateStrokeDataWindow(nullptr, registry.Store, "");
     w->showNormal();
     w->resize(1200, 800);
     w->SelectParameter(w->cmbX, 1);   // power per stroke
@@ -135,7 +121,7 @@ void BM_StrokeDataRedrawPoints(benchmark::State& state)
     QApplication::processEvents();
     bool marks = false;
     for (auto _ : state) {
-        registry.Sessions[0].Header.SelectedStroke = marks ? 2 : 1;
+        registry.First().Header.SelectedStroke = marks ? 2 : 1;
         marks = !marks;
         w->clbTrainingsClick();
         w->ChartView->viewport()->repaint();
@@ -149,13 +135,13 @@ void BM_ForceCurveStep(benchmark::State& state)
     App();
     BuildCatalogues();
     TBenchRegistry registry;
-    auto* w = CreateForceCurvesWindow(nullptr, "");
+    auto* w = CreateForceCurvesWindow(nullptr, registry.Store, "");
     w->showNormal();
     w->resize(1200, 800);
     QApplication::processEvents();
     w->SelectEntry(0);
     for (auto _ : state) {
-        if (registry.Sessions[0].Header.SelectedStroke >= 10000) registry.Sessions[0].Header.SelectedStroke = 1;
+        if (registry.First().Header.SelectedStroke >= 10000) registry.First().Header.SelectedStroke = 1;
         w->Browse(baNext, false);
         w->ChartView->viewport()->repaint();
     }
@@ -170,14 +156,14 @@ void BM_ForceCurveStepAllCurves(benchmark::State& state)
     App();
     BuildCatalogues();
     TBenchRegistry registry;
-    registry.Sessions[0].ShowAllCurves = 1;
-    auto* w = CreateForceCurvesWindow(nullptr, "");
+    registry.First().ShowAllCurves = 1;
+    auto* w = CreateForceCurvesWindow(nullptr, registry.Store, "");
     w->showNormal();
     w->resize(1200, 800);
     QApplication::processEvents();
     w->SelectEntry(0);
     for (auto _ : state) {
-        if (registry.Sessions[0].Header.SelectedStroke >= 10000) registry.Sessions[0].Header.SelectedStroke = 1;
+        if (registry.First().Header.SelectedStroke >= 10000) registry.First().Header.SelectedStroke = 1;
         w->Browse(baNext, false);
         w->ChartView->viewport()->repaint();
     }

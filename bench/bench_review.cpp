@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/values.h"
+#include "logic/sessionstore.h"
 #include "files/training_file.h"
 #include "files/training_io.h"
 #include "review/training_window.h"
@@ -64,7 +65,9 @@ TTraining Session(int strokes)
 void BM_RefreshStrokeDataAt10000(benchmark::State& state)
 {
     App();
-    TfrmTraining w(Session(10000), 101);
+    TSessionStore store;
+    store.Add(Session(10000), 101);
+    TfrmTraining w(store, 101);
     w.resize(1000, 700);
     w.RefreshAll();
     w.pgcTraining->setCurrentWidget(w.tshStrokeData);
@@ -88,7 +91,9 @@ BENCHMARK(BM_RefreshStrokeDataAt10000)->Unit(benchmark::kMillisecond)->Iteration
 void BM_RefreshStrokeDataCallAt10000(benchmark::State& state)
 {
     App();
-    TfrmTraining w(Session(10000), 101);
+    TSessionStore store;
+    store.Add(Session(10000), 101);
+    TfrmTraining w(store, 101);
     w.resize(1000, 700);
     w.RefreshAll();
     w.pgcTraining->setCurrentWidget(w.tshStrokeData);
@@ -125,7 +130,9 @@ void BM_OpenTenThousandStrokeFile(benchmark::State& state)
             state.SkipWithError("cannot read the test file");
             break;
         }
-        auto w = std::make_unique<TfrmTraining>(t, 102);
+        TSessionStore store;
+        store.Add(t, 102);
+        auto w = std::make_unique<TfrmTraining>(store, 102);
         w->resize(1000, 700);
         w->RefreshAll();
         w->pgcTraining->setCurrentWidget(w->tshStrokeData);

@@ -15,10 +15,11 @@
 
 #include "core/records.h"
 #include "core/values.h"
+#include "logic/sessionstore.h"
 #include "review/training_window.h"
 #include "row/frmrow.h"
-#include "shell/framework/mdi.h"
-#include "shell/framework/registry.h"
+#include "framework/mdi.h"
+#include "framework/registry.h"
 #include "util/paths.h"
 #include "tests/support/testhome.h"
 #include "tests/support/testregistry.h"
@@ -27,23 +28,13 @@ namespace {
 
 QApplication& App() { return TestApp(); }
 
-// The main window with the one row session.
+// The main window's options.
 class TBenchRegistry : public TEmptyRegistry {
 public:
-    int TrainingCount() const override { return Session ? 1 : 0; }
-    bool GetTraining(int index, TTraining& out) const override
-    {
-        if (index != 0 || !Session) return false;
-        out = *Session;
-        return true;
-    }
-    TTraining* TrainingRef(int index) override { return index == 0 ? Session : nullptr; }
-    int32_t TrainingIdAt(int index) const override { return index == 0 && Session ? Session->ClientId : -1; }
     QColor DialogColor() const override { return Qt::lightGray; }
     int DataRange() const override { return 65535; }
     std::string SettingsFileForReading() const override { return SettingsFile(false); }
     std::string SettingsFileForWriting() const override { return SettingsFile(true); }
-    TTraining* Session = nullptr;
 };
 
 TStgStrokeData MakeStroke(int k)
@@ -92,12 +83,13 @@ void RunRowStrokes(benchmark::State& state, bool full)
             for (int i = 0; i < 80; ++i) record.Curves[size_t(k)].Samples[i] = uint16_t(i < 40 ? 10 * i : 800 - 10 * i);
             record.Curves[size_t(k)].HasData = 1;
         }
-        auto* training = new TfrmTraining(record, 101);
+        TSessionStore store;
+        store.Add(record, 101);
+        auto* training = new TfrmTraining(store, 101);
         frame->AddChild(training);
         training->LoadSettings(SettingsFile(false), 1);
         training->show();
-        registry.Session = training->Training();
-        TfrmRow* row = CreateRowWindow(frame.get(), training);
+        TfrmRow* row = CreateRowWindow(frame.get(), store, 101);
         QApplication::processEvents();
         training->RefreshAll();
         QApplication::processEvents();
@@ -114,7 +106,7 @@ void RunRowStrokes(benchmark::State& state, bool full)
                 row->RefreshValues();
                 row->StrokeStored(k);
                 row->PanelsChanged();
-                row->RefreshTraining(TTrainingRefresh::StrokeData);
+                store.NotifyStrokeAppended(101, k);
                 QApplication::processEvents();
                 continue;
             }

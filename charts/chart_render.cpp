@@ -15,11 +15,14 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "shell/framework/windowutil.h"
+#include "framework/axisticks.h"
+#include "framework/windowutil.h"
+#include "util/axis_ticks.h"
 
 namespace {
 
 constexpr double kMsPerDay = 86400000.0;
+constexpr double kEmptyTimeSpan = 10.0 / 1440;  // ten minutes, in days
 
 struct TRange {
     double Lo = std::numeric_limits<double>::infinity();
@@ -152,7 +155,12 @@ QAbstractAxis* TChartAxes::Place(QAbstractAxis* current, QValueAxis* value, QDat
     QAbstractAxis* wanted = dateTime ? static_cast<QAbstractAxis*>(time) : static_cast<QAbstractAxis*>(value);
     QAbstractAxis* other = dateTime ? static_cast<QAbstractAxis*>(value) : static_cast<QAbstractAxis*>(time);
     const QList<QAbstractAxis*> inChart = Chart->axes();
-    if (inChart.contains(other)) Chart->removeAxis(other);
+    if (inChart.contains(other)) {
+        Chart->removeAxis(other);
+        // The chart gives up a removed axis: it stays the chart's child,
+        // unshown, so that it is freed with the chart.
+        other->setParent(Chart);
+    }
     if (!inChart.contains(wanted)) Chart->addAxis(wanted, align);
     (void)current;
     return wanted;
@@ -174,37 +182,63 @@ void TChartAxes::Clear()
     }
 }
 
-void TChartAxes::SetRange(QAbstractAxis* axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData)
+void TChartAxes::SetRange(int index, const TAxisScale& scale, double dataLo, double dataHi, bool haveData, bool whole)
 {
+    QAbstractAxis* axis = index == 0 ? UsedBottom : index == 1 ? UsedLeft : UsedRight;
+    const bool time = qobject_cast<QDateTimeAxis*>(axis) != nullptr;
     double lo = scale.AutoMinimum ? (haveData ? dataLo : 0.0) : scale.Minimum;
-    double hi = scale.AutoMaximum ? (haveData ? dataHi : 1.0) : scale.Maximum;
+    // An empty time axis spans ten minutes rather than a whole day, whose
+    // ticks would all read "00:00".
+    double hi = scale.AutoMaximum ? (haveData ? dataHi : (time ? lo + kEmptyTimeSpan : 1.0)) : scale.Maximum;
     if (!std::isfinite(lo)) lo = 0;
     if (!std::isfinite(hi)) hi = lo + 1;
     if (hi < lo) std::swap(lo, hi);
     if (hi == lo) {
         // A single value: give the axis some room around it.
-        const double pad = lo == 0 ? 1.0 : std::fabs(lo) * 0.05;
+        const double pad = time ? kEmptyTimeSpan / 2 : lo == 0 ? 1.0 : std::fabs(lo) * 0.05;
         if (scale.AutoMinimum) lo -= pad;
         hi += pad;
     }
     const bool manual = !scale.AutoMinimum || !scale.AutoMaximum;
+    TTickPlan& plan = Plans[index];
+    plan.Rule = TTickRule{};
+    plan.Rule.Whole = whole;
+    if (manual && scale.Increment > 0 && (hi - lo) / scale.Increment <= 200) plan.Rule.Increment = scale.Increment;
+    plan.TimeTicks = 5;
     if (auto* v = qobject_cast<QValueAxis*>(axis)) {
-        v->setRange(lo, hi);
-        if (manual && scale.Increment > 0 && (hi - lo) / scale.Increment <= 200) {
-            v->setTickType(QValueAxis::TicksDynamic);
-            v->setTickAnchor(lo);
-            v->setTickInterval(scale.Increment);
-        } else {
-            v->setTickType(QValueAxis::TicksFixed);
-            v->setTickCount(5);
-            if (!manual) v->applyNiceNumbers();
+        if (!manual) {
+            // Automatic scales round outwards to a whole step.
+            const TAxisTicks round = PlanAxisTicks(lo, hi, 400, nullptr, 0, 5, whole ? 1.0 : 0.0);
+            lo = std::floor(lo / round.Step + 1e-9) * round.Step;
+            hi = std::ceil(hi / round.Step - 1e-9) * round.Step;
         }
+        const QRectF plot = Chart->plotArea();
+        SetAxisRange(v, lo, hi, AxisLength(v, plot.width(), plot.height()), plan.Rule);
     } else if (auto* t = qobject_cast<QDateTimeAxis*>(axis)) {
         t->setRange(QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(lo * kMsPerDay))),
                     QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(hi * kMsPerDay))));
-        int count = 5;
-        if (manual && scale.Increment > 0) count = int(std::lround((hi - lo) / scale.Increment)) + 1;
-        t->setTickCount(std::clamp(count, 2, 20));
+        if (manual && scale.Increment > 0)
+            plan.TimeTicks = std::clamp(int(std::lround((hi - lo) / scale.Increment)) + 1, 2, 20);
+    }
+    plan.Lo = lo;
+    plan.Hi = hi;
+}
+
+void TChartAxes::PlaceTicks()
+{
+    const QRectF plot = Chart->plotArea();
+    QAbstractAxis* used[3] = {UsedBottom, UsedLeft, UsedRight};
+    for (int i = 0; i < 3; ++i) {
+        if (!used[i]) continue;
+        const double length = AxisLength(used[i], plot.width(), plot.height());
+        if (auto* v = qobject_cast<QValueAxis*>(used[i])) {
+            TTickRule rule = Plans[i].Rule;
+            // A zoomed axis steps roundly from a round value.
+            if (v->min() != Plans[i].Lo || v->max() != Plans[i].Hi) rule.Increment = 0;
+            ApplyAxisTicks(v, length, rule);
+        } else if (auto* t = qobject_cast<QDateTimeAxis*>(used[i])) {
+            ApplyTimeTicks(t, length, Plans[i].TimeTicks);
+        }
     }
 }
 
@@ -411,6 +445,7 @@ void TChartAxes::ThinToPlot()
 {
     if (InThin || InRender) return;
     InThin = true;
+    PlaceTicks();
     const QRectF plot = Chart->plotArea();
     if (Bundle) {
         Bundle->SetPlotArea(plot);
@@ -433,9 +468,15 @@ void TChartAxes::ThinToPlot()
 
 void TChartAxes::Render(const TChartData& data, bool useDataScale)
 {
+    // Lines stand out from the chart's background; average records keep apart
+    // from the sessions' colours.
+    const std::vector<int32_t> sessionColors = SessionColors(data);
+    const int32_t background = FromQColor(Chart->backgroundBrush().color());
     InRender = true;
     bool xTime = false, leftTime = false, rightTime = false;
     TRange bottomRange, leftRange, rightRange;
+    bool whole[3] = {true, true, true};  // every value on the axis is a whole number
+    auto isWhole = [](double v) { return !std::isfinite(v) || v == std::floor(v); };
     for (const TSeriesData& s : data.Series) {
         xTime = xTime || s.XDateTime;
         if (s.Axis == TAxisSide::Left)
@@ -443,9 +484,12 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
         else
             rightTime = rightTime || s.YDateTime;
         TRange& yr = s.Axis == TAxisSide::Left ? leftRange : rightRange;
+        bool& yWhole = whole[s.Axis == TAxisSide::Left ? 1 : 2];
         for (const TPointD& p : s.Points) {
             bottomRange.Add(p.X);
             yr.Add(p.Y);
+            whole[0] = whole[0] && isWhole(p.X);
+            yWhole = yWhole && isWhole(p.Y);
         }
     }
     // Series that left the chart (removed by someone else) are forgotten.
@@ -465,7 +509,7 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
     for (const TSeriesData& s : data.Series) {
         if (s.Role == TSeriesRole::OtherCurve && s.Kind == TSeriesKind::Line) {
             TCurveBundleItem::TCurve c;
-            QPen pen(ToQColor(s.Color));
+            QPen pen(ToQColor(DrawColor(s, s.Color, sessionColors, background)));
             pen.setWidth(std::max(1, int(s.PenWidth)));
             pen.setStyle(ToQtPenStyle(s.PenStyle));
             c.Pen = pen;
@@ -506,7 +550,7 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
             }
             Chart->addSeries(series);
         }
-        ConfigureSeries(series, *piece.Data, piece.Color);
+        ConfigureSeries(series, *piece.Data, DrawColor(*piece.Data, piece.Color, sessionColors, background));
         QAbstractAxis* vertical = piece.Data->Axis == TAxisSide::Left ? UsedLeft : UsedRight;
         const QList<QAbstractAxis*> attached = series->attachedAxes();
         if (attached.size() != 2 || !attached.contains(UsedBottom) || !attached.contains(vertical)) {
@@ -530,10 +574,10 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
                           !Bottom.Scale.AutoMaximum && !Left.Scale.AutoMinimum && !Left.Scale.AutoMaximum;
     if (!keepZoom) {
         if (Chart->isZoomed()) Chart->zoomReset();  // forget the ranges from before the zoom
-        SetRange(UsedBottom, Bottom.Scale, bottomRange.Lo, bottomRange.Hi, bottomRange.Valid());
-        SetRange(UsedLeft, useDataScale ? data.Left : Left.Scale, leftRange.Lo, leftRange.Hi, leftRange.Valid());
-        SetRange(UsedRight, useDataScale ? data.Right : Right.Scale, rightRange.Lo, rightRange.Hi,
-                 rightRange.Valid());
+        SetRange(0, Bottom.Scale, bottomRange.Lo, bottomRange.Hi, bottomRange.Valid(), whole[0]);
+        SetRange(1, useDataScale ? data.Left : Left.Scale, leftRange.Lo, leftRange.Hi, leftRange.Valid(), whole[1]);
+        SetRange(2, useDataScale ? data.Right : Right.Scale, rightRange.Lo, rightRange.Hi, rightRange.Valid(),
+                 whole[2]);
     }
     ApplyLook();
     InRender = false;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/series.h"
+#include "framework/axisticks.h"
 
 class QAbstractAxis;
 class QChart;
@@ -93,7 +94,16 @@ private:
     };
     QAbstractAxis* Place(QAbstractAxis* current, QValueAxis* value, QDateTimeAxis* time, bool dateTime,
                          Qt::Alignment align);
-    void SetRange(QAbstractAxis* axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData);
+    void SetRange(int index, const TAxisScale& scale, double dataLo, double dataHi, bool haveData, bool whole);
+    // Ticks of the axes in use for the plot's size and their ranges.
+    void PlaceTicks();
+    // How each axis (bottom, left, right) was scaled by the last drawing.
+    struct TTickPlan {
+        TTickRule Rule;
+        double Lo = 0, Hi = 0;  // the range set; another one is a zoom
+        int TimeTicks = 5;
+    };
+    TTickPlan Plans[3];
     QChart* Chart;
     QValueAxis* ValueAxes[3];
     QDateTimeAxis* TimeAxes[3];

@@ -28,16 +28,16 @@
 
 #include "files/file_errors.h"
 #include "files/file_names.h"
-#include "review/training_window.h"
-#include "shell/framework/chartdialogs.h"
-#include "shell/framework/windowutil.h"
+#include "logic/sessionstore.h"
+#include "framework/chartdialogs.h"
+#include "framework/windowutil.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
 #include "util/version.h"
 
-TSessionRegistry* ChartRegistry() { return MainRegistry(); }
+TMainRegistry* ChartRegistry() { return MainRegistry(); }
 
 namespace {
 
@@ -64,11 +64,43 @@ void SetHint(QWidget* w, const char* hint)
 
 }  // namespace
 
-TfrmChart::TfrmChart(QWidget* parent) : TMDIChild(parent)
+TfrmChart::TfrmChart(TSessionStore& store, QWidget* parent) : TMDIChild(parent), Sessions(store)
 {
     setObjectName("frmChart");
     setMinimumSize(250, 250);
     BuildControls();
+    ListenToStore();
+}
+
+void TfrmChart::ListenToStore()
+{
+    // Each reaction runs through the virtual operations, so a derived window's own list handling applies.
+    connect(&Sessions, &TSessionStore::SessionAdded, this, [this](int32_t) {
+        if (!Closing()) RebuildTrainings(true);
+    });
+    connect(&Sessions, &TSessionStore::SessionRemoved, this, [this](int32_t) {
+        if (!Closing()) RefreshAfterClose();
+    });
+    for (auto signal : {&TSessionStore::SessionReset, &TSessionStore::CurvesChanged})
+        connect(&Sessions, signal, this, [this](int32_t) {
+            if (!Closing()) RebuildTrainings(false);
+        });
+    for (auto signal : {&TSessionStore::HeaderChanged, &TSessionStore::WorkoutChanged})
+        connect(&Sessions, signal, this, [this](int32_t) {
+            if (!Closing()) clbTrainingsClick();
+        });
+}
+
+int TfrmChart::NameStyleOption() { return ChartRegistry() ? ChartRegistry()->NameStyle() : 4; }
+
+bool TfrmChart::CrossMarkerOption() { return ChartRegistry() ? ChartRegistry()->CrossMarker() : true; }
+
+int32_t TfrmChart::EntryId(int entry) const
+{
+    if (entry < 0) return 0;
+    if (entry < Sessions.Count()) return Sessions.IdAt(entry);
+    if (entry < Sessions.Count() + TSessionStore::kAverageRecords) return -(entry - Sessions.Count() + 1);
+    return 0;
 }
 
 TfrmChart::~TfrmChart() { delete Axes; }
@@ -212,7 +244,7 @@ void TfrmChart::BuildControls()
         TrainingActive->setEnabled(entry >= 0);
         TrainingActive->setChecked(entry >= 0 && EntryChecked(entry));
         ChartOptions->setEnabled(entry >= 0);
-        OpenTraining->setEnabled(entry >= 0 && ChartRegistry() && entry < ChartRegistry()->TrainingCount());
+        OpenTraining->setEnabled(entry >= 0 && entry < Sessions.Count());
         pmnTrainings->popup(clbTrainings->viewport()->mapToGlobal(pos));
     });
 
@@ -325,9 +357,8 @@ void TfrmChart::SetEntryChecked(int entry, bool checked)
 
 TTraining* TfrmChart::EntryRecord(int entry)
 {
-    TSessionRegistry* reg = ChartRegistry();
-    if (!reg || entry < 0 || entry >= reg->TrainingCount()) return nullptr;
-    return reg->TrainingRef(entry);
+    if (entry < 0 || entry >= Sessions.Count()) return nullptr;
+    return Sessions.At(entry);
 }
 
 TLinePen TfrmChart::PenOf(const TTraining& t) const
@@ -338,14 +369,13 @@ TLinePen TfrmChart::PenOf(const TTraining& t) const
 TListEntryLook TfrmChart::EntryLook(int entry)
 {
     TListEntryLook look;
-    TSessionRegistry* reg = ChartRegistry();
-    if (!reg || entry < 0 || entry >= reg->TrainingCount()) return look;
-    TTraining* t = reg->TrainingRef(entry);
+    if (entry < 0 || entry >= Sessions.Count()) return look;
+    TTraining* t = Sessions.At(entry);
     if (!t) return look;
     look.Valid = true;
     look.Label = TrainingLabel(entry);
     look.Pen = PenOf(*t);
-    look.Cross = ZMarker && reg->CrossMarker();
+    look.Cross = ZMarker && CrossMarkerOption();
     return look;
 }
 
@@ -354,8 +384,8 @@ void TfrmChart::ListItemChanged(int entry)
     TTraining* t = EntryRecord(entry);
     if (!t) return;
     t->Header.Active = EntryChecked(entry) ? 1 : 0;
-    // The main window runs the list-click handling of every chart window, this one included.
-    if (TSessionRegistry* reg = ChartRegistry()) reg->TrainingsChanged();
+    // Every chart window runs its list-click handling on the store's announcement, this one included.
+    Sessions.NotifyHeaderChanged(EntryId(entry));
 }
 
 void TfrmChart::RequestListClick()
@@ -383,13 +413,12 @@ void TfrmChart::SyncChecks()
 
 void TfrmChart::RebuildTrainings(bool added)
 {
-    TSessionRegistry* reg = ChartRegistry();
     const int selected = SelectedEntry();
     Updating = true;
     clbTrainings->clear();
-    const int n = reg ? reg->TrainingCount() : 0;
+    const int n = Sessions.Count();
     for (int i = 0; i < n; ++i) {
-        TTraining* t = reg->TrainingRef(i);
+        TTraining* t = Sessions.At(i);
         auto* item = new QListWidgetItem(t ? Q(t->Header.Title.Text()) : QString());
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(t && t->Header.Active ? Qt::Checked : Qt::Unchecked);
@@ -408,8 +437,7 @@ void TfrmChart::RebuildTrainings(bool added)
 
 void TfrmChart::clbTrainingsClick()
 {
-    TSessionRegistry* reg = ChartRegistry();
-    if (reg && clbTrainings->count() == reg->TrainingCount()) SyncChecks();
+    if (clbTrainings->count() == Sessions.Count()) SyncChecks();
     clbTrainings->viewport()->update();
 }
 
@@ -433,22 +461,10 @@ void TfrmChart::TrainingActiveExecute()
     SetEntryChecked(entry, !EntryChecked(entry));
 }
 
-QWidget* TfrmChart::TrainingWindowOf(int index) const
+void TfrmChart::MarkTrainingChanged(int index)
 {
-    TSessionRegistry* reg = ChartRegistry();
-    TMDIMain* frame = Frame();
-    if (!reg || !frame) return nullptr;
-    const int child = reg->TrainingWindowIndex(index);
-    const QList<QWidget*> children = frame->ChildList();
-    return child >= 0 && child < children.size() ? children[child] : nullptr;
-}
-
-void TfrmChart::MarkTrainingWindowChanged(int index)
-{
-    if (auto* w = qobject_cast<TfrmTraining*>(TrainingWindowOf(index))) {
-        w->Training()->Header.Modified = 1;
-        w->RefreshGeneral();
-    }
+    // Only open sessions carry a changed mark (the average records are not saved).
+    if (index >= 0 && index < Sessions.Count()) Sessions.SetModified(Sessions.IdAt(index), true);
 }
 
 void TfrmChart::ChartOptionsExecute()
@@ -457,13 +473,15 @@ void TfrmChart::ChartOptionsExecute()
     TTraining* t = EntryRecord(entry);
     if (!t) return;
     EditChartOptions(*t);
-    MarkTrainingWindowChanged(entry);
-    if (TSessionRegistry* reg = ChartRegistry()) reg->TrainingsChanged();
+    MarkTrainingChanged(entry);
+    Sessions.NotifyHeaderChanged(EntryId(entry));
 }
 
 void TfrmChart::OpenTrainingExecute()
 {
-    if (auto* w = qobject_cast<TMDIChild*>(TrainingWindowOf(SelectedEntry()))) w->ShowChild();
+    const int entry = SelectedEntry();
+    if (entry < 0 || entry >= Sessions.Count() || !Frame()) return;
+    if (TMDIChild* w = Frame()->SessionWindow(Sessions.IdAt(entry))) w->ShowChild();
 }
 
 // ---------------------------------------------------------------- grid
@@ -483,10 +501,9 @@ void TfrmChart::SetupDataGrid()
 
 std::string TfrmChart::TrainingLabel(int index)
 {
-    TSessionRegistry* reg = ChartRegistry();
-    TTraining* t = reg ? reg->TrainingRef(index) : nullptr;
+    TTraining* t = Sessions.At(index);
     if (!t) return std::string();
-    const std::string name = TrainingDescription(t->Header, reg->NameStyle(), false);
+    const std::string name = TrainingDescription(t->Header, NameStyleOption(), false);
     const int n = t->StrokeCount();
     switch (t->Header.CurveSource) {
     case 0:
@@ -501,10 +518,9 @@ std::string TfrmChart::TrainingLabel(int index)
 std::vector<TChartGridRow> TfrmChart::BaseGridRows(int columns)
 {
     std::vector<TChartGridRow> rows;
-    TSessionRegistry* reg = ChartRegistry();
-    const int n = reg ? reg->TrainingCount() : 0;
+    const int n = Sessions.Count();
     for (int i = 0; i < n; ++i) {
-        TTraining* t = reg->TrainingRef(i);
+        TTraining* t = Sessions.At(i);
         if (!t || !t->Header.Active) continue;
         TChartGridRow row;
         row.Cells.assign(size_t(std::max(columns, 1)), std::string());
@@ -707,7 +723,7 @@ void TfrmChart::SaveSettings(const std::string& settingsFile)
 
 bool TfrmChart::CloseQuery()
 {
-    if (TSessionRegistry* reg = ChartRegistry()) SaveSettings(reg->SettingsFileForWriting());
+    if (TMainRegistry* reg = ChartRegistry()) SaveSettings(reg->SettingsFileForWriting());
     return true;
 }
 
@@ -793,7 +809,7 @@ void TfrmChart::ChartPicture(bool save)
         fileName = ChangeFileExt(ProgramFileName(), "");
     QApplication::clipboard()->setImage(image);
     if (!save) return;
-    TSessionRegistry* reg = ChartRegistry();
+    TMainRegistry* reg = ChartRegistry();
     TFileDialogRequest request;
     request.Save = true;
     request.DefaultExt = "bmp";

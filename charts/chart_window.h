@@ -5,15 +5,18 @@
 // (the session's Active flag), the data grid with a row per shown session,
 // the splitters, the window's settings section and the chart picture.
 //
-// The sessions are read through the main window's registry (MainRegistry()),
-// by training index; the session's Active flag, colour, pen and force-curve
-// state live in the session record, so every chart window shows a session the
-// same way. What the main window does with a chart window w:
+// The sessions are read from the session store by index (the store's order,
+// the session opened last first); the session's Active flag, colour, pen and
+// force-curve state live in the session record, so every chart window shows a
+// session the same way. The window follows the store itself:
+//   a session added:               RebuildTrainings(true)
+//   a session removed:             RefreshAfterClose()
+//   a session reset, curves changed: RebuildTrainings(false)
+//   a header or workout changed:   clbTrainingsClick()
+// Its own changes (Active, chart options) it announces to the store. What the
+// main window does with a chart window w:
 //   after creating it:     frame->AddChild(w); w->LoadSettings(settingsFile, 3);
 //                          w->SetAppearance(appearance); w->RebuildTrainings(true);
-//   on TrainingClosed:     w->RefreshAfterClose()       (after the window left the registry)
-//   on TrainingListChanged(added): w->RebuildTrainings(added)
-//   on TrainingsChanged:   w->clbTrainingsClick()
 //   Copy Chart / Save Chart: w->ChartPicture(false / true)
 // The window closes itself when no session is left; it emits WindowClosed()
 // when it closes (the main window forgets it then).
@@ -25,7 +28,7 @@
 #include "charts/chart_grid.h"
 #include "charts/chart_render.h"
 #include "core/records.h"
-#include "shell/framework/mdi.h"
+#include "framework/mdi.h"
 
 class QAction;
 class QChart;
@@ -36,14 +39,16 @@ class QMenu;
 class QSplitter;
 class QStatusBar;
 class QTableView;
+class TSessionStore;
 
 class TfrmChart : public TMDIChild {
     Q_OBJECT
 public:
-    explicit TfrmChart(QWidget* parent = nullptr);
+    explicit TfrmChart(TSessionStore& store, QWidget* parent = nullptr);
     ~TfrmChart() override;
 
     bool IsChartWindow() const override { return true; }
+    TSessionStore& Store() const { return Sessions; }
 
     // ---- Overridable operations ----
     // Copies the data grid (mode 1 all, 2 data, 3 current row) when it has the focus.
@@ -151,10 +156,15 @@ protected:
     void SyncChecks();
     void RestackBottom();
     TLinePen PenOf(const TTraining& t) const;
-    // A training window's changed mark and general page after a chart-options edit.
-    void MarkTrainingWindowChanged(int index);
-    // The training window holding a session (nullptr when none).
-    QWidget* TrainingWindowOf(int index) const;
+    // A session's changed mark after a chart-options edit.
+    void MarkTrainingChanged(int index);
+    // The session id of a list entry (open sessions, then the average records -1 .. -4).
+    int32_t EntryId(int entry) const;
+    // The program options the charts use (the program's fixed values without a main window).
+    static int NameStyleOption();
+    static bool CrossMarkerOption();
+
+    TSessionStore& Sessions;
 
     bool CloseQuery() override;
     void FormClose() override;
@@ -169,6 +179,7 @@ protected:
 
 private:
     void BuildControls();
+    void ListenToStore();
     void ListItemChanged(int entry);
     // Runs the list-click handling once the pending events are through.
     void RequestListClick();
@@ -180,5 +191,5 @@ private:
     QList<int> LastTrainingSizes;
 };
 
-// The session registry of the main window (nullptr without one).
-TSessionRegistry* ChartRegistry();
+// The main window's registry (nullptr without one).
+TMainRegistry* ChartRegistry();

@@ -26,8 +26,8 @@
 #include "core/values.h"
 #include "files/file_names.h"
 #include "files/stroke_file.h"
-#include "review/training_window.h"
-#include "shell/framework/windowutil.h"
+#include "logic/sessionstore.h"
+#include "framework/windowutil.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -91,7 +91,7 @@ void TUpDown::SetPosition(int position)
 
 // ---------------------------------------------------------------- window
 
-TfrmForceCurves::TfrmForceCurves(QWidget* parent) : TfrmChart(parent)
+TfrmForceCurves::TfrmForceCurves(TSessionStore& store, QWidget* parent) : TfrmChart(store, parent)
 {
     setObjectName("frmForceCurves");
     SetCaption("Force Curves");
@@ -118,6 +118,12 @@ TfrmForceCurves::TfrmForceCurves(QWidget* parent) : TfrmChart(parent)
 
     BuildFixedControls();
     BuildBrowseControls();
+    lblNoForceCurve = new QLabel(ChartView);
+    lblNoForceCurve->setObjectName("lblNoForceCurve");
+    lblNoForceCurve->setWordWrap(true);
+    lblNoForceCurve->setAlignment(Qt::AlignCenter);
+    lblNoForceCurve->setStyleSheet("QLabel { background: rgba(255, 255, 225, 230); border: 1px solid gray; padding: 6px; }");
+    lblNoForceCurve->hide();
     cbxSquare = new QCheckBox("Square", pnlChart);
     cbxSquare->setObjectName("cbxSquare");
     cbxSquareWidget = cbxSquare;
@@ -343,24 +349,18 @@ void TfrmForceCurves::SetPlayBitmap(bool playing)
 
 void TfrmForceCurves::ResetAverageRecords()
 {
-    TSessionRegistry* reg = ChartRegistry();
-    if (!reg) return;
-    const int n = reg->TrainingCount();
-    for (int k = 1; k <= kAverageRecords; ++k)
-        if (TTraining* avg = reg->TrainingRef(n + k - 1)) SetupAverageRecord(*avg, k);
+    for (int k = 1; k <= kAverageRecords; ++k) SetupAverageRecord(Sessions.Average(k - 1), k);
 }
 
 TTraining* TfrmForceCurves::EntryRecord(int entry)
 {
-    TSessionRegistry* reg = ChartRegistry();
-    if (!reg || entry < 0 || entry >= reg->TrainingCount() + kAverageRecords) return nullptr;
-    return reg->TrainingRef(entry);
+    if (entry < 0 || entry >= Sessions.Count() + kAverageRecords) return nullptr;
+    return Sessions.At(entry);
 }
 
 TListEntryLook TfrmForceCurves::EntryLook(int entry)
 {
-    TSessionRegistry* reg = ChartRegistry();
-    if (!reg || entry < reg->TrainingCount()) return TfrmChart::EntryLook(entry);
+    if (entry < Sessions.Count()) return TfrmChart::EntryLook(entry);
     TListEntryLook look;
     TTraining* t = EntryRecord(entry);
     if (!t) return look;
@@ -373,10 +373,8 @@ TListEntryLook TfrmForceCurves::EntryLook(int entry)
 std::vector<const TTraining*> TfrmForceCurves::OpenSessions()
 {
     std::vector<const TTraining*> list;
-    TSessionRegistry* reg = ChartRegistry();
-    const int n = reg ? reg->TrainingCount() : 0;
-    for (int i = 0; i < n; ++i)
-        if (const TTraining* t = reg->TrainingRef(i)) list.push_back(t);
+    for (int i = 0; i < Sessions.Count(); ++i)
+        if (const TTraining* t = Sessions.At(i)) list.push_back(t);
     return list;
 }
 
@@ -384,11 +382,9 @@ void TfrmForceCurves::RebuildTrainings(bool added)
 {
     const int selected = SelectedEntry();
     TfrmChart::RebuildTrainings(added);
-    TSessionRegistry* reg = ChartRegistry();
-    const int n = reg ? reg->TrainingCount() : 0;
     Updating = true;
     for (int k = 0; k < kAverageRecords; ++k) {
-        TTraining* avg = reg ? reg->TrainingRef(n + k) : nullptr;
+        TTraining* avg = &Sessions.Average(k);
         auto* item = new QListWidgetItem(avg ? QString::fromStdString(avg->Header.Title.Text()) : QString());
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(avg && avg->Header.Active ? Qt::Checked : Qt::Unchecked);
@@ -407,9 +403,7 @@ void TfrmForceCurves::RebuildTrainings(bool added)
 void TfrmForceCurves::RefreshAfterClose()
 {
     RebuildTrainings(false);
-    TSessionRegistry* reg = ChartRegistry();
-    const int n = reg ? reg->TrainingCount() : 0;
-    if (n == 0) {
+    if (Sessions.Count() == 0) {
         StopPlay();
         if (!Closing()) {
             if (QMdiSubWindow* sub = SubWindow())
@@ -426,10 +420,9 @@ void TfrmForceCurves::RefreshAfterClose()
 
 void TfrmForceCurves::EnableBrowse()
 {
-    TSessionRegistry* reg = ChartRegistry();
     const int entry = SelectedEntry();
     TTraining* s = EntryRecord(entry);
-    const bool average = reg && entry >= reg->TrainingCount();
+    const bool average = entry >= Sessions.Count();
     InClick = true;
     if (!s) {
         for (QWidget* w : std::initializer_list<QWidget*>{rbtBrowseCurves, rbtBrowseAverage, btbFirst, btbPrevious,
@@ -474,8 +467,7 @@ void TfrmForceCurves::EnableBrowse()
 void TfrmForceCurves::clbTrainingsClick()
 {
     TfrmChart::clbTrainingsClick();
-    TSessionRegistry* reg = ChartRegistry();
-    if (!reg || ListCount() != reg->TrainingCount() + kAverageRecords) return;
+    if (ListCount() != Sessions.Count() + kAverageRecords) return;
     SyncChecks();
     EnableBrowse();
     SetPlayBitmap(Playing());
@@ -489,11 +481,9 @@ void TfrmForceCurves::Browse(TBrowseAction action, bool all, int number)
 {
     StopPlay();
     std::vector<TTraining*> targets;
-    TSessionRegistry* reg = ChartRegistry();
-    if (!reg) return;
     if (all) {
-        for (int i = 0; i < reg->TrainingCount(); ++i)
-            if (TTraining* t = reg->TrainingRef(i)) targets.push_back(t);
+        for (int i = 0; i < Sessions.Count(); ++i)
+            if (TTraining* t = Sessions.At(i)) targets.push_back(t);
     } else if (TTraining* t = EntryRecord(SelectedEntry())) {
         targets.push_back(t);
     }
@@ -542,7 +532,8 @@ void TfrmForceCurves::btbDeleteClick()
     TTraining* t = EntryRecord(entry);
     if (!t || !t->Header.Active) return;
     if (DeleteShownCurve(*t)) {
-        if (auto* w = qobject_cast<TfrmTraining*>(TrainingWindowOf(entry))) w->RefreshForceCurves();
+        // The training window's force-curve page follows the store.
+        if (entry < Sessions.Count()) Sessions.NotifyCurvesChanged(Sessions.IdAt(entry));
     }
     clbTrainingsClick();
 }
@@ -606,7 +597,6 @@ void TfrmForceCurves::SetFixedLength(bool on, int length)
 void TfrmForceCurves::DrawChart()
 {
     if (!udnForce) return;
-    TSessionRegistry* reg = ChartRegistry();
     const TCurveNormalisation norm = Normalisation();
     TForceCurveOptions o;
     o.Relative = norm.FixedForce;
@@ -614,9 +604,9 @@ void TfrmForceCurves::DrawChart()
     o.FixedLength = norm.Length;
     o.UseFixedLength = norm.FixedLength;
     TChartData data;
-    const int n = reg ? reg->TrainingCount() : 0;
+    const int n = Sessions.Count();
     for (int i = 0; i < n; ++i) {
-        if (TTraining* t = reg->TrainingRef(i)) {
+        if (TTraining* t = Sessions.At(i)) {
             o.AllCurves = t->ShowAllCurves != 0;
             BuildForceCurveSeries(data, *t, o);
         }
@@ -624,27 +614,41 @@ void TfrmForceCurves::DrawChart()
     o.AllCurves = false;
     const std::vector<const TTraining*> sessions = OpenSessions();
     for (int k = kAverageRecords; k >= 1; --k) {
-        TTraining* avg = reg ? reg->TrainingRef(n + k - 1) : nullptr;
-        if (!avg) continue;
+        TTraining* avg = &Sessions.Average(k - 1);
         ComputeAverageCurve(*avg, k, sessions);
         BuildForceCurveSeries(data, *avg, o);
     }
     Axes->Render(data, false);
+    // A session from a machine that measures no force says so instead of an empty chart.
+    std::string note;
+    for (int i = 0; i < n; ++i) {
+        const TTraining* t = Sessions.At(i);
+        if (!t || !t->Header.Active) continue;
+        const std::string s = NoForceCurveNote(*t);
+        if (!s.empty()) note += (note.empty() ? "" : "\n") + s;
+    }
+    lblNoForceCurve->setText(QString::fromStdString(note));
+    lblNoForceCurve->setVisible(!note.empty());
+    if (!note.empty()) {
+        const int width = std::max(120, ChartView->width() - 80);
+        lblNoForceCurve->setFixedWidth(width);
+        lblNoForceCurve->adjustSize();
+        lblNoForceCurve->move((ChartView->width() - width) / 2, std::max(0, ChartView->height() / 2 - lblNoForceCurve->height()));
+        lblNoForceCurve->raise();
+    }
 }
 
 void TfrmForceCurves::DrawGrid()
 {
     if (!udnForce) return;
-    TSessionRegistry* reg = ChartRegistry();
     const int columns = DataModel->columnCount();
     std::vector<TChartGridRow> rows = BaseGridRows(columns);
     std::vector<const TTraining*> records;
-    const int n = reg ? reg->TrainingCount() : 0;
-    for (int i = 0; i < n; ++i)
-        if (TTraining* t = reg->TrainingRef(i); t && t->Header.Active) records.push_back(t);
+    for (int i = 0; i < Sessions.Count(); ++i)
+        if (TTraining* t = Sessions.At(i); t && t->Header.Active) records.push_back(t);
     for (int k = 0; k < kAverageRecords; ++k) {
-        TTraining* avg = reg ? reg->TrainingRef(n + k) : nullptr;
-        if (!avg || !avg->Header.Active) continue;
+        TTraining* avg = &Sessions.Average(k);
+        if (!avg->Header.Active) continue;
         TChartGridRow row;
         row.Cells.assign(size_t(columns), std::string());
         row.Cells[0] = avg->Header.Title.Text();
@@ -754,7 +758,7 @@ bool TfrmForceCurves::ExportStrokeFile()
         ShowInformationBox("Please select an active curve to export");
         return false;
     }
-    TSessionRegistry* reg = ChartRegistry();
+    TMainRegistry* reg = ChartRegistry();
     TFileDialogRequest request;
     request.Save = true;
     request.DefaultExt = "str";
@@ -770,11 +774,11 @@ bool TfrmForceCurves::ExportStrokeFile()
 
 // ---------------------------------------------------------------- creation
 
-TfrmForceCurves* CreateForceCurvesWindow(TMDIMain* frame, const std::string& settingsFile)
+TfrmForceCurves* CreateForceCurvesWindow(TMDIMain* frame, TSessionStore& store, const std::string& settingsFile)
 {
-    auto* w = new TfrmForceCurves;
+    auto* w = new TfrmForceCurves(store);
     if (frame) frame->AddChild(w);
-    TSessionRegistry* reg = ChartRegistry();
+    TMainRegistry* reg = ChartRegistry();
     w->LoadSettings(settingsFile, reg ? reg->WindowPlacement() : wpmMaximised);
     if (reg) w->SetAppearance(reg->Appearance());
     w->RebuildTrainings(true);

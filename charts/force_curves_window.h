@@ -6,18 +6,19 @@
 // and the export of the shown curve as a stroke file.
 //
 // The main window creates the single instance with
-//   TfrmForceCurves* w = CreateForceCurvesWindow(frame, settingsFile);
-// which adds it to the frame, resets the four average records (training
-// indexes TrainingCount() .. TrainingCount() + 3 of the registry), loads its
-// settings with the placement option, takes the appearance and builds the
-// session list. Notifications as for every chart window (chart_window.h);
+//   TfrmForceCurves* w = CreateForceCurvesWindow(frame, store, settingsFile);
+// which adds it to the frame, resets the four average records of the store
+// (ids -1 .. -4, the indexes after the open sessions), loads its settings
+// with the placement option, takes the appearance and builds the session
+// list. It follows the store as every chart window does (chart_window.h);
 // the main window's Save As on this window runs FileSaveAs() (the export).
 #include <QWidget>
 
 #include "charts/chart_window.h"
-#include "charts/curve_logic.h"
+#include "logic/curve_logic.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 class QScrollBar;
@@ -47,7 +48,7 @@ enum TBrowseAction { baBrowseCurves, baBrowseAverage, baFirst, baPrevious, baNex
 class TfrmForceCurves : public TfrmChart {
     Q_OBJECT
 public:
-    explicit TfrmForceCurves(QWidget* parent = nullptr);
+    explicit TfrmForceCurves(TSessionStore& store, QWidget* parent = nullptr);
     ~TfrmForceCurves() override;
 
     TChildKind ChildKind() const override { return chkForceCurves; }
@@ -114,6 +115,8 @@ public:
     TUpDown* udnLength = nullptr;
     QCheckBox* cbxSquare = nullptr;
     QTimer* tmrPlay = nullptr;
+    // Over the chart: why a session shows no curve (a machine without force measurement).
+    QLabel* lblNoForceCurve = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -132,4 +135,4 @@ private:
 
 // Creates the force curves window in the frame (nullptr: a top-level window),
 // loads its settings and builds its list; see the top of this header.
-TfrmForceCurves* CreateForceCurvesWindow(TMDIMain* frame, const std::string& settingsFile);
+TfrmForceCurves* CreateForceCurvesWindow(TMDIMain* frame, TSessionStore& store, const std::string& settingsFile);

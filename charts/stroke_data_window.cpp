@@ -13,6 +13,7 @@
 #include "core/series.h"
 #include "core/values.h"
 #include "files/file_names.h"
+#include "logic/sessionstore.h"
 #include "util/paths.h"
 #include "util/profile.h"
 
@@ -52,7 +53,7 @@ std::string AxisCaption(const char* letter, int position)
 
 }  // namespace
 
-TfrmStrokeData::TfrmStrokeData(QWidget* parent) : TfrmChart(parent)
+TfrmStrokeData::TfrmStrokeData(TSessionStore& store, QWidget* parent) : TfrmChart(store, parent)
 {
     setObjectName("frmStrokeData");
     SetCaption("Stroke Data");
@@ -133,9 +134,8 @@ void TfrmStrokeData::SelectParameter(QComboBox* list, int position)
 
 std::string TfrmStrokeData::TrainingLabel(int index)
 {
-    TSessionRegistry* reg = ChartRegistry();
-    TTraining* t = reg ? reg->TrainingRef(index) : nullptr;
-    return t ? TrainingDescription(t->Header, reg->NameStyle(), false) : std::string();
+    TTraining* t = Sessions.At(index);
+    return t ? TrainingDescription(t->Header, NameStyleOption(), false) : std::string();
 }
 
 void TfrmStrokeData::RebuildTrainings(bool added)
@@ -152,23 +152,22 @@ void TfrmStrokeData::clbTrainingsClick()
 
 void TfrmStrokeData::DrawChart()
 {
-    TSessionRegistry* reg = ChartRegistry();
     const bool showY = cbxY->isChecked(), showZ = cbxZ->isChecked();
     SetZAxisMarker(showZ);
     const int x = SelectedParameter(cmbX), y = SelectedParameter(cmbY), z = SelectedParameter(cmbZ);
     TChartData data;
     bool first = true;
-    const int n = reg ? reg->TrainingCount() : 0;
+    const int n = Sessions.Count();
     if (x >= 0) {
         for (int i = 0; i < n; ++i) {
-            TTraining* t = reg->TrainingRef(i);
+            TTraining* t = Sessions.At(i);
             if (!t || !t->Header.Active) continue;
             TStrokeSeriesOptions o;
             o.XParam = x;
             o.MarkSelected = false;
             o.Sliding = false;
             o.ResetAxes = first;
-            o.InverseRight = showZ && reg->CrossMarker();
+            o.InverseRight = showZ && CrossMarkerOption();
             o.RightVisible = showZ && z >= 0;
             o.LeftVisible = showY && y >= 0;
             o.RightParam = z;
@@ -191,14 +190,13 @@ void TfrmStrokeData::DrawChart()
 
 void TfrmStrokeData::DrawGrid()
 {
-    TSessionRegistry* reg = ChartRegistry();
     const int columns = DataModel->columnCount();
     std::vector<TChartGridRow> rows = BaseGridRows(columns);
     const auto& map = TotalIdMap();
     size_t r = 0;
-    const int n = reg ? reg->TrainingCount() : 0;
+    const int n = Sessions.Count();
     for (int i = 0; i < n && r < rows.size(); ++i) {
-        TTraining* t = reg->TrainingRef(i);
+        TTraining* t = Sessions.At(i);
         if (!t || !t->Header.Active) continue;
         for (size_t id = 0; id < map.size() && id + 1 < rows[r].Cells.size(); ++id)
             rows[r].Cells[id + 1] = TotalValueText(*t, map[id]);
@@ -268,11 +266,11 @@ void TfrmStrokeData::SaveSettings(const std::string& settingsFile)
     ini.UpdateFile();
 }
 
-TfrmStrokeData* CreateStrokeDataWindow(TMDIMain* frame, const std::string& settingsFile)
+TfrmStrokeData* CreateStrokeDataWindow(TMDIMain* frame, TSessionStore& store, const std::string& settingsFile)
 {
-    auto* w = new TfrmStrokeData;
+    auto* w = new TfrmStrokeData(store);
     if (frame) frame->AddChild(w);
-    TSessionRegistry* reg = ChartRegistry();
+    TMainRegistry* reg = ChartRegistry();
     w->LoadSettings(settingsFile, reg ? reg->WindowPlacement() : wpmMaximised);
     if (reg) w->SetAppearance(reg->Appearance());
     w->RebuildTrainings(true);

@@ -4,7 +4,7 @@
 // third one on the right axis (Z), and the session totals in the data grid.
 //
 // The main window creates the single instance with
-//   TfrmStrokeData* w = CreateStrokeDataWindow(frame, settingsFile);
+//   TfrmStrokeData* w = CreateStrokeDataWindow(frame, store, settingsFile);
 // which adds it to the frame, loads its settings with the placement option,
 // takes the appearance and builds the session list. Notifications as for
 // every chart window (chart_window.h). Because SaveSettings erases the
@@ -19,7 +19,7 @@ class QLabel;
 class TfrmStrokeData : public TfrmChart {
     Q_OBJECT
 public:
-    explicit TfrmStrokeData(QWidget* parent = nullptr);
+    explicit TfrmStrokeData(TSessionStore& store, QWidget* parent = nullptr);
 
     TChildKind ChildKind() const override { return chkStrokeData; }
 
@@ -54,4 +54,4 @@ private:
 
 // Creates the stroke data window in the frame (nullptr: a top-level window),
 // loads its settings and builds its list; see the top of this header.
-TfrmStrokeData* CreateStrokeDataWindow(TMDIMain* frame, const std::string& settingsFile);
+TfrmStrokeData* CreateStrokeDataWindow(TMDIMain* frame, TSessionStore& store, const std::string& settingsFile);

@@ -31,7 +31,9 @@ void CompleteInterval(TIntervalState& state, TTraining& t, int k, int a)
 {
     SetIntervalCount(t, a);
     TTrainingInterval& iv = t.Intervals[size_t(a - 1)];
-    state.Finished = int64_t(a) == int64_t(t.Settings.LimitIntervals) - 1;
+    // A limit of N intervals is N work periods: the session ends as the
+    // work period of interval N completes (its rest is not rowed).
+    state.Finished = int64_t(a) == int64_t(t.Settings.LimitIntervals);
 
     const TStgStrokeData& S = state.IntervalStart;
     const TStgStrokeData& s = t.Strokes[size_t(k)];

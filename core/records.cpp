@@ -44,12 +44,13 @@ const std::vector<std::string> kColorNames{"Red",  "Lime",   "Yellow", "Blue",  
                                            "Olive", "Navy",  "Purple", "Teal",  "DarkGray"};
 const std::vector<std::string> kRowStatus{"-", "Connecting", "Rowing", "Paused", "Finished", "Disconnected"};
 const std::vector<std::string> kFileType{"-",   "BRM", "INI", "SED", "SES", "STG", "STR",
-                                         "TXT", "XLS", "BXI", "BXS", "BXR", "FITLOG"};
+                                         "TXT", "XLS", "BXI", "BXS", "BXR", "FITLOG", "FIT", "CSV"};
 const std::vector<std::string> kContentKind{"-",      "Force Curves", "Desktop", "Intervals",
                                             "Stroke Data", "Stroke",  "Training", "User",
                                             "Manual", "Row",          "Full stroke data"};
 const std::vector<std::string> kInterfaceType{"Unknown", "VT Interface", "VT3 Interface", "OTM",
-                                              "Brax",    "OartecDebug",  "VT3 Wireless Interface"};
+                                              "Brax",    "OartecDebug",  "VT3 Wireless Interface",
+                                              "FTMS Rowing Machine"};
 const std::vector<std::string> kCreator{"Unknown",  "Vantor",  "Brax",    "Vtw",     "Oartec",   "Concept2",
                                         "RowLog",   "ErgData", "Desktop", "Import",  "Manual",   "Demo",
                                         "Slider",   "Wireless", "Catchline", "Other"};
@@ -177,7 +178,13 @@ void ResetTraining(TTraining& t)
     t.Live = 0;
 }
 
-TConfirmResult ConfirmReset(TTraining& t, int reason)
+bool HasUnsavedStrokes(const TTraining& t)
+{
+    // Live marks a session recorded from a device; a save clears Modified.
+    return t.Header.Modified == 1 && t.Live == 1 && t.StrokeCount() > 0;
+}
+
+TConfirmResult ConfirmReset(TTraining& t, int reason, const std::function<bool()>& save)
 {
     if (IsEmptyTraining(t)) return {true, false};
     std::string text;
@@ -186,6 +193,18 @@ TConfirmResult ConfirmReset(TTraining& t, int reason)
     case 1: text = "Connecting again will reset the current training session.\r"; break;
     case 2: text = "Resetting the current training session will erase all recorded data.\r"; break;
     default: break;
+    }
+    if (save && HasUnsavedStrokes(t)) {
+        text += "The recorded strokes are not saved. Save the session first?";
+        switch (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbSaveDiscardCancel, TMsgResult::Save)) {
+        case TMsgResult::Save:
+            if (!save()) return {false, false};
+            break;
+        case TMsgResult::Discard: break;
+        default: return {false, false};
+        }
+        ResetTraining(t);
+        return {true, true};
     }
     text += "Do you wish to continue?";
     if (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbYesNo, TMsgResult::Yes) != TMsgResult::Yes)

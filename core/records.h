@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -263,7 +264,7 @@ struct TTraining {
 enum TRowStatus : uint8_t { rsNone, rsConnecting, rsRowing, rsPaused, rsFinished, rsDisconnected };
 
 enum TFileTypeCode : uint8_t {
-    ftNone = 0, ftBRM, ftINI, ftSED, ftSES, ftSTG, ftSTR, ftTXT, ftXLS, ftBXI, ftBXS, ftBXR, ftFITLOG
+    ftNone = 0, ftBRM, ftINI, ftSED, ftSES, ftSTG, ftSTR, ftTXT, ftXLS, ftBXI, ftBXS, ftBXR, ftFITLOG, ftFIT, ftCSV
 };
 enum TContentKindCode : uint8_t {
     ckNone = 0, ckForceCurves, ckDesktop, ckIntervals, ckStrokeData, ckStroke, ckTraining, ckUser, ckManual,
@@ -282,6 +283,9 @@ const std::vector<std::string>& RowStatusNames();
 const std::vector<std::string>& FileTypeNames();
 const std::vector<std::string>& ContentKindNames();
 const std::vector<std::string>& InterfaceTypeNames();
+// Interface type of the Bluetooth FTMS rowing machines (after the types 0..6
+// of the measuring interfaces, whose numbers keep their meaning).
+constexpr int kFtmsInterfaceType = 7;
 const std::vector<std::string>& CreatorNames();     // 16 entries
 // Entry of a list, "" when the index is outside it.
 std::string ListText(const std::vector<std::string>& list, int index);
@@ -303,8 +307,13 @@ struct TConfirmResult {
     bool Proceed;
     bool WasReset;
 };
-// Asks (through the dialog service) before erasing recorded data.
-TConfirmResult ConfirmReset(TTraining& t, int reason);
+// A recorded session with strokes not yet saved (they would be lost).
+bool HasUnsavedStrokes(const TTraining& t);
+// Asks (through the dialog service) before erasing recorded data. When the
+// strokes are not saved and the caller can save (save given), the question
+// offers Save / Discard / Cancel; Save runs save and goes on only when it
+// succeeded.
+TConfirmResult ConfirmReset(TTraining& t, int reason, const std::function<bool()>& save = {});
 TTrainingHeader DefaultHeader();
 TTrainingSettings DefaultSettings();
 int32_t NextPaletteColor();

@@ -356,3 +356,20 @@ void BuildForceCurveSeries(TChartData& chart, const TTraining& t, const TForceCu
         }
     }
 }
+
+std::vector<int32_t> SessionColors(const TChartData& chart)
+{
+    std::vector<int32_t> colors;
+    for (const TSeriesData& s : chart.Series) {
+        if (s.ClientId <= 0 || (s.Role != TSeriesRole::Data && s.Role != TSeriesRole::Curve)) continue;
+        if (std::find(colors.begin(), colors.end(), s.Color) == colors.end()) colors.push_back(s.Color);
+    }
+    return colors;
+}
+
+int32_t DrawColor(const TSeriesData& series, int32_t color, const std::vector<int32_t>& sessionColors,
+                  int32_t background)
+{
+    if (series.ClientId < 0) color = DistinctColor(color, sessionColors.data(), int(sessionColors.size()), background);
+    return ReadableColor(color, background);
+}

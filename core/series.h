@@ -130,5 +130,14 @@ struct TForceCurveOptions {
 // Adds the force-curve series of session t (nothing when t is not Active).
 void BuildForceCurveSeries(TChartData& chart, const TTraining& t, const TForceCurveOptions& options);
 
+// Colours as drawn (the stored ones stay as they are). SessionColors: the
+// colours of the sessions' own series in a chart (not the average records'
+// nor the other curves'). DrawColor: a series colour (or one of its point
+// colours) made to stand out from the chart's background, and for an average
+// record (ClientId < 0) kept apart from the sessions' colours.
+std::vector<int32_t> SessionColors(const TChartData& chart);
+int32_t DrawColor(const TSeriesData& series, int32_t color, const std::vector<int32_t>& sessionColors,
+                  int32_t background);
+
 // The inverse of a 0x00BBGGRR colour (each channel 255 minus itself).
 int32_t InverseColor(int32_t color);

@@ -429,12 +429,16 @@ bool FinishAtLimit(TTraining& t, int k, bool intervalFinished)
     const TStgStrokeData& prev = t.Strokes[size_t(k - 1)];
     const double v = LimitProgressValue(cur, t.Settings);
     const double L = LimitValue(t.Settings);
-    if (!(L >= 1 && (v >= L || intervalFinished))) return false;
+    // An interval workout ends only by the interval rule: the stroke's
+    // interval number reaches the limit when the last interval starts, not
+    // when its work period is done.
+    const bool reached = t.Settings.LimitType == 4 ? intervalFinished : v >= L || intervalFinished;
+    if (!(L >= 1 && reached)) return false;
     // Fraction of the last stroke at which the limit was reached. A session
     // ended by the interval rule before its progress reached the limit ends
     // with this whole stroke; the fraction never reaches outside the stroke.
     const double w = LimitProgressValue(prev, t.Settings);
-    double f = v >= L ? double(SafeDivide(v - w, L - w)) : 1.0;
+    double f = v >= L && t.Settings.LimitType != 4 ? double(SafeDivide(v - w, L - w)) : 1.0;
     f = std::clamp(f, 0.0, 1.0);
     auto at = [f](double before, double after) { return ToSingle(before + (after - before) * f); };
     t.Totals.Distance = at(prev.Distance, cur.Distance);

@@ -123,7 +123,8 @@ void CloseRecording(TTraining& t, int strokeIndex, int rawCount, bool finished);
 // End-of-session test after stroke k was stored (and the interval cutter ran;
 // intervalFinished is its Finished flag). When the limit is reached, fills the
 // totals interpolated within stroke k, sets RowStatus to "Finished" and
-// returns true.
+// returns true. An interval workout ends only when the cutter says so (the
+// last work period is done), with the whole of stroke k.
 bool FinishAtLimit(TTraining& t, int k, bool intervalFinished = false);
 
 // Value of total parameter i (0..6, catalogue positions); 0 outside.

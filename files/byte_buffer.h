@@ -1,8 +1,13 @@
 #pragma once
-// Little-endian reading from a memory image of a file and writing into one.
-// The readers of every file format work on the whole file in memory, so their
-// time and memory stay proportional to the file's size.
+// Little-endian reading from a memory image of a file or from an open file,
+// and writing into a memory image. The readers of the small file formats work
+// on the whole file in memory; the training file, which can be large, is read
+// through a buffer. Either way time and memory stay proportional to the
+// file's size.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -53,6 +58,88 @@ private:
     const uint8_t* Data;
     size_t Size;
     size_t Pos = 0;
+};
+
+// The same reading interface over an open file descriptor, through a fixed
+// buffer: the file is never held in memory as a whole. Size is the file's
+// size when it was opened; a file that comes shorter ends the reading early
+// (as a file cut short does), and a read error is kept in Error().
+class TFileByteReader {
+public:
+    TFileByteReader(int fd, uint64_t size) : Fd(fd), Size(size), Buffer(1 << 16) {}
+
+    size_t Position() const { return size_t(Pos); }
+    size_t Remaining() const { return size_t(Size - Pos); }
+    bool AtEnd() const { return Pos >= Size; }
+    int Error() const { return ErrorCode; }
+
+    size_t Read(void* dest, size_t n)
+    {
+        auto* out = static_cast<uint8_t*>(dest);
+        size_t got = 0;
+        while (got < n && Pos < Size) {
+            if (Begin == End && !Fill()) break;
+            const size_t k = std::min(n - got, End - Begin);
+            std::memcpy(out + got, Buffer.data() + Begin, k);
+            Begin += k;
+            got += k;
+            Pos += k;
+        }
+        return got;
+    }
+    bool ReadExact(void* dest, size_t n) { return Read(dest, n) == n; }
+    uint64_t Skip(uint64_t n)
+    {
+        const uint64_t want = std::min<uint64_t>(n, Size - Pos);
+        const uint64_t buffered = std::min<uint64_t>(want, End - Begin);
+        Begin += size_t(buffered);
+        Pos += buffered;
+        if (want > buffered) {
+            // Past the buffer: move the file position instead of reading.
+            const uint64_t rest = want - buffered;
+            if (lseek(Fd, off_t(rest), SEEK_CUR) < 0) {
+                ErrorCode = errno;
+                Size = Pos;
+                return buffered;
+            }
+            Pos += rest;
+        }
+        return want;
+    }
+    size_t ReadRecord(std::vector<uint8_t>& buffer, size_t recordSize, size_t targetSize)
+    {
+        buffer.assign(std::max(recordSize, targetSize), 0);
+        return Read(buffer.data(), recordSize);
+    }
+    template <typename T>
+    bool Get(T& value)
+    {
+        return ReadExact(&value, sizeof(T));
+    }
+
+private:
+    bool Fill()
+    {
+        Begin = End = 0;
+        for (;;) {
+            const ssize_t n = read(Fd, Buffer.data(), Buffer.size());
+            if (n > 0) {
+                End = size_t(n);
+                return true;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) ErrorCode = errno;
+            Size = Pos;  // nothing more comes
+            return false;
+        }
+    }
+
+    int Fd;
+    uint64_t Size;
+    uint64_t Pos = 0;
+    std::vector<uint8_t> Buffer;
+    size_t Begin = 0, End = 0;
+    int ErrorCode = 0;
 };
 
 // Little-endian values at an offset of a byte array.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "util/dialogs.h"
+#include "util/paths.h"
 #include "util/text.h"
 #include "util/trace.h"
 
@@ -33,6 +34,8 @@ const char* Explanation(int code)
         return "\rThe system cannot find the drive specified.\rPlease check the drive.";
     case EROFS:
         return "\rThe media is write-protected.";
+    case kNotRegularFileError:
+        return "\rOnly a regular file can be read or written here.\rPlease choose a file.";
     case ENAMETOOLONG:
     case EINVAL:
         return "\rThe path- or filename syntax is incorrect.\rPlease check the path and filename.";
@@ -55,7 +58,7 @@ void ShowFileError(const std::string& path, const std::string& message, int code
 
 void ShowFileErrorCode(const std::string& path, int code)
 {
-    ShowFileError(path, code ? std::strerror(code) : "Unknown error", code);
+    ShowFileError(path, SystemErrorText(code), code);
 }
 
 void FileBeep(int frequency, int duration)

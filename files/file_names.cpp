@@ -11,8 +11,8 @@ std::string TrainingDescription(const TTrainingHeader& h, int parts, bool multiL
     auto add = [&](int bit, const std::string& text) {
         if (parts & bit) out += text + separator;
     };
-    add(dpDate, FormatDateTime("yyyy-mm-dd", h.DateTime));
-    add(dpTime, FormatDateTime("hh:nn:ss", h.DateTime));
+    add(dpDate, LocaleShortDate(h.DateTime));
+    add(dpTime, LocaleLongTime(h.DateTime));
     add(dpTitle, h.Title.Text());
     add(dpName, h.Name.Text());
     add(dpDescription, h.Description.Text());
@@ -45,6 +45,8 @@ TDialogFilter DialogFilter(int kinds, bool withPatterns, bool withAll)
         {dkBraxSession, "Brax Session files (*.bxs)|", "*.bxs"},
         {dkBraxStroke, "Brax Stroke files (*.bxr)|", "*.bxr"},
         {dkBraxUser, "Brax User files (*.bxi)|", "*.bxi"},
+        {dkFit, "FIT activity files (*.fit)|", "*.fit"},
+        {dkRowingCsv, "RowingData CSV files (*.csv)|", "*.csv"},
     };
     TDialogFilter result;
     std::string listed, joined;

@@ -36,6 +36,10 @@ enum TDialogKind : int {
     dkBraxSession = 0x400,
     dkBraxStroke = 0x800,
     dkAllKinds = dkUser | dkTraining | dkStroke | dkBraxUser | dkBraxSession | dkBraxStroke,
+    dkFit = 0x1000,         // FIT activity files (imported)
+    dkRowingCsv = 0x2000,   // RowingData CSV files (imported)
+    // What the main window's open dialog offers: the program's own files and the imports.
+    dkOpenKinds = dkAllKinds | dkFit | dkRowingCsv,
 };
 
 struct TDialogFilter {

@@ -1,6 +1,11 @@
 #include "files/training_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "core/values.h"
@@ -26,7 +31,8 @@ struct TBlockHeader {
     int32_t Count = 0;
 };
 
-bool GetBlockHeader(TByteReader& r, TBlockHeader& b)
+template <class R>
+bool GetBlockHeader(R& r, TBlockHeader& b)
 {
     return r.Get(b.Type) && r.Get(b.Size) && r.Get(b.Count);
 }
@@ -50,7 +56,8 @@ int32_t BackedCount(const TBlockHeader& b, size_t remaining)
     return int32_t(std::min<uint64_t>(uint64_t(b.Count), present));
 }
 
-bool MagicAndVersion(TByteReader& r, uint32_t& version)
+template <class R>
+bool MagicAndVersion(R& r, uint32_t& version)
 {
     uint32_t magic = 0;
     version = 0;
@@ -82,50 +89,60 @@ T ValueAt(const uint8_t* p, size_t offset)
     return v;
 }
 
-}  // namespace
+// The file as pieces in order: the small records in buffers of their own, the
+// large arrays written straight from the session, so a save holds no second
+// copy of them.
+class TTrainingFileParts {
+public:
+    explicit TTrainingFileParts(const TTraining& t)
+    {
+        const int32_t strokes = std::max<int32_t>(0, int32_t(t.Strokes.size()) - 1);
+        const int32_t curves = std::max<int32_t>(0, int32_t(t.Curves.size()) - 1);
+        const int32_t intervals = int32_t(t.Intervals.size());
+        const int32_t raw = std::max<int32_t>(0, int32_t(t.RawSamples.size()) - 1);
 
-std::vector<uint8_t> TrainingFileBytes(const TTraining& t)
+        TByteWriter& head = Small[0];
+        head.Put(kTrainingMagic);
+        head.Put(ProgramVersion());
+        TTrainingHeader header = t.Header;
+        header.CurveSource = 0;  // the interval curve view is not kept in files
+        PutBlockHeader(head, tbHeader, sizeof(TTrainingHeader), 1);
+        head.Put(header);
+        PutBlockHeader(head, tbSettings, sizeof(TTrainingSettings), 1);
+        head.Put(t.Settings);
+        PutBlockHeader(head, tbStrokes, sizeof(TStgStrokeData), strokes);
+        Add(head);
+        if (strokes > 0) Add(&t.Strokes[1], sizeof(TStgStrokeData) * size_t(strokes));
+
+        PutBlockHeader(Small[1], tbCurves, sizeof(TStgForceCurve), curves);
+        Add(Small[1]);
+        if (curves > 0) Add(&t.Curves[1], sizeof(TStgForceCurve) * size_t(curves));
+
+        PutBlockHeader(Small[2], tbIntervals, sizeof(TTrainingInterval), intervals);
+        Add(Small[2]);
+        if (intervals > 0) Add(t.Intervals.data(), sizeof(TTrainingInterval) * size_t(intervals));
+
+        PutBlockHeader(Small[3], tbTotals, sizeof(TTrainingTotals), 1);
+        Small[3].Put(t.Totals);
+        PutBlockHeader(Small[3], tbRawSamples, sizeof(TRawSample), raw);
+        Add(Small[3]);
+        if (raw > 0) Add(&t.RawSamples[1], sizeof(TRawSample) * size_t(raw));
+    }
+    TTrainingFileParts(const TTrainingFileParts&) = delete;
+    TTrainingFileParts& operator=(const TTrainingFileParts&) = delete;
+
+    std::vector<TFilePart> Parts;
+
+private:
+    void Add(const TByteWriter& w) { Add(w.Bytes.data(), w.Bytes.size()); }
+    void Add(const void* data, size_t size) { Parts.push_back({data, size}); }
+    TByteWriter Small[4];
+};
+
+// Reading a session from any reader (memory image or open file).
+template <class R>
+bool ParseTraining(R& r, TTraining& t)
 {
-    const int32_t strokes = std::max<int32_t>(0, int32_t(t.Strokes.size()) - 1);
-    const int32_t curves = std::max<int32_t>(0, int32_t(t.Curves.size()) - 1);
-    const int32_t intervals = int32_t(t.Intervals.size());
-    const int32_t raw = std::max<int32_t>(0, int32_t(t.RawSamples.size()) - 1);
-
-    TByteWriter w;
-    w.Reserve(8 + 7 * 7 + sizeof(TTrainingHeader) + sizeof(TTrainingSettings) + sizeof(TStgStrokeData) * size_t(strokes) +
-              sizeof(TStgForceCurve) * size_t(curves) + sizeof(TTrainingInterval) * size_t(intervals) +
-              sizeof(TTrainingTotals) + sizeof(TRawSample) * size_t(raw));
-    w.Put(kTrainingMagic);
-    w.Put(ProgramVersion());
-
-    TTrainingHeader header = t.Header;
-    header.CurveSource = 0;  // the interval curve view is not kept in files
-    PutBlockHeader(w, tbHeader, sizeof(TTrainingHeader), 1);
-    w.Put(header);
-
-    PutBlockHeader(w, tbSettings, sizeof(TTrainingSettings), 1);
-    w.Put(t.Settings);
-
-    PutBlockHeader(w, tbStrokes, sizeof(TStgStrokeData), strokes);
-    if (strokes > 0) w.Write(&t.Strokes[1], sizeof(TStgStrokeData) * size_t(strokes));
-
-    PutBlockHeader(w, tbCurves, sizeof(TStgForceCurve), curves);
-    if (curves > 0) w.Write(&t.Curves[1], sizeof(TStgForceCurve) * size_t(curves));
-
-    PutBlockHeader(w, tbIntervals, sizeof(TTrainingInterval), intervals);
-    if (intervals > 0) w.Write(t.Intervals.data(), sizeof(TTrainingInterval) * size_t(intervals));
-
-    PutBlockHeader(w, tbTotals, sizeof(TTrainingTotals), 1);
-    w.Put(t.Totals);
-
-    PutBlockHeader(w, tbRawSamples, sizeof(TRawSample), raw);
-    if (raw > 0) w.Write(&t.RawSamples[1], sizeof(TRawSample) * size_t(raw));
-    return std::move(w.Bytes);
-}
-
-bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
-{
-    TByteReader r(data, size);
     uint32_t version = 0;
     if (!MagicAndVersion(r, version)) return false;
     // Files of the early versions begin with the 1024-byte header, not with
@@ -190,6 +207,9 @@ bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
             break;
         case tbRawSamples: {
             if (b.Size == 0 && b.Count > 0) return false;
+            // Only the samples the rest of the file holds are allocated,
+            // whatever the block claims: memory stays within a few times the
+            // file's size (three bytes per sample of the shortest record).
             const size_t count = size_t(BackedCount(b, r.Remaining()));
             t.RawSamples.assign(count + 1, TRawSample{});
             if (b.Size >= sizeof(TRawSample)) {
@@ -199,10 +219,8 @@ bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
                     r.Skip(b.Size - sizeof(TRawSample));
                 }
             } else {
-                for (size_t i = 1; i <= count && !r.AtEnd(); ++i) {
-                    r.ReadRecord(buf, b.Size, sizeof(TRawSample));
-                    std::memcpy(&t.RawSamples[i], buf.data(), sizeof(TRawSample));
-                }
+                // Shorter records fill the front of the zeroed samples.
+                for (size_t i = 1; i <= count && !r.AtEnd(); ++i) r.Read(&t.RawSamples[i], b.Size);
             }
             break;
         }
@@ -216,6 +234,75 @@ bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
     t.Magic = kTrainingMagic;
     t.ProgramVersion = version;
     return true;
+}
+
+// Reading only the header from any reader.
+template <class R>
+bool ParseHeader(R& r, TTrainingHeader& header, uint32_t& version)
+{
+    uint8_t first[kOldHeaderSize];
+    version = 0;
+    if (!r.ReadExact(first, 4) || U32At(first, 0) != kTrainingMagic) return false;
+    if (!r.ReadExact(first + 4, 4)) return false;
+    version = U32At(first, 4);
+    if (version < kOldHeaderLayoutVersion) {
+        if (!r.ReadExact(first + 8, kOldHeaderSize - 8)) return false;
+        MapOldHeader(first, header);
+        return true;
+    }
+    std::vector<uint8_t> buf;
+    while (!r.AtEnd()) {
+        TBlockHeader b;
+        if (!GetBlockHeader(r, b)) return false;
+        if (b.Count < 0) return false;
+        if (b.Type == tbHeader) {
+            if (r.ReadRecord(buf, b.Size, sizeof(TTrainingHeader)) < b.Size) return false;
+            std::memcpy(&header, buf.data(), sizeof(TTrainingHeader));
+        } else {
+            r.Skip(uint64_t(b.Size) * uint64_t(b.Count));
+        }
+    }
+    return true;
+}
+
+// Runs a reader over a regular file; false with errorCode when the file
+// cannot be opened or a read fails.
+template <class F>
+bool WithFileReader(const std::string& path, int& errorCode, F&& parse, bool& parsed)
+{
+    parsed = false;
+    const int fd = OpenRegularFile(path, O_RDONLY, errorCode);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        errorCode = errno;
+        close(fd);
+        return false;
+    }
+    TFileByteReader r(fd, uint64_t(st.st_size));
+    parsed = parse(r);
+    close(fd);
+    errorCode = r.Error();
+    return errorCode == 0;
+}
+
+}  // namespace
+
+std::vector<uint8_t> TrainingFileBytes(const TTraining& t)
+{
+    const TTrainingFileParts parts(t);
+    size_t size = 0;
+    for (const TFilePart& p : parts.Parts) size += p.Size;
+    TByteWriter w;
+    w.Reserve(size);
+    for (const TFilePart& p : parts.Parts) w.Write(p.Data, p.Size);
+    return std::move(w.Bytes);
+}
+
+bool ParseTrainingFile(const uint8_t* data, size_t size, TTraining& t)
+{
+    TByteReader r(data, size);
+    return ParseTraining(r, t);
 }
 
 void MapOldHeader(const uint8_t* p, TTrainingHeader& h)
@@ -249,48 +336,27 @@ void MapOldHeader(const uint8_t* p, TTrainingHeader& h)
 bool ParseTrainingFileHeader(const uint8_t* data, size_t size, TTrainingHeader& header, uint32_t& version)
 {
     TByteReader r(data, size);
-    uint32_t magic = 0;
-    version = 0;
-    if (!r.Get(magic) || magic != kTrainingMagic) return false;
-    if (!r.Get(version)) return false;
-    if (version < kOldHeaderLayoutVersion) {
-        if (size < kOldHeaderSize) return false;
-        MapOldHeader(data, header);
-        return true;
-    }
-    std::vector<uint8_t> buf;
-    while (!r.AtEnd()) {
-        TBlockHeader b;
-        if (!GetBlockHeader(r, b)) return false;
-        if (b.Count < 0) return false;
-        if (b.Type == tbHeader) {
-            if (r.ReadRecord(buf, b.Size, sizeof(TTrainingHeader)) < b.Size) return false;
-            std::memcpy(&header, buf.data(), sizeof(TTrainingHeader));
-        } else {
-            r.Skip(uint64_t(b.Size) * uint64_t(b.Count));
-        }
-    }
-    return true;
+    return ParseHeader(r, header, version);
 }
 
 bool WriteTrainingFile(const std::string& path, const TTraining& t, bool verbose)
 {
-    std::vector<uint8_t> bytes = TrainingFileBytes(t);
+    const TTrainingFileParts parts(t);
     int err = 0;
-    if (WriteFileAtomically(path, bytes.data(), bytes.size(), err)) return true;
+    if (WriteFileAtomically(path, parts.Parts, err)) return true;
     if (verbose) ShowFileErrorCode(path, err);
     return false;
 }
 
 bool ReadTrainingFile(const std::string& path, TTraining& t, bool verbose)
 {
-    std::vector<uint8_t> data;
     int err = 0;
-    if (!ReadWholeFile(path, data, err)) {
+    bool parsed = false;
+    if (!WithFileReader(path, err, [&](TFileByteReader& r) { return ParseTraining(r, t); }, parsed)) {
         if (verbose) ShowFileErrorCode(path, err);
         return false;
     }
-    if (!ParseTrainingFile(data.data(), data.size(), t)) return false;
+    if (!parsed) return false;
     t.Header.FileName.SetText(path);
     return true;
 }
@@ -298,11 +364,11 @@ bool ReadTrainingFile(const std::string& path, TTraining& t, bool verbose)
 bool ReadTrainingFileHeader(const std::string& path, TTrainingHeader& header, uint32_t& version, bool verbose)
 {
     version = 0;
-    std::vector<uint8_t> data;
     int err = 0;
-    if (!ReadWholeFile(path, data, err)) {
+    bool parsed = false;
+    if (!WithFileReader(path, err, [&](TFileByteReader& r) { return ParseHeader(r, header, version); }, parsed)) {
         if (verbose) ShowFileErrorCode(path, err);
         return false;
     }
-    return ParseTrainingFileHeader(data.data(), data.size(), header, version);
+    return parsed;
 }

@@ -1,11 +1,16 @@
 #include "files/training_io.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 #include "files/brax_file.h"
 #include "files/file_errors.h"
 #include "files/file_names.h"
+#include "files/fit_file.h"
+#include "files/rowcsv_file.h"
 #include "files/stroke_file.h"
 #include "files/training_file.h"
 #include "files/user_file.h"
@@ -25,9 +30,12 @@ std::string ExtensionUpper(const std::string& path)
     return UpperCase(ext);
 }
 
-bool ReadByExtension(const std::string& path, TTraining& t, bool verbose)
+// reason receives what was wrong with the file where the reader can tell.
+bool ReadByExtension(const std::string& path, TTraining& t, bool verbose, std::string& reason)
 {
     const std::string ext = ExtensionUpper(path);
+    if (ext == ".FIT") return ReadFitFile(path, t, reason);
+    if (ext == ".CSV") return ReadRowingCsv(path, t, reason);
     if (ext == ".STR") return ReadStrokeFile(path, t);
     if (ext == ".STG") return ReadTrainingFile(path, t, verbose);
     if (ext == ".INI") return ReadUserFile(path, t);
@@ -46,7 +54,31 @@ bool ReadHeaderByExtension(const std::string& path, TTrainingHeader& header, uin
     if (ext == ".BXI") return ReadBraxUserHeader(path, header);
     if (ext == ".BXS") return ReadBraxSessionHeader(path, header);
     if (ext == ".BXR") return ReadBraxStrokeHeader(path, header);
+    if (ext == ".FIT" || ext == ".CSV") {
+        // The imported kinds have no header of their own: it comes from the
+        // file's contents, so the file is read.
+        TTraining t;
+        std::string reason;
+        if (!ReadByExtension(path, t, false, reason)) return false;
+        header = t.Header;
+        return true;
+    }
     return false;
+}
+
+// A path that is not a regular file: a folder, pipe or device is named as
+// such (it is never opened), anything else is not there.
+void ShowMissingFile(const std::string& path)
+{
+    if (const int code = NonRegularFileError(path)) ShowFileErrorCode(path, code);
+    else ShowErrorBox(Format("File \"%s\" not found", path.c_str()));
+}
+
+// Something has this name: a file, a folder, even a link to nothing.
+bool PathTaken(const std::string& path)
+{
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
 }
 
 int32_t SavedFileSize(const TTraining& t)
@@ -76,15 +108,18 @@ bool OpenTraining(const std::string& path, TTraining& t, bool verbose, const TOp
     if (progress) progress(0.0);
     ClearTraining(t);
     if (!FileExists(path)) {
-        if (verbose) ShowErrorBox(Format("File \"%s\" not found", path.c_str()));
+        if (verbose) ShowMissingFile(path);
         if (progress) progress(-1.0);
         return false;
     }
-    bool ok = ReadByExtension(path, t, verbose);
+    std::string reason;
+    bool ok = ReadByExtension(path, t, verbose, reason);
     if (progress) progress(1.0);
     if (!ok) {
         ClearTraining(t);
-        if (verbose) ShowErrorBox(Format("Error reading file \"%s\"", path.c_str()));
+        std::string text = Format("Error reading file \"%s\"", path.c_str());
+        if (!reason.empty()) text += "\r" + reason;
+        if (verbose) ShowErrorBox(text);
     }
     SanitizeCountdowns(t);
     if (progress) progress(-1.0);
@@ -96,7 +131,7 @@ bool OpenTrainingHeader(const std::string& path, TTrainingHeader& header, uint32
     header = TTrainingHeader{};
     version = 0;
     if (!FileExists(path)) {
-        if (verbose) ShowErrorBox(Format("File \"%s\" not found", path.c_str()));
+        if (verbose) ShowMissingFile(path);
         return false;
     }
     if (ReadHeaderByExtension(path, header, version, verbose)) return true;
@@ -122,7 +157,7 @@ TWriteResult WriteByKind(const std::string& path, TTraining& t, int q, uint8_t t
     // replace it atomically), so a failed save never loses it.
     std::string folder = ExtractFilePath(path);
     if (!folder.empty() && !FolderExists(folder) && !ForceFolder(folder)) {
-        ShowFileErrorCode(path, errno ? errno : ENOENT);
+        ShowFileErrorCode(path, errno);
         return TWriteResult::Failed;
     }
     bool ok = false;
@@ -135,9 +170,11 @@ TWriteResult WriteByKind(const std::string& path, TTraining& t, int q, uint8_t t
     return ok ? TWriteResult::Written : TWriteResult::Failed;
 }
 
-bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, TWriteResult* outcome)
+bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, TWriteResult* outcome,
+                  std::string* tried)
 {
     if (outcome) *outcome = TWriteResult::Failed;
+    if (tried) tried->clear();
     TTrainingHeader& h = t.Header;
     uint8_t target = 0;
     int q = 0;
@@ -196,6 +233,7 @@ bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t
     }
     SetStrokeCount(t, -1);
     h.Modified = 0;
+    if (tried) *tried = path;
     TWriteResult result = WriteByKind(path, t, q, target);
     if (outcome) *outcome = result;
     if (result != TWriteResult::Written) {
@@ -206,6 +244,71 @@ bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t
         return false;
     }
     return true;
+}
+
+std::vector<std::string> FallbackSaveFolders()
+{
+    std::vector<std::string> folders;
+    const std::string data = UserDataFolder(false);
+    if (!data.empty()) folders.push_back(IncludeTrailingSlash(data));
+    const char* tmp = std::getenv("TMPDIR");
+    folders.push_back(IncludeTrailingSlash(tmp && *tmp ? tmp : "/tmp"));
+    return folders;
+}
+
+std::string FallbackQuestionText(const std::string& failedPath)
+{
+    return Format("The training session could not be saved to \"%s\".\r\rSave it in the user data folder "
+                  "instead (or in the temporary folder when that cannot be written)?",
+                  failedPath.c_str());
+}
+
+std::string FallbackSavedText(const std::string& failedPath, const std::string& savedPath)
+{
+    return Format("The training session could not be saved to \"%s\".\rIt was saved to \"%s\" instead.",
+                  failedPath.c_str(), savedPath.c_str());
+}
+
+std::string FallbackFailedText(const std::string& failedPath)
+{
+    return Format("The training session could not be saved to \"%s\", nor in the user data folder or the "
+                  "temporary folder.",
+                  failedPath.c_str());
+}
+
+std::string SaveToFallback(TTraining& t, const std::string& failedPath, bool ask)
+{
+    if (ask && !ConfirmYesNo(FallbackQuestionText(failedPath))) return {};
+    std::string name = ExtractFileName(failedPath);
+    if (name.empty()) name = ExtractFileName(DefaultFileName(t));
+    const std::string base = ChangeFileExt(name, "");
+    const std::string ext = ExtractFileExt(name);
+    const std::string failedFolder = ExpandFileName(ExtractFilePath(ExpandFileName(failedPath)));
+    std::string saved;
+    {
+        // The attempts fail quietly; the outcome is told once below.
+        TConsoleDialogs quiet;
+        quiet.Quiet = true;
+        TDialogScope scope(quiet);
+        for (const std::string& folder : FallbackSaveFolders()) {
+            if (ExpandFileName(folder) == failedFolder) continue;
+            if (!FolderExists(folder) && !ForceFolder(folder)) continue;
+            std::string path;
+            for (int n = 1; n < 1000 && path.empty(); ++n) {
+                const std::string candidate =
+                    folder + (n == 1 ? name : Format("%s (%d)%s", base.c_str(), n, ext.c_str()));
+                if (!PathTaken(candidate)) path = candidate;
+            }
+            if (path.empty()) continue;
+            if (SaveTraining(path, "", t)) {
+                saved = path;
+                break;
+            }
+        }
+    }
+    if (saved.empty()) ShowErrorBox(FallbackFailedText(failedPath));
+    else ShowInformationBox(FallbackSavedText(failedPath, saved));
+    return saved;
 }
 
 std::string FindFileNoCase(const std::string& folder, const std::string& name)

@@ -4,18 +4,21 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/records.h"
 
-// File-type code (ftNone .. ftFITLOG) of a path's extension; 0 when unknown.
+// File-type code (ftNone .. ftCSV) of a path's extension; 0 when unknown.
 uint8_t FileTypeOf(const std::string& path);
 
 // Progress of OpenTraining: 0.0 started, 1.0 read, -1.0 finished.
 using TOpenProgress = std::function<void(double)>;
 
-// Clears t and reads any supported file (.stg, .str, .ini, .bxi, .bxs, .bxr)
-// by its extension. A failed read leaves t cleared; when verbose the failure
-// is shown. Interval countdowns are sanitized in every case.
+// Clears t and reads any supported file (.stg, .str, .ini, .bxi, .bxs, .bxr,
+// and the imported FIT and RowingData CSV files) by its extension. A failed
+// read leaves t cleared; when verbose the failure is shown, with what was
+// wrong where the reader can tell. Interval countdowns are sanitized in
+// every case.
 bool OpenTraining(const std::string& path, TTraining& t, bool verbose, const TOpenProgress& progress = {});
 // Reads only the header of any supported file; version is that of a training
 // file (0 for other kinds). A failure leaves the header zeroed.
@@ -41,8 +44,26 @@ TWriteResult WriteByKind(const std::string& path, TTraining& t, int q, uint8_t t
 // filter entry chosen gives the content kind). On success path receives the
 // path written; on any failure (cancel included) it is emptied. A save that
 // writes nothing (the content kind has no writer for the target type) fails
-// too and leaves the session as it was. result (optional) tells which.
-bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, TWriteResult* result = nullptr);
+// too and leaves the session as it was. result (optional) tells which;
+// tried (optional) receives the path a write was tried to, also on failure.
+bool SaveTraining(std::string& path, const std::string& initialDir, TTraining& t, TWriteResult* result = nullptr,
+                  std::string* tried = nullptr);
+
+// Where a session goes when its save failed (a full disk, a read-only or
+// missing folder), in this order: the user data folder, then the temporary
+// folder ($TMPDIR, else /tmp).
+std::vector<std::string> FallbackSaveFolders();
+// Saves a session whose save to failedPath failed in the first fallback
+// folder where it can be saved (not the folder that failed), as a new file of
+// failedPath's name, a number added when that name is taken: nothing there
+// is replaced. With ask, the user is asked first. The outcome is shown (the
+// folder used, or that none could be written). The path written, "" when
+// declined or when nothing could be written.
+std::string SaveToFallback(TTraining& t, const std::string& failedPath, bool ask);
+// The texts of SaveToFallback.
+std::string FallbackQuestionText(const std::string& failedPath);
+std::string FallbackSavedText(const std::string& failedPath, const std::string& savedPath);
+std::string FallbackFailedText(const std::string& failedPath);
 
 // The filter of the export dialog.
 extern const char* const kExportFilter;

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 namespace {
@@ -36,8 +38,23 @@ int64_t TickCount()
     return clock.elapsed() + 1000;
 }
 
+namespace {
+std::atomic<int> gWaitPace{1};
+}
+
+void SetWaitPace(int pace) { gWaitPace = pace > 1 ? pace : 1; }
+int WaitPace() { return gWaitPace; }
+
+int Paced(int ms)
+{
+    const int pace = gWaitPace;
+    if (pace <= 1 || ms <= 0) return ms;
+    return std::max(1, ms / pace);
+}
+
 void Delay(int ms)
 {
+    ms = Paced(ms);
     const int64_t start = TickCount();
     do {
         // Short waits sleep 1 ms per round so that they do not spin the processor.

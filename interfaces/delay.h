@@ -6,10 +6,21 @@
 
 // Milliseconds of a monotonic clock (the tick count).
 int64_t TickCount();
-// Waits ms milliseconds while keeping the program responsive: processes the
-// pending events repeatedly, sleeping 10 ms before each round when ms >= 50,
-// until the tick count has advanced by ms. Event handlers may run inside.
+// Waits ms milliseconds (at the wait pace below) while keeping the program
+// responsive: processes the pending events repeatedly, sleeping 10 ms before
+// each round when the wait is 50 ms or more, until the tick count has
+// advanced by it. Event handlers may run inside.
 void Delay(int ms);
+
+// The pace of the fixed waits: Delay, the interfaces' timers (port tests,
+// searches, time-outs, demo pacing) and the stretch of recording a fast demo
+// plays per timer call run pace times as fast. The program keeps 1; tests
+// raise it so that what waits seconds for a device takes a fraction of that,
+// with every wait still in its order.
+void SetWaitPace(int pace);
+int WaitPace();
+// A wait of ms milliseconds at the current pace (at least 1 when ms > 0).
+int Paced(int ms);
 
 // Sounds a tone of frequency Hz for duration ms through the installed sound
 // service. The windows install one that beeps; without one a terminal bell is

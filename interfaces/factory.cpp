@@ -1,3 +1,4 @@
+#include "interfaces/ftinterface.h"
 #include "interfaces/interface.h"
 #include "interfaces/otinterface.h"
 #include "interfaces/rwinterface.h"
@@ -13,6 +14,7 @@ std::unique_ptr<TInterface> CreateInterface(int interfaceType)
     case 4: return std::make_unique<TBXInterface>();
     case 5: return std::make_unique<TODInterface>();
     case 6: return std::make_unique<TRWInterface>();
+    case kFtmsInterfaceType: return std::make_unique<TFTInterface>();
     default: return nullptr;
     }
 }

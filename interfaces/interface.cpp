@@ -170,7 +170,7 @@ void TInterface::StartTimer(int ms, std::function<void()> handler)
     StopTimer();
     FTimer = new QTimer();
     FTimer->setTimerType(Qt::PreciseTimer);
-    FTimer->setInterval(ms);
+    FTimer->setInterval(Paced(ms));
     FTimerHandler = std::move(handler);
     QObject::connect(FTimer, &QTimer::timeout, [this, alive = FAlive] {
         if (!*alive) return;
@@ -207,7 +207,7 @@ void TInterface::DisableTimer()
 void TInterface::EnableTimer(int ms)
 {
     if (!FTimer) return;
-    if (ms >= 0) FTimer->setInterval(ms);
+    if (ms >= 0) FTimer->setInterval(Paced(ms));
     FTimer->start();
 }
 

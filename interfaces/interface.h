@@ -9,7 +9,8 @@
 // wants to drop its interface from a handler defers the deletion.
 //
 // Interface types: 0 T__Interface, 1 TVTInterface, 2 TVXInterface, 3
-// TOTInterface, 4 TBXInterface, 5 TODInterface, 6 TRWInterface.
+// TOTInterface, 4 TBXInterface, 5 TODInterface, 6 TRWInterface, 7
+// TFTInterface (Bluetooth FTMS rowing machines).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -199,5 +200,5 @@ public:
     void Close() override;
 };
 
-// Creates the interface of a type number (0..6); nullptr for other numbers.
+// Creates the interface of a type number (0..7); nullptr for other numbers.
 std::unique_ptr<TInterface> CreateInterface(int interfaceType);

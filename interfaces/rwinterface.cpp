@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "interfaces/delay.h"
+#include "interfaces/antreceiver.h"
 #include "interfaces/serial/usbdevices.h"
 #include "util/text.h"
 #include "util/trace.h"
@@ -334,6 +335,7 @@ void TRWInterface::ComPortOpen()
     if (!FLib) throw ETarnError("AntLib not loaded");
     if (FConnected) throw ETarnError("Already connected");
     if (Source.empty()) throw ETarnError("No source selected");
+    if (AntReceiverHeldBy(TAntUser::HeartStrap)) throw ETarnError("The ANT receiver is in use by the ANT+ heart-rate strap.");
     {
         std::lock_guard<std::mutex> lock(gRadioLock);
         if (gRadio && gRadio != this) throw ETarnError("Already connected");
@@ -387,6 +389,7 @@ void TRWInterface::ComPortOpen()
         {
             std::lock_guard<std::mutex> lock(gRadioLock);
             gRadio = this;
+            SetAntReceiverHeld(TAntUser::WirelessInterface, true);
         }
         a.AssignResponseFunction(&TRWInterface::ResponseCallback, FResponseBuffer);
         FResponseEnabled = true;
@@ -446,7 +449,10 @@ void TRWInterface::ComPortClose()
     Status("Remove thread");
     {
         std::lock_guard<std::mutex> lock(gRadioLock);
-        if (gRadio == this) gRadio = nullptr;
+        if (gRadio == this) {
+            gRadio = nullptr;
+            SetAntReceiverHeld(TAntUser::WirelessInterface, false);
+        }
     }
     if (FThread) {
         // The thread may be handing over the very entry whose handler closes
@@ -518,6 +524,12 @@ void TRWInterface::DeliverCounters()
     TDeliverScope scope(FDeliverDepth);
     TakeRadioFlags();
     Fire(OnUpdateCounters);
+}
+
+bool TRWInterface::RadioConnected()
+{
+    std::lock_guard<std::mutex> lock(gRadioLock);
+    return gRadio != nullptr;
 }
 
 int TRWInterface::ResponseCallback(unsigned char channel, unsigned char messageId)

@@ -109,6 +109,9 @@ public:
     void DeliverWheel(uint16_t word);
     void DeliverCounters();
 
+    // True while a wireless interface of this program holds the ANT receiver.
+    static bool RadioConnected();
+
     // The library's two callbacks (its own thread).
     static int ResponseCallback(unsigned char channel, unsigned char messageId);
     static int ChannelCallback(unsigned char channel, unsigned char event);

@@ -1,5 +1,8 @@
 #include "interfaces/vtinterface.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "interfaces/delay.h"
 #include "interfaces/serial/usbdevices.h"
 #include "util/paths.h"
@@ -41,6 +44,7 @@ TVTInterface::TVTInterface()
 
     Player.OnEnd = [this] { Close(); };
     Player.OnError = [this](const std::string& message) { ShowError(message); };
+    if (const char* step = std::getenv("CATCHLINE_DEMO_STEP_MS")) DemoStepMs = std::clamp(std::atoi(step), 0, 60000);
 }
 
 TVTInterface::~TVTInterface()
@@ -211,6 +215,16 @@ bool TVTInterface::DemoRead()
 
 void TVTInterface::DemoProcess() { Player.Process(); }
 
+int64_t TVTInterface::FastDemoStepMs() const
+{
+    if (!DemoFast) return 0;
+    // The tests' wait pace plays that many times as much per call; a pace
+    // without a step of its own takes the quick 250 ms step.
+    const int pace = WaitPace();
+    if (DemoStepMs > 0) return int64_t(DemoStepMs) * pace;
+    return pace > 1 ? int64_t(kQuickDemoStepMs) * pace : 0;
+}
+
 void TVTInterface::DemoTimer()
 {
     DisableTimer();
@@ -218,10 +232,11 @@ void TVTInterface::DemoTimer()
     Player.Fast = DemoFast;
     In.Computer.DoCalculate = DoCalculate;
     auto alive = Alive();
-    // DemoFast plays on a clock of its own that moves a fixed stretch of the
-    // recording per timer call, so playback runs far faster than real time
-    // while events are still processed between the calls.
-    if (DemoFast) FDemoClock += kFastDemoStepMs;
+    // DemoFast paces against the real clock with a 1 ms timer, so each call
+    // plays one sample (the next is due later than the clock). With a demo
+    // step, playback runs on a clock of its own that moves that stretch of
+    // the recording per call, events still processed between the calls.
+    if (const int step = FastDemoStepMs()) FDemoClock += step;
     else FDemoClock = TickCount();
     const int next = Player.Timer(FDemoClock);
     if (!*alive) return;
@@ -258,7 +273,7 @@ void TVTInterface::Continue()
     Guarded([&] {
         SetState(vtsContinueing);
         if (SourceType == 2) {
-            if (!DemoFast) FDemoClock = TickCount();
+            if (!FastDemoStepMs()) FDemoClock = TickCount();
             Player.Continue(FDemoClock);
             EnableTimer();
         }

@@ -23,7 +23,13 @@ public:
 
     // Published properties.
     bool DoCalculate = false;
-    bool DemoFast = false;  // demo data as fast as possible (250 ms of the recording per 1 ms timer call)
+    // Demo data without real-time pacing: one sample per 1 ms timer call,
+    // about eleven times real time.
+    bool DemoFast = false;
+    // With DemoFast, the recording time (ms) each timer call plays instead,
+    // as fast as the machine allows; 0 = one sample per call. Starts from the
+    // environment's CATCHLINE_DEMO_STEP_MS (tests row long demos with it).
+    int DemoStepMs = 0;
     double ElastConst = 10.7;
     double Inertia = 0.1088;
     double Link = 0.008;
@@ -85,7 +91,10 @@ protected:
     int FSkippedClusters = 0;  // cluster events that arrived while it ran
     bool FTestTimerFired = false;
     int64_t FDemoClock = 0;  // the time demo playback is paced against (ms)
-    static constexpr int kFastDemoStepMs = 250;
+    static constexpr int kQuickDemoStepMs = 250;
+    // Recording time each fast demo call plays on the demo's own clock;
+    // 0 = paced against the real clock, one sample per call.
+    int64_t FastDemoStepMs() const;
 };
 
 // Type 2: the VT3 machine's interface behind its FTDI USB serial adapter.

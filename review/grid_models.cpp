@@ -10,6 +10,7 @@
 #include "core/intervals.h"
 #include "core/records.h"
 #include "core/values.h"
+#include "util/text.h"
 
 // ---------------------------------------------------------------- TSessionGridModel
 
@@ -168,9 +169,28 @@ TSplitsModel::TSplitsModel(QObject* parent) : QAbstractTableModel(parent)
     for (int32_t p : SplitIdMap()) Headers << QString::fromStdString(SplitCaption(p));
 }
 
-int TSplitsModel::rowCount(const QModelIndex&) const { return 0; }
+void TSplitsModel::SetSplits(std::vector<TSplit> splits)
+{
+    beginResetModel();
+    FSplits = std::move(splits);
+    endResetModel();
+}
+
+int TSplitsModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(FSplits.size()); }
 int TSplitsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(Headers.size()); }
-QVariant TSplitsModel::data(const QModelIndex&, int) const { return QVariant(); }
+
+QVariant TSplitsModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(FSplits.size())) return QVariant();
+    if (role == Qt::TextAlignmentRole) return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole) return QVariant();
+    const TSplit& s = FSplits[size_t(index.row())];
+    if (index.column() == 0) return QString::fromStdString(FormatValue("%4.0f", s.Number));
+    const auto& map = SplitIdMap();
+    const int slot = index.column() - 1;
+    if (slot < 0 || slot >= int(map.size())) return QVariant();
+    return QString::fromStdString(Trim(SplitValueText(s, map[size_t(slot)])));
+}
 
 QVariant TSplitsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "core/splits.h"
+
 struct TTraining;
 class QTableView;
 
@@ -116,6 +118,9 @@ class TSplitsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit TSplitsModel(QObject* parent = nullptr);
+    // One row per split: its number, then the split catalogue's values.
+    void SetSplits(std::vector<TSplit> splits);
+    const std::vector<TSplit>& Splits() const { return FSplits; }
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -123,6 +128,7 @@ public:
 
 private:
     QStringList Headers;
+    std::vector<TSplit> FSplits;
 };
 
 // Grid views of these windows: fixed row heights (twice the font size, the

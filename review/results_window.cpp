@@ -1,6 +1,8 @@
 #include "review/results_window.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,12 +14,15 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "core/catalogue.h"
 #include "review/grid_models.h"
 #include "review/review_controls.h"
-#include "review/training_logic.h"
-#include "shell/framework/registry.h"
-#include "shell/framework/windowutil.h"
+#include "review/zone_box.h"
+#include "logic/training_logic.h"
+#include "framework/registry.h"
+#include "framework/windowutil.h"
 #include "util/grid.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -56,10 +61,14 @@ TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
                              {"lblMaxStrokerate", &lblMaxStrokerate, "edtMaxStrokerate", &edtMaxStrokerate},
                              {"lblMaxDriveRecover", &lblMaxDriveRecover, "edtMaxDriveRecover", &edtMaxDriveRecover}});
 
+    gbxZones = new TZoneBox(false, area);
+    gbxZones->setVisible(false);
+
     auto* column = new QVBoxLayout;
     column->addWidget(gbxTotals);
     column->addWidget(gbxAverages);
     column->addWidget(gbxMaxima);
+    column->addWidget(gbxZones);
     groups->addLayout(column);
 
     IntervalModel = new TIntervalModel(this);
@@ -106,6 +115,7 @@ TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
             pmnGrid->popup(g->viewport()->mapToGlobal(p));
         });
     }
+    SetCaptions();
     adjustSize();
 }
 
@@ -130,9 +140,13 @@ void TfrmResults::ShowResults(const TTraining& training)
     edtMaxStrokerate->setText(Q(r.MaxStrokeRate));
     edtMaxDriveRecover->setText(Q(r.MaxDriveRecover));
     sgdIntervals->setColumnWidth(0, 30);
+    gbxZones->LoadZones();
+    gbxZones->ShowSession(Session);
+    gbxZones->setVisible(ComputeZoneTimes(Session, gbxZones->Zones()).HasHeartRate());
+    FitToContent();
 }
 
-void TfrmResults::showEvent(QShowEvent* event)
+void TfrmResults::SetCaptions()
 {
     lblDistance->setText(Q(TotalParameterShortName(0)));
     lblTime->setText(Q(TotalParameterShortName(1)));
@@ -146,7 +160,25 @@ void TfrmResults::showEvent(QShowEvent* event)
     lblMaxStrokerate->setText(Q(ParameterShortName(spStrokeRate)));
     lblAvgDriveRecover->setText(Q(ParameterShortName(spRecoverRatio)));
     lblMaxDriveRecover->setText(Q(ParameterShortName(spRecoverRatio)));
+}
+
+void TfrmResults::FitToContent()
+{
+    // Every figure shows whole, and the caption is not cut by the title bar
+    // (its buttons and icon take about 150 px).
+    FitReadOnlyFields(this);
+    setMinimumWidth(0);
+    adjustSize();
+    const int titleWidth = QFontMetrics(QApplication::font()).horizontalAdvance(windowTitle()) + 150;
+    setMinimumWidth(std::min(titleWidth, 900));
+    if (width() < minimumWidth()) resize(minimumWidth(), height());
+}
+
+void TfrmResults::showEvent(QShowEvent* event)
+{
+    SetCaptions();
     LoadResultsSettings();
+    FitToContent();
     TFormDialog::showEvent(event);
 }
 

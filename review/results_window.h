@@ -3,12 +3,13 @@
 // totals, averages and maxima. Callers run ShowResults and then show the
 // window modally (exec()). The window works on its own copy of the session.
 // Its intervals and splits grids are filled but stay hidden.
-#include "shell/framework/formdialog.h"
+#include "framework/formdialog.h"
 
 #include <string>
 
 #include "core/records.h"
 
+class TZoneBox;
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -47,6 +48,8 @@ public:
                        const QColor& faceColor) override;
 
     // Controls (object names as the window resource names them).
+    // Time in the heart-rate zones; shown for sessions with a pulse.
+    TZoneBox* gbxZones = nullptr;
     QGroupBox *gbxTotals = nullptr, *gbxAverages = nullptr, *gbxMaxima = nullptr, *gbxIntervals = nullptr,
               *gbxSplits = nullptr;
     QLineEdit *edtDistance = nullptr, *edtTime = nullptr, *edtEnergy = nullptr, *edtStrokes = nullptr;
@@ -70,6 +73,9 @@ protected:
 
 private:
     void FillPresets();
+    void SetCaptions();
+    // Sizes the window to its filled fields and its caption.
+    void FitToContent();
 
     TTraining Session;
     TIntervalModel* IntervalModel = nullptr;

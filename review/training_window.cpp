@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include <cmath>
 
 #include "core/catalogue.h"
+#include "core/splits.h"
 #include "files/file_names.h"
 #include "files/journal.h"
 #include "files/training_io.h"
@@ -30,9 +32,11 @@
 #include "review/pen_sample.h"
 #include "review/review_controls.h"
 #include "review/results_window.h"
-#include "review/training_logic.h"
-#include "shell/framework/chartdialogs.h"
-#include "shell/framework/windowutil.h"
+#include "review/zone_box.h"
+#include "logic/sessionstore.h"
+#include "logic/training_logic.h"
+#include "framework/chartdialogs.h"
+#include "framework/windowutil.h"
 #include "util/color.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
@@ -101,10 +105,21 @@ int32_t InverseOf(int32_t color)
 
 bool EditAllowed() { return !MainRegistry() || MainRegistry()->EditAllowed(); }
 
+// The store's record of the session; a window made for a session the store
+// does not hold adds an empty one under that id.
+std::shared_ptr<TTraining> HeldRecord(TSessionStore& store, int32_t id)
+{
+    if (std::shared_ptr<TTraining> record = store.Share(id)) return record;
+    TTraining empty;
+    ClearTraining(empty);
+    store.Add(empty, id);
+    return store.Share(id);
+}
+
 }  // namespace
 
-TfrmTraining::TfrmTraining(const TTraining& record, int32_t sessionId, QWidget* parent)
-    : TMDIChild(parent), Session(record), Id(sessionId)
+TfrmTraining::TfrmTraining(TSessionStore& store, int32_t sessionId, QWidget* parent)
+    : TMDIChild(parent), Sessions(store), Id(sessionId), FRecord(HeldRecord(store, sessionId)), Session(*FRecord)
 {
     setObjectName("frmTraining");
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -117,9 +132,58 @@ TfrmTraining::TfrmTraining(const TTraining& record, int32_t sessionId, QWidget* 
     CurveModel->SetTraining(&Session);
     IntervalModel->SetTraining(&Session);
     setWindowTitle(Q(Session.Header.Title.Text()));
+    ListenToStore();
+    // Filled before it is first shown: a field that gets and loses the focus
+    // while the window opens holds the session's value, not an empty text.
+    RefreshAll();
 }
 
 TfrmTraining::~TfrmTraining() = default;
+
+void TfrmTraining::ListenToStore()
+{
+    // Changes made elsewhere: the row engine's recording, resets, the chart
+    // windows' header and curve edits, saves.
+    auto mine = [this](int32_t id) { return id == Id && !Announcing && !Closing(); };
+    connect(&Sessions, &TSessionStore::StrokeAppended, this, [this, mine](int32_t id, int) {
+        if (mine(id)) RefreshStrokeData();
+    });
+    connect(&Sessions, &TSessionStore::CurvesChanged, this, [this, mine](int32_t id) {
+        if (mine(id)) RefreshForceCurves();
+    });
+    for (auto signal : {&TSessionStore::SessionReset, &TSessionStore::SessionChanged, &TSessionStore::WorkoutChanged})
+        connect(&Sessions, signal, this, [this, mine](int32_t id) {
+            if (mine(id)) RefreshAll();
+        });
+    connect(&Sessions, &TSessionStore::HeaderChanged, this, [this, mine](int32_t id) {
+        if (mine(id)) RefreshGeneral();
+    });
+    connect(&Sessions, &TSessionStore::ModifiedChanged, this, [this, mine](int32_t id, bool) {
+        if (mine(id)) RefreshGeneral();
+    });
+    connect(&Sessions, &TSessionStore::Saved, this, [this, mine](int32_t id, const QString&) {
+        if (mine(id)) RefreshAll();
+    });
+    // The row window recording this session closed: the session closes with it.
+    connect(&Sessions, &TSessionStore::CloseRequested, this, [this](int32_t id) {
+        if (id != Id || Closing()) return;
+        // While the program closes, a window the user kept open in this round stays.
+        if (MainRegistry() && MainRegistry()->MainClosing() && CloseRefused()) return;
+        if (QMdiSubWindow* sub = SubWindow())
+            sub->close();
+        else
+            close();
+    });
+}
+
+template <class F>
+void TfrmTraining::Announce(F&& announce)
+{
+    const bool was = Announcing;
+    Announcing = true;
+    announce();
+    Announcing = was;
+}
 
 // ---------------------------------------------------------------- construction
 
@@ -163,6 +227,9 @@ void TfrmTraining::BuildControls()
     pgcTraining->addTab(tshStrokeData, "&Stroke data");
     pgcTraining->addTab(tshForceCurves, "&Force curves");
     pgcTraining->addTab(tshLog, "&Log");
+    connect(pgcTraining, &QTabWidget::currentChanged, this, [this] {
+        if (pgcTraining->currentWidget() == tshSplits) RefreshSplits();
+    });
 
     // The grids' pop-up menu.
     TCopyActions copy = MakeCopyActions(this, [this](int mode) { CopyDataExecute(mode); });
@@ -383,14 +450,59 @@ QWidget* TfrmTraining::BuildSplitsPage()
     page->setObjectName("tshSplits");
     auto* v = new QVBoxLayout(page);
     QHBoxLayout* splitRow = MakeSplitControls(page, rbtStrokes, rbtDistance, rbtTime, cmbSplits);
-    rbtStrokes->setChecked(true);
     edtFactor = MakeEdit(page, "edtFactor");
     splitRow->addWidget(edtFactor);
     splitRow->addStretch();
     v->addLayout(splitRow);
+    auto* body = new QHBoxLayout;
     sgdSplits = MakeDataGrid(page, "sgdSplits", SplitsModel, 0);
-    v->addWidget(sgdSplits);
+    body->addWidget(sgdSplits, 1);
+    gbxZones = new TZoneBox(true, page);
+    auto* side = new QVBoxLayout;
+    side->addWidget(gbxZones);
+    side->addStretch();
+    body->addLayout(side);
+    v->addLayout(body);
+    // 500 m splits unless the rower picks others.
+    auto choose = [this](int type) {
+        FillingSplits = true;
+        cmbSplits->clear();
+        for (const std::string& p : SplitPresets(type)) cmbSplits->addItem(QString::fromStdString(p));
+        cmbSplits->setCurrentIndex(type == sptDistance ? 3 : SplitPresetIndex(type, -1));
+        FillingSplits = false;
+        RefreshSplits();
+    };
+    connect(rbtStrokes, &QRadioButton::toggled, this, [choose](bool on) { if (on) choose(sptStrokes); });
+    connect(rbtDistance, &QRadioButton::toggled, this, [choose](bool on) { if (on) choose(sptDistance); });
+    connect(rbtTime, &QRadioButton::toggled, this, [choose](bool on) { if (on) choose(sptTime); });
+    connect(cmbSplits, &QComboBox::currentIndexChanged, this, [this](int) {
+        if (!FillingSplits) RefreshSplits();
+    });
+    gbxZones->OnZonesChanged = [this] { RefreshSplits(); };
+    rbtDistance->setChecked(true);
     return page;
+}
+
+int TfrmTraining::SplitType() const
+{
+    if (rbtStrokes && rbtStrokes->isChecked()) return sptStrokes;
+    if (rbtTime && rbtTime->isChecked()) return sptTime;
+    return sptDistance;
+}
+
+double TfrmTraining::SplitSize() const
+{
+    const auto& sizes = SplitPresetSizes(SplitType());
+    const int i = cmbSplits ? cmbSplits->currentIndex() : -1;
+    return i >= 0 && i < int(sizes.size()) ? sizes[size_t(i)] : 0.0;
+}
+
+void TfrmTraining::RefreshSplits()
+{
+    if (!SplitsModel || !gbxZones) return;
+    SplitsModel->SetSplits(ComputeSplits(Session, TSplitType(SplitType()), SplitSize()));
+    sgdSplits->setColumnWidth(0, 30);
+    gbxZones->ShowSession(Session);
 }
 
 void TfrmTraining::FillComboLists()
@@ -547,6 +659,7 @@ void TfrmTraining::RefreshAll()
     StrokeModel->RefreshAllRows();
     CurveModel->RefreshHeaders();
     CurveModel->RefreshAllRows();
+    RefreshSplits();
 }
 
 void TfrmTraining::RefreshIntervals()
@@ -555,7 +668,12 @@ void TfrmTraining::RefreshIntervals()
     IntervalModel->RefreshAllRows();
 }
 
-void TfrmTraining::RefreshStrokeData() { StrokeModel->Refresh(); }
+void TfrmTraining::RefreshStrokeData()
+{
+    StrokeModel->Refresh();
+    // While a row runs the splits follow the strokes when they are in view.
+    if (pgcTraining->currentWidget() == tshSplits) RefreshSplits();
+}
 
 void TfrmTraining::RefreshForceCurves()
 {
@@ -614,29 +732,21 @@ void TfrmTraining::SetAppearance(const TAppearance& appearance)
 bool TfrmTraining::SaveAs(const std::string& path)
 {
     std::string target = path;
-    TSessionRegistry* reg = MainRegistry();
+    TMainRegistry* reg = MainRegistry();
     const std::string lastFolder = reg ? reg->LastDir() : std::string();
-    // A new or reset session saved under a training-file name is saved as
-    // one (without a file type of its own nothing would be written).
-    const TTrainingHeader before = Session.Header;
-    PrepareTrainingFileSave(Session.Header, path, IsEmptyTraining(Session));
     TWriteResult result = TWriteResult::Failed;
-    const bool ok = SaveTraining(target, lastFolder, Session, &result);
+    bool ok = false;
+    // A save that cannot be written where asked (a full disk, a read-only
+    // folder) is offered a place where it can be.
+    Announce([&] { ok = Sessions.Save(Id, target, lastFolder, &result, true); });
     if (ok) {
-        // Safely on disk: the recording's journal is not needed any more.
-        EndSessionJournal(Session, jeSaved);
         if (reg) {
             reg->AddRecentFile(target);
             reg->CountFileSaved();
             reg->SetLastDir(ExtractFilePath(DefaultFileName(Session)));
         }
-    } else {
-        // The session keeps its header; a write that was tried leaves it modified.
-        const uint8_t modified = Session.Header.Modified;
-        Session.Header = before;
-        Session.Header.Modified = modified;
-        if (result == TWriteResult::NothingToDo)
-            ShowErrorBox(NothingSavedText(Session.Header.Title.Text(), path));
+    } else if (result == TWriteResult::NothingToDo) {
+        ShowErrorBox(NothingSavedText(Session.Header.Title.Text(), path));
     }
     RefreshAll();
     return ok;
@@ -650,7 +760,7 @@ void TfrmTraining::FileSaveAs() { SaveAs(std::string()); }
 
 void TfrmTraining::SetModified()
 {
-    Session.Header.Modified = 1;
+    Announce([this] { Sessions.SetModified(Id, true); });
 }
 
 int TfrmTraining::TagOf(QWidget* control) const { return control ? control->property("Tag").toInt() : 0; }
@@ -668,18 +778,18 @@ void TfrmTraining::TakeFocusAway()
 
 void TfrmTraining::AfterConfirmedReset(bool refresh)
 {
-    if (auto* r = MainRegistry()) r->RowSessionReset(Id);
-    emit SessionReset();
-    // The user threw the recorded data away (a row window has done so already).
-    EndSessionJournal(Session, jeDiscarded);
-    if (auto* r = MainRegistry()) r->TrainingListChanged(false);
+    // The row engine recording the session starts over, the chart windows
+    // rebuild; the recording's journal goes with the data the user threw away.
+    Announce([this] { Sessions.NotifyReset(Id); });
     if (refresh) RefreshAll();
 }
+
+bool TfrmTraining::SaveSession() { return SaveAs(DefaultFileName(Session)); }
 
 void TfrmTraining::WorkoutEnter(QWidget* control)
 {
     if (!IsWorkoutControl(control) || Applying) return;
-    TConfirmResult r = ConfirmReset(Session, 0);
+    TConfirmResult r = ConfirmReset(Session, 0, [this] { return SaveSession(); });
     if (!r.Proceed) {
         if (qobject_cast<QComboBox*>(control)) SkipLeave = control;
         if (control->hasFocus()) TakeFocusAway();
@@ -692,7 +802,21 @@ void TfrmTraining::WorkoutChange(QWidget* control)
 {
     if (Refreshing || Applying || !IsWorkoutControl(control)) return;
     if (auto* e = qobject_cast<QLineEdit*>(control); e && e->text().isEmpty()) return;
-    TConfirmResult r = ConfirmReset(Session, 0);
+    // A save offered by the question refreshes the controls: the value the
+    // user chose is put back before it is applied.
+    auto* edit = qobject_cast<QLineEdit*>(control);
+    auto* combo = qobject_cast<QComboBox*>(control);
+    const QString chosenText = edit ? edit->text() : QString();
+    const int chosenIndex = combo ? combo->currentIndex() : -1;
+    TConfirmResult r = ConfirmReset(Session, 0, [&] {
+        const bool saved = SaveSession();
+        const bool wasRefreshing = Refreshing;
+        Refreshing = true;
+        if (edit) edit->setText(chosenText);
+        if (combo) combo->setCurrentIndex(chosenIndex);
+        Refreshing = wasRefreshing;
+        return saved;
+    });
     if (!r.Proceed) {
         // The session keeps its value, so the control shows it again.
         RestoreWorkoutControl(control);
@@ -747,7 +871,7 @@ void TfrmTraining::ApplyWorkoutValue(QWidget* control)
     }
     if (r.Changed) {
         SetModified();
-        if (auto* r = MainRegistry()) r->TrainingsChanged();
+        Announce([this] { Sessions.NotifyWorkoutChanged(Id); });
     }
     if (isCombo)
         RefreshAll();
@@ -787,7 +911,7 @@ void TfrmTraining::TextFieldChanged(QWidget* control)
     field->SetText(value);
     SetModified();
     RefreshGeneral();
-    if (auto* r = MainRegistry()) r->TrainingsChanged();
+    Announce([this] { Sessions.NotifyHeaderChanged(Id); });
 }
 
 void TfrmTraining::DateChanged()
@@ -802,7 +926,7 @@ void TfrmTraining::DateChanged()
     Session.Header.DateTime = days + (old - oldDay);
     SetModified();
     RefreshGeneral();
-    if (auto* r = MainRegistry()) r->TrainingsChanged();
+    Announce([this] { Sessions.NotifyHeaderChanged(Id); });
 }
 
 void TfrmTraining::TimeChanged()
@@ -819,7 +943,7 @@ void TfrmTraining::TimeChanged()
     Session.Header.DateTime = day + fraction;
     SetModified();
     RefreshGeneral();
-    if (auto* r = MainRegistry()) r->TrainingsChanged();
+    Announce([this] { Sessions.NotifyHeaderChanged(Id); });
 }
 
 void TfrmTraining::RememberComboText(QComboBox* combo)
@@ -836,16 +960,12 @@ void TfrmTraining::RememberComboText(QComboBox* combo)
 
 void TfrmTraining::btnResetClick()
 {
-    TConfirmResult r = ConfirmReset(Session, 2);
+    TConfirmResult r = ConfirmReset(Session, 2, [this] { return SaveSession(); });
     if (!r.Proceed) return;
-    ResetTraining(Session);
+    // The store empties the session and tells the row engine recording it
+    // and the chart windows; the session stays a user profile.
+    Announce([this] { Sessions.ResetSession(Id); });
     Session.Header.ContentKind = ckUser;
-    if (auto* r = MainRegistry()) r->RowSessionReset(Id);
-    emit SessionReset();
-    // A recording reset by the row window sets its own content kind; the
-    // session stays a user profile.
-    Session.Header.ContentKind = ckUser;
-    if (auto* r = MainRegistry()) r->TrainingListChanged(false);
     RefreshAll();
 }
 
@@ -853,7 +973,7 @@ void TfrmTraining::btnOptionsClick()
 {
     EditChartOptions(Session);
     SetModified();
-    if (auto* r = MainRegistry()) r->TrainingsChanged();
+    Announce([this] { Sessions.NotifyHeaderChanged(Id); });
     RefreshGeneral();
 }
 
@@ -936,6 +1056,17 @@ void TfrmTraining::showEvent(QShowEvent* event)
 bool TfrmTraining::CloseQuery()
 {
     if (Session.Header.Modified != 1) return true;
+    if (HasUnsavedStrokes(Session)) {
+        // Recorded strokes would be lost: offer to save them.
+        std::string text = Format("Training session \"%s\" is modified and its recorded strokes are not saved.\r"
+                                  "Save it before closing?",
+                                  Session.Header.Title.Text().c_str());
+        switch (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbSaveDiscardCancel, TMsgResult::Save)) {
+        case TMsgResult::Save: return SaveSession();
+        case TMsgResult::Discard: return true;
+        default: return false;
+        }
+    }
     std::string text = Format("Training session \"%s\" is modified. Close anyway? %s",
                               Session.Header.Title.Text().c_str(), "");
     return Dialogs().MessageBox(TMsgKind::Confirmation, text, mbOKCancel, TMsgResult::Cancel) == TMsgResult::OK;
@@ -943,9 +1074,9 @@ bool TfrmTraining::CloseQuery()
 
 void TfrmTraining::FormClose()
 {
-    // Saved, or closed on the user's word: the session needs its journal no more.
-    EndSessionJournal(Session, Session.Header.Modified == 1 ? jeDiscarded : jeSaved);
     Session.RowStatus = rsDisconnected;
     SaveSettings();
-    if (auto* r = MainRegistry()) r->TrainingClosed(Id);
+    // The session closes with its window: the row window recording it and
+    // the chart windows follow the store.
+    Sessions.Remove(Id);
 }

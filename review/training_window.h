@@ -1,28 +1,25 @@
 #pragma once
 // The training window: one open training session with its header, workout
 // set-up, totals, intervals, stroke data and force-curve samples on five
-// pages. It owns the session record; the row window records into that same
-// record while a row runs and calls the Refresh operations after each stroke.
+// pages. The session lives in the session store; the window is its holder (it
+// removes the session from the store when it closes) and one of its views: it
+// follows every change announced by the store (strokes the row engine appends,
+// resets, header and curve changes made in the chart windows) and announces
+// its own edits there.
 //
-// It talks to the main window only through the session registry
-// (MainRegistry(): notifications, options, last folder, recent files,
-// statistics).
+// It talks to the main window only through the main registry
+// (MainRegistry(): options, last folder, recent files, statistics).
 //
 // Use from the main window:
-//   auto* w = new TfrmTraining(record, sessionId);
+//   store.Add(record, id);
+//   auto* w = new TfrmTraining(store, id);
 //   frame->AddChild(w);
 //   w->LoadSettings(settingsFile, registry->WindowPlacement());
 //   w->SetAppearance(registry->Appearance());
 //   w->RefreshAll();
 //   FileSave() / FileSaveAs() run SaveAs(DefaultFileName(session)) / SaveAs("").
-// Use from the row window (live recording into *Training()):
-//   after an ordinary stroke            -> RefreshStrokeData()
-//   after force data                    -> RefreshForceCurves()
-//   after a stroke that completes an interval or ends the session -> RefreshAll()
-// When this window resets the session (the reset button, or a workout edit
-// the user confirmed), it tells the main window (RowSessionReset with its
-// session id) and emits SessionReset(); the row window resets its recording
-// on either, whichever way it is connected (not both).
+// The store's CloseRequested for the session (the row window recording it
+// closed) closes the window.
 #include <QPointer>
 #include <QTableView>
 #include <QWidget>
@@ -30,9 +27,12 @@
 #include <string>
 #include <vector>
 
-#include "core/records.h"
-#include "shell/framework/mdi.h"
+#include <memory>
 
+#include "core/records.h"
+#include "framework/mdi.h"
+
+class TSessionStore;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -52,20 +52,21 @@ class TForceCurveModel;
 class TIntervalModel;
 class TSplitsModel;
 class TPenSample;
+class TZoneBox;
 
 class TfrmTraining : public TMDIChild {
     Q_OBJECT
 public:
-    // A window holding a copy of record under the given session id (also
-    // stored in the record's ClientId).
-    TfrmTraining(const TTraining& record, int32_t sessionId, QWidget* parent = nullptr);
+    // A window holding the session sessionId of store (which must hold it).
+    TfrmTraining(TSessionStore& store, int32_t sessionId, QWidget* parent = nullptr);
     ~TfrmTraining() override;
 
     TChildKind ChildKind() const override { return chkTraining; }
-    // The session shown; the row window records into it.
+    // The session shown; the row engine records into it.
     TTraining* Training() override { return &Session; }
     const TTraining& Record() const { return Session; }
     int32_t SessionId() const override { return Id; }
+    TSessionStore& Store() const { return Sessions; }
 
     // Fill the pages from the session.
     void RefreshAll() override;
@@ -73,6 +74,11 @@ public:
     void RefreshIntervals();
     void RefreshStrokeData();
     void RefreshForceCurves();
+    // The Splits page: splits by the chosen type and size, time in the heart-rate zones.
+    void RefreshSplits();
+    // The split type (0 strokes, 1 distance, 2 time) and size chosen on the Splits page.
+    int SplitType() const;
+    double SplitSize() const;
 
     // Window settings: section "Training" of the settings file; mode 1 =
     // stored bounds, 2 = fill the frame, 3 = maximised.
@@ -89,6 +95,9 @@ public:
     // Saves (path given) or saves through the save dialog (empty path);
     // true when a file was written.
     bool SaveAs(const std::string& path);
+    // The normal save (File > Save): true when the session was written.
+    bool SaveSession();
+    bool SaveHeldSession() override { return SaveSession(); }
 
     // Named handlers (the window's controls call them; tests may too).
     void WorkoutEnter(QWidget* control);
@@ -107,10 +116,6 @@ public:
 
     // Remembered entries of the four combo boxes.
     std::vector<std::string> RememberedEntries(const std::string& section) const;
-
-signals:
-    // The session was reset from this window (the row window resets its recording).
-    void SessionReset();
 
 protected:
     bool CloseQuery() override;
@@ -141,10 +146,18 @@ private:
     void TakeFocusAway();
     int TagOf(QWidget* control) const;
     void GridMenu(QTableView* grid, const QPoint& pos);
+    void ListenToStore();
+    // Runs an announcement to the store without this window reacting to it.
+    template <class F>
+    void Announce(F&& announce);
 
-    TTraining Session;
+    TSessionStore& Sessions;
     int32_t Id;
+    std::shared_ptr<TTraining> FRecord;  // the store's record, kept while the window lives
+    TTraining& Session;
+    bool Announcing = false;
     bool Refreshing = false;
+    bool FillingSplits = false;
     bool Applying = false;
     QWidget* SkipLeave = nullptr;  // a combo box whose leave handling is skipped once
     TPlacement Bounds;  // Left, Top, Width, Height of section "Training"
@@ -186,6 +199,7 @@ public:
     QComboBox* cmbSplits = nullptr;
     QLineEdit* edtFactor = nullptr;
     QTableView* sgdSplits = nullptr;
+    TZoneBox* gbxZones = nullptr;
     QTableView* sgdStrokeData = nullptr;
     QTableView* sgdForceCurves = nullptr;
     QPlainTextEdit* memLog = nullptr;

@@ -8,16 +8,20 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "interfaces/bletransport.h"
 #include "interfaces/delay.h"
+#include "interfaces/ftinterface.h"
+#include "interfaces/heartsource.h"
 #include "interfaces/serial/usbdevices.h"
 #include "interfaces/vtinterface.h"
-#include "row/rowengine.h"
-#include "shell/framework/registry.h"
+#include "logic/rowengine.h"
+#include "framework/registry.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -79,6 +83,9 @@ TConnectSettings ReadConnectSettings(const TProfileFile& file)
     s.RawHeartRate = file.ReadBool(kSection, "RawHeartRate", false);
     s.Beeps = file.ReadBool(kSection, "Beeps", true);
     s.Quick = file.ReadBool(kSection, "Quick", false);
+    s.HeartSource = file.ReadString(kSection, "HeartSource", "");
+    s.SourceName = file.ReadString(kSection, "SourceName", "");
+    s.HeartName = file.ReadString(kSection, "HeartName", "");
     return s;
 }
 
@@ -90,6 +97,14 @@ void WriteConnectSettings(TProfileFile& file, const TConnectSettings& s)
     if (s.StrictProtocol) file.WriteBool(kSection, "StrictProtocol", true);
     if (s.RawHeartRate) file.WriteBool(kSection, "RawHeartRate", true);
     if (s.Quick) file.WriteBool(kSection, "Quick", true);
+    if (!s.HeartSource.empty()) file.WriteString(kSection, "HeartSource", s.HeartSource);
+    if (!s.SourceName.empty()) file.WriteString(kSection, "SourceName", s.SourceName);
+    if (!s.HeartName.empty()) file.WriteString(kSection, "HeartName", s.HeartName);
+}
+
+bool IsBluetoothRowerSource(const std::string& source)
+{
+    return IsCaptureSource(source) || !BleAddressOf(source).empty();
 }
 
 bool ProtocolErrorTolerated(unsigned errors, unsigned pulses)
@@ -126,12 +141,21 @@ TfrmConnect::TfrmConnect(QWidget* parent) : TFormDialog(parent)
     pnlMagnets->setObjectName("pnlMagnets");
     auto* mags = new QHBoxLayout(pnlMagnets);
     mags->setContentsMargins(0, 0, 0, 0);
+    // What the four boxes show, for a rower who has never heard of them.
+    auto* magnetsCaption = new QLabel("Magnets:", pnlMagnets);
+    magnetsCaption->setObjectName("lblMagnets");
+    magnetsCaption->setToolTip(
+        "The flywheel carries magnets that pass a sensor once per turn each.\n"
+        "Each box shows how steadily one magnet's pulses arrive (percent);\n"
+        "values near 100 mean the sensor sees that magnet cleanly.");
+    mags->addWidget(magnetsCaption);
     QLabel** panels[] = {&pnlMagnet1, &pnlMagnet2, &pnlMagnet3, &pnlMagnet4};
     for (int i = 0; i < 4; ++i) {
         auto* p = new QLabel("x", pnlMagnets);
         p->setObjectName(Q(Format("pnlMagnet%d", i + 1)));
         p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         p->setAlignment(Qt::AlignCenter);
+        p->setToolTip(Q(Format("Magnet %d: how steadily its pulses arrive (percent)", i + 1)));
         mags->addWidget(p);
         *panels[i] = p;
     }
@@ -142,21 +166,49 @@ TfrmConnect::TfrmConnect(QWidget* parent) : TFormDialog(parent)
     for (const char* t : {"Direct", "Delayed (5 seconds)", "Warming up"}) radios->addWidget(new QRadioButton(t, rgpConnect));
     rgpConnect->hide();
 
+    lblHeart = new QLabel("&Heart rate", client);
+    lblHeart->setObjectName("lblHeart");
+    cmbHeart = new QComboBox(client);
+    cmbHeart->setObjectName("cmbHeart");
+    cmbHeart->setEditable(true);  // capture:FILE or an address may be typed
+    cmbHeart->setToolTip("Heart-rate strap paired with the rowing source");
+    lblHeart->setBuddy(cmbHeart);
+    btbScan = new QPushButton("Scan &Bluetooth", client);
+    btbScan->setObjectName("btbScan");
+    btbScan->setToolTip("Look for Bluetooth rowing machines and heart-rate straps");
+    lblAntKey = new QLabel("ANT+ &key", client);
+    lblAntKey->setObjectName("lblAntKey");
+    edtAntKey = new QLineEdit(client);
+    edtAntKey->setObjectName("edtAntKey");
+    edtAntKey->setToolTip("The ANT+ network key (16 hex digits)");
+    edtAntKey->setMaxLength(40);
+    lblAntKey->setBuddy(edtAntKey);
+
     grid->addWidget(lblSource, 0, 0);
     grid->addWidget(cmbSource, 0, 1);
     grid->addWidget(btbTest, 0, 2);
     grid->addWidget(btbSearch, 0, 3);
-    grid->addWidget(lblTest, 1, 0, 1, 4);
-    grid->addWidget(pnlMagnets, 2, 0, 1, 4);
-    grid->addWidget(rgpConnect, 3, 0, 1, 4);
+    grid->addWidget(lblHeart, 1, 0);
+    grid->addWidget(cmbHeart, 1, 1);
+    grid->addWidget(btbScan, 1, 2, 1, 2);
+    grid->addWidget(lblAntKey, 2, 0);
+    grid->addWidget(edtAntKey, 2, 1);
+    grid->addWidget(lblTest, 3, 0, 1, 4);
+    grid->addWidget(pnlMagnets, 4, 0, 1, 4);
+    grid->addWidget(rgpConnect, 5, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
     btbOk->setToolTip("Accept changes");
 
     connect(btbTest, &QPushButton::clicked, this, [this] { btbTestClick(); });
     connect(btbSearch, &QPushButton::clicked, this, [this] { btbSearchClick(); });
+    connect(btbScan, &QPushButton::clicked, this, [this] { btbScanClick(); });
+    connect(cmbHeart, &QComboBox::currentTextChanged, this, [this] { HeartChanged(); });
     disconnect(btbOk, nullptr, this, nullptr);
     connect(btbOk, &QPushButton::clicked, this, [this] { btbOkClick(); });
 
     FillSourceList();
+    FillHeartList();
+    HeartChanged();
     lblTest->clear();
     resize(width() < 420 ? 420 : width(), 250);
 }
@@ -166,6 +218,7 @@ TfrmConnect::~TfrmConnect()
     *Alive = false;
     InterfaceDestroy();
     SweepGraveyard();
+    Scanner.reset();
 }
 
 std::string TfrmConnect::ReadPath() const
@@ -221,8 +274,100 @@ void TfrmConnect::SelectSource(const std::string& source)
             return;
         }
     }
+    // A port typed by the user that the system does not list (now): shown
+    // as typed, so it is not lost.
+    if (!Trim(source).empty()) {
+        cmbSource->setCurrentIndex(-1);
+        cmbSource->setEditText(Q(Trim(source)));
+        return;
+    }
     const int demo = cmbSource->findText("DEMO");
     cmbSource->setCurrentIndex(demo);
+}
+
+namespace {
+const char* const kNoHeart = "None";
+}
+
+void TfrmConnect::FillHeartList()
+{
+    cmbHeart->clear();
+    cmbHeart->addItem(kNoHeart, QString());
+    cmbHeart->addItem("ANT+ strap", QString("ant"));
+    cmbHeart->addItem("Demo strap", QString("DEMO"));
+}
+
+std::string TfrmConnect::HeartSource() const
+{
+    const QString text = cmbHeart->currentText().trimmed();
+    const int i = cmbHeart->currentIndex();
+    // A listed entry stands for its source; typed text is the source itself.
+    if (i >= 0 && cmbHeart->itemText(i) == text) return cmbHeart->itemData(i).toString().toStdString();
+    for (int k = 0; k < cmbHeart->count(); ++k)
+        if (cmbHeart->itemText(k) == text) return cmbHeart->itemData(k).toString().toStdString();
+    return text.toStdString();
+}
+
+void TfrmConnect::SelectHeartSource(const std::string& source)
+{
+    const QString wanted = Q(Trim(source));
+    for (int i = 0; i < cmbHeart->count(); ++i) {
+        if (cmbHeart->itemData(i).toString().compare(wanted, Qt::CaseInsensitive) == 0) {
+            cmbHeart->setCurrentIndex(i);
+            return;
+        }
+    }
+    if (wanted.isEmpty()) {
+        cmbHeart->setCurrentIndex(0);
+        return;
+    }
+    // A remembered strap or a typed source: listed under its name.
+    const std::string name = Settings.HeartName.empty() ? Trim(source) : Settings.HeartName + " (" + Trim(source) + ")";
+    cmbHeart->addItem(Q(name), wanted);
+    cmbHeart->setCurrentIndex(cmbHeart->count() - 1);
+}
+
+void TfrmConnect::HeartChanged()
+{
+    const std::string h = HeartSource();
+    const bool ant = SameText(h, "ant") || SameText(h.substr(0, 4), "ant:");
+    lblAntKey->setVisible(ant);
+    edtAntKey->setVisible(ant);
+}
+
+bool TfrmConnect::Scanning() const { return Scanner && Scanner->Running(); }
+
+void TfrmConnect::btbScanClick()
+{
+    if (Scanning()) return;
+    if (!Scanner) {
+        Scanner = std::make_unique<TBleScanner>();
+        Scanner->OnFound = [this](const TBleDevice& d) { DeviceFound(d); };
+        Scanner->OnFinished = [this](const std::string& error) {
+            btbScan->setEnabled(true);
+            SetTestText(error.empty() ? "Bluetooth scan finished." : "Bluetooth: " + error);
+        };
+    }
+    btbScan->setEnabled(false);
+    SetTestText("Scanning for Bluetooth rowing machines and heart-rate straps ...");
+    Scanner->Start(8000);
+}
+
+void TfrmConnect::DeviceFound(const TBleDevice& d)
+{
+    const std::string name = d.Name.empty() ? d.Address : d.Name;
+    if (d.Rower) {
+        const QString source = Q("BLE:" + d.Address);
+        if (cmbSource->findText(source) < 0) cmbSource->addItem(source);
+        cmbSource->setItemData(cmbSource->findText(source), Q(name), Qt::ToolTipRole);
+        SetTestText("Found rowing machine " + name);
+    }
+    if (d.HeartRate) {
+        bool listed = false;
+        for (int i = 0; i < cmbHeart->count(); ++i) listed = listed || cmbHeart->itemData(i).toString() == Q(d.Address);
+        if (!listed) cmbHeart->addItem(Q(name + " (" + d.Address + ")"), Q(d.Address));
+        SetTestText("Found heart-rate strap " + name);
+    }
 }
 
 void TfrmConnect::showEvent(QShowEvent* event)
@@ -235,14 +380,93 @@ void TfrmConnect::showEvent(QShowEvent* event)
     } else {
         Settings = TConnectSettings{};
     }
+    AntKey.clear();
+    if (!path.empty() && FileExists(path)) AntKey = TProfileFile(path).ReadString("HeartRate", "AntNetworkKey", "");
+    edtAntKey->setText(Q(AntKey));
+    // A remembered Bluetooth machine is listed although no scan found it yet.
+    if (IsBluetoothRowerSource(Settings.Source) && cmbSource->findText(Q(Settings.Source)) < 0)
+        cmbSource->addItem(Q(Settings.Source));
     SelectSource(Settings.Source);
+    SelectHeartSource(Settings.HeartSource);
+    HeartChanged();
     const auto buttons = rgpConnect->findChildren<QRadioButton*>();
     const int ct = MainRegistry() ? MainRegistry()->ConnectType() : 0;
     if (ct >= 0 && ct < buttons.size()) buttons[ct]->setChecked(true);
     rgpConnect->hide();
 }
 
-void TfrmConnect::SetTestText(const std::string& text) { lblTest->setText(Q(text)); }
+void TfrmConnect::SetTestText(const std::string& text)
+{
+    if (!Heart || HeartText.empty()) lblTest->setText(Q(text));
+    else lblTest->setText(Q(text.empty() ? HeartText : text + "\n" + HeartText));
+}
+
+void TfrmConnect::StartHeartTest()
+{
+    const std::string spec = HeartSource();
+    HeartText.clear();
+    if (spec.empty()) return;
+    THeartSourceOptions o;
+    o.AntNetworkKey = edtAntKey->text().toStdString();
+    {
+        const std::string path = ReadPath();
+        if (!path.empty() && FileExists(path)) {
+            TProfileFile ini(path);
+            o.AntLibrary = ini.ReadString("HeartRate", "AntLibrary", o.AntLibrary);
+            o.AntReceiver = ini.ReadInteger("HeartRate", "AntReceiver", 0);
+        }
+    }
+    std::string error;
+    Heart = CreateHeartRateSource(spec, o, error);
+    if (!Heart) {
+        HeartText = "Heart rate : " + error;
+        return;
+    }
+    const std::string base = lblTest->text().toStdString();
+    auto show = [this](const std::string& text) {
+        const std::string rower = lblTest->text().toStdString();
+        const size_t at = HeartText.empty() ? std::string::npos : rower.rfind("\n" + HeartText);
+        HeartText = text;
+        SetTestText(at == std::string::npos ? rower : rower.substr(0, at));
+    };
+    Heart->OnHeartRate = [show](int bpm) { show(Format("Heart rate : %d bpm", bpm)); };
+    Heart->OnNote = [show](const std::string& t) { show("Heart rate : " + t); };
+    Heart->OnProblem = [show](const std::string& t) { show("Heart rate : " + t); };
+    Heart->OnFailed = [show](const std::string& t) { show("Heart rate : " + t); };
+    HeartText = "Heart rate : connecting to " + Heart->Name() + " ...";
+    SetTestText(base);
+    Heart->Start();
+}
+
+void TfrmConnect::ShowRowerData(TInterface* sender)
+{
+    auto* ft = dynamic_cast<TFTInterface*>(sender);
+    if (!ft) return;
+    ++RawDataCount;
+    const TFtmsStrokeMaker& m = ft->Strokes();
+    std::string text = "Receiving ... " + std::string(m.Paused() ? "(paused)" : "") + "\nSource : " +
+                       ft->SourceName() + "\nDevice : " + ft->TypeName();
+    if (!ft->Description.empty()) text += Format(" (%s)", ft->Description.c_str());
+    text += "\nProtocol : " + TarnProtocolName(ft->Protocol);
+    SetTestText(text);
+    setWindowTitle(Q(Format("Connect to %s", TarnProtocolName(ft->Protocol).c_str())));
+}
+
+bool TfrmConnect::TestRower(const std::string& source, uint8_t sourceType)
+{
+    auto* ft = new TFTInterface();
+    FT.reset(ft);
+    ft->OnOpened = [this](TInterface* s) { Settings.InterfaceType = s->InterfaceType; };
+    ft->OnRowerData = [this](TInterface* s, const TRowerData&) { ShowRowerData(s); };
+    ft->OnError = [this](TInterface*, const std::string& text) { SetTestText(text); };
+    ft->OnProtocolError = [this](TInterface* s) { ProtocolError(s); };
+    SetTestText(Format("Testing %s ...", source.c_str()));
+    RunTest(*ft, sourceType, source);
+    if (!FT || FT.get() != ft) return false;
+    const bool received = ft->ValidSeen;
+    if (!received) ft->Close();
+    return received;
+}
 
 void TfrmConnect::InterfaceCreate()
 {
@@ -285,16 +509,30 @@ void TfrmConnect::InterfaceDestroy()
     };
     drop(std::unique_ptr<TInterface>(VT.release()));
     drop(std::move(BX));
+    if (FT) {
+        auto* ft = static_cast<TFTInterface*>(FT.get());
+        ft->OnRowerData = nullptr;
+        drop(std::move(FT));
+    }
+    if (Heart) {
+        Heart->OnHeartRate = nullptr;
+        Heart->OnNote = Heart->OnProblem = Heart->OnFailed = nullptr;
+        Heart->Stop();
+        Heart.reset();
+    }
+    HeartText.clear();
     setWindowTitle("Connect");
 }
 
 void TfrmConnect::SetTesting(bool testing)
 {
     btbSearch->setEnabled(!testing);
-    btbOk->setEnabled(!testing);
+    // OK ends a running test and takes the source being tested.
+    btbOk->setEnabled(true);
     btbCancel->setEnabled(!testing);
     lblSource->setEnabled(!testing);
     cmbSource->setEnabled(!testing);
+    for (QWidget* w : std::initializer_list<QWidget*>{lblHeart, cmbHeart, btbScan, edtAntKey}) w->setEnabled(!testing);
 }
 
 void TfrmConnect::StopTest()
@@ -325,16 +563,22 @@ void TfrmConnect::btbTestClick()
     const unsigned run = TestRun;
     auto current = [&] { return *alive && TestRun == run; };
     bool received = false;
+    StartHeartTest();
+    if (!current()) return;
     try {
         const bool vt3Adapter = sourceType == 1 && PortAdapter(source) != "?" && !PortAdapter(source).empty();
-        if (sourceType == 2 || !vt3Adapter) {
+        // A Bluetooth rowing machine (or a capture of one, or the demo as one).
+        if (IsBluetoothRowerSource(source) || (sourceType == 2 && Settings.InterfaceType == kFtmsInterfaceType)) {
+            received = TestRower(source, sourceType);
+            if (!current()) return;
+        } else if (sourceType == 2 || !vt3Adapter) {
             SetTestText(Format("Testing %s ...", source.c_str()));
             RunTest(*VT, sourceType, source);
             if (!current()) return;
             received = VT->ValidSeen || (sourceType == 2 && VT->State() >= vtsOpening);
             if (!received) VT->Close();
         }
-        if (!received && current()) {
+        if (!received && current() && !IsBluetoothRowerSource(source)) {
             SetTestText(Format("Testing %s ...", source.c_str()));
             RunTest(*BX, sourceType, source);
             if (!current()) return;
@@ -345,6 +589,7 @@ void TfrmConnect::btbTestClick()
         if (!current()) return;
         VT->Close();
         BX->Close();
+        if (FT) FT->Close();
     }
     if (!current()) return;
     if (!received) {
@@ -474,12 +719,32 @@ void TfrmConnect::done(int result)
 {
     // Kept as chosen: port paths are case-sensitive here; selecting compares upper-case.
     Settings.Source = Source();
+    // A Bluetooth machine (or its capture) is rowed as one; a serial port
+    // chosen after one needs its own test.
+    if (IsBluetoothRowerSource(Settings.Source)) Settings.InterfaceType = kFtmsInterfaceType;
+    else if (Settings.InterfaceType == kFtmsInterfaceType && !SameText(Settings.Source, "DEMO")) Settings.InterfaceType = 0;
+    {
+        const int i = cmbSource->findText(Q(Settings.Source));
+        Settings.SourceName = IsBluetoothRowerSource(Settings.Source) && i >= 0
+                                  ? cmbSource->itemData(i, Qt::ToolTipRole).toString().toStdString()
+                                  : std::string();
+    }
+    Settings.HeartSource = HeartSource();
+    Settings.HeartName.clear();
+    if (!BleAddressOf(Settings.HeartSource).empty()) {
+        const std::string text = cmbHeart->currentText().toStdString();
+        const size_t paren = text.rfind(" (");
+        if (paren != std::string::npos) Settings.HeartName = text.substr(0, paren);
+    }
+    const std::string key = Trim(edtAntKey->text().toStdString());
     const std::string path = WritePath();
     if (!path.empty() && IsWritable(path)) {
         TProfileFile ini(path);
         WriteConnectSettings(ini, Settings);
+        if (key != AntKey) ini.WriteString("HeartRate", "AntNetworkKey", key);
         ini.UpdateFile();
     }
+    if (Scanner) Scanner->Stop();
     InterfaceDestroy();
     Marker.reset();
     pnlMagnets->hide();

@@ -1,22 +1,29 @@
 #pragma once
 // The connect dialog: the user chooses the row window's data source (a
-// serial port or "DEMO"), can test it live (frames arriving, protocol,
-// device, magnet pattern, a click per pulse) and can search all ports for an
-// interface. Its choices live in section "Connect" of the settings file.
+// serial port, "DEMO", a Bluetooth FTMS rowing machine or a capture of one)
+// and a heart-rate source to pair with it, can test the source live (frames
+// arriving, protocol, device, magnet pattern, a click per pulse; the strap's
+// heart rate), can search all ports for an interface and scan for Bluetooth
+// machines and straps. Its choices live in section "Connect" of the settings
+// file; the ANT+ network key in section "HeartRate".
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "shell/framework/formdialog.h"
+#include "framework/formdialog.h"
 
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QWidget;
+class TBleScanner;
+class THeartRateSource;
 class TInterface;
 class TVTInterface;
 class TProfileFile;
+struct TBleDevice;
 
 // Section "Connect" of the settings file.
 struct TConnectSettings {
@@ -26,11 +33,18 @@ struct TConnectSettings {
     bool RawHeartRate = false;
     bool Beeps = true;
     bool Quick = false;
+    // The heart-rate source paired with the rowing source ("" = none; see
+    // interfaces/heartsource.h), and the names of the Bluetooth devices chosen.
+    std::string HeartSource;
+    std::string SourceName, HeartName;
 };
 TConnectSettings ReadConnectSettings(const TProfileFile& file);
 // Erases the section, then writes "Source" and "InterfaceType" always,
-// "StrictProtocol", "RawHeartRate" and "Quick" only when true and "Beeps" never.
+// "StrictProtocol", "RawHeartRate" and "Quick" only when true, "Beeps" never,
+// "HeartSource", "SourceName" and "HeartName" when not empty.
 void WriteConnectSettings(TProfileFile& file, const TConnectSettings& settings);
+// A source a Bluetooth FTMS rowing machine is reached by (an address or a capture).
+bool IsBluetoothRowerSource(const std::string& source);
 
 // The protocol-error rule of a test: tolerated while errors / pulses < 0.1,
 // or before the first pulse while fewer than 10.
@@ -44,6 +58,9 @@ public:
 
     // The selected (or typed) source; "" when nothing is selected.
     std::string Source() const;
+    // The selected (or typed) heart-rate source; "" for none.
+    std::string HeartSource() const;
+    void SelectHeartSource(const std::string& source);
     int InterfaceType() const { return Settings.InterfaceType; }
     int ConnectTypeIndex() const;
     TConnectSettings Settings;
@@ -57,7 +74,9 @@ public:
     void btbTestClick();
     void btbSearchClick();
     void btbOkClick();
+    void btbScanClick();
     bool TestRunning() const { return Marker != nullptr; }
+    bool Scanning() const;
     unsigned RawCount() const { return RawDataCount; }
     unsigned ProtocolErrorCount() const { return ProtocolErrors; }
 
@@ -72,6 +91,11 @@ public:
     QLabel* pnlMagnet3 = nullptr;
     QLabel* pnlMagnet4 = nullptr;
     QGroupBox* rgpConnect = nullptr;
+    QLabel* lblHeart = nullptr;
+    QComboBox* cmbHeart = nullptr;
+    QPushButton* btbScan = nullptr;
+    QLabel* lblAntKey = nullptr;
+    QLineEdit* edtAntKey = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -87,8 +111,20 @@ private:
     void SetTestText(const std::string& text);
     std::string ReadPath() const;
     std::string WritePath() const;
+    void FillHeartList();
+    void HeartChanged();
+    void DeviceFound(const TBleDevice& device);
+    bool TestRower(const std::string& source, uint8_t sourceType);
+    void StartHeartTest();
+    void ShowRowerData(TInterface* sender);
+    std::string HeartLine() const;
 
     std::unique_ptr<TInterface> Marker;
+    std::unique_ptr<TInterface> FT;
+    std::unique_ptr<THeartRateSource> Heart;
+    std::unique_ptr<TBleScanner> Scanner;
+    std::string HeartText;
+    std::string AntKey;  // section "HeartRate", "AntNetworkKey"
     std::unique_ptr<TVTInterface> VT;
     std::unique_ptr<TInterface> BX;
     unsigned RawDataCount = 0;

@@ -14,16 +14,19 @@
 
 #include "files/file_names.h"
 #include "files/training_io.h"
-#include "shell/framework/registry.h"
+#include "framework/registry.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
+#include "util/profile.h"
 #include "util/text.h"
 #include "util/version.h"
 
 namespace {
 
 constexpr int kMaxEditLength = 250;
+// Section of the program settings that keeps the last rower.
+constexpr const char* kLastRower = "LastRower";
 constexpr int kLabelWidth = 70;
 constexpr int kSpacer = 8;
 
@@ -65,7 +68,7 @@ TfrmNewRow::TfrmNewRow(QWidget* parent) : TFormDialog(parent)
     Record.Magic = kTrainingMagic;
     Record.ProgramVersion = ProgramVersion();
 
-    if (TSessionRegistry* r = MainRegistry()) {
+    if (TMainRegistry* r = MainRegistry()) {
         DesignedColor = r->DialogColor();
         QPalette pal = palette();
         pal.setColor(QPalette::Window, DesignedColor);
@@ -199,14 +202,14 @@ void TfrmNewRow::ButtonRowResize()
 std::string TfrmNewRow::LastDir() const
 {
     if (LastFolder) return LastFolder();
-    if (TSessionRegistry* r = MainRegistry()) return r->LastDir();
+    if (TMainRegistry* r = MainRegistry()) return r->LastDir();
     return {};
 }
 
 void TfrmNewRow::StoreLastDir(const std::string& folder)
 {
     if (SetLastFolder) SetLastFolder(folder);
-    else if (TSessionRegistry* r = MainRegistry()) r->SetLastDir(folder);
+    else if (TMainRegistry* r = MainRegistry()) r->SetLastDir(folder);
 }
 
 void TfrmNewRow::LoadUserFile(const std::string& file)
@@ -277,6 +280,8 @@ void TfrmNewRow::FormShow()
     // modified; otherwise the session starts from the template user.
     if (!UserLoaded) {
         NewTraining(Record);
+        if (RecallRower() && SameText(h.Title.Text(), DefaultHeader().Title.Text()))
+            h.Title.SetText(RowerTitle(h.Name.Text(), h.DateTime));
         h.Modified = 0;
     }
     h.FileType = ftSTG;
@@ -310,6 +315,13 @@ void TfrmNewRow::done(int result)
 
 bool TfrmNewRow::Execute() { return exec() == QDialog::Accepted; }
 
+bool TfrmNewRow::Ask(TTraining& record)
+{
+    if (!Execute()) return false;
+    record = Record;
+    return true;
+}
+
 bool TfrmNewRow::TakeValues()
 {
     const std::string weightText = edtWeight->text().toStdString();
@@ -332,6 +344,14 @@ bool TfrmNewRow::TakeValues()
     s.Sprocket = ListValue(cmbSprocket, s.Sprocket);
     h.Title.SetText(edtTitle->text().toStdString());
     h.Name.SetText(edtName->text().toStdString());
+    // A title left at the default "Anyone" (or at the title made for the
+    // rower shown) would name every session alike: the session is then
+    // titled by its rower and its start.
+    const std::string name = Trim(h.Name.Text());
+    const std::string anyone = DefaultHeader().Title.Text();
+    const std::string title = Trim(h.Title.Text());
+    const bool madeTitle = SameText(title, anyone) || (title == oldTitle && title == RowerTitle(oldName, h.DateTime));
+    if (madeTitle) h.Title.SetText(name.empty() || SameText(name, anyone) ? anyone : RowerTitle(name, h.DateTime));
 
     if (s.Weight != oldSettings.Weight || s.Gender != oldSettings.Gender || s.BoatType != oldSettings.BoatType ||
         s.Sprocket != oldSettings.Sprocket || h.Title.Text() != oldTitle || h.Name.Text() != oldName)
@@ -343,5 +363,58 @@ void TfrmNewRow::btnOpenClick() { LoadUserFile("?"); }
 
 void TfrmNewRow::btbOkClick()
 {
-    if (TakeValues()) accept();
+    if (!TakeValues()) return;
+    RememberRower();
+    accept();
+}
+
+std::string TfrmNewRow::RowerTitle(const std::string& name, double dateTime)
+{
+    return name + " " + LocaleShortDate(dateTime) + " " + FormatDateTime("hh:nn", dateTime);
+}
+
+namespace {
+
+std::string RowerSettings(bool forWriting)
+{
+    if (TMainRegistry* r = MainRegistry())
+        return forWriting ? r->SettingsFileForWriting() : r->SettingsFileForReading();
+    return SettingsFile(forWriting);
+}
+
+}  // namespace
+
+void TfrmNewRow::RememberRower() const
+{
+    const std::string file = RowerSettings(true);
+    if (file.empty()) return;
+    TProfileFile ini(file);
+    const TTrainingSettings& s = Record.Settings;
+    ini.WriteString(kLastRower, "Name", Record.Header.Name.Text());
+    ini.WriteInteger(kLastRower, "Weight", s.Weight);
+    ini.WriteInteger(kLastRower, "Gender", s.Gender);
+    ini.WriteInteger(kLastRower, "BoatType", s.BoatType);
+    ini.WriteInteger(kLastRower, "Sprocket", s.Sprocket);
+    ini.UpdateFile();  // a settings file that cannot be written only forgets the rower
+}
+
+bool TfrmNewRow::RecallRower()
+{
+    const std::string file = RowerSettings(false);
+    if (file.empty() || !FileExists(file)) return false;
+    TProfileFile ini(file);
+    if (!ini.ValueExists(kLastRower, "Name")) return false;
+    TTrainingSettings& s = Record.Settings;
+    Record.Header.Name.SetText(ini.ReadString(kLastRower, "Name", Record.Header.Name.Text()));
+    // Values outside the lists or a weight no rower has keep the template's.
+    const int32_t weight = ini.ReadInteger(kLastRower, "Weight", s.Weight);
+    if (weight > 0 && weight < 1000) s.Weight = weight;
+    auto listValue = [&](const char* key, int32_t& value, const std::vector<std::string>& names) {
+        const int32_t v = ini.ReadInteger(kLastRower, key, value);
+        if (v >= 0 && v + 1 < int32_t(names.size())) value = v;
+    };
+    listValue("Gender", s.Gender, GenderNames());
+    listValue("BoatType", s.BoatType, BoatNames());
+    listValue("Sprocket", s.Sprocket, SprocketNames());
+    return true;
 }

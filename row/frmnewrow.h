@@ -7,14 +7,15 @@
 #include <string>
 
 #include "core/records.h"
-#include "shell/framework/formdialog.h"
+#include "framework/formdialog.h"
+#include "framework/windowfactory.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class TfrmNewRow : public TFormDialog {
+class TfrmNewRow : public TFormDialog, public TNewRowPrompt {
     Q_OBJECT
 public:
     explicit TfrmNewRow(QWidget* parent = nullptr);
@@ -23,11 +24,13 @@ public:
     TTraining Record;
     // Loads name and set-up from a user file; a file named "?" asks for one
     // (only a user-only training without data is accepted then).
-    void LoadUserFile(const std::string& file);
+    void LoadUserFile(const std::string& file) override;
     // Modal show; true when confirmed (Record then holds the values).
     bool Execute();
-    // The main window's last-used folder (getter and setter, may be empty;
-    // without them the main window's registry is asked).
+    // Execute, and the confirmed Record copied out.
+    bool Ask(TTraining& record) override;
+    // The last-used folder (getter and setter, may be empty; without them
+    // the main window's registry is asked).
     std::function<std::string()> LastFolder;
     std::function<void(const std::string&)> SetLastFolder;
 
@@ -37,6 +40,14 @@ public:
     bool TakeValues();
     // Fills the controls from Record.
     void FillControls();
+    // The rower of the last confirmed dialog (name, weight, gender, boat,
+    // sprocket), kept in the program settings: the next show, also after a
+    // restart, starts from that rower instead of the template user.
+    void RememberRower() const;
+    bool RecallRower();
+    // A session title that tells sessions apart: the rower's name and the
+    // date and time of day the session starts, as the locale writes them.
+    static std::string RowerTitle(const std::string& name, double dateTime);
     // True once LoadUserFile has loaded a file since the dialog was last closed.
     bool UserFileLoaded() const { return UserLoaded; }
     // The height of the field rows for a font: 25, or the height of "Qq" + 13

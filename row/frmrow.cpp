@@ -6,11 +6,13 @@
 #include <QChartView>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineSeries>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -25,20 +27,19 @@
 #include "core/catalogue.h"
 #include "core/series.h"
 #include "core/values.h"
-#include "review/results_window.h"
-#include "review/training_window.h"
+#include "logic/sessionstore.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
 #if __has_include("row/connectdialog.h")
 #include "row/connectdialog.h"
 #define CATCHLINE_HAVE_CONNECT_DIALOG 1
 #endif
-#include "shell/framework/statusbar.h"
+#include "framework/statusbar.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
 #include "valuearea/valuearea.h"
-#include "valuearea/valuedata.h"
+#include "logic/valuedata.h"
 
 namespace {
 
@@ -58,38 +59,31 @@ void SetHint(QAction* a, const QString& hint)
     a->setStatusTip(bar >= 0 ? hint.mid(bar + 1) : hint);
 }
 
-std::string ProgramSettingsForReading()
-{
-    if (TSessionRegistry* r = MainRegistry()) return r->SettingsFileForReading();
-    return SettingsFile(false);
-}
+std::string ProgramSettingsForReading() { return ProgramServices().SettingsFileForReading(); }
 
-std::string ProgramSettingsForWriting()
-{
-    if (TSessionRegistry* r = MainRegistry()) return r->SettingsFileForWriting();
-    return SettingsFile(true);
-}
+std::string ProgramSettingsForWriting() { return ProgramServices().SettingsFileForWriting(); }
 
 }  // namespace
 
 // ---- creation -------------------------------------------------------------------------
 
-TfrmRow::TfrmRow(TfrmTraining* training, QWidget* parent) : TMDIChild(parent), FTraining(training)
+TfrmRow::TfrmRow(TSessionStore& store, int32_t sessionId, QWidget* parent)
+    : TMDIChild(parent), Sessions(store), FSessionId(sessionId)
 {
     setObjectName("frmRow");
     setAttribute(Qt::WA_DeleteOnClose, false);
-    static TTraining orphan;  // only when no training window is given (never in the program)
-    TTraining& session = training ? *training->Training() : orphan;
-    FEngine = std::make_unique<TRowEngine>(session, *this);
+    // The engine follows resets and changes of its session in the store itself.
+    FEngine = std::make_unique<TRowEngine>(store, sessionId, *this, ProgramServices());
     SetCaption("Row");
-    if (TSessionRegistry* r = MainRegistry()) DesignedColor = r->DialogColor();
+    if (TMainRegistry* r = MainRegistry()) DesignedColor = r->DialogColor();
     BuildControls();
     BuildMenus();
-    // A reset of the session in its training window restarts the recording.
-    if (training)
-        connect(training, &TfrmTraining::SessionReset, this, [this] {
-            if (FEngine) FEngine->ResetSession();
-        });
+    // The session closed (its training window closed): the row window goes too,
+    // unless the program is closing every window anyway.
+    connect(&store, &TSessionStore::SessionRemoved, this, [this](int32_t id) {
+        if (MainRegistry() && MainRegistry()->MainClosing()) return;
+        CloseForSession(id);
+    });
     FEngine->UpdateButtonCaption();
     ButtonChanged();
 }
@@ -104,8 +98,6 @@ TfrmRow::~TfrmRow()
     FEngine.reset();
 }
 
-TfrmTraining* TfrmRow::TrainingWindow() const { return FTraining.data(); }
-
 void TfrmRow::BuildControls()
 {
     auto* main = new QVBoxLayout(this);
@@ -116,6 +108,12 @@ void TfrmRow::BuildControls()
     pgcRow->setObjectName("pgcRow");
     pgcRow->tabBar()->hide();  // the pages are switched from the status bar
     pgcRow->setDocumentMode(true);
+    lblHeartNote = new QLabel(this);
+    lblHeartNote->setObjectName("lblHeartNote");
+    lblHeartNote->setWordWrap(true);
+    lblHeartNote->setStyleSheet("QLabel { background: #fff4c2; color: black; padding: 4px; }");
+    lblHeartNote->hide();
+    main->addWidget(lblHeartNote);
     main->addWidget(pgcRow, 1);
 
     tshLog = new QWidget;
@@ -174,6 +172,12 @@ void TfrmRow::BuildControls()
     pnlChartLeft->setObjectName("pnlChartLeft");
     pnlChartLeft->setMinimumSize(100, 100);
     pnlChartLeft->installEventFilter(this);
+    lblNoForceCurve = new QLabel("The rowing machine sends no force curve.", pnlChartLeft);
+    lblNoForceCurve->setObjectName("lblNoForceCurve");
+    lblNoForceCurve->setWordWrap(true);
+    lblNoForceCurve->setAlignment(Qt::AlignCenter);
+    lblNoForceCurve->setStyleSheet("QLabel { background: rgba(255, 255, 225, 230); color: black; border: 1px solid gray; padding: 6px; }");
+    lblNoForceCurve->hide();
     pnlChartRight = new QWidget(pnlCharts);
     pnlChartRight->setObjectName("pnlChartRight");
     pnlChartRight->setMinimumSize(100, 100);
@@ -183,6 +187,27 @@ void TfrmRow::BuildControls()
     chartsLayout->addWidget(pnlChartRight, 1);
     pnlCharts->installEventFilter(this);
     splRight->addWidget(pnlCharts);
+    // The way to start, over the charts of a window that has not rowed yet.
+    auto* hint = new QLabel(pnlCharts);
+    hint->setObjectName("lblStartHint");
+    hint->setText("To start rowing, click [Connect] at the bottom left of this window.\n"
+                  "No rowing machine at hand? Choose DEMO as the source, click [Test], then [OK].");
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setWordWrap(true);
+    QFont hintFont = hint->font();
+    hintFont.setPointSizeF(hintFont.pointSizeF() * 1.5);
+    hintFont.setBold(true);
+    hint->setFont(hintFont);
+    hint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    hint->hide();
+    // The chart menus belong to the panels, so they stay when a chart is
+    // emptied; the charts pass a right click on to their panel.
+    pnlChartLeft->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pnlChartLeft, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popLeft->exec(pnlChartLeft->mapToGlobal(pos)); });
+    pnlChartRight->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pnlChartRight, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popRight->exec(pnlChartRight->mapToGlobal(pos)); });
     splRight->setStretchFactor(0, 1);
 
     connect(splRight, &QSplitter::splitterMoved, this, [this](int, int) {
@@ -358,11 +383,11 @@ void TfrmRow::CheckRightMenu()
             }
 }
 
-TfrmRow* CreateRowWindow(TMDIMain* frame, TfrmTraining* training)
+TfrmRow* CreateRowWindow(TMDIMain* frame, TSessionStore& store, int32_t sessionId)
 {
-    auto* row = new TfrmRow(training);
+    auto* row = new TfrmRow(store, sessionId);
     if (frame) frame->AddChild(row);
-    TSessionRegistry* registry = MainRegistry();
+    TMainRegistry* registry = MainRegistry();
     row->LoadSettings(ProgramSettingsForReading(), registry ? registry->WindowPlacement() : int(wpmStoredBounds));
     if (registry) row->SetAppearance(registry->Appearance());
     row->ShowChild();
@@ -419,6 +444,7 @@ void TfrmRow::LoadSettings(const std::string& settingsFile, int mode)
         e.ThresHold = ini.ReadInteger(kSection, "ThresHold", e.ThresHold);
         e.DemoFast = ini.ReadBool(kSection, "DemoFast", e.DemoFast);
     }
+    if (DemoRealPace()) e.DemoFast = false;
     // Parameters outside the catalogue would index nothing: back to the defaults.
     if (RightX < 0 || RightX >= kStrokeParameterCount) RightX = 0;
     if (RightY < -1 || RightY >= kStrokeParameterCount) RightY = 1;
@@ -476,10 +502,13 @@ void TfrmRow::CreateValueStore()
     FValues = std::make_unique<TValueData>();
     for (int32_t position : StrokeIdMap())
         FValues->AddItem(position, ParameterShortName(position), StrokeLongCaption(position), ParameterFormat(position));
-    QPixmap logo(":/logo.svg");
-    if (!logo.isNull()) FValues->SetLogo(logo);
+    FValues->SetLogo(":/catchline/logo.svg");  // the program's picture resources
     FValues->SetLogoPosition(lpProportional);
     FValues->SetLogoMode(lmOpaque);
+    for (const auto& [parameter, caption] : FValueCaptions) FValues->SetCaption(parameter, caption);
+    // Without a heart-rate signal there is no pulse (nor work per beat).
+    FValues->SetNoneWhenZero(spPulse, true);
+    FValues->SetNoneWhenZero(spWorkPerPulse, true);
     FValues->Clear();
     // The store starts empty: show what the engine shows now.
     if (FEngine->StrokeIndex() > 0)
@@ -630,7 +659,13 @@ void TfrmRow::SquareLeftChart()
 
 bool TfrmRow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Resize && (watched == pnlChartLeft || watched == pnlCharts)) SquareLeftChart();
+    if (event->type() == QEvent::Resize && (watched == pnlChartLeft || watched == pnlCharts)) {
+        SquareLeftChart();
+        PlaceNoForceNote();
+    }
+    if (event->type() == QEvent::Resize && watched == pnlCharts)
+        if (auto* hint = pnlCharts->findChild<QLabel*>("lblStartHint", Qt::FindDirectChildrenOnly))
+            hint->setGeometry(pnlCharts->rect().adjusted(20, 20, -20, -20));
     return TMDIChild::eventFilter(watched, event);
 }
 
@@ -664,9 +699,7 @@ void TfrmRow::RebuildLeftChart()
         FOld = FLeft->AddFixedLine("Old", ToQColor(0x0000FF));
         FNew = FLeft->AddFixedLine("New", ToQColor(0xFF0000));
         ApplyChartLook(*FLeft);
-        FLeft->View()->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(FLeft->View(), &QWidget::customContextMenuRequested, this,
-                [this](const QPoint& pos) { popLeft->exec(FLeft->View()->mapToGlobal(pos)); });
+        FLeft->View()->setContextMenuPolicy(Qt::NoContextMenu);
         FLeft->View()->show();
         SquareLeftChart();
         SessionRefreshed();  // the session's colours and pens
@@ -677,22 +710,15 @@ void TfrmRow::RebuildLeftChart()
         FNew->clear();
     }
     TChartData data;
-    if (LeftReference)
-        if (TSessionRegistry* r = MainRegistry()) {
-            const int last = r->TrainingCount() + 3;
-            for (int i = 0; i <= last; ++i) {
-                if (r->TrainingIdAt(i) == session.ClientId) continue;
-                // This runs at every recovery: read the record in place rather
-                // than copying every stroke of it (the result is the same).
-                if (const TTraining* other = r->TrainingRef(i)) {
-                    BuildForceCurveSeries(data, *other, TForceCurveOptions{});
-                    continue;
-                }
-                TTraining copy;
-                if (!r->GetTraining(i, copy)) continue;
-                BuildForceCurveSeries(data, copy, TForceCurveOptions{});
-            }
+    if (LeftReference) {
+        // The other open sessions and the average records, read in place (this
+        // runs at every recovery).
+        const int last = Sessions.Count() + TSessionStore::kAverageRecords - 1;
+        for (int i = 0; i <= last; ++i) {
+            if (Sessions.IdAt(i) == session.ClientId) continue;
+            if (const TTraining* other = Sessions.At(i)) BuildForceCurveSeries(data, *other, TForceCurveOptions{});
         }
+    }
     FLeft->Render(data, false);
 }
 
@@ -708,9 +734,7 @@ void TfrmRow::RebuildRightChart()
         FRight->View()->setObjectName("chtRight");
         pnlChartRight->layout()->addWidget(FRight->View());
         ApplyChartLook(*FRight);
-        FRight->View()->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(FRight->View(), &QWidget::customContextMenuRequested, this,
-                [this](const QPoint& pos) { popRight->exec(FRight->View()->mapToGlobal(pos)); });
+        FRight->View()->setContextMenuPolicy(Qt::NoContextMenu);
         FRight->View()->show();
     }
     QString x = "X", y = "Y", z = "Z";
@@ -860,16 +884,31 @@ void TfrmRow::DrawPanel(QPainter& painter, int index, const QRect& rect)
                     painter.setPen(thick);
                     painter.drawLine(next, bottom - 4, next, bottom - 6);
                 }
-                if (!ruler.Labels[size_t(i)].isEmpty()) {
-                    painter.setPen(thin);
-                    const int w = fm.horizontalAdvance(ruler.Labels[size_t(i)]);
-                    painter.drawText(x - w / 2, rect.top() + 4 + fm.ascent(), ruler.Labels[size_t(i)]);
-                }
             }
+            const QColor markerColor = ToQColor(s.Header.Color);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(ToQColor(s.Header.Color));
+            painter.setBrush(markerColor);
             painter.drawEllipse(ruler.Marker);
             painter.setBrush(palette().color(QPalette::Window));
+            // The labels go over the marker, in a colour that stands out on
+            // it where they cross it.
+            QPainterPath inMarker;
+            inMarker.addEllipse(QRectF(ruler.Marker));
+            const QColor onMarker = markerColor.lightness() < 128 ? Qt::white : Qt::black;
+            for (int i = 0; i < n; ++i) {
+                const QString& label = ruler.Labels[size_t(i)];
+                if (label.isEmpty()) continue;
+                const int w = fm.horizontalAdvance(label);
+                const QPoint at(ruler.Ticks[size_t(i)] - w / 2, rect.top() + 4 + fm.ascent());
+                painter.setPen(thin);
+                painter.drawText(at, label);
+                if (!QRect(at.x(), rect.top() + 4, w, fm.height()).intersects(ruler.Marker)) continue;
+                painter.save();
+                painter.setClipPath(inMarker);
+                painter.setPen(onMarker);
+                painter.drawText(at, label);
+                painter.restore();
+            }
         }
     }
     painter.restore();
@@ -911,6 +950,26 @@ void TfrmRow::changeEvent(QEvent* event) { TMDIChild::changeEvent(event); }
 
 bool TfrmRow::CloseQuery() { return true; }
 
+namespace {
+// The training window that holds a session: the one that saves it.
+TMDIChild* TrainingWindowOf(TMDIMain* frame, int32_t sessionId)
+{
+    if (!frame) return nullptr;
+    for (QWidget* w : frame->ChildList())
+        if (auto* t = qobject_cast<TMDIChild*>(w); t && t->ChildKind() == chkTraining && t->SessionId() == sessionId)
+            return t;
+    return nullptr;
+}
+}  // namespace
+
+bool TfrmRow::CanSaveSession() { return TrainingWindowOf(Frame(), FSessionId) != nullptr; }
+
+bool TfrmRow::SaveSession()
+{
+    TMDIChild* training = TrainingWindowOf(Frame(), FSessionId);
+    return training && training->SaveHeldSession();
+}
+
 void TfrmRow::FormClose()
 {
     static const char* const kClosing = "rowClosing";
@@ -920,7 +979,9 @@ void TfrmRow::FormClose()
     SaveSettings();
     const int32_t id = Session().ClientId;
     tmrUpdateAreas->stop();
-    if (TSessionRegistry* r = MainRegistry()) r->TrainingClosed(id);
+    // The training window holding the session closes with the row window (it
+    // may ask its own question).
+    Sessions.RequestClose(id);
 }
 
 void TfrmRow::CloseForSession(int32_t sessionId)
@@ -941,6 +1002,8 @@ bool TfrmRow::ChooseSource(std::string& source, int& interfaceType)
     if (dialog.exec() != QDialog::Accepted) return false;
     source = dialog.Source();
     interfaceType = dialog.InterfaceType();
+    ChosenHeartSource = dialog.HeartSource();
+    HeartChosen = true;
     return true;
 #else
     return false;
@@ -970,11 +1033,24 @@ void TfrmRow::RefreshValues()
     if (FValues) FValues->Refresh();
 }
 
+void TfrmRow::SetValueCaption(int parameter, const std::string& caption)
+{
+    FValueCaptions[parameter] = caption;
+    if (FValues) FValues->SetCaption(parameter, caption);
+}
+
 void TfrmRow::ButtonChanged()
 {
     if (!btnConnect) return;
     btnConnect->setText(Q(FEngine->ButtonCaption()));
     btnConnect->setEnabled(FEngine->ButtonEnabled());
+    // The start hint shows until the first connect of a session without strokes.
+    if (auto* hint = pnlCharts ? pnlCharts->findChild<QLabel*>("lblStartHint", Qt::FindDirectChildrenOnly) : nullptr) {
+        const bool idle = !FEngine->Interface() && FEngine->Session().StrokeCount() == 0;
+        hint->setGeometry(pnlCharts->rect().adjusted(20, 20, -20, -20));
+        hint->setVisible(idle);
+        if (idle) hint->raise();
+    }
 }
 
 void TfrmRow::FocusButton()
@@ -988,8 +1064,32 @@ void TfrmRow::PanelsChanged()
     StatusBar->update();
 }
 
+void TfrmRow::PlaceNoForceNote()
+{
+    if (!lblNoForceCurve || !lblNoForceCurve->isVisible()) return;
+    const int width = std::max(100, pnlChartLeft->width() - 40);
+    lblNoForceCurve->setFixedWidth(width);
+    lblNoForceCurve->adjustSize();
+    lblNoForceCurve->move((pnlChartLeft->width() - width) / 2, (pnlChartLeft->height() - lblNoForceCurve->height()) / 2);
+    lblNoForceCurve->raise();
+}
+
+std::optional<std::string> TfrmRow::HeartRateSource()
+{
+    if (HeartChosen) return ChosenHeartSource;
+    return std::nullopt;
+}
+
+void TfrmRow::HeartRateMessage(const std::string& text)
+{
+    lblHeartNote->setText("Heart rate: " + Q(text));
+    lblHeartNote->show();
+}
+
 void TfrmRow::SessionReset()
 {
+    lblHeartNote->hide();
+    lblNoForceCurve->hide();
     if (FOld) FOld->clear();
     if (FNew) FNew->clear();
     RebuildLeftChart();
@@ -1004,8 +1104,13 @@ void TfrmRow::SessionRefreshed()
         const Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine, Qt::DashDotDotLine};
         const Qt::PenStyle style = s.Header.PenStyle < 5 ? styles[s.Header.PenStyle] : Qt::SolidLine;
         const int width = std::max(1, int(s.Header.PenWidth));
-        QPen oldPen(ToQColor(FEngine->OldCurveColor()), width, style);
-        QPen newPen(ToQColor(FEngine->NewCurveColor()), width, style);
+        // Both curves stand out from the chart, and from each other (a grey
+        // session's inverse is grey too).
+        const TColor back = FromQColor(FLeft->Chart()->backgroundBrush().color());
+        const TColor current = ReadableColor(FEngine->NewCurveColor(), back);
+        const TColor previous = ReadableColor(DistinctColor(FEngine->OldCurveColor(), &current, 1, back), back);
+        QPen oldPen(ToQColor(previous), width, style);
+        QPen newPen(ToQColor(current), width, style);
         FOld->setPen(oldPen);
         FNew->setPen(newPen);
     }
@@ -1049,6 +1154,10 @@ void TfrmRow::ForceCurveStored(int strokeIndex)
 
 void TfrmRow::StrokeStored(int k)
 {
+    if (!FEngine->MeasuresForce() && !lblNoForceCurve->isVisible() && LeftIndex >= 0) {
+        lblNoForceCurve->show();
+        PlaceNoForceNote();
+    }
     // A stored stroke only adds to the right chart's series.
     const TTraining& session = Session();
     if (FRight && RightIndex == -2 && session.ClientId > 0) {
@@ -1060,27 +1169,7 @@ void TfrmRow::StrokeStored(int k)
     StatusBar->update();
 }
 
-void TfrmRow::RefreshTraining(TTrainingRefresh what)
-{
-    TfrmTraining* t = FTraining.data();
-    if (!t) return;
-    switch (what) {
-    case TTrainingRefresh::All: t->RefreshAll(); break;
-    case TTrainingRefresh::StrokeData: t->RefreshStrokeData(); break;
-    case TTrainingRefresh::ForceCurves: t->RefreshForceCurves(); break;
-    }
-}
-
-void TfrmRow::TrainingListChanged()
-{
-    if (TSessionRegistry* r = MainRegistry()) r->TrainingListChanged(false);
-}
-
 void TfrmRow::ShowResults(const TTraining& session)
 {
-    if (ResultsShower) {
-        ResultsShower(session);
-        return;
-    }
-    ShowResultsModal(session);
+    if (ResultsShower) ResultsShower(session);
 }

@@ -9,20 +9,26 @@
 // progress ruler and the elapsed time). Its layout lives in section "Row" of
 // the settings file, the value-area layouts in "RowBottom" and "RowRight".
 //
-// The main window creates it together with the training window that holds
-// the session: CreateRowWindow(frame, training).
+// The main window creates it for a session of the session store, held by a
+// training window: CreateRowWindow(frame, store, sessionId). The engine
+// records into that session; the training and chart windows follow the
+// recording through the store. When the row window closes it asks the store
+// to close the session (its training window closes); when the session is
+// removed from the store (its training window closed), the row window closes.
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 #include <QPointer>
 
 #include "core/series.h"
-#include "row/rowengine.h"
-#include "shell/framework/mdi.h"
+#include "logic/rowengine.h"
+#include "framework/mdi.h"
 
 class QChartView;
 class QLineSeries;
+class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -33,19 +39,19 @@ class TRowChart;
 class TStatusPanelBar;
 class TValueArea;
 class TValueData;
-class TfrmTraining;
 
 class TfrmRow : public TMDIChild, public TRowHost {
     Q_OBJECT
 public:
-    // training: the training window holding the session (not owned).
-    explicit TfrmRow(TfrmTraining* training, QWidget* parent = nullptr);
+    // Records into the session sessionId of store.
+    TfrmRow(TSessionStore& store, int32_t sessionId, QWidget* parent = nullptr);
     ~TfrmRow() override;
 
     TChildKind ChildKind() const override { return chkRow; }
     TRowEngine& Engine() { return *FEngine; }
     TTraining& Session() { return FEngine->Session(); }
-    TfrmTraining* TrainingWindow() const;
+    int32_t SessionId() const override { return FSessionId; }
+    TSessionStore& Store() const { return Sessions; }
 
     // Layout and chart settings (section "Row").
     bool LeftChart = true;
@@ -94,11 +100,20 @@ public:
 
     // Connect dialog; replaced by tests (default: none chosen).
     std::function<bool(std::string& source, int& interfaceType)> SourceChooser;
-    // Results window; replaced by tests (default: the results window, modal).
+    // The heart-rate source the connect dialog returned with the rowing source.
+    std::string ChosenHeartSource;
+    bool HeartChosen = false;
+    // Shows the results of a finished session: the program's window factory
+    // sets the shared results window (modal), tests their own (none: not shown).
     std::function<void(const TTraining&)> ResultsShower;
 
     // Controls (object names as documented).
     QTabWidget* pgcRow = nullptr;
+    // A note about the paired heart-rate source (it stopped, sends nonsense,
+    // could not start), above the pages until the next connect.
+    QLabel* lblHeartNote = nullptr;
+    // Over the left chart while a machine without force measurement is rowed.
+    QLabel* lblNoForceCurve = nullptr;
     QWidget *tshLog = nullptr, *tshAction = nullptr, *tshText = nullptr;
     QPlainTextEdit* memLog = nullptr;
     QWidget *pnlCharts = nullptr, *pnlChartLeft = nullptr, *pnlChartRight = nullptr;
@@ -127,6 +142,8 @@ public:
 
     // TRowHost
     bool ChooseSource(std::string& source, int& interfaceType) override;
+    std::optional<std::string> HeartRateSource() override;
+    void HeartRateMessage(const std::string& text) override;
     void ShowMessageWindow(const std::string& text) override;
     void HideMessageWindow() override;
     bool MessageWindowShown() override;
@@ -134,6 +151,7 @@ public:
     void ClearValues() override;
     void SetValue(int parameter, bool live, double value) override;
     void RefreshValues() override;
+    void SetValueCaption(int parameter, const std::string& caption) override;
     void ButtonChanged() override;
     void FocusButton() override;
     void PanelsChanged() override;
@@ -144,10 +162,10 @@ public:
     void ForceSample(int puls, double length, double force) override;
     void ForceCurveStored(int strokeIndex) override;
     void StrokeStored(int k) override;
-    void RefreshTraining(TTrainingRefresh what) override;
-    void TrainingListChanged() override;
     void ShowResults(const TTraining& session) override;
     void SaveSettings() override;
+    bool CanSaveSession() override;
+    bool SaveSession() override;
     std::string RecordingJournalFolder() override;
 
 protected:
@@ -165,6 +183,7 @@ private:
     void LayoutStatusPanels();
     void DrawPanel(QPainter& painter, int index, const QRect& rect);
     void SquareLeftChart();
+    void PlaceNoForceNote();
     void ApplyChartLook(TRowChart& chart);
     void CreateValueStore();
     TValueArea* CreateArea(const std::string& section, const std::string& defaults);
@@ -175,9 +194,11 @@ private:
     void RightAxisChoice(int axis, int tag);
     void ActivatedByFrame();
 
+    TSessionStore& Sessions;
+    int32_t FSessionId;
     std::unique_ptr<TRowEngine> FEngine;
-    QPointer<TfrmTraining> FTraining;
     std::unique_ptr<TValueData> FValues;
+    std::map<int, std::string> FValueCaptions;  // cell captions the engine set, kept for a new store
     TValueArea* FRightArea = nullptr;
     TValueArea* FBottomArea = nullptr;
     std::unique_ptr<TRowChart> FLeft;
@@ -194,7 +215,7 @@ private:
     bool Destroying = false;
 };
 
-// Creates the row window for the session of a training window, adds it to
-// the frame, loads its settings with the main registry's placement, applies
-// the appearance and shows it.
-TfrmRow* CreateRowWindow(TMDIMain* frame, TfrmTraining* training);
+// Creates the row window for a session of the store, adds it to the frame,
+// loads its settings with the main registry's placement, applies the
+// appearance and shows it.
+TfrmRow* CreateRowWindow(TMDIMain* frame, TSessionStore& store, int32_t sessionId);

@@ -12,10 +12,12 @@
 #include <cmath>
 #include <limits>
 
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
+#include "util/axis_ticks.h"
 
 namespace {
 
+constexpr double kEmptyTimeSpan = 10.0 / 1440;  // ten minutes, in days
 constexpr double kMsPerDay = 86400000.0;
 
 // Local midnight of a fixed day: a day fraction f is drawn at Base + f days.
@@ -34,13 +36,6 @@ Qt::PenStyle PenStyleOf(int style)
     case 4: return Qt::DashDotDotLine;
     default: return Qt::SolidLine;
     }
-}
-
-// Whole numbers on the labels when the ticks fall on whole numbers.
-QString LabelFormat(double lo, double increment)
-{
-    const bool whole = increment > 0 && std::floor(increment) == increment && std::floor(lo) == lo;
-    return whole ? QStringLiteral("%.0f") : QStringLiteral("%g");
 }
 
 Qt::Alignment AlignmentOf(int axis)
@@ -101,6 +96,8 @@ TRowChart::TRowChart(QWidget* parent)
         Times[i]->setFormat("mm:ss");
         FChart->addAxis(Values[i], AlignmentOf(i));
     }
+    // A new plot size (the window resized, labels widened) plans the ticks again.
+    QObject::connect(FChart, &QChart::plotAreaChanged, FChart, [this] { PlaceTicks(); });
 }
 
 TRowChart::~TRowChart() { delete FView; }
@@ -122,6 +119,9 @@ void TRowChart::UseAxis(int axis, bool dateTime)
         if (s->attachedAxes().contains(from)) attached.append(s);
     for (QAbstractSeries* s : attached) s->detachAxis(from);
     FChart->removeAxis(from);
+    // The chart gives up a removed axis: it stays the chart's child, unshown,
+    // so that it is freed with the chart.
+    from->setParent(FChart);
     FChart->addAxis(to, AlignmentOf(axis));
     to->setVisible(Visible[axis]);
     to->setTitleText(Titles[axis]);
@@ -135,13 +135,22 @@ void TRowChart::UseAxis(int axis, bool dateTime)
 void TRowChart::SetFixedAxis(int axis, double lo, double hi, double increment)
 {
     UseAxis(axis, false);
-    QValueAxis* v = Values[axis];
-    v->setRange(lo, hi);
-    v->setLabelFormat(LabelFormat(lo, increment));
-    if (increment > 0 && (hi - lo) / increment <= 200) {
-        v->setTickType(QValueAxis::TicksDynamic);
-        v->setTickAnchor(lo);
-        v->setTickInterval(increment);
+    Rules[axis] = TTickRule{};
+    if (increment > 0 && (hi - lo) / increment <= 200) Rules[axis].Increment = increment;
+    const QRectF plot = FChart->plotArea();
+    SetAxisRange(Values[axis], lo, hi, AxisLength(Values[axis], plot.width(), plot.height()), Rules[axis]);
+}
+
+void TRowChart::PlaceTicks()
+{
+    const QRectF plot = FChart->plotArea();
+    for (int i = 0; i < 3; ++i) {
+        QAbstractAxis* a = TimeInUse[i] ? static_cast<QAbstractAxis*>(Times[i]) : Values[i];
+        const double length = AxisLength(a, plot.width(), plot.height());
+        if (TimeInUse[i])
+            ApplyTimeTicks(Times[i], length, TimeTicks[i]);
+        else
+            ApplyAxisTicks(Values[i], length, Rules[i]);
     }
 }
 
@@ -236,71 +245,59 @@ void TRowChart::ClearData()
     Used = 0;
 }
 
-namespace {
-
-// A step of 1, 2 or 5 times a power of ten near span / intervals.
-double NiceStep(double span, int intervals)
-{
-    const double raw = span / std::max(1, intervals);
-    if (!(raw > 0) || !std::isfinite(raw)) return 1;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double f = raw / magnitude;
-    const double nice = f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10;
-    return nice * magnitude;
-}
-
-}  // namespace
-
-void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData)
+void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData, bool whole)
 {
     double lo = scale.AutoMinimum ? (haveData ? dataLo : 0.0) : scale.Minimum;
-    double hi = scale.AutoMaximum ? (haveData ? dataHi : 1.0) : scale.Maximum;
+    // An empty time axis spans ten minutes rather than a whole day, whose
+    // ticks would all read "00:00".
+    double hi = scale.AutoMaximum ? (haveData ? dataHi : (TimeInUse[axis] ? lo + kEmptyTimeSpan : 1.0)) : scale.Maximum;
     if (!std::isfinite(lo)) lo = 0;
     if (!std::isfinite(hi)) hi = lo + 1;
     if (hi < lo) std::swap(lo, hi);
     if (hi == lo) {
-        const double pad = lo == 0 ? 1.0 : std::fabs(lo) * 0.05;
+        const double pad = TimeInUse[axis] ? kEmptyTimeSpan / 2 : lo == 0 ? 1.0 : std::fabs(lo) * 0.05;
         if (scale.AutoMinimum) lo -= pad;
         hi += pad;
     }
     const bool manual = !scale.AutoMinimum || !scale.AutoMaximum;
+    if (manual && haveData && scale.Increment > 0 && std::isfinite(dataLo) && std::isfinite(dataHi)) {
+        // The scale's window widens by whole steps until every point drawn
+        // lies inside it (a sprint above the window, the strokes of a pause
+        // below it).
+        const double step = scale.Increment;
+        if (dataLo < lo) lo -= std::ceil((lo - dataLo) / step - 1e-9) * step;
+        if (dataHi > hi) hi += std::ceil((dataHi - hi) / step - 1e-9) * step;
+    }
+    Rules[axis] = TTickRule{};
+    Rules[axis].Whole = whole;
+    if (manual && scale.Increment > 0 && (hi - lo) / scale.Increment <= 200) Rules[axis].Increment = scale.Increment;
     if (TimeInUse[axis]) {
         QDateTimeAxis* t = Times[axis];
         const QDateTime from = QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(lo * kMsPerDay)));
         const QDateTime to = QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(hi * kMsPerDay)));
         if (t->min() != from || t->max() != to) t->setRange(from, to);
-        int count = 5;
-        if (manual && scale.Increment > 0) count = int(std::lround((hi - lo) / scale.Increment)) + 1;
-        count = std::clamp(count, 2, 20);
-        if (t->tickCount() != count) t->setTickCount(count);
-        return;
-    }
-    QValueAxis* v = Values[axis];
-    if (manual && scale.Increment > 0 && (hi - lo) / scale.Increment <= 200) {
-        if (v->tickType() != QValueAxis::TicksDynamic) v->setTickType(QValueAxis::TicksDynamic);
-        if (v->tickAnchor() != lo) v->setTickAnchor(lo);
-        if (v->tickInterval() != scale.Increment) v->setTickInterval(scale.Increment);
+        TimeTicks[axis] = 5;
+        if (manual && scale.Increment > 0)
+            TimeTicks[axis] = std::clamp(int(std::lround((hi - lo) / scale.Increment)) + 1, 2, 20);
     } else {
-        int count = 5;
         if (!manual) {
-            // Round outwards to a nice step, as the axis' own nice numbers would.
-            const double step = NiceStep(hi - lo, 4);
-            lo = std::floor(lo / step) * step;
-            hi = std::ceil(hi / step) * step;
-            count = std::clamp(int(std::lround((hi - lo) / step)) + 1, 2, 21);
+            // Automatic scales round outwards to a whole step.
+            const TAxisTicks round = PlanAxisTicks(lo, hi, 400, nullptr, 0, 5, whole ? 1.0 : 0.0);
+            lo = std::floor(lo / round.Step + 1e-9) * round.Step;
+            hi = std::ceil(hi / round.Step - 1e-9) * round.Step;
         }
-        if (v->tickType() != QValueAxis::TicksFixed) v->setTickType(QValueAxis::TicksFixed);
-        if (v->tickCount() != count) v->setTickCount(count);
+        const QRectF plot = FChart->plotArea();
+        SetAxisRange(Values[axis], lo, hi, AxisLength(Values[axis], plot.width(), plot.height()), Rules[axis]);
     }
-    const QString format = LabelFormat(lo, manual ? scale.Increment : NiceStep(hi - lo, 4));
-    if (v->labelFormat() != format) v->setLabelFormat(format);
-    if (v->min() != lo || v->max() != hi) v->setRange(lo, hi);
+    if (TimeInUse[axis]) PlaceTicks();
 }
 
 void TRowChart::Render(const TChartData& data, bool useDataScale)
 {
     bool xTime = false, leftTime = false, rightTime = false;
     double range[3][2];
+    bool whole[3] = {true, true, true};  // every value on the axis is a whole number
+    auto isWhole = [](double v) { return !std::isfinite(v) || v == std::floor(v); };
     for (auto& r : range) {
         r[0] = std::numeric_limits<double>::infinity();
         r[1] = -std::numeric_limits<double>::infinity();
@@ -310,6 +307,8 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
         (s.Axis == TAxisSide::Left ? leftTime : rightTime) |= s.YDateTime;
         const int y = s.Axis == TAxisSide::Left ? 1 : 2;
         for (const TPointD& p : s.Points) {
+            whole[0] = whole[0] && isWhole(p.X);
+            whole[y] = whole[y] && isWhole(p.Y);
             if (std::isfinite(p.X)) {
                 range[0][0] = std::min(range[0][0], p.X);
                 range[0][1] = std::max(range[0][1], p.X);
@@ -329,11 +328,17 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
         UseAxis(0, xTime);
         UseAxis(1, leftTime);
         UseAxis(2, rightTime);
-        SetRange(0, TAxisScale{}, range[0][0], range[0][1], range[0][0] <= range[0][1]);
-        SetRange(1, useDataScale ? data.Left : TAxisScale{}, range[1][0], range[1][1], range[1][0] <= range[1][1]);
-        SetRange(2, useDataScale ? data.Right : TAxisScale{}, range[2][0], range[2][1], range[2][0] <= range[2][1]);
+        SetRange(0, TAxisScale{}, range[0][0], range[0][1], range[0][0] <= range[0][1], whole[0]);
+        SetRange(1, useDataScale ? data.Left : TAxisScale{}, range[1][0], range[1][1], range[1][0] <= range[1][1],
+                 whole[1]);
+        SetRange(2, useDataScale ? data.Right : TAxisScale{}, range[2][0], range[2][1], range[2][0] <= range[2][1],
+                 whole[2]);
     }
 
+    // Lines stand out from the chart's background; average records keep apart
+    // from the sessions' colours.
+    const std::vector<int32_t> sessionColors = SessionColors(data);
+    const int32_t background = FromQColor(FChart->backgroundBrush().color());
     for (int i = 0; i < count; ++i) {
         const TSeriesData& s = data.Series[size_t(i)];
         QXYSeries* series = PoolSeries(i, s.Kind);
@@ -349,7 +354,7 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
             AxisRange(0, xLo, xHi);
             ThinLine(points, xLo, xHi, FChart->plotArea().width());
         }
-        const QColor color = ToQColor(s.Color);
+        const QColor color = ToQColor(DrawColor(s, s.Color, sessionColors, background));
         if (auto* line = qobject_cast<QLineSeries*>(series); line && s.Kind == TSeriesKind::Line) {
             QPen pen(color);
             pen.setWidth(std::max(1, int(s.PenWidth)));

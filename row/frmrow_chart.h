@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "core/series.h"
+#include "framework/axisticks.h"
 
 class QAbstractAxis;
 class QChart;
@@ -64,7 +65,9 @@ public:
 private:
     QValueAxis* ValueAxis(int axis) const { return Values[axis]; }
     void UseAxis(int axis, bool dateTime);
-    void SetRange(int axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData);
+    void SetRange(int axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData, bool whole);
+    // Ticks of the three axes for the plot's size (again when it changes).
+    void PlaceTicks();
     QXYSeries* PoolSeries(int i, TSeriesKind kind);
 
     QChartView* FView = nullptr;
@@ -78,4 +81,6 @@ private:
     std::vector<QXYSeries*> Pool;
     std::vector<TSeriesKind> PoolKinds;
     int Used = 0;
+    TTickRule Rules[3];
+    int TimeTicks[3] = {5, 5, 5};
 };

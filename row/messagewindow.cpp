@@ -10,7 +10,7 @@
 #include <QScreen>
 #include <QStyle>
 
-#include "shell/framework/registry.h"
+#include "framework/registry.h"
 
 namespace {
 QPointer<TfrmMessage> gMessage;

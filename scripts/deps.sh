@@ -5,9 +5,11 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev qt6-serialport-dev qt6-svg-dev
+  qt6-connectivity-dev
   qt6-qpa-plugins libgl-dev libqt6svg6
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   dbus fonts-dejavu-core xvfb xauth
+  gpsbabel libxml2-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -118,7 +118,7 @@ bool RegisterFileTypes(bool stg, bool str, bool bxs, bool bxr, bool bxi) {
             if (error == 0) error = errno;
             ShowErrorBox(Format("There was an error registering file type \"%s\" : \r%s\rPlease log on as "
                                 "Administrator and try again.",
-                                ("." + LowerCase(e.Extension)).c_str(), std::strerror(error)));
+                                ("." + LowerCase(e.Extension)).c_str(), SystemErrorText(error).c_str()));
             ok = false;
             continue;
         }
@@ -148,7 +148,7 @@ bool RegisterFileTypes(bool stg, bool str, bool bxs, bool bxr, bool bxi) {
             if (error == 0) error = errno;
             ShowErrorBox(Format("There was an error writing to the Registry : \r%s\rPlease log on as Administrator and "
                                 "try again.",
-                                std::strerror(error)));
+                                SystemErrorText(error).c_str()));
             ok = false;
         }
         if (anyRegistered) {

@@ -17,21 +17,17 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "charts/force_curves_window.h"
-#include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "core/series.h"
 #include "files/file_names.h"
 #include "files/journal.h"
+#include "files/session_export.h"
 #include "files/training_io.h"
-#include "review/results_window.h"
-#include "review/training_window.h"
-#include "row/frmnewrow.h"
-#include "row/frmrow.h"
+#include "framework/chartdialogs.h"
+#include "framework/windowutil.h"
 #include "shell/filetypes.h"
-#include "shell/framework/chartdialogs.h"
-#include "shell/framework/windowutil.h"
 #include "shell/splash.h"
+#include "shell/windowfactory.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -44,7 +40,7 @@ namespace {
 const char* const kCreditText = "Catchline - training software for indoor rowers";
 }
 
-TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDIMain(parent), Arguments(args) {
+TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDIMain(parent), Windows(ProgramWindows()), Arguments(args) {
     setObjectName("frmMain");
     InitShellResources();
     BuildMenus();
@@ -84,19 +80,30 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDI
     SetSharedDialogParent(this);
     ChartOptionsDialog();
     SelectColumnsDialog();
-    NewRowDialog = new TfrmNewRow(this);
-    NewRowDialog->LastFolder = [this] { return Settings.LastDir; };
-    NewRowDialog->SetLastFolder = [this](const std::string& folder) { Settings.LastDir = folder; };
-    ResultsDialog = new TfrmResults(this);
-    SetResultsWindow(ResultsDialog);
+    NewRowDialog = Windows.NewRowDialog(this);
+    ResultsDialog = Windows.ResultsWindow(this);
+    ListenToStore();
     SetMainRegistry(this);
 }
 
 TfrmMain::~TfrmMain() {
     SaveAll();
-    SetResultsWindow(nullptr);
+    // The child windows are views of the store: they go before it does.
+    for (QMdiSubWindow* sub : MDIClient()->subWindowList()) delete sub;
     if (MainRegistry() == this) SetMainRegistry(nullptr);
     FreeSplash();
+}
+
+void TfrmMain::ListenToStore() {
+    auto actions = [this](int32_t) { UpdateActions(); };
+    connect(&Sessions, &TSessionStore::SessionAdded, this, actions);
+    connect(&Sessions, &TSessionStore::SessionRemoved, this, actions);
+    connect(&Sessions, &TSessionStore::CloseRequested, this, actions);
+    connect(&Sessions, &TSessionStore::ModifiedChanged, this, [this](int32_t, bool) { UpdateActions(); });
+    // Captions in the window switcher.
+    auto panels = [this](int32_t) { RefreshWindowPanels(); };
+    connect(&Sessions, &TSessionStore::HeaderChanged, this, panels);
+    connect(&Sessions, &TSessionStore::WorkoutChanged, this, panels);
 }
 
 void TfrmMain::SaveAll() {
@@ -122,6 +129,10 @@ void TfrmMain::BuildMenus() {
                           "document-save", QStyle::SP_DialogSaveButton);
     FileSaveAs = MakeAction("FileSaveAs", tr("Save &As ..."), tr("Save As|Saves the training session under a new name"),
                             QKeySequence("Ctrl+Alt+S"), "document-save-as", QStyle::SP_DriveFDIcon);
+    FileExport = MakeAction("FileExport", tr("&Export to FIT / TCX / CSV ..."),
+                            tr("Export|Exports the training session as a FIT, TCX or RowingData CSV file for other "
+                               "training programs"),
+                            QKeySequence("Ctrl+E"), "document-send");
     FileSaveChart = MakeAction("FileSaveChart", tr("Sa&ve Chart ..."), tr("Save Chart|Saves the chart as a picture"),
                                QKeySequence(), "image-x-generic");
     EditCopyChart = MakeAction("EditCopyChart", tr("C&opy Chart"), tr("Copy Chart|Copies the chart to the Clipboard"));
@@ -164,6 +175,7 @@ void TfrmMain::BuildMenus() {
     File1->addAction(FileClose);
     File1->addAction(FileSave);
     File1->addAction(FileSaveAs);
+    File1->addAction(FileExport);
     File1->addAction(FileSaveDesktop);
     File1->addAction(FileSaveChart);
     N3 = File1->addSeparator();
@@ -174,6 +186,7 @@ void TfrmMain::BuildMenus() {
     Edit1->addAction(EditCopyChart);
 
     // View menu: row and training first, then the View options, then the hidden features.
+    ViewToolbar->setText(tr("&Toolbar"));
     QAction* first = View1->actions().isEmpty() ? nullptr : View1->actions().first();
     View1->insertAction(first, ViewRow);
     View1->insertAction(first, ViewTraining);
@@ -223,6 +236,12 @@ void TfrmMain::BuildMenus() {
     });
     connect(FileSaveAs, &QAction::triggered, this, [this] {
         if (TMDIChild* c = SaveTarget(); c && c->CanSaveAs()) c->FileSaveAs();
+    });
+    connect(FileExport, &QAction::triggered, this, [this] {
+        TMDIChild* target = SaveTarget();
+        TTraining* session = target && !target->Closing() ? target->Training() : nullptr;
+        std::string path;
+        if (session && ExportTrainingAs(*session, Settings.LastDir, path)) Settings.LastDir = ExtractFilePath(path);
     });
     connect(FileSaveChart, &QAction::triggered, this, [this] {
         if (TMDIChild* c = ActiveMDIChild(); c && c->IsChartWindow()) c->ChartPicture(true);
@@ -341,6 +360,7 @@ void TfrmMain::UpdateActions() {
     FileClose->setEnabled(ActiveChild() != nullptr);
     FileSave->setEnabled(target && !target->Closing() && target->CanSave());
     FileSaveAs->setEnabled(target && !target->Closing() && target->CanSaveAs());
+    FileExport->setEnabled(target && !target->Closing() && target->Training() && CanExport(*target->Training()));
     bool chart = child && child->IsChartWindow();
     FileSaveChart->setEnabled(chart);
     EditCopyChart->setEnabled(chart);
@@ -493,8 +513,7 @@ int TfrmMain::OfferRecoveries() {
         }
         // Parts a later version wrote stay for it: that journal is not ended by a save.
         if (report.NewerVersion) t.JournalFile.clear();
-        if (!CreateTrainingWindow(t, NextTrainingId(), SettingsFile(false))) continue;
-        TrainingListChanged(true);
+        if (!CreateTrainingWindow(t, Sessions.NextId(), SettingsFile(false))) continue;
         ++recovered;
     }
     if (recovered > 0) RefreshWindowPanels();
@@ -546,119 +565,32 @@ void TfrmMain::FreeSplash() {
     if (SplashWindow) delete SplashWindow.data();
 }
 
-// ---------------------------------------------------------------- registry
+// ---------------------------------------------------------------- sessions
 
 QList<TMDIChild*> TfrmMain::TrainingWindows() const {
     QList<TMDIChild*> list;
-    QList<QWidget*> children = ChildList();
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        auto* child = qobject_cast<TMDIChild*>(*it);
-        if (child && child->ChildKind() == chkTraining && !child->Closing() && child->Training()) list << child;
-    }
+    for (int32_t id : Sessions.Ids())
+        if (TMDIChild* w = SessionWindow(id)) list << w;
     return list;
 }
 
-TMDIChild* TfrmMain::TrainingWindowAt(int index) const {
-    QList<TMDIChild*> list = TrainingWindows();
-    return index >= 0 && index < list.size() ? list[index] : nullptr;
-}
-
-int TfrmMain::TrainingCount() const { return int(TrainingWindows().size()); }
-
-bool TfrmMain::GetTraining(int index, TTraining& out) const {
-    int n = TrainingCount();
-    if (index >= 0 && index < n) {
-        out = *TrainingWindowAt(index)->Training();
-        return true;
-    }
-    if (index >= n && index < n + 4) {
-        out = Averages[size_t(index - n)];
-        return true;
-    }
-    return false;
-}
-
-TTraining* TfrmMain::TrainingRef(int index) {
-    int n = TrainingCount();
-    if (index >= 0 && index < n) return TrainingWindowAt(index)->Training();
-    if (index >= n && index < n + 4) return &Averages[size_t(index - n)];
+TMDIChild* TfrmMain::RowWindow() const {
+    for (QWidget* w : ChildList())
+        if (auto* row = qobject_cast<TMDIChild*>(w); row && row->ChildKind() == chkRow && !row->Closing()) return row;
     return nullptr;
 }
 
-int TfrmMain::TrainingWindowIndex(int index) const {
-    TMDIChild* w = TrainingWindowAt(index);
-    return w ? int(ChildList().indexOf(w)) : -1;
-}
-
-int TfrmMain::FindTrainingWindow(int32_t sessionId) const {
-    QList<QWidget*> children = ChildList();
-    for (int i = 0; i < children.size(); ++i) {
-        auto* child = qobject_cast<TMDIChild*>(children[i]);
-        if (child && child->ChildKind() == chkTraining && child->SessionId() == sessionId) return i;
-    }
-    return -1;
-}
-
-int32_t TfrmMain::TrainingIdAt(int index) const {
-    TMDIChild* w = TrainingWindowAt(index);
-    return w ? w->SessionId() : -1;
-}
-
-int32_t TfrmMain::NextTrainingId() { return ++IdCounter; }
-
-bool TfrmMain::TooManyTrainings() {
-    if (TrainingCount() < kMaxTrainings) return false;
-    ShowErrorBox(Format("Only %d file(s) / training session(s) can be opened at the same time.", kMaxTrainings));
-    return true;
-}
-
-void TfrmMain::TrainingClosed(int32_t sessionId) {
-    for (QWidget* w : ChildList()) {
-        auto* child = qobject_cast<TMDIChild*>(w);
-        if (!child || child->ChildKind() != chkTraining || child->Closing() || child->SessionId() != sessionId)
-            continue;
-        if (ClosingFlag && child->CloseRefused()) continue;  // kept open by the user in this round
-        if (QMdiSubWindow* sub = child->SubWindow())
-            sub->close();
-        else
-            child->close();
-    }
-    if (!ClosingFlag)
-        if (TfrmRow* row = RowWindow()) row->CloseForSession(sessionId);
-    for (TfrmChart* chart : ChartWindows()) chart->RefreshAfterClose();
-    UpdateActions();
-}
-
-void TfrmMain::TrainingsChanged() {
-    if (TfrmRow* row = RowWindow()) row->Engine().RefreshSession();
-    for (TfrmChart* chart : ChartWindows()) chart->clbTrainingsClick();
-    RefreshWindowPanels();
-}
-
-void TfrmMain::TrainingListChanged(bool added) {
-    for (TfrmChart* chart : ChartWindows()) chart->RebuildTrainings(added);
-    UpdateActions();
-}
-
-// The row window listens to its training window's reset itself.
-void TfrmMain::RowSessionReset(int32_t sessionId) { (void)sessionId; }
-
-TfrmRow* TfrmMain::RowWindow() const {
+QList<TMDIChild*> TfrmMain::ChartWindows() const {
+    QList<TMDIChild*> list;
     for (QWidget* w : ChildList())
-        if (auto* row = qobject_cast<TfrmRow*>(w); row && !row->Closing()) return row;
-    return nullptr;
-}
-
-QList<TfrmChart*> TfrmMain::ChartWindows() const {
-    QList<TfrmChart*> list;
-    for (QWidget* w : ChildList())
-        if (auto* chart = qobject_cast<TfrmChart*>(w); chart && !chart->Closing()) list << chart;
+        if (auto* chart = qobject_cast<TMDIChild*>(w); chart && chart->IsChartWindow() && !chart->Closing())
+            list << chart;
     return list;
 }
 
 TMDIChild* TfrmMain::SaveTarget() const {
     TMDIChild* child = ActiveMDIChild();
-    if (auto* row = qobject_cast<TfrmRow*>(child)) return row->TrainingWindow();
+    if (child && child->ChildKind() == chkRow) return SessionWindow(child->SessionId());
     return child;
 }
 
@@ -670,8 +602,8 @@ void TfrmMain::ShowFilling(TMDIChild* child) {
 }
 
 void TfrmMain::ViewTrainingExecute() {
-    if (TfrmRow* row = RowWindow())
-        if (TfrmTraining* training = row->TrainingWindow()) ShowFilling(training);
+    if (TMDIChild* row = RowWindow())
+        if (TMDIChild* training = SessionWindow(row->SessionId())) ShowFilling(training);
 }
 
 TAppearance TfrmMain::Appearance() const {
@@ -701,7 +633,8 @@ void TfrmMain::ApplyAppearance() {
 // ---------------------------------------------------------------- files and windows
 
 TMDIChild* TfrmMain::CreateTrainingWindow(const TTraining& record, int32_t id, const std::string& settingsFile) {
-    auto* w = new TfrmTraining(record, id);
+    Sessions.Add(record, id);
+    TMDIChild* w = Windows.TrainingWindow(Sessions, id);
     QMdiSubWindow* sub = AddChild(w);
     w->LoadSettings(settingsFile, WindowPlacement());
     if (!sub->isVisible()) sub->show();
@@ -745,8 +678,7 @@ void TfrmMain::OpenTrainingFile(const std::string& settingsFile, const std::stri
         t.Header.Active = t.Strokes.size() > 1 ? 1 : 0;
         t.Header.SelectedStroke = 1;
     }
-    if (!CreateTrainingWindow(t, NextTrainingId(), settingsFile)) return;
-    TrainingListChanged(true);
+    if (!CreateTrainingWindow(t, Sessions.NextId(), settingsFile)) return;
     ++Settings.Statistics.FilesOpened;
     Settings.LastDir = ExtractFilePath(path);
     AddRecentFile(path);
@@ -757,20 +689,19 @@ void TfrmMain::OpenTrainingFile(const std::string& settingsFile, const std::stri
 void TfrmMain::NewTrainingWindow(const std::string& settingsFile) {
     if (TooManyTrainings()) return;
     std::vector<std::string> titles;
-    for (TMDIChild* w : TrainingWindows()) titles.push_back(w->Training()->Header.Title.Text());
+    for (int i = 0; i < Sessions.Count(); ++i) titles.push_back(Sessions.At(i)->Header.Title.Text());
     int n = AnyoneNumber(titles);
-    int32_t id = NextTrainingId();
+    int32_t id = Sessions.NextId();
     TTraining t;
     NewTraining(t);
     if (n > 0) t.Header.Title.SetText(NumberedTitle(t.Header.Title.Text(), n));
     if (!CreateTrainingWindow(t, id, settingsFile)) return;
-    TrainingListChanged(true);
     RefreshWindowPanels();
 }
 
 bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string& userFile) {
     if (RowWindowGuard) return false;
-    if (TfrmRow* row = RowWindow()) {
+    if (TMDIChild* row = RowWindow()) {
         ShowFilling(row);
         return false;
     }
@@ -783,19 +714,22 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
     if (!userFile.empty()) NewRowDialog->LoadUserFile(userFile);
 
     // An empty user session in the active window may take the row.
-    TfrmTraining* training = nullptr;
-    if (auto* active = qobject_cast<TfrmTraining*>(ActiveMDIChild());
-        active && !active->Closing() && IsUserOnly(*active->Training()) && IsEmptyTraining(*active->Training()) &&
+    TMDIChild* training = nullptr;
+    if (TMDIChild* active = ActiveMDIChild();
+        active && active->ChildKind() == chkTraining && !active->Closing() && IsUserOnly(*active->Training()) &&
+        IsEmptyTraining(*active->Training()) &&
         ConfirmYesNo("Use current User file to record a training session?"))
         training = active;
     if (!training) {
         if (TooManyTrainings()) return false;
-        if (!NewRowDialog->Execute()) return false;
+        TTraining record;
+        if (!NewRowDialog->Ask(record)) return false;
         RowWindowGuard = true;
-        training = new TfrmTraining(NewRowDialog->Record, NextTrainingId());
+        const int32_t id = Sessions.NextId();
+        Sessions.Add(record, id);
+        training = Windows.TrainingWindow(Sessions, id);
         QMdiSubWindow* sub = AddChild(training);
         sub->showMinimized();
-        TrainingListChanged(true);
     }
     training->Training()->Header.ContentKind = ckUser;
     training->RefreshAll();
@@ -803,8 +737,7 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
     training->SetAppearance(Appearance());
 
     RowWindowGuard = true;
-    TfrmRow* row = CreateRowWindow(this, training);
-    row->Engine().RefreshSession();
+    Windows.RowWindow(this, Sessions, training->SessionId());
     RowWindowGuard = false;
     UpdateActions();
     RefreshWindowPanels();
@@ -812,30 +745,35 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
 }
 
 bool TfrmMain::ShowExistingChart(TChildKind kind) {
-    for (TfrmChart* chart : ChartWindows())
+    for (TMDIChild* chart : ChartWindows())
         if (chart->ChildKind() == kind) {
-            ShowFilling(chart);
+            // Brought back from minimised, it fills the frame; with Shift held
+            // every child does.
+            QMdiSubWindow* sub = chart->SubWindow();
+            const bool minimised = sub && sub->isMinimized();
+            ShowChild(chart);
+            if (minimised) MaximizeChildren(IsShiftDown());
             return true;
         }
     return false;
 }
 
-void TfrmMain::ShowNewChart(TfrmChart* chart) {
+void TfrmMain::ShowNewChart(TMDIChild* chart) {
     if (chart) ShowChild(chart);
     RefreshWindowPanels();
 }
 
 void TfrmMain::ShowStrokeDataWindow(const std::string& settingsFile) {
-    if (!ShowExistingChart(chkStrokeData)) ShowNewChart(CreateStrokeDataWindow(this, settingsFile));
+    if (!ShowExistingChart(chkStrokeData)) ShowNewChart(Windows.StrokeDataWindow(this, Sessions, settingsFile));
 }
 
 void TfrmMain::ShowForceCurvesWindow(const std::string& settingsFile) {
-    if (!ShowExistingChart(chkForceCurves)) ShowNewChart(CreateForceCurvesWindow(this, settingsFile));
+    if (!ShowExistingChart(chkForceCurves)) ShowNewChart(Windows.ForceCurvesWindow(this, Sessions, settingsFile));
 }
 
 void TfrmMain::FileOpenExecute() {
     if (TooManyTrainings()) return;
-    TDialogFilter filter = DialogFilter(dkAllKinds, true, true);
+    TDialogFilter filter = DialogFilter(dkOpenKinds, true, true);
     TFileDialogRequest request;
     request.Title = "Open file";
     request.MultiSelect = true;
@@ -899,11 +837,26 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
                                           VersionString("FileDescription").c_str(), ""),
                                    mbOKCancel, TMsgResult::OK) == TMsgResult::OK;
     if (ok) {
-        // Each window is asked once: one that closing another window already
-        // asked (the row window closes its session's training window) and
-        // that the user kept is not asked again.
+        // Every window is asked before any closes, so that a Cancel leaves
+        // the whole workspace as it was; each is asked once.
+        QList<QPointer<TMDIChild>> children;
         for (QWidget* w : ChildList())
-            if (auto* child = qobject_cast<TMDIChild*>(w)) child->ResetCloseRefused();
+            if (auto* child = qobject_cast<TMDIChild*>(w)) {
+                child->ResetCloseRefused();
+                child->ForgetCloseAnswer();
+                children << child;
+            }
+        for (const QPointer<TMDIChild>& child : children) {
+            if (child && !child->AskToClose()) {
+                ok = false;
+                break;
+            }
+        }
+        if (!ok)
+            for (const QPointer<TMDIChild>& child : children)
+                if (child) child->ForgetCloseAnswer();
+    }
+    if (ok) {
         QList<QPointer<QMdiSubWindow>> subs;
         for (QMdiSubWindow* sub : MDIClient()->subWindowList()) subs << sub;
         for (const QPointer<QMdiSubWindow>& sub : subs) {

@@ -1,9 +1,9 @@
 #pragma once
 // The application's main window: the multiple-document frame whose children
-// are the training windows (and, later, the row and chart windows). It runs
-// the start-up sequence, interprets the command line (its own and the one a
-// second start forwards), opens files, keeps the registry of open sessions
-// with its limit, the recent-files list, the program settings and the usage
+// are the training, row and chart windows. It runs the start-up sequence,
+// interprets the command line (its own and the one a second start forwards),
+// opens files, owns the session store (the open sessions, their ids, order
+// and limit), keeps the recent-files list, the program settings and the usage
 // statistics, and blocks the screen saver while the program runs.
 #include <array>
 #include <string>
@@ -12,20 +12,20 @@
 #include <QPointer>
 
 #include "core/records.h"
-#include "shell/framework/mdi.h"
-#include "shell/framework/registry.h"
-#include "shell/mainlogic.h"
+#include "logic/sessionstore.h"
+#include "framework/mdi.h"
+#include "framework/registry.h"
+#include "logic/mainlogic.h"
 #include "shell/screensaver.h"
 
-class TfrmChart;
-class TfrmNewRow;
-class TfrmResults;
-class TfrmRow;
+class TFormDialog;
+class TNewRowPrompt;
+class TWindowFactory;
 class TfrmSplash;
 class QTimer;
 class QDialog;
 
-class TfrmMain : public TMDIMain, public TSessionRegistry {
+class TfrmMain : public TMDIMain, public TMainRegistry {
     Q_OBJECT
 public:
     // args: the command-line arguments without the program name.
@@ -44,19 +44,12 @@ public:
     // Later keeps it for the next start. Returns the number recovered.
     int OfferRecoveries();
 
-    // ---- Session registry ----
-    int TrainingCount() const override;
-    bool GetTraining(int index, TTraining& out) const override;
-    TTraining* TrainingRef(int index) override;
-    int TrainingWindowIndex(int index) const override;
-    int FindTrainingWindow(int32_t sessionId) const override;
-    int32_t TrainingIdAt(int index) const override;
-    int32_t NextTrainingId() override;
-    bool TooManyTrainings() override;
-    void TrainingClosed(int32_t sessionId) override;
-    void TrainingsChanged() override;
-    void TrainingListChanged(bool added) override;
-    void RowSessionReset(int32_t sessionId) override;
+    // ---- Sessions ----
+    TSessionStore& Store() { return Sessions; }
+    int TrainingCount() const { return Sessions.Count(); }
+    bool TooManyTrainings() const { return Sessions.TooManyTrainings(); }
+
+    // ---- Registry ----
     int WindowPlacement() const override { return wpmMaximised; }
     int PlayRate() const override { return 120; }
     int NameStyle() const override { return 4; }
@@ -78,10 +71,8 @@ public:
     void AddRowingTime(double days) override { Settings.Statistics.RowingTime += days; }
     bool MainClosing() const override { return ClosingFlag; }
 
-    // The training windows in training-index order (last child first).
+    // The training windows in the store's order (the session opened last first).
     QList<TMDIChild*> TrainingWindows() const;
-    // The average records of the force curves window (ids -1 .. -4).
-    std::array<TTraining, 4> Averages;
 
     // ---- Commands ----
     void OpenFile(const std::string& fileName);
@@ -118,14 +109,15 @@ public:
     void UpdateActions() override;
 
     // The open row window and chart windows (not closing).
-    TfrmRow* RowWindow() const;
-    QList<TfrmChart*> ChartWindows() const;
-    TfrmNewRow* NewRow() const { return NewRowDialog; }
+    TMDIChild* RowWindow() const;
+    QList<TMDIChild*> ChartWindows() const;
+    TNewRowPrompt* NewRow() const { return NewRowDialog; }
 
     // Actions with behaviour.
     QAction *FileNew = nullptr, *FileOpen = nullptr, *FileClose = nullptr, *FileSave = nullptr, *FileSaveAs = nullptr,
             *FileSaveChart = nullptr, *EditCopyChart = nullptr, *ViewRow = nullptr, *ViewTraining = nullptr,
             *AnalyseStrokeData = nullptr, *AnalyseForceCurves = nullptr;
+    QAction* FileExport = nullptr;  // the active session as a FIT, TCX or RowingData CSV file
     // Actions of features this program does not offer: hidden and inert.
     QAction *FileStart = nullptr, *FileBrowse = nullptr, *FileDatabase = nullptr, *FileCalendar = nullptr,
             *FileSaveDesktop = nullptr, *AnalyseSummary = nullptr, *AnalyseIntervals = nullptr,
@@ -147,14 +139,15 @@ protected:
 private:
     // A chart window of the kind is shown (filling the frame when minimised): true; else false.
     bool ShowExistingChart(TChildKind kind);
-    void ShowNewChart(TfrmChart* chart);
+    void ShowNewChart(TMDIChild* chart);
     void BuildMenus();
     void HideActions();
     void AddHelpDocuments();
     void RebuildRecentMenu();
     bool HandleFileTypeOptions();
+    // Adds the record to the store and shows its training window.
     TMDIChild* CreateTrainingWindow(const TTraining& record, int32_t id, const std::string& settingsFile);
-    TMDIChild* TrainingWindowAt(int index) const;
+    void ListenToStore();
     // The child the Save commands act on: the row window saves its training window.
     TMDIChild* SaveTarget() const;
     // Shows a child; a minimised one then fills the frame.
@@ -162,9 +155,11 @@ private:
     void ViewTrainingExecute();
     void SaveAll();
 
+    // The windows the frame makes (training, row, chart windows, shared dialogs).
+    TWindowFactory& Windows;
     std::vector<std::string> Arguments;
     TProgramSettings Settings;
-    int32_t IdCounter = kFirstSessionId - 1;
+    TSessionStore Sessions;
     bool FirstShowPending = true;
     bool FirstShowRan = false;
     bool ClosingFlag = false;
@@ -177,6 +172,6 @@ private:
     QList<QAction*> RecentItems;
     QAction* RecentSeparator = nullptr;
     TScreenSaverBlocker Blocker;
-    TfrmNewRow* NewRowDialog = nullptr;
-    TfrmResults* ResultsDialog = nullptr;
+    TNewRowPrompt* NewRowDialog = nullptr;
+    TFormDialog* ResultsDialog = nullptr;
 };

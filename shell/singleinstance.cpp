@@ -12,7 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "shell/mainlogic.h"
+#include "logic/mainlogic.h"
 #include "util/text.h"
 #include "util/trace.h"
 #include "util/version.h"

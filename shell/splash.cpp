@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "util/version.h"
 
 static void InitShellResourcesOnce() { Q_INIT_RESOURCE(catchline); }
@@ -226,7 +226,7 @@ QWidget* TitledPage(QWidget* parent, const QString& title, QTableWidget*& grid, 
 TfrmAbout::TfrmAbout(const QColor& dialogColor, QWidget* parent) : QDialog(parent) {
     setObjectName("frmAbout");
     setWindowTitle(tr("About"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     QPixmap picture = ResourcePicture("SPLASH");
     if (IsThemeActive()) SetBackground(this, dialogColor);
     auto* layout = new QVBoxLayout(this);

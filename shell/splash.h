@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <QPixmap>
 
-#include "shell/mainlogic.h"
+#include "logic/mainlogic.h"
 
 class QLabel;
 class QProgressBar;

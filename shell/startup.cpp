@@ -4,8 +4,9 @@
 #include <QStandardPaths>
 
 #include "core/catalogue.h"
-#include "shell/framework/qtdialogs.h"
-#include "shell/framework/windowutil.h"
+#include "framework/qtdialogs.h"
+#include "framework/windowutil.h"
+#include "logic/rowengine.h"
 #include "shell/frmmain.h"
 #include "shell/singleinstance.h"
 #include "shell/splash.h"
@@ -19,7 +20,6 @@ int RunCatchline(int argc, char** argv) {
     QApplication::setApplicationName(QString::fromStdString(LowerCase(VersionString("ProductName"))));
     QApplication::setOrganizationName(QString::fromStdString(VersionString("CompanyName")));
     QApplication::setApplicationVersion(QString::fromStdString(VersionString("FileVersion")));
-    QApplication::setApplicationDisplayName(QString::fromStdString(VersionString("FileDescription")));
     InitShellResources();
     QApplication::setWindowIcon(ApplicationIcon());
 
@@ -33,7 +33,15 @@ int RunCatchline(int argc, char** argv) {
 
     std::vector<std::string> args;
     QStringList arguments = QApplication::arguments();
-    for (int i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toStdString());
+    for (int i = 1; i < arguments.size(); ++i) {
+        // "--real-pace": the demo plays at a rower's pace in this run, whatever
+        // the row window's "DemoFast" setting says.
+        if (arguments[i].compare("--real-pace", Qt::CaseInsensitive) == 0) {
+            SetDemoRealPace(true);
+            continue;
+        }
+        args.push_back(arguments[i].toStdString());
+    }
 
     // The single-instance check runs last.
     bool multipleCopies = false;

@@ -23,3 +23,17 @@ TColor ResolveColor(TColor color);
 void SetSystemColor(int index, TColor rgb);
 // Red, green and blue each replaced by 255 minus itself (system colours resolved first).
 TColor InverseColor(TColor color);
+
+// Colours for drawing: a line stays visible on its background, and a colour
+// can be kept apart from colours already in use. Stored colours never change;
+// these only choose what is drawn.
+// WCAG contrast ratio of two colours (1 = equal luminance, 21 = black on white).
+double ContrastRatio(TColor a, TColor b);
+// Difference between two colours as the eye sees it (0 = equal, about 765 at most).
+double ColorDifference(TColor a, TColor b);
+// color, darkened on a light background (lightened on a dark one) until it
+// stands out from it.
+TColor ReadableColor(TColor color, TColor background);
+// color when it differs from every colour taken; else the first of a set of
+// well distinct colours that does (and is readable on the background).
+TColor DistinctColor(TColor color, const TColor* taken, int count, TColor background);

@@ -140,4 +140,31 @@ std::string FormatDateTime(const std::string& format, double days)
     return out;
 }
 
+namespace {
+
+std::string LocaleFormat(const char* format, double days)
+{
+    int y, m, d, h, n, sec, ms;
+    DecodeDate(days, y, m, d);
+    DecodeTime(days, h, n, sec, ms);
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = m - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = n;
+    tm.tm_sec = sec;
+    tm.tm_wday = DayOfWeek(days) - 1;
+    tm.tm_isdst = -1;
+    char buf[128];
+    const size_t len = std::strftime(buf, sizeof buf, format, &tm);
+    return std::string(buf, len);
+}
+
+}  // namespace
+
+std::string LocaleShortDate(double days) { return LocaleFormat("%x", days); }
+
+std::string LocaleLongTime(double days) { return LocaleFormat("%X", days); }
+
 std::string TimeStamp() { return FormatDateTime("hh:nn:ss", NowDays()); }

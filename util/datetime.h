@@ -23,5 +23,9 @@ std::time_t DaysToUnix(double days);
 
 // Text in fixed formats: "yyyy-mm-dd hh:nn:ss" and friends used by labels and names.
 std::string FormatDateTime(const std::string& format, double days);
+// Date and time as the user's locale writes them (its short date format and
+// its long time format; the C locale writes 12/31/99 and 23:59:59).
+std::string LocaleShortDate(double days);
+std::string LocaleLongTime(double days);
 // The long time format of the locale (hh:nn:ss), used as the trace prefix.
 std::string TimeStamp();

@@ -17,6 +17,8 @@ TMsgResult FirstButton(unsigned buttons)
     if (buttons & mbAbort) return TMsgResult::Abort;
     if (buttons & mbRetry) return TMsgResult::Retry;
     if (buttons & mbIgnore) return TMsgResult::Ignore;
+    if (buttons & mbSave) return TMsgResult::Save;
+    if (buttons & mbDiscard) return TMsgResult::Discard;
     return TMsgResult::OK;
 }
 

@@ -18,12 +18,15 @@ enum TMsgButtons : unsigned {
     mbAbort = 16,
     mbRetry = 32,
     mbIgnore = 64,
+    mbSave = 128,
+    mbDiscard = 256,
     mbYesNo = mbYes | mbNo,
     mbYesNoCancel = mbYes | mbNo | mbCancel,
     mbOKCancel = mbOK | mbCancel,
+    mbSaveDiscardCancel = mbSave | mbDiscard | mbCancel,
 };
 
-enum class TMsgResult { None, OK, Cancel, Yes, No, Abort, Retry, Ignore };
+enum class TMsgResult { None, OK, Cancel, Yes, No, Abort, Retry, Ignore, Save, Discard };
 
 struct TFileDialogRequest {
     bool Save = false;

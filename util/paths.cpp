@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 #include "util/datetime.h"
 #include "util/text.h"
@@ -35,10 +34,17 @@ std::string XdgDocuments(const std::string& home)
 {
     const char* cfg = std::getenv("XDG_CONFIG_HOME");
     std::string file = (cfg && *cfg ? std::string(cfg) : home + "/.config") + "/user-dirs.dirs";
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        line = Trim(line);
+    // Read as a regular file only: a pipe in its place must not hang the start.
+    std::vector<uint8_t> data;
+    int error = 0;
+    if (!ReadWholeFile(file, data, error)) return {};
+    std::string text(data.begin(), data.end());
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = Trim(text.substr(start, end - start));
+        start = end + 1;
         if (line.rfind("XDG_DOCUMENTS_DIR=", 0) != 0) continue;
         std::string v = line.substr(18);
         if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
@@ -117,14 +123,25 @@ bool FileExists(const std::string& path)
 
 bool ForceFolder(const std::string& path)
 {
-    if (path.empty()) return false;
+    if (path.empty()) {
+        errno = ENOENT;
+        return false;
+    }
     std::string p = path;
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     if (FolderExists(p)) return true;
     size_t slash = p.rfind('/');
-    if (slash == std::string::npos) return false;
+    if (slash == std::string::npos) {
+        errno = ENOENT;
+        return false;
+    }
     if (slash > 0 && !ForceFolder(p.substr(0, slash))) return false;
-    return mkdir(p.c_str(), 0777) == 0 || FolderExists(p);
+    if (mkdir(p.c_str(), 0777) == 0) return true;
+    // The error of the mkdir is the reason, not that of a look afterwards.
+    const int error = errno;
+    if (FolderExists(p)) return true;  // made meanwhile by someone else
+    errno = error == EEXIST ? ENOTDIR : error;
+    return false;
 }
 
 int32_t FileSizeOf(const std::string& path)
@@ -143,13 +160,15 @@ double FileDateOf(const std::string& path)
 
 bool IsWritable(const std::string& path)
 {
-    if (path.empty()) return false;
-    bool existed = FileExists(path);
-    int fd = open(path.c_str(), O_RDWR | O_CREAT, 0666);
+    if (path.empty() || NonRegularFileError(path) != 0) return false;
+    // Non-blocking: a pipe put in the file's place between the look and the
+    // open must not hang the program.
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) return false;
+    struct stat st {};
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     close(fd);
-    (void)existed;
-    return access(path.c_str(), W_OK) == 0;
+    return regular && access(path.c_str(), W_OK) == 0;
 }
 
 bool DeleteFileAt(const std::string& path) { return unlink(path.c_str()) == 0; }
@@ -203,15 +222,54 @@ std::string ExpandFileName(const std::string& path)
     return IncludeTrailingSlash(buf) + path;
 }
 
+std::string SystemErrorText(int code)
+{
+    if (code == kNotRegularFileError) return "Not a regular file (a pipe, device or socket)";
+    return code ? std::strerror(code) : "Unknown error";
+}
+
+int NonRegularFileError(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || stat(path.c_str(), &st) != 0) return 0;
+    if (S_ISREG(st.st_mode)) return 0;
+    return S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFileError;
+}
+
+int OpenRegularFile(const std::string& path, int flags, int& errorCode)
+{
+    errorCode = 0;
+    // Opened without blocking: opening a pipe for reading waits for a writer,
+    // a serial device for its carrier. The type is checked on what was opened.
+    int fd = open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        errorCode = errno;
+        return -1;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        errorCode = errno;
+        close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        errorCode = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFileError;
+        close(fd);
+        return -1;
+    }
+    const int fl = fcntl(fd, F_GETFL);
+    if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return fd;
+}
+
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, int& errorCode)
 {
     data.clear();
-    errorCode = 0;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) { errorCode = errno; return false; }
+    int fd = OpenRegularFile(path, O_RDONLY, errorCode);
+    if (fd < 0) return false;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        errorCode = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (fstat(fd, &st) != 0) {
+        errorCode = errno;
         close(fd);
         return false;
     }
@@ -234,11 +292,58 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, int& err
     return true;
 }
 
+namespace {
+
+// The file a save to path replaces: symbolic links followed to the file they
+// name (which need not exist yet). False with errorCode when a link cannot be
+// read, the links loop, or what is there is not a regular file.
+bool SaveTarget(const std::string& path, std::string& target, int& errorCode)
+{
+    target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(target.c_str(), &st) != 0) {
+            if (errno == ENOENT) return true;  // a new file
+            errorCode = errno;
+            return false;
+        }
+        if (S_ISREG(st.st_mode)) return true;
+        if (!S_ISLNK(st.st_mode)) {
+            errorCode = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFileError;
+            return false;
+        }
+        char buf[PATH_MAX + 1];
+        const ssize_t n = readlink(target.c_str(), buf, PATH_MAX);
+        if (n <= 0) {
+            errorCode = n < 0 ? errno : EINVAL;
+            return false;
+        }
+        buf[n] = 0;
+        const std::string link(buf);
+        target = link.front() == '/' ? link : ExtractFilePath(target) + link;
+    }
+    errorCode = ELOOP;
+    return false;
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, int& errorCode)
 {
+    return WriteFileAtomically(path, std::vector<TFilePart>{{data, size}}, errorCode);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::vector<TFilePart>& parts, int& errorCode)
+{
     errorCode = 0;
-    std::string folder = ExtractFilePath(path);
-    std::string tmp = (folder.empty() ? std::string("./") : folder) + "." + ExtractFileName(path) + ".XXXXXX";
+    std::string target;
+    if (path.empty()) {
+        errorCode = ENOENT;
+        return false;
+    }
+    if (!SaveTarget(path, target, errorCode)) return false;
+    std::string folder = ExtractFilePath(target);
+    std::string tmp = (folder.empty() ? std::string("./") : folder) + "." + ExtractFileName(target) + ".XXXXXX";
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
@@ -246,35 +351,35 @@ bool WriteFileAtomically(const std::string& path, const void* data, size_t size,
     // Keep the permissions of a file being replaced, else the usual ones.
     struct stat st {};
     mode_t mode = 0666;
-    if (stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    if (stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
     else { mode_t mask = umask(0); umask(mask); mode &= ~mask; }
     fchmod(fd, mode);
-    const auto* p = static_cast<const uint8_t*>(data);
-    size_t left = size;
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            errorCode = errno;
-            close(fd);
-            unlink(name.data());
-            return false;
-        }
-        p += n;
-        left -= size_t(n);
-    }
-    if (fsync(fd) != 0 && errno != EINVAL) {
-        errorCode = errno;
+    auto fail = [&](int code) {
+        errorCode = code;
         close(fd);
         unlink(name.data());
         return false;
+    };
+    for (const TFilePart& part : parts) {
+        const auto* p = static_cast<const uint8_t*>(part.Data);
+        size_t left = part.Size;
+        while (left > 0) {
+            ssize_t n = write(fd, p, left);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return fail(errno);
+            }
+            p += n;
+            left -= size_t(n);
+        }
     }
+    if (fsync(fd) != 0 && errno != EINVAL) return fail(errno);
     if (close(fd) != 0) {
         errorCode = errno;
         unlink(name.data());
         return false;
     }
-    if (rename(name.data(), path.c_str()) != 0) {
+    if (rename(name.data(), target.c_str()) != 0) {
         errorCode = errno;
         unlink(name.data());
         return false;

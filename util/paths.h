@@ -24,10 +24,13 @@ std::string SettingsFile(bool forWriting);
 // Start-up move of the settings file to its writable location.
 void MoveSettingsFile();
 
+// Makes a folder and its missing parents; on failure errno holds the error of
+// the step that failed (ENOTDIR when a part of the path is a file).
 bool ForceFolder(const std::string& path);
 int32_t FileSizeOf(const std::string& path);  // -1 when missing
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// A regular file (made when missing) that can be opened for writing.
 bool IsWritable(const std::string& path);
 bool DeleteFileAt(const std::string& path);
 bool CopyFileTo(const std::string& from, const std::string& to);
@@ -44,9 +47,36 @@ std::string ExpandFileName(const std::string& path);  // absolute path
 // Removes * . / : < > ? \ | from a name.
 std::string CleanFolderName(const std::string& name);
 
-// Reads a whole file; false on any error (errorCode = errno).
+// Error code (beside the errno values) of a path that names something other
+// than a regular file or folder: a pipe, a device or a socket.
+constexpr int kNotRegularFileError = 10000;
+// The message of an errno value or of kNotRegularFileError.
+std::string SystemErrorText(int code);
+// 0 when path is a regular file or does not exist; EISDIR for a folder,
+// kNotRegularFileError for a pipe, device or socket (links are followed).
+int NonRegularFileError(const std::string& path);
+
+// Opens an existing regular file for reading (flags may add O_RDWR and the
+// like) without blocking on a pipe or device: what is not a regular file is
+// refused with EISDIR or kNotRegularFileError before anything is read. The
+// descriptor is blocking again when returned; -1 with errorCode on failure.
+int OpenRegularFile(const std::string& path, int flags, int& errorCode);
+// Reads a whole regular file; false on any error (errorCode = errno or
+// kNotRegularFileError).
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data, int& errorCode);
+
+// One piece of a file written by WriteFileAtomically.
+struct TFilePart {
+    const void* Data;
+    size_t Size;
+};
 // Writes a file safely: into a temporary file beside the target, flushed to
-// disk, then renamed over the target. On failure the target is untouched, no
-// temporary file is left, and errorCode holds errno.
+// disk, then renamed over the target. A symbolic link is followed: the file it
+// names gets the new content and the link stays. A target that exists and is
+// not a regular file (a folder, pipe or device) is refused. On failure the
+// target is untouched, no temporary file is left, and errorCode holds errno
+// (or kNotRegularFileError).
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size, int& errorCode);
+// The same for a file written from several pieces in order, without copying
+// them into one block first.
+bool WriteFileAtomically(const std::string& path, const std::vector<TFilePart>& parts, int& errorCode);

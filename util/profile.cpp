@@ -1,5 +1,6 @@
 #include "util/profile.h"
 
+#include <iterator>
 #include <map>
 #include <mutex>
 
@@ -289,14 +290,22 @@ void TProfileFile::Reload() { Doc->Load(); }
 
 std::vector<std::string> NormaliseProfileLines(std::vector<std::string> lines)
 {
+    // One pass that builds the result instead of erasing and inserting in
+    // place (which moves the rest of the file each time). Walking from the
+    // last line down to the second, the lines kept go out in reverse order:
+    // a "[" line and then the empty line that comes before it.
+    if (lines.size() < 2) return lines;
+    std::vector<std::string> reversed;
+    reversed.reserve(lines.size() + lines.size() / 8 + 1);
     for (size_t i = lines.size(); i-- > 1;) {
-        if (lines[i].empty()) {
-            lines.erase(lines.begin() + long(i));
-        } else if (lines[i][0] == '[') {
-            lines.insert(lines.begin() + long(i), std::string());
-        }
+        if (lines[i].empty()) continue;
+        const bool header = lines[i][0] == '[';
+        reversed.push_back(std::move(lines[i]));
+        if (header) reversed.emplace_back();
     }
-    return lines;
+    reversed.push_back(std::move(lines[0]));
+    return std::vector<std::string>(std::make_move_iterator(reversed.rbegin()),
+                                    std::make_move_iterator(reversed.rend()));
 }
 
 bool NormaliseProfileFile(const std::string& path)

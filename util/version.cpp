@@ -62,7 +62,7 @@ std::string DescriptionTitle()
 
 std::string VersionBoxText(const std::string& extra)
 {
-    std::string text = ProductTitle() + "\r";
+    std::string text = ProductTitle();
     std::string copyright = VersionString("LegalCopyright");
     std::string website = VersionString("Website");
     std::string email = VersionString("Email");

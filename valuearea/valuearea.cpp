@@ -92,7 +92,7 @@ void TValueCell::PaintTo(QPainter& p)
     TValueData* data = FArea ? FArea->Data() : nullptr;
 
     if (FID == -2) {
-        const QPixmap logo = data ? data->Logo() : QPixmap();
+        const QPixmap logo = FArea && data ? FArea->LogoPicture() : QPixmap();
         if (!logo.isNull() && logo.width() > 0) {
             QRect target;
             switch (data->LogoPosition()) {
@@ -147,6 +147,8 @@ void TValueCell::PaintTo(QPainter& p)
     const QString measured = QString::fromStdString(FormatValue(item->Format, item->Value < 0 ? 0 : item->Value));
     LastFontSize = ValueFontSize(measured, inner.size());
     LastText = QString::fromStdString(FormatValue(item->Format, item->Value));
+    // A value that is missing rather than 0 (no heart-rate signal).
+    if (item->NoneWhenZero && !(item->Value > 0)) LastText = QString(QChar(0x2013));
     QFont valueFont("Arial");
     valueFont.setPointSize(LastFontSize);
     p.setFont(valueFont);
@@ -155,7 +157,7 @@ void TValueCell::PaintTo(QPainter& p)
 
     // Caption.
     p.setFont(font());
-    const QString caption = QString::fromStdString(item->Name);
+    const QString caption = QString::fromStdString(item->Caption.empty() ? item->Name : item->Caption);
     const QFontMetrics fm(font());
     const QRect captionRect(8, 0, fm.horizontalAdvance(caption), fm.height());
     p.fillRect(captionRect, cellColor);
@@ -211,18 +213,25 @@ TValueArea::TValueArea(QWidget* parent) : QWidget(parent)
     setToolTip("(right-click for options)");
 }
 
-TValueArea::~TValueArea()
-{
-    if (FData) FData->UnregisterArea(this);
-}
+TValueArea::~TValueArea() = default;
 
 void TValueArea::SetData(TValueData* data)
 {
-    if (FData) FData->UnregisterArea(this);
+    if (FData) disconnect(FData, nullptr, this, nullptr);
     FData = data;
-    if (FData) FData->RegisterArea(this);
+    if (FData) connect(FData, &TValueData::Changed, this, &TValueArea::Update);
     BuildMenu();
     Update();
+}
+
+const QPixmap& TValueArea::LogoPicture() const
+{
+    const QString path = FData ? FData->Logo() : QString();
+    if (path != FLogoPath) {
+        FLogoPath = path;
+        FLogo = path.isEmpty() ? QPixmap() : QPixmap(path);
+    }
+    return FLogo;
 }
 
 void TValueArea::BuildMenu()

@@ -10,10 +10,11 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
-#include "valuearea/valuedata.h"
+#include "logic/valuedata.h"
 #include "valuearea/valuelayout.h"
 
 class QMenu;
@@ -83,9 +84,12 @@ public:
     ~TValueArea() override;
 
     TValueData* Data() const { return FData; }
-    // Unregisters from the old store, registers with the new one, rebuilds the
-    // menu and repaints all cells.
+    // Stops following the old store, follows the new one (repainting at each
+    // of its changes), rebuilds the menu and repaints all cells. A store that
+    // is destroyed leaves the area without one.
     void SetData(TValueData* data);
+    // The store's logo picture, loaded once per picture path.
+    const QPixmap& LogoPicture() const;
     std::string IniSection = "ValueArea";
     std::string DefaultItems;
 
@@ -136,6 +140,8 @@ private:
     void BuildMenu();
     void LayoutRows();
     QPointer<TValueData> FData;
+    mutable QString FLogoPath;
+    mutable QPixmap FLogo;
     std::vector<TValueRow*> Rows;
     QColor FPanelColor;
     QColor FTextColor = Qt::black;

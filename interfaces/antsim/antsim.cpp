@@ -15,8 +15,22 @@
 //   ANTSIM_DEVICES  receivers present (default 1)
 //   ANTSIM_FAIL     name of a function that fails (e.g. "ANT_OpenChannel")
 //   ANTSIM_ID       transmitter identity (hex, default 0001E240)
+//
+// A channel set up for device type 120 is an ANT+ heart-rate monitor
+// instead: it plays heart-rate data pages every 8070/32768 s (page 4 with
+// the toggle bit, beat time, beat count, computed heart rate), set up by
+//   ANTSIM_HEART       heart rates, one per second, comma-separated (default
+//                      "72,90,110,130,150"); the last one is held
+//   ANTSIM_HEART_STOP  seconds after which the strap falls silent
+//   ANTSIM_HEART_ID    the strap's device number (default 4321), answered to
+//                      a channel-ID request (message 0x51)
+//   ANTSIM_NETKEY      the network key the strap's network needs (16 hex
+//                      digits); a channel on another key hears nothing and
+//                      ends its search (events 0x01 and 0x07)
 #include <atomic>
 #include <chrono>
+#include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -61,6 +75,13 @@ struct TState {
     int Devices = 1;
     std::string Fail;
     uint32_t Identity = 0x0001E240;
+    // Heart-rate monitor (device type 120 on the channel).
+    unsigned char DeviceType = 0;
+    std::vector<int> Heart{72, 90, 110, 130, 150};
+    double HeartStop = -1;
+    unsigned HeartId = 4321;
+    std::string NeededKey;
+    std::string NetworkKey;  // as set by ANT_SetNetworkKey, 16 hex digits
 };
 
 TState& S()
@@ -150,12 +171,70 @@ void Deliver(const TEvent& e)
     }
 }
 
+// The heart-rate monitor's state between pages.
+struct THeartState {
+    int Messages = 0;      // pages sent since the channel opened
+    double Time = 0;       // s since the channel opened (the strap's clock)
+    double NextBeat = 0;   // s
+    unsigned Beats = 0;
+    uint16_t BeatTime = 0; // 1/1024 s
+    bool Ended = false;    // search timed out (wrong network key)
+    TEvent Event{};
+};
+
+// Makes the next page (or search-end event) in h.Event; false when the strap
+// sends nothing now. Called with the lock held.
+bool HeartPage(THeartState& h)
+{
+    TState& s = S();
+    TEvent& e = h.Event;
+    e = TEvent{};
+    e.Channel = s.Channel;
+    e.Data[0] = s.Channel;
+    const double period = 8070.0 / 32768.0;
+    h.Time += period;
+    if (!s.NeededKey.empty() && s.NeededKey != s.NetworkKey) {
+        // Another network: nothing is heard; the search ends after 2 s.
+        if (h.Ended || h.Time < 2.0) return false;
+        h.Ended = true;
+        e.Code = 0x01;  // EVENT_RX_SEARCH_TIMEOUT, then the channel closes
+        TEvent closed = e;
+        closed.Code = 0x07;  // EVENT_CHANNEL_CLOSED
+        s.Events.push_back(closed);
+        s.ChannelOpen = false;
+        return true;
+    }
+    if (s.HeartStop >= 0 && h.Time > s.HeartStop) return false;
+    const size_t second = size_t(h.Time);
+    const int bpm = s.Heart.empty() ? 0 : s.Heart[std::min(second, s.Heart.size() - 1)];
+    if (bpm > 0 && bpm < 255) {
+        while (h.NextBeat <= h.Time) {
+            h.BeatTime = uint16_t(std::lround(h.NextBeat * 1024.0));
+            ++h.Beats;
+            h.NextBeat += 60.0 / bpm;
+        }
+    }
+    const bool toggle = (h.Messages / 4) % 2 == 1;
+    ++h.Messages;
+    e.Code = 0x80;  // EVENT_RX_BROADCAST
+    e.Data[1] = uint8_t(4 | (toggle ? 0x80 : 0));
+    e.Data[2] = 0xFF;
+    e.Data[3] = 0xFF;
+    e.Data[4] = 0xFF;
+    e.Data[5] = uint8_t(h.BeatTime);
+    e.Data[6] = uint8_t(h.BeatTime >> 8);
+    e.Data[7] = uint8_t(h.Beats);
+    e.Data[8] = uint8_t(std::clamp(bpm, 0, 255));
+    return true;
+}
+
 void RadioLoop()
 {
     TState& s = S();
     using clock = std::chrono::steady_clock;
     size_t next = 0;
     unsigned wheelSeq = 16, idleSeq = 0, wheelPackets = 0;
+    THeartState heart;
     auto due = clock::now();
     std::unique_lock<std::mutex> lock(s.Lock);
     while (!s.Stop) {
@@ -174,6 +253,19 @@ void RadioLoop()
         }
         if (clock::now() < due) {
             s.Wake.wait_until(lock, due);
+            continue;
+        }
+        if (s.DeviceType == 120) {
+            due = clock::now() + std::chrono::microseconds(int64_t(8070.0 / 32768.0 * 1e6 * s.Speed));
+            if (!HeartPage(heart)) {
+                // Silent: let the library's callers in meanwhile.
+                if (s.Speed <= 0) s.Wake.wait_for(lock, std::chrono::milliseconds(5));
+                continue;
+            }
+            TEvent e = heart.Event;
+            lock.unlock();
+            Deliver(e);
+            lock.lock();
             continue;
         }
         TEvent e{};
@@ -247,6 +339,20 @@ ANT_EXPORT int ANT_Init(unsigned char deviceNumber, unsigned short)
     s.Identity = uint32_t(std::strtoul(Env("ANTSIM_ID", "0001E240").c_str(), nullptr, 16));
     const std::string file = Env("ANTSIM_FILE", "");
     s.Ticks = file.empty() ? RowingPattern(std::atoi(Env("ANTSIM_STROKES", "20").c_str())) : ReadRawFile(file);
+    s.Heart.clear();
+    const std::string heart = Env("ANTSIM_HEART", "72,90,110,130,150");
+    for (size_t at = 0; at <= heart.size();) {
+        size_t comma = heart.find(',', at);
+        if (comma == std::string::npos) comma = heart.size();
+        if (comma > at) s.Heart.push_back(std::atoi(heart.substr(at, comma - at).c_str()));
+        at = comma + 1;
+    }
+    s.HeartStop = std::atof(Env("ANTSIM_HEART_STOP", "-1").c_str());
+    s.HeartId = unsigned(std::atoi(Env("ANTSIM_HEART_ID", "4321").c_str()));
+    s.NeededKey = Env("ANTSIM_NETKEY", "");
+    for (char& c : s.NeededKey) c = char(std::toupper(static_cast<unsigned char>(c)));
+    s.NetworkKey.clear();
+    s.DeviceType = 0;
     s.Stop = false;
     s.Running = true;
     s.Radio = std::thread(RadioLoop);
@@ -305,8 +411,12 @@ ANT_EXPORT int ANT_UnAssignChannel(unsigned char channel)
     return Command("ANT_UnAssignChannel", channel, 0x41);
 }
 
-ANT_EXPORT int ANT_SetChannelId(unsigned char channel, unsigned short, unsigned char, unsigned char)
+ANT_EXPORT int ANT_SetChannelId(unsigned char channel, unsigned short, unsigned char deviceType, unsigned char)
 {
+    {
+        std::lock_guard<std::mutex> lock(S().Lock);
+        S().DeviceType = deviceType;
+    }
     return Command("ANT_SetChannelId", channel, 0x51);
 }
 
@@ -332,9 +442,39 @@ ANT_EXPORT int ANT_OpenChannel(unsigned char channel)
 
 ANT_EXPORT int ANT_CloseChannel(unsigned char channel) { return Command("ANT_CloseChannel", channel, 0x4C); }
 
-ANT_EXPORT int ANT_SetNetworkKey(unsigned char, unsigned char*) { return 1; }
+ANT_EXPORT int ANT_SetNetworkKey(unsigned char network, unsigned char* key)
+{
+    {
+        std::lock_guard<std::mutex> lock(S().Lock);
+        if (Fails("ANT_SetNetworkKey")) return 0;
+        char text[17] = {};
+        for (int i = 0; i < 8; ++i) std::snprintf(text + 2 * i, 3, "%02X", key ? key[i] : 0);
+        S().NetworkKey = text;
+    }
+    return Command("ANT_SetNetworkKey", network, 0x46);
+}
 
-ANT_EXPORT int ANT_RequestMessage(unsigned char, unsigned char) { return 1; }
+ANT_EXPORT int ANT_RequestMessage(unsigned char channel, unsigned char messageId)
+{
+    std::lock_guard<std::mutex> lock(S().Lock);
+    TState& s = S();
+    if (!s.Running) return 0;
+    if (messageId == 0x51) {
+        // The channel's ID as paired: device number, device type, transmission type.
+        TEvent e{};
+        e.Response = true;
+        e.Channel = channel;
+        e.Code = 0x51;
+        e.Data[0] = channel;
+        e.Data[1] = uint8_t(s.HeartId);
+        e.Data[2] = uint8_t(s.HeartId >> 8);
+        e.Data[3] = s.DeviceType;
+        e.Data[4] = 1;
+        s.Events.push_back(e);
+        s.Wake.notify_all();
+    }
+    return 1;
+}
 
 ANT_EXPORT void ANT_AssignResponseFunction(RESPONSE_FUNC function, unsigned char* buffer)
 {

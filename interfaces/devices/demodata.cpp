@@ -1,12 +1,15 @@
 // Raw data files: the demo recording, its playback and the raw data log.
 #include "interfaces/devices/demodata.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 
+#include "util/paths.h"
 #include "util/text.h"
 
 // The built-in recording, generated at build time from resources/demo/catchline.dat.
@@ -108,11 +111,21 @@ std::string TDemoSource::OpenFile(const std::string& path)
 {
     Close();
     FileKind = true;
-    // A pipe or a device has no size and could block the reader for ever.
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return "Filesize";
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return std::string("Cannot open file: ") + std::strerror(errno);
+    // A pipe or a device has no size and could block the reader for ever:
+    // only a regular file is opened.
+    int error = 0;
+    const int fd = OpenRegularFile(path, O_RDONLY, error);
+    if (fd < 0) {
+        // A folder opens but has no header to read; a pipe or device has no size.
+        if (error == EISDIR) return "Read header";
+        if (error == kNotRegularFileError) return "Filesize";
+        return "Cannot open file: " + SystemErrorText(error);
+    }
+    FILE* f = fdopen(fd, "rb");
+    if (!f) {
+        close(fd);
+        return "Cannot open file: " + SystemErrorText(errno);
+    }
     int64_t size = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) {
@@ -185,10 +198,7 @@ TDemoPlayer::TDemoPlayer(TVTPulseInput& input) : In(input) {}
 std::string TDemoPlayer::OpenDefault(const std::string& programPath, int64_t nowMs, int* firstMs)
 {
     const std::string path = DemoDataFileFor(programPath);
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        std::fclose(f);
-        return OpenFile(path, nowMs, firstMs);
-    }
+    if (FileExists(path)) return OpenFile(path, nowMs, firstMs);
     const auto& data = BuiltInDemoData();
     return OpenBytes(data.data(), data.size(), nowMs, firstMs);
 }
@@ -297,7 +307,14 @@ std::string TRawLogWriter::Open(const std::string& path, uint32_t version)
     // left alone and opening it for writing decides.
     struct stat st;
     if (lstat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) std::remove(path.c_str());
-    File = std::fopen(path.c_str(), "wb");
+    // Not blocking on a pipe without a reader: the open fails instead.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        const int fl = fcntl(fd, F_GETFL);
+        if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+        File = fdopen(fd, "wb");
+        if (!File) close(fd);
+    }
     if (!File) return Format("Cannot create file \"%s\": %s", path.c_str(), std::strerror(errno));
     // Unbuffered: a failed write is seen at once, and a log is complete up to
     // the last pulse whenever the program ends.

@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "util/text.h"
+#include "util/trace.h"
+
 namespace {
 
 constexpr double kPi = 3.1415927;  // as the energy constant has always used it
@@ -22,7 +25,42 @@ double BoatFactor(TTarnBoatType boat)
     return unsigned(boat) < unsigned(kTarnBoatTypeCount) ? factors[boat] : factors[0];
 }
 
-TStrokeComputer::TStrokeComputer() : Ring(kPulseRing)
+TStrokeComputer::TPulse& TStrokeComputer::TRing::Grow(size_t slot)
+{
+    const auto grown = [](size_t size, size_t index) {
+        size = std::max<size_t>(size, 64);
+        while (size <= index) size *= 2;
+        return size;
+    };
+    const size_t fromTop = kPulseRing - 1 - slot;
+    const bool low = slot < kPulseRing / 2;
+    const size_t lowSize = low ? grown(Low.size(), slot) : Low.size();
+    const size_t highSize = low ? High.size() : grown(High.size(), fromTop);
+    if (lowSize + highSize <= kPulseRing) {
+        Low.resize(lowSize);
+        High.resize(highSize);
+        return low ? Low[slot] : High[fromTop];
+    }
+    // The ends would meet: one ring of every slot.
+    Low.resize(kPulseRing);
+    for (size_t t = 0; t < High.size(); ++t) Low[kPulseRing - 1 - t] = High[t];
+    High.clear();
+    return Low[slot];
+}
+
+void TStrokeComputer::TRing::Clear()
+{
+    std::fill(Low.begin(), Low.end(), TPulse{});
+    std::fill(High.begin(), High.end(), TPulse{});
+}
+
+const TStrokeComputer::TPulse& TStrokeComputer::TRing::Zero()
+{
+    static const TPulse zero{};
+    return zero;
+}
+
+TStrokeComputer::TStrokeComputer()
 {
     Prepare();
     Reset();
@@ -55,6 +93,7 @@ void TStrokeComputer::Reset()
     Calls = 0;
     Coasts = 0;
     Rejected = 0;
+    Dropped = 0;
     StopTick = 0;
     K_drag = 0.0001;
     WorkSum = 0;
@@ -62,7 +101,7 @@ void TStrokeComputer::Reset()
     LastDriveEnd = 0;
     SinceDriveEnd = 0;
     LastEventTick = Now();
-    std::memset(static_cast<void*>(Ring.data()), 0, Ring.size() * sizeof(TPulse));
+    Ring.Clear();
     P(0).invSq = 0.0001;
     Stroke = TStgStrokeData{};
     Rejections = 1;
@@ -112,6 +151,15 @@ void TStrokeComputer::SetInvSq(int64_t i, double v)
 
 void TStrokeComputer::UpdateHeart(int heartRaw)
 {
+    if (heartRaw <= kNoHeartRate) {
+        // No heart-rate signal (no chest belt, or an interface without one):
+        // no pulse is made up. The filter starts afresh with the next signal.
+        Heart = 0;
+        HeartFirst = true;
+        HeartFilled = 0;
+        Rejections = 1;
+        return;
+    }
     if (Settings.RawHeartRate || !StartedFlag) {
         Heart = heartRaw;
         return;
@@ -204,9 +252,20 @@ void TStrokeComputer::StandstillRecord()
     LastEventTick = Now();
 }
 
-void TStrokeComputer::EndDrive()
+bool TStrokeComputer::EndDrive()
 {
     const TPulse& last = P(N - 1);
+    const double driveTime = last.t - DriveStartT;
+    const double recoveryTime = DriveStartT - LastDriveEnd;
+    if (driveTime < kShortestDrive || (Strokes > 0 && recoveryTime < kShortestRecovery)) {
+        // Too short for a rower (see kShortestDrive): no stroke. The last
+        // drive end stays that of the last stroke, so the next stroke's
+        // time, rate and power span the whole time since then.
+        ++Dropped;
+        Trace(Format("Stroke computation : drive of %.3f s after a recovery of %.3f s is no stroke; %d dropped",
+                     driveTime, recoveryTime, Dropped));
+        return false;
+    }
     ++Strokes;
     const double e0 = Strokes == 1 ? FirstInvSq : DriveE0;
     const double kinetic = (last.invSq - e0) * K.EnergyConstant;
@@ -217,8 +276,6 @@ void TStrokeComputer::EndDrive()
     if (work < 0) work = 0;
     WorkSum += work;
 
-    const double driveTime = last.t - DriveStartT;
-    const double recoveryTime = DriveStartT - LastDriveEnd;
     LastDriveEnd = last.t;
     double strokeTime = driveTime + recoveryTime;
     if (strokeTime <= 0) strokeTime = 1.0;
@@ -254,6 +311,7 @@ void TStrokeComputer::EndDrive()
     Stroke.WorkPerPulse = SafeDivide(heart, Stroke.Power);
     Stroke.KValue = float(K_drag * 10000.0);
     if (OnStrokeData) OnStrokeData(Stroke);
+    return true;
 }
 
 bool TStrokeComputer::StartDriveFromRecovery()
@@ -396,13 +454,15 @@ void TStrokeComputer::Compute(double interval, int heartRaw, bool interpolated)
         }
 
         if (ended || Settings.StrokeTrigger >= p.force) {
-            EndDrive();
+            const bool stroke = EndDrive();
             if (!Open()) {
                 BusyFlag = false;
                 return;
             }
-            LastEventTick = Now();
-            SinceDriveEnd = 0;
+            if (stroke) {
+                LastEventTick = Now();
+                SinceDriveEnd = 0;
+            }
             RecoveryStart = N;
             PhaseValue = 2;
             Interpolated = false;

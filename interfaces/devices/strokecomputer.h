@@ -36,7 +36,8 @@
 //              empty = always open
 //   DoCalculate  the computation runs only while it is set
 //
-// Three safeguards beyond the plain algorithm: a "drive" longer than
+// Four safeguards beyond the plain algorithm: a drive or recovery too short
+// for any rower (kShortestDrive, kShortestRecovery) gives no stroke; a "drive" longer than
 // kLongestDrive of handle travel that slows down is taken as coasting (no
 // stroke, a recovery starts), so a drag factor guessed too high cannot hide
 // every later drive end; the drag factor is only taken from a recovery that
@@ -94,6 +95,10 @@ double BoatFactor(TTarnBoatType boat);
 // Every division of the computation goes through SafeDivide (core/values.h):
 // divisor first, single-precision result, 0 for a zero divisor or a fault.
 
+// The rate a VT frame decodes without a heart-rate signal (its minimum), and
+// the 0 of interfaces that receive none: such pulses carry no heart rate.
+constexpr int kNoHeartRate = 30;
+
 class TStrokeComputer {
 public:
     // Pulses kept for look-back; far more than any drive or recovery needs.
@@ -106,6 +111,20 @@ public:
     // low speed. Five times the heaviest setting; a jump of more than about
     // 6 % in one interval (four magnets) lies outside.
     static constexpr double kMaxDragSample = 0.001;
+    // Shortest drive and shortest recovery (s) a rower can row. On its own the
+    // computation ends a drive after 2 M + 1 pulses and starts the next one
+    // 4 M pulses into the recovery, and it takes intervals down to 4 ms: with
+    // four magnets a "stroke" of 0.036 s drive and 0.064 s recovery would pass.
+    // Line noise that decodes as pulses, and the first pulses after a stall,
+    // give such strokes (drives of 0.06 to 0.1 s were seen). The fastest
+    // sprint drives of real rowers last about 0.5 s and their recoveries as
+    // long; half of that is the bound. A drive that ends sooner, or that
+    // follows a recovery shorter than that, is no stroke: it is not
+    // reported, its work and distance are not counted, and it is counted in
+    // DroppedStrokes() and traced. (The first stroke of a session has no
+    // recovery before it; only its drive is checked.)
+    static constexpr double kShortestDrive = 0.25;
+    static constexpr double kShortestRecovery = 0.25;
 
     TStrokeComputer();
 
@@ -151,6 +170,7 @@ public:
     double DragFactor() const { return K_drag; }         // k, N m s^2
     int CoastingDrives() const { return Coasts; }         // drives ended as coasting since Reset
     int RejectedRecoveries() const { return Rejected; }   // recoveries whose drag estimate was not taken
+    int DroppedStrokes() const { return Dropped; }        // drive ends too soon for a rower since Reset
     double TotalWork() const { return WorkSum; }          // J
     double Distance() const { return DistanceSum; }       // m
 
@@ -160,8 +180,36 @@ private:
         int32_t number;
         double dragSample, invSq, kinetic, drag, force, heart;
     };
-    TPulse& P(int64_t n) { return Ring[size_t(n) & (kPulseRing - 1)]; }
-    const TPulse& P(int64_t n) const { return Ring[size_t(n) & (kPulseRing - 1)]; }
+    // The pulse ring: kPulseRing slots, each zero until used. Its storage
+    // grows from both ends (pulse numbers count up from slot 0; looking back
+    // from the first pulses reaches the last slots) as far as slots are used,
+    // so a short run (a test, a fuzz input, a few strokes) touches little
+    // memory; a long one ends with all slots in Low.
+    class TRing {
+    public:
+        TPulse& At(size_t slot)
+        {
+            if (slot < Low.size()) return Low[slot];
+            const size_t fromTop = kPulseRing - 1 - slot;
+            if (fromTop < High.size()) return High[fromTop];
+            return Grow(slot);
+        }
+        const TPulse& At(size_t slot) const
+        {
+            if (slot < Low.size()) return Low[slot];
+            const size_t fromTop = kPulseRing - 1 - slot;
+            return fromTop < High.size() ? High[fromTop] : Zero();
+        }
+        void Clear();
+
+    private:
+        TPulse& Grow(size_t slot);
+        static const TPulse& Zero();
+        std::vector<TPulse> Low;   // slots 0, 1, 2, ...
+        std::vector<TPulse> High;  // slots kPulseRing - 1, kPulseRing - 2, ...
+    };
+    TPulse& P(int64_t n) { return Ring.At(size_t(n) & (kPulseRing - 1)); }
+    const TPulse& P(int64_t n) const { return Ring.At(size_t(n) & (kPulseRing - 1)); }
     int64_t Now() const { return Clock ? Clock() : 0; }
     bool Open() const { return IsOpen ? IsOpen() : true; }
     void UpdateHeart(int heartRaw);
@@ -169,13 +217,13 @@ private:
     void DrivePulse(int64_t i);
     double SampleForce(int64_t i) const;
     bool DriveEnded(int64_t n) const;
-    void EndDrive();
+    bool EndDrive();  // false when the drive was too short to be a stroke
     bool StartDriveFromRecovery();  // false: a handler closed the interface
     void StandstillRecord();
     void SetInvSq(int64_t i, double v);
 
     TStrokeConstants K;
-    std::vector<TPulse> Ring;
+    TRing Ring;
     std::vector<double> SmoothRing;
     std::vector<uint8_t> Validity;
     std::vector<double> HeartHistory;
@@ -203,6 +251,7 @@ private:
     uint32_t Calls = 0;
     int Coasts = 0;
     int Rejected = 0;
+    int Dropped = 0;
     // Running values carried from the drive start (see the header comment).
     double DriveDragSum = 0;     // drag of pulses drive start - 1 .. N
     double DriveE0 = 0;          // inverse square of pulse drive start - 1

@@ -16,7 +16,7 @@ std::string TarnStateName(int state)
 std::string TarnProtocolName(int protocol)
 {
     static const char* const names[kTarnProtocolCount] = {"Unknown", "Mira/DOS", "VTW",     "VT3W", "Brax",
-                                                          "OTM",     "OTDebug",  "V17Test", "VT3WI"};
+                                                          "OTM",     "OTDebug",  "V17Test", "VT3WI", "FTMS"};
     return protocol >= 0 && protocol < kTarnProtocolCount ? names[protocol] : "";
 }
 

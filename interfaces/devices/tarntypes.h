@@ -8,7 +8,7 @@
 //   TTarnMagnet       class of a magnet's interval change (magnet diagnostics)
 //   TarnStateName     trace name of a state ("Closing", "Opened" ...)
 //   TarnProtocolName  short name of a protocol ("VTW", "Mira/DOS" ...)
-//   InterfaceTypeName name of interface type 0..6 ("VT Interface" ...)
+//   InterfaceTypeName name of interface type 0..7 ("VT Interface" ...)
 //
 // Constants of the measuring interface:
 //   kTicksPerSecond         614000 counter ticks per second
@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+
+#include "core/records.h"  // interface type numbers (kFtmsInterfaceType)
 
 enum TTarnState : uint8_t {
     vtsClosing, vtsClosed, vtsOpening, vtsOpened, vtsSearching, vtsSearchFound, vtsSearchNotFound,
@@ -28,9 +30,10 @@ enum TTarnState : uint8_t {
 constexpr int kTarnStateCount = vtsContinued + 1;
 
 enum TTarnProtocol : uint8_t {
-    vtpUnknown, vtpDOS, vtpVtw, vtpVT3W, vtpBrax, vtpOTM, vtpOTDebug, vtpV17Test, vtpVT3WI
+    vtpUnknown, vtpDOS, vtpVtw, vtpVT3W, vtpBrax, vtpOTM, vtpOTDebug, vtpV17Test, vtpVT3WI,
+    vtpFTMS  // Bluetooth Fitness Machine Service (rower data)
 };
-constexpr int kTarnProtocolCount = vtpVT3WI + 1;
+constexpr int kTarnProtocolCount = vtpFTMS + 1;
 
 struct TTarnProtocolSet {
     uint16_t Mask = 0;
@@ -54,10 +57,10 @@ enum TTarnMagnet : uint8_t { vtmInit, vtmSmaller, vtmEqual, vtmGreater };
 
 // "Closing" ... "Continued"; "" outside the range.
 std::string TarnStateName(int state);
-// "Unknown", "Mira/DOS", "VTW", "VT3W", "Brax", "OTM", "OTDebug", "V17Test", "VT3WI"; "" outside.
+// "Unknown", "Mira/DOS", "VTW", "VT3W", "Brax", "OTM", "OTDebug", "V17Test", "VT3WI", "FTMS"; "" outside.
 std::string TarnProtocolName(int protocol);
 // "Unknown", "VT Interface", "VT3 Interface", "OTM", "Brax", "OartecDebug",
-// "VT3 Wireless Interface"; "" outside 0..6.
+// "VT3 Wireless Interface", "FTMS Rowing Machine"; "" outside 0..7.
 std::string InterfaceTypeName(int type);
 
 // True for the states in which the interface counts as open (at least vtsOpening).

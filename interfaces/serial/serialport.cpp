@@ -586,6 +586,13 @@ void TSerialPortNG::WorkerPass(TWorkerState& state)
     if (read == TReadResult::Broken) return;
     if (anyEvent && (state.Handlers & hCommEvent)) Deliver(OnCommEvent);
     if (!FActive) return;
+    if (read == TReadResult::NothingRead && !writePending) {
+        // The count and the read disagree: wait a little instead of spinning.
+        pollfd wake{FWakePipe[0], POLLIN, 0};
+        poll(&wake, 1, 5);
+        DrainWakePipe();
+        return;
+    }
     WaitForInput(state, fd, queued, writePending);
 }
 
@@ -747,10 +754,11 @@ TSerialPortNG::TReadResult TSerialPortNG::ReadInput(TWorkerState& state, int fd,
 {
     queued = 0;
     if (ioctl(fd, FIONREAD, &queued) != 0) {
-        // A vanished device (unplugged adapter, closed pseudo-terminal) ends here.
+        // A vanished device (unplugged adapter, closed pseudo-terminal) ends
+        // here; a port the program is closing itself reports nothing.
         const int error = errno;
         state.Broken = true;
-        ReportError(9804, unsigned(error), PlaceText(9804), 0);
+        if (FActive) ReportError(9804, unsigned(error), PlaceText(9804), 0);
         return TReadResult::Broken;
     }
     FInQueue = uint32_t(queued);
@@ -769,11 +777,15 @@ TSerialPortNG::TReadResult TSerialPortNG::ReadInput(TWorkerState& state, int fd,
         return TReadResult::Waiting;
     char buffer[64];
     const ssize_t n = ::read(fd, buffer, std::min<size_t>(sizeof buffer, size_t(queued)));
-    if (n <= 0) {
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return TReadResult::Waiting;
-        const int error = n == 0 ? EIO : errno;
+    // A terminal read gives 0 bytes when there is nothing to read (the
+    // queue was purged since it was counted): not a hang-up. A vanished
+    // device fails the count or the read, or hangs up.
+    if (n == 0) return TReadResult::NothingRead;
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return TReadResult::Waiting;
+        const int error = errno;
         state.Broken = true;
-        ReportError(9804, unsigned(error), PlaceText(9804), 0);
+        if (FActive) ReportError(9804, unsigned(error), PlaceText(9804), 0);
         return TReadResult::Broken;
     }
     TSerialCluster cluster;
@@ -822,7 +834,7 @@ void TSerialPortNG::WaitForInput(TWorkerState& state, int fd, int queued, bool w
         if (ioctl(fd, FIONREAD, &left) != 0 || left == 0) {
             // Nothing more will come: report once and wait to be closed.
             state.Broken = true;
-            ReportError(9804, EIO, PlaceText(9804), 0);
+            if (FActive) ReportError(9804, EIO, PlaceText(9804), 0);
         }
     }
 }

@@ -144,7 +144,8 @@ private:
 
     // The worker thread: a pass every 75 ms at most while the port is open.
     struct TWorkerState;
-    enum class TReadResult { Waiting, Read, Broken };
+    // NothingRead: the queue was counted but the read gave nothing.
+    enum class TReadResult { Waiting, Read, Broken, NothingRead };
     void Worker();
     void WorkerPass(TWorkerState& state);
     bool StartOpen(TWorkerState& state, int fd, uint64_t openCount);

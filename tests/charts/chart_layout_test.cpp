@@ -59,7 +59,6 @@ protected:
     template <class T>
     T* Show(T* w, int width, int height)
     {
-        Registry.Attach(w);
         Windows.push_back(w);
         w->showNormal();
         w->resize(width, height);
@@ -68,11 +67,11 @@ protected:
     }
     TfrmStrokeData* StrokeData(int width = 900, int height = 700)
     {
-        return Show(CreateStrokeDataWindow(nullptr, Env.Settings()), width, height);
+        return Show(CreateStrokeDataWindow(nullptr, Registry.Store, Env.Settings()), width, height);
     }
     TfrmForceCurves* ForceCurves(int width = 900, int height = 700)
     {
-        return Show(CreateForceCurvesWindow(nullptr, Env.Settings()), width, height);
+        return Show(CreateForceCurvesWindow(nullptr, Registry.Store, Env.Settings()), width, height);
     }
     TChartEnv Env;
     TChartRegistry Registry;
@@ -285,7 +284,7 @@ TEST_F(ChartLayoutTest, ZoomStaysWhileBrowsingCurvesAndARightClickUndoesIt)
     const double zoomedMax = bottom->max();
     ASSERT_LT(zoomedMax, 100);
     w->Browse(baNext, false);
-    EXPECT_EQ(Registry.Sessions[0]->Header.SelectedStroke, 2);
+    EXPECT_EQ(Registry.Session(0).Header.SelectedStroke, 2);
     EXPECT_EQ(bottom->max(), zoomedMax);
 
     QWidget* viewport = w->ChartView->viewport();

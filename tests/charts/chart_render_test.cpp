@@ -18,7 +18,7 @@
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "core/series.h"
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "tests/charts/testutil_charts.h"
 
 namespace {
@@ -308,8 +308,7 @@ protected:
 TEST_F(StrokeColourTest, TheZSeriesIsDrawnInTheInverseColour)
 {
     Registry.Add(MakeSession(30, "Colours", 0x0000FF));
-    TfrmStrokeData* w = CreateStrokeDataWindow(nullptr, Env.Settings());
-    Registry.Attach(w);
+    TfrmStrokeData* w = CreateStrokeDataWindow(nullptr, Registry.Store, Env.Settings());
     w->showNormal();
     w->resize(900, 700);
     QApplication::processEvents();
@@ -334,11 +333,15 @@ TEST_F(StrokeColourTest, TheZSeriesIsDrawnInTheInverseColour)
                     ++found;
         return found > 0;
     };
-    // Power (left) in red, pulse (right) in cyan, the inverse of red.
+    // Power (left) in red, pulse (right) in cyan, the inverse of red, darkened
+    // until it stands out from the chart's light background.
+    const int32_t back = FromQColor(w->Chart->backgroundBrush().color());
+    const int32_t inverse = ReadableColor(0xFFFF00, back);
+    EXPECT_GE(ContrastRatio(inverse, back), 2.2);
     int leftHits = 0, rightHits = 0;
     for (int i = 3; i < 25; i += 4) {
         leftHits += colourAt(left, i, 0x0000FF);
-        rightHits += colourAt(right, i, 0xFFFF00);
+        rightHits += colourAt(right, i, inverse);
     }
     EXPECT_GE(leftHits, 5);
     EXPECT_GE(rightHits, 5);
@@ -360,8 +363,7 @@ TEST_F(StrokeColourTest, AllCurvesOfASessionAreDrawnBelowTheShownCurve)
     TTraining& t = Registry.Add(MakeSession(40, "All", 0x0000FF));
     t.ShowAllCurves = 1;
     t.Header.SelectedStroke = 7;
-    TfrmForceCurves* w = CreateForceCurvesWindow(nullptr, Env.Settings());
-    Registry.Attach(w);
+    TfrmForceCurves* w = CreateForceCurvesWindow(nullptr, Registry.Store, Env.Settings());
     w->showNormal();
     w->resize(1000, 800);
     QApplication::processEvents();
@@ -380,7 +382,7 @@ TEST_F(StrokeColourTest, AllCurvesOfASessionAreDrawnBelowTheShownCurve)
                 if (image.rect().contains(x, y) && (image.pixel(x, y) & 0xFFFFFF) == want) ++n;
         return n;
     };
-    EXPECT_GT(pixels(0xFFFF00), 200);
+    EXPECT_GT(pixels(ReadableColor(0xFFFF00, FromQColor(w->Chart->backgroundBrush().color()))), 200);
     EXPECT_GT(pixels(0x0000FF), 50);
     // The peak of the shown curve is drawn over the others.
     const QList<QPointF> curve = shown->points();
@@ -402,12 +404,14 @@ TEST_F(StrokeColourTest, AllCurvesOfASessionAreDrawnBelowTheShownCurve)
     ASSERT_EQ(own.Series.size(), 41u);
     const TPointD top = own.Series[28].Points[29];
     ASSERT_GT(top.Y, 540);
+    // The inverse (cyan) as drawn: darkened to stand out from the background.
+    const QRgb inverse = ToQColor(ReadableColor(0xFFFF00, FromQColor(w->Chart->backgroundBrush().color()))).rgb() & 0xFFFFFF;
     auto inverseAt = [&](QPointF value) {
         const QImage now = w->ChartView->grab().toImage();
         const QPoint p = w->ChartView->mapFromScene(w->Chart->mapToPosition(value, shown));
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx)
-                if ((now.pixel(p + QPoint(dx, dy)) & 0xFFFFFF) == 0x00FFFF) return true;
+                if ((now.pixel(p + QPoint(dx, dy)) & 0xFFFFFF) == inverse) return true;
         return false;
     };
     EXPECT_TRUE(inverseAt({top.X, top.Y}));

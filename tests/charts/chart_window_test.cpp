@@ -18,7 +18,7 @@
 
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "tests/charts/testutil_charts.h"
 
 namespace {
@@ -35,8 +35,7 @@ protected:
     void TearDown() override { delete Window.data(); }
     TfrmStrokeData* Open()
     {
-        auto* w = CreateStrokeDataWindow(nullptr, Env.Settings());
-        Registry.Attach(w);
+        auto* w = CreateStrokeDataWindow(nullptr, Registry.Store, Env.Settings());
         Window = w;
         w->showNormal();
         w->resize(900, 700);
@@ -95,8 +94,9 @@ TEST_F(ChartWindowTest, ListEntriesShowLabelSwatchAndACrossedOrPlainLineSample)
 
 TEST_F(ChartWindowTest, GridRowsShowTheirSessionsLineSampleInColumnZero)
 {
-    Registry.Add(MakeSession(10, "Red", kRed));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(20, "Blue", kBlue));
+    Registry.Add(MakeSession(10, "Red", kRed));
     TfrmStrokeData* w = Open();
     QTableView* grid = w->sgdData;
     const QImage image = Grab(grid->viewport());
@@ -111,9 +111,9 @@ TEST_F(ChartWindowTest, GridRowsShowTheirSessionsLineSampleInColumnZero)
     }
 
     // Without an active session: one empty row, no line sample.
-    Registry.Sessions[0]->Header.Active = 0;
-    Registry.Sessions[1]->Header.Active = 0;
-    Registry.TrainingsChanged();
+    Registry.Session(0).Header.Active = 0;
+    Registry.Session(1).Header.Active = 0;
+    Registry.HeaderChanged(0);
     ASSERT_EQ(w->DataModel->rowCount(), 1);
     EXPECT_EQ(w->DataModel->Cell(0, 0), "");
     const QImage empty = Grab(grid->viewport());
@@ -123,8 +123,9 @@ TEST_F(ChartWindowTest, GridRowsShowTheirSessionsLineSampleInColumnZero)
 
 TEST_F(ChartWindowTest, CopyRowTakesTheCurrentRowFromColumnOne)
 {
-    Registry.Add(MakeSession(10, "First", kRed));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(30, "Second", kBlue));
+    Registry.Add(MakeSession(10, "First", kRed));
     TfrmStrokeData* w = Open();
     QApplication::setActiveWindow(w);
     w->sgdData->setFocus();
@@ -150,24 +151,25 @@ TEST_F(ChartWindowTest, CopyRowTakesTheCurrentRowFromColumnOne)
 
 TEST_F(ChartWindowTest, ActiveActionTogglesTheSelectedSessionAndNeedsASelection)
 {
-    Registry.Add(MakeSession(10, "First", kRed));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(10, "Second", kBlue));
+    Registry.Add(MakeSession(10, "First", kRed));
     TfrmStrokeData* w = Open();
     w->SelectEntry(-1);
     const int before = Registry.Changed;
     w->TrainingActive->trigger();
     EXPECT_EQ(Registry.Changed, before);
-    EXPECT_TRUE(Registry.Sessions[0]->Header.Active && Registry.Sessions[1]->Header.Active);
+    EXPECT_TRUE(Registry.Session(0).Header.Active && Registry.Session(1).Header.Active);
 
     w->SelectEntry(1);
     w->TrainingActive->trigger();
     EXPECT_EQ(Registry.Changed, before + 1);
-    EXPECT_EQ(Registry.Sessions[1]->Header.Active, 0);
+    EXPECT_EQ(Registry.Session(1).Header.Active, 0);
     EXPECT_FALSE(w->EntryChecked(1));
     EXPECT_EQ(w->DataModel->rowCount(), 1);
     EXPECT_EQ(w->DataModel->Cell(0, 0), "First");
     w->TrainingActive->trigger();
-    EXPECT_EQ(Registry.Sessions[1]->Header.Active, 1);
+    EXPECT_EQ(Registry.Session(1).Header.Active, 1);
     EXPECT_EQ(w->DataModel->rowCount(), 2);
 }
 
@@ -186,8 +188,9 @@ TEST_F(ChartWindowTest, PictureCaptionNamesProductVersionAndToday)
 // 22 strokes do not.
 TEST_F(ChartWindowTest, StrokeAxesFollowTheScaleModesAndLaterSessionsKeepTheRange)
 {
-    Registry.Add(MakeSession(30, "Long", kRed));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(22, "Short", kBlue));
+    Registry.Add(MakeSession(30, "Long", kRed));
     TfrmStrokeData* w = Open();
     w->SelectParameter(w->cmbY, spPeakForce);
     auto* left = qobject_cast<QValueAxis*>(w->Axes->LeftAxis());
@@ -196,14 +199,18 @@ TEST_F(ChartWindowTest, StrokeAxesFollowTheScaleModesAndLaterSessionsKeepTheRang
     EXPECT_EQ(left->max(), 750);
 
     // The short session alone stays within the catalogue window.
-    Registry.Sessions[0]->Header.Active = 0;
-    Registry.TrainingsChanged();
+    Registry.Session(0).Header.Active = 0;
+    Registry.HeaderChanged(0);
     EXPECT_EQ(left->max(), 500);
 
-    // Short first, long second: the second session starts from the first's range and raises it.
-    std::swap(Registry.Sessions[0], Registry.Sessions[1]);
-    Registry.Sessions[1]->Header.Active = 1;
-    Registry.TrainingsChanged();
+    // Short first, long second (the short session opened again comes first):
+    // the second session starts from the first's range and raises it.
+    const TTraining shortSession = Registry.Session(1);
+    Registry.Close(1);
+    Registry.Add(shortSession);
+    ASSERT_EQ(Registry.Session(0).Header.Title.Text(), "Short");
+    Registry.Session(1).Header.Active = 1;
+    Registry.HeaderChanged(1);
     EXPECT_EQ(left->max(), 750);
 
     // Manual mode: the catalogue's window (relative peak force position 0 .. 100).

@@ -23,12 +23,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "charts/curve_logic.h"
+#include "logic/curve_logic.h"
 #include "charts/force_curves_window.h"
 #include "core/catalogue.h"
+#include "core/series.h"
 #include "core/values.h"
 #include "files/stroke_file.h"
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "tests/charts/testutil_charts.h"
 #include "util/dialogs.h"
 #include "util/profile.h"
@@ -44,22 +45,23 @@ protected:
     }
     TfrmForceCurves* Open()
     {
-        auto* w = CreateForceCurvesWindow(nullptr, Env.Settings());
+        auto* w = CreateForceCurvesWindow(nullptr, Registry.Store, Env.Settings());
         w->setAttribute(Qt::WA_DeleteOnClose);
-        Registry.Attach(w);
         Window = w;
         return w;
     }
     void TearDown() override { delete Window.data(); }
     // Grid column of a stroke parameter.
     static int Column(int parameter) { return StrokeParameters()[size_t(parameter)].Id + 1; }
-    // Highest point of the curve series in the session colour.
+    // Highest point of the curve series in the session colour (as drawn on
+    // the chart's background).
     double PeakOf(TfrmForceCurves* w, int32_t color)
     {
         double peak = -1;
+        const QColor drawn = ToQColor(ReadableColor(color, FromQColor(w->Chart->backgroundBrush().color())));
         for (QAbstractSeries* s : w->Chart->series()) {
             auto* line = static_cast<QLineSeries*>(s);
-            if (line->pen().color() != ToQColor(color)) continue;
+            if (line->pen().color() != drawn) continue;
             for (const QPointF& p : line->points()) peak = std::max(peak, p.y());
         }
         return peak;
@@ -72,16 +74,17 @@ protected:
 TEST_F(ForceCurvesTest, CreationSetsUpTheAverageRecordsAndTheList)
 {
     Registry.Add(MakeSession(10, "One", 0x0000FF));
-    Registry.Averages[0].Header.Active = 1;  // left over from an earlier window
+    Registry.Store.Average(0).Header.Active = 1;  // left over from an earlier window
     TfrmForceCurves* w = Open();
     EXPECT_EQ(w->windowTitle(), "Force Curves");
     ASSERT_EQ(w->ListCount(), 5);
     EXPECT_EQ(w->SelectedEntry(), 0);
-    EXPECT_EQ(Registry.Averages[0].Header.Title.Text(), "*Avg. 1 active curves");
-    EXPECT_EQ(Registry.Averages[3].Header.Title.Text(), "*Avg. 4 all curves in all trainings");
-    EXPECT_EQ(Registry.Averages[2].Header.Color, 0x00FFFF);
-    EXPECT_EQ(Registry.Averages[1].Header.OriginalFileName.Text(), "Average[2]");
-    for (const TTraining& a : Registry.Averages) {
+    EXPECT_EQ(Registry.Store.Average(0).Header.Title.Text(), "*Avg. 1 active curves");
+    EXPECT_EQ(Registry.Store.Average(3).Header.Title.Text(), "*Avg. 4 all curves in all trainings");
+    EXPECT_EQ(Registry.Store.Average(2).Header.Color, 0x00FFFF);
+    EXPECT_EQ(Registry.Store.Average(1).Header.OriginalFileName.Text(), "Average[2]");
+    for (int k = 0; k < 4; ++k) {
+        const TTraining& a = Registry.Store.Average(k);
         EXPECT_EQ(a.Header.Active, 0);
         EXPECT_EQ(a.Header.CurveSource, 1);
         EXPECT_EQ(a.StrokeCount(), 1);
@@ -110,6 +113,36 @@ TEST_F(ForceCurvesTest, LabelsFollowTheCurveSourceAndRowsTheFont)
     EXPECT_EQ(w->sgdData->verticalHeader()->defaultSectionSize(), 18);
     EXPECT_EQ(w->sgdData->horizontalHeader()->height(), 22);
     EXPECT_EQ(w->sgdData->columnWidth(0), 120);
+}
+
+TEST_F(ForceCurvesTest, ASessionFromAMachineWithoutForceMeasurementSaysSo)
+{
+    Registry.Add(MakeSession(10, "Serial", 0xFF0000));
+    TTraining t = MakeSession(10, "Bluetooth", 0x0000FF);
+    t.Header.InterfaceType = kFtmsInterfaceType;
+    for (int k = 1; k <= 10; ++k) t.Curves[size_t(k)].HasData = 0;
+    TTraining& ftms = Registry.Add(t);
+    TfrmForceCurves* w = Open();
+    w->resize(900, 600);
+    w->show();
+    w->DrawChart();
+    EXPECT_TRUE(w->lblNoForceCurve->isVisibleTo(w));
+    const std::string note = w->lblNoForceCurve->text().toStdString();
+    EXPECT_NE(note.find("\"Bluetooth\": the rowing machine sends no force curve"), std::string::npos) << note;
+    EXPECT_EQ(note.find("Serial"), std::string::npos);
+    // Within the chart, not cut off at its edges.
+    const QRect r = w->lblNoForceCurve->geometry();
+    EXPECT_GE(r.left(), 0);
+    EXPECT_LE(r.right(), w->ChartView->width());
+    // Only active sessions are drawn, and only they speak.
+    ftms.Header.Active = 0;
+    w->DrawChart();
+    EXPECT_FALSE(w->lblNoForceCurve->isVisibleTo(w));
+    // A session of the same type that does carry curves (edited elsewhere) needs no note.
+    ftms.Header.Active = 1;
+    ftms.Curves[3].HasData = 1;
+    w->DrawChart();
+    EXPECT_FALSE(w->lblNoForceCurve->isVisibleTo(w));
 }
 
 TEST_F(ForceCurvesTest, SessionAverageIsDisabledForASingleStrokeShowingItsFirstCurve)
@@ -194,8 +227,9 @@ TEST_F(ForceCurvesTest, CurveBoxAndScrollBarSelectTheLastStrokeAndTheGridShowsIt
 
 TEST_F(ForceCurvesTest, ShiftAppliesTheBrowseActionToEverySession)
 {
-    TTraining& a = Registry.Add(MakeSession(5, "A", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     TTraining& b = Registry.Add(MakeSession(8, "B", 0x00FF00));
+    TTraining& a = Registry.Add(MakeSession(5, "A", 0x0000FF));
     TfrmForceCurves* w = Open();
     w->Browse(baNext, true);
     EXPECT_EQ(a.Header.SelectedStroke, 2);
@@ -209,7 +243,7 @@ TEST_F(ForceCurvesTest, ShiftAppliesTheBrowseActionToEverySession)
     w->Browse(baBrowseAverage, true);
     EXPECT_EQ(a.Header.CurveSource, 1);
     EXPECT_EQ(b.Header.CurveSource, 1);
-    EXPECT_EQ(Registry.Averages[0].Header.CurveSource, 1);
+    EXPECT_EQ(Registry.Store.Average(0).Header.CurveSource, 1);
     EXPECT_FALSE(w->btbNext->isEnabled());
     EXPECT_EQ(w->DataModel->Cell(1, 0), "B [A] (8)");
 }
@@ -257,8 +291,9 @@ TEST_F(ForceCurvesTest, PlayStopsByItselfAtTheLastStroke)
 
 TEST_F(ForceCurvesTest, FixedForceMakesEveryRowAndCurvePeakAt550)
 {
-    Registry.Add(MakeSession(10, "A", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     TTraining& b = Registry.Add(MakeSession(10, "B", 0x00FF00));
+    Registry.Add(MakeSession(10, "A", 0x0000FF));
     b.Header.SelectedStroke = 7;
     TfrmForceCurves* w = Open();
     w->SetEntryChecked(2, true);  // average 1
@@ -336,27 +371,84 @@ TEST_F(ForceCurvesTest, AverageOfActiveCurvesIsTheLengthNormalisedMean)
     EXPECT_EQ(ComputeAverageCurve(avg, 4, {}), 0);
 }
 
+// The x of the last sample of a drawn curve above the given force.
+double CurveEnd(const TChartData& chart, double above)
+{
+    double end = 0;
+    for (const TSeriesData& s : chart.Series)
+        for (const TPointD& p : s.Points)
+            if (p.Y > above) end = std::max(end, p.X);
+    return end;
+}
+
+TEST_F(ForceCurvesTest, AverageOfOneSessionEndsWhereItsStrokesEnd)
+{
+    // Curves that fall to 0 at the end of a 146 cm stroke, at the session's
+    // sprocket spacing of 2.2 cm (and of 4.5 cm on the other ergometer).
+    for (int ergometer : {0, 2}) {
+        TTraining a = MakeSession(3, "A", 0x0000FF);
+        a.Settings.Sprocket = 1;
+        a.Settings.Ergometer = ergometer;
+        const double spacing = SampleSpacing(a.Settings);
+        const int samples = int(146 / spacing);
+        for (int k = 0; k <= 3; ++k) {
+            a.Strokes[size_t(k)].StrokeLength = 146;
+            for (int i = 0; i < kCurveSamples; ++i)
+                a.Curves[size_t(k)].Samples[i] = i < samples ? uint16_t(300 - std::abs(i - samples / 2)) : 0;
+            a.Curves[size_t(k)].HasData = 1;
+        }
+        a.Header.CurveSource = 1;
+        TChartData own;
+        BuildForceCurveSeries(own, a, TForceCurveOptions{});
+        const double sessionEnd = CurveEnd(own, 1);
+        ASSERT_NEAR(sessionEnd, 146, spacing);
+        for (int k : {2, 4}) {
+            TTraining avg;
+            SetupAverageRecord(avg, k);
+            ASSERT_EQ(ComputeAverageCurve(avg, k, {&a}), 1);
+            avg.Header.Active = 1;
+            TChartData drawn;
+            BuildForceCurveSeries(drawn, avg, TForceCurveOptions{});
+            EXPECT_NEAR(CurveEnd(drawn, 1), sessionEnd, spacing) << "average " << k << " ergometer " << ergometer;
+            EXPECT_NEAR(avg.Strokes[0].PeakForcePosition, a.Strokes[0].StrokeLength / 2, 2 * spacing);
+        }
+    }
+}
+
 TEST_F(ForceCurvesTest, AverageEntryDrawsTheMeanOfTheShownCurvesOrAFlatLine)
 {
-    Registry.Add(MakeSession(4, "A", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(4, "B", 0x00FF00));
+    Registry.Add(MakeSession(4, "A", 0x0000FF));
     TfrmForceCurves* w = Open();
     w->SetEntryChecked(3, true);  // average 2, lime like session B
-    EXPECT_EQ(Registry.Averages[1].Header.Active, 1);
-    EXPECT_GT(Registry.Averages[1].Curves[0].Samples[30], 0);
+    EXPECT_EQ(Registry.Store.Average(1).Header.Active, 1);
+    EXPECT_GT(Registry.Store.Average(1).Curves[0].Samples[30], 0);
     ASSERT_EQ(w->DataModel->rowCount(), 3);
     EXPECT_EQ(w->DataModel->Cell(2, 0), "*Avg. 2 all curves");
+    // Drawn in a colour of its own, not in session B's lime; the stored
+    // colour stays.
+    QColor average, lime;
+    for (QAbstractSeries* s : w->Chart->series()) {
+        auto* line = static_cast<QLineSeries*>(s);
+        if (line->name() == "*Avg. 2 all curves") average = line->pen().color();
+        if (line->name() == "B") lime = line->pen().color();
+    }
+    ASSERT_TRUE(average.isValid() && lime.isValid());
+    EXPECT_GT(ColorDifference(FromQColor(average), FromQColor(lime)), 150);
+    EXPECT_EQ(Registry.Store.Average(1).Header.Color, 0x00FF00);
     w->SetEntryChecked(0, false);
     w->SetEntryChecked(1, false);
     w->SetEntryChecked(2, true);  // average 1: no active session left
-    EXPECT_EQ(Registry.Averages[0].Curves[0].Samples[30], 0);
+    EXPECT_EQ(Registry.Store.Average(0).Curves[0].Samples[30], 0);
     EXPECT_EQ(PeakOf(w, 0x0000FF), 0);
 }
 
 TEST_F(ForceCurvesTest, ClosingTheLastSessionClosesTheWindowDespiteTheAverageEntries)
 {
-    Registry.Add(MakeSession(4, "A", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(4, "B", 0x00FF00));
+    Registry.Add(MakeSession(4, "A", 0x0000FF));
     TfrmForceCurves* w = Open();
     w->show();
     Registry.Close(1);

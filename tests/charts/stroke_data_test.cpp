@@ -25,7 +25,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "review/training_window.h"
-#include "shell/framework/chartdialogs.h"
+#include "framework/chartdialogs.h"
 #include "tests/charts/testutil_charts.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -42,9 +42,8 @@ protected:
     }
     TfrmStrokeData* Open()
     {
-        auto* w = CreateStrokeDataWindow(nullptr, Env.Settings());
+        auto* w = CreateStrokeDataWindow(nullptr, Registry.Store, Env.Settings());
         w->setAttribute(Qt::WA_DeleteOnClose);
-        Registry.Attach(w);
         Windows.push_back(w);
         return w;
     }
@@ -107,15 +106,16 @@ TEST_F(StrokeDataTest, UncheckingZRemovesTheRightSeriesAndTheCrossSample)
 
 TEST_F(StrokeDataTest, ActiveSessionsGiveOneGridRowEachWithTheirTotals)
 {
-    Registry.Add(MakeSession(10, "One", 0x0000FF));
-    Registry.Add(MakeSession(20, "Two", 0x00FF00));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(30, "Three", 0xFF0000));
+    Registry.Add(MakeSession(20, "Two", 0x00FF00));
+    Registry.Add(MakeSession(10, "One", 0x0000FF));
     TfrmStrokeData* w = Open();
     ASSERT_EQ(w->DataModel->rowCount(), 3);
     EXPECT_EQ(w->DataModel->Cell(0, 0), "One");
     EXPECT_EQ(w->DataModel->Cell(2, 0), "Three");
     const int firstTotal = TotalIdMap()[0];
-    EXPECT_EQ(w->DataModel->Cell(1, 1), TotalValueText(*Registry.Sessions[1], firstTotal));
+    EXPECT_EQ(w->DataModel->Cell(1, 1), TotalValueText(Registry.Session(1), firstTotal));
     EXPECT_NE(w->DataModel->Cell(0, 1), w->DataModel->Cell(2, 1));
     // No active session: one empty row.
     for (int i = 0; i < 3; ++i) w->SetEntryChecked(i, false);
@@ -127,15 +127,15 @@ TEST_F(StrokeDataTest, ActiveSessionsGiveOneGridRowEachWithTheirTotals)
 
 TEST_F(StrokeDataTest, UncheckingASessionUpdatesTheOtherChartWindow)
 {
-    Registry.Add(MakeSession(10, "One", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(10, "Two", 0x00FF00));
+    Registry.Add(MakeSession(10, "One", 0x0000FF));
     TfrmStrokeData* strokes = Open();
-    auto* curves = CreateForceCurvesWindow(nullptr, Env.Settings());
-    Registry.Attach(curves);
+    auto* curves = CreateForceCurvesWindow(nullptr, Registry.Store, Env.Settings());
     Windows.push_back(curves);
     ASSERT_EQ(curves->DataModel->rowCount(), 2);
     strokes->SetEntryChecked(0, false);
-    EXPECT_EQ(Registry.Sessions[0]->Header.Active, 0);
+    EXPECT_EQ(Registry.Session(0).Header.Active, 0);
     EXPECT_GE(Registry.Changed, 1);
     EXPECT_FALSE(curves->EntryChecked(0));
     EXPECT_TRUE(curves->EntryChecked(1));
@@ -151,8 +151,9 @@ TEST_F(StrokeDataTest, UncheckingASessionUpdatesTheOtherChartWindow)
 
 TEST_F(StrokeDataTest, ClosingSessionsShrinksTheListAndTheLastClosesTheWindow)
 {
-    Registry.Add(MakeSession(10, "One", 0x0000FF));
+    // Added last first: the store lists the session opened last at index 0.
     Registry.Add(MakeSession(10, "Two", 0x00FF00));
+    Registry.Add(MakeSession(10, "One", 0x0000FF));
     TfrmStrokeData* w = Open();
     w->show();
     bool closed = false;
@@ -292,11 +293,10 @@ public:
 TEST_F(StrokeDataTest, ChartOptionsEditTheSessionAndMarkItsTrainingWindowChanged)
 {
     TTestFrame frame(Env.File("frame.ini"));
-    auto* training = new TfrmTraining(MakeSession(10, "Framed", 0x0000FF), 101);
+    Registry.Store.Add(MakeSession(10, "Framed", 0x0000FF), 101);
+    auto* training = new TfrmTraining(Registry.Store, 101);
     frame.AddChild(training);
-    Registry.AddExternal(training->Training(), int(frame.ChildList().indexOf(training)));
-    TfrmStrokeData* w = CreateStrokeDataWindow(&frame, Env.Settings());
-    Registry.Attach(w);
+    TfrmStrokeData* w = CreateStrokeDataWindow(&frame, Registry.Store, Env.Settings());
     w->SelectEntry(0);
     ASSERT_EQ(training->Training()->Header.Modified, 0);
     const int changed = Registry.Changed;
@@ -318,8 +318,6 @@ TEST_F(StrokeDataTest, ChartOptionsEditTheSessionAndMarkItsTrainingWindowChanged
     EXPECT_EQ(training->Training()->Header.PenWidth, 1);
     ASSERT_TRUE(w->DataModel->Rows()[0].HasPen);
     EXPECT_EQ(w->DataModel->Rows()[0].Pen.Style, 2);
-    Registry.Sessions.clear();
-    Registry.ChildIndexes.clear();
 }
 
 int ColourCount(const QImage& image)

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "charts/chart_window.h"
 #include "core/values.h"
 #include "util/paths.h"
 
@@ -20,76 +19,14 @@ std::string TChartEnv::Settings() const
 
 TChartRegistry::TChartRegistry()
 {
-    for (TTraining& a : Averages) ClearTraining(a);
+    QObject::connect(&Store, &TSessionStore::HeaderChanged, [this](int32_t) { ++Changed; });
 }
 
-TTraining& TChartRegistry::Add(const TTraining& t)
-{
-    Owned.push_back(std::make_unique<TTraining>(t));
-    Owned.back()->ClientId = NextTrainingId();
-    Sessions.push_back(Owned.back().get());
-    ChildIndexes.push_back(-1);
-    return *Sessions.back();
-}
-
-void TChartRegistry::AddExternal(TTraining* t, int childIndex)
-{
-    Sessions.push_back(t);
-    ChildIndexes.push_back(childIndex);
-}
-
-int TChartRegistry::TrainingWindowIndex(int index) const
-{
-    return index >= 0 && index < TrainingCount() ? ChildIndexes[size_t(index)] : -1;
-}
+TTraining& TChartRegistry::Add(const TTraining& t) { return Store.Add(t); }
 
 void TChartRegistry::Close(int index)
 {
-    if (index < 0 || index >= TrainingCount()) return;
-    Sessions.erase(Sessions.begin() + index);
-    ChildIndexes.erase(ChildIndexes.begin() + index);
-    for (auto& w : Windows)
-        if (w) w->RefreshAfterClose();
-}
-
-bool TChartRegistry::GetTraining(int index, TTraining& out) const
-{
-    const int n = TrainingCount();
-    if (index >= 0 && index < n) {
-        out = *Sessions[size_t(index)];
-        return true;
-    }
-    if (index >= n && index < n + 4) {
-        out = Averages[size_t(index - n)];
-        return true;
-    }
-    return false;
-}
-
-TTraining* TChartRegistry::TrainingRef(int index)
-{
-    const int n = TrainingCount();
-    if (index >= 0 && index < n) return Sessions[size_t(index)];
-    if (index >= n && index < n + 4) return &Averages[size_t(index - n)];
-    return nullptr;
-}
-
-int32_t TChartRegistry::TrainingIdAt(int index) const
-{
-    return index >= 0 && index < TrainingCount() ? Sessions[size_t(index)]->ClientId : -1;
-}
-
-void TChartRegistry::TrainingsChanged()
-{
-    ++Changed;
-    for (auto& w : Windows)
-        if (w) w->clbTrainingsClick();
-}
-
-void TChartRegistry::TrainingListChanged(bool added)
-{
-    for (auto& w : Windows)
-        if (w) w->RebuildTrainings(added);
+    if (index >= 0 && index < Store.Count()) Store.Remove(Store.IdAt(index));
 }
 
 TAppearance TChartRegistry::Appearance() const

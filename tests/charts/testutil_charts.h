@@ -1,8 +1,8 @@
 #pragma once
 // Helpers of the chart window tests: the application object, a temporary
-// home for the settings file, a main-window registry holding the open
-// sessions and the four average records and passing the notifications on to
-// the chart windows as the main window does, and sessions made in memory.
+// home for the settings file, a main-window registry with the session store
+// it owns (the open sessions and the four average records), and sessions made
+// in memory.
 #include <QApplication>
 #include <QPointer>
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "logic/sessionstore.h"
 #include "tests/support/testhome.h"
 #include "tests/support/testregistry.h"
 
@@ -29,22 +30,16 @@ class TChartRegistry : public TEmptyRegistry {
 public:
     TChartRegistry();
 
-    // Sessions (training index = position).
+    // Adds a copy of t as the session opened last (it comes first in the
+    // store, index 0) under the next id; returns the store's record.
     TTraining& Add(const TTraining& t);
-    // A session held by a training window at the given position of the frame's child list.
-    void AddExternal(TTraining* t, int childIndex);
-    // Removes a session and tells the chart windows (as TrainingClosed does).
+    // Removes the session at a store index, as its training window closing does.
     void Close(int index);
-    void Attach(TfrmChart* window) { Windows.push_back(window); }
+    // The record at a store index (0 = the session added last).
+    TTraining& Session(int index) { return *Store.At(index); }
+    // Tells the windows that a session's header changed (Active, colours).
+    void HeaderChanged(int index) { Store.NotifyHeaderChanged(Store.IdAt(index)); }
 
-    int TrainingCount() const override { return int(Sessions.size()); }
-    bool GetTraining(int index, TTraining& out) const override;
-    TTraining* TrainingRef(int index) override;
-    int TrainingWindowIndex(int index) const override;
-    int32_t TrainingIdAt(int index) const override;
-    int32_t NextTrainingId() override { return ++Ids; }
-    void TrainingsChanged() override;
-    void TrainingListChanged(bool added) override;
     int WindowPlacement() const override { return Placement; }
     bool CrossMarker() const override { return Cross; }
     TAppearance Appearance() const override;
@@ -55,15 +50,10 @@ public:
     std::string LastDir() const override { return Last; }
     void SetLastDir(const std::string& folder) override { Last = folder; }
 
-    std::vector<std::unique_ptr<TTraining>> Owned;
-    std::vector<TTraining*> Sessions;
-    std::vector<int> ChildIndexes;
-    std::array<TTraining, 4> Averages;
-    std::vector<QPointer<TfrmChart>> Windows;
+    TSessionStore Store;
     int Placement = 1;
     bool Cross = true;
-    int Changed = 0;
-    int32_t Ids = 100;
+    int Changed = 0;  // header changes announced
     std::string Last;
 };
 

@@ -153,28 +153,40 @@ TEST(CutIntervals, ByEnergy)
     EXPECT_EQ(+w.S(20).IntervalNumber, 2);  // rest ends at 8 kJ
 }
 
-TEST(CutIntervals, LimitsOfOneTwoAndThreeIntervals)
+TEST(CutIntervals, LimitOfNIntervalsRowsNWorkPeriods)
 {
+    // One interval is one work period; its rest is not rowed.
     TWorkout one(0, 10, 5, 1, 100);
-    EXPECT_EQ(one.FinishedAt, 1);
-    EXPECT_EQ(one.T.IntervalCount(), 0);
+    EXPECT_EQ(one.FinishedAt, 10);
+    EXPECT_EQ(one.T.IntervalCount(), 1);
+    EXPECT_FLOAT_EQ(+one.T.Totals.Distance, 100);
+    EXPECT_FLOAT_EQ(+one.T.Totals.Time, 20);
+    EXPECT_EQ(one.T.RowStatus, rsFinished);
 
     TWorkout two(0, 10, 5, 2, 100);
-    EXPECT_EQ(two.FinishedAt, 10);
-    EXPECT_EQ(two.T.IntervalCount(), 1);
-    EXPECT_FLOAT_EQ(+two.T.Totals.Distance, 100);
-    EXPECT_FLOAT_EQ(+two.T.Totals.Time, 20);
-    EXPECT_EQ(two.T.RowStatus, rsFinished);
+    EXPECT_EQ(two.FinishedAt, 25);
+    EXPECT_EQ(two.T.IntervalCount(), 2);
+    EXPECT_FLOAT_EQ(+two.T.Totals.Distance, 250);
 
     TWorkout three(0, 10, 5, 3, 100);
-    EXPECT_EQ(three.FinishedAt, 25);
-    EXPECT_EQ(three.T.IntervalCount(), 2);
-    EXPECT_FLOAT_EQ(+three.T.Totals.Distance, 250);
+    EXPECT_EQ(three.FinishedAt, 40);
+    EXPECT_EQ(three.T.IntervalCount(), 3);
+    EXPECT_EQ(+three.T.Intervals[2].Number, 3);
+    EXPECT_EQ(+three.T.Intervals[2].Stroke.StrokeNumber, 11);  // from the stroke that ended the rest
+    EXPECT_FLOAT_EQ(+three.T.Totals.Distance, 400);
 
+    // Without rest: stroke 10 closes interval 1 and already carries number 2.
     TWorkout noRest(0, 10, 0, 3, 100);
-    EXPECT_EQ(noRest.FinishedAt, 20);
-    EXPECT_EQ(noRest.T.IntervalCount(), 2);
-    EXPECT_FLOAT_EQ(+noRest.T.Totals.Distance, 200);
+    EXPECT_EQ(noRest.FinishedAt, 30);
+    ASSERT_EQ(noRest.T.IntervalCount(), 3);
+    EXPECT_EQ(+noRest.S(10).IntervalNumber, 2);
+    EXPECT_EQ(+noRest.T.Intervals[2].Stroke.StrokeNumber, 10);
+    EXPECT_FLOAT_EQ(+noRest.T.Totals.Distance, 300);
+    TWorkout noRestTwo(0, 10, 0, 2, 100);
+    EXPECT_EQ(noRestTwo.FinishedAt, 20);
+    TWorkout noRestOne(0, 10, 0, 1, 100);
+    EXPECT_EQ(noRestOne.FinishedAt, 10);
+    EXPECT_EQ(noRestOne.T.IntervalCount(), 1);
 }
 
 TEST(CutIntervals, BadInputIsIgnoredOrContained)

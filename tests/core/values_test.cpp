@@ -405,15 +405,21 @@ TEST(FinishAtLimit, NoLimitAndIntervalRule)
     EXPECT_FLOAT_EQ(+u.Totals.Distance, 60);
 }
 
-TEST(FinishAtLimit, OneIntervalEndsAtTheFirstStroke)
+TEST(FinishAtLimit, OneIntervalEndsWithItsWorkPeriod)
 {
     TTraining t = BlankSession();
     t.Settings = IntervalSettings(3, 60, 30, 1);
     TIntervalState state;
-    EXPECT_EQ(RecordSession(t, 50, TSessionShape{}, state), 1);
-    EXPECT_EQ(+t.Strokes[1].IntervalNumber, 1);
-    EXPECT_FLOAT_EQ(+t.Totals.Distance, 10);
-    EXPECT_FLOAT_EQ(+t.Totals.Time, 2);
+    // Stroke 1 already carries interval number 1: that is not the end.
+    EXPECT_FALSE(FinishAtLimit(t, 1, false));
+    const int end = RecordSession(t, 50, TSessionShape{}, state);
+    EXPECT_GT(end, 1);
+    EXPECT_GE(+t.Strokes[size_t(end)].Time, 60);
+    EXPECT_LT(+t.Strokes[size_t(end - 1)].Time, 60);
+    EXPECT_EQ(t.IntervalCount(), 1);
+    // The whole last stroke counts.
+    EXPECT_FLOAT_EQ(+t.Totals.Time, +t.Strokes[size_t(end)].Time);
+    EXPECT_FLOAT_EQ(+t.Totals.Distance, +t.Strokes[size_t(end)].Distance);
     EXPECT_EQ(t.RowStatus, rsFinished);
 }
 

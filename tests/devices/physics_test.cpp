@@ -29,6 +29,8 @@
 #include <cmath>
 #include <map>
 
+#include "core/splits.h"
+#include "interfaces/devices/capture.h"
 #include "interfaces/devices/demodata.h"
 #include "testutil_devices.h"
 #include "util/paths.h"
@@ -291,6 +293,69 @@ TEST(PauseWithoutStandstill, StrokesAreFoundAgainAtOnce)
         }
         EXPECT_GT(checked, 20);
     }
+}
+
+TEST(DemoRecording, SplitsMatchTheTruth)
+{
+    // The demo session's 500 m splits, rowed through the stroke computation,
+    // against the same splits of what the simulated rower did: the truth's
+    // drive ends and work, its distance from the truth's power by the boat
+    // model the computation uses (80 kg, single scull).
+    const TSimResult& sim = Simulation();
+    std::string error;
+    const std::vector<TStgStrokeData> computed = RecordingStrokes(RecordingBytes(sim), 80, error);
+    ASSERT_EQ(error, "");
+    ASSERT_EQ(computed.size(), sim.Strokes.size());
+    auto session = [](const std::vector<TStgStrokeData>& strokes) {
+        TTraining t;
+        t.Strokes.assign(strokes.size() + 1, TStgStrokeData{});
+        t.Curves.assign(strokes.size() + 1, TStgForceCurve{});
+        for (size_t k = 0; k < strokes.size(); ++k) t.Strokes[k + 1] = strokes[k];
+        return t;
+    };
+    const double speedFactor = BoatFactor(vtb1x) / std::pow(80 + 17.5, 1.0 / 6.0);
+    std::vector<TStgStrokeData> truth(sim.Strokes.size());
+    double distance = computed[0].Distance, work = 0;  // the first stroke has no stroke time to go by
+    for (size_t k = 0; k < sim.Strokes.size(); ++k) {
+        const TSimStroke& t = sim.Strokes[k];
+        if (k > 0) distance += t.StrokeTime * speedFactor * std::cbrt(t.Power);
+        work += t.Work;
+        truth[k].StrokeNumber = uint16_t(k + 1);
+        truth[k].Distance = float(distance);
+        truth[k].Time = float(t.DriveEndTime);
+        truth[k].EnergySum = float(work / 1000);
+        truth[k].StrokeRate = float(t.Rate);
+    }
+    const auto a = ComputeSplits(session(computed), sptDistance, 500);
+    const auto b = ComputeSplits(session(truth), sptDistance, 500);
+    ASSERT_GE(a.size(), 10u);
+    ASSERT_EQ(a.size(), b.size());
+    // Splits with strokes that spin the flywheel up (the start, after the
+    // pause) are left out, as in the stroke comparison above: the
+    // computation's distance there is not the boat model's.
+    double worstTime = 0, worstPower = 0, worstRate = 0;
+    int compared = 0;
+    for (size_t i = 0; i + 1 < a.size(); ++i) {  // the last split is what is left of the session
+        bool steady = true;
+        for (int k = b[i].StrokesCumulative - b[i].Strokes; k < b[i].StrokesCumulative + 1; ++k)
+            steady = steady && !sim.Strokes[size_t(k)].AfterPause;
+        if (!steady) continue;
+        SCOPED_TRACE(testing::Message() << "split " << i + 1);
+        const double time = std::fabs(a[i].Time - b[i].Time) / b[i].Time;
+        const double power = std::fabs(a[i].Power - b[i].Power) / b[i].Power;
+        const double rate = std::fabs(a[i].StrokeRate - b[i].StrokeRate) / b[i].StrokeRate;
+        EXPECT_LT(time, 0.015);
+        EXPECT_LT(power, 0.03);
+        EXPECT_LT(rate, 0.01);
+        EXPECT_LE(std::abs(a[i].Strokes - b[i].Strokes), 1);
+        worstTime = std::max(worstTime, time);
+        worstPower = std::max(worstPower, power);
+        worstRate = std::max(worstRate, rate);
+        ++compared;
+    }
+    EXPECT_GE(compared, 7);
+    std::printf("500 m splits: time %.2f%%, power %.2f%%, rate %.2f%% at worst\n", 100 * worstTime, 100 * worstPower,
+                100 * worstRate);
 }
 
 #else

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 #include "interfaces/devices/vtprotocol.h"
@@ -221,20 +222,31 @@ TEST(StrokeComputation, ZeroThresholdsEndTheDriveWhenForceFallsToZero)
 
 TEST(StrokeComputation, NegativeWorkCountsAsNone)
 {
-    // A stroke trigger above every force ends each drive on its first pulse.
-    TRig r([](TStrokeSettings& s) { s.StrokeTrigger = 100000; });
-    r.Pulses(StrokeTrain(4));
-    ASSERT_GE(r.Log.Strokes.size(), 2u);
+    // The flywheel was spun up before the computation started and coasts
+    // down; the first stroke's energy is measured from pulse 1, and its drive
+    // ends far slower than that: its work is negative and counts as none.
+    // The strokes after it count in full.
+    TRig r;
+    std::vector<double> train;
+    double dt = 0.008;
+    while (dt < 0.015) train.push_back(dt *= 1.0028);
+    const auto rowing = StrokeTrain(3);
+    train.insert(train.end(), rowing.begin(), rowing.end());
+    r.Pulses(train);
+    ASSERT_EQ(r.Log.Strokes.size(), 3u);
+    // The coasting flywheel's first pulses end a "drive" of a few
+    // hundredths of a second: no stroke.
+    EXPECT_EQ(r.In.Computer.DroppedStrokes(), 1);
     EXPECT_EQ(r.Log.Strokes[0].Energy, 0);
     EXPECT_EQ(r.Log.Strokes[0].EnergySum, 0);
+    EXPECT_EQ(r.Log.Strokes[0].Power, 0);
     float sum = 0;
-    for (const auto& s : r.Log.Strokes) {
-        EXPECT_GE(s.Energy, 0);
-        EXPECT_GE(s.EnergySum, sum);
+    for (size_t i = 1; i < r.Log.Strokes.size(); ++i) {
+        const TStgStrokeData& s = r.Log.Strokes[i];
+        EXPECT_GT(s.Energy, 0) << i;
+        EXPECT_GT(s.Power, 0) << i;
+        EXPECT_GT(s.EnergySum, sum) << i;
         sum = s.EnergySum;
-        if (s.Energy == 0) {
-            EXPECT_EQ(s.Power, 0);
-        }
     }
 }
 
@@ -301,6 +313,45 @@ TEST(StrokeComputation, DriveLongerThanThePulseHistory)
     const double dragPerPulse = 0.0001 / (0.01 * 0.01) / std::pow(4 / 6.283185307179586, 3);
     EXPECT_NEAR(r.Log.Strokes[0].Energy, dragPerPulse * pulses, 0.001 * dragPerPulse * pulses);
     EXPECT_NEAR(r.Log.Strokes[0].StrokeLength, (pulses + 1) * 2.2, 30 * 2.2);
+}
+
+TEST(StrokeComputation, ResetAfterAnyRunComputesLikeAFreshComputer)
+{
+    // The pulse history grows with the run: after a short run, one long
+    // enough to wrap the whole history, and in a copy taken after it, a reset
+    // must leave nothing behind.
+    const std::vector<double> session = StrokeTrain(6);
+    const auto row = [&session](TStrokeComputer& c, TEventLog& log) {
+        log.Attach(c);
+        double clock = 0;
+        c.Clock = [&clock] { return int64_t(std::floor(clock * 1000)); };
+        c.Reset();
+        for (double dt : session) {
+            clock += dt;
+            c.PushValidity(true);
+            c.Compute(dt, 150, false);
+        }
+        c.Clock = nullptr;
+    };
+    TRig fresh;
+    TEventLog expected;
+    row(fresh.In.Computer, expected);
+    ASSERT_GE(expected.Strokes.size(), 4u);
+    for (const int before : {3, 500, TStrokeComputer::kPulseRing + 900}) {
+        TRig used;
+        const std::vector<double> earlier = StrokeTrain(before / 160 + 1);
+        for (int i = 0; i < before; ++i) used.Pulse(earlier[size_t(i) % earlier.size()] * (1 + (i % 7) * 0.01));
+        TStrokeComputer copy = used.In.Computer;
+        for (TStrokeComputer* c : {&used.In.Computer, &copy}) {
+            TEventLog log;
+            row(*c, log);
+            ASSERT_EQ(log.Order, expected.Order) << before;
+            ASSERT_EQ(log.Strokes.size(), expected.Strokes.size()) << before;
+            for (size_t k = 0; k < log.Strokes.size(); ++k)
+                EXPECT_EQ(std::memcmp(&log.Strokes[k], &expected.Strokes[k], sizeof(TStgStrokeData)), 0)
+                    << before << " stroke " << k;
+        }
+    }
 }
 
 TEST(StrokeComputation, CoastingTakenForADriveIsLeftBehind)
@@ -375,4 +426,62 @@ TEST(StrokeComputation, HeartRateFilter)
     TRig raw([](TStrokeSettings& s) { s.RawHeartRate = true; });
     for (double dt : StrokeTrain(2)) raw.Pulse(dt, 133);
     EXPECT_EQ(raw.Log.Strokes.back().Pulse, 133);
+}
+
+TEST(StrokeComputation, DrivesTooShortForARowerAreNoStrokes)
+{
+    // Rowing, then a flutter of drives of 12 pulses (about 0.15 s, as line
+    // noise and the first pulses after a stall give), then rowing again.
+    TRig r;
+    auto train = StrokeTrain(3);
+    const auto flutter = StrokeTrain(3, 12, 20);
+    train.insert(train.end(), flutter.begin(), flutter.end());
+    const auto again = StrokeTrain(3);
+    train.insert(train.end(), again.begin(), again.end());
+    r.Pulses(train);
+    EXPECT_GE(r.In.Computer.DroppedStrokes(), 2);
+    ASSERT_EQ(r.Log.Strokes.size(), 6u);
+    for (size_t i = 0; i < r.Log.Strokes.size(); ++i) {
+        const TStgStrokeData& s = r.Log.Strokes[i];
+        EXPECT_EQ(s.StrokeNumber, i + 1);
+        EXPECT_GE(s.DriveTime, TStrokeComputer::kShortestDrive) << i;
+        if (i > 0) {
+            EXPECT_GE(s.DriveTime * s.RecoverRatio, TStrokeComputer::kShortestRecovery) << i;
+        }
+    }
+    // The first stroke after the flutter spans the time since the last
+    // stroke: its rate is that of a stroke that long.
+    const TStgStrokeData& after = r.Log.Strokes[3];
+    const double span = after.Time - r.Log.Strokes[2].Time;
+    EXPECT_NEAR(after.StrokeRate, 60.0 / span, 1e-3 * 60.0 / span);
+    EXPECT_NEAR(after.DriveTime * (1 + after.RecoverRatio), span, 1e-3 * span);
+    // A reset starts the count again.
+    r.In.Computer.Reset();
+    EXPECT_EQ(r.In.Computer.DroppedStrokes(), 0);
+}
+
+TEST(StrokeComputation, NoHeartSignalGivesNoPulse)
+{
+    // The frame's minimum (no chest belt) and the 0 of interfaces without a
+    // heart signal: no pulse, also not from the filter or its first value.
+    for (int none : {30, 0}) {
+        TRig filtered;
+        TRig raw([](TStrokeSettings& s) { s.RawHeartRate = true; });
+        for (TRig* r : {&filtered, &raw}) {
+            for (double dt : StrokeTrain(3)) r->Pulse(dt, none);
+            ASSERT_FALSE(r->Log.Strokes.empty());
+            for (const TStgStrokeData& s : r->Log.Strokes) {
+                EXPECT_EQ(s.Pulse, 0) << none;
+                EXPECT_EQ(s.WorkPerPulse, 0);
+            }
+            EXPECT_EQ(r->In.Computer.HeartCorrected(), 0);
+        }
+    }
+    // A belt put on later: its real rate, not one pulled towards 0.
+    TRig later;
+    for (double dt : StrokeTrain(2)) later.Pulse(dt, 30);
+    later.Log.Strokes.clear();
+    for (double dt : StrokeTrain(2)) later.Pulse(dt, 140);
+    ASSERT_FALSE(later.Log.Strokes.empty());
+    EXPECT_EQ(later.Log.Strokes.back().Pulse, 140);
 }

@@ -1,6 +1,9 @@
 // catchline-cli's file commands, run as the user runs them.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -9,6 +12,7 @@
 #include "core/catalogue.h"
 #include "core/intervals.h"
 #include "core/values.h"
+#include "files/training_file.h"
 #include "files/training_io.h"
 #include "testutil_files.h"
 #include "util/paths.h"
@@ -43,11 +47,13 @@ protected:
     }
     TTempDir Dir;
 
-    TRun Run(const std::vector<std::string>& args, const std::string& env = "")
+    // Runs the tool; env goes before it (variables, or a shell command and
+    // ";"), standard output to stdoutTo when given.
+    TRun Run(const std::vector<std::string>& args, const std::string& env = "", const std::string& stdoutTo = "")
     {
         std::string cmd = env + " " + Quote(CATCHLINE_CLI);
         for (const auto& a : args) cmd += " " + Quote(a);
-        cmd += " >" + Quote(Dir / ".out") + " 2>" + Quote(Dir / ".err");
+        cmd += " >" + Quote(stdoutTo.empty() ? Dir / ".out" : stdoutTo) + " 2>" + Quote(Dir / ".err");
         TRun r;
         int status = std::system(cmd.c_str());
         r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -233,7 +239,7 @@ TEST_F(Cli, ConvertThroughTheExportDialog)
 TEST_F(Cli, ExportStrokeGridAsCsv)
 {
     const std::string path = DataFile("training/sample.stg");
-    TRun r = Run({"export", path, Dir / "grid.csv"});
+    TRun r = Run({"export", "--grid", path, Dir / "grid.csv"});
     ASSERT_EQ(r.Code, 0) << r.Err;
     std::string csv = Slurp(Dir / "grid.csv");
     std::vector<std::string> lines;
@@ -261,8 +267,78 @@ TEST_F(Cli, CsvQuotesFieldsWithTheSeparator)
     const char* previous = std::setlocale(LC_NUMERIC, locale);
     if (!previous) GTEST_SKIP() << "locale " << locale << " is not installed";
     std::setlocale(LC_NUMERIC, "C");
-    TRun r = Run({"export", DataFile("training/current.stg"), Dir / "de.csv"}, "LC_ALL=de_DE.UTF-8");
+    TRun r = Run({"export", "--grid", DataFile("training/current.stg"), Dir / "de.csv"}, "LC_ALL=de_DE.UTF-8");
     ASSERT_EQ(r.Code, 0) << r.Err;
     std::string csv = Slurp(Dir / "de.csv");
     EXPECT_NE(csv.find(",\"24,0\","), std::string::npos) << csv;
+}
+
+TEST_F(Cli, CraftedHugeRawSampleBlockStaysWithinAMemoryLimit)
+{
+    // 200 MB whose raw-sample block claims 2^31 - 1 samples: the file holds
+    // some 70 million. Without a whole-document tree, without the file and
+    // without a second copy of the session in memory, dump and save stay
+    // within twice the file's size.
+    TTraining t;
+    ClearTraining(t);
+    t.Header = DefaultHeader();
+    t.Header.FileType = ftSTG;
+    t.Header.ContentKind = ckTraining;
+    t.Settings = DefaultSettings();
+    std::vector<uint8_t> image = TrainingFileBytes(t);
+    image.resize(image.size() - 7);  // the empty raw-sample block
+    const uint8_t raw[7] = {7, 3, 0, 0xFF, 0xFF, 0xFF, 0x7F};
+    image.insert(image.end(), raw, raw + 7);
+    const std::string crafted = Dir / "crafted.stg";
+    PutFileBytes(crafted, image);
+    const off_t size = off_t(200) << 20;
+    ASSERT_EQ(truncate(crafted.c_str(), size), 0);  // sparse: the zeros need no disk
+    const size_t samples = (size_t(size) - image.size() + 2) / 3;  // the last one cut short counts
+    const std::string limit = "ulimit -v 409600;";
+
+    TRun r = Run({"dump", crafted}, limit, "/dev/null");
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    EXPECT_TRUE(r.Err.empty()) << r.Err;
+    r = Run({"dump", "--header", crafted}, limit);
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    const std::string out = Dir / "saved.stg";
+    r = Run({"save", crafted, out}, limit);
+    EXPECT_EQ(r.Code, 0) << r.Err;
+    EXPECT_EQ(FileSizeOf(out), int32_t(image.size() + 3 * samples));
+}
+
+TEST_F(Cli, SavesFollowLinksAndRefusePipesAndDevices)
+{
+    const std::string in = DataFile("training/current.stg");
+    const std::string fifo = Dir / "pipe.stg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    // Saved through a link: the link stays, the file it names is the session.
+    ASSERT_TRUE(CopyFileTo(in, Dir / "real.stg"));
+    ASSERT_EQ(symlink("real.stg", (Dir / "link.stg").c_str()), 0);
+    TRun r = Run({"save", in, Dir / "link.stg"});
+    ASSERT_EQ(r.Code, 0) << r.Err;
+    struct stat st {};
+    ASSERT_EQ(lstat((Dir / "link.stg").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    const std::string written = Slurp(Dir / "real.stg");
+    EXPECT_NE(written.find(Dir / "link.stg"), std::string::npos);  // the name saved under, in the header
+    // A pipe (standing in for a device node) is neither replaced nor waited
+    // on, as a target or as a source; the timeout ends a hang.
+    const std::string timeout = "timeout 20";
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"save", in, fifo}, {"dump", fifo}, {"dump", "--header", fifo}, {"save", fifo, Dir / "x.stg"},
+             {"simulate", "vt", "--file", fifo}}) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        r = Run(args, timeout);
+        EXPECT_EQ(r.Code, 1) << r.Err;
+        EXPECT_NE(r.Err.find("Not a regular file"), std::string::npos) << r.Err;
+    }
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_FALSE(FileExists(Dir / "x.stg"));
+    // The reason given is that of the step that failed: a path part that is
+    // a file is "Not a directory" (not "File exists").
+    r = Run({"save", in, Dir / "real.stg/sub/x.stg"});
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_NE(r.Err.find("Not a directory (20)"), std::string::npos) << r.Err;
 }

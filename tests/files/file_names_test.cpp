@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <clocale>
+#include <string>
 
 #include "files/file_errors.h"
 #include "files/file_names.h"
@@ -21,7 +23,11 @@ TEST(TrainingDescription, PartsAndSeparators)
     h.Note.SetText("windy");
     h.DateTime = EncodeDate(2026, 3, 14) + EncodeTime(9, 5, 7, 0);
     EXPECT_EQ(TrainingDescription(h, dpNote | dpName | dpTitle, false), "Morning; Eva; windy");
-    EXPECT_EQ(TrainingDescription(h, dpDate | dpTime | dpName, false), "2026-03-14; 09:05:07; Eva");
+    // Date and time as the locale writes them (the C locale: month/day/year).
+    const std::string previous = std::setlocale(LC_TIME, nullptr);
+    std::setlocale(LC_TIME, "C");
+    EXPECT_EQ(TrainingDescription(h, dpDate | dpTime | dpName, false), "03/14/26; 09:05:07; Eva");
+    std::setlocale(LC_TIME, previous.c_str());
     EXPECT_EQ(TrainingDescription(h, dpTitle | dpDescription | dpType | dpEvent, true), "Morning\n\n\n");
 }
 
@@ -57,6 +63,13 @@ TEST(DialogFilter, AllKindsWithoutPatterns)
                         "Brax Stroke files (*.bxr)|Brax User files (*.bxi)|" +
                             product + " compatible files (*.stg, *.str, *.ini, *.bxs, *.bxr, *.bxi)");
     EXPECT_EQ(f.DefaultIndex, 7);
+    // The open dialog adds the imported kinds after the program's own.
+    f = DialogFilter(dkOpenKinds, true, true);
+    EXPECT_EQ(f.DefaultIndex, 9);
+    EXPECT_EQ(FilterEntryName(f.Filter, 7), "FIT activity files (*.fit)");
+    EXPECT_EQ(FilterEntryName(f.Filter, 8), "RowingData CSV files (*.csv)");
+    EXPECT_EQ(FilterEntryName(f.Filter, 9),
+              product + " compatible files (*.stg, *.str, *.ini, *.bxs, *.bxr, *.bxi, *.fit, *.csv)");
     f = DialogFilter(dkStroke, false, true);
     EXPECT_EQ(f.Filter, "Stroke files (*.str)|" + product + " compatible files (*.str)|All files (*.*)");
     EXPECT_EQ(f.DefaultIndex, 2);

@@ -7,7 +7,13 @@
 #include <iterator>
 #include <stdexcept>
 
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+
+#include "core/intervals.h"
 #include "core/values.h"
+#include "util/datetime.h"
 
 namespace fs = std::filesystem;
 
@@ -90,4 +96,95 @@ TTraining MakeSession(int n, int rawSamples)
     t.Totals = TTrainingTotals{10.25f * float(n), 2.5f * float(n), 0.5f * float(n), 200};
     UpdateAverageStroke(t);
     return t;
+}
+
+TTraining RowedSession(int n, bool withHeart, int workPeriod, int restPeriod)
+{
+    TTraining t;
+    ClearTraining(t);
+    t.Header = DefaultHeader();
+    t.Header.Title.SetText("Morning row");
+    t.Header.DateTime = EncodeDate(2024, 5, 1) + EncodeTime(7, 30, 15, 250);
+    t.Settings = DefaultSettings();
+    if (workPeriod > 0) {
+        t.Settings.LimitType = 4;
+        t.Settings.LimitIntervals = 99;
+        t.Settings.IntervalBy = 0;
+        SetWorkPeriodFor(t.Settings, 0, workPeriod);
+        SetRestPeriodFor(t.Settings, 0, restPeriod);
+    }
+    SetStrokeCount(t, n);
+    TIntervalState state;
+    double time = 0, distance = 0, energy = 0;
+    for (int k = 1; k <= n; ++k) {
+        TStgStrokeData& s = t.Strokes[size_t(k)];
+        TStgForceCurve& c = t.Curves[size_t(k)];
+        const double rate = 22.0 + (k % 9) * 0.37;
+        const double strokeTime = 60.0 / rate;
+        const double speed = 3.9 + (k % 5) * 0.061;
+        time += strokeTime;
+        distance += speed * strokeTime;
+        s.Power = float(2.8 * speed * speed * speed);
+        s.Energy = float(s.Power * strokeTime);
+        energy += s.Energy;
+        s.StrokeRate = float(k == 1 ? 0.0 : rate);
+        s.Time = float(time);
+        s.Distance = float(distance);
+        s.DistancePerStroke = float(speed * strokeTime * 100);
+        s.Time500 = float(500 / speed);
+        s.EnergySum = float(energy / 1000);
+        s.AveragePower = float(energy / time);
+        s.StrokeLength = float(138 + (k % 7) * 1.3);
+        s.DriveTime = float(0.78 + (k % 4) * 0.011);
+        s.RecoverRatio = float(strokeTime / s.DriveTime - 1);
+        s.KValue = float(1.05 + (k % 3) * 0.01);
+        s.Pulse = withHeart ? float(118 + k % 23) : 0.0f;
+        s.WorkPerPulse = withHeart ? s.Power / s.Pulse : 0.0f;
+        for (int i = 0; i < 64; ++i) c.Samples[i] = uint16_t(500.0 * std::sin(3.14159 * (i + 0.5) / 64) + k % 11);
+        c.HasData = 1;
+        ApplyCurvePeak(s, c, t.Settings.Sprocket);
+        if (workPeriod > 0) CutIntervals(state, t, k);
+    }
+    UpdateAverageStroke(t);
+    ComputeTotals(t, n);
+    return t;
+}
+
+namespace {
+void ExpectNear(double a, double b, double abs, double rel, const char* what, int k)
+{
+    EXPECT_NEAR(a, b, abs + rel * std::max(std::fabs(a), std::fabs(b))) << what << " of stroke " << k;
+}
+}  // namespace
+
+void ExpectSameStrokes(const TTraining& a, const TTraining& b, const TStrokeTolerance& tol)
+{
+    ASSERT_EQ(a.StrokeCount(), b.StrokeCount());
+    const double r = tol.Relative;
+    for (int k = 1; k <= a.StrokeCount(); ++k) {
+        const TStgStrokeData& x = a.Strokes[size_t(k)];
+        const TStgStrokeData& y = b.Strokes[size_t(k)];
+        EXPECT_EQ(y.StrokeNumber, k);
+        EXPECT_EQ(x.Time, y.Time) << "time of stroke " << k;
+        ExpectNear(x.Distance, y.Distance, tol.Distance, 0, "distance", k);
+        ExpectNear(x.Power, y.Power, tol.Power, 0, "power", k);
+        ExpectNear(x.StrokeRate, y.StrokeRate, tol.Rate, 0, "stroke rate", k);
+        ExpectNear(x.Pulse, y.Pulse, tol.Pulse, 0, "heart rate", k);
+        const double sx = x.Time500 > 0 ? 500 / x.Time500 : 0, sy = y.Time500 > 0 ? 500 / y.Time500 : 0;
+        ExpectNear(sx, sy, tol.Speed, 0, "speed", k);
+        ExpectNear(x.DistancePerStroke, y.DistancePerStroke, tol.DistancePerStroke, 0, "distance per stroke", k);
+        ExpectNear(x.StrokeLength, y.StrokeLength, 0, r, "stroke length", k);
+        ExpectNear(x.DriveTime, y.DriveTime, 0, r, "drive time", k);
+        ExpectNear(x.RecoverRatio, y.RecoverRatio, 0, r, "recover ratio", k);
+        ExpectNear(x.KValue, y.KValue, 0, r, "K value", k);
+        ExpectNear(x.Energy, y.Energy, 0, r, "energy", k);
+        ExpectNear(x.EnergySum, y.EnergySum, 0, r, "energy sum", k);
+        ExpectNear(x.PeakForce, y.PeakForce, 0, r, "peak force", k);
+        EXPECT_EQ(x.PeakForcePosition, y.PeakForcePosition) << k;
+        EXPECT_EQ(x.IntervalNumber, y.IntervalNumber) << "interval of stroke " << k;
+        const TStgForceCurve& cx = a.Curves[size_t(k)];
+        const TStgForceCurve& cy = b.Curves[size_t(k)];
+        EXPECT_EQ(cx.HasData, cy.HasData) << k;
+        EXPECT_EQ(0, std::memcmp(cx.Samples, cy.Samples, sizeof cx.Samples)) << "curve of stroke " << k;
+    }
 }

@@ -10,8 +10,8 @@
 #include <QTableView>
 
 #include "core/records.h"
-#include "shell/framework/chartdialogs.h"
-#include "shell/framework/windowutil.h"
+#include "framework/chartdialogs.h"
+#include "framework/windowutil.h"
 #include "tests/support/testutil_framework.h"
 
 namespace {

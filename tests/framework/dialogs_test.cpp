@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 
 #include "files/file_names.h"
-#include "shell/framework/qtdialogs.h"
+#include "framework/formdialog.h"
+#include "framework/qtdialogs.h"
+#include "util/version.h"
 #include "tests/support/testutil_framework.h"
 
 
@@ -68,6 +72,27 @@ TEST(QtDialogs, MessageBoxShowsTextAndReturnsTheButtonPressed) {
     EXPECT_EQ(dialogs.MessageBox(TMsgKind::Warning, "Sure?", mbOKCancel, TMsgResult::OK), TMsgResult::Cancel);
 }
 
+TEST(QtDialogs, DialogsHaveACloseButtonButNoMinimiseOrMaximise) {
+    TestApp();
+    auto plain = [](Qt::WindowFlags f) {
+        return f.testFlag(Qt::CustomizeWindowHint) && f.testFlag(Qt::WindowCloseButtonHint) &&
+               !f.testFlag(Qt::WindowMinimizeButtonHint) && !f.testFlag(Qt::WindowMaximizeButtonHint);
+    };
+    TQtDialogs dialogs;
+    Qt::WindowFlags flags;
+    QString title;
+    WhenModal([&](QWidget* w) {
+        flags = w->windowFlags();
+        title = w->windowTitle();
+        static_cast<QMessageBox*>(w)->reject();
+    });
+    dialogs.MessageBox(TMsgKind::Information, "Saved", mbOK, TMsgResult::OK);
+    EXPECT_TRUE(plain(flags));
+    EXPECT_EQ(title.toStdString(), VersionString("FileDescription"));
+    TFormDialog form;
+    EXPECT_TRUE(plain(form.windowFlags()));
+}
+
 TEST(QtDialogs, OpenAndSaveDialogsAreSetUpFromTheRequest) {
     TShellEnv env;
     TQtDialogs dialogs;
@@ -118,5 +143,31 @@ TEST(QtDialogs, OpenAndSaveDialogsAreSetUpFromTheRequest) {
     EXPECT_EQ(title, "Export training session");
     EXPECT_EQ(selectedFilter, "User (*.ini)");
     EXPECT_EQ(accept, QFileDialog::AcceptSave);
-    EXPECT_EQ(suffix, "stg");
+    EXPECT_EQ(suffix, "ini");  // the chosen filter's extension, not the default one
+
+    // A bare name typed under the filter the user switched to gets that
+    // filter's extension.
+    save.FilterIndex = 1;
+    save.Filter = "Trainings (*.stg)|*.stg|User (*.ini)|*.ini|All files (*.*)|*.*";
+    std::vector<QString> suffixes;
+    WhenModal([&](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        suffixes.push_back(d->defaultSuffix());
+        auto* types = d->findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        // The user steps through the file types with the arrow keys.
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}) {
+            QTest::keyClick(types, key);
+            suffixes.push_back(d->defaultSuffix());
+        }
+        auto* name = d->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText("rower");
+        static_cast<QDialog*>(d)->accept();  // as the Save button does
+    });
+    TFileDialogResult saved = dialogs.FileDialog(save);
+    EXPECT_EQ(suffixes, (std::vector<QString>{"stg", "ini", "stg", "ini"}));
+    ASSERT_TRUE(saved.Accepted);
+    EXPECT_EQ(saved.FileName(), env.Folder() + "rower.ini");
+    EXPECT_EQ(saved.FilterIndex, 2);
 }

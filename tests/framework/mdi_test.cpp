@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -11,7 +12,10 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "shell/framework/mdi.h"
+#include <map>
+
+#include "framework/mdi.h"
+#include "util/text.h"
 #include "tests/support/testutil_framework.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -130,6 +134,49 @@ TEST(FormMain, ViewSettingsAndToolbarVisibilityPersist) {
             EXPECT_FALSE(b->isHidden());
         }
     }
+}
+
+TEST(FormMain, ToolbarPositionsAreRestored) {
+    TShellEnv env;
+    std::string file = env.File("bars.ini");
+    auto barsOf = [](TTestFrame& frame) {
+        frame.show();
+        QApplication::processEvents();
+        std::map<std::string, QPoint> at;
+        for (QToolBar* b : frame.Toolbars()) at[b->objectName().toStdString()] = b->pos();
+        return at;
+    };
+    {
+        // Default: File left of Help on one row.
+        TTestFrame frame(file);
+        auto at = barsOf(frame);
+        ASSERT_TRUE(at.count("File") && at.count("Help"));
+        EXPECT_LT(at["File"].x(), at["Help"].x());
+        EXPECT_EQ(at["File"].y(), at["Help"].y());
+    }
+    // Help stored left of File.
+    WriteTextFile(file, "[Toolbars]\nHelp=0 0 1\nFile=300 0 1\n");
+    {
+        TTestFrame frame(file);
+        auto at = barsOf(frame);
+        EXPECT_LT(at["Help"].x(), at["File"].x());
+        EXPECT_EQ(at["File"].y(), at["Help"].y());
+    }
+    // File stored on a second row below Help.
+    WriteTextFile(file, "[Toolbars]\nHelp=0 0 1\nFile=0 30 1\n");
+    {
+        TTestFrame frame(file);
+        auto at = barsOf(frame);
+        EXPECT_GT(at["File"].y(), at["Help"].y());
+        // What is written again keeps the rows.
+    }
+    TProfileFile ini(file);
+    ini.Reload();
+    std::vector<std::string> help = SplitString(ini.ReadString("Toolbars", "Help", ""), ' ');
+    std::vector<std::string> fileBar = SplitString(ini.ReadString("Toolbars", "File", ""), ' ');
+    ASSERT_EQ(help.size(), 3u);
+    ASSERT_EQ(fileBar.size(), 3u);
+    EXPECT_GT(std::stoi(fileBar[1]), std::stoi(help[1]));
 }
 
 TEST(FormMain, NoSettingsFileMeansDefaultsAndNothingWritten) {

@@ -260,6 +260,8 @@ struct TOTRecorder {
 class OTInterfaceTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
+    // Searches, time-outs and closes wait a tenth of their time.
+    TWaitPace Pace{10};
     TScriptedDialogs Dialogs;
     TDialogScope Scope{Dialogs};
     TOTRecorder Rec;

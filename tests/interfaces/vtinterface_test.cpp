@@ -45,6 +45,8 @@ protected:
         Vt.DoCalculate = true;
         Rec.Attach(Vt);
     }
+    // Port tests and closes wait a tenth of their time.
+    TWaitPace Pace{10};
     // Destroyed in reverse: the interface first (its Close still reports to Rec).
     int AllPulses = 0, AllStrokes = 0;
     TRecorder Rec;
@@ -227,6 +229,37 @@ TEST_F(VTInterfaceTest, PauseFromAStrokeHandlerStopsTheRestOfTheCluster)
     Vt.Continue();
     ASSERT_TRUE(Pty.Write(VTFrames(RowingTicks(4), vtpVtw)));
     ASSERT_TRUE(WaitFor([&] { return Rec.StrokeCount() >= strokes + 3; }, 5000));
+    Vt.Close();
+}
+
+TEST_F(VTInterfaceTest, FastDemoPlaysOneSamplePerTimerCall)
+{
+    // DemoFast without a demo step, at a user's pace: the 1 ms timer plays
+    // one sample per call (about eleven times real time), not a stretch of
+    // the recording.
+    Vt.DemoFile = WriteRawFile("pace_fast.dat", RowingTicks(30));
+    Vt.DemoFast = true;
+    Vt.DemoStepMs = 0;
+    {
+        TWaitPace userPace{1};
+        Vt.Open(2, "DEMO");
+        ASSERT_EQ(Vt.State(), vtsOpened);
+        const int before = Rec.RawData;
+        for (int i = 0; i < 50; ++i) Vt.DemoTimer();
+        EXPECT_GE(Rec.RawData - before, 49);
+        EXPECT_LE(Rec.RawData - before, 52);
+        // With a demo step each call plays that much of the recording.
+        Vt.DemoStepMs = 250;
+        const int stepped = Rec.RawData;
+        for (int i = 0; i < 10; ++i) Vt.DemoTimer();
+        EXPECT_GT(Rec.RawData - stepped, 100);
+    }
+    // The tests' wait pace plays a quick stretch per call even without a step.
+    SetWaitPace(10);
+    Vt.DemoStepMs = 0;
+    const int paced = Rec.RawData;
+    for (int i = 0; i < 3; ++i) Vt.DemoTimer();
+    EXPECT_GT(Rec.RawData - paced, 100);
     Vt.Close();
 }
 
@@ -472,6 +505,7 @@ TEST_F(VTInterfaceTest, DemoFileErrors)
 
 TEST_F(VTInterfaceTest, DemoPausesAndContinuesInRealTime)
 {
+    TWaitPace realTime{1};
     Vt.DemoFile = WriteRawFile("slow.dat", RowingTicks(20));
     Vt.Open(2, "DEMO");
     ASSERT_TRUE(WaitFor([&] { return Rec.RawData > 10; }, 2000));

@@ -76,7 +76,7 @@ TEST_F(DumpAgreementTest, TrainingWindowShowsWhatTheDumpReports)
         ASSERT_FALSE(d.is_discarded());
         TTraining t;
         ASSERT_TRUE(OpenTraining(file, t, false));
-        TfrmTraining w(t, 130);
+        TfrmTraining w(Registry.Store, Registry.Open(t, 130));
         w.RefreshAll();
 
         const TJson& h = d["Header"];

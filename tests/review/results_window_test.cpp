@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -20,7 +22,7 @@
 #include "core/values.h"
 #include "files/training_io.h"
 #include "review/results_window.h"
-#include "review/training_logic.h"
+#include "logic/training_logic.h"
 #include "review/training_window.h"
 #include "tests/review/testutil_review.h"
 #include "util/dialogs.h"
@@ -37,6 +39,17 @@ std::string T(const QLabel* l) { return l->text().toStdString(); }
 std::string Cell(const QTableView* v, int row, int col)
 {
     return v->model()->data(v->model()->index(row, col)).toString().toStdString();
+}
+
+// The text of a line edit shows whole inside its contents rectangle.
+bool ShowsWhole(const QLineEdit* e)
+{
+    QStyleOptionFrame opt;
+    opt.initFrom(e);
+    opt.rect = e->rect();
+    opt.lineWidth = e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e);
+    const QRect contents = e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e);
+    return e->fontMetrics().horizontalAdvance(e->text()) <= contents.width() - 4;
 }
 
 class ResultsWindowTest : public ::testing::Test {
@@ -112,6 +125,35 @@ TEST_F(ResultsWindowTest, SessionWithoutStrokes)
     EXPECT_EQ(Cell(r.sgdIntervals, 0, 1), "");
 }
 
+TEST_F(ResultsWindowTest, EveryFigureAndTheCaptionShowWhole)
+{
+    // A long session: five-digit distance, minutes of time, rates with decimals.
+    TTraining t;
+    ASSERT_TRUE(OpenTraining(TestDataFile("training/sample.stg"), t, false));
+    t.Header.Title.SetText("Long session of a rower with a long name");
+    t.Totals.Distance = 16011;
+    t.Totals.Time = 5388.3f;
+    t.Totals.Energy = 1294;
+    TfrmResults r;
+    r.ShowResults(t);
+    r.show();
+    QApplication::processEvents();
+    const auto fields = r.findChildren<QLineEdit*>();
+    ASSERT_EQ(fields.size(), 12);
+    for (const QLineEdit* e : fields) {
+        if (!e->isVisibleTo(&r)) continue;
+        EXPECT_TRUE(ShowsWhole(e)) << e->objectName().toStdString() << " \"" << e->text().toStdString() << "\" in "
+                                   << e->width() << " px";
+    }
+    EXPECT_GE(r.width(), r.fontMetrics().horizontalAdvance(r.windowTitle()));
+    // Shown again with shorter figures, still whole (the window keeps its fit).
+    r.hide();
+    r.ShowResults(MakeRowedSession(2));
+    r.show();
+    QApplication::processEvents();
+    for (const QLineEdit* e : r.findChildren<QLineEdit*>()) EXPECT_TRUE(ShowsWhole(e));
+}
+
 TEST_F(ResultsWindowTest, ShownLabelsSplitsAndSettings)
 {
     // Remembered: distance splits at a position beyond the list.
@@ -173,7 +215,7 @@ TEST_F(ResultsWindowTest, TotalsLabelsOpenTheOneSharedResultsWindow)
     SetResultsWindow(&shared);
     TTraining t = MakeRowedSession(4);
     t.Header.Title.SetText("Clicked");
-    TfrmTraining w(t, 120);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 120));
     w.RefreshAll();
     w.show();
     std::vector<QWidget*> shown;

@@ -1,13 +1,14 @@
 #pragma once
 // Helpers of the review window tests: the application object, a temporary
 // home for the settings file, a main-window registry that records what the
-// windows tell it, and sessions made in memory.
+// windows tell it; sessions made in memory come from the test support.
 #include <QApplication>
 
 #include <string>
 #include <vector>
 
 #include "core/records.h"
+#include "logic/sessionstore.h"
 #include "tests/support/testhome.h"
 #include "tests/support/testutil_framework.h"
 #include "tests/support/testregistry.h"
@@ -18,14 +19,14 @@ public:
     TReviewEnv() : TTempHome("review") {}
 };
 
-// The main window as the review windows see it; records every notification.
+// The main window as the review windows see it: its registry and the session
+// store it owns. Records what the windows tell either of them.
 class TTestRegistry : public TEmptyRegistry {
 public:
-    int32_t NextTrainingId() override { return ++Ids; }
-    void TrainingClosed(int32_t id) override { Closed.push_back(id); }
-    void TrainingsChanged() override { ++Changed; }
-    void TrainingListChanged(bool added) override { ListChanged.push_back(added); }
-    void RowSessionReset(int32_t id) override { Resets.push_back(id); }
+    TTestRegistry();
+    // Puts a copy of t into the store as session id; returns id.
+    int32_t Open(const TTraining& t, int32_t id);
+
     bool EditAllowed() const override { return Edit; }
     QColor DialogColor() const override { return Qt::lightGray; }
     int DataRange() const override { return 65535; }
@@ -36,19 +37,12 @@ public:
     void AddRecentFile(const std::string& path) override { Recent.push_back(path); }
     void CountFileSaved() override { ++FilesSaved; }
 
+    TSessionStore Store;
     bool Edit = true;
-    int32_t Ids = 100;
-    int Changed = 0;
+    int Changed = 0;  // header and workout changes
     int FilesSaved = 0;
     std::string Last;
-    std::vector<int32_t> Closed;
-    std::vector<bool> ListChanged;
+    std::vector<int32_t> Closed;  // sessions removed from the store
     std::vector<int32_t> Resets;
     std::vector<std::string> Recent;
 };
-
-// A session of n strokes (with force curves) as a recording leaves it:
-// 5 m and 2.5 s per stroke, totals from the last stroke.
-TTraining MakeRowedSession(int n);
-// One stroke as the row window stores it.
-void AppendStroke(TTraining& t);

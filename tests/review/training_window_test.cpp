@@ -31,7 +31,7 @@
 #include "files/training_io.h"
 #include "review/grid_models.h"
 #include "review/training_window.h"
-#include "shell/framework/chartdialogs.h"
+#include "framework/chartdialogs.h"
 #include "tests/review/testutil_review.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
@@ -91,7 +91,7 @@ protected:
 TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
 {
     TTraining t = SampleSession();
-    TfrmTraining w(t, 101);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 101));
     w.RefreshAll();
 
     EXPECT_EQ(w.windowTitle().toStdString(), "Intervals 4 x 1 min");
@@ -186,7 +186,7 @@ TEST_F(TrainingWindowTest, SessionWithoutStrokesShowsOneEmptyRow)
 {
     TTraining t = MakeRowedSession(0);
     t.Header.FileDate = 0;
-    TfrmTraining w(t, 102);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 102));
     w.RefreshAll();
     for (QTableView* v : {w.sgdStrokeData, w.sgdForceCurves, w.sgdIntervals}) {
         ASSERT_EQ(v->model()->rowCount(), 1);
@@ -216,7 +216,7 @@ TEST_F(TrainingWindowTest, DamagedValuesAreShownWithoutHarm)
     t.Settings.BoatType = -3;
     t.Settings.LimitType = 77;
     t.Settings.IntervalBy = 9;
-    TfrmTraining w(t, 123);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 123));
     w.RefreshAll();
     EXPECT_EQ(w.cmbGender->currentIndex(), -1);
     EXPECT_EQ(w.cmbBoat->currentIndex(), -1);
@@ -242,7 +242,7 @@ TEST_F(TrainingWindowTest, DamagedValuesAreShownWithoutHarm)
 TEST_F(TrainingWindowTest, LiveStrokesAppendRowsWithoutRebuilding)
 {
     TTraining t = MakeRowedSession(0);
-    TfrmTraining w(t, 103);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 103));
     w.RefreshAll();
     QAbstractItemModel* m = w.sgdStrokeData->model();
     QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -274,9 +274,9 @@ TEST_F(TrainingWindowTest, WeightOfARecordedSessionAsksBeforeResetting)
 {
     TTraining t = MakeRowedSession(20);
     t.Header.ContentKind = ckManual;  // a user profile that was rowed with
-    TfrmTraining w(t, 104);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 104));
     w.RefreshAll();
-    QSignalSpy resets(&w, &TfrmTraining::SessionReset);
+    QSignalSpy resets(&Registry.Store, &TSessionStore::SessionReset);
     ShowActive(w);
     ASSERT_TRUE(w.edtWeight->isEnabled());
 
@@ -323,7 +323,7 @@ TEST_F(TrainingWindowTest, WorkoutEditsOfAUserProfile)
 {
     TTraining t = MakeRowedSession(0);
     t.Header.ContentKind = ckUser;
-    TfrmTraining w(t, 105);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 105));
     w.RefreshAll();
     int changed = Registry.Changed;
 
@@ -376,7 +376,7 @@ TEST_F(TrainingWindowTest, WorkoutEditsOfAUserProfile)
 TEST_F(TrainingWindowTest, RecordingFieldsAndRememberedNames)
 {
     TTraining t = MakeRowedSession(5);
-    TfrmTraining w(t, 106);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 106));
     w.RefreshAll();
     const int changed = Registry.Changed;
     w.edtTitle->setText("Evening row");
@@ -424,7 +424,7 @@ TEST_F(TrainingWindowTest, ResetButton)
 {
     TTraining t = MakeRowedSession(8);
     t.Header.FileName.SetText("/somewhere/row.stg");
-    TfrmTraining w(t, 107);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 107));
     w.RefreshAll();
     Dialogs.Answers.push_back(TMsgResult::No);
     w.btnResetClick();
@@ -446,7 +446,7 @@ TEST_F(TrainingWindowTest, ResetButton)
 TEST_F(TrainingWindowTest, CopyModesPutTheGridOnTheClipboard)
 {
     TTraining t = MakeRowedSession(3);
-    TfrmTraining w(t, 108);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 108));
     w.RefreshAll();
     QTableView* g = w.sgdStrokeData;
     w.SetActiveGrid(g);
@@ -488,7 +488,7 @@ TEST_F(TrainingWindowTest, ClosingAsksOnlyWhenModified)
 {
     TTraining t = MakeRowedSession(2);
     {
-        TfrmTraining w(t, 109);
+        TfrmTraining w(Registry.Store, Registry.Open(t, 109));
         w.RefreshAll();
         w.show();
         EXPECT_TRUE(w.close());
@@ -497,7 +497,7 @@ TEST_F(TrainingWindowTest, ClosingAsksOnlyWhenModified)
         EXPECT_EQ(w.Record().RowStatus, rsDisconnected);
         EXPECT_TRUE(w.Closing());
     }
-    TfrmTraining w(t, 110);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 110));
     w.RefreshAll();
     w.show();
     w.edtTitle->setText("Changed");
@@ -513,11 +513,74 @@ TEST_F(TrainingWindowTest, ClosingAsksOnlyWhenModified)
     EXPECT_EQ(Registry.Closed, (std::vector<int32_t>{109, 110}));
 }
 
+TEST_F(TrainingWindowTest, NewWindowIsFilledBeforeItIsShown)
+{
+    TTraining t;
+    NewTraining(t);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 133));
+    auto* weight = w.findChild<QLineEdit*>("edtWeight");
+    auto* limit = w.findChild<QLineEdit*>("edtLimitValue");
+    ASSERT_TRUE(weight && limit);
+    EXPECT_EQ(weight->text().toStdString(), std::to_string(t.Settings.Weight));
+    EXPECT_EQ(limit->text().toStdString(), std::to_string(LimitValue(t.Settings)));
+    // The first field gets and loses the focus while the window opens.
+    QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(weight, &out);
+    EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.LastText();
+    EXPECT_EQ(w.Record().Settings.Weight, t.Settings.Weight);
+}
+
+TEST_F(TrainingWindowTest, ClosingARecordedUnsavedSessionOffersToSaveIt)
+{
+    TTraining t = MakeRowedSession(6);
+    t.Live = 1;  // recorded from a device
+    t.Header.Modified = 1;
+    t.Header.Title.SetText("Rowed");
+    auto* w = new TfrmTraining(Registry.Store, Registry.Open(t, 131));
+    w->RefreshAll();
+    w->show();
+    // Cancel keeps the window; a Save whose file dialog is cancelled too.
+    Dialogs.Answers = {TMsgResult::Cancel};
+    EXPECT_FALSE(w->close());
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].Text,
+              "Training session \"Rowed\" is modified and its recorded strokes are not saved.\r"
+              "Save it before closing?");
+    EXPECT_EQ(Dialogs.Messages[0].Buttons, unsigned(mbSaveDiscardCancel));
+    Dialogs.Answers = {TMsgResult::Save};
+    EXPECT_FALSE(w->close());
+    EXPECT_EQ(Dialogs.FileRequests.size(), 1u);
+    EXPECT_TRUE(Registry.Closed.empty());
+
+    // Save: the normal save, then the window closes.
+    const std::string file = Env.File("rowed.stg");
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {file};
+    Dialogs.FileAnswers = {answer};
+    Dialogs.Answers = {TMsgResult::Save};
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(Registry.Closed, (std::vector<int32_t>{131}));
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(file, back, false));
+    EXPECT_EQ(back.StrokeCount(), 6);
+    delete w;
+
+    // Discard closes without saving.
+    auto* d = new TfrmTraining(Registry.Store, Registry.Open(t, 132));
+    d->show();
+    Dialogs.Answers = {TMsgResult::Discard};
+    const size_t requests = Dialogs.FileRequests.size();
+    EXPECT_TRUE(d->close());
+    EXPECT_EQ(Dialogs.FileRequests.size(), requests);
+    delete d;
+}
+
 TEST_F(TrainingWindowTest, SettingsPersistColumnsPlacementAndLists)
 {
     TTraining t = SampleSession();
     {
-        TfrmTraining w(t, 111);
+        TfrmTraining w(Registry.Store, Registry.Open(t, 111));
         w.LoadSettings(SettingsFile(false), 1);
         w.RefreshAll();
         w.show();
@@ -544,7 +607,7 @@ TEST_F(TrainingWindowTest, SettingsPersistColumnsPlacementAndLists)
         EXPECT_FALSE(ini.ValueExists("Event", "1"));
         EXPECT_EQ(ini.ReadString("Event", "2", ""), "Sprint");
     }
-    TfrmTraining again(t, 112);
+    TfrmTraining again(Registry.Store, Registry.Open(t, 112));
     again.LoadSettings(file, 1);
     again.RefreshAll();
     EXPECT_TRUE(again.sgdIntervals->isColumnHidden(3));
@@ -556,7 +619,7 @@ TEST_F(TrainingWindowTest, MaximisedWindowIsStoredAsFourMinusOnes)
 {
     TTraining t = MakeRowedSession(1);
     {
-        TfrmTraining w(t, 113);
+        TfrmTraining w(Registry.Store, Registry.Open(t, 113));
         w.LoadSettings(SettingsFile(false), 3);
         EXPECT_TRUE(w.isMaximized());
         EXPECT_TRUE(w.close());
@@ -569,7 +632,7 @@ TEST_F(TrainingWindowTest, SaveAndSaveAs)
 {
     TTraining t = SampleSession();
     t.Header.FileName.SetText(Env.File("saved/first.stg"));
-    TfrmTraining w(t, 114);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 114));
     w.RefreshAll();
     w.edtTitle->setText("Saved row");
     EXPECT_TRUE(w.CanSave());
@@ -614,7 +677,7 @@ TEST_F(TrainingWindowTest, SessionResetAndRowedAgainIsSavedAsATrainingFile)
 {
     TTraining t = SampleSession();
     t.Header.FileName.SetText(Env.File("first.stg"));
-    TfrmTraining w(t, 121);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 121));
     w.RefreshAll();
     Dialogs.Answers.push_back(TMsgResult::Yes);
     w.btnResetClick();
@@ -672,7 +735,7 @@ TEST_F(TrainingWindowTest, SaveThatWritesNothingIsToldAndKeepsTheSession)
     TTraining t = MakeRowedSession(5);
     t.Header.FileName.SetText(Env.File("row.stg"));
     t.Header.Modified = 0;
-    TfrmTraining w(t, 122);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 122));
     w.RefreshAll();
 
     // A session that came from no other file has nothing to export as ".ini".
@@ -707,11 +770,11 @@ TEST_F(TrainingWindowTest, SaveThatWritesNothingIsToldAndKeepsTheSession)
     EXPECT_EQ(Dialogs.Messages.size(), 2u);
 }
 
-TEST_F(TrainingWindowTest, FailedSaveKeepsTheSessionModified)
+TEST_F(TrainingWindowTest, FailedSaveOffersAPlaceWhereItCanBeSaved)
 {
     TTraining t = MakeRowedSession(4);
     t.Header.Modified = 1;
-    TfrmTraining w(t, 115);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 115));
     w.RefreshAll();
     // A folder where the file should go is a file: nothing can be written.
     {
@@ -719,18 +782,44 @@ TEST_F(TrainingWindowTest, FailedSaveKeepsTheSessionModified)
         ASSERT_NE(f, nullptr);
         std::fclose(f);
     }
-    EXPECT_FALSE(w.SaveAs(Env.File("blocked/row.stg")));
+    const std::string path = Env.File("blocked/row.stg");
+    // Declined: nothing saved, the session stays modified. (The error box
+    // takes the first answer, the question the second.)
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::No};
+    EXPECT_FALSE(w.SaveAs(path));
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(Dialogs.Messages[0].Kind, TMsgKind::Error);
+    EXPECT_NE(Dialogs.Messages[0].Text.find("Not a directory (20)"), std::string::npos) << Dialogs.Messages[0].Text;
+    EXPECT_EQ(Dialogs.Messages[1].Kind, TMsgKind::Confirmation);
+    EXPECT_EQ(Dialogs.Messages[1].Text, FallbackQuestionText(path));
     EXPECT_EQ(Registry.FilesSaved, 0);
     EXPECT_TRUE(Registry.Recent.empty());
     EXPECT_EQ(w.Record().Header.Modified, 1);
     EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals (*)");
+
+    // Accepted: saved in the user data folder, which the message names.
+    Dialogs.Clear();
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::Yes};
+    ASSERT_TRUE(w.SaveAs(path));
+    const std::string saved = Env.UserFolder() + "row.stg";
+    ASSERT_EQ(Dialogs.Messages.size(), 3u);
+    EXPECT_EQ(Dialogs.Messages[2].Kind, TMsgKind::Information);
+    EXPECT_EQ(Dialogs.Messages[2].Text, FallbackSavedText(path, saved));
+    EXPECT_EQ(Registry.FilesSaved, 1);
+    ASSERT_EQ(Registry.Recent.size(), 1u);
+    EXPECT_EQ(Registry.Recent[0], saved);
+    EXPECT_EQ(w.Record().Header.Modified, 0);
+    EXPECT_EQ(w.Record().Header.FileName.Text(), saved);
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(saved, back, false));
+    EXPECT_EQ(back.StrokeCount(), 4);
 }
 
 TEST_F(TrainingWindowTest, RefusedComboChangeKeepsTheStoredValue)
 {
     TTraining t = MakeRowedSession(6);
     t.Header.ContentKind = ckManual;
-    TfrmTraining w(t, 116);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 116));
     w.RefreshAll();
     Dialogs.Answers.push_back(TMsgResult::No);
     w.cmbBoat->setCurrentIndex(3);
@@ -764,7 +853,7 @@ TEST_F(TrainingWindowTest, SelectColumnsHidesAColumnAndItIsRemembered)
 {
     TTraining t = SampleSession();
     {
-        TfrmTraining w(t, 117);
+        TfrmTraining w(Registry.Store, Registry.Open(t, 117));
         w.LoadSettings(SettingsFile(false), 1);
         w.RefreshAll();
         w.show();
@@ -791,7 +880,7 @@ TEST_F(TrainingWindowTest, SelectColumnsHidesAColumnAndItIsRemembered)
         EXPECT_NE(copied.find(IntervalCaption(2)), std::string::npos);
         EXPECT_TRUE(w.close());
     }
-    TfrmTraining again(t, 118);
+    TfrmTraining again(Registry.Store, Registry.Open(t, 118));
     again.LoadSettings(SettingsFile(false), 1);
     EXPECT_TRUE(again.sgdIntervals->isColumnHidden(2));
     EXPECT_FALSE(again.sgdIntervals->isColumnHidden(3));
@@ -802,7 +891,7 @@ TEST_F(TrainingWindowTest, ChartOptionsMarkTheSessionChanged)
     TTraining t = MakeRowedSession(3);
     t.Header.PenStyle = 0;
     t.Header.PenWidth = 3;
-    TfrmTraining w(t, 119);
+    TfrmTraining w(Registry.Store, Registry.Open(t, 119));
     w.RefreshAll();
     const int changed = Registry.Changed;
     QTimer::singleShot(0, [&] {

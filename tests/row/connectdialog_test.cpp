@@ -24,7 +24,7 @@
 #include "interfaces/delay.h"
 #include "interfaces/vtinterface.h"
 #include "row/connectdialog.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/profile.h"
@@ -71,6 +71,8 @@ private:
 
 class ConnectDialogTest : public ::testing::Test {
 protected:
+    // Port tests, searches and the dialog's message delays wait a tenth of their time.
+    TWaitPace Pace{10};
     void SetUp() override
     {
         App();
@@ -133,8 +135,10 @@ protected:
         EXPECT_TRUE(d.TestRunning());
         EXPECT_EQ(d.btbTest->text(), "S&top");
         EXPECT_TRUE(d.pnlMagnets->isVisible());
-        for (QWidget* w : std::initializer_list<QWidget*>{d.btbSearch, d.btbOk, d.btbCancel, d.lblSource, d.cmbSource})
+        for (QWidget* w : std::initializer_list<QWidget*>{d.btbSearch, d.btbCancel, d.lblSource, d.cmbSource})
             EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+        // OK ends the test and takes the source.
+        EXPECT_TRUE(d.btbOk->isEnabled());
     }
 
     std::string Folder, Ini;
@@ -187,10 +191,17 @@ TEST_F(ConnectDialogTest, StoredSourceIsSelectedOrElseDemo)
     EXPECT_EQ(d.Source(), "DEMO");
     d.reject();
 
+    // A port the user typed is shown as typed, also when the system does not
+    // list it (now).
     WriteIni("[Connect]\nSource=/dev/ttyGONE7\n");
     d.show();
-    EXPECT_EQ(d.cmbSource->currentText(), "DEMO");
+    EXPECT_EQ(d.cmbSource->currentText(), "/dev/ttyGONE7");
+    EXPECT_EQ(d.Source(), "/dev/ttyGONE7");
     d.reject();
+    {
+        TProfileFile ini(Ini);
+        EXPECT_EQ(ini.ReadString("Connect", "Source", "?"), "/dev/ttyGONE7");
+    }
 
     WriteIni("[Connect]\nSource=demo\n");
     d.show();
@@ -293,6 +304,19 @@ TEST_F(ConnectDialogTest, DemoTestShowsDataWithoutProtocolLine)
     Pump(300);
     EXPECT_EQ(d.RawCount(), stoppedAt);
     d.reject();
+
+    // OK during a test ends it and takes the source.
+    d.show();
+    d.btbTest->click();
+    ExpectTesting();
+    ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 5; }, 15000));
+    d.btbOk->click();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_FALSE(d.TestRunning());
+    EXPECT_EQ(d.Source(), "DEMO");
+    const unsigned acceptedAt = d.RawCount();
+    Pump(200);
+    EXPECT_EQ(d.RawCount(), acceptedAt);
 }
 
 TEST_F(ConnectDialogTest, FalseBeepsSilenceClicksUntilClosedOnce)
@@ -370,7 +394,7 @@ TEST_F(ConnectDialogTest, SilentDeviceShowsNoDataThenNothingFound)
     ASSERT_NE(at("Nothing found"), seen.end());
     EXPECT_LT(at(testing), at("ComPort : No data"));
     EXPECT_LT(at("ComPort : No data"), at("Nothing found"));
-    EXPECT_GE(took, 3900);  // 3 s without data, then "Nothing found" for 1 s
+    EXPECT_GE(took, 3900 / WaitPace());  // 3 s without data, then "Nothing found" for 1 s
     EXPECT_GE(Beeps, 1);    // the test timer's beep
     EXPECT_TRUE(Dlg.Messages.empty()) << Dlg.LastText();
     ExpectIdle();
@@ -478,7 +502,7 @@ TEST_F(ConnectDialogTest, SearchThatFindsNothingLeavesNoSourceSelected)
     QElapsedTimer clock;
     clock.start();
     d.btbSearch->click();
-    EXPECT_GE(clock.elapsed(), 2000);
+    EXPECT_GE(clock.elapsed(), 2000 / WaitPace());  // the result stays 2 s
     EXPECT_TRUE(d.btbTest->isVisible());
     EXPECT_TRUE(d.lblTest->text().isEmpty());
     EXPECT_EQ(d.cmbSource->currentIndex(), -1);

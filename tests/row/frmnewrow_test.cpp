@@ -23,8 +23,10 @@
 #include "files/user_file.h"
 #include "row/frmnewrow.h"
 #include "tests/support/testregistry.h"
+#include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
+#include "util/profile.h"
 #include "util/version.h"
 #include "tests/support/testhome.h"
 
@@ -149,11 +151,12 @@ TEST_F(NewRowTest, ControlsCaptionsAndLists)
     d.reject();
 }
 
-TEST_F(NewRowTest, EachShowStartsFromTheDefaultUserNotTheTypedValues)
+TEST_F(NewRowTest, EachShowStartsFromTheLastConfirmedRower)
 {
     TfrmNewRow& d = *Dialog;
     ASSERT_TRUE(Run([&] {
         EXPECT_EQ(d.edtWeight->text(), "80");
+        EXPECT_EQ(d.edtTitle->text().toStdString(), DefaultHeader().Title.Text());
         d.edtName->setText("Typed Rower");
         d.edtWeight->setText("95");
         d.cmbBoat->setCurrentIndex(3);
@@ -162,36 +165,106 @@ TEST_F(NewRowTest, EachShowStartsFromTheDefaultUserNotTheTypedValues)
     EXPECT_EQ(d.Record.Header.Name.Text(), "Typed Rower");
     EXPECT_EQ(d.Record.Settings.Weight, 95);
     EXPECT_EQ(d.Record.Settings.BoatType, 3);
+    // The default title would call every session "Anyone": it names the rower and the start.
+    const std::string title = d.Record.Header.Title.Text();
+    EXPECT_EQ(title, TfrmNewRow::RowerTitle("Typed Rower", d.Record.Header.DateTime));
+    EXPECT_EQ(title.rfind("Typed Rower ", 0), 0u);
+    EXPECT_NE(title.find(LocaleShortDate(d.Record.Header.DateTime)), std::string::npos);
 
+    // The next show (a restart too: the rower is in the settings file) starts
+    // from that rower and a title of its own; confirming it unchanged
+    // changes nothing.
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) {
+            Dialog = std::make_unique<TfrmNewRow>();
+            Dialog->LastFolder = [this] { return LastDir; };
+            Dialog->SetLastFolder = [this](const std::string& f) { LastDir = f; };
+        }
+        TfrmNewRow& again = *Dialog;
+        ASSERT_TRUE(Run([&] {
+            EXPECT_EQ(again.edtName->text(), "Typed Rower") << pass;
+            EXPECT_EQ(again.edtWeight->text(), "95") << pass;
+            EXPECT_EQ(again.cmbBoat->currentIndex(), 3) << pass;
+            EXPECT_EQ(again.edtTitle->text().toStdString(),
+                      TfrmNewRow::RowerTitle("Typed Rower", again.Record.Header.DateTime))
+                << pass;
+            again.btbOk->click();
+        }));
+        EXPECT_EQ(again.Record.Settings.Weight, 95);
+        EXPECT_EQ(again.Record.Header.Modified, 0);
+    }
+
+    // Another rower on the made title: the title follows the name; a title
+    // the user typed stays.
+    TfrmNewRow& last = *Dialog;
     ASSERT_TRUE(Run([&] {
-        EXPECT_EQ(d.edtName->text().toStdString(), DefaultHeader().Name.Text());
-        EXPECT_EQ(d.edtWeight->text(), "80");
-        EXPECT_EQ(d.cmbBoat->currentIndex(), DefaultSettings().BoatType);
-        d.btbOk->click();
+        last.edtName->setText("Ann");
+        last.btbOk->click();
     }));
-    EXPECT_EQ(d.Record.Settings.Weight, 80);
-    EXPECT_EQ(d.Record.Header.Modified, 0);
+    EXPECT_EQ(last.Record.Header.Title.Text(), TfrmNewRow::RowerTitle("Ann", last.Record.Header.DateTime));
+    ASSERT_TRUE(Run([&] {
+        EXPECT_EQ(last.edtName->text(), "Ann");
+        last.edtTitle->setText("Race");
+        last.btbOk->click();
+    }));
+    EXPECT_EQ(last.Record.Header.Title.Text(), "Race");
+    // Cancel remembers nothing.
+    EXPECT_FALSE(Run([&] {
+        last.edtName->setText("Nobody");
+        last.btbCancel->click();
+    }));
+    ASSERT_TRUE(ConfirmUnchanged());
+    EXPECT_EQ(last.Record.Header.Name.Text(), "Ann");
 }
 
-TEST_F(NewRowTest, EachShowStartsFromTheTemplateUser)
+TEST_F(NewRowTest, RememberedRowerOutsideTheListsKeepsTheTemplateValues)
+{
+    {
+        TProfileFile ini(SettingsFile(true));
+        ini.WriteString("LastRower", "Name", "Odd");
+        ini.WriteInteger("LastRower", "Weight", -5);
+        ini.WriteInteger("LastRower", "Gender", 7);
+        ini.WriteInteger("LastRower", "BoatType", 8);
+        ini.WriteInteger("LastRower", "Sprocket", -1);
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    TfrmNewRow& d = *Dialog;
+    ASSERT_TRUE(ConfirmUnchanged());
+    EXPECT_EQ(d.Record.Header.Name.Text(), "Odd");
+    EXPECT_EQ(d.Record.Settings.Weight, DefaultSettings().Weight);
+    EXPECT_EQ(d.Record.Settings.Gender, DefaultSettings().Gender);
+    EXPECT_EQ(d.Record.Settings.BoatType, DefaultSettings().BoatType);
+    EXPECT_EQ(d.Record.Settings.Sprocket, DefaultSettings().Sprocket);
+}
+
+TEST_F(NewRowTest, FirstShowStartsFromTheTemplateUserThenFromTheLastRower)
 {
     TTraining profile = UserSession("Template Rower", 71);
     ASSERT_TRUE(WriteTrainingFile(TemplatePath(), profile, false));
     TfrmNewRow& d = *Dialog;
+    ASSERT_TRUE(Run([&] {
+        EXPECT_EQ(d.edtName->text(), "Template Rower");
+        EXPECT_EQ(d.edtWeight->text(), "71");
+        EXPECT_EQ(d.cmbGender->currentIndex(), 1);
+        EXPECT_EQ(d.cmbBoat->currentIndex(), 7);
+        d.edtName->setText("Someone else");
+        d.btbOk->click();
+    }));
     for (int pass = 0; pass < 2; ++pass) {
-        ASSERT_TRUE(Run([&] {
-            EXPECT_EQ(d.edtName->text(), "Template Rower") << pass;
-            EXPECT_EQ(d.edtWeight->text(), "71") << pass;
-            EXPECT_EQ(d.cmbGender->currentIndex(), 1) << pass;
-            EXPECT_EQ(d.cmbBoat->currentIndex(), 7) << pass;
-            d.edtName->setText("Someone else");
-            d.btbOk->click();
-        }));
         EXPECT_EQ(d.Record.Header.Name.Text(), "Someone else");
         EXPECT_EQ(d.Record.Header.FileType, ftSTG);
         EXPECT_EQ(d.Record.Header.ContentKind, ckRow);
         EXPECT_EQ(d.Record.Header.FileName.Text(), "?");
-        EXPECT_EQ(d.Record.Header.Modified, 1);
+        EXPECT_EQ(d.Record.Settings.Weight, 71);
+        if (pass == 0) {
+            EXPECT_EQ(d.Record.Header.Modified, 1);
+            ASSERT_TRUE(Run([&] {
+                EXPECT_EQ(d.edtName->text(), "Someone else");
+                EXPECT_EQ(d.edtWeight->text(), "71");
+                EXPECT_EQ(d.cmbBoat->currentIndex(), 7);
+                d.btbOk->click();
+            }));
+        }
     }
 }
 
@@ -220,10 +293,11 @@ TEST_F(NewRowTest, UserFileFromTheCommandLineAppearsWhenTheDialogOpens)
     // Confirming a loaded record without changes keeps it modified.
     EXPECT_EQ(d.Record.Header.Modified, 1);
     EXPECT_EQ(d.Record.Header.Name.Text(), "Anna");
-    // Closing forgets the file: the next show starts from the defaults.
+    // Closing forgets the file: the next show starts from the last rower
+    // (the file's), not from the file.
     EXPECT_FALSE(d.UserFileLoaded());
     ASSERT_TRUE(ConfirmUnchanged());
-    EXPECT_EQ(d.Record.Header.Name.Text(), DefaultHeader().Name.Text());
+    EXPECT_EQ(d.Record.Header.Name.Text(), "Anna");
     EXPECT_EQ(d.Record.Header.Modified, 0);
 }
 

@@ -8,19 +8,30 @@
 #include <QApplication>
 #include <QChartView>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineSeries>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
+#include <QContextMenuEvent>
+#include <QTest>
 #include <QTimer>
 #include <QXYSeries>
+#include <QValueAxis>
 
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "core/catalogue.h"
 #include "core/values.h"
@@ -29,41 +40,24 @@
 #include "row/frmrow.h"
 #include "row/frmrow_chart.h"
 #include "row/messagewindow.h"
-#include "shell/framework/mdi.h"
-#include "shell/framework/statusbar.h"
+#include "framework/mdi.h"
+#include "framework/statusbar.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "valuearea/valuearea.h"
-#include "valuearea/valuedata.h"
+#include "logic/sessionstore.h"
+#include "logic/valuedata.h"
 #include "tests/support/testhome.h"
+#include "tests/support/testutil_interfaces.h"
 
 namespace {
 
 QApplication& App() { return TestApp(); }
 
-// The main window as the row window sees it: the open sessions are the
-// training window holding the row session plus any reference sessions.
+// The main window as the row window sees it (its options and statistics).
 class TRowRegistry : public TEmptyRegistry {
 public:
-    int TrainingCount() const override { return int(Sessions.size()); }
-    bool GetTraining(int index, TTraining& out) const override
-    {
-        if (index < 0 || index >= int(Sessions.size())) return false;
-        out = *Sessions[size_t(index)];
-        return true;
-    }
-    TTraining* TrainingRef(int index) override
-    {
-        return index >= 0 && index < int(Sessions.size()) ? Sessions[size_t(index)] : nullptr;
-    }
-    int32_t TrainingIdAt(int index) const override
-    {
-        return index >= 0 && index < int(Sessions.size()) ? Sessions[size_t(index)]->ClientId : -1;
-    }
-    int32_t NextTrainingId() override { return ++Ids; }
-    void TrainingClosed(int32_t id) override { Closed.push_back(id); }
-    void TrainingListChanged(bool) override { ++ListChanges; }
     TAppearance Appearance() const override
     {
         TAppearance a;
@@ -79,10 +73,6 @@ public:
     std::string SettingsFileForWriting() const override { return SettingsFile(true); }
     void CountRowingSession() override { ++RowingSessions; }
 
-    std::vector<TTraining*> Sessions;
-    int32_t Ids = 100;
-    std::vector<int32_t> Closed;
-    int ListChanges = 0;
     int RowingSessions = 0;
 };
 
@@ -106,6 +96,7 @@ protected:
         Frame = std::make_unique<TMDIMain>();
         Frame->resize(1200, 900);
         Frame->show();
+        QObject::connect(&Store, &TSessionStore::CloseRequested, [this](int32_t id) { CloseRequests.push_back(id); });
     }
     void TearDown() override
     {
@@ -122,12 +113,12 @@ protected:
         record.Header.Title.SetText("Morning row");
         record.Header.Color = 0x00FF00;
         if (setup) setup(record);
-        Training = new TfrmTraining(record, 101);
+        Store.Add(record, 101);
+        Training = new TfrmTraining(Store, 101);
         Frame->AddChild(Training);
         Training->LoadSettings(SettingsFile(false), 1);
         Training->show();
-        Registry.Sessions.insert(Registry.Sessions.begin(), Training->Training());
-        Row = CreateRowWindow(Frame.get(), Training);
+        Row = CreateRowWindow(Frame.get(), Store, 101);
         Row->ResultsShower = [this](const TTraining& t) { Results.push_back(t.StrokeCount()); };
         Row->SourceChooser = [](std::string& source, int& type) {
             source = "DEMO";
@@ -159,11 +150,40 @@ protected:
     std::unique_ptr<TTempHome> Home;
     std::string Root;
     TRowRegistry Registry;
+    TSessionStore Store;
+    std::vector<int32_t> CloseRequests;  // sessions the windows asked to close
     std::unique_ptr<TMDIMain> Frame;
     TfrmTraining* Training = nullptr;
     TfrmRow* Row = nullptr;
     std::vector<int> Results;
 };
+
+// A right click in the middle of a chart panel (on its chart when it has
+// one); the entry with the caption is chosen from the menu that opens.
+bool ChooseFromPanelMenu(QWidget* panel, const QString& caption)
+{
+    bool chosen = false;
+    QTimer::singleShot(0, panel, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* a : menu->actions())
+            if (a->text() == caption && a->isEnabled()) {
+                menu->setActiveAction(a);
+                QTest::keyClick(menu, Qt::Key_Return);
+                chosen = true;
+                return;
+            }
+        menu->close();
+    });
+    const QPoint middle = panel->rect().center();
+    QWidget* target = panel->childAt(middle);
+    if (!target) target = panel;
+    const QPoint at = target->mapFrom(panel, middle);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    QApplication::processEvents();
+    return chosen;
+}
 
 }  // namespace
 
@@ -191,6 +211,9 @@ TEST_F(RowWindow, WithoutRowSectionIsMaximisedWithChartsAndBottomValues)
     EXPECT_TRUE(Row->Values()->HasItem(25));
     EXPECT_FALSE(Row->Values()->HasItem(4));
     EXPECT_EQ(Row->Values()->GetItem(1).Name, ParameterShortName(1));
+    // No heart-rate signal is no pulse (shown as a dash), not 0.
+    EXPECT_TRUE(Row->Values()->GetItem(spPulse).NoneWhenZero);
+    EXPECT_FALSE(Row->Values()->GetItem(spPower).NoneWhenZero);
     // The status bar click switches between the log and the action page.
     emit Row->StatusBar->PanelClick(Row->StatusBar->width() - 10, 5);
     EXPECT_EQ(Row->pgcRow->currentWidget(), Row->tshLog);
@@ -237,7 +260,7 @@ TEST_F(RowWindow, RowSectionRoundTrip)
 
     // A second window reads everything back (a file other than the program's
     // settings: the current values are the defaults of each key).
-    TfrmRow other(Training);
+    TfrmRow other(Store, 101);
     other.LoadSettings(file, 1);
     EXPECT_FALSE(other.LeftChart);
     EXPECT_TRUE(other.RightValues);
@@ -261,10 +284,26 @@ TEST_F(RowWindow, RowSectionRoundTrip)
         bad.WriteInteger("Row", "RightZ", -7);
         bad.UpdateFile();
     }
-    TfrmRow third(Training);
+    TfrmRow third(Store, 101);
     third.LoadSettings(file, 1);
     EXPECT_EQ(third.RightX, 0);
     EXPECT_EQ(third.RightZ, 12);
+
+    // --real-pace rows the demo at a rower's pace whatever "DemoFast" says;
+    // the stored setting keeps its value.
+    {
+        TProfileFile fast(file);
+        fast.WriteBool("Row", "DemoFast", true);
+        fast.UpdateFile();
+    }
+    SetDemoRealPace(true);
+    TfrmRow paced(Store, 101);
+    paced.LoadSettings(file, 1);
+    SetDemoRealPace(false);
+    EXPECT_FALSE(paced.Engine().DemoFast);
+    TProfileFile stored(file);
+    stored.Reload();
+    EXPECT_TRUE(stored.ReadBool("Row", "DemoFast", false));
 }
 
 TEST_F(RowWindow, LayoutSwitches)
@@ -390,10 +429,15 @@ TEST_F(RowWindow, ChartMenus)
     EXPECT_EQ(right->AxisTitle(0), "X  " + QString::fromStdString(StrokeLongCaption(0)));
     EXPECT_EQ(right->AxisTitle(1), "Y");
     EXPECT_EQ(right->AxisTitle(2), "Z");
-    // "Empty" of the menu destroys the chart, "Stroke data" brings it back.
-    Row->actRightEmpty->trigger();
+    // "Empty" of the menu destroys the chart; the panel's menu, opened with a
+    // right click where the chart was, brings it back.
+    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartRight, "&Empty"));
     EXPECT_EQ(Row->RightChartObject(), nullptr);
     EXPECT_EQ(Row->RightIndex, -1);
+    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartRight, "&Stroke data"));
+    EXPECT_EQ(Row->RightIndex, -2);
+    EXPECT_NE(Row->RightChartObject(), nullptr);
+    Row->actRightEmpty->trigger();
     Row->mnuX->actions().at(3)->trigger();
     EXPECT_EQ(Row->RightIndex, -2);
     EXPECT_EQ(Row->RightX, Row->mnuX->actions().at(3)->data().toInt());
@@ -404,10 +448,10 @@ TEST_F(RowWindow, ChartMenus)
     EXPECT_TRUE(Row->actLeftReference->isChecked());
     Row->actLeftReference->trigger();
     EXPECT_FALSE(Row->LeftReference);
-    Row->actLeftEmpty->trigger();
+    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartLeft, "&Empty"));
     EXPECT_EQ(Row->LeftIndex, -1);
     EXPECT_EQ(Row->LeftChartObject(), nullptr);
-    Row->actLeftPrevious->trigger();  // back to the force curve
+    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartLeft, "&Previous curve"));  // back to the force curve
     EXPECT_EQ(Row->LeftIndex, 0);
     EXPECT_FALSE(Row->LeftPrevious);
     EXPECT_NE(Row->LeftChartObject(), nullptr);
@@ -425,14 +469,13 @@ TEST_F(RowWindow, ReferenceCurvesOfOtherSessions)
     other.Strokes[1].StrokeLength = 120;
     other.Header.SelectedStroke = 1;
     for (int i = 0; i < 80; ++i) other.Curves[1].Samples[i] = uint16_t(10 * i);
-    Registry.Sessions.push_back(&other);
+    Store.Add(other, 102);
     Open();
     ASSERT_NE(Row->LeftChartObject(), nullptr);
     EXPECT_EQ(Row->LeftChartObject()->DataSeriesCount(), 1);
     EXPECT_EQ(Row->LeftChartObject()->DataSeries(0)->count(), 80);
     Row->actLeftReference->trigger();  // off
     EXPECT_EQ(Row->LeftChartObject()->DataSeriesCount(), 0);
-    Registry.Sessions.pop_back();
 }
 
 TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
@@ -441,7 +484,16 @@ TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
         t.Settings.LimitType = 0;
         t.Settings.LimitStrokes = 0;  // no limit: nothing is clipped
     });
+    // Before the first connect the window says how to start, over its charts.
+    auto* hint = Row->findChild<QLabel*>("lblStartHint");
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisible());
+    EXPECT_TRUE(hint->text().contains("[Connect]"));
+    EXPECT_TRUE(hint->text().contains("DEMO"));
+    EXPECT_TRUE(Row->pnlCharts->rect().contains(hint->geometry()));
+    EXPECT_GT(hint->width(), Row->pnlCharts->width() / 2);
     RowDemo(12);
+    EXPECT_FALSE(hint->isVisible());
     TRowEngine& engine = Row->Engine();
     const int k = engine.StrokeIndex();
     const TTraining& s = Row->Session();
@@ -479,12 +531,47 @@ TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
     EXPECT_FALSE(MessageWindowShown());
 }
 
+TEST_F(RowWindow, MachineWithoutForceAndAStrapThatCannotStartAreShown)
+{
+    Open([](TTraining& t) {
+        t.Settings.LimitType = 0;
+        t.Settings.LimitStrokes = 0;
+    });
+    Row->SourceChooser = [](std::string& source, int& type) {
+        source = "DEMO";
+        type = kFtmsInterfaceType;
+        return true;
+    };
+    Row->HeartChosen = true;
+    Row->ChosenHeartSource = "capture:" + Root + "/no-strap.txt";
+    Row->Engine().CaptureSpeed = 20;
+    RowDemo(4);
+    EXPECT_TRUE(Row->lblNoForceCurve->isVisible());
+    // Over the left chart, inside it.
+    const QRect note = Row->lblNoForceCurve->geometry();
+    EXPECT_GE(note.left(), 0);
+    EXPECT_LE(note.right(), Row->pnlChartLeft->width());
+    EXPECT_TRUE(Row->lblHeartNote->isVisible());
+    EXPECT_NE(Row->lblHeartNote->text().toStdString().find("not found"), std::string::npos);
+    // The strokes carry no pulse and no curve.
+    for (int k = 1; k <= Row->Engine().StrokeIndex(); ++k) {
+        EXPECT_EQ(+Row->Session().Strokes[size_t(k)].Pulse, 0) << k;
+        EXPECT_EQ(+Row->Session().Curves[size_t(k)].HasData, 0) << k;
+    }
+    Row->Engine().Disconnect();
+    Pump(50);
+}
+
 TEST_F(RowWindow, LimitReachedFinishesAndStopsTheDemo)
 {
     Open([](TTraining& t) {
         t.Settings.LimitType = 0;
         t.Settings.LimitStrokes = 6;
+        t.Header.Color = 0;  // black: the marker is darker than the labels
     });
+    // The cell of the limit's parameter counts down and says so.
+    EXPECT_EQ(Row->Values()->GetItem(0).Caption, "Strokes to go");
+    EXPECT_EQ(Row->Values()->GetItem(7).Caption, "");
     RowDemo(6);
     Pump(100);
     EXPECT_TRUE(Row->Engine().Finished());
@@ -495,6 +582,13 @@ TEST_F(RowWindow, LimitReachedFinishesAndStopsTheDemo)
     const TfrmRow::TRuler r = Row->LimitRuler(QRect(0, 0, 207, 20));
     ASSERT_TRUE(r.Drawn);
     EXPECT_EQ(r.Marker.right(), r.Ticks.back() - 0);  // the marker stays at the limit
+
+    // Another limit kind: the caption moves with it.
+    Training->Training()->Settings.LimitType = 2;
+    Training->Training()->Settings.LimitDistance = 500;
+    Row->Engine().PushLimitValues();
+    EXPECT_EQ(Row->Values()->GetItem(7).Caption, "Distance to go");
+    EXPECT_EQ(Row->Values()->GetItem(0).Caption, "");
 }
 
 TEST_F(RowWindow, ClosingTellsTheMainWindowAndSavesSettings)
@@ -503,8 +597,8 @@ TEST_F(RowWindow, ClosingTellsTheMainWindowAndSavesSettings)
     Row->RightZ = 7;
     Row->close();
     Pump();
-    ASSERT_FALSE(Registry.Closed.empty());
-    EXPECT_EQ(Registry.Closed.back(), 101);
+    ASSERT_FALSE(CloseRequests.empty());
+    EXPECT_EQ(CloseRequests.back(), 101);
     TProfileFile ini(SettingsFile(true));
     ini.Reload();
     EXPECT_EQ(ini.ReadInteger("Row", "RightZ", 0), 7);
@@ -663,7 +757,143 @@ TEST_F(RowWindow, ResetInTheTrainingWindowRestartsTheRecording)
     st.Distance = 5;
     engine.InterfaceStrokeData(nullptr, st);
     EXPECT_EQ(engine.StrokeIndex(), 1);
-    emit Training->SessionReset();
+    Training->btnResetClick();  // the question's default answer is Yes
+    EXPECT_EQ(Training->Record().StrokeCount(), 0);
     EXPECT_EQ(engine.StrokeIndex(), 0);
     EXPECT_EQ(Row->Values()->GetItem(1).Value, 0);
+}
+
+TEST_F(RowWindow, DisconnectingADeviceThatKeepsSendingReportsNoError)
+{
+    // A VT device on a pseudo-terminal, sending at its real pace (a frame
+    // every 1.3 ms) whether anyone reads or not.
+    TPty pty;
+    std::atomic<bool> stop{false};
+    const std::string frames = VTFrames(RowingTicks(400), vtpVtw);
+    std::thread device([&] {
+        for (size_t at = 0; !stop && at + 4 <= frames.size(); at += 4) {
+            (void)!write(pty.MasterFd(), frames.data() + at, 4);
+            std::this_thread::sleep_for(std::chrono::microseconds(1300));
+        }
+    });
+    struct TStop {
+        std::atomic<bool>& Stop;
+        std::thread& Device;
+        ~TStop()
+        {
+            Stop = true;
+            Device.join();
+        }
+    } stopAtEnd{stop, device};
+    TScriptedDialogs dialogs;
+    TDialogScope scope(dialogs);
+    Open();
+    Row->SourceChooser = [&pty](std::string& source, int& type) {
+        source = pty.SlavePath();
+        type = 1;
+        return true;
+    };
+    // Rowed a little, then Pause and Yes to "disconnect?": the program
+    // closes its own port. The close races with the arriving data, so a few
+    // rounds are rowed (connecting again discards the unsaved strokes).
+    for (int round = 0; round < 3; ++round) {
+        dialogs.Clear();
+        if (round > 0) dialogs.Answers = {TMsgResult::Discard};
+        QTimer::singleShot(0, Row, [this] { Row->Engine().BtnConnectClick(); });
+        QElapsedTimer t;
+        t.start();
+        auto rowing = [this] {
+            return Row->Engine().Interface() && Row->Session().RowStatus == rsRowing &&
+                   Row->Engine().StrokeIndex() >= 2;
+        };
+        while (!rowing() && t.elapsed() < 20000) QApplication::processEvents();
+        ASSERT_TRUE(rowing()) << dialogs.LastText();
+        dialogs.Answers = {TMsgResult::Yes};
+        Row->btnConnect->click();
+        Pump(200);
+        EXPECT_EQ(Row->Engine().Interface(), nullptr);
+        EXPECT_EQ(Row->btnConnect->text(), "&Connect");
+        ASSERT_FALSE(dialogs.Messages.empty());
+        EXPECT_EQ(dialogs.LastText(), "The system is paused. Do you want to disconnect?");
+        for (const auto& m : dialogs.Messages) EXPECT_NE(m.Kind, TMsgKind::Error) << m.Text;
+        ASSERT_EQ(Row->memLog->toPlainText().indexOf("Error"), -1) << Row->memLog->toPlainText().toStdString();
+    }
+}
+
+TEST_F(RowWindow, LabelsOfTheLimitRulerStayReadableUnderTheMarker)
+{
+    Open([](TTraining& t) {
+        t.Settings.LimitType = 2;
+        t.Settings.LimitDistance = 600;  // labels every 60 m
+        t.Header.Color = 0;              // black: as dark as the labels
+    });
+    // At 147 m the marker stands centred over the label "120".
+    TStgStrokeData rec = EmptyStroke(1);
+    rec.Power = 150;
+    rec.Distance = 147;
+    rec.Time = 30;
+    Row->Engine().InterfaceStrokeData(nullptr, rec);
+    ASSERT_EQ(Row->Engine().StrokeIndex(), 1);
+    const QRect panel(0, 0, 400, 60);
+    const TfrmRow::TRuler ruler = Row->LimitRuler(panel);
+    ASSERT_TRUE(ruler.Drawn);
+    ASSERT_EQ(ruler.Labels[2], "120");
+    ASSERT_NEAR(QRectF(ruler.Marker).center().x(), ruler.Ticks[2], 2);
+    QImage image(panel.size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&image);
+        Row->StatusBar->DrawPanel(painter, rpAnimation, panel);
+    }
+    // Inside the marker's core the label shows as light strokes.
+    const QPointF centre = QRectF(ruler.Marker).center();
+    const double a = ruler.Marker.width() / 2.0 * 0.8, b = ruler.Marker.height() / 2.0 * 0.8;
+    int light = 0, core = 0;
+    for (int y = ruler.Marker.top(); y <= ruler.Marker.bottom(); ++y)
+        for (int x = ruler.Marker.left(); x <= ruler.Marker.right(); ++x) {
+            const double dx = (x + 0.5 - centre.x()) / a, dy = (y + 0.5 - centre.y()) / b;
+            if (dx * dx + dy * dy > 1) continue;
+            ++core;
+            if (QColor(image.pixel(x, y)).lightness() > 160) ++light;
+        }
+    ASSERT_GT(core, 100);
+    EXPECT_GT(light, 5);
+    EXPECT_LT(light, core / 4);  // the marker itself is drawn
+}
+
+TEST_F(RowWindow, EveryPointOfTheStrokeChartLiesInsideItsAxes)
+{
+    Open();
+    TTraining& s = Row->Session();
+    // A steady row with a sprint (251 W), the strokes of a pause (10 W) and
+    // a pulse far below the usual window.
+    SetStrokeCount(s, 60);
+    for (int k = 1; k <= 60; ++k) {
+        TStgStrokeData& st = s.Strokes[size_t(k)];
+        st.StrokeNumber = uint16_t(k);
+        st.Power = k == 30 ? 251.0f : k > 50 ? 10.0f : 150.0f + float(k % 7);
+        st.Distance = 8.0f * float(k);
+        st.Pulse = k > 40 ? 35.0f : 130.0f;
+    }
+    s.Header.SelectedStroke = 60;
+    Row->RebuildRightChart();
+    QChart* chart = Row->RightChartObject()->Chart();
+    ASSERT_NE(chart, nullptr);
+    int checked = 0;
+    for (QAbstractSeries* a : chart->series()) {
+        auto* series = qobject_cast<QXYSeries*>(a);
+        if (!series || series->count() == 0) continue;
+        const auto axes = series->attachedAxes();
+        for (QAbstractAxis* axis : axes) {
+            auto* v = qobject_cast<QValueAxis*>(axis);
+            if (!v) continue;
+            const bool vertical = v->orientation() == Qt::Vertical;
+            for (int i = 0; i < series->count(); ++i) {
+                const double value = vertical ? series->at(i).y() : series->at(i).x();
+                EXPECT_GE(value, v->min()) << series->name().toStdString() << " point " << i;
+                EXPECT_LE(value, v->max()) << series->name().toStdString() << " point " << i;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 100);
 }

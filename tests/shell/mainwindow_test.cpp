@@ -21,7 +21,7 @@
 
 #include "tests/support/testutil_framework.h"
 #include "core/catalogue.h"
-#include "shell/framework/windowutil.h"
+#include "framework/windowutil.h"
 #include "row/frmnewrow.h"
 #include "shell/frmmain.h"
 #include "shell/splash.h"
@@ -61,7 +61,7 @@ std::vector<std::string> AllTypes() {
 }
 
 void CloseAllTrainings(TfrmMain& main) {
-    for (TMDIChild* w : main.TrainingWindows()) main.TrainingClosed(w->SessionId());
+    for (TMDIChild* w : main.TrainingWindows()) main.Store().RequestClose(w->SessionId());
     QCoreApplication::processEvents();
 }
 
@@ -129,10 +129,10 @@ TEST_F(MainWindow, OpensFilesOfEveryTypeFromTheCommandLine) {
         EXPECT_EQ(main.ProgramSettings().Statistics.FilesOpened, opened);
         EXPECT_EQ(main.RecentFiles().front(), file);
         EXPECT_EQ(main.LastDir(), ExtractFilePath(file));
-        TTraining t;
-        ASSERT_TRUE(main.GetTraining(0, t));
-        EXPECT_EQ(t.ClientId, main.TrainingIdAt(0));
-        EXPECT_EQ(t.ClientId, 100 + opened);  // ids from 101
+        const TTraining* t = main.Store().At(0);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->ClientId, main.Store().IdAt(0));
+        EXPECT_EQ(t->ClientId, 100 + opened);  // ids from 101
         CloseAllTrainings(main);
         ASSERT_EQ(main.TrainingCount(), 0);
     }
@@ -210,47 +210,45 @@ TEST_F(MainWindow, NewSessionsAreNumberedAfterAnyone) {
     TfrmMain main({});
     main.ProcessParameter("/N");
     ASSERT_EQ(main.TrainingCount(), 1);
-    EXPECT_EQ(main.TrainingRef(0)->Header.Title.Text(), "Anyone");
+    EXPECT_EQ(main.Store().At(0)->Header.Title.Text(), "Anyone");
     main.FileNew->setEnabled(true);
     main.FileNew->trigger();
     ASSERT_EQ(main.TrainingCount(), 2);
     std::vector<std::string> titles;
     for (TMDIChild* w : main.TrainingWindows()) titles.push_back(w->Training()->Header.Title.Text());
     EXPECT_EQ(titles, (std::vector<std::string>{"Anyone1", "Anyone"}));
-    EXPECT_EQ(main.TrainingIdAt(0), 102);
-    EXPECT_EQ(main.TrainingIdAt(1), 101);
+    EXPECT_EQ(main.Store().IdAt(0), 102);
+    EXPECT_EQ(main.Store().IdAt(1), 101);
     // Closing "Anyone" and making a new one: the visit finds Anyone1 only.
-    main.TrainingClosed(101);
+    main.Store().RequestClose(101);
     QCoreApplication::processEvents();
     ASSERT_EQ(main.TrainingCount(), 1);
     main.NewTrainingWindow(SettingsFile(false));
     EXPECT_EQ(main.TrainingWindows()[0]->Training()->Header.Title.Text(), "Anyone2");
 }
 
-TEST_F(MainWindow, RegistryIndexesReachWindowsAndAverageRecords) {
+TEST_F(MainWindow, StoreIndexesReachWindowsAndAverageRecords) {
     TfrmMain main({});
     main.ProcessParameter(TestDataFile("training/sample.stg"));
     main.ProcessParameter("/n");
     ASSERT_EQ(main.TrainingCount(), 2);
-    // Index 0 is the last child.
-    EXPECT_EQ(main.TrainingWindowIndex(0), 1);
-    EXPECT_EQ(main.TrainingWindowIndex(1), 0);
-    EXPECT_EQ(main.FindTrainingWindow(101), 0);
-    EXPECT_EQ(main.FindTrainingWindow(999), -1);
+    TSessionStore& store = main.Store();
+    // Index 0 is the session opened last, held by the last child.
+    EXPECT_EQ(store.IdAt(0), 102);
+    EXPECT_EQ(store.IdAt(1), 101);
+    EXPECT_EQ(main.SessionWindow(102), main.ChildList()[1]);
+    EXPECT_EQ(main.SessionWindow(101), main.ChildList()[0]);
+    EXPECT_EQ(main.SessionWindow(999), nullptr);
+    EXPECT_EQ(main.SessionWindow(101)->Training(), store.At(1));
     for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(main.TrainingIdAt(2 + k), -1);
-        EXPECT_EQ(main.TrainingWindowIndex(2 + k), -1);
-        EXPECT_EQ(main.TrainingRef(2 + k), &main.Averages[size_t(k)]);
+        EXPECT_EQ(store.IdAt(2 + k), -1);
+        EXPECT_EQ(store.At(2 + k), &store.Average(k));
+        EXPECT_EQ(store.Find(-1 - k), &store.Average(k));
     }
-    EXPECT_EQ(main.TrainingRef(6), nullptr);
-    TTraining copy;
-    EXPECT_FALSE(main.GetTraining(-1, copy));
-    main.TrainingRef(1)->Header.Color = 0x00FF00;
-    ASSERT_TRUE(main.GetTraining(1, copy));
-    EXPECT_EQ(copy.Header.Color, 0x00FF00);
-    main.Averages[3].Header.Title.SetText("Average 4");
-    ASSERT_TRUE(main.GetTraining(5, copy));
-    EXPECT_EQ(copy.Header.Title.Text(), "Average 4");
+    EXPECT_EQ(store.At(6), nullptr);
+    EXPECT_EQ(store.At(-1), nullptr);
+    store.Average(3).Header.Title.SetText("Average 4");
+    EXPECT_EQ(store.At(5)->Header.Title.Text(), "Average 4");
 }
 
 TEST_F(MainWindow, DroppedFilesOpenInOrder) {
@@ -268,7 +266,7 @@ TEST_F(MainWindow, DroppedFilesOpenInOrder) {
     ASSERT_EQ(main.TrainingCount(), 2) << Dialogs.LastText();
     EXPECT_EQ(main.RecentFiles()[0], TestDataFile("training/sample.stg"));
     EXPECT_EQ(main.RecentFiles()[1], TestDataFile("user/rower.ini"));
-    EXPECT_EQ(main.TrainingIdAt(1), 101);
+    EXPECT_EQ(main.Store().IdAt(1), 101);
 }
 
 TEST_F(MainWindow, RecentMenuOpensAndNeverExceedsNine) {
@@ -303,10 +301,50 @@ TEST_F(MainWindow, FileOpenDialogOpensEverySelectedFile) {
     const TFileDialogRequest& r = Dialogs.FileRequests[0];
     EXPECT_EQ(r.Title, "Open file");
     EXPECT_TRUE(r.MultiSelect);
-    EXPECT_EQ(r.FilterIndex, 7);
+    EXPECT_EQ(r.FilterIndex, 9);
     EXPECT_EQ(r.InitialDir, lastDir);
     EXPECT_NE(r.Filter.find("Brax User files (*.bxi)|*.bxi|"), std::string::npos);
+    EXPECT_NE(r.Filter.find("FIT activity files (*.fit)|*.fit|RowingData CSV files (*.csv)|*.csv|"), std::string::npos);
     EXPECT_EQ(main.TrainingCount(), 2);
+}
+
+TEST_F(MainWindow, ExportTheActiveSessionAndOpenTheExport) {
+    TfrmMain main({});
+    QAction* exportAction = main.findChild<QAction*>("FileExport");
+    ASSERT_TRUE(exportAction);
+    QList<QAction*> file = main.File1->actions();
+    EXPECT_EQ(file.indexOf(exportAction), file.indexOf(main.FileSaveAs) + 1);
+    main.UpdateActions();
+    EXPECT_FALSE(exportAction->isEnabled()) << "no session";
+    main.OpenFile(TestDataFile("user/rower.ini"));
+    main.UpdateActions();
+    EXPECT_FALSE(exportAction->isEnabled()) << "a session without strokes";
+    CloseAllTrainings(main);
+
+    main.OpenFile(TestDataFile("training/sample.stg"));
+    main.UpdateActions();
+    ASSERT_TRUE(exportAction->isEnabled());
+    TTraining* session = main.TrainingWindows()[0]->Training();
+    const std::string lastDir = main.LastDir();
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {Env.File("exports/sample")};
+    answer.FilterIndex = 3;
+    Dialogs.FileAnswers.push_back(answer);
+    exportAction->trigger();
+    ASSERT_EQ(Dialogs.FileRequests.size(), 1u);
+    EXPECT_EQ(Dialogs.FileRequests[0].Title, "Export to FIT / TCX / CSV");
+    EXPECT_EQ(Dialogs.FileRequests[0].InitialDir, lastDir);
+    EXPECT_EQ(Dialogs.FileRequests[0].FileName, "sample");
+    ASSERT_TRUE(FileExists(Env.File("exports/sample.csv"))) << Dialogs.LastText();
+    EXPECT_EQ(main.LastDir(), Env.File("exports/"));
+    EXPECT_EQ(session->Header.Modified, 0) << "an export leaves the session as it was";
+
+    // The export opens as a session of its own.
+    main.OpenFile(Env.File("exports/sample.csv"));
+    ASSERT_EQ(main.TrainingCount(), 2);
+    EXPECT_EQ(main.TrainingWindows()[0]->Training()->StrokeCount(), session->StrokeCount());
+    EXPECT_TRUE(ErrorTexts().empty());
 }
 
 TEST_F(MainWindow, HiddenActionsStayHiddenAndInert) {
@@ -322,6 +360,7 @@ TEST_F(MainWindow, HiddenActionsStayHiddenAndInert) {
     EXPECT_EQ(main.MDIChildCount(), 0);
     EXPECT_FALSE(main.N1->isVisible());
     EXPECT_TRUE(main.N7->isVisible());
+    EXPECT_EQ(main.ViewToolbar->text(), "&Toolbar");
     EXPECT_FALSE(main.Window_Menu->isVisible());
     main.SetMenuShown(false);
     main.SetMenuShown(true);
@@ -435,6 +474,41 @@ TEST_F(MainWindow, ExitAsksAndCancelKeepsTheWindow) {
     EXPECT_TRUE(ini.SectionExists("Training"));  // the training window saved its placement
 }
 
+TEST_F(MainWindow, CancelOfAnyClosingQuestionClosesNothing) {
+    TfrmMain main({});
+    main.show();
+    main.ProcessParameter(TestDataFile("training/sample.stg"));
+    main.ProcessParameter(TestDataFile("training/sample.stg"));
+    ASSERT_EQ(main.TrainingCount(), 2);
+    main.AnalyseStrokeData->trigger();
+    main.AnalyseForceCurves->trigger();
+    // The session asked about is the last in the frame's order, so that
+    // closing as the windows are asked would have closed the others first.
+    TMDIChild* modified = nullptr;
+    for (QMdiSubWindow* sub : main.MDIClient()->subWindowList())
+        if (auto* t = qobject_cast<TMDIChild*>(sub->widget()); t && t->Training()) modified = t;
+    ASSERT_NE(modified, nullptr);
+    modified->Training()->Header.Modified = 1;
+    const int windows = int(main.MDIClient()->subWindowList().size());
+    ASSERT_EQ(windows, 4);
+
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::Cancel};
+    EXPECT_FALSE(main.close());
+    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(Dialogs.Messages[1].Text.rfind("Training session", 0), 0u);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(int(main.MDIClient()->subWindowList().size()), windows);
+    EXPECT_EQ(main.TrainingCount(), 2);
+    for (QWidget* w : main.ChildList()) EXPECT_FALSE(qobject_cast<TMDIChild*>(w)->Closing());
+
+    // Asked again on the next exit, and then everything closes.
+    Dialogs.Clear();
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::OK};
+    EXPECT_TRUE(main.close());
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(main.TrainingCount(), 0);
+}
+
 TEST_F(MainWindow, MaximisedAndMinimisedStatesAreRestored) {
     {
         TfrmMain main({});
@@ -519,7 +593,7 @@ TEST_F(MainWindow, ScreenshotWithATrainingWindowRenders) {
         for (int x = 0; x < shot.width(); x += 7) colours.insert(shot.pixel(x, y));
     EXPECT_GT(colours.size(), 8u);
     // The wallpaper behind an empty frame is drawn as well.
-    main.TrainingClosed(main.TrainingIdAt(0));
+    main.Store().RequestClose(main.Store().IdAt(0));
     QCoreApplication::processEvents();
     QImage empty = main.MDIClient()->viewport()->grab().toImage();
     std::set<QRgb> wallpaper;

@@ -27,8 +27,9 @@
 #include "row/connectdialog.h"
 #include "row/frmnewrow.h"
 #include "row/frmrow.h"
-#include "shell/framework/qtdialogs.h"
+#include "framework/qtdialogs.h"
 #include "shell/frmmain.h"
+#include "tests/shell/testutil_shell.h"
 #include "shell/splash.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -103,7 +104,7 @@ TEST(RecoveryChild, DISABLED_RowsUntilKilled)
         dialog->findChild<QPushButton*>("btbOk")->click();
     });
     ASSERT_TRUE(main.OpenRowWindow(SettingsFile(false), ""));
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = RowWindowOf(main);
     ASSERT_NE(row, nullptr);
     row->Engine().DemoFile = CATCHLINE_SOURCE_DIR "/resources/demo/catchline.dat";
     WhenModal([](QWidget* w) {
@@ -126,7 +127,7 @@ TEST(RecoveryChild, DISABLED_RowsUntilKilled)
     t.start();
     while (t.elapsed() < 60000) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-        const int k = main.RowWindow() ? main.RowWindow()->Engine().StrokeIndex() : 0;
+        const int k = RowWindowOf(main) ? RowWindowOf(main)->Engine().StrokeIndex() : 0;
         if (k > printed) {
             printed = k;
             std::printf("stroke %d\n", k);

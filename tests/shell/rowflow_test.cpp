@@ -5,17 +5,25 @@
 // and closing with them.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 
@@ -33,9 +41,11 @@
 #include "review/training_window.h"
 #include "row/connectdialog.h"
 #include "row/frmnewrow.h"
+#include "logic/valuedata.h"
 #include "row/frmrow.h"
 #include "row/messagewindow.h"
 #include "shell/frmmain.h"
+#include "tests/shell/testutil_shell.h"
 #include "shell/splash.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
@@ -53,6 +63,8 @@ protected:
         HideMessageWindow();
         Scope.reset();
     }
+
+    TWaitPace Pace{10};
 
     // Answers the new-row dialog when it opens: fills the name and weight and
     // confirms, or cancels when name is empty.
@@ -133,7 +145,7 @@ protected:
         main.show();
         AnswerNewRow("Eva");
         if (!main.OpenRowWindow(SettingsFile(false), "")) return nullptr;
-        TfrmRow* row = main.RowWindow();
+        TfrmRow* row = RowWindowOf(main);
         if (row) row->Engine().DemoFile = CATCHLINE_SOURCE_DIR "/resources/demo/catchline.dat";
         return row;
     }
@@ -145,7 +157,8 @@ protected:
     void SetWorkout(TfrmTraining* t, int limitType, const char* value, int by = -1, const char* work = nullptr,
                     const char* rest = nullptr) {
         if (!IsEmptyTraining(*t->Training())) {
-            Dialogs.Answers = {TMsgResult::Yes};
+            // Unsaved recorded strokes: the question offers to save them first.
+            Dialogs.Answers = {HasUnsavedStrokes(*t->Training()) ? TMsgResult::Discard : TMsgResult::Yes};
             t->btnReset->click();
             EXPECT_EQ(Dialogs.LastText().rfind("Resetting the current training session", 0), 0u);
             EXPECT_TRUE(t->edtLimitValue->isEnabled());
@@ -185,9 +198,36 @@ protected:
     std::string ShownName;
 };
 
+// The names of the buttons, boxes and fields of a window that are cut off by
+// its edge, and of captioned buttons narrower than their caption (controls
+// inside lists, grids, boxes and tab bars belong to those and are left out).
+std::vector<std::string> CutControls(QWidget* window) {
+    std::vector<std::string> cut;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(window)) continue;
+        if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QComboBox*>(w) && !qobject_cast<QLineEdit*>(w)) continue;
+        bool inner = false;
+        for (QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
+            if (qobject_cast<QAbstractScrollArea*>(p) || qobject_cast<QComboBox*>(p) ||
+                qobject_cast<QAbstractSpinBox*>(p) || qobject_cast<QTabBar*>(p))
+                inner = true;
+        if (inner) continue;
+        const QRect r(w->mapTo(window, QPoint(0, 0)), w->size());
+        // Cut by the window's edge; a push button, check box or radio button
+        // narrower than its caption (combo boxes and the small tool buttons
+        // are designed narrower than their longest entry).
+        const bool captioned = qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w) ||
+                               qobject_cast<QRadioButton*>(w);
+        if (!window->rect().contains(r) || (captioned && w->width() < w->minimumSizeHint().width()))
+            cut.push_back(w->metaObject()->className() + std::string(" ") + w->objectName().toStdString());
+    }
+    return cut;
+}
+
+
 TfrmTraining* RowTraining(TfrmMain& main) {
-    TfrmRow* row = main.RowWindow();
-    return row ? row->TrainingWindow() : nullptr;
+    TfrmRow* row = RowWindowOf(main);
+    return row ? qobject_cast<TfrmTraining*>(main.SessionWindow(row->SessionId())) : nullptr;
 }
 
 }  // namespace
@@ -198,7 +238,7 @@ TEST_F(RowFlow, RowWindowOpensThroughTheNewRowDialogOnce) {
     AnswerNewRow("Eva");
     ASSERT_TRUE(main.OpenRowWindow(SettingsFile(false), ""));
     EXPECT_EQ(NewRowShown, 1);
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = RowWindowOf(main);
     ASSERT_NE(row, nullptr);
     ASSERT_EQ(main.TrainingCount(), 1);
     TfrmTraining* training = RowTraining(main);
@@ -210,6 +250,9 @@ TEST_F(RowFlow, RowWindowOpensThroughTheNewRowDialogOnce) {
     EXPECT_EQ(session.Header.ContentKind, ckUser);
     EXPECT_EQ(session.Header.FileType, 5);
     EXPECT_EQ(session.ClientId, 101);
+    // Logo cells show the program's logo (not the word "LOGO").
+    ASSERT_NE(row->Values(), nullptr);
+    EXPECT_FALSE(QPixmap(row->Values()->Logo()).isNull()) << row->Values()->Logo().toStdString();
     main.UpdateActions();
     EXPECT_TRUE(main.ViewTraining->isEnabled());
 
@@ -287,7 +330,8 @@ TEST_F(RowFlow, CommandLineUserFileAndTheSessionLimit) {
     EXPECT_EQ(session.Header.ContentKind, ckUser);
 
     // Two sessions open: a row with a user file is refused before the dialog.
-    main.TrainingClosed(session.ClientId);
+    // (The row window closes; its modified session stays, the question kept it.)
+    main.RowWindow()->close();
     QApplication::processEvents();
     EXPECT_EQ(main.RowWindow(), nullptr);
     main.ProcessParameter(TestDataFile("training/sample.stg"));
@@ -344,7 +388,7 @@ TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
     EXPECT_EQ(main.RecentFiles().front(), path);
 
     // Closing the session closes the row window and both chart windows.
-    main.TrainingClosed(session.ClientId);
+    main.Store().RequestClose(session.ClientId);
     Pump(50);
     EXPECT_EQ(main.RowWindow(), nullptr);
     EXPECT_TRUE(main.ChartWindows().isEmpty());
@@ -374,14 +418,14 @@ TEST_F(RowFlow, ChartWindowsAreSharedCopiedAndFollowTheSessionList) {
     // A second session joins both windows' lists; closing both closes them.
     main.ProcessParameter(TestDataFile("stroke/sample.str"));
     ASSERT_EQ(main.TrainingCount(), 2);
-    for (TfrmChart* chart : main.ChartWindows())  // the force curves list adds the four averages
+    for (TfrmChart* chart : ChartWindowsOf(main))  // the force curves list adds the four averages
         EXPECT_EQ(chart->ListCount(), chart->ChildKind() == chkForceCurves ? 6 : 2);
-    main.TrainingClosed(main.TrainingIdAt(0));
+    main.Store().RequestClose(main.Store().IdAt(0));
     Pump(20);
     ASSERT_EQ(main.ChartWindows().size(), 2);
-    for (TfrmChart* chart : main.ChartWindows())
+    for (TfrmChart* chart : ChartWindowsOf(main))
         EXPECT_EQ(chart->ListCount(), chart->ChildKind() == chkForceCurves ? 5 : 1);
-    main.TrainingClosed(main.TrainingIdAt(0));
+    main.Store().RequestClose(main.Store().IdAt(0));
     Pump(50);
     EXPECT_TRUE(main.ChartWindows().isEmpty());
 }
@@ -405,7 +449,7 @@ TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) 
     main.show();
     AnswerNewRow("Eva");
     ASSERT_TRUE(main.OpenRowWindow(SettingsFile(false), ""));
-    TfrmRow* row = main.RowWindow();
+    TfrmRow* row = RowWindowOf(main);
     TTraining& session = row->Session();
     session.Settings.LimitType = 0;
     session.Settings.LimitStrokes = 5;
@@ -497,28 +541,28 @@ TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
     TfrmTraining* training = RowTraining(main);
     const TTraining& session = row->Session();
 
-    // Three intervals of 10 strokes without rest: the second interval starts
-    // at stroke 10 (which belongs to both) and the row ends at stroke 20 with
-    // two interval records.
+    // Three intervals of 10 strokes without rest: three work periods. The
+    // second interval starts after stroke 10 (which already carries its
+    // number) and the row ends at stroke 30 with three interval records.
     SetWorkout(training, 4, "3", 0, "10", "0");
     ASSERT_EQ(session.Settings.LimitType, 4);
     ASSERT_EQ(session.Settings.LimitIntervals, 3);
     TShownResults shown = RowDemoToTheLimit(row);
     ASSERT_TRUE(row->Engine().Finished());
-    EXPECT_EQ(session.StrokeCount(), 20);
-    EXPECT_EQ(session.IntervalCount(), 2);
+    EXPECT_EQ(session.StrokeCount(), 30);
+    EXPECT_EQ(session.IntervalCount(), 3);
     EXPECT_EQ(session.Strokes[9].IntervalNumber, 1);
     EXPECT_EQ(session.Strokes[10].IntervalNumber, 2);
-    EXPECT_EQ(shown.Intervals, 2);
-    EXPECT_EQ(training->sgdIntervals->model()->rowCount(), 2);
+    EXPECT_EQ(shown.Intervals, 3);
+    EXPECT_EQ(training->sgdIntervals->model()->rowCount(), 3);
     const TTraining back = SaveAndReadBack(main, Env.File("intervals.stg"));
-    ASSERT_EQ(back.IntervalCount(), 2);
+    ASSERT_EQ(back.IntervalCount(), 3);
     EXPECT_EQ(std::memcmp(back.Intervals.data(), session.Intervals.data(),
                           sizeof(session.Intervals[0]) * session.Intervals.size()),
               0);
 
-    // Two intervals end with the first work period, one with the first stroke.
-    for (auto [count, strokes] : {std::pair{"2", 10}, std::pair{"1", 1}}) {
+    // Two intervals end with the second work period, one with the first.
+    for (auto [count, strokes] : {std::pair{"2", 20}, std::pair{"1", 10}}) {
         SetWorkout(training, 4, count, 0, "10", "0");
         RowDemoToTheLimit(row);
         ASSERT_TRUE(row->Engine().Finished()) << count;
@@ -526,12 +570,12 @@ TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
     }
 
     // Work 10, rest 5: strokes 11..14 are rest counting down to 15, which
-    // starts interval 2.
+    // starts interval 2; the third work period ends the row at stroke 40.
     SetWorkout(training, 4, "3", 0, "10", "5");
     ASSERT_EQ(session.Settings.RestPeriod, 5);
     RowDemoToTheLimit(row);
     ASSERT_TRUE(row->Engine().Finished());
-    ASSERT_GE(session.StrokeCount(), 15);
+    EXPECT_EQ(session.StrokeCount(), 40);
     for (int k = 11; k <= 14; ++k) {
         EXPECT_EQ(session.Strokes[size_t(k)].IntervalCountdown, 15 - k) << k;
         EXPECT_EQ(session.Strokes[size_t(k)].IntervalPower, 0) << k;
@@ -573,7 +617,7 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
 
     // A silent device: the user presses Esc on the waiting message.
     TPty pty;
-    if (session.StrokeCount() > 0) Dialogs.Answers = {TMsgResult::Yes};
+    if (session.StrokeCount() > 0) Dialogs.Answers = {TMsgResult::Discard};
     WhenModal([&pty](QWidget* w) {
         auto* connect = qobject_cast<TfrmConnect*>(w);
         ASSERT_NE(connect, nullptr) << w->metaObject()->className();
@@ -600,28 +644,24 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     EXPECT_FALSE(MessageWindowShown());
 
     // Rowing again (fast), the program is closed in the middle of the row.
-    // The session is modified: keeping it open (Cancel) keeps every stroke
-    // rowed so far, with totals from the last one, ready to save.
+    // Every window is asked before any closes: the session's unsaved strokes
+    // are offered for saving, and Cancel leaves everything as it was, the row
+    // still recording.
     row->Engine().DemoFast = true;
     Dialogs.Answers = {TMsgResult::Yes};
     QTimer closer;
     closer.setInterval(1);
     int closedAt = -1;
-    bool resultsAtClose = false;
     QPointer<TfrmRow> rowing(row);
+    const int children = int(main.ChildList().size());
+    bool rowingAfterCancel = false;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (closedAt >= 0 || !rowing || rowing->Engine().StrokeIndex() < 30) return;
         closedAt = rowing->Engine().StrokeIndex();
-        // Exit: yes; close the modified session: no. It is asked once,
-        // although the row window closing with the program closes it too.
         Dialogs.Clear();
-        Dialogs.Answers = {TMsgResult::OK, TMsgResult::Cancel, TMsgResult::OK};
-        // The row window closes first; a distance was rowed: its results.
-        WhenModal([&](QWidget* r) {
-            resultsAtClose = qobject_cast<TfrmResults*>(r) != nullptr;
-            qobject_cast<QDialog*>(r)->accept();
-        });
+        Dialogs.Answers = {TMsgResult::OK, TMsgResult::Cancel};
         main.close();
+        rowingAfterCancel = rowing && rowing->Engine().Interface() && rowing->Session().RowStatus == rsRowing;
     });
     closer.start();
     RowDemoToTheLimit(row, false);
@@ -629,27 +669,45 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     t.start();
     while (closedAt < 0 && t.elapsed() < 30000) QApplication::processEvents();
     closer.stop();
-    Pump(50);
     ASSERT_GE(closedAt, 30);
-    EXPECT_TRUE(resultsAtClose);
+    EXPECT_TRUE(rowingAfterCancel);
     EXPECT_TRUE(main.isVisible());
-    ASSERT_EQ(main.TrainingCount(), 1);
-    TfrmTraining* training = nullptr;
-    for (QWidget* w : main.ChildList())
-        if (auto* t = qobject_cast<TfrmTraining*>(w)) training = t;
-    ASSERT_NE(training, nullptr);
-    const TTraining& kept = *training->Training();
-    const int n = kept.StrokeCount();
-    EXPECT_GE(n, closedAt);
-    ASSERT_GT(n, 0);
-    EXPECT_FLOAT_EQ(kept.Totals.Distance, kept.Strokes[size_t(n)].Distance);
-    EXPECT_EQ(kept.Header.Modified, 1);
+    ASSERT_TRUE(rowing);
+    EXPECT_EQ(int(main.ChildList().size()), children);
     ASSERT_EQ(Dialogs.Messages.size(), 2u);
-    EXPECT_EQ(Dialogs.Messages.back().Text.rfind("Training session \"Anyone\" is modified. Close anyway?", 0), 0u);
-    const TTraining back = SaveAndReadBack(main, Env.File("kept.stg"), training);
-    ASSERT_EQ(back.StrokeCount(), n);
-    EXPECT_EQ(std::memcmp(back.Strokes.data(), kept.Strokes.data(), sizeof(TStgStrokeData) * size_t(n + 1)), 0);
-    EXPECT_FLOAT_EQ(back.Totals.Distance, kept.Totals.Distance);
+    // The session is titled by its rower and its start.
+    const std::string title = rowing->Session().Header.Title.Text();
+    EXPECT_EQ(title.rfind("Eva ", 0), 0u) << title;
+    EXPECT_EQ(Dialogs.Messages[1].Text.rfind(
+                  "Training session \"" + title + "\" is modified and its recorded strokes are not saved.", 0),
+              0u);
+    EXPECT_EQ(Dialogs.Messages[1].Buttons, unsigned(mbSaveDiscardCancel));
+
+    // Exit again, and Save: the session is written before anything closes,
+    // then the row window closes (a distance was rowed: its results) and
+    // the program with it.
+    Dialogs.Clear();
+    Dialogs.Answers = {TMsgResult::OK, TMsgResult::Save};
+    TFileDialogResult answer;
+    answer.Accepted = true;
+    answer.FileNames = {Env.File("kept.stg")};
+    Dialogs.FileAnswers = {answer};
+    bool resultsAtClose = false;
+    WhenModal([&](QWidget* r) {
+        resultsAtClose = qobject_cast<TfrmResults*>(r) != nullptr;
+        qobject_cast<QDialog*>(r)->accept();
+    });
+    const int savedAt = rowing->Engine().StrokeIndex();
+    main.close();
+    Pump(50);
+    EXPECT_TRUE(resultsAtClose);
+    EXPECT_FALSE(main.isVisible());
+    EXPECT_EQ(main.TrainingCount(), 0);
+    EXPECT_EQ(Dialogs.Messages.size(), 2u);  // nothing asked twice
+    TTraining back;
+    ASSERT_TRUE(OpenTraining(Env.File("kept.stg"), back, false, {})) << Dialogs.LastText();
+    EXPECT_GE(back.StrokeCount(), savedAt);
+    EXPECT_GE(savedAt, closedAt);
 }
 
 TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
@@ -690,10 +748,66 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
     row->btnConnect->click();  // returns once the wait has stopped
     closer.stop();
     Pump(50);
+    // The frame's queued close may run only now, outside the wait's event
+    // loop: its deferred deletion is what the program's main loop does next.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(closed);
     EXPECT_TRUE(row.isNull());
     EXPECT_EQ(main.RowWindow(), nullptr);
     EXPECT_EQ(main.TrainingCount(), 0);
     EXPECT_TRUE(main.MDIClient()->subWindowList().isEmpty());  // no empty frame left behind
     EXPECT_FALSE(MessageWindowShown());
+}
+
+TEST_F(RowFlow, RestoredChildWindowsShowEveryControl) {
+    TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
+    main.resize(1600, 1000);
+    TfrmRow* row = OpenDemoRow(main);
+    ASSERT_NE(row, nullptr);
+    main.ShowForceCurvesWindow(SettingsFile(false));
+    main.ShowStrokeDataWindow(SettingsFile(false));
+    const QList<QWidget*> children = main.ChildList();
+    ASSERT_EQ(children.size(), 4);  // training, row and both chart windows
+    for (QWidget* child : children) {
+        auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+        ASSERT_NE(sub, nullptr);
+        sub->showNormal();  // from maximised, as each window opens
+        Pump(20);
+        EXPECT_EQ(CutControls(child), std::vector<std::string>{}) << child->objectName().toStdString();
+        // Charts get room to be read.
+        for (QChartView* view : child->findChildren<QChartView*>())
+            if (view->isVisibleTo(child)) {
+                EXPECT_GE(view->height(), 150) << child->objectName().toStdString();
+                EXPECT_GE(view->width(), 150) << child->objectName().toStdString();
+            }
+    }
+}
+
+TEST_F(RowFlow, MinimisedChartWindowBroughtBackWithShiftMakesEveryChildFillTheFrame) {
+    TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
+    main.resize(1200, 900);
+    main.show();
+    main.ProcessParameter(TestDataFile("training/sample.stg"));
+    main.ProcessParameter("-d");
+    ASSERT_EQ(main.ChartWindows().size(), 1);
+    TMDIChild* chart = main.ChartWindows().front();
+    TMDIChild* training = main.TrainingWindows().front();
+    const QRect filled(QPoint(0, 0), main.FreeArea());
+    auto place = [&] {
+        training->SubWindow()->showNormal();
+        training->SubWindow()->setGeometry(30, 40, 500, 400);
+        chart->SubWindow()->showMinimized();
+    };
+    // Without Shift only the chart window fills the frame.
+    place();
+    main.ShowStrokeDataWindow(SettingsFile(false));
+    EXPECT_EQ(chart->SubWindow()->geometry(), filled);
+    EXPECT_EQ(training->SubWindow()->geometry(), QRect(30, 40, 500, 400));
+    // With Shift held every child does.
+    place();
+    QTest::keyPress(&main, Qt::Key_Shift, Qt::ShiftModifier);
+    main.ShowStrokeDataWindow(SettingsFile(false));
+    QTest::keyRelease(&main, Qt::Key_Shift);
+    EXPECT_EQ(chart->SubWindow()->geometry(), filled);
+    EXPECT_EQ(training->SubWindow()->geometry(), filled);
 }

@@ -4,12 +4,10 @@
 // holds the documents folder (settings file, user data) and the program
 // folder while it lives.
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include <QApplication>
 
-#include "util/paths.h"
+#include "tests/support/testutil_home.h"
 
 inline QApplication& TestApp()
 {
@@ -18,43 +16,9 @@ inline QApplication& TestApp()
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        // Fast demo rows play 250 ms of the recording per timer call.
+        setenv("CATCHLINE_DEMO_STEP_MS", "250", 0);
         return new QApplication(argc, argv);
     }();
     return *app;
 }
-
-class TTempHome {
-public:
-    explicit TTempHome(const std::string& kind)
-    {
-        std::string pattern = "/tmp/catchline-" + kind + "-XXXXXX";
-        const char* made = mkdtemp(pattern.data());
-        Root = std::string(made ? made : "/tmp") + "/";
-        std::filesystem::create_directories(Root + "docs");
-        std::filesystem::create_directories(Root + "bin");
-        SetDocumentsFolder(Root + "docs");
-        SetProgramPathForTesting(Root + "bin/catchline");
-    }
-    ~TTempHome()
-    {
-        SetDocumentsFolder("");
-        SetProgramPathForTesting("");
-        std::error_code ec;
-        // Tests may leave read-only folders behind.
-        std::filesystem::permissions(Root, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-        for (auto& p : std::filesystem::recursive_directory_iterator(Root, ec))
-            if (p.is_directory())
-                std::filesystem::permissions(p.path(), std::filesystem::perms::owner_all,
-                                             std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(Root, ec);
-    }
-    TTempHome(const TTempHome&) = delete;
-    TTempHome& operator=(const TTempHome&) = delete;
-    const std::string& Folder() const { return Root; }
-    std::string File(const std::string& name) const { return Root + name; }
-    std::string ProgramFolder() const { return Root + "bin/"; }
-    std::string UserFolder() const { return Root + "docs/Catchline Rowing/Catchline/"; }
-
-private:
-    std::string Root;
-};

@@ -1,28 +1,16 @@
 #pragma once
-// A main-window registry for window tests that need no open sessions: it
-// installs itself while alive and answers with the program's fixed options.
-// Tests derive from it and override what they look at.
+// A main-window registry for window tests: it installs itself while alive
+// and answers with the program's fixed options. Tests derive from it and
+// override what they look at; sessions live in a session store of the test.
 #include <string>
 
 #include "core/records.h"
-#include "shell/framework/registry.h"
+#include "framework/registry.h"
 
-class TEmptyRegistry : public TSessionRegistry {
+class TEmptyRegistry : public TMainRegistry {
 public:
     TEmptyRegistry() { SetMainRegistry(this); }
     ~TEmptyRegistry() override { SetMainRegistry(nullptr); }
-    int TrainingCount() const override { return 0; }
-    bool GetTraining(int, TTraining&) const override { return false; }
-    TTraining* TrainingRef(int) override { return nullptr; }
-    int TrainingWindowIndex(int) const override { return -1; }
-    int FindTrainingWindow(int32_t) const override { return -1; }
-    int32_t TrainingIdAt(int) const override { return -1; }
-    int32_t NextTrainingId() override { return 101; }
-    bool TooManyTrainings() override { return false; }
-    void TrainingClosed(int32_t) override {}
-    void TrainingsChanged() override {}
-    void TrainingListChanged(bool) override {}
-    void RowSessionReset(int32_t) override {}
     int WindowPlacement() const override { return 1; }
     int PlayRate() const override { return 120; }
     int NameStyle() const override { return 4; }

@@ -7,6 +7,7 @@
 #include <QApplication>
 
 #include "tests/support/testhome.h"
+#include "tests/support/testutil_logic.h"
 
 // Window tests of the shell live in a temporary home ("shell").
 class TShellEnv : public TTempHome {
@@ -18,7 +19,3 @@ public:
 // e.g. to press a button of a real message box.
 void WhenModal(std::function<void(QWidget*)> action);
 
-std::string ReadTextFile(const std::string& path);
-void WriteTextFile(const std::string& path, const std::string& text);
-// Path of a file under tests/data.
-std::string TestDataFile(const std::string& relative);

@@ -11,15 +11,21 @@
 #include <memory>
 #include <mutex>
 
+#include "interfaces/delay.h"
 #include "interfaces/devices/demodata.h"
 #include "interfaces/devices/vtencoder.h"
 #include "util/trace.h"
+
+TWaitPace::TWaitPace(int pace) { SetWaitPace(pace); }
+TWaitPace::~TWaitPace() { SetWaitPace(1); }
 
 void EnsureApp()
 {
     static int argc = 1;
     static char name[] = "interfaces_test";
     static char* argv[] = {name, nullptr};
+    // Fast demo rows play 250 ms of the recording per timer call.
+    setenv("CATCHLINE_DEMO_STEP_MS", "250", 0);
     // Never destroyed: at exit Qt's own globals may already be gone.
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
 }

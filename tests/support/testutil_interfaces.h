@@ -8,6 +8,17 @@
 
 #include "interfaces/devices/tarntypes.h"
 
+// While alive, the fixed waits of the interfaces and dialogs (port tests,
+// searches, time-outs, message delays, fast demo playback) run pace times as
+// fast; what a test checks of their order and outcome stays the same.
+class TWaitPace {
+public:
+    explicit TWaitPace(int pace);
+    ~TWaitPace();
+    TWaitPace(const TWaitPace&) = delete;
+    TWaitPace& operator=(const TWaitPace&) = delete;
+};
+
 // Creates the QCoreApplication once.
 void EnsureApp();
 // Processes events until pred() holds or ms passed; returns pred().

@@ -120,6 +120,12 @@ TEST(ProfileNormalise, OneEmptyLineBeforeEverySectionButTheFirst)
     EXPECT_EQ(out, (std::vector<std::string>{"[A]", "x=1", "y=2", "", "[B]", "z=3", "", "[C]"}));
     // Already normal: unchanged.
     EXPECT_EQ(NormaliseProfileLines(out), out);
+    // The first line is never touched, not even when empty; headers that
+    // follow each other each get their empty line.
+    EXPECT_EQ(NormaliseProfileLines({"", "[A]", "[B]", "", "x"}),
+              (std::vector<std::string>{"", "", "[A]", "", "[B]", "x"}));
+    EXPECT_EQ(NormaliseProfileLines({"[A]"}), (std::vector<std::string>{"[A]"}));
+    EXPECT_EQ(NormaliseProfileLines({"", ""}), (std::vector<std::string>{""}));
 
     TTempDir dir;
     std::string path = dir.File("n.ini");

@@ -14,6 +14,17 @@ TEST(Version, PackAndText)
     EXPECT_EQ(VersionText(ProgramVersion()), VersionString("FileVersion"));
 }
 
+TEST(Version, VersionBoxLines)
+{
+    // The title, then one line each (no empty line before the copyright);
+    // extra text follows after an empty line.
+    const std::string box = VersionBoxText("");
+    EXPECT_EQ(box.rfind(ProductTitle() + "\r" + VersionString("LegalCopyright") + "\r", 0), 0u) << box;
+    EXPECT_EQ(box.find("\r\r"), std::string::npos) << box;
+    const std::string more = VersionBoxText("Licensed");
+    EXPECT_EQ(more, box + "\r\rLicensed");
+}
+
 TEST(Text, ShortStringEncoding)
 {
     // Latin-1 text fits Windows-1252 and is written as single bytes.

@@ -1,6 +1,6 @@
-// Value areas of the row window: the layout text and its damaged forms, the
-// value store's histories and averages, cell widths, the change-cell menu and
-// the layout kept in the settings file.
+// Value areas of the row window: the layout text and its damaged forms, cell
+// widths, the change-cell menu, the area following its value store, and the
+// layout kept in the settings file.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "valuearea/valuearea.h"
-#include "valuearea/valuedata.h"
+#include "logic/valuedata.h"
 #include "valuearea/valuelayout.h"
 #include "tests/support/testhome.h"
 
@@ -60,42 +60,6 @@ TEST(ValueLayoutText, RowsCellsAndDamagedTexts) {
     // Round trip of a normal layout.
     const std::string text = "0.1 0.6 1.2 1.-2";
     EXPECT_EQ(ValueLayoutText(ParseValueLayout(text, KnownIds)), text);
-}
-
-TEST(ValueStore, HistoriesAveragesAndUnknownIds) {
-    App();
-    auto data = Store();
-    data->Clear();
-    for (int i = 0; i < 3; ++i) data->SetValue(1, true, 0);
-    TValueItem item = data->GetItem(1);
-    EXPECT_EQ(item.History[kValueHistory - 1], 0);
-    EXPECT_EQ(item.History[kValueHistory - 2], 0);
-    EXPECT_EQ(item.History[kValueHistory - 3], 0);
-    EXPECT_EQ(item.History[kValueHistory - 4], -1);  // still empty
-    EXPECT_EQ(item.Average, 0);
-
-    data->Clear();
-    data->SetValue(2, true, 100);
-    data->SetValue(2, true, 0);
-    data->SetValue(2, true, 200);
-    EXPECT_DOUBLE_EQ(data->GetItem(2).Average, 150);
-    // A value that is not live changes only the value.
-    data->SetValue(2, false, 999);
-    item = data->GetItem(2);
-    EXPECT_EQ(item.Value, 999);
-    EXPECT_EQ(item.History[kValueHistory - 1], 200);
-    EXPECT_DOUBLE_EQ(item.Average, 150);
-    // The history keeps the last 25 live values.
-    for (int i = 1; i <= 30; ++i) data->SetValue(3, true, i);
-    item = data->GetItem(3);
-    EXPECT_EQ(item.History[0], 6);
-    EXPECT_EQ(item.History[kValueHistory - 1], 30);
-    EXPECT_DOUBLE_EQ(item.Average, 18);
-
-    EXPECT_EQ(data->GetItem(77).ID, -1);
-    data->SetValue(77, true, 5);  // nothing happens
-    EXPECT_FALSE(data->HasItem(77));
-    EXPECT_EQ(data->ItemCount(), 12);
 }
 
 TEST(ValueAreaWidget, CaptionsCellWidthsAndTheChangeCellMenu) {
@@ -160,11 +124,43 @@ TEST(ValueAreaWidget, ValueTextSizedToTheCellAndLogoWithoutPicture) {
     data->SetValue(1, true, 7777777);
     value->grab();
     EXPECT_LT(value->LastValueFontSize(), oneDigit);  // more digits, smaller font
+    // A value that is missing when 0 (a pulse without a heart signal) shows
+    // a dash; a real one its number.
+    data->SetNoneWhenZero(1, true);
+    data->SetValue(1, true, 0);
+    value->grab();
+    EXPECT_EQ(value->LastValueText(), QString(QChar(0x2013)));
+    data->SetValue(1, true, 142);
+    value->grab();
+    EXPECT_EQ(value->LastValueText(), "142");
     // A logo cell without a picture writes "LOGO"; an empty cell stays blank.
     TValueCell* logo = area.Row(0)->Cell(1);
     TValueCell* empty = area.Row(0)->Cell(2);
     ASSERT_EQ(logo->size(), empty->size());
     EXPECT_NE(logo->grab().toImage(), empty->grab().toImage());
+}
+
+TEST(ValueAreaWidget, FollowsItsStoreAndOutlivesIt) {
+    App();
+    auto data = Store();
+    TValueArea area;
+    area.SetData(data.get());
+    area.resize(400, 100);
+    area.ApplyLayout(ParseValueLayout("0.1 0.-2", KnownIds));
+    area.show();
+    QApplication::processEvents();
+    // A refresh of the store repaints the cells.
+    data->SetValue(1, true, 42);
+    data->Refresh();
+    QApplication::processEvents();
+    // The store goes first (the row window drops it): the area is left
+    // without one, and a parameter cell painted without a store empties itself.
+    data.reset();
+    EXPECT_EQ(area.Data(), nullptr);
+    const QImage image = area.grab().toImage();
+    EXPECT_FALSE(image.isNull());
+    EXPECT_EQ(area.Row(0)->Cell(0)->ID(), -1);
+    EXPECT_EQ(area.Row(0)->Cell(1)->ID(), -2);
 }
 
 TEST(ValueAreaWidget, LayoutKeptInItsSettingsSection) {

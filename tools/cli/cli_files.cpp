@@ -1,4 +1,5 @@
 // catchline-cli commands on files: dump, save, convert, export.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -7,11 +8,14 @@
 
 #include "core/catalogue.h"
 #include "core/values.h"
+#include "core/zones.h"
+#include "files/session_export.h"
 #include "files/training_io.h"
 #include "tools/cli/cli_json.h"
 #include "tools/cli/commands.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
+#include "util/profile.h"
 #include "util/text.h"
 
 namespace {
@@ -98,13 +102,23 @@ int CmdDump(const std::vector<std::string>& args)
 {
     std::string path;
     bool values = false, headerOnly = false;
-    for (const auto& a : args) {
+    int maxHeart = 0;
+    const char* const usage = "dump FILE [--values [--max-heart N]] [--header]";
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--values") values = true;
         else if (a == "--header") headerOnly = true;
-        else if (path.empty()) path = a;
-        else return Usage("dump FILE [--values] [--header]");
+        else if (a == "--max-heart" && i + 1 < args.size()) {
+            int32_t m = 0;
+            if (!TryParseInt(args[++i], m) || m < 100 || m > 240) {
+                std::fprintf(stderr, "catchline-cli dump: --max-heart takes a heart rate from 100 to 240\n");
+                return 2;
+            }
+            maxHeart = m;
+        } else if (path.empty()) path = a;
+        else return Usage(usage);
     }
-    if (path.empty()) return Usage("dump FILE [--values] [--header]");
+    if (path.empty()) return Usage(usage);
     TConsoleDialogs dialogs;
     TDialogScope scope(dialogs);
     if (headerOnly) {
@@ -119,7 +133,22 @@ int CmdDump(const std::vector<std::string>& args)
     }
     TTraining t;
     if (!Open(path, t)) return 1;
-    std::printf("%s\n", JsonText(TrainingJson(t, values)).c_str());
+    // The zones the rower set in the program (or the defaults).
+    THeartZones zones;
+    if (values) {
+        const std::string settings = SettingsFile(false);
+        if (!settings.empty() && FileSizeOf(settings) >= 0) zones = ReadHeartZones(TProfileFile(settings));
+        if (maxHeart > 0) zones.MaxHeartRate = maxHeart;
+    }
+    // Streamed: a session of millions of raw samples prints without a tree
+    // of the whole document in memory.
+    const bool written = WriteTrainingJson(t, values, [](const char* data, size_t size) {
+        return std::fwrite(data, 1, size, stdout) == size;
+    }, values ? &zones : nullptr);
+    if (!written || std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "catchline-cli: the output could not be written: %s\n", std::strerror(errno));
+        return 1;
+    }
     return 0;
 }
 
@@ -135,15 +164,12 @@ int CmdConvert(const std::vector<std::string>& args)
     return SaveAs(args[0], args[1], true);
 }
 
-int CmdExport(const std::vector<std::string>& args)
+namespace {
+
+// The stroke-data grid of the training window: one column per slot of the
+// stroke id map, one row per stroke, values as the grid shows them.
+int ExportGrid(const TTraining& t, const std::string& out)
 {
-    if (args.size() != 2) return Usage("export IN OUT.csv");
-    TConsoleDialogs dialogs;
-    TDialogScope scope(dialogs);
-    TTraining t;
-    if (!Open(args[0], t)) return 1;
-    // The stroke-data grid of the training window: one column per slot of the
-    // stroke id map, one row per stroke.
     const std::vector<int32_t>& map = StrokeIdMap();
     std::string csv;
     std::vector<std::string> cells;
@@ -155,9 +181,37 @@ int CmdExport(const std::vector<std::string>& args)
         csv += CsvRow(cells);
     }
     int err = 0;
-    if (!WriteFileAtomically(args[1], csv.data(), csv.size(), err)) {
-        std::fprintf(stderr, "catchline-cli: cannot write \"%s\": %s\n", args[1].c_str(), std::strerror(err));
+    if (!WriteFileAtomically(out, csv.data(), csv.size(), err)) {
+        std::fprintf(stderr, "catchline-cli: cannot write \"%s\": %s\n", out.c_str(), SystemErrorText(err).c_str());
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int CmdExport(const std::vector<std::string>& args)
+{
+    const char* usage = "export [--grid] IN OUT.fit|OUT.tcx|OUT.csv";
+    bool grid = false;
+    std::vector<std::string> paths;
+    for (const auto& a : args) {
+        if (a == "--grid") grid = true;
+        else paths.push_back(a);
+    }
+    if (paths.size() != 2) return Usage(usage);
+    const std::string& out = paths[1];
+    if (!grid && ExportFormatOf(out) == TExportFormat::None) {
+        std::fprintf(stderr,
+                     "catchline-cli: \"%s\": a session is exported as a FIT (.fit), TCX (.tcx) or RowingData CSV "
+                     "(.csv) file; --grid writes the stroke data grid as CSV\n",
+                     out.c_str());
+        return 2;
+    }
+    TConsoleDialogs dialogs;
+    TDialogScope scope(dialogs);
+    TTraining t;
+    if (!Open(paths[0], t)) return 1;
+    if (grid) return ExportGrid(t, out);
+    return ExportTraining(out, t) ? 0 : 1;
 }

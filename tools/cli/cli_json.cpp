@@ -1,12 +1,17 @@
 #include "tools/cli/cli_json.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "core/catalogue.h"
 #include "core/intervals.h"
+#include "core/splits.h"
 #include "core/values.h"
 
 TJson FloatJson(float value)
@@ -173,55 +178,209 @@ TJson TotalsJson(const TTrainingTotals& t)
     return j;
 }
 
-TJson TrainingJson(const TTraining& t, bool values)
+namespace {
+
+// Pretty JSON written as it goes, laid out as nlohmann's dump with an indent
+// of 2 lays out the same tree: members and elements on lines of their own,
+// empty arrays as "[]".
+class TJsonStream {
+public:
+    explicit TJsonStream(const TJsonSink& sink) : Sink(sink) { Buffer.reserve(kFlushAt + 4096); }
+
+    bool Ok() const { return !Failed; }
+
+    void Raw(std::string_view text)
+    {
+        if (Failed) return;
+        Buffer.append(text);
+        if (Buffer.size() >= kFlushAt) Flush();
+    }
+    bool Flush()
+    {
+        if (!Failed && !Buffer.empty() && !Sink(Buffer.data(), Buffer.size())) Failed = true;
+        Buffer.clear();
+        return !Failed;
+    }
+    void Indent(int depth) { Raw(std::string_view(kSpaces, size_t(std::min(depth * 2, kMaxIndent)))); }
+
+    // A whole value at depth: its inner lines indented to sit there.
+    void Value(const TJson& j, int depth)
+    {
+        const std::string text = JsonText(j);
+        size_t from = 0;
+        for (size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', from)) {
+            Raw(std::string_view(text).substr(from, nl + 1 - from));
+            Indent(depth);
+            from = nl + 1;
+        }
+        Raw(std::string_view(text).substr(from));
+    }
+
+    // Objects and arrays opened and closed piece by piece.
+    void Open(char bracket)
+    {
+        Raw(std::string_view(&bracket, 1));
+        Levels.push_back(true);
+    }
+    void Close(char bracket)
+    {
+        const bool empty = Levels.back();
+        Levels.pop_back();
+        if (!empty) {
+            Raw("\n");
+            Indent(int(Levels.size()));
+        }
+        Raw(std::string_view(&bracket, 1));
+    }
+    // Starts the next member ("key": ) or element of the innermost open level.
+    void Next(const char* key = nullptr)
+    {
+        Raw(Levels.back() ? "\n" : ",\n");
+        Levels.back() = false;
+        Indent(int(Levels.size()));
+        if (key) {
+            Raw("\"");
+            Raw(key);
+            Raw("\": ");
+        }
+    }
+    void Member(const char* key, const TJson& j)
+    {
+        Next(key);
+        Value(j, Depth());
+    }
+    void Element(const TJson& j)
+    {
+        Next();
+        Value(j, Depth());
+    }
+    int Depth() const { return int(Levels.size()); }
+
+private:
+    static constexpr size_t kFlushAt = 1 << 16;
+    static constexpr int kMaxIndent = 32;
+    static constexpr const char* kSpaces = "                                ";
+    const TJsonSink& Sink;
+    std::string Buffer;
+    std::vector<bool> Levels;  // per open level: nothing written in it yet
+    bool Failed = false;
+};
+
+// A raw sample as the element [Value, Flag] at depth 2, written directly:
+// sessions hold millions of them.
+void RawSample(TJsonStream& out, const TRawSample& r)
 {
-    TJson j;
+    const int16_t value = r.Value;
+    const uint8_t flag = r.Flag;
+    char buf[64];
+    char* p = buf;
+    auto put = [&p](const char* s) {
+        while (*s) *p++ = *s++;
+    };
+    put("[\n      ");
+    p = std::to_chars(p, buf + sizeof buf, value).ptr;
+    put(",\n      ");
+    p = std::to_chars(p, buf + sizeof buf, flag).ptr;
+    put("\n    ]");
+    out.Next();
+    out.Raw(std::string_view(buf, size_t(p - buf)));
+}
+
+}  // namespace
+
+bool WriteTrainingJson(const TTraining& t, bool values, const TJsonSink& sink, const THeartZones* zones)
+{
+    TJsonStream out(sink);
     char magic[5] = {};
     for (int k = 0; k < 4; ++k) {
         char c = char((t.Magic >> (8 * k)) & 0xFF);
         magic[k] = c >= 32 && c < 127 ? c : '?';
     }
-    j["Magic"] = t.Magic ? std::string(magic) : std::string();
-    j["ProgramVersion"] = t.ProgramVersion;
-    j["ClientId"] = t.ClientId;
-    j["RowStatus"] = t.RowStatus;
-    j["Live"] = t.Live;
-    j["ShowAllCurves"] = t.ShowAllCurves;
-    j["Header"] = HeaderJson(t.Header);
-    j["Settings"] = SettingsJson(t.Settings);
-    TJson strokes = TJson::array();
-    for (const auto& s : t.Strokes) strokes.push_back(StrokeJson(s));
-    j["Strokes"] = std::move(strokes);
-    TJson curves = TJson::array();
-    for (const auto& c : t.Curves) curves.push_back(CurveJson(c));
-    j["Curves"] = std::move(curves);
-    TJson intervals = TJson::array();
-    for (const auto& i : t.Intervals) intervals.push_back(IntervalJson(i));
-    j["Intervals"] = std::move(intervals);
-    TJson raw = TJson::array();
-    for (const auto& r : t.RawSamples) raw.push_back(TJson::array({Copy(r.Value), Copy(r.Flag)}));
-    j["RawSamples"] = std::move(raw);
-    j["Totals"] = TotalsJson(t.Totals);
+    out.Open('{');
+    out.Member("Magic", t.Magic ? std::string(magic) : std::string());
+    out.Member("ProgramVersion", t.ProgramVersion);
+    out.Member("ClientId", t.ClientId);
+    out.Member("RowStatus", t.RowStatus);
+    out.Member("Live", t.Live);
+    out.Member("ShowAllCurves", t.ShowAllCurves);
+    out.Member("Header", HeaderJson(t.Header));
+    out.Member("Settings", SettingsJson(t.Settings));
+    out.Next("Strokes");
+    out.Open('[');
+    for (const auto& s : t.Strokes) {
+        if (!out.Ok()) return false;
+        out.Element(StrokeJson(s));
+    }
+    out.Close(']');
+    out.Next("Curves");
+    out.Open('[');
+    for (const auto& c : t.Curves) {
+        if (!out.Ok()) return false;
+        out.Element(CurveJson(c));
+    }
+    out.Close(']');
+    out.Next("Intervals");
+    out.Open('[');
+    for (const auto& i : t.Intervals) out.Element(IntervalJson(i));
+    out.Close(']');
+    out.Next("RawSamples");
+    out.Open('[');
+    for (const auto& r : t.RawSamples) {
+        if (!out.Ok()) return false;
+        RawSample(out, r);
+    }
+    out.Close(']');
+    out.Member("Totals", TotalsJson(t.Totals));
     if (values) {
-        TJson strokeTexts = TJson::array();
+        out.Next("StrokeTexts");
+        out.Open('[');
         for (const auto& s : t.Strokes) {
+            if (!out.Ok()) return false;
             TJson row = TJson::array();
             for (int i = 0; i < kStrokeParameterCount; ++i) row.push_back(StrokeValueText(s, i, t.Settings));
-            strokeTexts.push_back(std::move(row));
+            out.Element(row);
         }
-        j["StrokeTexts"] = std::move(strokeTexts);
-        TJson intervalTexts = TJson::array();
+        out.Close(']');
+        out.Next("IntervalTexts");
+        out.Open('[');
         for (const auto& iv : t.Intervals) {
             TJson row = TJson::array();
             for (int i = 0; i < kIntervalParameterCount; ++i) row.push_back(IntervalValueText(iv, i));
-            intervalTexts.push_back(std::move(row));
+            out.Element(row);
         }
-        j["IntervalTexts"] = std::move(intervalTexts);
+        out.Close(']');
         TJson totalTexts = TJson::array();
         for (int i = 0; i < kTotalParameterCount; ++i) totalTexts.push_back(TotalValueText(t, i));
-        j["TotalTexts"] = std::move(totalTexts);
+        out.Member("TotalTexts", totalTexts);
+        if (zones) {
+            TJson extra;
+            AddSplitsAndZones(extra, t, *zones);
+            out.Member("SplitTexts", extra["SplitTexts"]);
+            out.Member("Zones", extra["Zones"]);
+        }
     }
-    return j;
+    out.Close('}');
+    out.Raw("\n");
+    return out.Flush();
+}
+
+void AddSplitsAndZones(TJson& j, const TTraining& t, const THeartZones& zones)
+{
+    TJson splits = TJson::array();
+    for (const TSplit& s : ComputeSplits(t, sptDistance, 500)) {
+        TJson row = TJson::array();
+        for (int i = 0; i < kSplitParameterCount; ++i) row.push_back(SplitValueText(s, i));
+        splits.push_back(std::move(row));
+    }
+    j["SplitTexts"] = std::move(splits);
+    const TZoneTimes z = ComputeZoneTimes(t, zones);
+    TJson zj;
+    zj["MaxHeartRate"] = zones.MaxHeartRate;
+    zj["LowerBounds"] = TJson(std::vector<int>(zones.Lower.begin(), zones.Lower.end()));
+    zj["Seconds"] = TJson(std::vector<double>(z.Seconds.begin(), z.Seconds.end()));
+    zj["Below"] = z.Below;
+    zj["NoHeartRate"] = z.NoHeartRate;
+    j["Zones"] = std::move(zj);
 }
 
 std::string JsonText(const TJson& j) { return j.dump(2, ' ', false, TJson::error_handler_t::replace); }

@@ -2,28 +2,35 @@
 // row window connects the source (the built-in demo recording by default),
 // prints one line per stroke with the bottom value area's parameters, stops at
 // the limit, at the end of the data, on an interface error or on Ctrl+C, prints
-// the results and saves the session.
+// the results, the 500 m splits and the time in the heart-rate zones, and
+// saves the session. --type 7 rows a Bluetooth FTMS machine (an address, or
+// capture:FILE), --heart pairs a heart-rate source with any rowing source.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "tools/cli/commands.h"
 #include "util/text.h"
 
-#ifdef HAVE_CATCHLINE_ROW
+#ifdef HAVE_CATCHLINE_LOGIC
 #include <QCoreApplication>
 
 #include "core/catalogue.h"
 #include "core/records.h"
+#include "core/splits.h"
 #include "core/values.h"
+#include "core/zones.h"
 #include "files/journal.h"
 #include "files/training_io.h"
 #include "interfaces/delay.h"
-#include "review/training_logic.h"
-#include "row/rowengine.h"
+#include "logic/rowengine.h"
+#include "logic/sessionstore.h"
+#include "logic/training_logic.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
+#include "util/profile.h"
 
 namespace {
 
@@ -35,10 +42,14 @@ void OnInterrupt(int) { gInterrupted = 1; }
 // Stroke rate, Avg. power, Pulse, Est. 500m time, Time.
 const int kLineParameters[] = {1, 6, 7, 3, 2, 12, 9, 5};
 
+// --fast plays captures this many times faster than recorded.
+constexpr double kFastCaptureSpeed = 60.0;
+
 class TConsoleRowHost : public TRowHost {
 public:
     std::string Source = "DEMO";
     int Type = 1;
+    std::string Heart;
     std::vector<double> Values = std::vector<double>(64, 0.0);
     bool Shown = false;
     std::string LastMessage;
@@ -83,12 +94,11 @@ public:
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
-    // Statistics belong to the program's settings; the tool keeps none.
-    void CountRowingSession() override {}
-    void AddRowingTime(double) override {}
     // Every stroke goes to the journal as the row window's do.
     std::string RecordingJournalFolder() override { return JournalFolder(true); }
     void JournalFailed(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    std::optional<std::string> HeartRateSource() override { return Heart; }
+    void HeartRateMessage(const std::string& text) override { std::fprintf(stderr, "Heart rate: %s\n", text.c_str()); }
 };
 
 bool ParseLimit(const std::string& text, TTrainingSettings& s, std::string& error)
@@ -164,6 +174,31 @@ void PrintResults(const TTraining& t)
                 r.Max500m.c_str(), r.MaxStrokeRate.c_str(), r.MaxDriveRecover.c_str());
 }
 
+// The 500 m splits and, when the session has a pulse, the time in each heart-rate zone.
+void PrintSplitsAndZones(const TTraining& t, const THeartZones& zones)
+{
+    const auto splits = ComputeSplits(t, sptDistance, 500);
+    if (!splits.empty()) {
+        // Rows start with "#" so that they never read as stroke lines.
+        std::printf("\n%-14s %9s %9s %8s %8s %7s %7s %6s\n", "Splits (500 m)", "Distance", "Time", "500m", "Power",
+                    "Rate", "Strokes", "Pulse");
+        for (const TSplit& s : splits)
+            std::printf("  #%-11d %9s %9s %8s %8s %7s %7d %6s\n", s.Number, Trim(SplitValueText(s, 3)).c_str(),
+                        Trim(SplitValueText(s, 5)).c_str(), Trim(SplitValueText(s, 10)).c_str(),
+                        Trim(SplitValueText(s, 6)).c_str(), Trim(SplitValueText(s, 7)).c_str(), s.Strokes,
+                        s.Pulse > 0 ? Trim(SplitValueText(s, 15)).c_str() : "-");
+    }
+    const TZoneTimes z = ComputeZoneTimes(t, zones);
+    if (!z.HasHeartRate()) return;
+    std::printf("\nHeart-rate zones (maximum %d):\n", zones.MaxHeartRate);
+    for (int i = 0; i < 5; ++i)
+        std::printf("  %-18s %s\n", ZoneCaption(zones, i).c_str(),
+                    FormatValue("Th:nn:ss", z.Seconds[size_t(i)] / 86400).c_str());
+    std::printf("  %-18s %s\n", "Below zone 1", FormatValue("Th:nn:ss", z.Below / 86400).c_str());
+    if (z.NoHeartRate > 0)
+        std::printf("  %-18s %s\n", "No heart rate", FormatValue("Th:nn:ss", z.NoHeartRate / 86400).c_str());
+}
+
 }  // namespace
 
 int CmdRow(const std::vector<std::string>& args)
@@ -175,6 +210,7 @@ int CmdRow(const std::vector<std::string>& args)
     NewTraining(session);
     TTrainingSettings limits = session.Settings;
     bool haveLimit = false, haveIntervals = false;
+    int maxHeart = 0;
     std::string error;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -195,11 +231,26 @@ int CmdRow(const std::vector<std::string>& args)
         } else if (a == "--type") {
             if (!value(v)) break;
             int32_t t = 0;
-            if (!TryParseInt(v, t) || t < 1 || t > 6) {
-                error = "--type must be an interface type 1..6";
+            if (!TryParseInt(v, t) || t < 1 || t > kFtmsInterfaceType) {
+                error = "--type must be an interface type 1..7";
                 break;
             }
             host.Type = t;
+        } else if (a == "--heart") {
+            if (!value(v)) break;
+            if (!IsHeartRateSource(v)) {
+                error = "--heart must be a strap's Bluetooth address, capture:FILE, ant, ant:NUMBER or DEMO: " + v;
+                break;
+            }
+            host.Heart = v;
+        } else if (a == "--max-heart") {
+            if (!value(v)) break;
+            int32_t m = 0;
+            if (!TryParseInt(v, m) || m < 100 || m > 240) {
+                error = "--max-heart must be a heart rate from 100 to 240";
+                break;
+            }
+            maxHeart = m;
         } else if (a == "--user") {
             if (!value(userFile)) break;
         } else if (a == "--out") {
@@ -256,6 +307,14 @@ int CmdRow(const std::vector<std::string>& args)
     session.Header.FileType = ftSTG;
     session.Header.ContentKind = ckRow;
 
+    // A developer's knob (the tests use it): CATCHLINE_WAIT_PACE=N runs the
+    // interfaces' fixed waits N times as fast and, with --fast, plays N times
+    // as much of the demo per step. Real-time playback is not affected.
+    if (const char* pace = std::getenv("CATCHLINE_WAIT_PACE")) {
+        int32_t n = 1;
+        if (TryParseInt(pace, n) && n >= 1 && n <= 100) SetWaitPace(n);
+    }
+
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance()) {
         static int argc = 1;
@@ -274,35 +333,63 @@ int CmdRow(const std::vector<std::string>& args)
     // saved and printed where; the tool ends with this command anyway.
     std::signal(SIGPIPE, SIG_IGN);
 
-    bool wasError = false;
+    bool dataArrived = false;
+    uint32_t protocolErrors = 0;
     {
-        TRowEngine engine(session, host);
+        // The session is recorded in a store of its own; statistics belong to
+        // the program's settings, the tool counts them nowhere.
+        TSessionStore store;
+        TStandaloneServices program;
+        const int32_t id = session.ClientId;
+        store.Add(session, id);
+        TRowEngine engine(store, id, host, program);
         engine.DemoFast = fast;
+        // Captures fast, but in step: a strap's capture must keep pace with
+        // the machine's so each stroke gets the heart rate of its time.
+        engine.CaptureSpeed = fast ? kFastCaptureSpeed : 1.0;
+        // --fast plays the recording as fast as the machine allows.
+        if (fast) engine.DemoStepMs = 250;
         // The tool answers no questions: the reset question is not asked for
         // its fresh session, the rest are errors printed by the console service.
         engine.BtnConnectClick();
-        if (engine.Interface() && engine.Interface()->State() != vtsClosed) {
-            while (engine.Interface() && engine.Interface()->State() != vtsClosed) {
-                if (gInterrupted) {
-                    std::fprintf(stderr, "Interrupted: disconnecting.\n");
-                    engine.Disconnect();
-                    break;
-                }
-                Delay(50);
+        while (engine.Interface() && engine.Interface()->State() != vtsClosed) {
+            if (gInterrupted) {
+                std::fprintf(stderr, "Interrupted: disconnecting.\n");
+                engine.Disconnect();
+                break;
             }
-        } else if (!engine.DataArrived()) {
-            wasError = true;
+            Delay(50);
         }
+        dataArrived = engine.DataArrived();
+        protocolErrors = engine.ProtocolErrors();
         engine.Shutdown();
+        session = engine.Session();
     }
     std::signal(SIGINT, previous);
     std::signal(SIGTERM, previousTerm);
     std::signal(SIGHUP, previousHup);
 
-    if (session.StrokeCount() == 0 && wasError) {
-        std::fprintf(stderr, "row: no data from %s; nothing recorded\n", host.Source.c_str());
+    // Nothing recorded (a wrong port, a silent or unplugged device, garbage
+    // from the start, Ctrl+C before the first stroke): no file is written, so
+    // a session already at --out stays as it was, and the exit says so.
+    if (session.StrokeCount() == 0) {
+        std::string why;
+        if (protocolErrors > 0) why = "the data from " + host.Source + " was not in the interface's protocol";
+        else if (!dataArrived) why = "no data came from " + host.Source;
+        else if (gInterrupted) why = "interrupted before the first stroke";
+        else why = "no stroke was rowed";
+        std::fprintf(stderr, "row: nothing recorded: %s; no file written\n", why.c_str());
+        return 1;
     }
     PrintResults(session);
+    THeartZones zones;
+    {
+        const std::string settings = TStandaloneServices().SettingsFileForReading();
+        if (!settings.empty() && FileSizeOf(settings) >= 0) zones = ReadHeartZones(TProfileFile(settings));
+    }
+    if (maxHeart > 0) zones.MaxHeartRate = maxHeart;
+    PrintSplitsAndZones(session, zones);
+    std::fflush(stdout);
     session.Header.Modified = 1;
     session.Header.FileType = ftSTG;
     std::string path = outFile;
@@ -310,21 +397,30 @@ int CmdRow(const std::vector<std::string>& args)
         const std::string folder = UserDataFolder(true);
         for (int n = 1; n < 100000; ++n) {
             std::string candidate = Format("%sRow%05d.stg", folder.c_str(), n);
-            if (FileSizeOf(candidate) < 0) {
+            if (FileSizeOf(candidate) < 0 && NonRegularFileError(candidate) == 0) {
                 path = candidate;
                 break;
             }
         }
     }
-    if (path.empty() || !SaveTraining(path, "", session)) {
-        std::fprintf(stderr, "row: the session could not be saved\n");
-        if (!session.JournalFile.empty())
-            std::fprintf(stderr, "row: its strokes are kept in %s (catchline-cli recover)\n", session.JournalFile.c_str());
-        return 1;
+    const std::string tried = path;
+    if (!path.empty() && SaveTraining(path, "", session)) {
+        EndSessionJournal(session, jeSaved);
+        std::printf("Saved %d strokes to %s\n", session.StrokeCount(), path.c_str());
+        return 0;
     }
-    EndSessionJournal(session, jeSaved);
-    std::printf("Saved %d strokes to %s\n", session.StrokeCount(), path.c_str());
-    return 0;
+    // The save failed (a full disk, a read-only or missing folder): the
+    // strokes go where they can be saved, and the exit still tells of the
+    // failure.
+    const int strokes = session.StrokeCount();
+    const std::string saved = SaveToFallback(session, tried, false);
+    if (!saved.empty()) {
+        EndSessionJournal(session, jeSaved);
+        std::printf("Saved %d strokes to %s\n", strokes, saved.c_str());
+    } else if (!session.JournalFile.empty()) {
+        std::fprintf(stderr, "row: its strokes are kept in %s (catchline-cli recover)\n", session.JournalFile.c_str());
+    }
+    return 1;
 }
 
 #else

@@ -1,4 +1,5 @@
 // catchline-cli simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]
+// catchline-cli simulate ftms|hrm --out FILE [--file FILE] [--weight KG]
 //
 // Plays a device on a pseudo-terminal: its slave path is printed on standard
 // output, and the program (or a test) opens that path as its serial port.
@@ -12,6 +13,11 @@
 // recording by default. --speed X plays X times faster than real time.
 // --wait-open (vt, vt3) holds the recording until a program opens the port,
 // so that every run sees the same pulses from the first on.
+//
+// ftms and hrm write a capture (see interfaces/devices/capture.h) instead:
+// what a Bluetooth FTMS rowing machine, or a chest strap, would have sent
+// while the recording's rower rowed (the strokes as the stroke computation
+// finds them for a rower of --weight kg, 80 by default).
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -34,6 +40,7 @@
 #include "util/text.h"
 
 #ifdef HAVE_CATCHLINE_DEVICES
+#include "interfaces/devices/capture.h"
 #include "interfaces/devices/demodata.h"
 #include "interfaces/devices/otframes.h"
 #include "interfaces/devices/vtencoder.h"
@@ -300,14 +307,21 @@ int CmdSimulate(const std::vector<std::string>& args)
     std::fprintf(stderr, "catchline-cli simulate: not available in this build\n");
     return 2;
 #else
-    std::string kind, file;
-    double speed = 1.0;
+    std::string kind, file, out;
+    double speed = 1.0, weight = 80;
     bool waitOpen = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--wait-open") {
             waitOpen = true;
         } else if (args[i] == "--file" && i + 1 < args.size()) {
             file = args[++i];
+        } else if (args[i] == "--out" && i + 1 < args.size()) {
+            out = args[++i];
+        } else if (args[i] == "--weight" && i + 1 < args.size()) {
+            if (!TryParseDecimal(args[++i], weight) || !(weight >= 20 && weight <= 300)) {
+                std::fprintf(stderr, "catchline-cli simulate: --weight takes a number of kg from 20 to 300\n");
+                return 2;
+            }
         } else if (args[i] == "--speed" && i + 1 < args.size()) {
             if (!TryParseDecimal(args[++i], speed) || !(speed > 0) || speed > 1e6) {
                 std::fprintf(stderr, "catchline-cli simulate: --speed takes a number above 0\n");
@@ -320,8 +334,14 @@ int CmdSimulate(const std::vector<std::string>& args)
             return 2;
         }
     }
-    if (kind != "vt" && kind != "vt3" && kind != "od" && kind != "ot") {
-        std::fprintf(stderr, "Usage: catchline-cli simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]\n");
+    const bool capture = kind == "ftms" || kind == "hrm";
+    if (kind != "vt" && kind != "vt3" && kind != "od" && kind != "ot" && !capture) {
+        std::fprintf(stderr, "Usage: catchline-cli simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]\n"
+                             "       catchline-cli simulate ftms|hrm --out FILE [--file FILE] [--weight KG]\n");
+        return 2;
+    }
+    if (capture && out.empty()) {
+        std::fprintf(stderr, "catchline-cli simulate: %s writes a capture: give it --out FILE\n", kind.c_str());
         return 2;
     }
     std::vector<uint8_t> bytes;
@@ -330,7 +350,8 @@ int CmdSimulate(const std::vector<std::string>& args)
     } else {
         int error = 0;
         if (!ReadWholeFile(file, bytes, error)) {
-            std::fprintf(stderr, "catchline-cli simulate: cannot read \"%s\": %s\n", file.c_str(), std::strerror(error));
+            std::fprintf(stderr, "catchline-cli simulate: cannot read \"%s\": %s\n", file.c_str(),
+                         SystemErrorText(error).c_str());
             return 1;
         }
     }
@@ -340,6 +361,24 @@ int CmdSimulate(const std::vector<std::string>& args)
         std::fprintf(stderr, "catchline-cli simulate: \"%s\" is no raw data file: %s\n",
                      file.empty() ? "built-in recording" : file.c_str(), failure.c_str());
         return 1;
+    }
+    if (capture) {
+        std::string error;
+        const auto strokes = RecordingStrokes(bytes, weight, error);
+        if (!error.empty()) {
+            std::fprintf(stderr, "catchline-cli simulate: %s\n", error.c_str());
+            return 1;
+        }
+        const std::string text = kind == "ftms" ? MakeFtmsCapture(strokes, "Simulated rowing machine")
+                                                : MakeHeartCapture(strokes, "Simulated heart-rate strap");
+        int code = 0;
+        if (!WriteFileAtomically(out, text.data(), text.size(), code)) {
+            std::fprintf(stderr, "catchline-cli simulate: cannot write \"%s\": %s\n", out.c_str(), std::strerror(code));
+            return 1;
+        }
+        std::fprintf(stderr, "catchline-cli simulate: %s capture of %zu strokes written to %s\n", kind.c_str(),
+                     strokes.size(), out.c_str());
+        return 0;
     }
     TDeviceSide dev;
     if (!dev.Open()) {

@@ -20,5 +20,8 @@ int CmdRow(const std::vector<std::string>& args);
 // Recovery of unsaved recordings from their journals (cli_recover.cpp).
 int CmdRecover(const std::vector<std::string>& args);
 
-// Device simulator on a pseudo-terminal (cli_simulate.cpp).
+// Device simulator on a pseudo-terminal, and captures of the demo devices (cli_simulate.cpp).
 int CmdSimulate(const std::vector<std::string>& args);
+
+// A Bluetooth device's notifications recorded into a capture (cli_capture.cpp).
+int CmdCapture(const std::vector<std::string>& args);

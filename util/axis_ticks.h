@@ -1,0 +1,28 @@
+#pragma once
+// Where an axis puts its labelled ticks so that every label can be read at
+// the length the axis has: fewer ticks on a short axis, steps of 1, 2 or 5
+// times a power of ten on multiples of the step (also after a zoom), and no
+// more decimals than the values need.
+#include <functional>
+
+struct TAxisTicks {
+    double First = 0;  // the first tick (inside the range)
+    double Step = 1;   // the distance between ticks
+    int Count = 1;     // ticks from First up to the range's end
+    int Decimals = 0;  // digits after the point the labels need
+};
+
+// The room a label takes along the axis in pixels (its width on a horizontal
+// axis, its height on a vertical one) for a value written with decimals.
+using TLabelSize = std::function<double(double value, int decimals)>;
+
+// Plans the ticks of the range lo .. hi on an axis length pixels long. With
+// an increment the user chose (> 0), the ticks start at lo and the step is
+// the increment or a multiple of it (2, 5, 10, 20 ... times) where labels
+// would not fit; without one, at most maxIntervals steps and never a step
+// below minStep (1 for values that are whole numbers).
+TAxisTicks PlanAxisTicks(double lo, double hi, double length, const TLabelSize& labelSize, double increment = 0,
+                         int maxIntervals = 10, double minStep = 0);
+
+// Digits after the point needed to write value exactly (up to 6).
+int DecimalsOf(double value);
