@@ -501,8 +501,21 @@ void TfrmTraining::RefreshSplits()
 {
     if (!SplitsModel || !gbxZones) return;
     SplitsModel->SetSplits(ComputeSplits(Session, TSplitType(SplitType()), SplitSize()));
-    sgdSplits->setColumnWidth(0, 30);
+    FitSplitColumns();
     gbxZones->ShowSession(Session);
+}
+
+void TfrmTraining::FitSplitColumns()
+{
+    // The split captions are long ("Distance cum. (m)"): a column is widened
+    // to show its caption and its values whole, never narrowed below what
+    // the rower dragged it to.
+    sgdSplits->setColumnWidth(0, 30);
+    for (int c = 1; c < SplitsModel->columnCount(); ++c) {
+        const int width = sgdSplits->columnWidth(c);
+        sgdSplits->resizeColumnToContents(c);
+        if (sgdSplits->columnWidth(c) < width) sgdSplits->setColumnWidth(c, width);
+    }
 }
 
 void TfrmTraining::FillComboLists()
@@ -725,6 +738,7 @@ void TfrmTraining::SetAppearance(const TAppearance& appearance)
         SetupGridView(g, g == sgdForceCurves ? 30 : 0);
         g->setColumnWidth(0, w0 > 0 ? w0 : 30);
     }
+    if (SplitsModel) FitSplitColumns();
 }
 
 // ---------------------------------------------------------------- saving

@@ -76,6 +76,7 @@ public:
     void RefreshForceCurves();
     // The Splits page: splits by the chosen type and size, time in the heart-rate zones.
     void RefreshSplits();
+    void FitSplitColumns();
     // The split type (0 strokes, 1 distance, 2 time) and size chosen on the Splits page.
     int SplitType() const;
     double SplitSize() const;

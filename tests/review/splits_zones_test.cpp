@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -142,4 +144,28 @@ TEST_F(SplitsZonesTest, ResultsWithoutAPulseShowNoZones)
     TZoneBox* z = w.findChild<TZoneBox*>("gbxZones");
     EXPECT_EQ(Text(z->findChild<QLabel*>("lblZoneTime1")), "-");
     EXPECT_EQ(Text(z->findChild<QLabel*>("lblZoneNone")), "02:05");
+}
+
+TEST_F(SplitsZonesTest, SplitColumnsShowTheirCaptionsWhole)
+{
+    TfrmTraining w(Registry.Store, Registry.Open(MakeRowedSession(400), 102));
+    w.RefreshAll();
+    QTableView* g = w.findChild<QTableView*>("sgdSplits");
+    ASSERT_TRUE(g);
+    QHeaderView* header = g->horizontalHeader();
+    const QFontMetrics metrics(header->font());
+    auto expectWhole = [&] {
+        for (int c = 1; c < g->model()->columnCount(); ++c) {
+            const QString caption = g->model()->headerData(c, Qt::Horizontal).toString();
+            EXPECT_GE(g->columnWidth(c), metrics.horizontalAdvance(caption)) << caption.toStdString();
+        }
+    };
+    expectWhole();
+    // A column the rower widened keeps its width; one dragged too narrow is
+    // widened again when the splits are cut anew.
+    g->setColumnWidth(Column(3), 400);
+    g->setColumnWidth(Column(4), 5);
+    w.findChild<QRadioButton*>("rbtStrokes")->setChecked(true);
+    EXPECT_EQ(g->columnWidth(Column(3)), 400);
+    expectWhole();
 }
