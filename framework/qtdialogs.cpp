@@ -100,6 +100,7 @@ TMsgResult TQtDialogs::CaptionedBox(TMsgKind kind, const std::string& text, unsi
         case TMsgKind::Warning: icon = QMessageBox::Warning; break;
         case TMsgKind::Information: icon = QMessageBox::Information; break;
         case TMsgKind::Confirmation: icon = QMessageBox::Question; break;
+        case TMsgKind::Plain: icon = QMessageBox::NoIcon; break;
     }
     QMessageBox::StandardButtons qb;
     if (buttons & mbOK) qb |= QMessageBox::Ok;

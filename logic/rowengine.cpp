@@ -331,9 +331,7 @@ void TRowEngine::Connect()
     FInterface = CreateConfiguredInterface(interfaceType);
     if (!FInterface) {
         FHost.HideMessageWindow();
-        Dialogs().MessageBox(TMsgKind::Information,
-                             "No source selected or veryfied.\rPlease use the [Test] button in the \"Connect\" dialogue.",
-                             mbOK, TMsgResult::OK);
+        ShowPlainMessage("No source selected or veryfied.\rPlease use the [Test] button in the \"Connect\" dialogue.");
         if (!*alive) return;
         SetButtonEnabled(true);
         FHost.FocusButton();

@@ -1,7 +1,9 @@
 #include "review/grid_models.h"
 
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTableView>
 
 #include <algorithm>
@@ -218,5 +220,39 @@ void SetupGridView(QTableView* view, int defaultColumnWidth)
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     if (view->model() && view->model()->columnCount() > 0) view->setColumnWidth(0, 30);
+    // A grid with a column width of its own (the force curves' sample
+    // columns) keeps it; the others fit their headers.
+    if (defaultColumnWidth > 0) return;
+    FitColumnsToHeaders(view);
+    // A model reset lays the columns out anew: fit them again.
+    if (view->model() && !view->property("fitsHeaders").toBool()) {
+        view->setProperty("fitsHeaders", true);
+        QObject::connect(view->model(), &QAbstractItemModel::modelReset, view, [view] { FitColumnsToHeaders(view); });
+    }
+}
+
+void FitColumnsToHeaders(QTableView* view)
+{
+    QAbstractItemModel* model = view->model();
+    if (!model) return;
+    QHeaderView* header = view->horizontalHeader();
+    const QFontMetrics metrics(header->font());
+    // Room for the header's frame and sort margins on both sides.
+    const int padding = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 8;
+    // The widths this function gave (a new font fits them again); any other
+    // width than those and the default was set by the user or the settings
+    // and stays.
+    QVariantList fitted = view->property("fittedWidths").toList();
+    fitted.resize(model->columnCount());
+    for (int c = 1; c < model->columnCount(); ++c) {
+        const int width = view->columnWidth(c);
+        const bool ours = width == header->defaultSectionSize() || (fitted[c].isValid() && fitted[c].toInt() == width);
+        if (view->isColumnHidden(c) || !ours) continue;
+        const QString text = model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int needed = std::max(header->defaultSectionSize(), metrics.horizontalAdvance(text) + padding);
+        if (needed != width) view->setColumnWidth(c, needed);
+        fitted[c] = needed;
+    }
+    view->setProperty("fittedWidths", fitted);
 }
 

@@ -133,6 +133,10 @@ private:
 
 // Grid views of these windows: fixed row heights (twice the font size, the
 // header row 2.5 times), no row header, column 0 30 pixels wide, the given
-// default column width for the others (0 = leave Qt's default).
+// default column width for the others (0 = Qt's default, widened to fit
+// each column's header).
 void SetupGridView(QTableView* view, int defaultColumnWidth = 0);
+// Widens the columns after the first to their header text, except columns
+// whose width was set (by the user, or from the settings).
+void FitColumnsToHeaders(QTableView* view);
 

@@ -403,9 +403,9 @@ void TfrmConnect::SetTestText(const std::string& text)
 
 void TfrmConnect::StartHeartTest()
 {
-    const std::string spec = HeartSource();
+    const std::string source = HeartSource();
     HeartText.clear();
-    if (spec.empty()) return;
+    if (source.empty()) return;
     THeartSourceOptions o;
     o.AntNetworkKey = edtAntKey->text().toStdString();
     {
@@ -417,7 +417,7 @@ void TfrmConnect::StartHeartTest()
         }
     }
     std::string error;
-    Heart = CreateHeartRateSource(spec, o, error);
+    Heart = CreateHeartRateSource(source, o, error);
     if (!Heart) {
         HeartText = "Heart rate : " + error;
         return;

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "framework/windowutil.h"
+#include "util/color.h"
 #include "util/version.h"
 
 static void InitShellResourcesOnce() { Q_INIT_RESOURCE(catchline); }
@@ -55,9 +56,17 @@ QColor BottomLeftColor(const QPixmap& picture, const QColor& fallback) {
     return c;
 }
 
+// Text drawn on a background in whichever of black and white reads better.
+QColor ReadableTextOn(const QColor& background) {
+    const TColor bg = RGBColor(background.red(), background.green(), background.blue());
+    return ContrastRatio(bg, RGBColor(255, 255, 255)) >= ContrastRatio(bg, RGBColor(0, 0, 0)) ? QColor(Qt::white)
+                                                                                              : QColor(Qt::black);
+}
+
 void SetBackground(QWidget* w, const QColor& c) {
     QPalette pal = w->palette();
     pal.setColor(QPalette::Window, c);
+    pal.setColor(QPalette::WindowText, ReadableTextOn(c));
     w->setPalette(pal);
     w->setAutoFillBackground(true);
 }
@@ -203,6 +212,8 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name) {
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
     grid->horizontalHeader()->setDefaultSectionSize(150);
+    // The value column takes the width the key column leaves.
+    grid->horizontalHeader()->setStretchLastSection(true);
     grid->verticalHeader()->setDefaultSectionSize(20);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return grid;

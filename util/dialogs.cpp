@@ -38,6 +38,7 @@ TDialogService* SetDialogService(TDialogService* service)
 }
 
 void ShowErrorBox(const std::string& text) { Dialogs().MessageBox(TMsgKind::Error, text, mbOK, TMsgResult::OK); }
+void ShowPlainMessage(const std::string& text) { Dialogs().MessageBox(TMsgKind::Plain, text, mbOK, TMsgResult::OK); }
 void ShowWarningBox(const std::string& text) { Dialogs().MessageBox(TMsgKind::Warning, text, mbOK, TMsgResult::OK); }
 void ShowInformationBox(const std::string& text)
 {
@@ -51,7 +52,7 @@ bool ConfirmYesNo(const std::string& text)
 TMsgResult TConsoleDialogs::MessageBox(TMsgKind kind, const std::string& text, unsigned buttons,
                                        TMsgResult defaultButton)
 {
-    static const char* kPrefix[] = {"Error", "Warning", "Information", "Confirmation"};
+    static const char* kPrefix[] = {"Error", "Warning", "Information", "Confirmation", "Message"};
     if (!Quiet) {
         std::string shown = ReplaceAll(text, "\r", "\n");
         std::fprintf(stderr, "%s: %s\n", kPrefix[int(kind)], shown.c_str());

@@ -8,7 +8,8 @@
 // tool a console one; tests a scripted one that answers questions and keeps
 // every text shown. Texts use "\r" as the line break.
 
-enum class TMsgKind { Error, Warning, Information, Confirmation };
+// Plain: a message box without an icon, for a plain message.
+enum class TMsgKind { Error, Warning, Information, Confirmation, Plain };
 
 enum TMsgButtons : unsigned {
     mbOK = 1,
@@ -80,6 +81,7 @@ TDialogService* SetDialogService(TDialogService* service);
 void ShowErrorBox(const std::string& text);
 void ShowWarningBox(const std::string& text);
 void ShowInformationBox(const std::string& text);
+void ShowPlainMessage(const std::string& text);
 // Yes/No confirmation; true for Yes.
 bool ConfirmYesNo(const std::string& text);
 

@@ -220,14 +220,16 @@ std::string MakeFtmsCapture(const std::vector<TStgStrokeData>& strokes, const st
         r.Pace = 0xFFFF;
         if (done > 0) {
             const TStgStrokeData& last = strokes[done - 1];
-            r.Distance = uint32_t(std::lround(std::max(0.0f, last.Distance)));
+            const float distance = last.Distance;  // a copy: the record is packed
+            r.Distance = uint32_t(std::lround(std::max(0.0f, distance)));
             r.AveragePower = int16_t(std::lround(std::clamp(double(last.AveragePower), 0.0, 2000.0)));
             // A rower's energy as machines show it: four times the work, in kcal.
             r.TotalEnergy = uint16_t(std::lround(std::min(last.EnergySum * 4 / 4.184, 65535.0)));
         }
         if (s) {
             r.StrokeRate2 = uint8_t(std::lround(std::clamp(s->StrokeRate * 2.0, 0.0, 255.0)));
-            if (s->Time500 > 0) r.Pace = uint16_t(std::lround(std::min(s->Time500, 6000.0f)));
+            const float time500 = s->Time500;  // a copy: the record is packed
+            if (time500 > 0) r.Pace = uint16_t(std::lround(std::min(time500, 6000.0f)));
             r.Power = int16_t(std::lround(std::clamp(double(s->Power), 0.0, 2000.0)));
         }
         clock = std::max(clock, t);
@@ -257,7 +259,8 @@ std::vector<int> SimulatedHeartRate(const std::vector<TStgStrokeData>& strokes)
     double h = 75;
     for (int second = 0; second <= int(end); ++second) {
         const TStgStrokeData* s = StrokeAt(strokes, second, next);
-        const double target = 70 + 0.45 * (s ? std::max(0.0f, s->Power) : 0.0f);
+        const float power = s ? s->Power : 0.0f;  // a copy: the record is packed
+        const double target = 70 + 0.45 * std::max(0.0f, power);
         const double tau = target > h ? 25.0 : 40.0;
         h += (target - h) * (1 - std::exp(-1.0 / tau));
         h = std::clamp(h, 60.0, 195.0);

@@ -20,12 +20,13 @@
 namespace {
 
 struct TAxisBox {
-    QChartView View;
-    QChart* Chart;
-    TChartAxes Axes;
-    explicit TAxisBox(QSize size) : Chart(new QChart), Axes(Chart)
+    // The view is made on the chart: a chart set later would leave the
+    // view's own first chart behind, never deleted.
+    QChart* Chart = new QChart;
+    QChartView View{Chart};
+    TChartAxes Axes{Chart};
+    explicit TAxisBox(QSize size)
     {
-        View.setChart(Chart);
         Chart->legend()->hide();
         View.resize(size);
         View.show();

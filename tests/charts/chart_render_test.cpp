@@ -27,12 +27,13 @@ constexpr int32_t kRed = 0x0000FF, kBlue = 0xFF0000, kGreen = 0x008000;
 
 // A chart in a view of a fixed size, shown offscreen, with manual axes.
 struct TChartBox {
-    QChartView View;
-    QChart* Chart;
-    TChartAxes Axes;
-    TChartBox() : Chart(new QChart), Axes(Chart)
+    // The view is made on the chart: a chart set later would leave the
+    // view's own first chart behind, never deleted.
+    QChart* Chart = new QChart;
+    QChartView View{Chart};
+    TChartAxes Axes{Chart};
+    TChartBox()
     {
-        View.setChart(Chart);
         Chart->legend()->hide();
         Chart->setBackgroundBrush(Qt::white);
         View.setRenderHint(QPainter::Antialiasing, false);

@@ -93,6 +93,24 @@ TEST(QtDialogs, DialogsHaveACloseButtonButNoMinimiseOrMaximise) {
     EXPECT_TRUE(plain(form.windowFlags()));
 }
 
+TEST(QtDialogs, EachKindShowsItsIconAndAPlainMessageNone) {
+    TestApp();
+    TQtDialogs dialogs;
+    const std::pair<TMsgKind, QMessageBox::Icon> kinds[] = {{TMsgKind::Error, QMessageBox::Critical},
+                                                            {TMsgKind::Warning, QMessageBox::Warning},
+                                                            {TMsgKind::Information, QMessageBox::Information},
+                                                            {TMsgKind::Plain, QMessageBox::NoIcon}};
+    for (const auto& [kind, want] : kinds) {
+        QMessageBox::Icon shown = QMessageBox::Question;
+        WhenModal([&](QWidget* w) {
+            shown = static_cast<QMessageBox*>(w)->icon();
+            static_cast<QMessageBox*>(w)->reject();
+        });
+        dialogs.MessageBox(kind, "Text", mbOK, TMsgResult::OK);
+        EXPECT_EQ(shown, want) << int(kind);
+    }
+}
+
 TEST(QtDialogs, OpenAndSaveDialogsAreSetUpFromTheRequest) {
     TShellEnv env;
     TQtDialogs dialogs;

@@ -457,6 +457,8 @@ TEST_F(RowEngine, UnknownInterfaceType)
     e.BtnConnectClick();
     EXPECT_EQ(Dialog.LastText(),
               "No source selected or veryfied.\rPlease use the [Test] button in the \"Connect\" dialogue.");
+    ASSERT_EQ(Dialog.Messages.size(), 1u);
+    EXPECT_EQ(Dialog.Messages[0].Kind, TMsgKind::Plain);  // a plain message, not an information box
     EXPECT_TRUE(e.ButtonEnabled());
     EXPECT_FALSE(Host.Shown);
 }

@@ -182,6 +182,30 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
     for (QTableView* v : {g, iv, fc, w.sgdSplits}) QAbstractItemModelTester tester(v->model());
 }
 
+TEST_F(TrainingWindowTest, GridHeadersFitTheirColumnsAndSetWidthsStay)
+{
+    TTraining t = SampleSession();
+    TfrmTraining w(Registry.Store, Registry.Open(t, 101));
+    TAppearance look;
+    look.Font = QFont("DejaVu Sans", 11);
+    w.SetAppearance(look);
+    w.sgdIntervals->setColumnWidth(3, 41);  // a width the user chose
+    w.RefreshAll();
+    w.show();
+    QApplication::processEvents();
+    for (QTableView* v : {w.sgdStrokeData, w.sgdIntervals, w.sgdSplits}) {
+        const QFontMetrics metrics(v->horizontalHeader()->font());
+        for (int c = 1; c < v->model()->columnCount(); ++c) {
+            if (v == w.sgdIntervals && c == 3) continue;
+            const QString header = v->model()->headerData(c, Qt::Horizontal).toString();
+            EXPECT_LE(metrics.horizontalAdvance(header), v->columnWidth(c))
+                << v->objectName().toStdString() << " " << header.toStdString();
+        }
+    }
+    EXPECT_EQ(w.sgdIntervals->columnWidth(3), 41);
+    w.close();
+}
+
 TEST_F(TrainingWindowTest, SessionWithoutStrokesShowsOneEmptyRow)
 {
     TTraining t = MakeRowedSession(0);

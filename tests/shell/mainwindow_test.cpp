@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QTableWidget>
+#include <QTabWidget>
+#include <QFontMetrics>
 #include <QTest>
 #include <QLabel>
 #include <QTimer>
@@ -25,6 +27,7 @@
 #include "row/frmnewrow.h"
 #include "shell/frmmain.h"
 #include "shell/splash.h"
+#include "util/color.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -523,6 +526,38 @@ TEST_F(MainWindow, MaximisedAndMinimisedStatesAreRestored) {
     TfrmMain main({});
     EXPECT_FALSE(main.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized));
     EXPECT_EQ(main.geometry().size(), QSize(640, 480));
+}
+
+TEST_F(MainWindow, SplashAndAboutTextsReadOnTheirBackgroundAndValuesFillTheGrid) {
+    TfrmMain main({});
+    // The panels under the picture take its dark blue: their texts must stand out.
+    auto readable = [](QWidget* label) {
+        QWidget* panel = label->parentWidget();
+        while (panel && !panel->autoFillBackground()) panel = panel->parentWidget();
+        if (!panel) return false;
+        const QColor bg = panel->palette().color(QPalette::Window);
+        const QColor text = label->palette().color(QPalette::WindowText);
+        return ContrastRatio(RGBColor(bg.red(), bg.green(), bg.blue()),
+                             RGBColor(text.red(), text.green(), text.blue())) >= 4.5;
+    };
+    TfrmSplash splash(0, main.DialogColor(), main.font());
+    EXPECT_TRUE(readable(splash.lblname));
+    EXPECT_TRUE(readable(splash.pnlParam));
+    TfrmAbout about(main.DialogColor(), &main);
+    EXPECT_TRUE(readable(about.pnlName));
+    EXPECT_TRUE(readable(about.pnlWebsite));
+    about.Fill(main.font(), TProgramStatistics{}, 45000.0, 45000.5);
+    about.show();
+    about.pgcAbout->setCurrentWidget(about.tshVersion);
+    QApplication::processEvents();
+    // The value column takes the room the key column leaves, not 50 pixels.
+    QTableWidget* grid = about.stgVersion;
+    EXPECT_GE(grid->columnWidth(0) + grid->columnWidth(1), grid->viewport()->width() - 2);
+    for (int r = 0; r < grid->rowCount(); ++r)
+        if (QTableWidgetItem* item = grid->item(r, 1))
+            EXPECT_LE(QFontMetrics(grid->font()).horizontalAdvance(item->text()), grid->columnWidth(1))
+                << item->text().toStdString();
+    about.close();
 }
 
 TEST_F(MainWindow, AboutWindowShowsStatistics) {
