@@ -150,7 +150,8 @@ namespace {
 // The resampling behind ResampleCurve and the session average: w[0..79] gets
 // the samples taken at positions i * scale, with plateaus smoothed. One body
 // for every caller, so the cached average and the full one agree to the bit.
-inline void ResampleInto(const uint16_t* src, double scale, double* w)
+template <typename TSample>
+inline void ResampleInto(const TSample* src, double scale, double* w)
 {
     if (scale > 0 && scale < 1e6) {
         // The common case, a forward stretch: positions grow with i. Inside
@@ -210,15 +211,6 @@ inline void ResampleInto(const uint16_t* src, double scale, double* w)
         if (w[i] == w[i + 1] && w[i] > 0) w[i] = (w[i] + w[i - 1]) / 2;
 }
 
-// Adds one stroke's curve, stretched to the average length, to the float
-// accumulators of the average curve.
-inline void AccumulateCurve(const uint16_t* samples, double scale, float* acc)
-{
-    double w[kCurveSamples];
-    ResampleInto(samples, scale, w);
-    for (int i = 0; i < kCurveSamples; ++i) acc[i] += float(w[i]);
-}
-
 // The length a stroke's curve is stretched from: its stroke length, else the
 // estimate from its curve, else 1.
 double CurveLength(const TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket)
@@ -248,6 +240,48 @@ TCurveValues ResampleCurve(const TStgForceCurve& curve, double scale)
     return ResampleCurve(samples, scale);
 }
 
+void TCurveSums::Add(double length, const uint16_t* samples)
+{
+    TGroup& g = FGroups[length];
+    ++g.Count;
+    for (int i = 0; i < kCurveSamples; ++i) g.Sum[i] += samples[i];
+}
+
+void TCurveSums::Remove(double length, const uint16_t* samples)
+{
+    auto it = FGroups.find(length);
+    if (it == FGroups.end()) return;
+    TGroup& g = it->second;
+    if (--g.Count <= 0) {
+        FGroups.erase(it);
+        return;
+    }
+    for (int i = 0; i < kCurveSamples; ++i) g.Sum[i] -= samples[i];
+}
+
+void TCurveSums::Average(float avgLength, int n, TStgForceCurve& curve) const
+{
+    double acc[kCurveSamples] = {};
+    double w[kCurveSamples];
+    for (const auto& [length, g] : FGroups) {
+        // Stretch or shrink the curves of this length to the average length.
+        ResampleInto(g.Sum, SafeDivide(avgLength, length), w);
+        for (int i = 0; i < kCurveSamples; ++i) acc[i] += w[i];
+    }
+    for (int i = 0; i < kCurveSamples; ++i) curve.Samples[i] = RoundToWord(SafeDivide(n, acc[i]));
+}
+
+namespace {
+
+TCurveSamples SamplesOf(const TStgForceCurve& c)
+{
+    TCurveSamples samples;
+    std::memcpy(samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples), sizeof samples);
+    return samples;
+}
+
+}  // namespace
+
 void AverageStroke(const TStgStrokeData* strokes, const TStgForceCurve* curves, int count, int sprocket,
                    TStgStrokeData& avgStroke, TStgForceCurve& avgCurve)
 {
@@ -261,25 +295,17 @@ void AverageStroke(const TStgStrokeData* strokes, const TStgForceCurve* curves, 
         // Stroke 1 is left out: its curve starts from rest.
         int n = 0;
         double energySum = 0, lengthSum = 0;
+        TCurveSums sums;
         for (int j = 2; j <= count; ++j) {
             if (!curves[j].HasData) continue;
             ++n;
             energySum += strokes[j].Energy;
             lengthSum += strokes[j].StrokeLength;
+            sums.Add(CurveLength(strokes[j], curves[j], sprocket), SamplesOf(curves[j]).data());
         }
         avgStroke.Energy = SafeDivide(n, energySum);
         avgStroke.StrokeLength = SafeDivide(n, lengthSum);
-        float acc[kCurveSamples] = {};
-        for (int j = 2; j <= count; ++j) {
-            if (!curves[j].HasData) continue;
-            const double length = CurveLength(strokes[j], curves[j], sprocket);
-            // Stretch or shrink the curve to the average length.
-            TCurveSamples samples;
-            std::memcpy(samples.data(), reinterpret_cast<const uint8_t*>(&curves[j]) + offsetof(TStgForceCurve, Samples),
-                        sizeof samples);
-            AccumulateCurve(samples.data(), SafeDivide(avgStroke.StrokeLength, length), acc);
-        }
-        for (int i = 0; i < kCurveSamples; ++i) avgCurve.Samples[i] = RoundToWord(SafeDivide(n, acc[i]));
+        sums.Average(avgStroke.StrokeLength, n, avgCurve);
     }
     ApplyCurvePeak(avgStroke, avgCurve, sprocket);
 }
@@ -300,10 +326,10 @@ void UpdateAverageStroke(TTraining& t)
 void TAverageStrokeCache::Clear()
 {
     FEntries.clear();
-    FSummed = 0;
+    FSums.Clear();
     FValid = false;
     FRebuilt = false;
-    FAdded = 0;
+    FChanged = 0;
 }
 
 void TAverageStrokeCache::Update(TTraining& t)
@@ -312,8 +338,7 @@ void TAverageStrokeCache::Update(TTraining& t)
     if (t.Curves.size() < t.Strokes.size()) t.Curves.resize(t.Strokes.size(), TStgForceCurve{});
     const int count = t.StrokeCount();
     const int sprocket = t.Settings.Sprocket;
-    FAdded = 0;
-    FRebuilt = true;
+    FChanged = 0;
     if (count < 2) {
         // Nothing to keep: zero or one stroke is copied, not averaged.
         Clear();
@@ -321,14 +346,23 @@ void TAverageStrokeCache::Update(TTraining& t)
         UpdateAverageStroke(t);
         return;
     }
-    const bool kept = FValid && sprocket == FSprocket;
-    const size_t previous = kept ? FEntries.size() : 0;
+    FRebuilt = !FValid || sprocket != FSprocket;
+    if (FRebuilt) {
+        // The estimated lengths depend on the sprocket: start again.
+        FEntries.clear();
+        FSums.Clear();
+    }
+    // Strokes cut off the end leave the sums.
     const size_t needed = size_t(count - 1);
+    for (size_t e = needed; e < FEntries.size(); ++e)
+        if (FEntries[e].HasData) {
+            FSums.Remove(FEntries[e].Length, FEntries[e].Samples.data());
+            ++FChanged;
+        }
     FEntries.resize(needed);
-    // First pass, over the few fields the sums need: the averages of energy
-    // and length (summed in stroke order as the full computation does), and
-    // the first entry whose flag, length or energy changed.
-    size_t firstChange = std::min(previous, needed);
+    // One pass in stroke order: the averages of energy and length are summed
+    // as the full computation sums them, and every stroke whose curve, flag
+    // or length differs from the copy moves its curve in the sums.
     int n = 0;
     double energySum = 0, lengthSum = 0;
     for (size_t e = 0; e < needed; ++e) {
@@ -340,51 +374,32 @@ void TAverageStrokeCache::Update(TTraining& t)
             energySum += s.Energy;
             lengthSum += s.StrokeLength;
         }
-        if (e < firstChange &&
-            (entry.HasData != c.HasData ||
-             (c.HasData && (std::memcmp(&entry.StrokeLength, &s.StrokeLength, sizeof(float)) != 0 ||
-                            std::memcmp(&entry.Energy, &s.Energy, sizeof(float)) != 0))))
-            firstChange = e;
-        entry.HasData = c.HasData;
-        entry.StrokeLength = s.StrokeLength;
-        entry.Energy = s.Energy;
+        if (!entry.HasData && !c.HasData) continue;
+        const float length = s.StrokeLength;
+        if (entry.HasData && c.HasData && std::memcmp(&entry.StrokeLength, &length, sizeof length) == 0 &&
+            std::memcmp(entry.Samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples),
+                        sizeof entry.Samples) == 0)
+            continue;
+        if (entry.HasData) {
+            FSums.Remove(entry.Length, entry.Samples.data());
+            ++FChanged;
+        }
+        entry.HasData = c.HasData ? 1 : 0;
+        entry.StrokeLength = length;
+        if (c.HasData) {
+            entry.Samples = SamplesOf(c);
+            entry.Length = CurveLength(s, c, sprocket);
+            FSums.Add(entry.Length, entry.Samples.data());
+            ++FChanged;
+        }
     }
+    FSprocket = sprocket;
+    FValid = true;
     TStgStrokeData avgStroke{};
     TStgForceCurve avgCurve{};
     avgStroke.Energy = SafeDivide(n, energySum);
     avgStroke.StrokeLength = SafeDivide(n, lengthSum);
-    // The float sums of the curves depend on their order and on the average
-    // length: they can only be extended when the length is the same and every
-    // curve summed so far (and every stroke before the last of them) is
-    // unchanged, so that the new curves come after all of them.
-    const bool sameLength = std::memcmp(&avgStroke.StrokeLength, &FAverageLength, sizeof(float)) == 0;
-    bool extend = kept && sameLength && firstChange >= FSummed;
-    for (size_t e = 0; extend && e < FSummed; ++e) {
-        const TEntry& entry = FEntries[e];
-        if (entry.HasData &&
-            std::memcmp(entry.Samples.data(), reinterpret_cast<const uint8_t*>(&t.Curves[e + 2]) + offsetof(TStgForceCurve, Samples),
-                        sizeof entry.Samples) != 0)
-            extend = false;
-    }
-    const size_t from = extend ? FSummed : 0;
-    FRebuilt = !extend;
-    if (!extend) std::fill(std::begin(FAcc), std::end(FAcc), 0.0f);
-    FSummed = from;
-    for (size_t e = from; e < needed; ++e) {
-        TEntry& entry = FEntries[e];
-        if (!entry.HasData) continue;
-        const TStgForceCurve& c = t.Curves[e + 2];
-        std::memcpy(entry.Samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples),
-                    sizeof entry.Samples);
-        entry.Length = CurveLength(t.Strokes[e + 2], c, sprocket);
-        AccumulateCurve(entry.Samples.data(), SafeDivide(avgStroke.StrokeLength, entry.Length), FAcc);
-        FSummed = e + 1;
-        ++FAdded;
-    }
-    FAverageLength = avgStroke.StrokeLength;
-    FSprocket = sprocket;
-    FValid = true;
-    for (int i = 0; i < kCurveSamples; ++i) avgCurve.Samples[i] = RoundToWord(SafeDivide(n, FAcc[i]));
+    FSums.Average(avgStroke.StrokeLength, n, avgCurve);
     ApplyCurvePeak(avgStroke, avgCurve, sprocket);
     t.Strokes[0] = avgStroke;
     t.Curves[0] = avgCurve;

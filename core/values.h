@@ -3,6 +3,7 @@
 // values from a force curve, the session's average stroke and curve (slot 0),
 // force-curve resampling, the session totals and the seven total parameters.
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,47 +44,73 @@ TCurveValues ResampleCurve(const TStgForceCurve& curve, double scale);
 // averaged (stroke 1 left out when count > 1) into avgStroke / avgCurve, whose
 // peak values are then computed with the given sprocket. Element 0 of the
 // arrays is not read. count < 1 gives a zero stroke and curve.
+//
+// The average curve is built per stroke length: the curves of strokes of the
+// same length (the length each is stretched from) are summed exactly, and each
+// sum is stretched to the average length once. Stretching is linear in the
+// samples, so this is the mean of the stretched curves, at the cost of one
+// stretch per distinct length (stroke lengths come in whole magnet pulses or
+// centimetres, so a session has a few dozen) instead of one per stroke.
 void AverageStroke(const TStgStrokeData* strokes, const TStgForceCurve* curves, int count, int sprocket,
                    TStgStrokeData& avgStroke, TStgForceCurve& avgCurve);
 // Recomputes slot 0 of Strokes and Curves (the session average).
 void UpdateAverageStroke(TTraining& t);
 
+// The exact sums of the curves of each stroke length, in increasing length.
+class TCurveSums {
+public:
+    void Add(double length, const uint16_t* samples);
+    void Remove(double length, const uint16_t* samples);
+    void Clear() { FGroups.clear(); }
+    size_t Lengths() const { return FGroups.size(); }
+    // The average curve of n curves: every sum stretched from its length to
+    // avgLength, added up and divided by n.
+    void Average(float avgLength, int n, TStgForceCurve& curve) const;
+
+private:
+    struct TGroup {
+        int Count = 0;
+        double Sum[kCurveSamples] = {};  // whole numbers: exact far beyond 65535 curves of 65535 N
+    };
+    std::map<double, TGroup> FGroups;
+};
+
 // The session average kept up to date stroke by stroke, with the result of
 // UpdateAverageStroke to the bit. It keeps a compact copy of what the average
-// reads of every stroke from 2 on (curve flag, stroke length, energy, curve
-// samples) and compares it with the session at each Update, so a replaced
-// record, a deleted curve or a reset are noticed without being announced.
-// The curve sums are then only extended by the appended strokes when the
-// average length (which every stroke's stretch depends on) is unchanged and
-// nothing before them changed; otherwise they are rebuilt in one pass over
-// the compact copy, never over the session's records.
+// reads of every stroke from 2 on (curve flag, stroke length, curve samples)
+// and compares it with the session at each Update, so a replaced record, a
+// deleted curve or a reset are noticed without being announced. A changed
+// stroke takes its old curve out of the sums of its length and puts the new
+// one in; the averages of energy and length are summed again in stroke order,
+// as the full computation does. An Update then costs one pass over the compact
+// copy and one stretch per distinct stroke length, whatever the session's size.
 class TAverageStrokeCache {
 public:
     // Recomputes slot 0 of Strokes and Curves, as UpdateAverageStroke does.
     void Update(TTraining& t);
     // Forgets everything (the next Update rebuilds).
     void Clear();
-    // How the last Update got its curve sums: curves added on top of the
-    // previous sums, or rebuilt from all strokes.
+    // How the last Update got its curve sums: rebuilt from nothing (the first
+    // time, after a reset or a changed sprocket), and how many curves went
+    // into or out of them.
     bool Rebuilt() const { return FRebuilt; }
-    int CurvesAdded() const { return FAdded; }
+    int CurvesChanged() const { return FChanged; }
+    // Distinct stroke lengths summed.
+    size_t Lengths() const { return FSums.Lengths(); }
 
 private:
     struct TEntry {
         uint8_t HasData = 0;
         float StrokeLength = 0;
-        float Energy = 0;
         double Length = 0;  // the length the curve is stretched from
         TCurveSamples Samples{};
     };
     std::vector<TEntry> FEntries;  // stroke j at index j - 2
-    float FAcc[kCurveSamples] = {};
-    float FAverageLength = 0;
-    size_t FSummed = 0;  // entries [0, FSummed) are in FAcc; the last of them has data
+    TCurveSums FSums;              // the entries that have data
     int FSprocket = 0;
     bool FValid = false;
     bool FRebuilt = false;
-    int FAdded = 0;
+    int FChanged = 0;
 };
 
 // Totals from stored stroke k (k = 1..N; nothing happens otherwise).

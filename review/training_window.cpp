@@ -1,6 +1,7 @@
 #include "review/training_window.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFocusEvent>
@@ -454,15 +455,13 @@ QWidget* TfrmTraining::BuildSplitsPage()
     splitRow->addWidget(edtFactor);
     splitRow->addStretch();
     v->addLayout(splitRow);
-    auto* body = new QHBoxLayout;
+    SplitsBody = new QBoxLayout(QBoxLayout::LeftToRight);
     sgdSplits = MakeDataGrid(page, "sgdSplits", SplitsModel, 0);
-    body->addWidget(sgdSplits, 1);
+    SplitsBody->addWidget(sgdSplits, 1);
     gbxZones = new TZoneBox(true, page);
-    auto* side = new QVBoxLayout;
-    side->addWidget(gbxZones);
-    side->addStretch();
-    body->addLayout(side);
-    v->addLayout(body);
+    SplitsBody->addWidget(gbxZones, 0, Qt::AlignTop);
+    v->addLayout(SplitsBody, 1);
+    page->installEventFilter(this);
     // 500 m splits unless the rower picks others.
     auto choose = [this](int type) {
         FillingSplits = true;
@@ -503,6 +502,15 @@ void TfrmTraining::RefreshSplits()
     SplitsModel->SetSplits(ComputeSplits(Session, TSplitType(SplitType()), SplitSize()));
     sgdSplits->setColumnWidth(0, 30);
     gbxZones->ShowSession(Session);
+}
+
+void TfrmTraining::ArrangeSplitsPage(int pageWidth)
+{
+    // The splits grid has many columns: on a narrow page the zones go below
+    // it, so the grid keeps the page's width; on a wide one they stand beside.
+    const bool beside = pageWidth >= 3 * gbxZones->sizeHint().width();
+    SplitsBody->setDirection(beside ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    SplitsBody->setAlignment(gbxZones, beside ? Qt::AlignTop : Qt::AlignLeft);
 }
 
 void TfrmTraining::FillComboLists()
@@ -1019,6 +1027,9 @@ bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
 {
     auto* w = qobject_cast<QWidget*>(watched);
     switch (event->type()) {
+    case QEvent::Resize:
+        if (w && w->objectName() == "tshSplits") ArrangeSplitsPage(w->width());
+        break;
     case QEvent::FocusIn: {
         auto reason = static_cast<QFocusEvent*>(event)->reason();
         // Focus that comes back after a dialog or a pop-up is no new entry.

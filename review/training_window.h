@@ -46,6 +46,7 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QTableView;
+class QBoxLayout;
 class QTimeEdit;
 class TStrokeDataModel;
 class TForceCurveModel;
@@ -76,6 +77,8 @@ public:
     void RefreshForceCurves();
     // The Splits page: splits by the chosen type and size, time in the heart-rate zones.
     void RefreshSplits();
+    // Zones beside the splits grid on a wide page, below it on a narrow one.
+    void ArrangeSplitsPage(int pageWidth);
     // The split type (0 strokes, 1 distance, 2 time) and size chosen on the Splits page.
     int SplitType() const;
     double SplitSize() const;
@@ -200,6 +203,7 @@ public:
     QLineEdit* edtFactor = nullptr;
     QTableView* sgdSplits = nullptr;
     TZoneBox* gbxZones = nullptr;
+    QBoxLayout* SplitsBody = nullptr;
     QTableView* sgdStrokeData = nullptr;
     QTableView* sgdForceCurves = nullptr;
     QPlainTextEdit* memLog = nullptr;

@@ -799,21 +799,26 @@ TEST_F(RowEngine, KeptAverageEqualsTheFullOneOverTheDemoRecording)
     cache.Update(t);
     EXPECT_TRUE(cache.Rebuilt());
     ExpectFullAverage(t, "first");
+    // Demo strokes are whole magnet pulses long: far fewer lengths than curves.
+    EXPECT_LT(cache.Lengths() * 3, size_t(n));
     cache.Update(t);  // nothing changed: nothing summed again
     EXPECT_FALSE(cache.Rebuilt());
-    EXPECT_EQ(cache.CurvesAdded(), 0);
+    EXPECT_EQ(cache.CurvesChanged(), 0);
     t.Curves[5].HasData = 0;  // a curve deleted
     cache.Update(t);
-    EXPECT_TRUE(cache.Rebuilt());
+    EXPECT_FALSE(cache.Rebuilt());
+    EXPECT_EQ(cache.CurvesChanged(), 1);
     ExpectFullAverage(t, "deleted");
     t.Curves[7].Samples[30] = uint16_t(t.Curves[7].Samples[30] + 17);  // a curve changed
     cache.Update(t);
+    EXPECT_EQ(cache.CurvesChanged(), 2);  // out with the old, in with the new
     ExpectFullAverage(t, "changed");
     t.Strokes[9].StrokeLength = -1;  // length estimated from the curve
     cache.Update(t);
     ExpectFullAverage(t, "estimated");
     t.Settings.Sprocket = t.Settings.Sprocket ? 0 : 1;  // changes the estimate
     cache.Update(t);
+    EXPECT_TRUE(cache.Rebuilt());
     ExpectFullAverage(t, "sprocket");
     SetStrokeCount(t, n - 4);  // trimmed
     cache.Update(t);
@@ -821,6 +826,7 @@ TEST_F(RowEngine, KeptAverageEqualsTheFullOneOverTheDemoRecording)
     SetStrokeCount(t, n + 100);  // room for more: empty strokes change nothing
     cache.Update(t);
     EXPECT_FALSE(cache.Rebuilt());
+    EXPECT_EQ(cache.CurvesChanged(), 0);
     ExpectFullAverage(t, "grown");
     SetStrokeCount(t, 1);  // one stroke: copied
     cache.Update(t);
@@ -831,10 +837,10 @@ TEST_F(RowEngine, KeptAverageEqualsTheFullOneOverTheDemoRecording)
     EXPECT_EQ(t.Strokes[0].StrokeLength, 0.0f);
 }
 
-TEST(AverageCache, AppendedStrokesOfTheAverageLengthOnlyAddTheirCurves)
+TEST(AverageCache, AppendedStrokesOnlyAddTheirCurves)
 {
-    // Every stroke as long as the average: the stretch of the curves already
-    // summed stays the same, so each new stroke costs its own curve only.
+    // Each new stroke costs its own curve only, also when it changes the
+    // average length and with it the stretch of every curve summed before.
     TTraining t;
     ResetTraining(t);
     SetStrokeCount(t, 100);
@@ -851,24 +857,133 @@ TEST(AverageCache, AppendedStrokesOfTheAverageLengthOnlyAddTheirCurves)
         cache.Update(t);
         if (k >= 3) {
             EXPECT_FALSE(cache.Rebuilt()) << k;
-            EXPECT_EQ(cache.CurvesAdded(), c.HasData ? 1 : 0) << k;
+            EXPECT_EQ(cache.CurvesChanged(), c.HasData ? 1 : 0) << k;
         }
         ExpectFullAverage(t, "appended");
     }
-    // A stroke of another length changes every stretch: all are summed again.
+    // A stroke of another length changes every stretch: one more length.
     t.Strokes[61] = t.Strokes[60];
     t.Strokes[61].StrokeLength = 150;
     t.Curves[61] = t.Curves[59];
     cache.Update(t);
-    EXPECT_TRUE(cache.Rebuilt());
+    EXPECT_FALSE(cache.Rebuilt());
+    EXPECT_EQ(cache.CurvesChanged(), 1);
+    EXPECT_EQ(cache.Lengths(), 2u);
     ExpectFullAverage(t, "longer");
     // A record replaced before the end (a device repeating its last stroke
     // with no power) empties a curve that was summed.
     t.Curves[61].HasData = 0;
     t.Curves[58].HasData = 0;
     cache.Update(t);
-    EXPECT_TRUE(cache.Rebuilt());
+    EXPECT_EQ(cache.CurvesChanged(), 2);
+    EXPECT_EQ(cache.Lengths(), 1u);
     ExpectFullAverage(t, "replaced");
+}
+
+// A curve without flat stretches (it rises and falls by different whole
+// steps), so that stretching it on its own or in a sum of its length gives the
+// same numbers.
+TStgForceCurve RisingFallingCurve(int k, int width, int up)
+{
+    TStgForceCurve c{};
+    c.StrokeNumber = int16_t(k);
+    c.HasData = 1;
+    const int peak = width / 2, down = up + 3;
+    for (int i = 1; i < kCurveSamples; ++i) {
+        const int v = i <= peak ? i * up : peak * up - (i - peak) * down;
+        if (v <= 0) break;
+        c.Samples[i] = uint16_t(v);
+    }
+    return c;
+}
+
+// The average curve as each curve stretched on its own and added up (in
+// double, so rounding cannot hide a curve stretched from the wrong length).
+TCurveSamples AverageOneByOne(const TTraining& t)
+{
+    double acc[kCurveSamples] = {};
+    int n = 0;
+    double lengths = 0;
+    for (int j = 2; j <= t.StrokeCount(); ++j)
+        if (t.Curves[size_t(j)].HasData) {
+            ++n;
+            lengths += t.Strokes[size_t(j)].StrokeLength;
+        }
+    const float average = SafeDivide(n, lengths);
+    for (int j = 2; j <= t.StrokeCount(); ++j) {
+        const TStgForceCurve& c = t.Curves[size_t(j)];
+        if (!c.HasData) continue;
+        double length = t.Strokes[size_t(j)].StrokeLength;
+        if (length < 0) length = EstimateStrokeLength(c, t.Settings.Sprocket);
+        if (!(length > 0)) length = 1;
+        const TCurveValues r = ResampleCurve(c, SafeDivide(average, length));
+        for (int i = 0; i < kCurveSamples; ++i) acc[i] += r[size_t(i)];
+    }
+    TCurveSamples out{};
+    for (int i = 0; i < kCurveSamples; ++i) out[size_t(i)] = RoundToWord(SafeDivide(n, acc[i]));
+    return out;
+}
+
+void ExpectAverageOfTheCurves(const TTraining& t, const char* where)
+{
+    const TCurveSamples expected = AverageOneByOne(t);
+    for (int i = 0; i < kCurveSamples; ++i)
+        EXPECT_NEAR(t.Curves[0].Samples[i], expected[size_t(i)], 1) << where << " sample " << i;
+}
+
+TEST(AverageCache, CurvesOfManyLengthsReplacedAndResetStayGroupedByTheirLength)
+{
+    TTraining t;
+    ResetTraining(t);
+    SetStrokeCount(t, 100);
+    TAverageStrokeCache cache;
+    // 30 lengths in steps of one magnet pulse, and lengths the average takes
+    // from elsewhere: estimated from the curve (negative), 1 cm (zero).
+    auto lengthOf = [](int k) { return k % 17 == 0 ? -1.0f : k % 23 == 0 ? 0.0f : float(2.2 * (50 + k * 7 % 30)); };
+    for (int k = 1; k <= 90; ++k) {
+        TStgStrokeData& s = t.Strokes[size_t(k)];
+        s.StrokeNumber = uint16_t(k);
+        s.StrokeLength = lengthOf(k);
+        s.Energy = float(300 + k % 13);
+        t.Curves[size_t(k)] = RisingFallingCurve(k, 40 + k % 21, 5 + k % 9);
+        if (s.StrokeLength < 0) t.Curves[size_t(k)].Samples[0] = 900;  // estimated from where the curve ends
+        if (k % 11 == 0) t.Curves[size_t(k)].HasData = 0;
+        cache.Update(t);
+        ExpectFullAverage(t, "appended");
+        if (k >= 3) EXPECT_EQ(cache.CurvesChanged(), t.Curves[size_t(k)].HasData ? 1 : 0) << k;
+    }
+    EXPECT_GE(cache.Lengths(), 30u);
+    ExpectAverageOfTheCurves(t, "appended");
+
+    // A record replaced in the middle: its curve leaves the sum of its old
+    // length and joins another one.
+    t.Strokes[40].StrokeLength = 999;
+    t.Curves[40] = RisingFallingCurve(40, 70, 20);
+    t.Curves[41].HasData = 0;  // and one deleted
+    t.Curves[44].HasData = 1;  // and one restored
+    cache.Update(t);
+    EXPECT_EQ(cache.CurvesChanged(), 4);
+    ExpectFullAverage(t, "replaced");
+    ExpectAverageOfTheCurves(t, "replaced");
+    // The only curve of a length taken out: that length is gone.
+    const size_t lengths = cache.Lengths();
+    t.Curves[40].HasData = 0;
+    cache.Update(t);
+    EXPECT_EQ(cache.Lengths(), lengths - 1);
+    ExpectFullAverage(t, "emptied");
+
+    // A reset and a new session of other strokes: nothing of the old one stays.
+    ResetTraining(t);
+    SetStrokeCount(t, 10);
+    for (int k = 1; k <= 10; ++k) {
+        t.Strokes[size_t(k)].StrokeLength = 120;
+        t.Curves[size_t(k)] = RisingFallingCurve(k, 30, 12);
+    }
+    cache.Update(t);
+    EXPECT_EQ(cache.Lengths(), 1u);
+    ExpectFullAverage(t, "new session");
+    ExpectAverageOfTheCurves(t, "new session");
+    EXPECT_EQ(std::memcmp(t.Curves[0].Samples, t.Curves[5].Samples, sizeof t.Curves[0].Samples), 0);
 }
 
 // The resampling as documented, step by step, to hold the fast one against.

@@ -3,7 +3,12 @@
 // edits, and the zones in the results window.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -142,4 +147,50 @@ TEST_F(SplitsZonesTest, ResultsWithoutAPulseShowNoZones)
     TZoneBox* z = w.findChild<TZoneBox*>("gbxZones");
     EXPECT_EQ(Text(z->findChild<QLabel*>("lblZoneTime1")), "-");
     EXPECT_EQ(Text(z->findChild<QLabel*>("lblZoneNone")), "02:05");
+}
+
+TEST_F(SplitsZonesTest, SplitColumnsShowTheirCaptionsWhole)
+{
+    TfrmTraining w(Registry.Store, Registry.Open(MakeRowedSession(400), 102));
+    w.RefreshAll();
+    QTableView* g = w.findChild<QTableView*>("sgdSplits");
+    ASSERT_TRUE(g);
+    QHeaderView* header = g->horizontalHeader();
+    const QFontMetrics metrics(header->font());
+    auto expectWhole = [&] {
+        for (int c = 1; c < g->model()->columnCount(); ++c) {
+            const QString caption = g->model()->headerData(c, Qt::Horizontal).toString();
+            EXPECT_GE(g->columnWidth(c), metrics.horizontalAdvance(caption)) << caption.toStdString();
+        }
+    };
+    expectWhole();
+    // Cutting the splits anew keeps them whole, and a width the rower dragged
+    // stays.
+    g->setColumnWidth(Column(3), 400);
+    w.findChild<QRadioButton*>("rbtStrokes")->setChecked(true);
+    EXPECT_EQ(g->columnWidth(Column(3)), 400);
+    expectWhole();
+}
+
+TEST_F(SplitsZonesTest, ZonesGoBelowTheSplitsOnANarrowWindow)
+{
+    TfrmTraining w(Registry.Store, Registry.Open(MakeRowedSession(400), 102));
+    w.RefreshAll();
+    auto* tabs = w.findChild<QTabWidget*>();
+    ASSERT_TRUE(tabs);
+    tabs->setCurrentWidget(w.findChild<QWidget*>("tshSplits"));
+    auto* grid = w.findChild<QTableView*>("sgdSplits");
+    auto* zones = w.findChild<QWidget*>("gbxZones");
+    ASSERT_TRUE(grid && zones);
+    // A restored window: the grid keeps the page's width, the zones below.
+    w.resize(660, 520);
+    w.show();
+    QApplication::processEvents();
+    EXPECT_GT(zones->geometry().top(), grid->geometry().top());
+    EXPECT_GT(grid->width(), w.width() * 3 / 4);
+    // A wide window: the zones stand beside the grid.
+    w.resize(1800, 900);
+    QApplication::processEvents();
+    EXPECT_GT(zones->geometry().left(), grid->geometry().right());
+    EXPECT_LE(std::abs(zones->geometry().top() - grid->geometry().top()), 20);
 }
