@@ -498,7 +498,7 @@ void TfrmMain::FirstShow() {
         FreeSplash();
     }
     RefreshWindowPanels();
-    if (StartTiming::QuitWhenDone()) QTimer::singleShot(0, this, [] { QCoreApplication::exit(0); });
+    StartTiming::QuitOnceShown();
 }
 
 int TfrmMain::OfferRecoveries() {

@@ -19,6 +19,14 @@ namespace {
 
 const auto kProgramStart = std::chrono::steady_clock::now();
 
+// The quit of a timed start waits for the main window's first paint: on a
+// real display it comes when the window manager has shown the window, which
+// may be after the command line is done.
+bool gFirstPaintReported = false;
+bool gQuitRequested = false;
+
+void QuitSoon() { QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection); }
+
 const char* Mode()
 {
     const char* v = std::getenv("CATCHLINE_TIMING");
@@ -41,6 +49,8 @@ protected:
                 QCoreApplication::instance(),
                 [self, what = FWhat] {
                     StartTiming::Report(what);
+                    gFirstPaintReported = true;
+                    if (gQuitRequested) QuitSoon();
                     if (self) self->deleteLater();
                 },
                 Qt::QueuedConnection);
@@ -103,6 +113,13 @@ void ReportSpan(const std::string& text, double ms)
     if (!Enabled()) return;
     std::fprintf(stderr, "timing: %s: %.0f ms\n", text.c_str(), ms);
     std::fflush(stderr);
+}
+
+void QuitOnceShown()
+{
+    if (!QuitWhenDone()) return;
+    gQuitRequested = true;
+    if (gFirstPaintReported) QuitSoon();
 }
 
 void WatchFirstPaint(QWidget* window, const std::string& what)

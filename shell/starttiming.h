@@ -24,5 +24,8 @@ void Report(const std::string& text);
 void ReportSpan(const std::string& text, double ms);
 // Reports the first paint of window, once.
 void WatchFirstPaint(QWidget* window, const std::string& what);
+// With CATCHLINE_TIMING=quit: ends the program once the window watched has
+// been painted (at once when it was already).
+void QuitOnceShown();
 
 }  // namespace StartTiming
