@@ -6,10 +6,12 @@
 // program; its cost must grow with the size, not its square).
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "core/values.h"
 #include "files/fit_file.h"
@@ -118,6 +120,63 @@ void BM_ReadTrainingFile(benchmark::State& state)
     DeleteFileAt(BenchFile());
 }
 BENCHMARK(BM_ReadTrainingFile)->Unit(benchmark::kMillisecond);
+
+// A save of the large file against the disk's own speed, side by side: the
+// program reads the file and writes it back (as opening and saving it does),
+// and the same bytes are copied the way `cp` followed by `sync` copies them
+// (read, write, flush to the disk). The program's figure should stay within
+// twice the copy's.
+void BM_ReadWriteTrainingFile(benchmark::State& state)
+{
+    if (!WriteTrainingFile(BenchFile(), Session(), false)) {
+        state.SkipWithError("write failed");
+        return;
+    }
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        TTraining t;
+        ClearTraining(t);
+        if (!ReadTrainingFile(BenchFile(), t, false) || !WriteTrainingFile(BenchFile(), t, false)) {
+            state.SkipWithError("read or write failed");
+            break;
+        }
+        bytes += int64_t(FileSizeOf(BenchFile()));
+    }
+    state.SetBytesProcessed(bytes);
+    DeleteFileAt(BenchFile());
+}
+BENCHMARK(BM_ReadWriteTrainingFile)->Unit(benchmark::kMillisecond);
+
+void BM_CopyAndSyncSameBytes(benchmark::State& state)
+{
+    if (!WriteTrainingFile(BenchFile(), Session(), false)) {
+        state.SkipWithError("write failed");
+        return;
+    }
+    const std::string copy = BenchFile() + ".copy";
+    int64_t bytes = 0;
+    std::vector<char> buffer(1 << 17);  // cp's block size
+    for (auto _ : state) {
+        const int in = open(BenchFile().c_str(), O_RDONLY | O_CLOEXEC);
+        const int out = open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        bool ok = in >= 0 && out >= 0;
+        for (ssize_t n; ok && (n = read(in, buffer.data(), buffer.size())) != 0;) {
+            ok = n > 0 && write(out, buffer.data(), size_t(n)) == n;
+            bytes += n;
+        }
+        ok = ok && fsync(out) == 0;
+        if (in >= 0) close(in);
+        if (out >= 0) close(out);
+        if (!ok) {
+            state.SkipWithError("copy failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(bytes);
+    unlink(copy.c_str());
+    DeleteFileAt(BenchFile());
+}
+BENCHMARK(BM_CopyAndSyncSameBytes)->Unit(benchmark::kMillisecond);
 
 // The large session with what a recording also holds: heart rate, pace,
 // cumulative energy and drag.

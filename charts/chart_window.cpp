@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -213,6 +215,8 @@ void TfrmChart::BuildControls()
     sgdData->setContextMenuPolicy(Qt::CustomContextMenu);
     sgdData->setSelectionMode(QAbstractItemView::SingleSelection);
     sgdData->setWordWrap(false);
+    // New rows may bring a longer label.
+    connect(DataModel, &QAbstractItemModel::dataChanged, this, [this] { FitLabelColumn(); });
     dl->addWidget(sgdData);
     splData->addWidget(pnlTop);
     splData->addWidget(pnlData);
@@ -425,6 +429,7 @@ void TfrmChart::RebuildTrainings(bool added)
         clbTrainings->addItem(item);
     }
     Updating = false;
+    FitTrainingsList();
     if (added) {
         SelectEntry(1);
         clbTrainingsClick();
@@ -493,10 +498,52 @@ void TfrmChart::SetupDataGrid()
     sgdData->verticalHeader()->setDefaultSectionSize(FontRowHeight(f, 2.0));
     sgdData->horizontalHeader()->setFixedHeight(FontRowHeight(f, 2.5));
     sgdData->setColumnWidth(0, 120);
+    FitLabelColumn();
+    FitColumnsToHeaders(sgdData);
     auto* d = static_cast<TTrainingListDelegate*>(clbTrainings->itemDelegate());
     d->ItemHeight = FontRowHeight(clbTrainings->font(), 2.0);
     d->SwatchColor = Chart->backgroundBrush().color();
     clbTrainings->doItemsLayout();
+    FitTrainingsList();
+}
+
+void TfrmChart::FitLabelColumn()
+{
+    // The label starts 2 pixels in and ends before the 10-pixel line-sample strip.
+    const QFontMetrics metrics(sgdData->font());
+    int widest = 0;
+    for (int r = 0; r < DataModel->rowCount(); ++r)
+        widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(DataModel->Cell(r, 0))));
+    const int width = std::max(120, widest + 2 + 11 + 4);
+    if (sgdData->columnWidth(0) != width) sgdData->setColumnWidth(0, width);
+}
+
+int TfrmChart::TrainingsWidthNeeded() const
+{
+    // An entry: the label from x = 18, then 34 pixels of swatch and line sample.
+    const QFontMetrics metrics(clbTrainings->font());
+    int widest = 0;
+    for (int i = 0; i < clbTrainings->count(); ++i) {
+        const TListEntryLook look = const_cast<TfrmChart*>(this)->EntryLook(i);
+        if (look.Valid) widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(look.Label)));
+    }
+    const int frame = 2 * clbTrainings->frameWidth();
+    const int scrollBar = clbTrainings->verticalScrollBar()->isVisible()
+                              ? clbTrainings->verticalScrollBar()->width()
+                              : 0;
+    const int panelMargins = pnlTrainings->width() - clbTrainings->width();
+    return widest + 18 + 34 + 4 + frame + scrollBar + std::max(0, panelMargins);
+}
+
+void TfrmChart::FitTrainingsList()
+{
+    if (!TrainingsShown || !pnlTrainings->isVisible()) return;
+    const int needed = TrainingsWidthNeeded();
+    const int have = pnlTrainings->width();
+    if (have >= needed) return;
+    // The chart keeps its room (the splitter's own limit: client width - 225).
+    const int width = std::min(needed, this->width() - 225);
+    if (width > have) MoveTrainingsSplitter(std::max(width, 160));
 }
 
 std::string TfrmChart::TrainingLabel(int index)
@@ -642,6 +689,7 @@ void TfrmChart::ApplyVisibility()
         LastTrainingSizes = splTrainings->sizes();
     }
     RestackBottom();
+    FitTrainingsList();
 }
 
 void TfrmChart::RestackBottom()
@@ -663,6 +711,8 @@ void TfrmChart::resizeEvent(QResizeEvent* event)
 {
     TMDIChild::resizeEvent(event);
     RestackBottom();
+    // More room may let a cut list entry show whole.
+    FitTrainingsList();
 }
 
 bool TfrmChart::eventFilter(QObject* watched, QEvent* event)

@@ -104,6 +104,9 @@ public:
     void SetZAxisMarker(bool on);
     bool ZAxisMarker() const { return ZMarker; }
     void ApplyVisibility();
+    // The session list's width that shows every entry whole (label, swatch,
+    // line sample, the list's frame and scroll bar).
+    int TrainingsWidthNeeded() const;
     // Geometry of the chart inside pnlChart (square mode keeps it square and centred).
     void LayoutChart();
 
@@ -150,8 +153,14 @@ signals:
 protected:
     // Base rows of the data grid: one per active session with its label and pen.
     std::vector<TChartGridRow> BaseGridRows(int columns);
-    // Column 0 120 pixels, row heights from the font.
+    // Column 0 120 pixels (wider for a label that would be cut), the other
+    // columns fit their headers, row heights from the font.
     void SetupDataGrid();
+    // Column 0 takes its widest label beside the line sample, at least 120 pixels.
+    void FitLabelColumn();
+    // A visible session list too narrow for its entries is widened as far as
+    // the chart's room allows.
+    void FitTrainingsList();
     // The check boxes follow the records' Active flags (no notification).
     void SyncChecks();
     void RestackBottom();

@@ -391,6 +391,7 @@ void TfrmForceCurves::RebuildTrainings(bool added)
         clbTrainings->addItem(item);
     }
     Updating = false;
+    FitTrainingsList();
     SyncChecks();
     const int now = added ? SelectedEntry() : selected;
     if (now >= 0 && now < ListCount())

@@ -237,15 +237,69 @@ bool TJournalWriter::Append(const std::vector<uint8_t>& bytes)
         done += size_t(n);
     }
     FSize += bytes.size();
-    if (fdatasync(FFd) != 0 && errno != EINVAL && errno != EROFS) {
-        Fail(errno);
+    std::unique_lock<std::mutex> lock(FFlushLock);
+    if (FFlushError != 0) {
+        // An earlier flush failed: what is on the disk ends somewhere before
+        // this entry, so the writer stops as if this append had failed.
+        const int error = FFlushError;
+        lock.unlock();
+        Fail(error);
         return false;
     }
+    ++FAppended;
+    if (!FFlusher.joinable()) {
+        FStopFlushing = false;
+        FFlusher = std::thread([this] { FlushLoop(); });
+    }
+    lock.unlock();
+    FFlushWake.notify_all();
     return true;
+}
+
+void TJournalWriter::FlushLoop()
+{
+    std::unique_lock<std::mutex> lock(FFlushLock);
+    for (;;) {
+        FFlushWake.wait(lock, [this] { return FStopFlushing || FAppended > FFlushed; });
+        if (FAppended == FFlushed) return;  // stopped with nothing left to flush
+        const uint64_t upTo = FAppended;
+        const int fd = FFd;  // closed only after this thread has ended
+        lock.unlock();
+        const int error = fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS ? errno : 0;
+        lock.lock();
+        if (error != 0 && FFlushError == 0) FFlushError = error;
+        FFlushed = upTo;
+        FFlushWake.notify_all();
+    }
+}
+
+void TJournalWriter::StopFlushing()
+{
+    {
+        std::lock_guard<std::mutex> lock(FFlushLock);
+        if (!FFlusher.joinable()) return;
+        FStopFlushing = true;
+    }
+    FFlushWake.notify_all();
+    FFlusher.join();  // after the last flush
+}
+
+bool TJournalWriter::Flush()
+{
+    std::unique_lock<std::mutex> lock(FFlushLock);
+    FFlushWake.wait(lock, [this] { return FFlushed == FAppended || !FFlusher.joinable(); });
+    const int error = FFlushError;
+    lock.unlock();
+    if (error != 0) {
+        Fail(error);
+        return false;
+    }
+    return FFd >= 0;
 }
 
 void TJournalWriter::Fail(int error)
 {
+    StopFlushing();
     FError = error ? error : EIO;
     // What the file holds stays readable up to the entry that failed; nothing
     // more is appended behind it.
@@ -255,8 +309,13 @@ void TJournalWriter::Fail(int error)
 
 void TJournalWriter::Close()
 {
+    StopFlushing();
     if (FFd >= 0) close(FFd);  // releases the lock
     FFd = -1;
+    std::lock_guard<std::mutex> lock(FFlushLock);
+    if (FFlushError != 0 && FError == 0) FError = FFlushError;
+    FAppended = FFlushed = 0;
+    FFlushError = 0;
 }
 
 bool TJournalWriter::End(TJournalEndReason reason)

@@ -36,13 +36,18 @@
 //               jsClosed: the device was disconnected) + TTrainingTotals (16)
 //   6 end       uint8 reason (jeSaved, jeDiscarded): the session needs the journal no more
 //
-// Every append is one write(2) on a file opened for appending, then
-// fdatasync(2). A reader takes the entries in order and stops at the first one
+// Every append is one write(2) on a file opened for appending: once it
+// returns, the entry survives the program's crash. A thread of the writer then
+// flushes it to the disk with fdatasync(2) (one flush for all the appends made
+// meanwhile), so a recording never waits for the disk. A reader takes the entries in order and stops at the first one
 // that is cut short, fails its checksum or is of a type or version it does not
 // know; everything before it is kept.
 #include <cstddef>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/records.h"
@@ -87,12 +92,17 @@ public:
     bool Create(const std::string& folder, const TTraining& t);
     // Appends what changed in t since the last append: the header and
     // settings, intervals, raw samples up to rawCount, stroke k (when k >= 1)
-    // and, when stateFlags is not 0, the state with t's totals. One write, one
-    // sync. After a failure the writer stops (the file keeps what it had) and
-    // every later call fails.
+    // and, when stateFlags is not 0, the state with t's totals. One write; the
+    // flush to the disk follows on the writer's thread. After a failure (of a
+    // write, or of an earlier flush) the writer stops (the file keeps what it
+    // had) and every later call fails.
     bool Record(const TTraining& t, int strokeIndex, int rawCount, uint8_t stateFlags = 0);
-    // Closes the file and releases the lock; the file stays.
+    // Closes the file and releases the lock; the file stays. Waits for the
+    // flush of what was appended.
     void Close();
+    // Waits until everything appended so far is flushed to the disk; false
+    // when a flush failed (LastError() holds errno; the writer has stopped).
+    bool Flush();
     // The session needs the journal no more: an end entry is written and the
     // file is closed and deleted.
     bool End(TJournalEndReason reason);
@@ -106,6 +116,18 @@ public:
 private:
     bool Append(const std::vector<uint8_t>& bytes);
     void Fail(int error);
+    void FlushLoop();
+    void StopFlushing();
+
+    // The flushing thread: FAppended counts the appends, FFlushed the ones
+    // on the disk; FFlushError is the errno of a failed flush.
+    std::thread FFlusher;
+    std::mutex FFlushLock;
+    std::condition_variable FFlushWake;
+    uint64_t FAppended = 0;
+    uint64_t FFlushed = 0;
+    int FFlushError = 0;
+    bool FStopFlushing = false;
 
     int FFd = -1;
     std::string FPath;

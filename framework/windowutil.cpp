@@ -1,18 +1,24 @@
 #include "framework/windowutil.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
 #include <QPalette>
 #include <QStyle>
 #include <QTableView>
 #include <QUrl>
 #include <QWidget>
+
+#include <algorithm>
 
 #include "util/dialogs.h"
 #include "util/version.h"
@@ -104,6 +110,49 @@ void ApplyColumnWidthsTo(QTableView* view, const std::string& text) {
             view->setColumnWidth(c, widths[size_t(c)]);
         }
     }
+}
+
+void FitColumnsToHeaders(QTableView* view)
+{
+    QAbstractItemModel* model = view->model();
+    if (!model) return;
+    QHeaderView* header = view->horizontalHeader();
+    const QFontMetrics metrics(header->font());
+    // Room for the header's frame and sort margins on both sides.
+    const int padding = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 8;
+    // The widths this function gave (a new font fits them again); any other
+    // width than those and the default was set by the user or the settings
+    // and stays.
+    QVariantList fitted = view->property("fittedWidths").toList();
+    fitted.resize(model->columnCount());
+    for (int c = 1; c < model->columnCount(); ++c) {
+        const int width = view->columnWidth(c);
+        const bool ours = width == header->defaultSectionSize() || (fitted[c].isValid() && fitted[c].toInt() == width);
+        if (view->isColumnHidden(c) || !ours) continue;
+        const QString text = model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int needed = std::max(header->defaultSectionSize(), metrics.horizontalAdvance(text) + padding);
+        if (needed != width) view->setColumnWidth(c, needed);
+        fitted[c] = needed;
+    }
+    view->setProperty("fittedWidths", fitted);
+}
+
+void FitComboToEntries(QComboBox* box)
+{
+    constexpr int kWidestBox = 640;
+    const QFontMetrics metrics(box->font());
+    int widest = metrics.horizontalAdvance(box->currentText());
+    for (int i = 0; i < box->count(); ++i) widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = box->isEditable();
+    // The text's room inside the box: the line edit's own margins on both sides.
+    const QSize text(widest + 12, metrics.height());
+    const int width = box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, box).width();
+    box->setMinimumWidth(std::min(width, kWidestBox));
+    QAbstractItemView* list = box->view();
+    const int scrollBar = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    list->setMinimumWidth(widest + 2 * list->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + scrollBar + 16);
 }
 
 namespace {

@@ -42,6 +42,13 @@ void CopyGrid(const QTableView* view, int mode);
 // Column widths of a view as ColumnWidthsText writes them (hidden = -1), and back.
 std::string ColumnWidthsOf(const QTableView* view);
 void ApplyColumnWidthsTo(QTableView* view, const std::string& text);
+// Widens the columns after the first to their header text, except columns
+// whose width was set (by the user, or from the settings).
+void FitColumnsToHeaders(QTableView* view);
+class QComboBox;
+// A combo box shows its longest entry (and the typed text) whole, up to a
+// width a dialog can take; its drop-down list is at least as wide as its entries.
+void FitComboToEntries(QComboBox* box);
 
 // The Shift key is held at this moment.
 bool IsShiftDown();

@@ -12,6 +12,7 @@
 #include "core/intervals.h"
 #include "core/records.h"
 #include "core/values.h"
+#include "framework/windowutil.h"
 #include "util/text.h"
 
 // ---------------------------------------------------------------- TSessionGridModel
@@ -229,30 +230,5 @@ void SetupGridView(QTableView* view, int defaultColumnWidth)
         view->setProperty("fitsHeaders", true);
         QObject::connect(view->model(), &QAbstractItemModel::modelReset, view, [view] { FitColumnsToHeaders(view); });
     }
-}
-
-void FitColumnsToHeaders(QTableView* view)
-{
-    QAbstractItemModel* model = view->model();
-    if (!model) return;
-    QHeaderView* header = view->horizontalHeader();
-    const QFontMetrics metrics(header->font());
-    // Room for the header's frame and sort margins on both sides.
-    const int padding = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 8;
-    // The widths this function gave (a new font fits them again); any other
-    // width than those and the default was set by the user or the settings
-    // and stays.
-    QVariantList fitted = view->property("fittedWidths").toList();
-    fitted.resize(model->columnCount());
-    for (int c = 1; c < model->columnCount(); ++c) {
-        const int width = view->columnWidth(c);
-        const bool ours = width == header->defaultSectionSize() || (fitted[c].isValid() && fitted[c].toInt() == width);
-        if (view->isColumnHidden(c) || !ours) continue;
-        const QString text = model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-        const int needed = std::max(header->defaultSectionSize(), metrics.horizontalAdvance(text) + padding);
-        if (needed != width) view->setColumnWidth(c, needed);
-        fitted[c] = needed;
-    }
-    view->setProperty("fittedWidths", fitted);
 }
 

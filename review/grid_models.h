@@ -136,7 +136,4 @@ private:
 // default column width for the others (0 = Qt's default, widened to fit
 // each column's header).
 void SetupGridView(QTableView* view, int defaultColumnWidth = 0);
-// Widens the columns after the first to their header text, except columns
-// whose width was set (by the user, or from the settings).
-void FitColumnsToHeaders(QTableView* view);
 

@@ -22,6 +22,7 @@
 #include "interfaces/vtinterface.h"
 #include "logic/rowengine.h"
 #include "framework/registry.h"
+#include "framework/windowutil.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -249,6 +250,12 @@ int TfrmConnect::ConnectTypeIndex() const
     return 0;
 }
 
+void TfrmConnect::FitListsToEntries()
+{
+    FitComboToEntries(cmbSource);
+    FitComboToEntries(cmbHeart);
+}
+
 void TfrmConnect::FillSourceList()
 {
     std::vector<std::string> list;
@@ -368,6 +375,7 @@ void TfrmConnect::DeviceFound(const TBleDevice& d)
         if (!listed) cmbHeart->addItem(Q(name + " (" + d.Address + ")"), Q(d.Address));
         SetTestText("Found heart-rate strap " + name);
     }
+    FitListsToEntries();
 }
 
 void TfrmConnect::showEvent(QShowEvent* event)
@@ -388,6 +396,7 @@ void TfrmConnect::showEvent(QShowEvent* event)
         cmbSource->addItem(Q(Settings.Source));
     SelectSource(Settings.Source);
     SelectHeartSource(Settings.HeartSource);
+    FitListsToEntries();
     HeartChanged();
     const auto buttons = rgpConnect->findChildren<QRadioButton*>();
     const int ct = MainRegistry() ? MainRegistry()->ConnectType() : 0;
@@ -651,6 +660,7 @@ void TfrmConnect::btbSearchClick()
     const std::vector<std::string> ports = VT->PortList;
     cmbSource->clear();
     for (const auto& p : ports) cmbSource->addItem(Q(p));
+    FitListsToEntries();
     for (int i = 0; i < int(ports.size()); ++i) {
         cmbSource->setCurrentIndex(i);
         SetTestText(Format("Testing %s ...", ports[size_t(i)].c_str()));

@@ -114,6 +114,8 @@ private:
     void FillHeartList();
     void HeartChanged();
     void DeviceFound(const TBleDevice& device);
+    // The source and heart-rate lists show their entries whole, closed and dropped down.
+    void FitListsToEntries();
     bool TestRower(const std::string& source, uint8_t sourceType);
     void StartHeartTest();
     void ShowRowerData(TInterface* sender);

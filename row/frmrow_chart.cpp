@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "framework/windowutil.h"
@@ -43,39 +44,97 @@ Qt::Alignment AlignmentOf(int axis)
     return axis == 0 ? Qt::AlignBottom : axis == 1 ? Qt::AlignLeft : Qt::AlignRight;
 }
 
-// A line over many more points than the plot has pixel columns looks the
-// same drawn through the first, lowest, highest and last point of each
-// column (in their order). Only for x values that never decrease: a line that
-// goes back and forth keeps every point.
-void ThinLine(QList<QPointF>& points, double xLo, double xHi, double columns)
+}  // namespace
+
+size_t TRowChart::KeptPrefix(const TSeriesMemo& memo, const std::vector<TPointD>& points)
 {
-    if (columns < 1 || points.size() < qsizetype(4 * columns) + 8 || !(xHi > xLo)) return;
-    for (qsizetype i = 1; i < points.size(); ++i)
-        if (points[i].x() < points[i - 1].x()) return;
-    const double scale = columns / (xHi - xLo);
-    QList<QPointF> out;
-    out.reserve(qsizetype(4 * columns) + 8);
-    qsizetype i = 0;
-    while (i < points.size()) {
-        const long long column = std::llround(std::floor((points[i].x() - xLo) * scale));
-        qsizetype first = i, low = i, high = i, last = i;
-        for (++i; i < points.size() && std::llround(std::floor((points[i].x() - xLo) * scale)) == column; ++i) {
-            if (points[i].y() < points[low].y()) low = i;
-            if (points[i].y() > points[high].y()) high = i;
-            last = i;
+    const size_t n = memo.Points.size();
+    if (n == 0 || points.size() < n) return 0;
+    return std::memcmp(memo.Points.data(), points.data(), n * sizeof(TPointD)) == 0 ? n : 0;
+}
+
+void TRowChart::ScanRanges(TSeriesMemo& memo, const std::vector<TPointD>& points, size_t from)
+{
+    if (from == 0) {
+        for (int a = 0; a < 2; ++a) {
+            memo.Lo[a] = std::numeric_limits<double>::infinity();
+            memo.Hi[a] = -std::numeric_limits<double>::infinity();
+            memo.Whole[a] = true;
         }
-        qsizetype keep[4] = {first, std::min(low, high), std::max(low, high), last};
-        qsizetype previous = -1;
-        for (qsizetype k : keep)
+    }
+    auto isWhole = [](double v) { return !std::isfinite(v) || v == std::floor(v); };
+    for (size_t i = from; i < points.size(); ++i) {
+        const double v[2] = {points[i].X, points[i].Y};
+        for (int a = 0; a < 2; ++a) {
+            memo.Whole[a] = memo.Whole[a] && isWhole(v[a]);
+            if (std::isfinite(v[a])) {
+                memo.Lo[a] = std::min(memo.Lo[a], v[a]);
+                memo.Hi[a] = std::max(memo.Hi[a], v[a]);
+            }
+        }
+    }
+}
+
+// A line over many more points than the plot has pixel columns looks the
+// same drawn through the lowest and highest point of each column, in their
+// order, and through the line's own first and last point. Only for x values
+// that never decrease: a line that goes back and forth keeps every point
+// (false then). key: the x range, the columns and the y transform; when they
+// are those of the memo's line and kept points are unchanged, only the last
+// column is thinned again with what came after it.
+bool TRowChart::ThinLine(TSeriesMemo& memo, const std::vector<TPointD>& points, size_t kept, const double key[5])
+{
+    const double xLo = key[0], xHi = key[1], columns = key[2], yBase = key[3], yScale = key[4];
+    const size_t n = points.size();
+    const bool goOn = memo.Thinned && kept > 0 && std::memcmp(memo.ThinKey, key, sizeof memo.ThinKey) == 0;
+    memo.Thinned = false;
+    if (columns < 1 || n < size_t(2 * columns) + 8 || !(xHi > xLo)) return false;
+    for (size_t i = goOn ? kept : 1; i < n; ++i)
+        if (i > 0 && points[i].X < points[i - 1].X) return false;
+    const double scale = columns / (xHi - xLo);
+    QList<QPointF>& out = memo.Line;
+    auto put = [&](size_t k) { out.append(QPointF(points[k].X, yBase + points[k].Y * yScale)); };
+    size_t i = 0, previous = 0;
+    if (goOn) {
+        out.resize(memo.LineAtColumn);
+        i = memo.ColumnStart;
+        previous = memo.PreviousAtColumn;
+    } else {
+        out.clear();
+        out.reserve(qsizetype(2 * columns) + 8);
+        put(0);
+    }
+    while (i < n) {
+        memo.ColumnStart = i;
+        memo.LineAtColumn = out.size();
+        memo.PreviousAtColumn = previous;
+        const double column = std::floor((points[i].X - xLo) * scale);
+        size_t low = i, high = i;
+        for (++i; i < n && std::floor((points[i].X - xLo) * scale) == column; ++i) {
+            if (points[i].Y < points[low].Y) low = i;
+            if (points[i].Y > points[high].Y) high = i;
+        }
+        for (size_t k : {std::min(low, high), std::max(low, high)})
             if (k != previous) {
-                out.append(points[k]);
+                put(k);
                 previous = k;
             }
     }
-    points.swap(out);
+    if (previous != n - 1) put(n - 1);
+    std::memcpy(memo.ThinKey, key, sizeof memo.ThinKey);
+    memo.Thinned = true;
+    return true;
 }
 
-}  // namespace
+QList<QPointF> TRowChart::ThinnedLine(const std::vector<TPointD>& points, double xLo, double xHi, double columns)
+{
+    TSeriesMemo memo;
+    const double key[5] = {xLo, xHi, columns, 0, 1};
+    if (ThinLine(memo, points, 0, key)) return memo.Line;
+    QList<QPointF> all;
+    for (const TPointD& p : points) all.append(QPointF(p.X, p.Y));
+    return all;
+}
 
 TRowChart::TRowChart(QWidget* parent)
 {
@@ -297,31 +356,30 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
     bool xTime = false, leftTime = false, rightTime = false;
     double range[3][2];
     bool whole[3] = {true, true, true};  // every value on the axis is a whole number
-    auto isWhole = [](double v) { return !std::isfinite(v) || v == std::floor(v); };
     for (auto& r : range) {
         r[0] = std::numeric_limits<double>::infinity();
         r[1] = -std::numeric_limits<double>::infinity();
     }
-    for (const TSeriesData& s : data.Series) {
+    const size_t count = data.Series.size();
+    if (Memos.size() < count) Memos.resize(count);
+    std::vector<size_t> kept(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+        const TSeriesData& s = data.Series[i];
+        TSeriesMemo& memo = Memos[i];
         xTime = xTime || s.XDateTime;
         (s.Axis == TAxisSide::Left ? leftTime : rightTime) |= s.YDateTime;
+        kept[i] = KeptPrefix(memo, s.Points);
+        ScanRanges(memo, s.Points, kept[i]);
         const int y = s.Axis == TAxisSide::Left ? 1 : 2;
-        for (const TPointD& p : s.Points) {
-            whole[0] = whole[0] && isWhole(p.X);
-            whole[y] = whole[y] && isWhole(p.Y);
-            if (std::isfinite(p.X)) {
-                range[0][0] = std::min(range[0][0], p.X);
-                range[0][1] = std::max(range[0][1], p.X);
-            }
-            if (std::isfinite(p.Y)) {
-                range[y][0] = std::min(range[y][0], p.Y);
-                range[y][1] = std::max(range[y][1], p.Y);
-            }
+        const int axes[2] = {0, y};
+        for (int a = 0; a < 2; ++a) {
+            whole[axes[a]] = whole[axes[a]] && memo.Whole[a];
+            range[axes[a]][0] = std::min(range[axes[a]][0], memo.Lo[a]);
+            range[axes[a]][1] = std::max(range[axes[a]][1], memo.Hi[a]);
         }
     }
     // A series redraws its whole path on every change of its points and of
     // its axes: empty them first, set the axes, then fill each one once.
-    const int count = int(data.Series.size());
     for (int i = 0; i < Used; ++i)
         if (Pool[size_t(i)]->count() > 0) Pool[size_t(i)]->clear();
     if (!KeepAxes) {
@@ -339,21 +397,30 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
     // from the sessions' colours.
     const std::vector<int32_t> sessionColors = SessionColors(data);
     const int32_t background = FromQColor(FChart->backgroundBrush().color());
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < int(count); ++i) {
         const TSeriesData& s = data.Series[size_t(i)];
+        TSeriesMemo& memo = Memos[size_t(i)];
         QXYSeries* series = PoolSeries(i, s.Kind);
         QList<QPointF> points;
-        points.reserve(qsizetype(s.Points.size()));
         const double xBase = s.XDateTime ? double(DayBase()) : 0.0;
         const double xScale = s.XDateTime ? kMsPerDay : 1.0;
         const double yBase = s.YDateTime ? double(DayBase()) : 0.0;
         const double yScale = s.YDateTime ? kMsPerDay : 1.0;
-        for (const TPointD& p : s.Points) points.append(QPointF(xBase + p.X * xScale, yBase + p.Y * yScale));
+        bool thinned = false;
         if (s.Kind == TSeriesKind::Line && ThinLines && !s.XDateTime) {
-            double xLo = 0, xHi = 0;
-            AxisRange(0, xLo, xHi);
-            ThinLine(points, xLo, xHi, FChart->plotArea().width());
+            double key[5] = {0, 0, FChart->plotArea().width(), yBase, yScale};
+            AxisRange(0, key[0], key[1]);
+            thinned = ThinLine(memo, s.Points, kept[size_t(i)], key);
+            if (thinned) points = memo.Line;  // shared, not copied
+        } else {
+            memo.Thinned = false;
         }
+        if (!thinned) {
+            memo.Line.clear();
+            points.reserve(qsizetype(s.Points.size()));
+            for (const TPointD& p : s.Points) points.append(QPointF(xBase + p.X * xScale, yBase + p.Y * yScale));
+        }
+        memo.Points = s.Points;
         const QColor color = ToQColor(DrawColor(s, s.Color, sessionColors, background));
         if (auto* line = qobject_cast<QLineSeries*>(series); line && s.Kind == TSeriesKind::Line) {
             QPen pen(color);
@@ -383,9 +450,10 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
         series->replace(points);
         if (!series->isVisible()) series->setVisible(true);
     }
-    for (int i = count; i < Used; ++i) {
+    for (int i = int(count); i < Used; ++i) {
         Pool[size_t(i)]->clear();
         Pool[size_t(i)]->setVisible(false);
     }
-    Used = count;
+    Used = int(count);
+    Memos.resize(count);
 }

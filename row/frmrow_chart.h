@@ -57,10 +57,15 @@ public:
     // Axes keep their fixed ranges in Render (the force-curve chart).
     bool KeepAxes = false;
     // Lines over far more points than the plot has pixel columns are drawn
-    // through the first, lowest, highest and last point of each column.
+    // through the lowest and highest point of each column (and the line's own
+    // first and last point).
     bool ThinLines = true;
     // Empties the pool.
     void ClearData();
+    // The line drawn for points when thinned to columns pixel columns over
+    // the x range xLo..xHi; the points themselves when they are too few or
+    // go back somewhere.
+    static QList<QPointF> ThinnedLine(const std::vector<TPointD>& points, double xLo, double xHi, double columns);
 
 private:
     QValueAxis* ValueAxis(int axis) const { return Values[axis]; }
@@ -69,6 +74,29 @@ private:
     // Ticks of the three axes for the plot's size (again when it changes).
     void PlaceTicks();
     QXYSeries* PoolSeries(int i, TSeriesKind kind);
+
+    // What the last Render made of one data series. A live chart gets the
+    // same points again with one more at the end after every stroke: the
+    // ranges and the thinned line then go on from where they stopped instead
+    // of reading the whole session again.
+    struct TSeriesMemo {
+        std::vector<TPointD> Points;  // as last drawn
+        double Lo[2] = {}, Hi[2] = {};  // x, y ranges of the finite values (Lo > Hi: none)
+        bool Whole[2] = {true, true};
+        // The thinned line: the key it was made for, and where its last pixel
+        // column begins (in the points, in the line, and the point before it).
+        double ThinKey[5] = {};
+        bool Thinned = false;
+        size_t ColumnStart = 0;
+        qsizetype LineAtColumn = 0;
+        size_t PreviousAtColumn = 0;
+        QList<QPointF> Line;
+    };
+    // The number of points of memo's that points still begins with.
+    static size_t KeptPrefix(const TSeriesMemo& memo, const std::vector<TPointD>& points);
+    static void ScanRanges(TSeriesMemo& memo, const std::vector<TPointD>& points, size_t from);
+    static bool ThinLine(TSeriesMemo& memo, const std::vector<TPointD>& points, size_t kept, const double key[5]);
+    std::vector<TSeriesMemo> Memos;
 
     QChartView* FView = nullptr;
     QChart* FChart = nullptr;

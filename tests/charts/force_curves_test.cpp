@@ -555,3 +555,54 @@ TEST_F(ForceCurvesTest, ExportWithFixedLengthStretchesTheCurve)
 }
 
 }  // namespace
+
+TEST_F(ForceCurvesTest, ListEntriesGridLabelsAndHeadersShowWholeAtTheRestoredSize)
+{
+    Registry.Add(MakeSession(12, "Alexandra Rowing 10/12/2026 21:15", 0x0000FF));
+    Registry.Add(MakeSession(8, "B", 0xFF0000));
+    for (int i = 0; i < 2; ++i) Registry.Session(i).Header.Active = 1;
+    TfrmForceCurves* w = Open();
+    w->showNormal();
+    w->resize(800, 600);
+    QApplication::processEvents();
+    ASSERT_EQ(w->ListCount(), 6);  // two sessions and the four average records
+    ExpectListEntriesWhole(w);
+    ExpectGridWhole(w);
+    // The chart keeps its room.
+    EXPECT_GE(w->pnlChart->width(), 225 - 10);
+
+    // The list is rebuilt with a session opened later: the average entries
+    // come after the sessions and count as well.
+    Registry.Session(0).Header.Title.SetText("C");
+    Registry.Session(1).Header.Title.SetText("D");
+    w->MoveTrainingsSplitter(160);
+    Registry.Add(MakeSession(3, "E", 0x00FF00));
+    QApplication::processEvents();
+    ASSERT_EQ(w->ListCount(), 7);
+    ExpectListEntriesWhole(w);
+
+    // A bigger font after the window is open fits them again.
+    TAppearance look = Registry.Appearance();
+    look.Font = QFont("DejaVu Sans", 12);
+    w->SetAppearance(look);
+    QApplication::processEvents();
+    ExpectListEntriesWhole(w);
+    ExpectGridWhole(w);
+}
+
+TEST_F(ForceCurvesTest, StoredColumnWidthsWinOverTheHeaderFit)
+{
+    Registry.Add(MakeSession(4, "A", 0x0000FF));
+    Registry.Session(0).Header.Active = 1;
+    {
+        TProfileFile ini(Env.Settings());
+        ini.WriteString("ForceCurves", "Columns", "41 ");
+        ini.UpdateFile();
+    }
+    TfrmForceCurves* w = Open();
+    w->showNormal();
+    w->resize(800, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(w->sgdData->columnWidth(1), 41);
+    ExpectGridWhole(w, 1);
+}

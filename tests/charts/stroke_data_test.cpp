@@ -386,3 +386,21 @@ TEST_F(StrokeDataTest, PictureOnTheClipboardHasSixteenColoursAndTheProductLine)
 }
 
 }  // namespace
+
+TEST_F(StrokeDataTest, ListEntriesGridLabelsAndHeadersShowWholeAtTheRestoredSize)
+{
+    Registry.Add(MakeSession(12, "Alexandra Rowing 10/12/2026 21:15 long row", 0x0000FF));
+    Registry.Add(MakeSession(8, "B", 0xFF0000));
+    for (int i = 0; i < 2; ++i) Registry.Session(i).Header.Active = 1;
+    TfrmStrokeData* w = Open();
+    w->showNormal();
+    w->resize(800, 600);
+    QApplication::processEvents();
+    ExpectListEntriesWhole(w);
+    ExpectGridWhole(w);
+    // A session opened later with a longer name widens the list again.
+    Registry.Add(MakeSession(3, "Alexandra Rowing 10/12/2026 21:15 long row, second try", 0x00FF00));
+    QApplication::processEvents();
+    ASSERT_EQ(w->ListCount(), 3);
+    ExpectListEntriesWhole(w);
+}

@@ -1,5 +1,16 @@
 #include "tests/charts/testutil_charts.h"
 
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QTableView>
+
+#include <algorithm>
+
+#include "charts/chart_window.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -89,3 +100,38 @@ TTraining MakeSession(int n, const std::string& title, int32_t color)
     UpdateAverageStroke(t);
     return t;
 }
+
+// Every entry of the session list shows its label whole between the check
+// box and the swatch with the line sample (the label's room starts at 18 and
+// ends 34 pixels before the list's right edge).
+void ExpectListEntriesWhole(TfrmChart* w)
+{
+    QListWidget* list = w->clbTrainings;
+    const QFontMetrics metrics(list->font());
+    for (int i = 0; i < list->count(); ++i) {
+        const std::string label = w->EntryLook(i).Label;
+        const QRect r = list->visualItemRect(list->item(i));
+        EXPECT_LE(18 + metrics.horizontalAdvance(QString::fromStdString(label)) + 34,
+                  std::min(r.width(), list->viewport()->width()))
+            << label;
+    }
+}
+
+// Grid headers fit their columns; column 0's labels fit beside the 10-pixel
+// line-sample strip.
+void ExpectGridWhole(TfrmChart* w, int skipColumn)
+{
+    QTableView* g = w->sgdData;
+    const QFontMetrics header(g->horizontalHeader()->font());
+    for (int c = 1; c < g->model()->columnCount(); ++c) {
+        if (c == skipColumn || g->isColumnHidden(c)) continue;
+        const QString text = g->model()->headerData(c, Qt::Horizontal).toString();
+        EXPECT_LE(header.horizontalAdvance(text), g->columnWidth(c)) << text.toStdString();
+    }
+    const QFontMetrics cells(g->font());
+    for (int r = 0; r < g->model()->rowCount(); ++r) {
+        const QString label = g->model()->index(r, 0).data().toString();
+        EXPECT_LE(2 + cells.horizontalAdvance(label) + 11, g->columnWidth(0)) << label.toStdString();
+    }
+}
+

@@ -60,3 +60,10 @@ public:
 // A session of n strokes with force curves: stroke k has length 130 + k % 20
 // cm, a curve peaking near 400 + 5 * (k % 30) N, power, pulse and totals.
 TTraining MakeSession(int n, const std::string& title, int32_t color);
+
+// Every entry of a chart window's session list shows its label whole between
+// the check box and the line sample (gtest expectations).
+void ExpectListEntriesWhole(TfrmChart* w);
+// The data grid's headers fit their columns (but skipColumn) and column 0's
+// labels fit beside the line-sample strip (gtest expectations).
+void ExpectGridWhole(TfrmChart* w, int skipColumn = -1);

@@ -370,6 +370,50 @@ TEST(Journal, FolderLocksAndTheEnd)
     EXPECT_FALSE(FileExists(thirdPath));
 }
 
+// Appends do not wait for the disk: the flush runs behind them. Whatever
+// the writer is told next (flush, close, a new recording, its end) comes after
+// every entry appended before it.
+TEST(Journal, FlushesBehindTheAppendsAndStopsInOrder)
+{
+    TTempDir dir;
+    std::string first;
+    {
+        TRecording rec(dir.Path());
+        for (int k = 1; k <= 400; ++k) rec.Stroke(k);
+        EXPECT_TRUE(rec.Writer.Flush());
+        EXPECT_TRUE(rec.Writer.IsOpen());
+        for (int k = 401; k <= 450; ++k) rec.Stroke(k);
+        first = rec.Writer.Path();
+        // Left without a close: the destructor waits for the last flush.
+    }
+    TJournalReport report;
+    TTraining back;
+    ASSERT_TRUE(RecoverJournalFile(first, back, report));
+    EXPECT_EQ(report.Strokes, 450);
+    EXPECT_EQ(report.DroppedBytes, 0u);
+    EXPECT_FALSE(JournalInUse(first));
+
+    // One writer, two recordings: the second starts its own flushing after
+    // the first was closed, and its end deletes only its own file.
+    TRecording rec(dir.Path(), 46001.5);
+    rec.Stroke(1);
+    rec.Writer.Close();
+    EXPECT_FALSE(rec.Writer.Flush());  // nothing open to flush
+    const std::string closed = rec.Writer.Path();
+    ASSERT_TRUE(rec.Writer.Create(dir.Path(), rec.Live));
+    ASSERT_NE(rec.Writer.Path(), closed);
+    for (int k = 2; k <= 30; ++k) rec.Stroke(k);
+    EXPECT_TRUE(rec.Writer.Flush());
+    ASSERT_TRUE(RecoverJournalFile(rec.Writer.Path(), back, report));
+    EXPECT_EQ(report.Strokes, 30);
+    const std::string second = rec.Writer.Path();
+    EXPECT_TRUE(rec.Writer.End(jeSaved));
+    EXPECT_FALSE(FileExists(second));
+    EXPECT_TRUE(FileExists(closed));
+    EXPECT_TRUE(FileExists(first));
+    EXPECT_FALSE(rec.Writer.Record(rec.Live, 31, rec.Raw));
+}
+
 TEST(Journal, AFolderThatCannotBeMadeFails)
 {
     TTempDir dir;

@@ -9,7 +9,9 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QAbstractItemView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -515,3 +517,30 @@ TEST_F(ConnectDialogTest, SearchThatFindsNothingLeavesNoSourceSelected)
 }
 
 }  // namespace
+
+TEST_F(ConnectDialogTest, LongSourcesAndStrapsShowWholeInTheBoxesAndTheirLists)
+{
+    TfrmConnect& d = *Dialog;
+    WriteIni("[Connect]\nSource=/home/rower/captures/concept2-pm5-morning-intervals-2026-12-10.cap\n"
+             "HeartSource=C4:7C:8D:6A:12:34\nHeartName=Polar H10 8A1B2C3D chest strap\n");
+    d.show();
+    QApplication::processEvents();
+    ASSERT_EQ(d.HeartSource(), "C4:7C:8D:6A:12:34");
+    for (QComboBox* box : {d.cmbSource, d.cmbHeart}) {
+        const QFontMetrics metrics(box->font());
+        // The chosen entry in the closed box (the line edit's 2-pixel margins on both sides).
+        ASSERT_TRUE(box->lineEdit());
+        EXPECT_LE(metrics.horizontalAdvance(box->currentText()) + 4, box->lineEdit()->width())
+            << box->currentText().toStdString();
+        // Every entry in the dropped-down list.
+        box->showPopup();
+        QApplication::processEvents();
+        for (int i = 0; i < box->count(); ++i)
+            EXPECT_LE(metrics.horizontalAdvance(box->itemText(i)) + 6, box->view()->visualRect(box->model()->index(i, 0)).width())
+                << box->itemText(i).toStdString();
+        box->hidePopup();
+    }
+    // The dialog grew with its lists; nothing is cut at its edge.
+    EXPECT_LE(d.btbSearch->geometry().right(), d.ClientArea()->width());
+    d.reject();
+}
