@@ -1,6 +1,7 @@
 #include "framework/statusbar.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
@@ -54,13 +55,15 @@ int TStatusPanelBar::PanelAt(int x) const {
 
 void TStatusPanelBar::RepaintNow() { repaint(); }
 
-void TStatusPanelBar::paintEvent(QPaintEvent*) {
+void TStatusPanelBar::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Window));
+    p.fillRect(event->rect(), palette().color(QPalette::Window));
     for (int i = 0; i < PanelCount(); ++i) {
         const TStatusPanel& panel = Panels[size_t(i)];
         QRect r = PanelRect(i).adjusted(1, 1, -1, -1);
         if (r.width() <= 0) continue;
+        // A panel outside the part to repaint (one panel changed) is left as it is.
+        if (!event->region().intersects(PanelRect(i))) continue;
         if (panel.Bevel != TPanelBevel::None) {
             QColor dark = palette().color(QPalette::Mid);
             QColor light = palette().color(QPalette::Light);

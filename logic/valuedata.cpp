@@ -88,6 +88,8 @@ void TValueData::Clear()
 
 void TValueData::Refresh() { emit Changed(); }
 
+void TValueData::RefreshValues() { emit ValuesChanged(); }
+
 int32_t TValueData::ItemIdAt(int k) const
 {
     if (k < 1 || k > ItemCount()) return -1;

@@ -54,6 +54,9 @@ public:
     void Clear();
     // Tells every area showing the store to repaint (Changed).
     void Refresh();
+    // Only values changed (a stroke, a clock tick): the areas repaint the
+    // cells whose text is no longer what they show (ValuesChanged).
+    void RefreshValues();
 
     int ItemCount() const { return int(Items.size()); }
     // Id of the k-th item (1-based); -1 outside 1..ItemCount.
@@ -71,6 +74,8 @@ public:
 signals:
     // Values or the logo changed: the areas repaint.
     void Changed();
+    // Only values changed.
+    void ValuesChanged();
 
 private:
     std::vector<TValueItem> Items;

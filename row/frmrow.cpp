@@ -254,9 +254,16 @@ void TfrmRow::BuildControls()
     tmrUpdateAreas->setObjectName("tmrUpdateAreas");
     tmrUpdateAreas->setInterval(1000);
     connect(tmrUpdateAreas, &QTimer::timeout, this, [this] {
-        if (FValues) FValues->Refresh();
+        if (FValues) FValues->RefreshValues();
     });
     tmrUpdateAreas->start();
+    tmrTurn = new QTimer(this);
+    tmrTurn->setObjectName("tmrTurn");
+    tmrTurn->setSingleShot(true);
+    connect(tmrTurn, &QTimer::timeout, this, [this] {
+        FTurnPainted.start();
+        StatusBar->update(StatusBar->PanelRect(rpTurn));
+    });
 
     pgcRow->setCurrentWidget(tshAction);
     QPalette pal = palette();
@@ -1032,7 +1039,8 @@ void TfrmRow::SetValue(int parameter, bool live, double value)
 
 void TfrmRow::RefreshValues()
 {
-    if (FValues) FValues->Refresh();
+    // A stroke or a clock tick: only the cells whose text changed repaint.
+    if (FValues) FValues->RefreshValues();
 }
 
 void TfrmRow::SetValueCaption(int parameter, const std::string& caption)
@@ -1071,8 +1079,29 @@ void TfrmRow::FocusButton()
 
 void TfrmRow::PanelsChanged()
 {
-    for (int i = rpCOM; i <= rpTime; ++i) StatusBar->Panel(i).Text = Q(FEngine->PanelText(i));
-    StatusBar->update();
+    // Only the panels whose text changed repaint.
+    for (int i = rpCOM; i <= rpTime; ++i) {
+        const QString text = Q(FEngine->PanelText(i));
+        TStatusPanel& panel = StatusBar->Panel(i);
+        if (panel.Text == text) continue;
+        panel.Text = text;
+        if (i == rpTurn)
+            RepaintTurnPanel();
+        else
+            StatusBar->update(StatusBar->PanelRect(i));
+    }
+}
+
+void TfrmRow::RepaintTurnPanel()
+{
+    if (tmrTurn->isActive()) return;  // the sign shown then is the newest
+    const qint64 since = FTurnPainted.isValid() ? FTurnPainted.elapsed() : kTurnRepaintMs;
+    if (since >= kTurnRepaintMs) {
+        FTurnPainted.start();
+        StatusBar->update(StatusBar->PanelRect(rpTurn));
+    } else {
+        tmrTurn->start(int(kTurnRepaintMs - since));
+    }
 }
 
 void TfrmRow::PlaceNoForceNote()
@@ -1177,7 +1206,9 @@ void TfrmRow::StrokeStored(int k)
     } else {
         RebuildRightChart();
     }
-    StatusBar->update();
+    // The limit ruler moves on; an interval's rest colours the stroke panel.
+    StatusBar->update(StatusBar->PanelRect(rpAnimation));
+    StatusBar->update(StatusBar->PanelRect(rpSR));
 }
 
 void TfrmRow::ShowResults(const TTraining& session)

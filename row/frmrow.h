@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include "core/series.h"
@@ -122,6 +123,12 @@ public:
     TStatusPanelBar* StatusBar = nullptr;
     QPushButton* btnConnect = nullptr;
     QTimer* tmrUpdateAreas = nullptr;
+    // The turning sign of the serial interface changes with every pulse of
+    // the flywheel: its panel repaints at most every kTurnRepaintMs.
+    static constexpr int kTurnRepaintMs = 100;
+    QTimer* tmrTurn = nullptr;
+    QElapsedTimer FTurnPainted;
+    void RepaintTurnPanel();
     QMenu *popLeft = nullptr, *popRight = nullptr;
     QMenu *mnuX = nullptr, *mnuY = nullptr, *mnuZ = nullptr;
     QAction* actVideo = nullptr;

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -27,6 +28,7 @@
 #include "framework/windowutil.h"
 #include "shell/filetypes.h"
 #include "shell/splash.h"
+#include "shell/starttiming.h"
 #include "shell/windowfactory.h"
 #include "util/datetime.h"
 #include "util/dialogs.h"
@@ -472,6 +474,8 @@ void TfrmMain::FirstShow() {
     const int recovered = OfferRecoveries();
     if (Arguments.empty() && recovered > 0) {
         // No splash and no new row over it.
+    } else if (Arguments.empty() && StartTiming::QuitWhenDone()) {
+        // Timed start only: no splash to wait for.
     } else if (Arguments.empty()) {
         CreateSplash(0);
         SplashWindow->SplashCloseTime();
@@ -482,10 +486,19 @@ void TfrmMain::FirstShow() {
     } else {
         CreateSplash(int(Arguments.size()));
         SplashWindow->show();
-        for (const std::string& a : Arguments) ProcessParameter(a);
+        for (const std::string& a : Arguments) {
+            QElapsedTimer took;
+            took.start();
+            ProcessParameter(a);
+            if (StartTiming::Enabled()) {
+                QApplication::processEvents();  // until the windows it opened are painted
+                StartTiming::ReportSpan("\"" + a + "\"", double(took.nsecsElapsed()) / 1e6);
+            }
+        }
         FreeSplash();
     }
     RefreshWindowPanels();
+    StartTiming::QuitOnceShown();
 }
 
 int TfrmMain::OfferRecoveries() {

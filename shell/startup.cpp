@@ -10,6 +10,7 @@
 #include "shell/frmmain.h"
 #include "shell/singleinstance.h"
 #include "shell/splash.h"
+#include "shell/starttiming.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
@@ -57,6 +58,7 @@ int RunCatchline(int argc, char** argv) {
     TfrmMain main(args);
     if (main.ExitRequested()) return main.ExitCode();
     instance.OnReceive = [&main](const std::string& text) { main.ProcessRemoteParameters(text); };
+    StartTiming::WatchFirstPaint(&main, "main window shown");
     main.show();
     return QApplication::exec();
 }

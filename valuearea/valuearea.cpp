@@ -72,6 +72,32 @@ int TValueCell::ValueFontSize(const QString& text, const QSize& inner)
     return int(std::clamp<long>(std::min(byHeight, byWidth), 1, 2000));
 }
 
+namespace {
+
+// The text a value cell shows for an item, and the text its font size is
+// found from (negative values are measured as 0).
+void ValueTexts(const TValueItem& item, QString& shown, QString& measured)
+{
+    measured = QString::fromStdString(FormatValue(item.Format, item.Value < 0 ? 0 : item.Value));
+    shown = QString::fromStdString(FormatValue(item.Format, item.Value));
+    // A value that is missing rather than 0 (no heart-rate signal).
+    if (item.NoneWhenZero && !(item.Value > 0)) shown = QString(QChar(0x2013));
+}
+
+}  // namespace
+
+bool TValueCell::ShowsItsValue() const
+{
+    if (!Painted) return false;
+    if (FID < 0) return true;  // a logo or an empty cell shows no value
+    const TValueData* data = FArea ? FArea->Data() : nullptr;
+    const TValueItem* item = data ? data->FindItem(FID) : nullptr;
+    if (!item) return false;
+    QString shown, measured;
+    ValueTexts(*item, shown, measured);
+    return shown == LastText && measured == LastMeasured;
+}
+
 void TValueCell::paintEvent(QPaintEvent*)
 {
     // Everything is drawn off-screen first and copied in one operation.
@@ -82,6 +108,7 @@ void TValueCell::paintEvent(QPaintEvent*)
     }
     QPainter screen(this);
     screen.drawPixmap(0, 0, bitmap);
+    Painted = true;
 }
 
 void TValueCell::PaintTo(QPainter& p)
@@ -142,13 +169,9 @@ void TValueCell::PaintTo(QPainter& p)
     p.fillRect(inner, cellColor);
 
     // Value text in the largest "Arial" that fits the inner rectangle; the
-    // size is found from the text of the value itself (negative values
-    // are measured as 0).
-    const QString measured = QString::fromStdString(FormatValue(item->Format, item->Value < 0 ? 0 : item->Value));
-    LastFontSize = ValueFontSize(measured, inner.size());
-    LastText = QString::fromStdString(FormatValue(item->Format, item->Value));
-    // A value that is missing rather than 0 (no heart-rate signal).
-    if (item->NoneWhenZero && !(item->Value > 0)) LastText = QString(QChar(0x2013));
+    // size is found from the text of the value itself.
+    ValueTexts(*item, LastText, LastMeasured);
+    LastFontSize = ValueFontSize(LastMeasured, inner.size());
     QFont valueFont("Arial");
     valueFont.setPointSize(LastFontSize);
     p.setFont(valueFont);
@@ -219,7 +242,10 @@ void TValueArea::SetData(TValueData* data)
 {
     if (FData) disconnect(FData, nullptr, this, nullptr);
     FData = data;
-    if (FData) connect(FData, &TValueData::Changed, this, &TValueArea::Update);
+    if (FData) {
+        connect(FData, &TValueData::Changed, this, &TValueArea::Update);
+        connect(FData, &TValueData::ValuesChanged, this, &TValueArea::UpdateValues);
+    }
     BuildMenu();
     Update();
 }
@@ -429,4 +455,11 @@ void TValueArea::Update()
         r->update();
         for (TValueCell* c : r->Cells) c->update();
     }
+}
+
+void TValueArea::UpdateValues()
+{
+    for (TValueRow* r : Rows)
+        for (TValueCell* c : r->Cells)
+            if (!c->ShowsItsValue()) c->update();
 }

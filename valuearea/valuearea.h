@@ -37,6 +37,9 @@ public:
     int LastValueFontSize() const { return LastFontSize; }
     // Value text at the last paint.
     const QString& LastValueText() const { return LastText; }
+    // False when a paint now would draw another value text than the last
+    // paint did (or the cell was never painted).
+    bool ShowsItsValue() const;
     // The inner rectangle of the frame for a font (caption font) and a size.
     static QRect InnerRect(const QSize& size, const QFont& font);
     // Point size of a value text in "Arial" that fits an inner rectangle.
@@ -51,6 +54,8 @@ private:
     int32_t FID = -1;
     int LastFontSize = 0;
     QString LastText;
+    QString LastMeasured;  // the text the font size was found from
+    bool Painted = false;
 };
 
 // One row of cells.
@@ -130,6 +135,8 @@ public:
 
     // Updates the panel and repaints every cell.
     void Update();
+    // Repaints the cells whose value text changed since they were painted.
+    void UpdateValues();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

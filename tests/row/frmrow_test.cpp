@@ -12,6 +12,7 @@
 #include <QLineSeries>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -50,6 +51,7 @@
 #include "logic/valuedata.h"
 #include "tests/support/testhome.h"
 #include "tests/support/testutil_interfaces.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -631,6 +633,39 @@ TEST_F(RowWindow, LiveForceCurveKeepsThePartOfThePreviousDriveNotYetOvertaken)
     engine.VTInterfaceForceData(nullptr, 3, 25.0, 200.0, 0.01);
     EXPECT_EQ(Row->OldSeries()->count(), 0);
     EXPECT_EQ(Row->NewSeries()->count(), 2);
+}
+
+// The status bar repaints the panels whose text changed, not itself whole
+// (its button included) at every change of the drive and recovery sign.
+class TPaintRegions : public QObject {
+public:
+    std::vector<QRect> Regions;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) Regions.push_back(static_cast<QPaintEvent*>(event)->region().boundingRect());
+        return false;
+    }
+};
+
+TEST_F(RowWindow, ADriveSignRepaintsOnlyItsStatusPanel)
+{
+    Open();
+    Row->Session().Header.SelectedStroke = 1;
+    QApplication::processEvents();
+    TPaintRegions bar, button;
+    Row->StatusBar->installEventFilter(&bar);
+    Row->findChild<QPushButton*>("btnConnect")->installEventFilter(&button);
+    TRowEngine& engine = Row->Engine();
+    engine.VTInterfaceStartingStroke(nullptr);
+    QApplication::processEvents();
+    engine.VTInterfaceStartingRecover(nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(Row->StatusBar->Panel(rpSR).Text, "R");
+    ASSERT_FALSE(bar.Regions.empty());
+    for (const QRect& r : bar.Regions) EXPECT_TRUE(Row->StatusBar->PanelRect(rpSR).contains(r)) << r.x() << " " << r.width();
+    EXPECT_TRUE(button.Regions.empty());
+    Row->StatusBar->removeEventFilter(&bar);
+    Row->findChild<QPushButton*>("btnConnect")->removeEventFilter(&button);
 }
 
 TEST_F(RowWindow, StoredForceCurvesAreDrawnAtTheirSampleSpacing)

@@ -11,6 +11,7 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 #include "tests/support/testutil_framework.h"
 #include "shell/filetypes.h"
@@ -208,4 +209,33 @@ TEST(ScreenSaver, BlockedOnlyWhenTheDesktopGrantsIt) {
     // Without a session bus (or a screen saver) nothing is blocked and nothing is reported.
     EXPECT_FALSE(blocker.Active());
     EXPECT_EQ(blocker.StatusText(), "");
+}
+
+// A timed start: the program reports when its main window was first painted
+// and how long each argument took, then ends by itself without asking or
+// leaving its single-instance socket behind. A file that cannot be opened
+// is timed like any other and the program still ends.
+TEST_F(Program, TimedStartReportsAndEnds) {
+    std::string file = Env.Folder() + "timed.stg";
+    std::filesystem::copy_file(TestDataFile("training/sample.stg"), file);
+    Environment.insert("CATCHLINE_TIMING", "quit");
+    Environment.remove("CATCHLINE_TRACE");
+    for (const QStringList& args : {QStringList{}, QStringList{"/D", "/F", QString::fromStdString(file)}}) {
+        QProcess* p = Start(args);
+        ASSERT_TRUE(p->waitForFinished(30000)) << args.join(' ').toStdString();
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p->exitCode(), 0);
+        const QString err = QString::fromUtf8(p->readAllStandardError());
+        EXPECT_EQ(err.count("timing: main window shown: "), 1) << err.toStdString();
+        for (const QString& a : args)
+            EXPECT_TRUE(err.contains(QRegularExpression("timing: \"" + QRegularExpression::escape(a) + "\": [0-9]+ ms")))
+                << err.toStdString();
+        EXPECT_FALSE(FileExists(Socket()));
+    }
+    // Without the setting the program says nothing of the kind (and stays).
+    Environment.remove("CATCHLINE_TIMING");
+    QProcess* plain = Start({});
+    ASSERT_TRUE(WaitForListener());
+    EXPECT_FALSE(plain->waitForFinished(500));
+    EXPECT_FALSE(QString::fromUtf8(plain->readAllStandardError()).contains("timing:"));
 }

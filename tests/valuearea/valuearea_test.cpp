@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "valuearea/valuearea.h"
@@ -138,6 +139,70 @@ TEST(ValueAreaWidget, ValueTextSizedToTheCellAndLogoWithoutPicture) {
     TValueCell* empty = area.Row(0)->Cell(2);
     ASSERT_EQ(logo->size(), empty->size());
     EXPECT_NE(logo->grab().toImage(), empty->grab().toImage());
+}
+
+// Counts the paint events of the widgets it watches.
+class TPaintCounter : public QObject {
+public:
+    std::map<QObject*, int> Paints;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++Paints[watched];
+        return false;
+    }
+};
+
+// A stroke or a clock tick repaints only the cells whose text changed; a
+// change of anything else repaints them all.
+TEST(ValueAreaWidget, ValuesRepaintOnlyTheCellsWhoseTextChanged) {
+    App();
+    auto data = Store();
+    TValueArea area;
+    area.SetData(data.get());
+    area.resize(600, 120);
+    area.ApplyLayout(ParseValueLayout("0.1 0.2 0.3 0.-2", KnownIds));
+    area.show();
+    QApplication::processEvents();
+    TPaintCounter counter;
+    TValueRow* row = area.Row(0);
+    for (int i = 0; i < row->CellCount(); ++i) row->Cell(i)->installEventFilter(&counter);
+    auto paints = [&](int i) { return counter.Paints[row->Cell(i)]; };
+
+    data->SetValue(2, true, 31);
+    data->SetValue(3, true, 0.2);  // "%.0f": still shows 0
+    data->RefreshValues();
+    QApplication::processEvents();
+    EXPECT_EQ(paints(0), 0);
+    EXPECT_EQ(paints(1), 1);
+    EXPECT_EQ(paints(2), 0);
+    EXPECT_EQ(paints(3), 0);  // the logo
+    EXPECT_EQ(row->Cell(1)->LastValueText(), "31");
+
+    // Nothing changed: nothing repaints.
+    data->RefreshValues();
+    QApplication::processEvents();
+    EXPECT_EQ(paints(0) + paints(1) + paints(2) + paints(3), 1);
+
+    // A value that loses a digit (and so gets a larger font) repaints.
+    data->SetValue(2, true, 9);
+    data->SetValue(1, true, 100);
+    data->RefreshValues();
+    QApplication::processEvents();
+    EXPECT_EQ(paints(0), 1);
+    EXPECT_EQ(paints(1), 2);
+    EXPECT_EQ(row->Cell(1)->LastValueText(), "9");
+
+    // A cell given another parameter shows it at once.
+    row->Cell(2)->SetID(2);
+    data->RefreshValues();
+    QApplication::processEvents();
+    EXPECT_EQ(row->Cell(2)->LastValueText(), "9");
+
+    // Anything else (a caption, the logo, the look) repaints every cell.
+    int before[4];
+    for (int i = 0; i < 4; ++i) before[i] = paints(i);
+    data->Refresh();
+    QApplication::processEvents();
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(paints(i), before[i] + 1) << i;
 }
 
 TEST(ValueAreaWidget, FollowsItsStoreAndOutlivesIt) {
