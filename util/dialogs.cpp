@@ -22,11 +22,12 @@ TMsgResult FirstButton(unsigned buttons)
     return TMsgResult::OK;
 }
 
+}  // namespace
+
 TMsgResult DefaultAnswer(unsigned buttons, TMsgResult defaultButton)
 {
     return defaultButton != TMsgResult::None ? defaultButton : FirstButton(buttons);
 }
-}  // namespace
 
 TDialogService& Dialogs() { return gService ? *gService : gConsole; }
 
@@ -63,31 +64,3 @@ TMsgResult TConsoleDialogs::MessageBox(TMsgKind kind, const std::string& text, u
 
 TFileDialogResult TConsoleDialogs::FileDialog(const TFileDialogRequest&) { return {}; }
 
-TMsgResult TScriptedDialogs::MessageBox(TMsgKind kind, const std::string& text, unsigned buttons,
-                                        TMsgResult defaultButton)
-{
-    Messages.push_back({kind, text, buttons, {}});
-    if (!Answers.empty()) {
-        TMsgResult r = Answers.front();
-        Answers.pop_front();
-        return r;
-    }
-    return DefaultAnswer(buttons, defaultButton);
-}
-
-TMsgResult TScriptedDialogs::CaptionedBox(TMsgKind kind, const std::string& text, unsigned buttons,
-                                          TMsgResult defaultButton, const std::vector<TButtonCaption>& captions)
-{
-    const TMsgResult r = MessageBox(kind, text, buttons, defaultButton);
-    for (const auto& c : captions) Messages.back().Captions.push_back(c.Caption);
-    return r;
-}
-
-TFileDialogResult TScriptedDialogs::FileDialog(const TFileDialogRequest& request)
-{
-    FileRequests.push_back(request);
-    if (FileAnswers.empty()) return {};
-    TFileDialogResult r = FileAnswers.front();
-    FileAnswers.pop_front();
-    return r;
-}

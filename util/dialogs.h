@@ -95,28 +95,9 @@ public:
     bool Quiet = false;
 };
 
-// Scripted double for tests: answers from queues, records everything shown.
-class TScriptedDialogs : public TDialogService {
-public:
-    struct Shown {
-        TMsgKind Kind;
-        std::string Text;
-        unsigned Buttons;
-        std::vector<std::string> Captions;  // of a captioned box, in the order given
-    };
-    TMsgResult MessageBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton) override;
-    TMsgResult CaptionedBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton,
-                            const std::vector<TButtonCaption>& captions) override;
-    TFileDialogResult FileDialog(const TFileDialogRequest& request) override;
-
-    std::deque<TMsgResult> Answers;             // next answers to questions; empty = default button
-    std::deque<TFileDialogResult> FileAnswers;  // next file-dialog answers; empty = cancelled
-    std::vector<Shown> Messages;
-    std::vector<TFileDialogRequest> FileRequests;
-
-    std::string LastText() const { return Messages.empty() ? std::string() : Messages.back().Text; }
-    void Clear() { Messages.clear(); FileRequests.clear(); }
-};
+// The answer a box gives when nobody is there to click: the default button,
+// else the first of the buttons shown.
+TMsgResult DefaultAnswer(unsigned buttons, TMsgResult defaultButton);
 
 // Installs a dialog service for the lifetime of a scope.
 class TDialogScope {

@@ -155,18 +155,8 @@ std::vector<TStgStrokeData> RecordingStrokes(const std::vector<uint8_t>& recordi
 {
     std::vector<TStgStrokeData> strokes;
     TVTPulseInput in;
-    TStrokeSettings& st = in.Computer.Settings;
-    st.Inertia = 0.1088;
-    st.ThresHold = 5;
-    st.Weight = weight;
-    st.BoatType = vtb1x;
-    st.Cog = 11;
-    st.Magnets = 4;
-    in.ProtocolSet = {vtpVtw};
-    in.Computer.DoCalculate = true;
-    in.State = vtsOpening;
     int64_t ticks = 0;
-    in.Computer.Clock = [&ticks] { return ticks * 1000 / 614000; };
+    SetUpRecordingInput(in, weight, ticks);
     in.Computer.OnStrokeData = [&](const TStgStrokeData& s) {
         if (s.Energy > 0) strokes.push_back(s);
     };
@@ -177,14 +167,7 @@ std::vector<TStgStrokeData> RecordingStrokes(const std::vector<uint8_t>& recordi
     int firstMs = 0;
     error = player.OpenBytes(recording.data(), recording.size(), 0, &firstMs);
     if (!error.empty()) return {};
-    if (firstMs >= 0) {
-        ticks += std::llround(in.CurrentInterval * 614000.0);
-        for (;;) {
-            player.Process();
-            if (!player.Read()) break;
-            ticks += std::llround(in.CurrentInterval * 614000.0);
-        }
-    }
+    PlayRecording(player, in, firstMs, ticks);
     return strokes;
 }
 

@@ -343,3 +343,30 @@ void TRawLogWriter::Close()
     if (File) std::fclose(File);
     File = nullptr;
 }
+
+void SetUpRecordingInput(TVTPulseInput& in, double weight, const int64_t& ticks)
+{
+    TStrokeSettings& st = in.Computer.Settings;
+    st.Inertia = 0.1088;
+    st.ThresHold = 5;
+    st.StrokeTrigger = 0;
+    st.Weight = weight;
+    st.BoatType = vtb1x;
+    st.Cog = 11;
+    st.Magnets = 4;
+    in.ProtocolSet = {vtpVtw};
+    in.Computer.DoCalculate = true;
+    in.State = vtsOpening;
+    in.Computer.Clock = [&ticks] { return ticks * 1000 / 614000; };
+}
+
+void PlayRecording(TDemoPlayer& player, TVTPulseInput& in, int firstMs, int64_t& ticks)
+{
+    if (firstMs < 0) return;
+    ticks += std::llround(in.CurrentInterval * 614000.0);
+    for (;;) {
+        player.Process();
+        if (!player.Read()) break;
+        ticks += std::llround(in.CurrentInterval * 614000.0);
+    }
+}

@@ -162,3 +162,12 @@ public:
 private:
     FILE* File = nullptr;
 };
+
+// Playing a recording without a clock of its own: the stroke computation of
+// a default row-window session on the demo machine (VTW protocol, four
+// magnets, cog 11, a single scull), clocked by the recording itself: ticks
+// counts the recording's time so far in 1/614000 s.
+void SetUpRecordingInput(TVTPulseInput& in, double weight, const int64_t& ticks);
+// Plays an opened recording (firstMs as the open gave it) to its end through
+// the input, adding each sample's interval to ticks.
+void PlayRecording(TDemoPlayer& player, TVTPulseInput& in, int firstMs, int64_t& ticks);

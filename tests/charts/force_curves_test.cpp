@@ -33,6 +33,7 @@
 #include "tests/charts/testutil_charts.h"
 #include "util/dialogs.h"
 #include "util/profile.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

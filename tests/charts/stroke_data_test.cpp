@@ -30,6 +30,7 @@
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "core/records.h"
 #include "util/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

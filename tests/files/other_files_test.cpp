@@ -9,6 +9,7 @@
 #include "files/user_file.h"
 #include "testutil_files.h"
 #include "util/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "testutil_files.h"
 #include "util/dialogs.h"
 #include "util/version.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/version.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace fs = std::filesystem;
 

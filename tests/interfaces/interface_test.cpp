@@ -7,6 +7,7 @@
 #include "interfaces/interface.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "interfaces/otinterface.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

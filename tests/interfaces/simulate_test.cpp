@@ -12,6 +12,7 @@
 #include "interfaces/vtinterface.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "logic/rowengine.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -23,6 +23,7 @@
 #include "util/datetime.h"
 #include "util/dialogs.h"
 #include "util/text.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "tests/support/testutil_logic.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

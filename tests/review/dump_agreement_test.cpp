@@ -23,6 +23,7 @@
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/text.h"
+#include "tests/support/scripted_dialogs.h"
 
 #ifndef CATCHLINE_CLI
 #define CATCHLINE_CLI ""

@@ -31,6 +31,7 @@
 #include "util/text.h"
 
 #include <algorithm>
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

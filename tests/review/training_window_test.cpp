@@ -38,6 +38,7 @@
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -32,6 +32,7 @@
 #include "util/profile.h"
 #include "util/text.h"
 #include "tests/support/testhome.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace fs = std::filesystem;
 

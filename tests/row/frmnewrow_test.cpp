@@ -29,6 +29,7 @@
 #include "util/profile.h"
 #include "util/version.h"
 #include "tests/support/testhome.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace fs = std::filesystem;
 

@@ -51,6 +51,7 @@
 #include "logic/valuedata.h"
 #include "tests/support/testhome.h"
 #include "tests/support/testutil_interfaces.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

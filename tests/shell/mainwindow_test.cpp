@@ -33,6 +33,7 @@
 #include "util/profile.h"
 #include "util/text.h"
 #include "util/version.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -49,6 +49,7 @@
 #include "shell/splash.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "util/color.h"
 #include "util/dialogs.h"
 #include "util/profile.h"
+#include "tests/support/scripted_dialogs.h"
 
 TEST(Paths, FolderAndFileHelpers)
 {

@@ -117,23 +117,11 @@ int CmdReplay(const std::vector<std::string>& args)
         }
     }
 
-    // The settings a default row window session gives the interface.
+    // The settings a default row window session gives the interface; the
+    // clock is the recording's own: the sum of the intervals read so far.
     TVTPulseInput in;
-    TStrokeSettings& st = in.Computer.Settings;
-    st.Inertia = 0.1088;
-    st.ThresHold = 5;
-    st.StrokeTrigger = 0;
-    st.Weight = weight;
-    st.BoatType = vtb1x;
-    st.Cog = 11;
-    st.Magnets = 4;
-    in.ProtocolSet = {vtpVtw};
-    in.Computer.DoCalculate = true;
-    in.State = vtsOpening;
-
-    // The clock is the recording's own: the sum of the intervals read so far.
     int64_t ticks = 0;
-    in.Computer.Clock = [&ticks] { return ticks * 1000 / 614000; };
+    SetUpRecordingInput(in, weight, ticks);
 
     std::vector<char> buffer(1 << 16);
     std::setvbuf(stdout, buffer.data(), _IOFBF, buffer.size());
@@ -183,14 +171,7 @@ int CmdReplay(const std::vector<std::string>& args)
         for (const char* n : kFieldNames) header += std::string(header.empty() ? "" : ",") + n;
         std::fputs((header + "\n").c_str(), stdout);
     }
-    if (firstMs >= 0) {
-        ticks += std::llround(in.CurrentInterval * 614000.0);
-        for (;;) {
-            player.Process();
-            if (!player.Read()) break;
-            ticks += std::llround(in.CurrentInterval * 614000.0);
-        }
-    }
+    PlayRecording(player, in, firstMs, ticks);
     std::fflush(stdout);
     if (!error.empty()) {
         std::fprintf(stderr, "catchline-cli replay: %s\n", error.c_str());
