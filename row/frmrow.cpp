@@ -257,6 +257,10 @@ void TfrmRow::BuildControls()
         if (FValues) FValues->RefreshValues();
     });
     tmrUpdateAreas->start();
+    tmrLiveCurve = new QTimer(this);
+    tmrLiveCurve->setObjectName("tmrLiveCurve");
+    tmrLiveCurve->setSingleShot(true);
+    connect(tmrLiveCurve, &QTimer::timeout, this, [this] { ResumeLeftChartPainting(); });
     tmrTurn = new QTimer(this);
     tmrTurn->setObjectName("tmrTurn");
     tmrTurn->setSingleShot(true);
@@ -1167,13 +1171,40 @@ void TfrmRow::RecoveryStarted()
 {
     if (FOld) FOld->clear();
     if (FLeft) RebuildLeftChart();
+    ResumeLeftChartPainting();
+}
+
+void TfrmRow::ResumeLeftChartPainting()
+{
+    tmrLiveCurve->stop();
+    if (!FLeft) return;
+    QChartView* view = FLeft->View();
+    if (view->viewportUpdateMode() == QGraphicsView::NoViewportUpdate) {
+        // The curves lie in the plot: the axes and their labels stay as they are.
+        view->setViewportUpdateMode(QGraphicsView::ViewportUpdateMode(FLeftUpdateMode));
+        const QRectF plot = FLeft->Chart()->plotArea().adjusted(-4, -4, 4, 4);
+        view->viewport()->update(view->mapFromScene(plot).boundingRect());
+    }
+    FLiveCurvePainted.start();
 }
 
 void TfrmRow::ForceSample(int puls, double length, double force)
 {
     if (!FLeft) return;
-    FOld->clear();
-    if (LeftPrevious && puls >= 1 && puls <= 80) PlotOldCurve(puls);
+    QChartView* view = FLeft->View();
+    const bool painting = view->viewportUpdateMode() != QGraphicsView::NoViewportUpdate;
+    if (painting && FLiveCurvePainted.isValid() && FLiveCurvePainted.elapsed() < LiveCurveRepaintMs) {
+        // Painted a moment ago: this sample and those after it are shown together.
+        FLeftUpdateMode = int(view->viewportUpdateMode());
+        view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
+        tmrLiveCurve->start(int(LiveCurveRepaintMs - FLiveCurvePainted.elapsed()));
+    } else if (painting) {
+        FLiveCurvePainted.start();
+    }
+    if (LeftPrevious && puls >= 1 && puls <= 80)
+        PlotOldCurve(puls);
+    else
+        FOld->clear();
     FNew->append(length, force);
 }
 

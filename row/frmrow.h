@@ -69,6 +69,7 @@ public:
     int RightY = 1;
     int RightZ = 12;
     TPlacement Bounds{-1, -1, -1, -1};
+    int LiveCurveRepaintMs = 40;
 
     void LoadSettings(const std::string& settingsFile, int mode) override;
     void SaveSettings(const std::string& settingsFile);
@@ -129,6 +130,13 @@ public:
     QTimer* tmrTurn = nullptr;
     QElapsedTimer FTurnPainted;
     void RepaintTurnPanel();
+    // The force samples of a drive come faster than a screen shows them: the
+    // left chart repaints at most every LiveCurveRepaintMs while they come,
+    // and at once with the recovery.
+    QTimer* tmrLiveCurve = nullptr;
+    QElapsedTimer FLiveCurvePainted;
+    int FLeftUpdateMode = 0;  // the chart view's own viewport update mode while it is held
+    void ResumeLeftChartPainting();
     QMenu *popLeft = nullptr, *popRight = nullptr;
     QMenu *mnuX = nullptr, *mnuY = nullptr, *mnuZ = nullptr;
     QAction* actVideo = nullptr;

@@ -668,6 +668,41 @@ TEST_F(RowWindow, ADriveSignRepaintsOnlyItsStatusPanel)
     Row->findChild<QPushButton*>("btnConnect")->removeEventFilter(&button);
 }
 
+// The samples of a drive keep the live curve current, but the chart is not
+// repainted for each of them: at most once per repaint interval, and at once
+// when the recovery starts.
+TEST_F(RowWindow, ADrivesSamplesRepaintTheForceChartTogether)
+{
+    Open();
+    Row->LiveCurveRepaintMs = 60000;  // no second repaint while the drive lasts
+    Row->Session().Header.SelectedStroke = 1;
+    TRowEngine& engine = Row->Engine();
+    engine.VTInterfaceStartingStroke(nullptr);
+    QApplication::processEvents();
+    QWidget* viewport = Row->LeftChartObject()->View()->viewport();
+    TPaintRegions paints;
+    viewport->installEventFilter(&paints);
+    for (int puls = 1; puls <= 30; ++puls) {
+        engine.VTInterfaceForceData(nullptr, puls, 4.0 * puls, 20.0 * puls, 0.01);
+        QApplication::processEvents();
+        EXPECT_EQ(Row->NewSeries()->count(), puls);
+    }
+    EXPECT_LE(paints.Regions.size(), 1u);
+    engine.VTInterfaceStartingRecover(nullptr);
+    QApplication::processEvents();
+    EXPECT_NE(Row->LeftChartObject()->View()->viewportUpdateMode(), QGraphicsView::NoViewportUpdate);
+    EXPECT_GE(paints.Regions.size(), 1u);
+    const size_t atRecovery = paints.Regions.size();
+    // With no interval every sample is painted.
+    Row->LiveCurveRepaintMs = 0;
+    engine.VTInterfaceStartingStroke(nullptr);
+    engine.VTInterfaceForceData(nullptr, 1, 4.0, 20.0, 0.01);
+    QApplication::processEvents();
+    EXPECT_GT(paints.Regions.size(), atRecovery);
+    viewport->removeEventFilter(&paints);
+}
+
+
 TEST_F(RowWindow, StoredForceCurvesAreDrawnAtTheirSampleSpacing)
 {
     Open();
