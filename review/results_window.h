@@ -47,8 +47,16 @@ public:
     void SetAppearance(const QFont& font, const QColor& textColor, const QColor& windowColor,
                        const QColor& faceColor) override;
 
-    // Controls (object names as the window resource names them).
-    // Time in the heart-rate zones; shown for sessions with a pulse.
+    // The grids' copy actions.
+    QAction *CopyDataAll = nullptr, *CopyDataData = nullptr, *CopyDataRow = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
+private:
+    // The controls (object name = member name). The zone box shows the time
+    // in the heart-rate zones of sessions with a pulse.
     TZoneBox* gbxZones = nullptr;
     QGroupBox *gbxTotals = nullptr, *gbxAverages = nullptr, *gbxMaxima = nullptr, *gbxIntervals = nullptr,
               *gbxSplits = nullptr;
@@ -64,14 +72,8 @@ public:
     QTableView* sgdSplits = nullptr;
     QRadioButton *rbtStrokes = nullptr, *rbtDistance = nullptr, *rbtTime = nullptr;
     QComboBox* cmbSplits = nullptr;
-    QAction *CopyDataAll = nullptr, *CopyDataData = nullptr, *CopyDataRow = nullptr;
     QMenu* pmnGrid = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void done(int result) override;
-
-private:
     void FillPresets();
     void SetCaptions();
     // Sizes the window to its filled fields and its caption.

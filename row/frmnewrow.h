@@ -57,6 +57,13 @@ public:
     void SetAppearance(const QFont& font, const QColor& textColor, const QColor& windowColor,
                        const QColor& faceColor) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The controls (object name = member name).
     QWidget* pnlTitle = nullptr;
     QWidget* pnlName = nullptr;
     QWidget* pnlWeight = nullptr;
@@ -72,12 +79,6 @@ public:
     QComboBox* cmbSprocket = nullptr;
     QPushButton* btnOpen = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void done(int result) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void FormShow();
     void btnOpenClick();
     void btbOkClick();

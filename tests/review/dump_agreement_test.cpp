@@ -23,6 +23,7 @@
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/text.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 #ifndef CATCHLINE_CLI
@@ -106,8 +107,8 @@ TEST_F(DumpAgreementTest, TrainingWindowShowsWhatTheDumpReports)
 
         // Totals: the dump's texts with the catalogue's units.
         const TJson& totals = d["TotalTexts"];
-        const std::pair<QLabel*, int> labels[] = {{w.lblDistance, 0}, {w.lblTime, 1}, {w.lblEnergy, 2},
-                                                  {w.lblStrokes, 4},  {w.lblPower, 3}, {w.lbl500m, 5},
+        const std::pair<QLabel*, int> labels[] = {{Child<QLabel>(w, "lblDistance"), 0}, {Child<QLabel>(w, "lblTime"), 1}, {Child<QLabel>(w, "lblEnergy"), 2},
+                                                  {Child<QLabel>(w, "lblStrokes"), 4},  {w.lblPower, 3}, {w.lbl500m, 5},
                                                   {w.lblStrokerate, 6}};
         for (auto [l, i] : labels)
             EXPECT_EQ(S(l->text()), Trim(totals[size_t(i)].get<std::string>() + " " + TotalParameterUnit(i))) << i;
@@ -136,7 +137,7 @@ TEST_F(DumpAgreementTest, TrainingWindowShowsWhatTheDumpReports)
 
         // Intervals.
         const TJson& intervals = d["IntervalTexts"];
-        QTableView* iv = w.sgdIntervals;
+        QTableView* iv = Child<QTableView>(w, "sgdIntervals");
         ASSERT_EQ(iv->model()->rowCount(), std::max<int>(int(intervals.size()), 1));
         for (size_t r = 0; r < intervals.size(); ++r)
             for (size_t c = 1; c < size_t(iv->model()->columnCount()); ++c)
@@ -145,16 +146,16 @@ TEST_F(DumpAgreementTest, TrainingWindowShowsWhatTheDumpReports)
         // The results window: the same totals and averages.
         TfrmResults results;
         results.ShowResults(w.Record());
-        const std::pair<QLineEdit*, int> fields[] = {{results.edtDistance, 0}, {results.edtTime, 1},
-                                                     {results.edtEnergy, 2},   {results.edtStrokes, 4},
-                                                     {results.edtAvgPower, 3}, {results.edtAvg500m, 5},
-                                                     {results.edtAvgStrokerate, 6}};
+        const std::pair<QLineEdit*, int> fields[] = {{Child<QLineEdit>(results, "edtDistance"), 0}, {Child<QLineEdit>(results, "edtTime"), 1},
+                                                     {Child<QLineEdit>(results, "edtEnergy"), 2},   {Child<QLineEdit>(results, "edtStrokes"), 4},
+                                                     {Child<QLineEdit>(results, "edtAvgPower"), 3}, {Child<QLineEdit>(results, "edtAvg500m"), 5},
+                                                     {Child<QLineEdit>(results, "edtAvgStrokerate"), 6}};
         for (auto [e, i] : fields)
             EXPECT_EQ(S(e->text()), Trim(totals[size_t(i)].get<std::string>() + " " + TotalParameterUnit(i))) << i;
-        ASSERT_EQ(results.sgdIntervals->model()->rowCount(), iv->model()->rowCount());
+        ASSERT_EQ(Child<QTableView>(results, "sgdIntervals")->model()->rowCount(), iv->model()->rowCount());
         for (int r = 0; r < iv->model()->rowCount(); ++r)
             for (int c = 0; c < iv->model()->columnCount(); ++c)
-                EXPECT_EQ(Cell(results.sgdIntervals, r, c), Cell(iv, r, c));
+                EXPECT_EQ(Cell(Child<QTableView>(results, "sgdIntervals"), r, c), Cell(iv, r, c));
     }
 }
 

@@ -31,6 +31,7 @@
 #include "util/text.h"
 
 #include <algorithm>
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -69,13 +70,13 @@ TEST_F(ResultsWindowTest, IntervalSessionTotalsAveragesAndMaxima)
     TfrmResults r;
     r.ShowResults(t);
     EXPECT_EQ(r.windowTitle().toStdString(), "Results for Intervals 4 x 1 min");
-    EXPECT_EQ(T(r.edtDistance), "2063 m");
-    EXPECT_EQ(T(r.edtTime), TotalValueTextWithUnit(t, 1));
-    EXPECT_EQ(T(r.edtEnergy), TotalValueTextWithUnit(t, 2));
-    EXPECT_EQ(T(r.edtStrokes), "200");
-    EXPECT_EQ(T(r.edtAvgPower), TotalValueTextWithUnit(t, 3));
-    EXPECT_EQ(T(r.edtAvg500m), TotalValueTextWithUnit(t, 5));
-    EXPECT_EQ(T(r.edtAvgStrokerate), TotalValueTextWithUnit(t, 6));
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtDistance")), "2063 m");
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtTime")), TotalValueTextWithUnit(t, 1));
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtEnergy")), TotalValueTextWithUnit(t, 2));
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtStrokes")), "200");
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtAvgPower")), TotalValueTextWithUnit(t, 3));
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtAvg500m")), TotalValueTextWithUnit(t, 5));
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtAvgStrokerate")), TotalValueTextWithUnit(t, 6));
 
     // Maxima over the strokes, computed here independently.
     float maxPower = 0, min500 = 1e30f, maxRate = 0, maxRatio = 0, sumRatio = 0;
@@ -87,25 +88,25 @@ TEST_F(ResultsWindowTest, IntervalSessionTotalsAveragesAndMaxima)
         maxRatio = std::max(maxRatio, s.RecoverRatio);
         sumRatio += s.RecoverRatio;
     }
-    EXPECT_EQ(T(r.edtMaxPower), Trim(FormatValue("%4.0f", maxPower) + " W"));
-    EXPECT_EQ(T(r.edtMax500m), FormatValue("Tnn:ss.0", min500) + " m:s");
-    EXPECT_EQ(T(r.edtMaxStrokerate), FormatValue("%2.1f", maxRate) + " /min");
-    EXPECT_EQ(T(r.edtMaxDriveRecover), FormatValue("%1.2f", maxRatio));
-    EXPECT_EQ(T(r.edtAvgDriveRecover), FormatValue("%1.2f", sumRatio / float(t.StrokeCount())));
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtMaxPower")), Trim(FormatValue("%4.0f", maxPower) + " W"));
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtMax500m")), FormatValue("Tnn:ss.0", min500) + " m:s");
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtMaxStrokerate")), FormatValue("%2.1f", maxRate) + " /min");
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtMaxDriveRecover")), FormatValue("%1.2f", maxRatio));
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtAvgDriveRecover")), FormatValue("%1.2f", sumRatio / float(t.StrokeCount())));
 
     // The hidden intervals grid is filled as the training window's.
-    EXPECT_FALSE(r.gbxIntervals->isVisibleTo(&r));
-    EXPECT_FALSE(r.gbxSplits->isVisibleTo(&r));
-    ASSERT_EQ(r.sgdIntervals->model()->rowCount(), 4);
-    EXPECT_EQ(r.sgdIntervals->model()->headerData(0, Qt::Horizontal).toString().toStdString(), "#");
-    EXPECT_EQ(Cell(r.sgdIntervals, 3, 0), "   4");
-    for (int c = 1; c < r.sgdIntervals->model()->columnCount(); ++c)
-        EXPECT_EQ(Cell(r.sgdIntervals, 2, c), IntervalValueText(t.Intervals[2], IntervalIdMap()[size_t(c - 1)]));
-    QAbstractItemModelTester tester(r.sgdIntervals->model());
+    EXPECT_FALSE(Child<QGroupBox>(r, "gbxIntervals")->isVisibleTo(&r));
+    EXPECT_FALSE(Child<QGroupBox>(r, "gbxSplits")->isVisibleTo(&r));
+    ASSERT_EQ(Child<QTableView>(r, "sgdIntervals")->model()->rowCount(), 4);
+    EXPECT_EQ(Child<QTableView>(r, "sgdIntervals")->model()->headerData(0, Qt::Horizontal).toString().toStdString(), "#");
+    EXPECT_EQ(Cell(Child<QTableView>(r, "sgdIntervals"), 3, 0), "   4");
+    for (int c = 1; c < Child<QTableView>(r, "sgdIntervals")->model()->columnCount(); ++c)
+        EXPECT_EQ(Cell(Child<QTableView>(r, "sgdIntervals"), 2, c), IntervalValueText(t.Intervals[2], IntervalIdMap()[size_t(c - 1)]));
+    QAbstractItemModelTester tester(Child<QTableView>(r, "sgdIntervals")->model());
 
     // Its own copy: changing the caller's session changes nothing shown.
     t.Strokes[1].Power = 9999;
-    EXPECT_NE(T(r.edtMaxPower), "9999 W");
+    EXPECT_NE(T(Child<QLineEdit>(r, "edtMaxPower")), "9999 W");
     EXPECT_NE(r.Training().Strokes[1].Power, 9999.0f);
 }
 
@@ -117,13 +118,13 @@ TEST_F(ResultsWindowTest, SessionWithoutStrokes)
     TfrmResults r;
     r.ShowResults(t);
     EXPECT_EQ(r.windowTitle().toStdString(), "Results for Empty");
-    EXPECT_EQ(T(r.edtMaxPower), "0 W");
-    EXPECT_EQ(T(r.edtMaxStrokerate), "0.0 /min");
-    EXPECT_EQ(T(r.edtMaxDriveRecover), "0.00");
-    EXPECT_EQ(T(r.edtAvgDriveRecover), "0.00");
-    EXPECT_EQ(T(r.edtStrokes), "0");
-    ASSERT_EQ(r.sgdIntervals->model()->rowCount(), 1);
-    EXPECT_EQ(Cell(r.sgdIntervals, 0, 1), "");
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtMaxPower")), "0 W");
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtMaxStrokerate")), "0.0 /min");
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtMaxDriveRecover")), "0.00");
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtAvgDriveRecover")), "0.00");
+    EXPECT_EQ(T(Child<QLineEdit>(r, "edtStrokes")), "0");
+    ASSERT_EQ(Child<QTableView>(r, "sgdIntervals")->model()->rowCount(), 1);
+    EXPECT_EQ(Cell(Child<QTableView>(r, "sgdIntervals"), 0, 1), "");
 }
 
 TEST_F(ResultsWindowTest, EveryFigureAndTheCaptionShowWhole)
@@ -172,31 +173,31 @@ TEST_F(ResultsWindowTest, ShownLabelsSplitsAndSettings)
     TfrmResults r;
     r.ShowResults(t);
     r.show();
-    EXPECT_EQ(T(r.lblDistance), "Distance");
-    EXPECT_EQ(T(r.lblStrokes), "Strokes");
-    EXPECT_EQ(T(r.lblAvgPower), "Avg. power");
-    EXPECT_EQ(T(r.lblMaxPower), "Power");
-    EXPECT_EQ(T(r.lblMax500m), "Est. 500m time");
-    EXPECT_EQ(T(r.lblMaxStrokerate), "Stroke rate");
-    EXPECT_EQ(T(r.lblAvgDriveRecover), "DR ratio");
-    EXPECT_EQ(T(r.lblMaxDriveRecover), "DR ratio");
+    EXPECT_EQ(T(Child<QLabel>(r, "lblDistance")), "Distance");
+    EXPECT_EQ(T(Child<QLabel>(r, "lblStrokes")), "Strokes");
+    EXPECT_EQ(T(Child<QLabel>(r, "lblAvgPower")), "Avg. power");
+    EXPECT_EQ(T(Child<QLabel>(r, "lblMaxPower")), "Power");
+    EXPECT_EQ(T(Child<QLabel>(r, "lblMax500m")), "Est. 500m time");
+    EXPECT_EQ(T(Child<QLabel>(r, "lblMaxStrokerate")), "Stroke rate");
+    EXPECT_EQ(T(Child<QLabel>(r, "lblAvgDriveRecover")), "DR ratio");
+    EXPECT_EQ(T(Child<QLabel>(r, "lblMaxDriveRecover")), "DR ratio");
     EXPECT_FALSE(r.btbCancel->isVisibleTo(&r));
 
-    EXPECT_TRUE(r.rbtDistance->isChecked());
-    ASSERT_EQ(r.cmbSplits->count(), 5);
-    EXPECT_EQ(r.cmbSplits->itemText(0).toStdString(), "50 meter");
-    EXPECT_EQ(r.cmbSplits->currentIndex(), 2);
-    EXPECT_EQ(r.sgdSplits->model()->rowCount(), 0);
-    EXPECT_EQ(r.sgdSplits->model()->headerData(1, Qt::Horizontal).toString().toStdString(), SplitCaption(0));
-    EXPECT_EQ(r.sgdSplits->columnWidth(1), 40);
-    EXPECT_TRUE(r.sgdSplits->isColumnHidden(2));
+    EXPECT_TRUE(Child<QRadioButton>(r, "rbtDistance")->isChecked());
+    ASSERT_EQ(Child<QComboBox>(r, "cmbSplits")->count(), 5);
+    EXPECT_EQ(Child<QComboBox>(r, "cmbSplits")->itemText(0).toStdString(), "50 meter");
+    EXPECT_EQ(Child<QComboBox>(r, "cmbSplits")->currentIndex(), 2);
+    EXPECT_EQ(Child<QTableView>(r, "sgdSplits")->model()->rowCount(), 0);
+    EXPECT_EQ(Child<QTableView>(r, "sgdSplits")->model()->headerData(1, Qt::Horizontal).toString().toStdString(), SplitCaption(0));
+    EXPECT_EQ(Child<QTableView>(r, "sgdSplits")->columnWidth(1), 40);
+    EXPECT_TRUE(Child<QTableView>(r, "sgdSplits")->isColumnHidden(2));
 
     // Choosing a preset remembers it for its split type only.
-    r.cmbSplits->setCurrentIndex(4);
-    r.rbtTime->setChecked(true);
-    EXPECT_EQ(r.cmbSplits->count(), 6);
-    EXPECT_EQ(r.cmbSplits->currentIndex(), 4);
-    EXPECT_EQ(r.cmbSplits->currentText().toStdString(), "4:00 m:s");
+    Child<QComboBox>(r, "cmbSplits")->setCurrentIndex(4);
+    Child<QRadioButton>(r, "rbtTime")->setChecked(true);
+    EXPECT_EQ(Child<QComboBox>(r, "cmbSplits")->count(), 6);
+    EXPECT_EQ(Child<QComboBox>(r, "cmbSplits")->currentIndex(), 4);
+    EXPECT_EQ(Child<QComboBox>(r, "cmbSplits")->currentText().toStdString(), "4:00 m:s");
     r.accept();
 
     TProfileFile ini(file);
@@ -230,11 +231,11 @@ TEST_F(ResultsWindowTest, TotalsLabelsOpenTheOneSharedResultsWindow)
             return;
         }
         caption = r->windowTitle().toStdString();
-        distance = r->edtDistance->text().toStdString();
+        distance = Child<QLineEdit>(r, "edtDistance")->text().toStdString();
         r->accept();
     };
     QTimer::singleShot(0, answer);
-    QTest::mouseClick(w.lblDistance, Qt::LeftButton);
+    QTest::mouseClick(Child<QLabel>(w, "lblDistance"), Qt::LeftButton);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0], &shared);
     EXPECT_EQ(caption, "Results for Clicked");

@@ -26,6 +26,7 @@
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -69,7 +70,7 @@ TEST_F(SplitsZonesTest, SplitsPageByDistanceStrokesAndTime)
     QTableView* g = w.findChild<QTableView*>("sgdSplits");
     ASSERT_TRUE(g);
     EXPECT_TRUE(w.findChild<QRadioButton*>("rbtDistance")->isChecked());
-    EXPECT_EQ(w.cmbSplits->currentText().toStdString(), "500 meter");
+    EXPECT_EQ(Child<QComboBox>(w, "cmbSplits")->currentText().toStdString(), "500 meter");
     ASSERT_EQ(g->model()->rowCount(), 4);
     EXPECT_EQ(Cell(g, 0, 0), "   1");
     EXPECT_EQ(Cell(g, 0, Column(3)), "500.0");     // distance in split
@@ -79,10 +80,10 @@ TEST_F(SplitsZonesTest, SplitsPageByDistanceStrokesAndTime)
     EXPECT_EQ(Cell(g, 0, Column(15)), "120");      // pulse
 
     w.findChild<QRadioButton*>("rbtStrokes")->setChecked(true);
-    EXPECT_EQ(w.cmbSplits->currentText().toStdString(), "20 strokes");
+    EXPECT_EQ(Child<QComboBox>(w, "cmbSplits")->currentText().toStdString(), "20 strokes");
     EXPECT_EQ(g->model()->rowCount(), 20);
     w.findChild<QRadioButton*>("rbtTime")->setChecked(true);
-    w.cmbSplits->setCurrentIndex(1);  // 1:00
+    Child<QComboBox>(w, "cmbSplits")->setCurrentIndex(1);  // 1:00
     ASSERT_EQ(g->model()->rowCount(), 17);  // 16 minutes and 40 s
     EXPECT_EQ(Cell(g, 16, Column(5)), "00:40.0");
 
@@ -130,10 +131,10 @@ TEST_F(SplitsZonesTest, ZonesFollowTheMaximumTheRowerSets)
     // Another window reads the rower's maximum.
     TfrmResults r;
     r.ShowResults(*w.Training());
-    ASSERT_TRUE(r.gbxZones);
-    EXPECT_TRUE(r.gbxZones->isVisibleTo(&r));
-    EXPECT_EQ(Text(r.gbxZones->findChild<QLabel*>("lblZoneTime4")), "16:40 (100 %)");
-    EXPECT_FALSE(r.gbxZones->findChild<QLineEdit*>("edtMaxHeartRate"));  // shown, not edited there
+    ASSERT_TRUE(Child<TZoneBox>(r, "gbxZones"));
+    EXPECT_TRUE(Child<TZoneBox>(r, "gbxZones")->isVisibleTo(&r));
+    EXPECT_EQ(Text(Child<TZoneBox>(r, "gbxZones")->findChild<QLabel*>("lblZoneTime4")), "16:40 (100 %)");
+    EXPECT_FALSE(Child<TZoneBox>(r, "gbxZones")->findChild<QLineEdit*>("edtMaxHeartRate"));  // shown, not edited there
 }
 
 TEST_F(SplitsZonesTest, ResultsWithoutAPulseShowNoZones)
@@ -142,7 +143,7 @@ TEST_F(SplitsZonesTest, ResultsWithoutAPulseShowNoZones)
     for (int k = 1; k <= 50; ++k) t.Strokes[size_t(k)].Pulse = 0;
     TfrmResults r;
     r.ShowResults(t);
-    EXPECT_FALSE(r.gbxZones->isVisibleTo(&r));
+    EXPECT_FALSE(Child<TZoneBox>(r, "gbxZones")->isVisibleTo(&r));
     TfrmTraining w(Registry.Store, Registry.Open(t, 103));
     w.RefreshAll();
     TZoneBox* z = w.findChild<TZoneBox*>("gbxZones");

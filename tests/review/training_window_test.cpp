@@ -38,6 +38,7 @@
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -113,14 +114,14 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
     EXPECT_EQ(Text(w.lblIDStatus), "101 / -");
     EXPECT_EQ(w.Record().ClientId, 101);
     EXPECT_EQ(w.pgcTraining->currentWidget(), w.tshWorkout);
-    EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals");
+    EXPECT_EQ(Child<QGroupBox>(w, "gbxTotals")->title().toStdString(), "Totals");
 
     const TTraining& s = w.Record();
-    EXPECT_EQ(Text(w.lblDistance), TotalValueTextWithUnit(s, 0));
-    EXPECT_EQ(Text(w.lblDistance), "2063 m");
-    EXPECT_EQ(Text(w.lblTime), TotalValueTextWithUnit(s, 1));
-    EXPECT_EQ(Text(w.lblEnergy), TotalValueTextWithUnit(s, 2));
-    EXPECT_EQ(Text(w.lblStrokes), "200");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblDistance")), TotalValueTextWithUnit(s, 0));
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblDistance")), "2063 m");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblTime")), TotalValueTextWithUnit(s, 1));
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblEnergy")), TotalValueTextWithUnit(s, 2));
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblStrokes")), "200");
     EXPECT_EQ(Text(w.lblPower), TotalValueTextWithUnit(s, 3));
     EXPECT_EQ(Text(w.lbl500m), TotalValueTextWithUnit(s, 5));
     EXPECT_EQ(Text(w.lblStrokerate), TotalValueTextWithUnit(s, 6));
@@ -132,7 +133,7 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
     EXPECT_EQ(w.edtLimitValue->text().toStdString(), "4");
     EXPECT_EQ(w.edtWorkPeriod->text().toStdString(), "0:01:00");
     EXPECT_EQ(w.edtRestPeriod->text().toStdString(), "0:00:30");
-    EXPECT_TRUE(w.gbxIntervals->isVisibleTo(&w));
+    EXPECT_TRUE(Child<QGroupBox>(w, "gbxIntervals")->isVisibleTo(&w));
     EXPECT_TRUE(w.edtWorkPeriod->isVisibleTo(&w));
     EXPECT_FALSE(w.edtStartValue->isVisibleTo(&w));
     // A recorded training is no user profile: its workout is not edited.
@@ -154,7 +155,7 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
                 << row << "," << c;
 
     // Intervals.
-    QTableView* iv = w.sgdIntervals;
+    QTableView* iv = Child<QTableView>(w, "sgdIntervals");
     ASSERT_EQ(iv->model()->rowCount(), 4);
     EXPECT_EQ(Header(iv, 0), "#");
     EXPECT_EQ(Header(iv, 2), IntervalCaption(1));
@@ -180,7 +181,7 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
         EXPECT_FALSE(v->verticalHeader()->isVisible());
     }
 
-    for (QTableView* v : {g, iv, fc, w.sgdSplits}) QAbstractItemModelTester tester(v->model());
+    for (QTableView* v : {g, iv, fc, Child<QTableView>(w, "sgdSplits")}) QAbstractItemModelTester tester(v->model());
 }
 
 TEST_F(TrainingWindowTest, GridHeadersFitTheirColumnsAndSetWidthsStay)
@@ -190,20 +191,20 @@ TEST_F(TrainingWindowTest, GridHeadersFitTheirColumnsAndSetWidthsStay)
     TAppearance look;
     look.Font = QFont("DejaVu Sans", 11);
     w.SetAppearance(look);
-    w.sgdIntervals->setColumnWidth(3, 41);  // a width the user chose
+    Child<QTableView>(w, "sgdIntervals")->setColumnWidth(3, 41);  // a width the user chose
     w.RefreshAll();
     w.show();
     QApplication::processEvents();
-    for (QTableView* v : {w.sgdStrokeData, w.sgdIntervals, w.sgdSplits}) {
+    for (QTableView* v : {w.sgdStrokeData, Child<QTableView>(w, "sgdIntervals"), Child<QTableView>(w, "sgdSplits")}) {
         const QFontMetrics metrics(v->horizontalHeader()->font());
         for (int c = 1; c < v->model()->columnCount(); ++c) {
-            if (v == w.sgdIntervals && c == 3) continue;
+            if (v == Child<QTableView>(w, "sgdIntervals") && c == 3) continue;
             const QString header = v->model()->headerData(c, Qt::Horizontal).toString();
             EXPECT_LE(metrics.horizontalAdvance(header), v->columnWidth(c))
                 << v->objectName().toStdString() << " " << header.toStdString();
         }
     }
-    EXPECT_EQ(w.sgdIntervals->columnWidth(3), 41);
+    EXPECT_EQ(Child<QTableView>(w, "sgdIntervals")->columnWidth(3), 41);
     w.close();
 }
 
@@ -213,17 +214,17 @@ TEST_F(TrainingWindowTest, SessionWithoutStrokesShowsOneEmptyRow)
     t.Header.FileDate = 0;
     TfrmTraining w(Registry.Store, Registry.Open(t, 102));
     w.RefreshAll();
-    for (QTableView* v : {w.sgdStrokeData, w.sgdForceCurves, w.sgdIntervals}) {
+    for (QTableView* v : {w.sgdStrokeData, w.sgdForceCurves, Child<QTableView>(w, "sgdIntervals")}) {
         ASSERT_EQ(v->model()->rowCount(), 1);
         for (int c = 0; c < v->model()->columnCount(); ++c) EXPECT_EQ(Cell(v, 0, c), "");
     }
-    EXPECT_EQ(w.sgdSplits->model()->rowCount(), 0);
-    EXPECT_EQ(w.sgdSplits->model()->columnCount(), kSplitParameterCount + 1);
+    EXPECT_EQ(Child<QTableView>(w, "sgdSplits")->model()->rowCount(), 0);
+    EXPECT_EQ(Child<QTableView>(w, "sgdSplits")->model()->columnCount(), kSplitParameterCount + 1);
     EXPECT_EQ(Text(w.lblTDateTime), "-");
     EXPECT_EQ(Text(w.lblInterface), "");
-    EXPECT_EQ(Text(w.lblStrokes), "0");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblStrokes")), "0");
     EXPECT_FALSE(w.btnReset->isEnabled());
-    EXPECT_FALSE(w.gbxIntervals->isVisibleTo(&w));
+    EXPECT_FALSE(Child<QGroupBox>(w, "gbxIntervals")->isVisibleTo(&w));
     EXPECT_FALSE(w.edtWorkPeriod->isVisibleTo(&w));
     EXPECT_FALSE(w.lblWorkPeriod->isVisibleTo(&w));
 }
@@ -248,7 +249,7 @@ TEST_F(TrainingWindowTest, DamagedValuesAreShownWithoutHarm)
     EXPECT_EQ(w.cmbSessionLimit->currentIndex(), -1);
     EXPECT_EQ(Text(w.lblTDateTime), "-");
     EXPECT_EQ(Text(w.lblTSize), "-");
-    EXPECT_FALSE(w.gbxIntervals->isVisibleTo(&w));
+    EXPECT_FALSE(Child<QGroupBox>(w, "gbxIntervals")->isVisibleTo(&w));
     EXPECT_EQ(w.sgdStrokeData->model()->rowCount(), 3);
     // Picking a date and a time gives a sound date again.
     w.dtpDate->setDate(QDate(2026, 5, 1));
@@ -336,7 +337,7 @@ TEST_F(TrainingWindowTest, WeightOfARecordedSessionAsksBeforeResetting)
     EXPECT_EQ(Registry.Resets[0], 104);
     EXPECT_EQ(w.sgdStrokeData->model()->rowCount(), 1);
     EXPECT_EQ(w.gbxUser->title().toStdString(), "&User (*)");
-    EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals (*)");
+    EXPECT_EQ(Child<QGroupBox>(w, "gbxTotals")->title().toStdString(), "Totals (*)");
 
     // The session is empty now: no more questions.
     w.edtWeight->setText("76");
@@ -365,7 +366,7 @@ TEST_F(TrainingWindowTest, WorkoutEditsOfAUserProfile)
     // Intervals by strokes: the period controls appear; 70000 is kept at 65535.
     w.cmbSessionLimit->setCurrentIndex(4);
     EXPECT_TRUE(w.edtWorkPeriod->isVisibleTo(&w));
-    EXPECT_TRUE(w.gbxIntervals->isVisibleTo(&w));
+    EXPECT_TRUE(Child<QGroupBox>(w, "gbxIntervals")->isVisibleTo(&w));
     w.cmbIntervalBy->setCurrentIndex(0);
     w.edtWorkPeriod->setText("70000");
     EXPECT_EQ(w.Record().Settings.WorkStrokes, 65535);
@@ -463,7 +464,7 @@ TEST_F(TrainingWindowTest, ResetButton)
     EXPECT_EQ(w.Record().Header.FileName.Text(), "?");
     EXPECT_EQ(w.Record().Header.Title.Text(), "Morning row");
     EXPECT_EQ(Registry.Resets, (std::vector<int32_t>{107}));
-    EXPECT_EQ(Text(w.lblStrokes), "0");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblStrokes")), "0");
     EXPECT_TRUE(w.edtWeight->isEnabled());  // a user profile now
     EXPECT_FALSE(w.btnReset->isEnabled());
 }
@@ -609,8 +610,8 @@ TEST_F(TrainingWindowTest, SettingsPersistColumnsPlacementAndLists)
         w.LoadSettings(SettingsFile(false), 1);
         w.RefreshAll();
         w.show();
-        w.sgdIntervals->setColumnHidden(3, true);
-        w.sgdIntervals->setColumnWidth(2, 77);
+        Child<QTableView>(w, "sgdIntervals")->setColumnHidden(3, true);
+        Child<QTableView>(w, "sgdIntervals")->setColumnWidth(2, 77);
         w.cmbEvent->addItem("Head race");
         w.cmbEvent->addItem("");
         w.cmbEvent->addItem("Sprint");
@@ -635,8 +636,8 @@ TEST_F(TrainingWindowTest, SettingsPersistColumnsPlacementAndLists)
     TfrmTraining again(Registry.Store, Registry.Open(t, 112));
     again.LoadSettings(file, 1);
     again.RefreshAll();
-    EXPECT_TRUE(again.sgdIntervals->isColumnHidden(3));
-    EXPECT_EQ(again.sgdIntervals->columnWidth(2), 77);
+    EXPECT_TRUE(Child<QTableView>(again, "sgdIntervals")->isColumnHidden(3));
+    EXPECT_EQ(Child<QTableView>(again, "sgdIntervals")->columnWidth(2), 77);
     EXPECT_EQ(again.RememberedEntries("Event"), (std::vector<std::string>{"Head race", "Sprint"}));
 }
 
@@ -671,7 +672,7 @@ TEST_F(TrainingWindowTest, SaveAndSaveAs)
     EXPECT_EQ(Registry.Last, Env.File("saved/"));
     EXPECT_EQ(w.Record().Header.Modified, 0);
     EXPECT_FALSE(w.CanSave());
-    EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals");
+    EXPECT_EQ(Child<QGroupBox>(w, "gbxTotals")->title().toStdString(), "Totals");
     EXPECT_EQ(Text(w.lblTFile), "first.stg");
     TTraining back;
     ASSERT_TRUE(OpenTraining(first, back, false));
@@ -820,7 +821,7 @@ TEST_F(TrainingWindowTest, FailedSaveOffersAPlaceWhereItCanBeSaved)
     EXPECT_EQ(Registry.FilesSaved, 0);
     EXPECT_TRUE(Registry.Recent.empty());
     EXPECT_EQ(w.Record().Header.Modified, 1);
-    EXPECT_EQ(w.gbxTotals->title().toStdString(), "Totals (*)");
+    EXPECT_EQ(Child<QGroupBox>(w, "gbxTotals")->title().toStdString(), "Totals (*)");
 
     // Accepted: saved in the user data folder, which the message names.
     Dialogs.Clear();
@@ -882,7 +883,7 @@ TEST_F(TrainingWindowTest, SelectColumnsHidesAColumnAndItIsRemembered)
         w.LoadSettings(SettingsFile(false), 1);
         w.RefreshAll();
         w.show();
-        w.SetActiveGrid(w.sgdIntervals);
+        w.SetActiveGrid(Child<QTableView>(w, "sgdIntervals"));
         bool seen = false;
         QTimer::singleShot(0, [&] {
             auto* d = qobject_cast<TfrmSelectColumns*>(QApplication::activeModalWidget());
@@ -891,14 +892,14 @@ TEST_F(TrainingWindowTest, SelectColumnsHidesAColumnAndItIsRemembered)
                 return;
             }
             seen = true;
-            EXPECT_EQ(d->clbColumns->count(), w.sgdIntervals->model()->columnCount() - 1);
+            EXPECT_EQ(d->clbColumns->count(), Child<QTableView>(w, "sgdIntervals")->model()->columnCount() - 1);
             EXPECT_EQ(d->clbColumns->item(1)->text().toStdString(), IntervalCaption(1));
             d->clbColumns->item(1)->setCheckState(Qt::Unchecked);  // grid column 2
             d->accept();
         });
         w.SelectColumns->trigger();
         ASSERT_TRUE(seen);
-        EXPECT_TRUE(w.sgdIntervals->isColumnHidden(2));
+        EXPECT_TRUE(Child<QTableView>(w, "sgdIntervals")->isColumnHidden(2));
         w.CopyDataExecute(1);
         std::string copied = QApplication::clipboard()->text().toStdString();
         EXPECT_EQ(copied.find(IntervalCaption(1)), std::string::npos);
@@ -907,8 +908,8 @@ TEST_F(TrainingWindowTest, SelectColumnsHidesAColumnAndItIsRemembered)
     }
     TfrmTraining again(Registry.Store, Registry.Open(t, 118));
     again.LoadSettings(SettingsFile(false), 1);
-    EXPECT_TRUE(again.sgdIntervals->isColumnHidden(2));
-    EXPECT_FALSE(again.sgdIntervals->isColumnHidden(3));
+    EXPECT_TRUE(Child<QTableView>(again, "sgdIntervals")->isColumnHidden(2));
+    EXPECT_FALSE(Child<QTableView>(again, "sgdIntervals")->isColumnHidden(3));
 }
 
 TEST_F(TrainingWindowTest, ChartOptionsMarkTheSessionChanged)

@@ -29,6 +29,7 @@
 #include "util/profile.h"
 #include "util/version.h"
 #include "tests/support/testhome.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace fs = std::filesystem;
@@ -128,13 +129,13 @@ TEST_F(NewRowTest, ControlsCaptionsAndLists)
 {
     TfrmNewRow& d = *Dialog;
     EXPECT_EQ(d.windowTitle(), "New row window");
-    EXPECT_EQ(Items(d.cmbGender), (QStringList{"Male", "Female"}));
-    EXPECT_EQ(Items(d.cmbBoat), (QStringList{"1X", "2+", "2-", "2X", "4+", "4-", "4X", "8+"}));
-    EXPECT_EQ(Items(d.cmbSprocket), (QStringList{"Small left", "Big right"}));
-    EXPECT_EQ(d.edtTitle->maxLength(), 250);
-    EXPECT_EQ(d.edtName->maxLength(), 250);
-    EXPECT_EQ(d.btnOpen->text(), "O&pen ...");
-    EXPECT_EQ(d.lblKgs->text(), "Kgs");
+    EXPECT_EQ(Items(Child<QComboBox>(d, "cmbGender")), (QStringList{"Male", "Female"}));
+    EXPECT_EQ(Items(Child<QComboBox>(d, "cmbBoat")), (QStringList{"1X", "2+", "2-", "2X", "4+", "4-", "4X", "8+"}));
+    EXPECT_EQ(Items(Child<QComboBox>(d, "cmbSprocket")), (QStringList{"Small left", "Big right"}));
+    EXPECT_EQ(Child<QLineEdit>(d, "edtTitle")->maxLength(), 250);
+    EXPECT_EQ(Child<QLineEdit>(d, "edtName")->maxLength(), 250);
+    EXPECT_EQ(Child<QPushButton>(d, "btnOpen")->text(), "O&pen ...");
+    EXPECT_EQ(Child<QLabel>(d, "lblKgs")->text(), "Kgs");
     const std::pair<const char*, const char*> labels[] = {{"lblTitle", "&Title"},   {"lblName", "&Name"},
                                                           {"lblWeight", "&Weight"}, {"lblGender", "&Gender"},
                                                           {"lblBoat", "&Boat"},     {"lblSprocket", "&Sprocket"}};
@@ -146,9 +147,9 @@ TEST_F(NewRowTest, ControlsCaptionsAndLists)
     // Open sits left of OK and Cancel on the button row.
     d.show();
     QApplication::processEvents();
-    EXPECT_LT(d.btnOpen->mapTo(&d, QPoint()).x(), d.btbOk->mapTo(&d, QPoint()).x());
-    EXPECT_EQ(d.btnOpen->mapTo(&d, QPoint()).y(), d.btbOk->mapTo(&d, QPoint()).y());
-    EXPECT_EQ(d.focusWidget(), d.edtName);
+    EXPECT_LT(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).x(), d.btbOk->mapTo(&d, QPoint()).x());
+    EXPECT_EQ(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).y(), d.btbOk->mapTo(&d, QPoint()).y());
+    EXPECT_EQ(d.focusWidget(), Child<QLineEdit>(d, "edtName"));
     d.reject();
 }
 
@@ -156,11 +157,11 @@ TEST_F(NewRowTest, EachShowStartsFromTheLastConfirmedRower)
 {
     TfrmNewRow& d = *Dialog;
     ASSERT_TRUE(Run([&] {
-        EXPECT_EQ(d.edtWeight->text(), "80");
-        EXPECT_EQ(d.edtTitle->text().toStdString(), DefaultHeader().Title.Text());
-        d.edtName->setText("Typed Rower");
-        d.edtWeight->setText("95");
-        d.cmbBoat->setCurrentIndex(3);
+        EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "80");
+        EXPECT_EQ(Child<QLineEdit>(d, "edtTitle")->text().toStdString(), DefaultHeader().Title.Text());
+        Child<QLineEdit>(d, "edtName")->setText("Typed Rower");
+        Child<QLineEdit>(d, "edtWeight")->setText("95");
+        Child<QComboBox>(d, "cmbBoat")->setCurrentIndex(3);
         d.btbOk->click();
     }));
     EXPECT_EQ(d.Record.Header.Name.Text(), "Typed Rower");
@@ -183,10 +184,10 @@ TEST_F(NewRowTest, EachShowStartsFromTheLastConfirmedRower)
         }
         TfrmNewRow& again = *Dialog;
         ASSERT_TRUE(Run([&] {
-            EXPECT_EQ(again.edtName->text(), "Typed Rower") << pass;
-            EXPECT_EQ(again.edtWeight->text(), "95") << pass;
-            EXPECT_EQ(again.cmbBoat->currentIndex(), 3) << pass;
-            EXPECT_EQ(again.edtTitle->text().toStdString(),
+            EXPECT_EQ(Child<QLineEdit>(again, "edtName")->text(), "Typed Rower") << pass;
+            EXPECT_EQ(Child<QLineEdit>(again, "edtWeight")->text(), "95") << pass;
+            EXPECT_EQ(Child<QComboBox>(again, "cmbBoat")->currentIndex(), 3) << pass;
+            EXPECT_EQ(Child<QLineEdit>(again, "edtTitle")->text().toStdString(),
                       TfrmNewRow::RowerTitle("Typed Rower", again.Record.Header.DateTime))
                 << pass;
             again.btbOk->click();
@@ -199,19 +200,19 @@ TEST_F(NewRowTest, EachShowStartsFromTheLastConfirmedRower)
     // the user typed stays.
     TfrmNewRow& last = *Dialog;
     ASSERT_TRUE(Run([&] {
-        last.edtName->setText("Ann");
+        Child<QLineEdit>(last, "edtName")->setText("Ann");
         last.btbOk->click();
     }));
     EXPECT_EQ(last.Record.Header.Title.Text(), TfrmNewRow::RowerTitle("Ann", last.Record.Header.DateTime));
     ASSERT_TRUE(Run([&] {
-        EXPECT_EQ(last.edtName->text(), "Ann");
-        last.edtTitle->setText("Race");
+        EXPECT_EQ(Child<QLineEdit>(last, "edtName")->text(), "Ann");
+        Child<QLineEdit>(last, "edtTitle")->setText("Race");
         last.btbOk->click();
     }));
     EXPECT_EQ(last.Record.Header.Title.Text(), "Race");
     // Cancel remembers nothing.
     EXPECT_FALSE(Run([&] {
-        last.edtName->setText("Nobody");
+        Child<QLineEdit>(last, "edtName")->setText("Nobody");
         last.btbCancel->click();
     }));
     ASSERT_TRUE(ConfirmUnchanged());
@@ -244,11 +245,11 @@ TEST_F(NewRowTest, FirstShowStartsFromTheTemplateUserThenFromTheLastRower)
     ASSERT_TRUE(WriteTrainingFile(TemplatePath(), profile, false));
     TfrmNewRow& d = *Dialog;
     ASSERT_TRUE(Run([&] {
-        EXPECT_EQ(d.edtName->text(), "Template Rower");
-        EXPECT_EQ(d.edtWeight->text(), "71");
-        EXPECT_EQ(d.cmbGender->currentIndex(), 1);
-        EXPECT_EQ(d.cmbBoat->currentIndex(), 7);
-        d.edtName->setText("Someone else");
+        EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), "Template Rower");
+        EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "71");
+        EXPECT_EQ(Child<QComboBox>(d, "cmbGender")->currentIndex(), 1);
+        EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->currentIndex(), 7);
+        Child<QLineEdit>(d, "edtName")->setText("Someone else");
         d.btbOk->click();
     }));
     for (int pass = 0; pass < 2; ++pass) {
@@ -260,9 +261,9 @@ TEST_F(NewRowTest, FirstShowStartsFromTheTemplateUserThenFromTheLastRower)
         if (pass == 0) {
             EXPECT_EQ(d.Record.Header.Modified, 1);
             ASSERT_TRUE(Run([&] {
-                EXPECT_EQ(d.edtName->text(), "Someone else");
-                EXPECT_EQ(d.edtWeight->text(), "71");
-                EXPECT_EQ(d.cmbBoat->currentIndex(), 7);
+                EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), "Someone else");
+                EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "71");
+                EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->currentIndex(), 7);
                 d.btbOk->click();
             }));
         }
@@ -281,11 +282,11 @@ TEST_F(NewRowTest, UserFileFromTheCommandLineAppearsWhenTheDialogOpens)
     EXPECT_EQ(d.Record.Magic, kTrainingMagic);
     EXPECT_EQ(d.Record.ClientId, clientId);
     ASSERT_TRUE(Run([&] {
-        EXPECT_EQ(d.edtName->text(), "Anna");
-        EXPECT_EQ(d.edtWeight->text(), "64");
-        EXPECT_EQ(d.cmbGender->currentIndex(), 1);
-        EXPECT_EQ(d.cmbBoat->currentIndex(), 7);
-        EXPECT_EQ(d.cmbSprocket->currentIndex(), 0);
+        EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), "Anna");
+        EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "64");
+        EXPECT_EQ(Child<QComboBox>(d, "cmbGender")->currentIndex(), 1);
+        EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->currentIndex(), 7);
+        EXPECT_EQ(Child<QComboBox>(d, "cmbSprocket")->currentIndex(), 0);
         EXPECT_EQ(d.Record.Header.FileType, ftSTG);
         EXPECT_EQ(d.Record.Header.ContentKind, ckRow);
         EXPECT_EQ(d.Record.Header.Modified, 1);
@@ -323,9 +324,9 @@ TEST_F(NewRowTest, OpenAsksForAUserFileAndLoadsIt)
     Dlg.FileAnswers.push_back(answer);
     TfrmNewRow& d = *Dialog;
     ASSERT_TRUE(Run([&] {
-        d.btnOpen->click();
-        EXPECT_EQ(d.edtName->text(), "Ben");
-        EXPECT_EQ(d.edtWeight->text(), "88");
+        Child<QPushButton>(d, "btnOpen")->click();
+        EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), "Ben");
+        EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "88");
         d.btbOk->click();
     }));
     ASSERT_EQ(Dlg.FileRequests.size(), 1u);
@@ -363,11 +364,11 @@ TEST_F(NewRowTest, OpenRefusesATrainingFileWithStrokes)
     Dlg.FileAnswers.push_back(answer);
     TfrmNewRow& d = *Dialog;
     ASSERT_TRUE(Run([&] {
-        d.edtName->setText("Typed");
-        d.edtWeight->setText("66");
-        d.btnOpen->click();
-        EXPECT_EQ(d.edtName->text(), "Typed");
-        EXPECT_EQ(d.edtWeight->text(), "66");
+        Child<QLineEdit>(d, "edtName")->setText("Typed");
+        Child<QLineEdit>(d, "edtWeight")->setText("66");
+        Child<QPushButton>(d, "btnOpen")->click();
+        EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), "Typed");
+        EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "66");
         EXPECT_FALSE(d.UserFileLoaded());
         d.btbOk->click();
     }));
@@ -422,21 +423,21 @@ TEST_F(NewRowTest, ControlsMapToTheRecordBothWays)
     r.Settings.BoatType = 5;
     r.Settings.Sprocket = 1;
     d.FillControls();
-    EXPECT_EQ(d.edtTitle->text(), "Morning row");
-    EXPECT_EQ(d.edtName->text(), QString::fromUtf8("Dora Ärmel"));
-    EXPECT_EQ(d.edtWeight->text(), "59");
-    EXPECT_EQ(d.cmbGender->currentText(), "Female");
-    EXPECT_EQ(d.cmbBoat->currentText(), "4-");
-    EXPECT_EQ(d.cmbSprocket->currentText(), "Big right");
+    EXPECT_EQ(Child<QLineEdit>(d, "edtTitle")->text(), "Morning row");
+    EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), QString::fromUtf8("Dora Ärmel"));
+    EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "59");
+    EXPECT_EQ(Child<QComboBox>(d, "cmbGender")->currentText(), "Female");
+    EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->currentText(), "4-");
+    EXPECT_EQ(Child<QComboBox>(d, "cmbSprocket")->currentText(), "Big right");
 
     // Unchanged controls leave Modified as it was; each control alone sets it.
     r.Header.Modified = 0;
     ASSERT_TRUE(d.TakeValues());
     EXPECT_EQ(r.Header.Modified, 0);
     const std::function<void()> changes[] = {
-        [&] { d.edtTitle->setText("Evening row"); }, [&] { d.edtName->setText("Eva"); },
-        [&] { d.edtWeight->setText(" 61 "); },       [&] { d.cmbGender->setCurrentIndex(0); },
-        [&] { d.cmbBoat->setCurrentIndex(0); },      [&] { d.cmbSprocket->setCurrentIndex(0); },
+        [&] { Child<QLineEdit>(d, "edtTitle")->setText("Evening row"); }, [&] { Child<QLineEdit>(d, "edtName")->setText("Eva"); },
+        [&] { Child<QLineEdit>(d, "edtWeight")->setText(" 61 "); },       [&] { Child<QComboBox>(d, "cmbGender")->setCurrentIndex(0); },
+        [&] { Child<QComboBox>(d, "cmbBoat")->setCurrentIndex(0); },      [&] { Child<QComboBox>(d, "cmbSprocket")->setCurrentIndex(0); },
     };
     for (size_t i = 0; i < std::size(changes); ++i) {
         d.FillControls();
@@ -460,8 +461,8 @@ TEST_F(NewRowTest, StoredValueOutsideAListIsKept)
     d.Record.Settings.Gender = -1;
     d.Record.Header.Modified = 0;
     d.FillControls();
-    EXPECT_EQ(d.cmbBoat->currentIndex(), -1);
-    EXPECT_EQ(d.cmbGender->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(d, "cmbGender")->currentIndex(), -1);
     ASSERT_TRUE(d.TakeValues());
     EXPECT_EQ(d.Record.Settings.BoatType, 12);
     EXPECT_EQ(d.Record.Settings.Gender, -1);
@@ -486,14 +487,14 @@ TEST_F(NewRowTest, WeightThatIsNotAWholeNumberIsRefused)
     bool stillOpen = false;
     QWidget* focused = nullptr;
     ASSERT_FALSE(Run([&] {
-        d.edtName->setText("Fred");
-        d.edtWeight->setText("72.5");
+        Child<QLineEdit>(d, "edtName")->setText("Fred");
+        Child<QLineEdit>(d, "edtWeight")->setText("72.5");
         d.btbOk->click();
         stillOpen = d.isVisible();
         focused = d.focusWidget();
     }));
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(focused, d.edtWeight);
+    EXPECT_EQ(focused, Child<QLineEdit>(d, "edtWeight"));
     ASSERT_EQ(Dlg.Messages.size(), 1u);
     EXPECT_EQ(Dlg.Messages[0].Kind, TMsgKind::Error);
     EXPECT_EQ(Dlg.Messages[0].Text, "'72.5' is not a valid integer value");
@@ -502,14 +503,14 @@ TEST_F(NewRowTest, WeightThatIsNotAWholeNumberIsRefused)
     EXPECT_EQ(d.Record.Settings.Weight, 80);
 
     for (const char* bad : {"", "abc", "99999999999", "7O"}) {
-        d.edtWeight->setText(bad);
+        Child<QLineEdit>(d, "edtWeight")->setText(bad);
         EXPECT_FALSE(d.TakeValues()) << bad;
     }
     // A corrected weight is taken on the next OK.
     ASSERT_TRUE(Run([&] {
-        d.edtWeight->setText("72x");
+        Child<QLineEdit>(d, "edtWeight")->setText("72x");
         d.btbOk->click();
-        d.edtWeight->setText("72");
+        Child<QLineEdit>(d, "edtWeight")->setText("72");
         d.btbOk->click();
     }));
     EXPECT_EQ(d.Record.Settings.Weight, 72);
@@ -534,19 +535,19 @@ TEST_F(NewRowTest, MainWindowGivesColourFolderAndUserLevel)
     ASSERT_EQ(Dlg.FileRequests.size(), 1u);
     EXPECT_EQ(Dlg.FileRequests[0].InitialDir, "/registry/");
     EXPECT_EQ(registry.Folder, Folder + "sub/");
-    EXPECT_EQ(d.edtName->text(), "Gus");
+    EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), "Gus");
 
     registry.Editable = false;
     d.show();
-    for (QWidget* w : std::initializer_list<QWidget*>{d.edtTitle, d.edtName, d.edtWeight, d.cmbGender, d.cmbBoat,
-                                                      d.cmbSprocket, d.btnOpen})
+    for (QWidget* w : std::initializer_list<QWidget*>{Child<QLineEdit>(d, "edtTitle"), Child<QLineEdit>(d, "edtName"), Child<QLineEdit>(d, "edtWeight"), Child<QComboBox>(d, "cmbGender"), Child<QComboBox>(d, "cmbBoat"),
+                                                      Child<QComboBox>(d, "cmbSprocket"), Child<QPushButton>(d, "btnOpen")})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_TRUE(d.btbOk->isEnabled());
     d.reject();
     registry.Editable = true;
     d.show();
-    EXPECT_TRUE(d.edtName->isEnabled());
-    EXPECT_TRUE(d.btnOpen->isEnabled());
+    EXPECT_TRUE(Child<QLineEdit>(d, "edtName")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(d, "btnOpen")->isEnabled());
     d.reject();
 }
 
@@ -567,14 +568,14 @@ TEST_F(NewRowTest, AppearanceSetsRowHeightsAndDialogHeight)
         d.SetAppearance(f, Qt::darkBlue, Qt::yellow, Qt::gray);
         d.show();
         QApplication::processEvents();
-        for (QWidget* p : {d.pnlTitle, d.pnlName, d.pnlWeight, d.pnlGender, d.pnlBoat, d.pnlSprocket})
+        for (QWidget* p : {Child<QWidget>(d, "pnlTitle"), Child<QWidget>(d, "pnlName"), Child<QWidget>(d, "pnlWeight"), Child<QWidget>(d, "pnlGender"), Child<QWidget>(d, "pnlBoat"), Child<QWidget>(d, "pnlSprocket")})
             EXPECT_EQ(p->height(), row);
         EXPECT_EQ(d.pnlButtons->height(), row + 15);
-        for (QPushButton* b : {d.btnOpen, d.btbOk, d.btbCancel}) EXPECT_EQ(b->height(), row) << b->objectName().toStdString();
+        for (QPushButton* b : {Child<QPushButton>(d, "btnOpen"), d.btbOk, d.btbCancel}) EXPECT_EQ(b->height(), row) << b->objectName().toStdString();
         EXPECT_EQ(d.height(), 8 + 6 * row + 8 + row + 15);
-        EXPECT_EQ(d.pnlSprocket->mapTo(&d, QPoint(0, d.pnlSprocket->height())).y(), 8 + 6 * row);
-        EXPECT_EQ(d.edtName->palette().color(QPalette::Base), QColor(Qt::yellow));
-        EXPECT_EQ(d.cmbBoat->palette().color(QPalette::Text), QColor(Qt::darkBlue));
+        EXPECT_EQ(Child<QWidget>(d, "pnlSprocket")->mapTo(&d, QPoint(0, Child<QWidget>(d, "pnlSprocket")->height())).y(), 8 + 6 * row);
+        EXPECT_EQ(Child<QLineEdit>(d, "edtName")->palette().color(QPalette::Base), QColor(Qt::yellow));
+        EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->palette().color(QPalette::Text), QColor(Qt::darkBlue));
         EXPECT_EQ(d.btbOk->palette().color(QPalette::ButtonText), QColor(Qt::black));
         d.reject();
     }

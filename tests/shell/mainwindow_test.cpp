@@ -33,6 +33,7 @@
 #include "util/profile.h"
 #include "util/text.h"
 #include "util/version.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -545,7 +546,7 @@ TEST_F(MainWindow, SplashAndAboutTextsReadOnTheirBackgroundAndValuesFillTheGrid)
     EXPECT_TRUE(readable(splash.lblname));
     EXPECT_TRUE(readable(splash.pnlParam));
     TfrmAbout about(main.DialogColor(), &main);
-    EXPECT_TRUE(readable(about.pnlName));
+    EXPECT_TRUE(readable(Child<QWidget>(about, "pnlName")));
     EXPECT_TRUE(readable(about.pnlWebsite));
     about.Fill(main.font(), TProgramStatistics{}, 45000.0, 45000.5);
     about.show();

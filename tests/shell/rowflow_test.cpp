@@ -49,6 +49,7 @@
 #include "shell/splash.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -74,13 +75,13 @@ protected:
             auto* dialog = qobject_cast<TfrmNewRow*>(w);
             ASSERT_NE(dialog, nullptr);
             ++NewRowShown;
-            ShownName = dialog->edtName->text().toStdString();
+            ShownName = Child<QLineEdit>(dialog, "edtName")->text().toStdString();
             if (name.empty()) {
                 dialog->reject();
                 return;
             }
-            dialog->edtName->setText(QString::fromStdString(name));
-            dialog->edtWeight->setText(QString::fromStdString(weight));
+            Child<QLineEdit>(dialog, "edtName")->setText(QString::fromStdString(name));
+            Child<QLineEdit>(dialog, "edtWeight")->setText(QString::fromStdString(weight));
             dialog->btbOk->click();
         });
     }
@@ -119,10 +120,10 @@ protected:
                 if (toTheLimit) WhenModal([&shown](QWidget* r) {
                     if (auto* results = qobject_cast<TfrmResults*>(r)) {
                         shown.Shown = true;
-                        shown.Distance = results->edtDistance->text().toStdString();
-                        shown.Time = results->edtTime->text().toStdString();
-                        shown.Strokes = results->edtStrokes->text().toStdString();
-                        shown.Intervals = results->sgdIntervals->model()->rowCount();
+                        shown.Distance = Child<QLineEdit>(results, "edtDistance")->text().toStdString();
+                        shown.Time = Child<QLineEdit>(results, "edtTime")->text().toStdString();
+                        shown.Strokes = Child<QLineEdit>(results, "edtStrokes")->text().toStdString();
+                        shown.Intervals = Child<QTableView>(results, "sgdIntervals")->model()->rowCount();
                     }
                     qobject_cast<QDialog*>(r)->accept();
                 });
@@ -555,7 +556,7 @@ TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
     EXPECT_EQ(session.Strokes[9].IntervalNumber, 1);
     EXPECT_EQ(session.Strokes[10].IntervalNumber, 2);
     EXPECT_EQ(shown.Intervals, 3);
-    EXPECT_EQ(training->sgdIntervals->model()->rowCount(), 3);
+    EXPECT_EQ(Child<QTableView>(training, "sgdIntervals")->model()->rowCount(), 3);
     const TTraining back = SaveAndReadBack(main, Env.File("intervals.stg"));
     ASSERT_EQ(back.IntervalCount(), 3);
     EXPECT_EQ(std::memcmp(back.Intervals.data(), session.Intervals.data(),
