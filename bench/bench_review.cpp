@@ -20,6 +20,18 @@
 
 namespace {
 
+// The window's controls, found by name as the tests find them.
+void ShowStrokeData(TfrmTraining& w)
+{
+    w.findChild<QTabWidget*>("pgcTraining")->setCurrentWidget(w.findChild<QWidget*>("tshStrokeData"));
+}
+
+QTableView* StrokeGrid(TfrmTraining& w) { return w.findChild<QTableView*>("sgdStrokeData"); }
+
+}  // namespace
+
+namespace {
+
 QApplication& App() { return TestApp(); }
 
 void AddStroke(TTraining& t)
@@ -70,10 +82,10 @@ void BM_RefreshStrokeDataAt10000(benchmark::State& state)
     TfrmTraining w(store, 101);
     w.resize(1000, 700);
     w.RefreshAll();
-    w.pgcTraining->setCurrentWidget(w.tshStrokeData);
+    ShowStrokeData(w);
     w.show();
     QApplication::processEvents();
-    w.sgdStrokeData->scrollToBottom();
+    StrokeGrid(w)->scrollToBottom();
     QApplication::processEvents();
     TTraining& live = *w.Training();
     for (auto _ : state) {
@@ -96,7 +108,7 @@ void BM_RefreshStrokeDataCallAt10000(benchmark::State& state)
     TfrmTraining w(store, 101);
     w.resize(1000, 700);
     w.RefreshAll();
-    w.pgcTraining->setCurrentWidget(w.tshStrokeData);
+    ShowStrokeData(w);
     w.show();
     QApplication::processEvents();
     TTraining& live = *w.Training();
@@ -135,10 +147,10 @@ void BM_OpenTenThousandStrokeFile(benchmark::State& state)
         auto w = std::make_unique<TfrmTraining>(store, 102);
         w->resize(1000, 700);
         w->RefreshAll();
-        w->pgcTraining->setCurrentWidget(w->tshStrokeData);
+        ShowStrokeData(*w);
         w->show();
         QApplication::processEvents();
-        benchmark::DoNotOptimize(w->sgdStrokeData->model()->rowCount());
+        benchmark::DoNotOptimize(StrokeGrid(*w)->model()->rowCount());
     }
     std::filesystem::remove_all(folder);
 }

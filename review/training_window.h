@@ -127,6 +127,44 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The controls (object name = member name).
+    QTabWidget* pgcTraining = nullptr;
+    QWidget *tshGeneral = nullptr, *tshWorkout = nullptr, *tshSplits = nullptr, *tshStrokeData = nullptr,
+            *tshForceCurves = nullptr, *tshLog = nullptr;
+    QGroupBox *gbxRecording = nullptr, *gbxNote = nullptr, *gbxTraining = nullptr, *gbxClient = nullptr,
+              *gbxChart = nullptr, *gbxUser = nullptr, *gbxTotals = nullptr, *gbxIntervals = nullptr,
+              *gbxOriginal = nullptr, *gbxAverages = nullptr;
+    QLineEdit* edtTitle = nullptr;
+    QComboBox *cmbName = nullptr, *cmbDescription = nullptr, *cmbType = nullptr, *cmbEvent = nullptr;
+    QDateEdit* dtpDate = nullptr;
+    QTimeEdit* dtpTime = nullptr;
+    QLabel* lblInterface = nullptr;
+    QPlainTextEdit* memNote = nullptr;
+    QLabel *lblTFile = nullptr, *lblTDateTime = nullptr, *lblTSize = nullptr, *lblTType = nullptr;
+    QLabel *lblAddress = nullptr, *lblIDStatus = nullptr;
+    TPenSample *shpColor = nullptr, *shpWidth = nullptr, *shpStyle = nullptr, *shpInverse = nullptr;
+    QPushButton* btnOptions = nullptr;
+    QLineEdit *edtWeight = nullptr, *edtLimitValue = nullptr, *edtWorkPeriod = nullptr, *edtRestPeriod = nullptr,
+              *edtStartValue = nullptr, *edtStepValue = nullptr, *edtRestValue = nullptr;
+    QComboBox *cmbGender = nullptr, *cmbBoat = nullptr, *cmbSprocket = nullptr, *cmbErgometer = nullptr,
+              *cmbSessionLimit = nullptr, *cmbIntervalBy = nullptr, *cmbDisplay = nullptr;
+    QLabel *lblIntervalBy = nullptr, *lblWorkPeriod = nullptr, *lblRestPeriod = nullptr, *lblStartValue = nullptr,
+           *lblStepValue = nullptr, *lblRestValue = nullptr, *lblDisplay = nullptr;
+    QPushButton* btnReset = nullptr;
+    QLabel *lblDistance = nullptr, *lblTime = nullptr, *lblEnergy = nullptr, *lblStrokes = nullptr;
+    QLabel *lblPower = nullptr, *lbl500m = nullptr, *lblStrokerate = nullptr, *lblDRRatio = nullptr;
+    QLabel *lblOFile = nullptr, *lblODateTime = nullptr, *lblOSize = nullptr, *lblOType = nullptr;
+    QTableView* sgdIntervals = nullptr;
+    QRadioButton *rbtStrokes = nullptr, *rbtDistance = nullptr, *rbtTime = nullptr;
+    QComboBox* cmbSplits = nullptr;
+    QLineEdit* edtFactor = nullptr;
+    QTableView* sgdSplits = nullptr;
+    TZoneBox* gbxZones = nullptr;
+    QTableView* sgdStrokeData = nullptr;
+    QTableView* sgdForceCurves = nullptr;
+    QPlainTextEdit* memLog = nullptr;
+    QMenu* pmnGrid = nullptr;
+
     void BuildControls();
     QWidget* BuildGeneralPage();
     QWidget* BuildWorkoutPage();
@@ -168,49 +206,11 @@ private:
     QPointer<QTableView> LastGrid;
 
 public:
-    // Controls (object names as the window resource names them).
-    QTabWidget* pgcTraining = nullptr;
-    QWidget *tshGeneral = nullptr, *tshWorkout = nullptr, *tshSplits = nullptr, *tshStrokeData = nullptr,
-            *tshForceCurves = nullptr, *tshLog = nullptr;
-    QGroupBox *gbxRecording = nullptr, *gbxNote = nullptr, *gbxTraining = nullptr, *gbxClient = nullptr,
-              *gbxChart = nullptr, *gbxUser = nullptr, *gbxTotals = nullptr, *gbxIntervals = nullptr,
-              *gbxOriginal = nullptr, *gbxAverages = nullptr;
-    QLineEdit* edtTitle = nullptr;
-    QComboBox *cmbName = nullptr, *cmbDescription = nullptr, *cmbType = nullptr, *cmbEvent = nullptr;
-    QDateEdit* dtpDate = nullptr;
-    QTimeEdit* dtpTime = nullptr;
-    QLabel* lblInterface = nullptr;
-    QPlainTextEdit* memNote = nullptr;
-    QLabel *lblTFile = nullptr, *lblTDateTime = nullptr, *lblTSize = nullptr, *lblTType = nullptr;
-    QLabel *lblAddress = nullptr, *lblIDStatus = nullptr;
-    TPenSample *shpColor = nullptr, *shpWidth = nullptr, *shpStyle = nullptr, *shpInverse = nullptr;
-    QPushButton* btnOptions = nullptr;
-
-    QLineEdit *edtWeight = nullptr, *edtLimitValue = nullptr, *edtWorkPeriod = nullptr, *edtRestPeriod = nullptr,
-              *edtStartValue = nullptr, *edtStepValue = nullptr, *edtRestValue = nullptr;
-    QComboBox *cmbGender = nullptr, *cmbBoat = nullptr, *cmbSprocket = nullptr, *cmbErgometer = nullptr,
-              *cmbSessionLimit = nullptr, *cmbIntervalBy = nullptr, *cmbDisplay = nullptr;
-    QLabel *lblIntervalBy = nullptr, *lblWorkPeriod = nullptr, *lblRestPeriod = nullptr, *lblStartValue = nullptr,
-           *lblStepValue = nullptr, *lblRestValue = nullptr, *lblDisplay = nullptr;
-    QPushButton* btnReset = nullptr;
-    QLabel *lblDistance = nullptr, *lblTime = nullptr, *lblEnergy = nullptr, *lblStrokes = nullptr;
-    QLabel *lblPower = nullptr, *lbl500m = nullptr, *lblStrokerate = nullptr, *lblDRRatio = nullptr;
-    QLabel *lblOFile = nullptr, *lblODateTime = nullptr, *lblOSize = nullptr, *lblOType = nullptr;
-    QTableView* sgdIntervals = nullptr;
-
-    QRadioButton *rbtStrokes = nullptr, *rbtDistance = nullptr, *rbtTime = nullptr;
-    QComboBox* cmbSplits = nullptr;
-    QLineEdit* edtFactor = nullptr;
-    QTableView* sgdSplits = nullptr;
-    TZoneBox* gbxZones = nullptr;
-    QBoxLayout* SplitsBody = nullptr;
-    QTableView* sgdStrokeData = nullptr;
-    QTableView* sgdForceCurves = nullptr;
-    QPlainTextEdit* memLog = nullptr;
-
+    // The grid menu's copy actions and its column choice.
     QAction *CopyDataAll = nullptr, *CopyDataData = nullptr, *CopyDataRow = nullptr, *SelectColumns = nullptr;
-    QMenu* pmnGrid = nullptr;
 
+private:
+    QBoxLayout* SplitsBody = nullptr;
     TStrokeDataModel* StrokeModel = nullptr;
     TForceCurveModel* CurveModel = nullptr;
     TIntervalModel* IntervalModel = nullptr;

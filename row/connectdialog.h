@@ -80,6 +80,12 @@ public:
     unsigned RawCount() const { return RawDataCount; }
     unsigned ProtocolErrorCount() const { return ProtocolErrors; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
+private:
+    // The controls (object name = member name).
     QLabel* lblSource = nullptr;
     QComboBox* cmbSource = nullptr;
     QPushButton* btbTest = nullptr;
@@ -97,11 +103,6 @@ public:
     QLabel* lblAntKey = nullptr;
     QLineEdit* edtAntKey = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void done(int result) override;
-
-private:
     void InterfaceCreate();
     void InterfaceDestroy();
     void StopTest();

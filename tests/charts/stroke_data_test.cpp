@@ -30,6 +30,7 @@
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -306,7 +307,7 @@ TEST_F(StrokeDataTest, ChartOptionsEditTheSessionAndMarkItsTrainingWindowChanged
     w->ChartOptionsExecute();
     EXPECT_EQ(training->Training()->Header.Color, 0x0000FF);
     EXPECT_EQ(training->Training()->Header.Modified, 1);
-    EXPECT_NE(training->gbxChart->title(), training->gbxChart->property("BaseCaption").toString());
+    EXPECT_NE(Child<QGroupBox>(training, "gbxChart")->title(), Child<QGroupBox>(training, "gbxChart")->property("BaseCaption").toString());
     EXPECT_GT(Registry.Changed, changed);
     // OK with "Dot" gives style 2, width 1 in the grid's line sample.
     training->Training()->Header.PenWidth = 3;

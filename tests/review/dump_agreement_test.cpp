@@ -82,41 +82,41 @@ TEST_F(DumpAgreementTest, TrainingWindowShowsWhatTheDumpReports)
         w.RefreshAll();
 
         const TJson& h = d["Header"];
-        EXPECT_EQ(S(w.edtTitle->text()), h["Title"].get<std::string>());
+        EXPECT_EQ(S(Child<QLineEdit>(w, "edtTitle")->text()), h["Title"].get<std::string>());
         EXPECT_EQ(S(w.windowTitle()), h["Title"].get<std::string>());
-        EXPECT_EQ(S(w.cmbName->currentText()), h["Name"].get<std::string>());
-        EXPECT_EQ(S(w.cmbDescription->currentText()), h["Description"].get<std::string>());
-        EXPECT_EQ(S(w.cmbType->currentText()), h["TrainingType"].get<std::string>());
-        EXPECT_EQ(S(w.cmbEvent->currentText()), h["Event"].get<std::string>());
-        EXPECT_EQ(S(w.memNote->toPlainText()), h["Note"].get<std::string>());
+        EXPECT_EQ(S(Child<QComboBox>(w, "cmbName")->currentText()), h["Name"].get<std::string>());
+        EXPECT_EQ(S(Child<QComboBox>(w, "cmbDescription")->currentText()), h["Description"].get<std::string>());
+        EXPECT_EQ(S(Child<QComboBox>(w, "cmbType")->currentText()), h["TrainingType"].get<std::string>());
+        EXPECT_EQ(S(Child<QComboBox>(w, "cmbEvent")->currentText()), h["Event"].get<std::string>());
+        EXPECT_EQ(S(Child<QPlainTextEdit>(w, "memNote")->toPlainText()), h["Note"].get<std::string>());
         // The file groups: the name part, and the size on disk when the file is there.
         const std::string fileName = h["FileName"].get<std::string>();
-        EXPECT_EQ(S(w.lblTFile->text()), fileName.empty() ? "-" : ExtractFileName(fileName));
+        EXPECT_EQ(S(Child<QLabel>(w, "lblTFile")->text()), fileName.empty() ? "-" : ExtractFileName(fileName));
         const int64_t size = FileExists(fileName) ? FileSizeOf(fileName) : h["FileSize"].get<int64_t>();
-        EXPECT_EQ(S(w.lblTSize->text()), size > 0 ? Format("%d bytes", int(size)) : std::string("-"));
+        EXPECT_EQ(S(Child<QLabel>(w, "lblTSize")->text()), size > 0 ? Format("%d bytes", int(size)) : std::string("-"));
         const std::string original = h["OriginalFileName"].get<std::string>();
-        EXPECT_EQ(S(w.lblOFile->text()), original.empty() ? "-" : ExtractFileName(original));
+        EXPECT_EQ(S(Child<QLabel>(w, "lblOFile")->text()), original.empty() ? "-" : ExtractFileName(original));
 
         const TJson& st = d["Settings"];
-        EXPECT_EQ(S(w.edtWeight->text()), std::to_string(st["Weight"].get<int>()));
-        EXPECT_EQ(w.cmbGender->currentIndex(), st["Gender"].get<int>());
-        EXPECT_EQ(w.cmbBoat->currentIndex(), st["BoatType"].get<int>());
-        EXPECT_EQ(w.cmbSprocket->currentIndex(), st["Sprocket"].get<int>());
-        EXPECT_EQ(w.cmbErgometer->currentIndex(), st["Ergometer"].get<int>());
-        EXPECT_EQ(w.cmbSessionLimit->currentIndex(), st["LimitType"].get<int>());
+        EXPECT_EQ(S(Child<QLineEdit>(w, "edtWeight")->text()), std::to_string(st["Weight"].get<int>()));
+        EXPECT_EQ(Child<QComboBox>(w, "cmbGender")->currentIndex(), st["Gender"].get<int>());
+        EXPECT_EQ(Child<QComboBox>(w, "cmbBoat")->currentIndex(), st["BoatType"].get<int>());
+        EXPECT_EQ(Child<QComboBox>(w, "cmbSprocket")->currentIndex(), st["Sprocket"].get<int>());
+        EXPECT_EQ(Child<QComboBox>(w, "cmbErgometer")->currentIndex(), st["Ergometer"].get<int>());
+        EXPECT_EQ(Child<QComboBox>(w, "cmbSessionLimit")->currentIndex(), st["LimitType"].get<int>());
 
         // Totals: the dump's texts with the catalogue's units.
         const TJson& totals = d["TotalTexts"];
         const std::pair<QLabel*, int> labels[] = {{Child<QLabel>(w, "lblDistance"), 0}, {Child<QLabel>(w, "lblTime"), 1}, {Child<QLabel>(w, "lblEnergy"), 2},
-                                                  {Child<QLabel>(w, "lblStrokes"), 4},  {w.lblPower, 3}, {w.lbl500m, 5},
-                                                  {w.lblStrokerate, 6}};
+                                                  {Child<QLabel>(w, "lblStrokes"), 4},  {Child<QLabel>(w, "lblPower"), 3}, {Child<QLabel>(w, "lbl500m"), 5},
+                                                  {Child<QLabel>(w, "lblStrokerate"), 6}};
         for (auto [l, i] : labels)
             EXPECT_EQ(S(l->text()), Trim(totals[size_t(i)].get<std::string>() + " " + TotalParameterUnit(i))) << i;
 
         // Stroke data: one row per stroke 1..N, the dump's texts by catalogue position.
         const TJson& strokes = d["StrokeTexts"];
         const int n = int(strokes.size()) - 1;
-        QTableView* g = w.sgdStrokeData;
+        QTableView* g = Child<QTableView>(w, "sgdStrokeData");
         ASSERT_EQ(g->model()->rowCount(), std::max(n, 1));
         for (int k = 1; k <= n; ++k) {
             EXPECT_EQ(Cell(g, k - 1, 0), Format("%4d", k));
@@ -127,7 +127,7 @@ TEST_F(DumpAgreementTest, TrainingWindowShowsWhatTheDumpReports)
 
         // Force curves: "+" for a used curve and every sample.
         const TJson& curves = d["Curves"];
-        QTableView* fc = w.sgdForceCurves;
+        QTableView* fc = Child<QTableView>(w, "sgdForceCurves");
         for (int k = 1; k < int(curves.size()); ++k) {
             EXPECT_EQ(Cell(fc, k - 1, 1), curves[size_t(k)]["HasData"].get<int>() ? "+" : "");
             const TJson& samples = curves[size_t(k)]["Samples"];

@@ -246,7 +246,7 @@ TEST_F(ResultsWindowTest, TotalsLabelsOpenTheOneSharedResultsWindow)
     ComputeTotals(*w.Training(), 10);
     w.RefreshAll();
     QTimer::singleShot(0, answer);
-    QTest::mouseClick(w.lblDRRatio, Qt::LeftButton);
+    QTest::mouseClick(Child<QLabel>(w, "lblDRRatio"), Qt::LeftButton);
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[1], &shared);
     EXPECT_EQ(distance, TotalValueTextWithUnit(w.Record(), 0));

@@ -89,7 +89,7 @@ TEST_F(SplitsZonesTest, SplitsPageByDistanceStrokesAndTime)
 
     // While a row runs, the page follows the strokes when it is in view.
     w.findChild<QRadioButton*>("rbtDistance")->setChecked(true);
-    w.pgcTraining->setCurrentWidget(w.tshSplits);
+    Child<QTabWidget>(w, "pgcTraining")->setCurrentWidget(Child<QWidget>(w, "tshSplits"));
     TTraining& live = *w.Training();
     for (int k = 0; k < 20; ++k) AppendStroke(live);
     w.RefreshStrokeData();

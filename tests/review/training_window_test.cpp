@@ -97,23 +97,23 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
     w.RefreshAll();
 
     EXPECT_EQ(w.windowTitle().toStdString(), "Intervals 4 x 1 min");
-    EXPECT_EQ(w.edtTitle->text().toStdString(), "Intervals 4 x 1 min");
-    EXPECT_EQ(w.cmbName->currentText().toStdString(), "Eva Lindqvist");
-    EXPECT_EQ(w.cmbDescription->currentText().toStdString(), "Steady state with intervals");
-    EXPECT_EQ(w.cmbType->currentText().toStdString(), "Endurance");
-    EXPECT_EQ(w.cmbEvent->currentText().toStdString(), "Winter series");
-    EXPECT_EQ(w.memNote->toPlainText().toStdString(), "Synthesized for tests");
-    EXPECT_EQ(Text(w.lblTFile), "sample.stg");
-    EXPECT_EQ(Text(w.lblTSize), "58993 bytes");
-    EXPECT_EQ(Text(w.lblTType), "Training (STG)");
-    EXPECT_NE(Text(w.lblTDateTime), "-");
-    EXPECT_EQ(Text(w.lblOFile), "-");
-    EXPECT_EQ(Text(w.lblODateTime), "-");
-    EXPECT_EQ(Text(w.lblInterface), "VT Interface @ Vtw 9.0.0.1  ");
-    EXPECT_EQ(Text(w.lblAddress), "-");
-    EXPECT_EQ(Text(w.lblIDStatus), "101 / -");
+    EXPECT_EQ(Child<QLineEdit>(w, "edtTitle")->text().toStdString(), "Intervals 4 x 1 min");
+    EXPECT_EQ(Child<QComboBox>(w, "cmbName")->currentText().toStdString(), "Eva Lindqvist");
+    EXPECT_EQ(Child<QComboBox>(w, "cmbDescription")->currentText().toStdString(), "Steady state with intervals");
+    EXPECT_EQ(Child<QComboBox>(w, "cmbType")->currentText().toStdString(), "Endurance");
+    EXPECT_EQ(Child<QComboBox>(w, "cmbEvent")->currentText().toStdString(), "Winter series");
+    EXPECT_EQ(Child<QPlainTextEdit>(w, "memNote")->toPlainText().toStdString(), "Synthesized for tests");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblTFile")), "sample.stg");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblTSize")), "58993 bytes");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblTType")), "Training (STG)");
+    EXPECT_NE(Text(Child<QLabel>(w, "lblTDateTime")), "-");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblOFile")), "-");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblODateTime")), "-");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblInterface")), "VT Interface @ Vtw 9.0.0.1  ");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblAddress")), "-");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblIDStatus")), "101 / -");
     EXPECT_EQ(w.Record().ClientId, 101);
-    EXPECT_EQ(w.pgcTraining->currentWidget(), w.tshWorkout);
+    EXPECT_EQ(Child<QTabWidget>(w, "pgcTraining")->currentWidget(), Child<QWidget>(w, "tshWorkout"));
     EXPECT_EQ(Child<QGroupBox>(w, "gbxTotals")->title().toStdString(), "Totals");
 
     const TTraining& s = w.Record();
@@ -122,26 +122,26 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
     EXPECT_EQ(Text(Child<QLabel>(w, "lblTime")), TotalValueTextWithUnit(s, 1));
     EXPECT_EQ(Text(Child<QLabel>(w, "lblEnergy")), TotalValueTextWithUnit(s, 2));
     EXPECT_EQ(Text(Child<QLabel>(w, "lblStrokes")), "200");
-    EXPECT_EQ(Text(w.lblPower), TotalValueTextWithUnit(s, 3));
-    EXPECT_EQ(Text(w.lbl500m), TotalValueTextWithUnit(s, 5));
-    EXPECT_EQ(Text(w.lblStrokerate), TotalValueTextWithUnit(s, 6));
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblPower")), TotalValueTextWithUnit(s, 3));
+    EXPECT_EQ(Text(Child<QLabel>(w, "lbl500m")), TotalValueTextWithUnit(s, 5));
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblStrokerate")), TotalValueTextWithUnit(s, 6));
 
     // Workout: an interval workout of 4 x 1 min with 30 s rest.
-    EXPECT_EQ(w.edtWeight->text().toStdString(), "68");
-    EXPECT_EQ(w.cmbGender->currentText().toStdString(), "Female");
-    EXPECT_EQ(w.cmbSessionLimit->currentText().toStdString(), "Intervals");
-    EXPECT_EQ(w.edtLimitValue->text().toStdString(), "4");
-    EXPECT_EQ(w.edtWorkPeriod->text().toStdString(), "0:01:00");
-    EXPECT_EQ(w.edtRestPeriod->text().toStdString(), "0:00:30");
+    EXPECT_EQ(Child<QLineEdit>(w, "edtWeight")->text().toStdString(), "68");
+    EXPECT_EQ(Child<QComboBox>(w, "cmbGender")->currentText().toStdString(), "Female");
+    EXPECT_EQ(Child<QComboBox>(w, "cmbSessionLimit")->currentText().toStdString(), "Intervals");
+    EXPECT_EQ(Child<QLineEdit>(w, "edtLimitValue")->text().toStdString(), "4");
+    EXPECT_EQ(Child<QLineEdit>(w, "edtWorkPeriod")->text().toStdString(), "0:01:00");
+    EXPECT_EQ(Child<QLineEdit>(w, "edtRestPeriod")->text().toStdString(), "0:00:30");
     EXPECT_TRUE(Child<QGroupBox>(w, "gbxIntervals")->isVisibleTo(&w));
-    EXPECT_TRUE(w.edtWorkPeriod->isVisibleTo(&w));
-    EXPECT_FALSE(w.edtStartValue->isVisibleTo(&w));
+    EXPECT_TRUE(Child<QLineEdit>(w, "edtWorkPeriod")->isVisibleTo(&w));
+    EXPECT_FALSE(Child<QLineEdit>(w, "edtStartValue")->isVisibleTo(&w));
     // A recorded training is no user profile: its workout is not edited.
-    EXPECT_FALSE(w.edtWeight->isEnabled());
-    EXPECT_TRUE(w.btnReset->isEnabled());
+    EXPECT_FALSE(Child<QLineEdit>(w, "edtWeight")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(w, "btnReset")->isEnabled());
 
     // Stroke data: the stroke id map's columns with the catalogue's texts.
-    QTableView* g = w.sgdStrokeData;
+    QTableView* g = Child<QTableView>(w, "sgdStrokeData");
     ASSERT_EQ(g->model()->rowCount(), 200);
     ASSERT_EQ(g->model()->columnCount(), int(StrokeIdMap().size()) + 1);
     EXPECT_EQ(Header(g, 2), StrokeShortCaption(1));
@@ -166,7 +166,7 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
             EXPECT_EQ(Cell(iv, r, c), IntervalValueText(s.Intervals[size_t(r)], IntervalIdMap()[size_t(c - 1)]));
 
     // Force curves: "#", "Used" and the sample positions of the big sprocket.
-    QTableView* fc = w.sgdForceCurves;
+    QTableView* fc = Child<QTableView>(w, "sgdForceCurves");
     ASSERT_EQ(fc->model()->columnCount(), 82);
     ASSERT_EQ(fc->model()->rowCount(), 200);
     EXPECT_EQ(Header(fc, 1), "Used");
@@ -195,7 +195,7 @@ TEST_F(TrainingWindowTest, GridHeadersFitTheirColumnsAndSetWidthsStay)
     w.RefreshAll();
     w.show();
     QApplication::processEvents();
-    for (QTableView* v : {w.sgdStrokeData, Child<QTableView>(w, "sgdIntervals"), Child<QTableView>(w, "sgdSplits")}) {
+    for (QTableView* v : {Child<QTableView>(w, "sgdStrokeData"), Child<QTableView>(w, "sgdIntervals"), Child<QTableView>(w, "sgdSplits")}) {
         const QFontMetrics metrics(v->horizontalHeader()->font());
         for (int c = 1; c < v->model()->columnCount(); ++c) {
             if (v == Child<QTableView>(w, "sgdIntervals") && c == 3) continue;
@@ -214,19 +214,19 @@ TEST_F(TrainingWindowTest, SessionWithoutStrokesShowsOneEmptyRow)
     t.Header.FileDate = 0;
     TfrmTraining w(Registry.Store, Registry.Open(t, 102));
     w.RefreshAll();
-    for (QTableView* v : {w.sgdStrokeData, w.sgdForceCurves, Child<QTableView>(w, "sgdIntervals")}) {
+    for (QTableView* v : {Child<QTableView>(w, "sgdStrokeData"), Child<QTableView>(w, "sgdForceCurves"), Child<QTableView>(w, "sgdIntervals")}) {
         ASSERT_EQ(v->model()->rowCount(), 1);
         for (int c = 0; c < v->model()->columnCount(); ++c) EXPECT_EQ(Cell(v, 0, c), "");
     }
     EXPECT_EQ(Child<QTableView>(w, "sgdSplits")->model()->rowCount(), 0);
     EXPECT_EQ(Child<QTableView>(w, "sgdSplits")->model()->columnCount(), kSplitParameterCount + 1);
-    EXPECT_EQ(Text(w.lblTDateTime), "-");
-    EXPECT_EQ(Text(w.lblInterface), "");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblTDateTime")), "-");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblInterface")), "");
     EXPECT_EQ(Text(Child<QLabel>(w, "lblStrokes")), "0");
-    EXPECT_FALSE(w.btnReset->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(w, "btnReset")->isEnabled());
     EXPECT_FALSE(Child<QGroupBox>(w, "gbxIntervals")->isVisibleTo(&w));
-    EXPECT_FALSE(w.edtWorkPeriod->isVisibleTo(&w));
-    EXPECT_FALSE(w.lblWorkPeriod->isVisibleTo(&w));
+    EXPECT_FALSE(Child<QLineEdit>(w, "edtWorkPeriod")->isVisibleTo(&w));
+    EXPECT_FALSE(Child<QLabel>(w, "lblWorkPeriod")->isVisibleTo(&w));
 }
 
 TEST_F(TrainingWindowTest, DamagedValuesAreShownWithoutHarm)
@@ -244,21 +244,21 @@ TEST_F(TrainingWindowTest, DamagedValuesAreShownWithoutHarm)
     t.Settings.IntervalBy = 9;
     TfrmTraining w(Registry.Store, Registry.Open(t, 123));
     w.RefreshAll();
-    EXPECT_EQ(w.cmbGender->currentIndex(), -1);
-    EXPECT_EQ(w.cmbBoat->currentIndex(), -1);
-    EXPECT_EQ(w.cmbSessionLimit->currentIndex(), -1);
-    EXPECT_EQ(Text(w.lblTDateTime), "-");
-    EXPECT_EQ(Text(w.lblTSize), "-");
+    EXPECT_EQ(Child<QComboBox>(w, "cmbGender")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(w, "cmbBoat")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(w, "cmbSessionLimit")->currentIndex(), -1);
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblTDateTime")), "-");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblTSize")), "-");
     EXPECT_FALSE(Child<QGroupBox>(w, "gbxIntervals")->isVisibleTo(&w));
-    EXPECT_EQ(w.sgdStrokeData->model()->rowCount(), 3);
+    EXPECT_EQ(Child<QTableView>(w, "sgdStrokeData")->model()->rowCount(), 3);
     // Picking a date and a time gives a sound date again.
-    w.dtpDate->setDate(QDate(2026, 5, 1));
-    w.dtpTime->setTime(QTime(7, 15, 0));
+    Child<QDateEdit>(w, "dtpDate")->setDate(QDate(2026, 5, 1));
+    Child<QTimeEdit>(w, "dtpTime")->setTime(QTime(7, 15, 0));
     EXPECT_NEAR(w.Record().Header.DateTime, EncodeDate(2026, 5, 1) + EncodeTime(7, 15, 0, 0), 1e-9);
     // The unknown limit type takes a number (after the reset question) and
     // stores nothing it cannot place.
     Dialogs.Answers.push_back(TMsgResult::Yes);
-    w.edtLimitValue->setText("12");
+    Child<QLineEdit>(w, "edtLimitValue")->setText("12");
     ASSERT_EQ(Dialogs.Messages.size(), 1u);
     EXPECT_EQ(Dialogs.Messages[0].Text, kResetQuestion);
     EXPECT_EQ(w.Record().StrokeCount(), 0);
@@ -270,7 +270,7 @@ TEST_F(TrainingWindowTest, LiveStrokesAppendRowsWithoutRebuilding)
     TTraining t = MakeRowedSession(0);
     TfrmTraining w(Registry.Store, Registry.Open(t, 103));
     w.RefreshAll();
-    QAbstractItemModel* m = w.sgdStrokeData->model();
+    QAbstractItemModel* m = Child<QTableView>(w, "sgdStrokeData")->model();
     QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::Fatal);
     QSignalSpy inserted(m, &QAbstractItemModel::rowsInserted);
     QSignalSpy reset(m, &QAbstractItemModel::modelReset);
@@ -280,19 +280,19 @@ TEST_F(TrainingWindowTest, LiveStrokesAppendRowsWithoutRebuilding)
         w.RefreshStrokeData();
         w.RefreshForceCurves();
         ASSERT_EQ(m->rowCount(), k);
-        EXPECT_EQ(Cell(w.sgdStrokeData, k - 1, 0), FormatValue("%4.0f", float(k)));
-        EXPECT_EQ(Cell(w.sgdStrokeData, k - 1, 8), StrokeValueText(live.Strokes[size_t(k)], 7, live.Settings));
+        EXPECT_EQ(Cell(Child<QTableView>(w, "sgdStrokeData"), k - 1, 0), FormatValue("%4.0f", float(k)));
+        EXPECT_EQ(Cell(Child<QTableView>(w, "sgdStrokeData"), k - 1, 8), StrokeValueText(live.Strokes[size_t(k)], 7, live.Settings));
     }
     EXPECT_EQ(inserted.count(), 29);  // the first stroke takes the empty row
     EXPECT_EQ(reset.count(), 0);
-    EXPECT_EQ(w.sgdForceCurves->model()->rowCount(), 30);
+    EXPECT_EQ(Child<QTableView>(w, "sgdForceCurves")->model()->rowCount(), 30);
 
     // Resetting the session empties the grids again.
     live.Header.ContentKind = ckManual;
     Dialogs.Answers.push_back(TMsgResult::Yes);
     w.btnResetClick();
     EXPECT_EQ(m->rowCount(), 1);
-    EXPECT_EQ(Cell(w.sgdStrokeData, 0, 1), "");
+    EXPECT_EQ(Cell(Child<QTableView>(w, "sgdStrokeData"), 0, 1), "");
     EXPECT_EQ(reset.count(), 1);
 }
 
@@ -304,16 +304,16 @@ TEST_F(TrainingWindowTest, WeightOfARecordedSessionAsksBeforeResetting)
     w.RefreshAll();
     QSignalSpy resets(&Registry.Store, &TSessionStore::SessionReset);
     ShowActive(w);
-    ASSERT_TRUE(w.edtWeight->isEnabled());
+    ASSERT_TRUE(Child<QLineEdit>(w, "edtWeight")->isEnabled());
 
     // No: the session stays as it is and the field loses the focus.
     Dialogs.Answers.push_back(TMsgResult::No);
-    w.edtWeight->setFocus(Qt::TabFocusReason);
+    Child<QLineEdit>(w, "edtWeight")->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     ASSERT_EQ(Dialogs.Messages.size(), 1u);
     EXPECT_EQ(Dialogs.Messages[0].Text, kResetQuestion);
     EXPECT_EQ(Dialogs.Messages[0].Kind, TMsgKind::Confirmation);
-    EXPECT_FALSE(w.edtWeight->hasFocus());
+    EXPECT_FALSE(Child<QLineEdit>(w, "edtWeight")->hasFocus());
     EXPECT_EQ(w.Record().StrokeCount(), 20);
     EXPECT_EQ(w.Record().Settings.Weight, 80);
     EXPECT_TRUE(resets.isEmpty());
@@ -321,26 +321,26 @@ TEST_F(TrainingWindowTest, WeightOfARecordedSessionAsksBeforeResetting)
     // Typing without entering first (the focus came back otherwise): asked
     // again, refused, and the field shows the stored weight again.
     Dialogs.Answers.push_back(TMsgResult::No);
-    w.edtWeight->setText("75");
+    Child<QLineEdit>(w, "edtWeight")->setText("75");
     EXPECT_EQ(Dialogs.Messages.size(), 2u);
-    EXPECT_EQ(w.edtWeight->text().toStdString(), "80");
+    EXPECT_EQ(Child<QLineEdit>(w, "edtWeight")->text().toStdString(), "80");
     EXPECT_EQ(w.Record().Settings.Weight, 80);
 
     // Yes: the session is reset, the row window is told, the value is stored.
     Dialogs.Answers.push_back(TMsgResult::Yes);
-    w.edtWeight->setText("75");
+    Child<QLineEdit>(w, "edtWeight")->setText("75");
     EXPECT_EQ(w.Record().StrokeCount(), 0);
     EXPECT_EQ(w.Record().Settings.Weight, 75);
     EXPECT_EQ(w.Record().Header.Modified, 1);
     EXPECT_EQ(resets.count(), 1);
     ASSERT_EQ(Registry.Resets.size(), 1u);
     EXPECT_EQ(Registry.Resets[0], 104);
-    EXPECT_EQ(w.sgdStrokeData->model()->rowCount(), 1);
-    EXPECT_EQ(w.gbxUser->title().toStdString(), "&User (*)");
+    EXPECT_EQ(Child<QTableView>(w, "sgdStrokeData")->model()->rowCount(), 1);
+    EXPECT_EQ(Child<QGroupBox>(w, "gbxUser")->title().toStdString(), "&User (*)");
     EXPECT_EQ(Child<QGroupBox>(w, "gbxTotals")->title().toStdString(), "Totals (*)");
 
     // The session is empty now: no more questions.
-    w.edtWeight->setText("76");
+    Child<QLineEdit>(w, "edtWeight")->setText("76");
     EXPECT_EQ(Dialogs.Messages.size(), 3u);
     EXPECT_EQ(w.Record().Settings.Weight, 76);
 }
@@ -354,48 +354,48 @@ TEST_F(TrainingWindowTest, WorkoutEditsOfAUserProfile)
     int changed = Registry.Changed;
 
     // Session limit "Time", then 1:30:00 as limit value.
-    w.cmbSessionLimit->setCurrentIndex(3);
+    Child<QComboBox>(w, "cmbSessionLimit")->setCurrentIndex(3);
     EXPECT_EQ(w.Record().Settings.LimitType, 3);
     EXPECT_GT(Registry.Changed, changed);
-    EXPECT_EQ(w.edtLimitValue->text().toStdString(), "0:00:00");
-    w.edtLimitValue->setText("1:30:00");
+    EXPECT_EQ(Child<QLineEdit>(w, "edtLimitValue")->text().toStdString(), "0:00:00");
+    Child<QLineEdit>(w, "edtLimitValue")->setText("1:30:00");
     EXPECT_EQ(w.Record().Settings.LimitTime, 5400);
-    w.WorkoutExit(w.edtLimitValue);
+    w.WorkoutExit(Child<QLineEdit>(w, "edtLimitValue"));
     EXPECT_EQ(w.Record().Settings.LimitTime, 5400);
 
     // Intervals by strokes: the period controls appear; 70000 is kept at 65535.
-    w.cmbSessionLimit->setCurrentIndex(4);
-    EXPECT_TRUE(w.edtWorkPeriod->isVisibleTo(&w));
+    Child<QComboBox>(w, "cmbSessionLimit")->setCurrentIndex(4);
+    EXPECT_TRUE(Child<QLineEdit>(w, "edtWorkPeriod")->isVisibleTo(&w));
     EXPECT_TRUE(Child<QGroupBox>(w, "gbxIntervals")->isVisibleTo(&w));
-    w.cmbIntervalBy->setCurrentIndex(0);
-    w.edtWorkPeriod->setText("70000");
+    Child<QComboBox>(w, "cmbIntervalBy")->setCurrentIndex(0);
+    Child<QLineEdit>(w, "edtWorkPeriod")->setText("70000");
     EXPECT_EQ(w.Record().Settings.WorkStrokes, 65535);
     EXPECT_EQ(w.Record().Settings.WorkPeriod, 65535);
-    w.edtRestPeriod->setText("5");
+    Child<QLineEdit>(w, "edtRestPeriod")->setText("5");
     EXPECT_EQ(w.Record().Settings.RestStrokes, 5);
 
     // A number field holding other text is refused with the error box.
     Dialogs.Clear();
-    w.edtWeight->setText("heavy");
+    Child<QLineEdit>(w, "edtWeight")->setText("heavy");
     ASSERT_EQ(Dialogs.Messages.size(), 1u);
     EXPECT_EQ(Dialogs.Messages[0].Kind, TMsgKind::Error);
     EXPECT_EQ(Dialogs.Messages[0].Text, "'heavy' is not a valid integer value");
     EXPECT_EQ(w.Record().Settings.Weight, 80);
     // An emptied field is not applied while typing.
-    w.edtWeight->setText("");
+    Child<QLineEdit>(w, "edtWeight")->setText("");
     EXPECT_EQ(Dialogs.Messages.size(), 1u);
 
     // Gender, boat, sprocket and ergometer combos; the force-curve headers
     // follow the ergometer's sample spacing.
-    w.cmbGender->setCurrentIndex(1);
-    w.cmbBoat->setCurrentIndex(3);
-    w.cmbSprocket->setCurrentIndex(0);
+    Child<QComboBox>(w, "cmbGender")->setCurrentIndex(1);
+    Child<QComboBox>(w, "cmbBoat")->setCurrentIndex(3);
+    Child<QComboBox>(w, "cmbSprocket")->setCurrentIndex(0);
     EXPECT_EQ(w.Record().Settings.Gender, 1);
     EXPECT_EQ(w.Record().Settings.BoatType, 3);
     EXPECT_EQ(w.Record().Settings.Sprocket, 0);
-    EXPECT_EQ(Header(w.sgdForceCurves, 2), "2.0");
-    w.cmbErgometer->setCurrentIndex(2);
-    EXPECT_EQ(Header(w.sgdForceCurves, 2), "4.5");
+    EXPECT_EQ(Header(Child<QTableView>(w, "sgdForceCurves"), 2), "2.0");
+    Child<QComboBox>(w, "cmbErgometer")->setCurrentIndex(2);
+    EXPECT_EQ(Header(Child<QTableView>(w, "sgdForceCurves"), 2), "4.5");
     EXPECT_EQ(w.Record().Header.Modified, 1);
 }
 
@@ -405,45 +405,45 @@ TEST_F(TrainingWindowTest, RecordingFieldsAndRememberedNames)
     TfrmTraining w(Registry.Store, Registry.Open(t, 106));
     w.RefreshAll();
     const int changed = Registry.Changed;
-    w.edtTitle->setText("Evening row");
+    Child<QLineEdit>(w, "edtTitle")->setText("Evening row");
     EXPECT_EQ(w.Record().Header.Title.Text(), "Evening row");
     EXPECT_EQ(w.windowTitle().toStdString(), "Evening row");
     EXPECT_EQ(w.Record().Header.Modified, 1);
-    EXPECT_EQ(w.gbxRecording->title().toStdString(), "&Recording (*)");
+    EXPECT_EQ(Child<QGroupBox>(w, "gbxRecording")->title().toStdString(), "&Recording (*)");
     EXPECT_GT(Registry.Changed, changed);
 
-    w.memNote->setPlainText("Windy");
+    Child<QPlainTextEdit>(w, "memNote")->setPlainText("Windy");
     EXPECT_EQ(w.Record().Header.Note.Text(), "Windy");
-    w.memNote->setPlainText(QString(300, 'n'));
+    Child<QPlainTextEdit>(w, "memNote")->setPlainText(QString(300, 'n'));
     EXPECT_EQ(w.Record().Header.Note.Text(), std::string(250, 'n'));
-    EXPECT_EQ(w.memNote->toPlainText().size(), 250);
+    EXPECT_EQ(Child<QPlainTextEdit>(w, "memNote")->toPlainText().size(), 250);
 
     // The date replaces the day and keeps the time; the time keeps the day.
     const double before = w.Record().Header.DateTime;
-    w.dtpDate->setDate(QDate(2026, 3, 14));
+    Child<QDateEdit>(w, "dtpDate")->setDate(QDate(2026, 3, 14));
     EXPECT_DOUBLE_EQ(std::trunc(w.Record().Header.DateTime), EncodeDate(2026, 3, 14));
     EXPECT_NEAR(w.Record().Header.DateTime - std::trunc(w.Record().Header.DateTime), before - std::trunc(before), 1e-9);
-    w.dtpTime->setTime(QTime(6, 30, 15));
+    Child<QTimeEdit>(w, "dtpTime")->setTime(QTime(6, 30, 15));
     EXPECT_NEAR(w.Record().Header.DateTime, EncodeDate(2026, 3, 14) + EncodeTime(6, 30, 15, 0), 1e-9);
 
     // A name typed and left is remembered once.
     ShowActive(w);
-    w.pgcTraining->setCurrentWidget(w.tshGeneral);
-    w.cmbName->setFocus(Qt::TabFocusReason);
-    w.cmbName->setEditText("Tom");
+    Child<QTabWidget>(w, "pgcTraining")->setCurrentWidget(Child<QWidget>(w, "tshGeneral"));
+    Child<QComboBox>(w, "cmbName")->setFocus(Qt::TabFocusReason);
+    Child<QComboBox>(w, "cmbName")->setEditText("Tom");
     EXPECT_EQ(w.Record().Header.Name.Text(), "Tom");
-    w.edtTitle->setFocus(Qt::TabFocusReason);
+    Child<QLineEdit>(w, "edtTitle")->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     EXPECT_EQ(w.RememberedEntries("Name"), (std::vector<std::string>{"Tom"}));
-    w.cmbName->setFocus(Qt::TabFocusReason);
-    w.edtTitle->setFocus(Qt::TabFocusReason);
+    Child<QComboBox>(w, "cmbName")->setFocus(Qt::TabFocusReason);
+    Child<QLineEdit>(w, "edtTitle")->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(w.RememberedEntries("Name"), (std::vector<std::string>{"Tom"}));
 
     // Without the main window's permission the fields are locked.
     Registry.Edit = false;
     w.RefreshAll();
-    EXPECT_FALSE(w.edtTitle->isEnabled());
-    EXPECT_FALSE(w.btnReset->isEnabled());
+    EXPECT_FALSE(Child<QLineEdit>(w, "edtTitle")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(w, "btnReset")->isEnabled());
 }
 
 TEST_F(TrainingWindowTest, ResetButton)
@@ -465,8 +465,8 @@ TEST_F(TrainingWindowTest, ResetButton)
     EXPECT_EQ(w.Record().Header.Title.Text(), "Morning row");
     EXPECT_EQ(Registry.Resets, (std::vector<int32_t>{107}));
     EXPECT_EQ(Text(Child<QLabel>(w, "lblStrokes")), "0");
-    EXPECT_TRUE(w.edtWeight->isEnabled());  // a user profile now
-    EXPECT_FALSE(w.btnReset->isEnabled());
+    EXPECT_TRUE(Child<QLineEdit>(w, "edtWeight")->isEnabled());  // a user profile now
+    EXPECT_FALSE(Child<QPushButton>(w, "btnReset")->isEnabled());
 }
 
 TEST_F(TrainingWindowTest, CopyModesPutTheGridOnTheClipboard)
@@ -474,7 +474,7 @@ TEST_F(TrainingWindowTest, CopyModesPutTheGridOnTheClipboard)
     TTraining t = MakeRowedSession(3);
     TfrmTraining w(Registry.Store, Registry.Open(t, 108));
     w.RefreshAll();
-    QTableView* g = w.sgdStrokeData;
+    QTableView* g = Child<QTableView>(w, "sgdStrokeData");
     w.SetActiveGrid(g);
     const int cols = g->model()->columnCount();
     auto rowText = [&](int row, int firstCol) {
@@ -526,7 +526,7 @@ TEST_F(TrainingWindowTest, ClosingAsksOnlyWhenModified)
     TfrmTraining w(Registry.Store, Registry.Open(t, 110));
     w.RefreshAll();
     w.show();
-    w.edtTitle->setText("Changed");
+    Child<QLineEdit>(w, "edtTitle")->setText("Changed");
     Dialogs.Answers.push_back(TMsgResult::Cancel);
     EXPECT_FALSE(w.close());
     ASSERT_EQ(Dialogs.Messages.size(), 1u);
@@ -612,9 +612,9 @@ TEST_F(TrainingWindowTest, SettingsPersistColumnsPlacementAndLists)
         w.show();
         Child<QTableView>(w, "sgdIntervals")->setColumnHidden(3, true);
         Child<QTableView>(w, "sgdIntervals")->setColumnWidth(2, 77);
-        w.cmbEvent->addItem("Head race");
-        w.cmbEvent->addItem("");
-        w.cmbEvent->addItem("Sprint");
+        Child<QComboBox>(w, "cmbEvent")->addItem("Head race");
+        Child<QComboBox>(w, "cmbEvent")->addItem("");
+        Child<QComboBox>(w, "cmbEvent")->addItem("Sprint");
         Dialogs.Answers.push_back(TMsgResult::OK);  // the event text changed with the first entry
         EXPECT_TRUE(w.close());
     }
@@ -660,7 +660,7 @@ TEST_F(TrainingWindowTest, SaveAndSaveAs)
     t.Header.FileName.SetText(Env.File("saved/first.stg"));
     TfrmTraining w(Registry.Store, Registry.Open(t, 114));
     w.RefreshAll();
-    w.edtTitle->setText("Saved row");
+    Child<QLineEdit>(w, "edtTitle")->setText("Saved row");
     EXPECT_TRUE(w.CanSave());
 
     // Save: under the session's own name.
@@ -673,7 +673,7 @@ TEST_F(TrainingWindowTest, SaveAndSaveAs)
     EXPECT_EQ(w.Record().Header.Modified, 0);
     EXPECT_FALSE(w.CanSave());
     EXPECT_EQ(Child<QGroupBox>(w, "gbxTotals")->title().toStdString(), "Totals");
-    EXPECT_EQ(Text(w.lblTFile), "first.stg");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblTFile")), "first.stg");
     TTraining back;
     ASSERT_TRUE(OpenTraining(first, back, false));
     EXPECT_EQ(back.Header.Title.Text(), "Saved row");
@@ -723,7 +723,7 @@ TEST_F(TrainingWindowTest, SessionResetAndRowedAgainIsSavedAsATrainingFile)
     EXPECT_EQ(Registry.FilesSaved, 1);
     EXPECT_EQ(w.Record().Header.FileType, ftSTG);
     EXPECT_EQ(w.Record().Header.Modified, 0);
-    EXPECT_EQ(Text(w.lblTFile), "reset.stg");
+    EXPECT_EQ(Text(Child<QLabel>(w, "lblTFile")), "reset.stg");
     TTraining back;
     ASSERT_TRUE(OpenTraining(path, back, false));
     EXPECT_EQ(back.StrokeCount(), 12);
@@ -777,7 +777,7 @@ TEST_F(TrainingWindowTest, SaveThatWritesNothingIsToldAndKeepsTheSession)
     EXPECT_EQ(w.Record().Header.FileName.Text(), Env.File("row.stg"));
     EXPECT_EQ(w.Record().Header.OriginalFileName.Text(), "");
     EXPECT_EQ(w.Record().Header.Modified, 1);
-    EXPECT_EQ(w.gbxTraining->title().toStdString(), "Training (*)");
+    EXPECT_EQ(Child<QGroupBox>(w, "gbxTraining")->title().toStdString(), "Training (*)");
     EXPECT_TRUE(w.CanSave());
 
     // Through the dialog: the training filter with a name of another type.
@@ -848,20 +848,20 @@ TEST_F(TrainingWindowTest, RefusedComboChangeKeepsTheStoredValue)
     TfrmTraining w(Registry.Store, Registry.Open(t, 116));
     w.RefreshAll();
     Dialogs.Answers.push_back(TMsgResult::No);
-    w.cmbBoat->setCurrentIndex(3);
+    Child<QComboBox>(w, "cmbBoat")->setCurrentIndex(3);
     EXPECT_EQ(Dialogs.LastText(), kResetQuestion);
     EXPECT_EQ(w.Record().Settings.BoatType, 0);
-    EXPECT_EQ(w.cmbBoat->currentIndex(), 0);  // shows the stored boat again
+    EXPECT_EQ(Child<QComboBox>(w, "cmbBoat")->currentIndex(), 0);  // shows the stored boat again
     EXPECT_EQ(w.Record().StrokeCount(), 6);
 
     // Entering a combo box and refusing: its leave handling is skipped once.
     w.Training()->Settings.BoatType = 2;  // as if changed elsewhere
     Dialogs.Answers.push_back(TMsgResult::No);
-    w.WorkoutEnter(w.cmbBoat);
-    w.WorkoutExit(w.cmbBoat);
+    w.WorkoutEnter(Child<QComboBox>(w, "cmbBoat"));
+    w.WorkoutExit(Child<QComboBox>(w, "cmbBoat"));
     EXPECT_EQ(w.Record().Settings.BoatType, 2);  // the combo's 0 was not applied
     EXPECT_EQ(w.Record().Header.Modified, 0);
-    w.WorkoutExit(w.cmbBoat);  // a later leave applies as usual
+    w.WorkoutExit(Child<QComboBox>(w, "cmbBoat"));  // a later leave applies as usual
     EXPECT_EQ(w.Record().Settings.BoatType, 0);
     EXPECT_EQ(w.Record().Header.Modified, 1);
 
@@ -869,10 +869,10 @@ TEST_F(TrainingWindowTest, RefusedComboChangeKeepsTheStoredValue)
     Dialogs.Answers.push_back(TMsgResult::Yes);
     w.Training()->Header.Modified = 0;
     AppendStroke(*w.Training());
-    w.cmbSessionLimit->setCurrentIndex(0);
+    Child<QComboBox>(w, "cmbSessionLimit")->setCurrentIndex(0);
     EXPECT_EQ(w.Record().StrokeCount(), 0);
     EXPECT_EQ(w.Record().Settings.LimitType, 0);
-    EXPECT_EQ(w.cmbSessionLimit->currentIndex(), 0);
+    EXPECT_EQ(Child<QComboBox>(w, "cmbSessionLimit")->currentIndex(), 0);
 }
 
 TEST_F(TrainingWindowTest, SelectColumnsHidesAColumnAndItIsRemembered)
@@ -930,12 +930,12 @@ TEST_F(TrainingWindowTest, ChartOptionsMarkTheSessionChanged)
         d->rbnDot->setChecked(true);
         d->accept();
     });
-    w.btnOptions->click();
+    Child<QPushButton>(w, "btnOptions")->click();
     EXPECT_EQ(w.Record().Header.PenStyle, 2);
     EXPECT_EQ(w.Record().Header.PenWidth, 1);
     EXPECT_EQ(w.Record().Header.Modified, 1);
     EXPECT_GT(Registry.Changed, changed);
-    EXPECT_EQ(w.gbxChart->title().toStdString(), "Chart (*)");
+    EXPECT_EQ(Child<QGroupBox>(w, "gbxChart")->title().toStdString(), "Chart (*)");
 }
 
 }  // namespace

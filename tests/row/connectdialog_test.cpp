@@ -32,6 +32,7 @@
 #include "util/profile.h"
 #include "util/text.h"
 #include "tests/support/testhome.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace fs = std::filesystem;
@@ -114,7 +115,7 @@ protected:
         std::vector<std::string> seen;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            const std::string t = Dialog->lblTest->text().toStdString();
+            const std::string t = Child<QLabel>(Dialog, "lblTest")->text().toStdString();
             if (seen.empty() || seen.back() != t) seen.push_back(t);
         });
         poll.start(10);
@@ -126,19 +127,19 @@ protected:
         TfrmConnect& d = *Dialog;
         EXPECT_FALSE(d.TestRunning());
         EXPECT_EQ(d.windowTitle(), "Connect");
-        EXPECT_EQ(d.btbTest->text(), "&Test");
-        EXPECT_TRUE(d.lblTest->text().isEmpty()) << d.lblTest->text().toStdString();
-        EXPECT_FALSE(d.pnlMagnets->isVisible());
-        for (QWidget* w : std::initializer_list<QWidget*>{d.btbSearch, d.btbOk, d.btbCancel, d.lblSource, d.cmbSource})
+        EXPECT_EQ(Child<QPushButton>(d, "btbTest")->text(), "&Test");
+        EXPECT_TRUE(Child<QLabel>(d, "lblTest")->text().isEmpty()) << Child<QLabel>(d, "lblTest")->text().toStdString();
+        EXPECT_FALSE(Child<QWidget>(d, "pnlMagnets")->isVisible());
+        for (QWidget* w : std::initializer_list<QWidget*>{Child<QPushButton>(d, "btbSearch"), d.btbOk, d.btbCancel, Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
             EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
     }
     void ExpectTesting()
     {
         TfrmConnect& d = *Dialog;
         EXPECT_TRUE(d.TestRunning());
-        EXPECT_EQ(d.btbTest->text(), "S&top");
-        EXPECT_TRUE(d.pnlMagnets->isVisible());
-        for (QWidget* w : std::initializer_list<QWidget*>{d.btbSearch, d.btbCancel, d.lblSource, d.cmbSource})
+        EXPECT_EQ(Child<QPushButton>(d, "btbTest")->text(), "S&top");
+        EXPECT_TRUE(Child<QWidget>(d, "pnlMagnets")->isVisible());
+        for (QWidget* w : std::initializer_list<QWidget*>{Child<QPushButton>(d, "btbSearch"), d.btbCancel, Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
             EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
         // OK ends the test and takes the source.
         EXPECT_TRUE(d.btbOk->isEnabled());
@@ -157,22 +158,22 @@ TEST_F(ConnectDialogTest, ControlsAndSourceList)
     TfrmConnect& d = *Dialog;
     EXPECT_EQ(d.windowTitle(), "Connect");
     EXPECT_EQ(d.height(), 250);
-    EXPECT_EQ(d.lblSource->text(), "So&urce");
-    EXPECT_EQ(d.btbTest->text(), "&Test");
-    EXPECT_EQ(d.btbTest->toolTip(), "Test current interface / source");
-    EXPECT_EQ(d.btbSearch->text(), "&Search");
-    EXPECT_EQ(d.btbSearch->toolTip(), "Search for an interface");
+    EXPECT_EQ(Child<QLabel>(d, "lblSource")->text(), "So&urce");
+    EXPECT_EQ(Child<QPushButton>(d, "btbTest")->text(), "&Test");
+    EXPECT_EQ(Child<QPushButton>(d, "btbTest")->toolTip(), "Test current interface / source");
+    EXPECT_EQ(Child<QPushButton>(d, "btbSearch")->text(), "&Search");
+    EXPECT_EQ(Child<QPushButton>(d, "btbSearch")->toolTip(), "Search for an interface");
     EXPECT_EQ(d.btbOk->toolTip(), "Accept changes");
-    EXPECT_TRUE(d.lblTest->text().isEmpty());
-    EXPECT_TRUE(d.lblTest->wordWrap());
-    EXPECT_FALSE(d.pnlMagnets->isVisible());
-    EXPECT_EQ(d.rgpConnect->title(), "Connect t&ype");
+    EXPECT_TRUE(Child<QLabel>(d, "lblTest")->text().isEmpty());
+    EXPECT_TRUE(Child<QLabel>(d, "lblTest")->wordWrap());
+    EXPECT_FALSE(Child<QWidget>(d, "pnlMagnets")->isVisible());
+    EXPECT_EQ(Child<QGroupBox>(d, "rgpConnect")->title(), "Connect t&ype");
     std::vector<std::string> radios;
-    for (auto* r : d.rgpConnect->findChildren<QRadioButton*>()) radios.push_back(r->text().toStdString());
+    for (auto* r : Child<QGroupBox>(d, "rgpConnect")->findChildren<QRadioButton*>()) radios.push_back(r->text().toStdString());
     EXPECT_EQ(radios, (std::vector<std::string>{"Direct", "Delayed (5 seconds)", "Warming up"}));
 
     // "DEMO" plus every port of the VT and Brax interfaces' lists, once each, sorted.
-    const std::vector<std::string> items = Items(d.cmbSource);
+    const std::vector<std::string> items = Items(Child<QComboBox>(d, "cmbSource"));
     EXPECT_EQ(std::count(items.begin(), items.end(), "DEMO"), 1);
     TVTInterface vt;
     TBXInterface bx;
@@ -182,7 +183,7 @@ TEST_F(ConnectDialogTest, ControlsAndSourceList)
     EXPECT_EQ(std::set<std::string>(items.begin(), items.end()).size(), items.size());
 
     d.show();
-    EXPECT_FALSE(d.rgpConnect->isVisible());
+    EXPECT_FALSE(Child<QGroupBox>(d, "rgpConnect")->isVisible());
     EXPECT_EQ(d.ConnectTypeIndex(), 0);
     d.reject();
 }
@@ -198,7 +199,7 @@ TEST_F(ConnectDialogTest, StoredSourceIsSelectedOrElseDemo)
     // list it (now).
     WriteIni("[Connect]\nSource=/dev/ttyGONE7\n");
     d.show();
-    EXPECT_EQ(d.cmbSource->currentText(), "/dev/ttyGONE7");
+    EXPECT_EQ(Child<QComboBox>(d, "cmbSource")->currentText(), "/dev/ttyGONE7");
     EXPECT_EQ(d.Source(), "/dev/ttyGONE7");
     d.reject();
     {
@@ -208,8 +209,8 @@ TEST_F(ConnectDialogTest, StoredSourceIsSelectedOrElseDemo)
 
     WriteIni("[Connect]\nSource=demo\n");
     d.show();
-    EXPECT_EQ(d.cmbSource->currentText(), "DEMO");
-    EXPECT_EQ(d.cmbSource->currentIndex(), d.cmbSource->findText("DEMO"));
+    EXPECT_EQ(Child<QComboBox>(d, "cmbSource")->currentText(), "DEMO");
+    EXPECT_EQ(Child<QComboBox>(d, "cmbSource")->currentIndex(), Child<QComboBox>(d, "cmbSource")->findText("DEMO"));
     d.reject();
 }
 
@@ -278,10 +279,10 @@ TEST_F(ConnectDialogTest, DemoTestShowsDataWithoutProtocolLine)
     TfrmConnect& d = *Dialog;
     d.show();
     ASSERT_EQ(d.Source(), "DEMO");
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     ExpectTesting();
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 20; }, 15000)) << d.RawCount();
-    const QString text = d.lblTest->text();
+    const QString text = Child<QLabel>(d, "lblTest")->text();
     EXPECT_TRUE(text.startsWith("Receiving ... ")) << text.toStdString();
     EXPECT_TRUE(text.contains("\nSource : Demodata")) << text.toStdString();
     EXPECT_TRUE(text.contains("\nDevice : VT Interface")) << text.toStdString();
@@ -294,14 +295,14 @@ TEST_F(ConnectDialogTest, DemoTestShowsDataWithoutProtocolLine)
     EXPECT_TRUE(known) << caption.toStdString();
     // The magnet panels show the statistics' four figures.
     const QRegularExpression figure("^ *\\d{1,3}$");
-    for (QLabel* p : {d.pnlMagnet1, d.pnlMagnet2, d.pnlMagnet3, d.pnlMagnet4})
+    for (QLabel* p : {Child<QLabel>(d, "pnlMagnet1"), Child<QLabel>(d, "pnlMagnet2"), Child<QLabel>(d, "pnlMagnet3"), Child<QLabel>(d, "pnlMagnet4")})
         EXPECT_TRUE(figure.match(p->text()).hasMatch()) << p->text().toStdString();
     // One click per pulse, at most one per 50 ms.
     EXPECT_GT(Clicks, 0);
     EXPECT_LE(Clicks, int(d.RawCount()));
     EXPECT_EQ(d.ProtocolErrorCount(), 0u);
 
-    d.btbTest->click();  // Stop
+    Child<QPushButton>(d, "btbTest")->click();  // Stop
     ExpectIdle();
     const unsigned stoppedAt = d.RawCount();
     Pump(300);
@@ -310,7 +311,7 @@ TEST_F(ConnectDialogTest, DemoTestShowsDataWithoutProtocolLine)
 
     // OK during a test ends it and takes the source.
     d.show();
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     ExpectTesting();
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 5; }, 15000));
     d.btbOk->click();
@@ -327,17 +328,17 @@ TEST_F(ConnectDialogTest, FalseBeepsSilenceClicksUntilClosedOnce)
     WriteIni("[Connect]\nSource=DEMO\nBeeps=0\n");
     TfrmConnect& d = *Dialog;
     d.show();
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 20; }, 15000));
     EXPECT_EQ(Clicks, 0);
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     d.btbCancel->click();
 
     d.show();  // closing dropped the key: clicks again
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 20; }, 15000));
     EXPECT_GT(Clicks, 0);
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     d.reject();
 }
 
@@ -348,29 +349,29 @@ TEST_F(ConnectDialogTest, TypedPseudoTerminalIsTestedLive)
     TfrmConnect& d = *Dialog;
     d.show();
     EXPECT_EQ(d.InterfaceType(), 3);
-    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    Child<QComboBox>(d, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
     ASSERT_EQ(d.Source(), pty.SlavePath());
     TFeeder feeder(pty, VTFrames(RowingTicks(12), vtpVtw), 40, 20);
-    d.btbTest->click();  // returns once a valid frame arrived
-    ASSERT_TRUE(d.TestRunning()) << d.lblTest->text().toStdString();
+    Child<QPushButton>(d, "btbTest")->click();  // returns once a valid frame arrived
+    ASSERT_TRUE(d.TestRunning()) << Child<QLabel>(d, "lblTest")->text().toStdString();
     ExpectTesting();
     // A successful test makes it the VT interface.
     EXPECT_EQ(d.InterfaceType(), 1);
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 40; }, 10000)) << d.RawCount();
-    const QString text = d.lblTest->text();
+    const QString text = Child<QLabel>(d, "lblTest")->text();
     EXPECT_TRUE(text.startsWith("Receiving ... ")) << text.toStdString();
     EXPECT_TRUE(Contains(text, "\nSource : " + pty.SlavePath())) << text.toStdString();
     EXPECT_TRUE(text.contains("\nDevice : VT Interface")) << text.toStdString();
     EXPECT_TRUE(Contains(text, "\nProtocol : " + TarnProtocolName(vtpVtw))) << text.toStdString();
     EXPECT_EQ(d.windowTitle().toStdString(), "Connect to " + TarnProtocolName(vtpVtw));
     const QRegularExpression figure("^ *\\d{1,3}$");
-    for (QLabel* p : {d.pnlMagnet1, d.pnlMagnet2, d.pnlMagnet3, d.pnlMagnet4})
+    for (QLabel* p : {Child<QLabel>(d, "pnlMagnet1"), Child<QLabel>(d, "pnlMagnet2"), Child<QLabel>(d, "pnlMagnet3"), Child<QLabel>(d, "pnlMagnet4")})
         EXPECT_TRUE(figure.match(p->text()).hasMatch()) << p->text().toStdString();
     EXPECT_GT(Clicks, 0);
     EXPECT_EQ(d.ProtocolErrorCount(), 0u);
     EXPECT_TRUE(Dlg.Messages.empty()) << Dlg.LastText();
 
-    d.btbTest->click();  // Stop
+    Child<QPushButton>(d, "btbTest")->click();  // Stop
     feeder.Stop();
     ExpectIdle();
     d.btbOk->click();
@@ -385,11 +386,11 @@ TEST_F(ConnectDialogTest, SilentDeviceShowsNoDataThenNothingFound)
     TPty pty;
     TfrmConnect& d = *Dialog;
     d.show();
-    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    Child<QComboBox>(d, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
     const std::string testing = "Testing " + pty.SlavePath() + " ...";
     QElapsedTimer clock;
     clock.start();
-    const std::vector<std::string> seen = Watch([&] { d.btbTest->click(); });
+    const std::vector<std::string> seen = Watch([&] { Child<QPushButton>(d, "btbTest")->click(); });
     const qint64 took = clock.elapsed();
     auto at = [&](const std::string& t) { return std::find(seen.begin(), seen.end(), t); };
     ASSERT_NE(at(testing), seen.end());
@@ -410,9 +411,9 @@ TEST_F(ConnectDialogTest, TooManyProtocolErrorsEndTheTestWithTheProtocolMessage)
     TPty pty;
     TfrmConnect& d = *Dialog;
     d.show();
-    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    Child<QComboBox>(d, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
     TFeeder feeder(pty, std::string(64, '\0'), 8, 20);  // no frame of any protocol
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     feeder.Stop();
     EXPECT_GE(d.ProtocolErrorCount(), 10u);
     EXPECT_EQ(d.RawCount(), 0u);
@@ -432,24 +433,24 @@ TEST_F(ConnectDialogTest, StopWhileTheTestWaitsForData)
     TPty pty;
     TfrmConnect& d = *Dialog;
     d.show();
-    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    Child<QComboBox>(d, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
     // Stop after 300 ms and start a demo test at once: the first test's wait
     // must neither stop nor close the second one.
     QTimer::singleShot(300, &d, [&] {
-        d.btbTest->click();  // Stop
-        d.cmbSource->setCurrentIndex(d.cmbSource->findText("DEMO"));
-        d.btbTest->click();  // Test DEMO
+        Child<QPushButton>(d, "btbTest")->click();  // Stop
+        Child<QComboBox>(d, "cmbSource")->setCurrentIndex(Child<QComboBox>(d, "cmbSource")->findText("DEMO"));
+        Child<QPushButton>(d, "btbTest")->click();  // Test DEMO
     });
     QElapsedTimer clock;
     clock.start();
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     EXPECT_LT(clock.elapsed(), 2500);  // the first test gave up once stopped
     EXPECT_TRUE(d.TestRunning());
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 10; }, 15000));
-    EXPECT_TRUE(d.lblTest->text().startsWith("Receiving ... ")) << d.lblTest->text().toStdString();
+    EXPECT_TRUE(Child<QLabel>(d, "lblTest")->text().startsWith("Receiving ... ")) << Child<QLabel>(d, "lblTest")->text().toStdString();
     Pump(1200);  // longer than "Nothing found" would have stayed
     EXPECT_TRUE(d.TestRunning());
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     ExpectIdle();
     d.reject();
 }
@@ -459,24 +460,24 @@ TEST_F(ConnectDialogTest, NewTestDuringNothingFoundIsNotStopped)
     TPty pty;
     TfrmConnect& d = *Dialog;
     d.show();
-    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    Child<QComboBox>(d, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
     bool restarted = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (restarted || d.lblTest->text() != "Nothing found") return;
+        if (restarted || Child<QLabel>(d, "lblTest")->text() != "Nothing found") return;
         restarted = true;
-        d.btbTest->click();  // Stop
-        d.cmbSource->setCurrentIndex(d.cmbSource->findText("DEMO"));
-        d.btbTest->click();  // Test DEMO
+        Child<QPushButton>(d, "btbTest")->click();  // Stop
+        Child<QComboBox>(d, "cmbSource")->setCurrentIndex(Child<QComboBox>(d, "cmbSource")->findText("DEMO"));
+        Child<QPushButton>(d, "btbTest")->click();  // Test DEMO
     });
     poll.start(10);
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     poll.stop();
     ASSERT_TRUE(restarted);
     EXPECT_TRUE(d.TestRunning());
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 5; }, 15000));
     EXPECT_TRUE(d.TestRunning());
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     ExpectIdle();
     d.reject();
 }
@@ -486,9 +487,9 @@ TEST_F(ConnectDialogTest, ClosingWhileTheTestWaits)
     TPty pty;
     TfrmConnect& d = *Dialog;
     d.show();
-    d.cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+    Child<QComboBox>(d, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
     QTimer::singleShot(300, &d, [&] { d.reject(); });  // Esc
-    d.btbTest->click();
+    Child<QPushButton>(d, "btbTest")->click();
     EXPECT_FALSE(d.isVisible());
     EXPECT_FALSE(d.TestRunning());
     EXPECT_EQ(ConnectKeys(), (std::vector<std::string>{"Source", "InterfaceType", "StrictProtocol"}));
@@ -504,13 +505,13 @@ TEST_F(ConnectDialogTest, SearchThatFindsNothingLeavesNoSourceSelected)
     d.show();
     QElapsedTimer clock;
     clock.start();
-    d.btbSearch->click();
+    Child<QPushButton>(d, "btbSearch")->click();
     EXPECT_GE(clock.elapsed(), 2000 / WaitPace());  // the result stays 2 s
-    EXPECT_TRUE(d.btbTest->isVisible());
-    EXPECT_TRUE(d.lblTest->text().isEmpty());
-    EXPECT_EQ(d.cmbSource->currentIndex(), -1);
+    EXPECT_TRUE(Child<QPushButton>(d, "btbTest")->isVisible());
+    EXPECT_TRUE(Child<QLabel>(d, "lblTest")->text().isEmpty());
+    EXPECT_EQ(Child<QComboBox>(d, "cmbSource")->currentIndex(), -1);
     EXPECT_EQ(d.Source(), "");
-    EXPECT_NE(d.cmbSource->findText("DEMO"), -1);
+    EXPECT_NE(Child<QComboBox>(d, "cmbSource")->findText("DEMO"), -1);
     d.btbOk->click();
     TProfileFile ini(Ini);
     EXPECT_EQ(ini.ReadString("Connect", "Source", "?"), "");
@@ -526,7 +527,7 @@ TEST_F(ConnectDialogTest, LongSourcesAndStrapsShowWholeInTheBoxesAndTheirLists)
     d.show();
     QApplication::processEvents();
     ASSERT_EQ(d.HeartSource(), "C4:7C:8D:6A:12:34");
-    for (QComboBox* box : {d.cmbSource, d.cmbHeart}) {
+    for (QComboBox* box : {Child<QComboBox>(d, "cmbSource"), Child<QComboBox>(d, "cmbHeart")}) {
         const QFontMetrics metrics(box->font());
         // The chosen entry in the closed box (the line edit's 2-pixel margins on both sides).
         ASSERT_TRUE(box->lineEdit());
@@ -541,6 +542,6 @@ TEST_F(ConnectDialogTest, LongSourcesAndStrapsShowWholeInTheBoxesAndTheirLists)
         box->hidePopup();
     }
     // The dialog grew with its lists; nothing is cut at its edge.
-    EXPECT_LE(d.btbSearch->geometry().right(), d.ClientArea()->width());
+    EXPECT_LE(Child<QPushButton>(d, "btbSearch")->geometry().right(), d.ClientArea()->width());
     d.reject();
 }

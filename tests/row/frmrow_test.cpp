@@ -51,6 +51,7 @@
 #include "logic/valuedata.h"
 #include "tests/support/testhome.h"
 #include "tests/support/testutil_interfaces.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -218,7 +219,7 @@ TEST_F(RowWindow, WithoutRowSectionIsMaximisedWithChartsAndBottomValues)
     EXPECT_FALSE(Row->Values()->GetItem(spPower).NoneWhenZero);
     // The status bar click switches between the log and the action page.
     emit Row->StatusBar->PanelClick(Row->StatusBar->width() - 10, 5);
-    EXPECT_EQ(Row->pgcRow->currentWidget(), Row->tshLog);
+    EXPECT_EQ(Row->pgcRow->currentWidget(), Child<QWidget>(Row, "tshLog"));
     emit Row->StatusBar->PanelClick(Row->StatusBar->width() - 10, 5);
     EXPECT_EQ(Row->pgcRow->currentWidget(), Row->tshAction);
 }
@@ -524,7 +525,7 @@ TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
     EXPECT_EQ(Row->StatusBar->Panel(rpCOM).Text, "DEMO");
     EXPECT_EQ(Row->btnConnect->text(), "&Pause");
     // Training window grid follows.
-    EXPECT_GE(Training->sgdStrokeData->model()->rowCount(), k - 1);
+    EXPECT_GE(Child<QTableView>(Training, "sgdStrokeData")->model()->rowCount(), k - 1);
 
     engine.Disconnect();
     Pump(50);
@@ -765,7 +766,7 @@ TEST_F(RowWindow, IntervalPanelColourAndAppearance)
     Row->SetAppearance(look);
     EXPECT_EQ(Row->BottomArea()->PanelColor(), QColor(Qt::cyan));
     EXPECT_EQ(Row->BottomArea()->font().pointSize(), 11);
-    EXPECT_EQ(Row->memLog->palette().color(QPalette::Base), QColor(Qt::yellow));
+    EXPECT_EQ(Child<QPlainTextEdit>(Row, "memLog")->palette().color(QPalette::Base), QColor(Qt::yellow));
     EXPECT_EQ(Row->btnConnect->palette().color(QPalette::ButtonText), QColor(Qt::black));
     bar = Row->StatusBar->grab().toImage();
     const QRect com = Row->StatusBar->PanelRect(rpCOM);
@@ -886,7 +887,7 @@ TEST_F(RowWindow, DisconnectingADeviceThatKeepsSendingReportsNoError)
         ASSERT_FALSE(dialogs.Messages.empty());
         EXPECT_EQ(dialogs.LastText(), "The system is paused. Do you want to disconnect?");
         for (const auto& m : dialogs.Messages) EXPECT_NE(m.Kind, TMsgKind::Error) << m.Text;
-        ASSERT_EQ(Row->memLog->toPlainText().indexOf("Error"), -1) << Row->memLog->toPlainText().toStdString();
+        ASSERT_EQ(Child<QPlainTextEdit>(Row, "memLog")->toPlainText().indexOf("Error"), -1) << Child<QPlainTextEdit>(Row, "memLog")->toPlainText().toStdString();
     }
 }
 

@@ -161,20 +161,20 @@ protected:
         if (!IsEmptyTraining(*t->Training())) {
             // Unsaved recorded strokes: the question offers to save them first.
             Dialogs.Answers = {HasUnsavedStrokes(*t->Training()) ? TMsgResult::Discard : TMsgResult::Yes};
-            t->btnReset->click();
+            Child<QPushButton>(t, "btnReset")->click();
             EXPECT_EQ(Dialogs.LastText().rfind("Resetting the current training session", 0), 0u);
-            EXPECT_TRUE(t->edtLimitValue->isEnabled());
+            EXPECT_TRUE(Child<QLineEdit>(t, "edtLimitValue")->isEnabled());
         }
-        t->cmbSessionLimit->setCurrentIndex(limitType);
-        if (by >= 0) t->cmbIntervalBy->setCurrentIndex(by);
+        Child<QComboBox>(t, "cmbSessionLimit")->setCurrentIndex(limitType);
+        if (by >= 0) Child<QComboBox>(t, "cmbIntervalBy")->setCurrentIndex(by);
         auto type = [](QLineEdit* e, const char* text) {
             e->selectAll();
             QTest::keyClicks(e, text);
             QTest::keyClick(e, Qt::Key_Return);
         };
-        type(t->edtLimitValue, value);
-        if (work) type(t->edtWorkPeriod, work);
-        if (rest) type(t->edtRestPeriod, rest);
+        type(Child<QLineEdit>(t, "edtLimitValue"), value);
+        if (work) type(Child<QLineEdit>(t, "edtWorkPeriod"), work);
+        if (rest) type(Child<QLineEdit>(t, "edtRestPeriod"), rest);
     }
 
     // Save As on the row window (or another child), answered with path; the
@@ -376,7 +376,7 @@ TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
     EXPECT_EQ(main.ProgramSettings().Statistics.RowingSessions, 1);
 
     // What is shown: the training window's grid has a row per stroke.
-    EXPECT_GE(training->sgdStrokeData->model()->rowCount(), 8);
+    EXPECT_GE(Child<QTableView>(training, "sgdStrokeData")->model()->rowCount(), 8);
 
     // Save As on the row window writes the training window's session.
     const std::string path = Env.File("row.stg");
@@ -463,7 +463,7 @@ TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) 
     WhenModal([&](QWidget* w) {
         auto* connect = qobject_cast<TfrmConnect*>(w);
         ASSERT_NE(connect, nullptr) << w->metaObject()->className();
-        connect->cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+        Child<QComboBox>(connect, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
         connect->btbTestClick();
         auto* poll = new QTimer(connect);
         poll->setInterval(20);
@@ -623,7 +623,7 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     WhenModal([&pty](QWidget* w) {
         auto* connect = qobject_cast<TfrmConnect*>(w);
         ASSERT_NE(connect, nullptr) << w->metaObject()->className();
-        connect->cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+        Child<QComboBox>(connect, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
         connect->btbOkClick();
     });
     bool escaped = false;
@@ -731,7 +731,7 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
             if (connect->RawCount() == 0) return;
             poll->stop();
             connect->btbTestClick();  // stop the test
-            connect->cmbSource->setEditText(QString::fromStdString(pty.SlavePath()));
+            Child<QComboBox>(connect, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
             connect->btbOkClick();
         });
         poll->start();

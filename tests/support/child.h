@@ -4,6 +4,8 @@
 // name of the member that holds it.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <QObject>
 #include <QString>
 
@@ -21,4 +23,10 @@ template <class T>
 T* Child(const QObject& parent, const char* name)
 {
     return Child<T>(&parent, name);
+}
+
+template <class T, class U>
+T* Child(const std::unique_ptr<U>& parent, const char* name)
+{
+    return Child<T>(parent.get(), name);
 }
