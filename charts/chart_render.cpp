@@ -16,13 +16,12 @@
 #include <unordered_set>
 
 #include "framework/axisticks.h"
+#include "framework/chartscale.h"
 #include "framework/windowutil.h"
 #include "util/axis_ticks.h"
 
 namespace {
 
-constexpr double kMsPerDay = 86400000.0;
-constexpr double kEmptyTimeSpan = 10.0 / 1440;  // ten minutes, in days
 
 struct TRange {
     double Lo = std::numeric_limits<double>::infinity();
@@ -114,22 +113,7 @@ private:
 };
 
 
-Qt::PenStyle ToQtPenStyle(int style)
-{
-    switch (style) {
-    case 1: return Qt::DashLine;
-    case 2: return Qt::DotLine;
-    case 3: return Qt::DashDotLine;
-    case 4: return Qt::DashDotDotLine;
-    default: return Qt::SolidLine;
-    }
-}
-
-qint64 TChartAxes::DayBase()
-{
-    static const qint64 base = QDateTime(QDate(2000, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
-    return base;
-}
+qint64 TChartAxes::DayBase() { return ChartDayBase(); }
 
 TChartAxes::TChartAxes(QChart* chart) : Chart(chart)
 {
@@ -186,32 +170,16 @@ void TChartAxes::SetRange(int index, const TAxisScale& scale, double dataLo, dou
 {
     QAbstractAxis* axis = index == 0 ? UsedBottom : index == 1 ? UsedLeft : UsedRight;
     const bool time = qobject_cast<QDateTimeAxis*>(axis) != nullptr;
-    double lo = scale.AutoMinimum ? (haveData ? dataLo : 0.0) : scale.Minimum;
-    // An empty time axis spans ten minutes rather than a whole day, whose
-    // ticks would all read "00:00".
-    double hi = scale.AutoMaximum ? (haveData ? dataHi : (time ? lo + kEmptyTimeSpan : 1.0)) : scale.Maximum;
-    if (!std::isfinite(lo)) lo = 0;
-    if (!std::isfinite(hi)) hi = lo + 1;
-    if (hi < lo) std::swap(lo, hi);
-    if (hi == lo) {
-        // A single value: give the axis some room around it.
-        const double pad = time ? kEmptyTimeSpan / 2 : lo == 0 ? 1.0 : std::fabs(lo) * 0.05;
-        if (scale.AutoMinimum) lo -= pad;
-        hi += pad;
-    }
-    const bool manual = !scale.AutoMinimum || !scale.AutoMaximum;
+    const TAxisSpan span = AxisSpanOf(scale, dataLo, dataHi, haveData, time);
+    double lo = span.Lo, hi = span.Hi;
+    const bool manual = span.Manual;
     TTickPlan& plan = Plans[index];
     plan.Rule = TTickRule{};
     plan.Rule.Whole = whole;
     if (manual && scale.Increment > 0 && (hi - lo) / scale.Increment <= 200) plan.Rule.Increment = scale.Increment;
     plan.TimeTicks = 0;  // round time steps
     if (auto* v = qobject_cast<QValueAxis*>(axis)) {
-        if (!manual) {
-            // Automatic scales round outwards to a whole step.
-            const TAxisTicks round = PlanAxisTicks(lo, hi, 400, nullptr, 0, 5, whole ? 1.0 : 0.0);
-            lo = std::floor(lo / round.Step + 1e-9) * round.Step;
-            hi = std::ceil(hi / round.Step - 1e-9) * round.Step;
-        }
+        if (!manual) RoundOutwards(lo, hi, whole);
         const QRectF plot = Chart->plotArea();
         SetAxisRange(v, lo, hi, AxisLength(v, plot.width(), plot.height()), plan.Rule);
     } else if (auto* t = qobject_cast<QDateTimeAxis*>(axis)) {

@@ -13,6 +13,7 @@
 
 #include "core/series.h"
 #include "framework/axisticks.h"
+#include "framework/chartscale.h"
 
 class QAbstractAxis;
 class QChart;
@@ -125,6 +126,3 @@ private:
 // on a pixel already taken. The result looks the same on the plot.
 QList<QPointF> ThinPoints(const QList<QPointF>& points, bool line, double xLo, double xHi, double yLo, double yHi,
                           double width, double height);
-
-// Qt pen style of a session PenStyle (0 solid, 1 dash, 2 dot, 3 dash dot, 4 dash dot dot).
-Qt::PenStyle ToQtPenStyle(int style);

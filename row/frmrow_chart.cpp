@@ -13,31 +13,13 @@
 #include <cstring>
 #include <limits>
 
+#include "framework/chartscale.h"
 #include "framework/windowutil.h"
 #include "util/axis_ticks.h"
 
 namespace {
 
-constexpr double kEmptyTimeSpan = 10.0 / 1440;  // ten minutes, in days
-constexpr double kMsPerDay = 86400000.0;
-
-// Local midnight of a fixed day: a day fraction f is drawn at Base + f days.
-qint64 DayBase()
-{
-    static const qint64 base = QDateTime(QDate(2000, 1, 1), QTime(0, 0)).toMSecsSinceEpoch();
-    return base;
-}
-
-Qt::PenStyle PenStyleOf(int style)
-{
-    switch (style) {
-    case 1: return Qt::DashLine;
-    case 2: return Qt::DotLine;
-    case 3: return Qt::DashDotLine;
-    case 4: return Qt::DashDotDotLine;
-    default: return Qt::SolidLine;
-    }
-}
+qint64 DayBase() { return ChartDayBase(); }
 
 Qt::Alignment AlignmentOf(int axis)
 {
@@ -306,19 +288,9 @@ void TRowChart::ClearData()
 
 void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, double dataHi, bool haveData, bool whole)
 {
-    double lo = scale.AutoMinimum ? (haveData ? dataLo : 0.0) : scale.Minimum;
-    // An empty time axis spans ten minutes rather than a whole day, whose
-    // ticks would all read "00:00".
-    double hi = scale.AutoMaximum ? (haveData ? dataHi : (TimeInUse[axis] ? lo + kEmptyTimeSpan : 1.0)) : scale.Maximum;
-    if (!std::isfinite(lo)) lo = 0;
-    if (!std::isfinite(hi)) hi = lo + 1;
-    if (hi < lo) std::swap(lo, hi);
-    if (hi == lo) {
-        const double pad = TimeInUse[axis] ? kEmptyTimeSpan / 2 : lo == 0 ? 1.0 : std::fabs(lo) * 0.05;
-        if (scale.AutoMinimum) lo -= pad;
-        hi += pad;
-    }
-    const bool manual = !scale.AutoMinimum || !scale.AutoMaximum;
+    const TAxisSpan span = AxisSpanOf(scale, dataLo, dataHi, haveData, TimeInUse[axis]);
+    double lo = span.Lo, hi = span.Hi;
+    const bool manual = span.Manual;
     if (manual && haveData && scale.Increment > 0 && std::isfinite(dataLo) && std::isfinite(dataHi)) {
         // The scale's window widens by whole steps until every point drawn
         // lies inside it (a sprint above the window, the strokes of a pause
@@ -345,12 +317,7 @@ void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, doubl
             t->setRange(from, to);
         }
     } else {
-        if (!manual) {
-            // Automatic scales round outwards to a whole step.
-            const TAxisTicks round = PlanAxisTicks(lo, hi, 400, nullptr, 0, 5, whole ? 1.0 : 0.0);
-            lo = std::floor(lo / round.Step + 1e-9) * round.Step;
-            hi = std::ceil(hi / round.Step - 1e-9) * round.Step;
-        }
+        if (!manual) RoundOutwards(lo, hi, whole);
         const QRectF plot = FChart->plotArea();
         SetAxisRange(Values[axis], lo, hi, AxisLength(Values[axis], plot.width(), plot.height()), Rules[axis]);
     }
@@ -431,7 +398,7 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
         if (auto* line = qobject_cast<QLineSeries*>(series); line && s.Kind == TSeriesKind::Line) {
             QPen pen(color);
             pen.setWidth(std::max(1, int(s.PenWidth)));
-            pen.setStyle(PenStyleOf(s.PenStyle));
+            pen.setStyle(ToQtPenStyle(s.PenStyle));
             if (line->pen() != pen) line->setPen(pen);
         } else if (auto* scatter = qobject_cast<QScatterSeries*>(series)) {
             const auto shape = s.Pointer == TPointerShape::Circle ? QScatterSeries::MarkerShapeCircle
