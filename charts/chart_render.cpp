@@ -204,7 +204,7 @@ void TChartAxes::SetRange(int index, const TAxisScale& scale, double dataLo, dou
     plan.Rule = TTickRule{};
     plan.Rule.Whole = whole;
     if (manual && scale.Increment > 0 && (hi - lo) / scale.Increment <= 200) plan.Rule.Increment = scale.Increment;
-    plan.TimeTicks = 5;
+    plan.TimeTicks = 0;  // round time steps
     if (auto* v = qobject_cast<QValueAxis*>(axis)) {
         if (!manual) {
             // Automatic scales round outwards to a whole step.
@@ -215,10 +215,15 @@ void TChartAxes::SetRange(int index, const TAxisScale& scale, double dataLo, dou
         const QRectF plot = Chart->plotArea();
         SetAxisRange(v, lo, hi, AxisLength(v, plot.width(), plot.height()), plan.Rule);
     } else if (auto* t = qobject_cast<QDateTimeAxis*>(axis)) {
-        t->setRange(QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(lo * kMsPerDay))),
-                    QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(hi * kMsPerDay))));
-        if (manual && scale.Increment > 0)
+        const qint64 from = DayBase() + qint64(std::llround(lo * kMsPerDay));
+        const qint64 to = DayBase() + qint64(std::llround(hi * kMsPerDay));
+        if (manual && scale.Increment > 0) {
             plan.TimeTicks = std::clamp(int(std::lround((hi - lo) / scale.Increment)) + 1, 2, 20);
+            t->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+        } else {
+            const QRectF plot = Chart->plotArea();
+            SetTimeRange(t, from, to, AxisLength(t, plot.width(), plot.height()), DayBase());
+        }
     }
     plan.Lo = lo;
     plan.Hi = hi;
@@ -237,7 +242,7 @@ void TChartAxes::PlaceTicks()
             if (v->min() != Plans[i].Lo || v->max() != Plans[i].Hi) rule.Increment = 0;
             ApplyAxisTicks(v, length, rule);
         } else if (auto* t = qobject_cast<QDateTimeAxis*>(used[i])) {
-            ApplyTimeTicks(t, length, Plans[i].TimeTicks);
+            ApplyTimeTicks(t, length, Plans[i].TimeTicks, DayBase());
         }
     }
 }

@@ -72,10 +72,14 @@ void SetAxisRange(QValueAxis* axis, double lo, double hi, double length, const T
     if (!fewer) SetTicks(axis, ticks, rule);
 }
 
-void ApplyTimeTicks(QDateTimeAxis* axis, double length, int wanted)
+void ApplyTimeTicks(QDateTimeAxis* axis, double length, int wanted, qint64 baseMs)
 {
     if (!axis) return;
     const QFontMetricsF metrics(axis->labelsFont());
+    if (wanted <= 0) {
+        SetTimeRange(axis, axis->min().toMSecsSinceEpoch(), axis->max().toMSecsSinceEpoch(), length, baseMs);
+        return;
+    }
     double room = metrics.height() + kTimeLabelGap;
     if (Horizontal(axis)) {
         const QString widest = std::max(axis->min().toString(axis->format()), axis->max().toString(axis->format()),
@@ -86,4 +90,23 @@ void ApplyTimeTicks(QDateTimeAxis* axis, double length, int wanted)
     const int fits = int(std::floor(length / std::max(1.0, room))) + 1;
     const int count = std::clamp(std::min(wanted, fits), 2, 20);
     if (axis->tickCount() != count) axis->setTickCount(count);
+}
+
+void SetTimeRange(QDateTimeAxis* axis, qint64 loMs, qint64 hiMs, double length, qint64 baseMs)
+{
+    if (!axis) return;
+    const QFontMetricsF metrics(axis->labelsFont());
+    double room = metrics.height();
+    if (Horizontal(axis)) {
+        room = 0;
+        for (qint64 t : {loMs, hiMs})
+            room = std::max(room, metrics.horizontalAdvance(QDateTime::fromMSecsSinceEpoch(t).toString(axis->format())));
+    }
+    const TTimeTicks ticks = PlanTimeTicks(double(loMs - baseMs) / 1000, double(hiMs - baseMs) / 1000, length, room);
+    const QDateTime from = QDateTime::fromMSecsSinceEpoch(baseMs + qint64(std::llround(ticks.Lo * 1000)));
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(baseMs + qint64(std::llround(ticks.Hi * 1000)));
+    // Fewer ticks first, so that the axis never lays out many ticks over a wide range.
+    if (ticks.Count < axis->tickCount()) axis->setTickCount(ticks.Count);
+    if (axis->min() != from || axis->max() != to) axis->setRange(from, to);
+    if (axis->tickCount() != ticks.Count) axis->setTickCount(ticks.Count);
 }

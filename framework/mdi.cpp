@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QTimer>
 
 #include "framework/windowutil.h"
@@ -211,6 +212,16 @@ QMdiSubWindow* TMDIMain::AddChild(TMDIChild* child) {
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(child->windowTitle());
     connect(child, &QWidget::windowTitleChanged, sub, &QWidget::setWindowTitle);
+    // A window brought back from maximised or minimised lies inside the free
+    // area (its restored place may have been chosen for a smaller window).
+    connect(sub, &QMdiSubWindow::windowStateChanged, this, [this, sub](Qt::WindowStates from, Qt::WindowStates to) {
+        const Qt::WindowStates shrunk = Qt::WindowMaximized | Qt::WindowMinimized;
+        if (!(from & shrunk) || (to & shrunk)) return;
+        QPointer<QMdiSubWindow> window(sub);
+        QTimer::singleShot(0, this, [this, window] {
+            if (window && !window->isMaximized() && !window->isMinimized()) KeepInside(window);
+        });
+    });
     connect(child, &QWidget::windowTitleChanged, this, [this] {
         if (SwitcherOn) RefreshWindowPanels();
     });
@@ -242,6 +253,17 @@ void TMDIMain::ShowChild(QWidget* child) {
     sub->show();
     Client->setActiveSubWindow(sub);
     RefreshWindowPanels();
+}
+
+void TMDIMain::KeepInside(QWidget* window) {
+    const QSize area = FreeArea();
+    QRect g = window->geometry();
+    if (area.isEmpty()) return;
+    if (g.right() >= area.width()) g.moveLeft(std::max(0, area.width() - g.width()));
+    if (g.bottom() >= area.height()) g.moveTop(std::max(0, area.height() - g.height()));
+    if (g.left() < 0) g.moveLeft(0);
+    if (g.top() < 0) g.moveTop(0);
+    if (g.topLeft() != window->pos()) window->move(g.topLeft());
 }
 
 QSize TMDIMain::FreeArea() const {

@@ -141,6 +141,8 @@ public:
 
     // Size a child gets when it fills the frame.
     QSize FreeArea() const;
+    // Moves a child window (its frame) back into the free area where it sticks out.
+    void KeepInside(QWidget* window);
     // The child gets normal state, position 0,0 and the free area's size.
     void FillFrame(QWidget* child);
     // With Shift held every child fills the frame, otherwise the active one.

@@ -198,6 +198,8 @@ void TfrmRow::BuildControls()
     hintFont.setPointSizeF(hintFont.pointSizeF() * 1.5);
     hintFont.setBold(true);
     hint->setFont(hintFont);
+    // A note box of its own, so that the text does not run into the charts' axis titles.
+    hint->setStyleSheet("QLabel { background: rgba(255, 255, 225, 240); color: black; border: 1px solid gray; padding: 10px; }");
     hint->setAttribute(Qt::WA_TransparentForMouseEvents);
     hint->hide();
     // The chart menus belong to the panels, so they stay when a chart is
@@ -676,7 +678,7 @@ bool TfrmRow::eventFilter(QObject* watched, QEvent* event)
     }
     if (event->type() == QEvent::Resize && watched == pnlCharts)
         if (auto* hint = pnlCharts->findChild<QLabel*>("lblStartHint", Qt::FindDirectChildrenOnly))
-            hint->setGeometry(pnlCharts->rect().adjusted(20, 20, -20, -20));
+            PlaceStartHint(hint);
     return TMDIChild::eventFilter(watched, event);
 }
 
@@ -1059,10 +1061,19 @@ void TfrmRow::ButtonChanged()
     // The start hint shows until the first connect of a session without strokes.
     if (auto* hint = pnlCharts ? pnlCharts->findChild<QLabel*>("lblStartHint", Qt::FindDirectChildrenOnly) : nullptr) {
         const bool idle = !FEngine->Interface() && FEngine->Session().StrokeCount() == 0;
-        hint->setGeometry(pnlCharts->rect().adjusted(20, 20, -20, -20));
+        PlaceStartHint(hint);
         hint->setVisible(idle);
         if (idle) hint->raise();
     }
+}
+
+void TfrmRow::PlaceStartHint(QLabel* hint)
+{
+    // A band across the charts' room, as high as its text needs, centred.
+    const QRect room = pnlCharts->rect().adjusted(20, 20, -20, -20);
+    const int width = room.width();
+    const int height = std::min(room.height(), hint->heightForWidth(width));
+    hint->setGeometry(QRect(0, 0, width, std::max(height, 0)).translated(room.center() - QPoint(width / 2, height / 2)));
 }
 
 void TfrmRow::FocusButton()

@@ -199,6 +199,8 @@ private:
     void DrawPanel(QPainter& painter, int index, const QRect& rect);
     void SquareLeftChart();
     void PlaceNoForceNote();
+    // The start hint centred over the charts, as large as its text.
+    void PlaceStartHint(QLabel* hint);
     void ApplyChartLook(TRowChart& chart);
     void CreateValueStore();
     TValueArea* CreateArea(const std::string& section, const std::string& defaults);

@@ -207,7 +207,7 @@ void TRowChart::PlaceTicks()
         QAbstractAxis* a = TimeInUse[i] ? static_cast<QAbstractAxis*>(Times[i]) : Values[i];
         const double length = AxisLength(a, plot.width(), plot.height());
         if (TimeInUse[i])
-            ApplyTimeTicks(Times[i], length, TimeTicks[i]);
+            ApplyTimeTicks(Times[i], length, TimeTicks[i], DayBase());
         else
             ApplyAxisTicks(Values[i], length, Rules[i]);
     }
@@ -334,10 +334,16 @@ void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, doubl
         QDateTimeAxis* t = Times[axis];
         const QDateTime from = QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(lo * kMsPerDay)));
         const QDateTime to = QDateTime::fromMSecsSinceEpoch(DayBase() + qint64(std::llround(hi * kMsPerDay)));
-        if (t->min() != from || t->max() != to) t->setRange(from, to);
-        TimeTicks[axis] = 5;
+        TimeTicks[axis] = 0;  // round time steps
         if (manual && scale.Increment > 0)
             TimeTicks[axis] = std::clamp(int(std::lround((hi - lo) / scale.Increment)) + 1, 2, 20);
+        if (TimeTicks[axis] == 0) {
+            const QRectF plot = FChart->plotArea();
+            SetTimeRange(t, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), AxisLength(t, plot.width(), plot.height()),
+                         DayBase());
+        } else if (t->min() != from || t->max() != to) {
+            t->setRange(from, to);
+        }
     } else {
         if (!manual) {
             // Automatic scales round outwards to a whole step.

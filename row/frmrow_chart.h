@@ -110,5 +110,5 @@ private:
     std::vector<TSeriesKind> PoolKinds;
     int Used = 0;
     TTickRule Rules[3];
-    int TimeTicks[3] = {5, 5, 5};
+    int TimeTicks[3] = {0, 0, 0};  // > 0: the ticks of a chosen step; 0: round time steps
 };

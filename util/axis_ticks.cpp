@@ -77,3 +77,36 @@ TAxisTicks PlanAxisTicks(double lo, double hi, double length, const TLabelSize& 
     }
     return ticks;
 }
+
+double RoundTimeStep(double atLeast)
+{
+    static const double kSteps[] = {1,    2,    5,    10,   15,    30,    60,    120,   300,
+                                    600,  900,  1800, 3600, 7200,  10800, 21600, 43200, 86400};
+    if (!(atLeast > 0) || !std::isfinite(atLeast)) return 1;
+    for (double s : kSteps)
+        if (s >= atLeast * (1 - 1e-9)) return s;
+    // Whole days by 1, 2 or 5 times a power of ten.
+    return 86400 * NiceStepAtLeast(atLeast / 86400);
+}
+
+TTimeTicks PlanTimeTicks(double lo, double hi, double length, double labelWidth, int maxIntervals)
+{
+    TTimeTicks ticks;
+    if (!std::isfinite(lo) || !std::isfinite(hi)) return ticks;
+    if (hi < lo) std::swap(lo, hi);
+    if (!(hi > lo)) hi = lo + 1;
+    maxIntervals = std::max(1, maxIntervals);
+    if (!(length > 10)) length = 400;
+    double step = RoundTimeStep((hi - lo) / maxIntervals);
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const double first = std::floor(lo / step + 1e-9) * step;
+        double last = std::ceil(hi / step - 1e-9) * step;
+        if (last <= first) last = first + step;
+        const int intervals = int(std::lround((last - first) / step));
+        ticks = TTimeTicks{first, last, step, intervals + 1};
+        // Every label fits into the room between two ticks.
+        if (intervals <= maxIntervals && length / intervals >= labelWidth + kLabelGap) break;
+        step = RoundTimeStep(step * 1.5);
+    }
+    return ticks;
+}

@@ -26,3 +26,21 @@ TAxisTicks PlanAxisTicks(double lo, double hi, double length, const TLabelSize& 
 
 // Digits after the point needed to write value exactly (up to 6).
 int DecimalsOf(double value);
+
+// The smallest round step of a time axis, in seconds, that is at least
+// atLeast: 1, 2, 5, 10, 15, 30 s, 1, 2, 5, 10, 15, 30 min, 1, 2, 3, 6, 12 h,
+// then whole days (1, 2, 5, 10 ... days).
+double RoundTimeStep(double atLeast);
+
+struct TTimeTicks {
+    double Lo = 0;    // the range, widened outwards to whole steps (seconds)
+    double Hi = 1;
+    double Step = 1;  // seconds between two ticks
+    int Count = 2;    // ticks from Lo to Hi
+};
+
+// Ticks of a time axis over lo .. hi seconds on an axis length pixels long
+// whose labels take labelWidth pixels each: the smallest round step with at
+// most maxIntervals steps whose labels fit side by side, and the range
+// widened to whole steps of it (so that every tick sits on a round time).
+TTimeTicks PlanTimeTicks(double lo, double hi, double length, double labelWidth, int maxIntervals = 10);

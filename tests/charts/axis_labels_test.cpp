@@ -15,6 +15,7 @@
 #include <set>
 
 #include "charts/chart_render.h"
+#include "util/axis_ticks.h"
 #include "tests/charts/testutil_charts.h"
 
 namespace {
@@ -146,4 +147,42 @@ TEST(AxisLabels, EmptyTimeAxisShowsDistinctTimes)
     for (int i = 0; i < time->tickCount(); ++i)
         labels.insert(time->min().addMSecs(span * i / (time->tickCount() - 1)).toString(time->format()));
     EXPECT_EQ(int(labels.size()), time->tickCount());
+}
+
+TEST(AxisLabels, TimeAxisStepsOnRoundTimesAlsoAfterAZoom)
+{
+    TestApp();
+    for (const QSize size : {QSize(900, 400), QSize(330, 300)}) {
+        TAxisBox box(size);
+        TChartData data;
+        TSeriesData s;
+        s.XDateTime = true;
+        for (int i = 0; i <= 100; ++i) s.Points.push_back({(7.3 + i * 17.71) / 86400, double(100 + i % 7)});
+        data.Series.push_back(s);
+        box.Axes.Render(data, true);
+        box.Settle();
+        auto* time = qobject_cast<QDateTimeAxis*>(box.Axes.BottomAxis());
+        ASSERT_NE(time, nullptr);
+        auto expectRound = [&](const char* when) {
+            SCOPED_TRACE(when);
+            const double lo = double(time->min().toMSecsSinceEpoch() - TChartAxes::DayBase()) / 1000;
+            const double hi = double(time->max().toMSecsSinceEpoch() - TChartAxes::DayBase()) / 1000;
+            ASSERT_GE(time->tickCount(), 2);
+            const double step = (hi - lo) / (time->tickCount() - 1);
+            EXPECT_NEAR(step, RoundTimeStep(step), 1e-3) << step;
+            EXPECT_NEAR(lo / step, std::round(lo / step), 1e-6) << lo;
+            // Labels fit side by side.
+            const QFontMetricsF metrics(time->labelsFont());
+            const double plot = box.Chart->plotArea().width();
+            EXPECT_GE(plot / (time->tickCount() - 1), metrics.horizontalAdvance("00:00")) << size.width();
+        };
+        expectRound("drawn");
+        // Every point lies inside the range.
+        EXPECT_LE(time->min().toMSecsSinceEpoch(), TChartAxes::DayBase() + 7300);
+        EXPECT_GE(time->max().toMSecsSinceEpoch(), TChartAxes::DayBase() + qint64((7.3 + 1771) * 1000));
+        const QRectF plot = box.Chart->plotArea();
+        box.Chart->zoomIn(QRectF(plot.left() + plot.width() * 0.37, plot.top(), plot.width() * 0.29, plot.height()));
+        box.Settle();
+        expectRound("zoomed");
+    }
 }

@@ -328,3 +328,33 @@ TEST(MDIFrame, ChildCloseQueryCanKeepTheWindowOpen) {
     QCoreApplication::processEvents();
     QTRY_COMPARE(frame.MDIChildCount(), 0);
 }
+
+TEST(MDIFrame, ARestoredChildLiesInsideTheFreeArea) {
+    TShellEnv env;
+    TTestFrame frame(env.File("view.ini"));
+    frame.show();
+    TMDIChild* child = frame.AddTestChild("Wide");
+    auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+    ASSERT_NE(sub, nullptr);
+    QApplication::processEvents();
+    const QSize area = frame.FreeArea();
+    // Its place was chosen for a smaller window; it is larger now.
+    sub->setGeometry(area.width() - 150, area.height() - 100, area.width() * 2 / 3, area.height() * 2 / 3);
+    sub->showMaximized();
+    QApplication::processEvents();
+    sub->showNormal();
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    const QRect g = sub->geometry();
+    EXPECT_EQ(g.size(), QSize(area.width() * 2 / 3, area.height() * 2 / 3));
+    EXPECT_GE(g.left(), 0);
+    EXPECT_GE(g.top(), 0);
+    EXPECT_LE(g.right(), area.width() - 1);
+    EXPECT_LE(g.bottom(), area.height() - 1);
+    // Minimised and back, the same.
+    sub->move(area.width() - 50, 10);
+    sub->showMinimized();
+    QApplication::processEvents();
+    sub->showNormal();
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    EXPECT_LE(sub->geometry().right(), area.width() - 1);
+}

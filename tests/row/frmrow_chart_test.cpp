@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
+#include <QDateTimeAxis>
 #include <QWidget>
 #include <QXYSeries>
 
@@ -14,6 +15,7 @@
 #include <memory>
 
 #include "row/frmrow_chart.h"
+#include "util/axis_ticks.h"
 #include "tests/support/testhome.h"
 
 namespace {
@@ -153,3 +155,30 @@ TEST_F(RowChart, AGrowingSessionIsDrawnAsIfDrawnAnew)
 }
 
 }  // namespace
+
+TEST_F(RowChart, ATimeAxisGrowsByRoundStepsWhileStrokesComeIn)
+{
+    // Strokes every 2.9 s against the elapsed time, the chart redrawn after each.
+    std::vector<TPointD> points;
+    for (int k = 1; k <= 400; ++k) {
+        points.push_back({(3.1 + 2.9 * k) / 86400, Stroke(k).Y});
+        TChartData data = Line(points);
+        data.Series[0].XDateTime = true;
+        Live->Render(data, false);
+        if (k % 50 != 0 && k != 1) continue;
+        QApplication::processEvents();
+        auto* time = qobject_cast<QDateTimeAxis*>(Live->Axis(0));
+        ASSERT_NE(time, nullptr);
+        double lo, hi;
+        Live->AxisRange(0, lo, hi);
+        lo *= 86400;
+        hi *= 86400;
+        ASSERT_GE(time->tickCount(), 2) << k;
+        const double step = (hi - lo) / (time->tickCount() - 1);
+        EXPECT_NEAR(step, RoundTimeStep(step), 1e-3) << "stroke " << k;
+        EXPECT_NEAR(lo / step, std::round(lo / step), 1e-6) << "stroke " << k;
+        // The strokes lie inside the axis.
+        EXPECT_LE(lo, 3.1 + 2.9 + 1e-6);
+        EXPECT_GE(hi, 3.1 + 2.9 * k - 1e-6);
+    }
+}

@@ -124,3 +124,44 @@ TEST(AxisTicks, DecimalsOfValues)
     EXPECT_EQ(DecimalsOf(0.1 + 0.2), 1);
     EXPECT_EQ(DecimalsOf(1.0 / 3), 6);
 }
+
+TEST(TimeTicks, RoundStepsOfTheClock)
+{
+    const double want[][2] = {{0.3, 1},   {1, 1},     {1.2, 2},   {3, 5},       {6, 10},     {11, 15},
+                              {16, 30},   {31, 60},   {61, 120},  {121, 300},   {301, 600},  {601, 900},
+                              {901, 1800}, {1801, 3600}, {3601, 7200}, {86400, 86400}, {90000, 172800}};
+    for (const auto& w : want) EXPECT_EQ(RoundTimeStep(w[0]), w[1]) << w[0];
+    EXPECT_EQ(RoundTimeStep(0), 1);
+    EXPECT_EQ(RoundTimeStep(std::nan("")), 1);
+}
+
+TEST(TimeTicks, TicksSitOnRoundTimesWithLabelsThatFit)
+{
+    // mm:ss labels about 35 px wide.
+    const double label = 35;
+    struct TCase {
+        double Lo, Hi, Length;
+    } cases[] = {{0, 600, 800},     {0, 1789, 800},  {13, 1789, 300},  {0, 1789, 120},  {412.7, 498.3, 700},
+                 {0, 7 * 3600, 900}, {3.2, 3.9, 600}, {0, 36000, 60}};
+    for (const TCase& c : cases) {
+        const TTimeTicks t = PlanTimeTicks(c.Lo, c.Hi, c.Length, label);
+        SCOPED_TRACE(testing::Message() << c.Lo << ".." << c.Hi << " on " << c.Length << " px");
+        EXPECT_EQ(t.Step, RoundTimeStep(t.Step));  // a round step
+        EXPECT_NEAR(t.Lo / t.Step, std::round(t.Lo / t.Step), 1e-6);  // from a round time
+        EXPECT_LE(t.Lo, c.Lo);  // the data stays inside
+        EXPECT_GE(t.Hi, c.Hi);
+        EXPECT_GT(t.Lo + t.Step, c.Lo);  // widened by less than a step on each side
+        EXPECT_LT(t.Hi - t.Step, c.Hi);
+        EXPECT_EQ(t.Count, int(std::lround((t.Hi - t.Lo) / t.Step)) + 1);
+        EXPECT_LE(t.Count - 1, 10);
+        if (t.Count > 2) EXPECT_GE(c.Length / (t.Count - 1), label);  // labels fit side by side
+    }
+    // 30 minutes on a wide axis: 5-minute steps; on a narrow one fewer ticks.
+    EXPECT_EQ(PlanTimeTicks(0, 1800, 800, label).Step, 300);
+    EXPECT_GT(PlanTimeTicks(0, 1800, 150, label).Step, 300);
+    // A zoom to 412.7 .. 498.3 s steps by 10 s from 410.
+    const TTimeTicks zoom = PlanTimeTicks(412.7, 498.3, 700, label);
+    EXPECT_EQ(zoom.Step, 10);
+    EXPECT_EQ(zoom.Lo, 410);
+    EXPECT_EQ(zoom.Hi, 500);
+}
