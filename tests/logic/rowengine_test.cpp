@@ -951,7 +951,9 @@ TEST(AverageCache, CurvesOfManyLengthsReplacedAndResetStayGroupedByTheirLength)
         if (k % 11 == 0) t.Curves[size_t(k)].HasData = 0;
         cache.Update(t);
         ExpectFullAverage(t, "appended");
-        if (k >= 3) EXPECT_EQ(cache.CurvesChanged(), t.Curves[size_t(k)].HasData ? 1 : 0) << k;
+        if (k >= 3) {
+            EXPECT_EQ(cache.CurvesChanged(), t.Curves[size_t(k)].HasData ? 1 : 0) << k;
+        }
     }
     EXPECT_GE(cache.Lengths(), 30u);
     ExpectAverageOfTheCurves(t, "appended");
