@@ -3,6 +3,7 @@
 // stepping one curve in the force curves window.
 #include <benchmark/benchmark.h>
 
+#include <QComboBox>
 #include <QApplication>
 #include <QChartView>
 
@@ -115,9 +116,9 @@ void BM_StrokeDataRedrawPoints(benchmark::State& state)
     auto* w = CreateStrokeDataWindow(nullptr, registry.Store, "");
     w->showNormal();
     w->resize(1200, 800);
-    w->SelectParameter(w->cmbX, 1);   // power per stroke
-    w->SelectParameter(w->cmbY, 12);  // pulse
-    w->SelectParameter(w->cmbZ, 6);   // stroke length
+    w->SelectParameter(w->findChild<QComboBox*>("cmbX"), 1);   // power per stroke
+    w->SelectParameter(w->findChild<QComboBox*>("cmbY"), 12);  // pulse
+    w->SelectParameter(w->findChild<QComboBox*>("cmbZ"), 6);   // stroke length
     QApplication::processEvents();
     bool marks = false;
     for (auto _ : state) {

@@ -121,26 +121,10 @@ public:
     int MinTrainingsWidth = 150;
 
     // ---- Controls ----
-    QWidget* pnlTop = nullptr;
-    QWidget* pnlChart = nullptr;
-    QSplitter* splTrainings = nullptr;
-    QWidget* pnlTrainings = nullptr;
-    QWidget* pnlList = nullptr;
-    QLabel* pnlTitle = nullptr;
     QListWidget* clbTrainings = nullptr;
-    QWidget* pnlTraining1 = nullptr;
-    QLabel* lblInfo = nullptr;
-    QWidget* pnlTraining2 = nullptr;
-    QWidget* pnlTraining3 = nullptr;
-    QWidget* pnlTraining4 = nullptr;
-    QSplitter* splData = nullptr;
-    QWidget* pnlData = nullptr;
-    QTableView* sgdData = nullptr;
     QStatusBar* StatusBar = nullptr;
     QChartView* ChartView = nullptr;
     QChart* Chart = nullptr;
-    QMenu* pmnTrainings = nullptr;
-    QMenu* pmnCopyData = nullptr;
     QAction *TrainingActive = nullptr, *ChartOptions = nullptr, *OpenTraining = nullptr;
     QAction *SelectDataColumns = nullptr, *CopyDataAll = nullptr, *CopyDataData = nullptr, *CopyDataRow = nullptr;
 
@@ -151,6 +135,23 @@ signals:
     void WindowClosed();
 
 protected:
+    // The controls (object name = member name).
+    QWidget* pnlTop = nullptr;
+    QWidget* pnlChart = nullptr;
+    QSplitter* splTrainings = nullptr;
+    QWidget* pnlTrainings = nullptr;
+    QWidget* pnlList = nullptr;
+    QLabel* pnlTitle = nullptr;
+    QWidget* pnlTraining1 = nullptr;
+    QLabel* lblInfo = nullptr;
+    QWidget* pnlTraining2 = nullptr;
+    QWidget* pnlTraining3 = nullptr;
+    QWidget* pnlTraining4 = nullptr;
+    QSplitter* splData = nullptr;
+    QWidget* pnlData = nullptr;
+    QTableView* sgdData = nullptr;
+    QMenu* pmnTrainings = nullptr;
+    QMenu* pmnCopyData = nullptr;
     // Base rows of the data grid: one per active session with its label and pen.
     std::vector<TChartGridRow> BaseGridRows(int columns);
     // Column 0 120 pixels (wider for a label that would be cut), the other

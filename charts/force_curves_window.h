@@ -95,6 +95,15 @@ public:
     void FileSaveAs() override { ExportStrokeFile(); }
     bool ExportStrokeFile();
 
+    QLineEdit* metCurve = nullptr;
+    QScrollBar* sbrCurves = nullptr;
+    QScrollBar* sbrIntervals = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The controls (object name = member name).
     QRadioButton* rbtBrowseCurves = nullptr;
     QRadioButton* rbtBrowseAverage = nullptr;
     QRadioButton* rbtBrowseIntervals = nullptr;
@@ -104,9 +113,6 @@ public:
     QWidget* pnlBrowseIntervals = nullptr;
     QToolButton *btbFirst = nullptr, *btbPrevious = nullptr, *btbNext = nullptr, *btbLast = nullptr,
                 *btbDelete = nullptr, *btbPlay = nullptr;
-    QLineEdit* metCurve = nullptr;
-    QScrollBar* sbrCurves = nullptr;
-    QScrollBar* sbrIntervals = nullptr;
     QCheckBox* cbxForce = nullptr;
     QLineEdit* edtForce = nullptr;
     TUpDown* udnForce = nullptr;
@@ -117,11 +123,6 @@ public:
     QTimer* tmrPlay = nullptr;
     // Over the chart: why a session shows no curve (a machine without force measurement).
     QLabel* lblNoForceCurve = nullptr;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void BuildBrowseControls();
     void BuildFixedControls();
     void LayoutFixed();

@@ -40,6 +40,9 @@ public:
     void DrawChart();
     void DrawGrid();
 
+
+private:
+    // The controls (object name = member name).
     QLabel* lblX = nullptr;
     QComboBox* cmbX = nullptr;
     QCheckBox* cbxY = nullptr;
@@ -47,8 +50,6 @@ public:
     QCheckBox* cbxZ = nullptr;
     QComboBox* cmbZ = nullptr;
     QCheckBox *cbxYMarks = nullptr, *cbxYAverage = nullptr, *cbxZMarks = nullptr, *cbxZAverage = nullptr;
-
-private:
     bool Loading = false;
 };
 

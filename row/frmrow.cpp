@@ -282,10 +282,12 @@ void TfrmRow::BuildMenus()
     popLeft->setObjectName("popLeft");
     auto* leftGroup = new QActionGroup(popLeft);
     actLeftEmpty = popLeft->addAction("&Empty");
+    actLeftEmpty->setObjectName("actLeftEmpty");
     SetHint(actLeftEmpty, "Empty|Don't show force curve(s)");
     actLeftEmpty->setData(-1);
     popLeft->addSeparator();
     actLeftForce = popLeft->addAction("&Force curve");
+    actLeftForce->setObjectName("actLeftForce");
     SetHint(actLeftForce, "Force curve|Show current force curve");
     actLeftForce->setData(0);
     for (QAction* a : {actLeftEmpty, actLeftForce}) {
@@ -293,9 +295,11 @@ void TfrmRow::BuildMenus()
         leftGroup->addAction(a);
     }
     actLeftReference = popLeft->addAction("&Reference curve");
+    actLeftReference->setObjectName("actLeftReference");
     SetHint(actLeftReference, "Reference curve|Show reference curve(s)");
     actLeftReference->setData(-10);
     actLeftPrevious = popLeft->addAction("&Previous curve");
+    actLeftPrevious->setObjectName("actLeftPrevious");
     SetHint(actLeftPrevious, "Previous curve|Show previous force curve in inverse colour");
     actLeftPrevious->setData(-11);
     for (QAction* a : {actLeftReference, actLeftPrevious}) a->setCheckable(true);
@@ -310,8 +314,10 @@ void TfrmRow::BuildMenus()
     popRight->setObjectName("popRight");
     auto* rightGroup = new QActionGroup(popRight);
     actRightEmpty = popRight->addAction("&Empty");
+    actRightEmpty->setObjectName("actRightEmpty");
     actRightEmpty->setData(-1);
     actRightStrokeData = popRight->addAction("&Stroke data");
+    actRightStrokeData->setObjectName("actRightStrokeData");
     actRightStrokeData->setData(-2);
     for (QAction* a : {actRightEmpty, actRightStrokeData}) {
         a->setCheckable(true);
@@ -323,12 +329,16 @@ void TfrmRow::BuildMenus()
         });
     }
     actVideo = popRight->addAction("&Video");
+    actVideo->setObjectName("actVideo");
     actVideo->setData(-3);
     actVideo->setVisible(false);
     popRight->addSeparator();
     mnuX = popRight->addMenu("&X-Axis");
+    mnuX->setObjectName("mnuX");
     mnuY = popRight->addMenu("&Y-Axis");
+    mnuY->setObjectName("mnuY");
     mnuZ = popRight->addMenu("&Z-Axis");
+    mnuZ->setObjectName("mnuZ");
     QMenu* menus[3] = {mnuX, mnuY, mnuZ};
     for (int axis = 0; axis < 3; ++axis) {
         auto* group = new QActionGroup(menus[axis]);

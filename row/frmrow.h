@@ -110,38 +110,22 @@ public:
     std::function<void(const TTraining&)> ResultsShower;
 
     // Controls (object names as documented).
-    QTabWidget* pgcRow = nullptr;
     // A note about the paired heart-rate source (it stopped, sends nonsense,
     // could not start), above the pages until the next connect.
-    QLabel* lblHeartNote = nullptr;
     // Over the left chart while a machine without force measurement is rowed.
-    QLabel* lblNoForceCurve = nullptr;
-    QWidget *tshLog = nullptr, *tshAction = nullptr, *tshText = nullptr;
-    QPlainTextEdit* memLog = nullptr;
-    QWidget *pnlCharts = nullptr, *pnlChartLeft = nullptr, *pnlChartRight = nullptr;
-    QSplitter *splRight = nullptr, *splBottom = nullptr;
-    QWidget* pnlTop = nullptr;
     TStatusPanelBar* StatusBar = nullptr;
-    QPushButton* btnConnect = nullptr;
-    QTimer* tmrUpdateAreas = nullptr;
     // The turning sign of the serial interface changes with every pulse of
     // the flywheel: its panel repaints at most every kTurnRepaintMs.
     static constexpr int kTurnRepaintMs = 100;
-    QTimer* tmrTurn = nullptr;
     QElapsedTimer FTurnPainted;
     void RepaintTurnPanel();
     // The force samples of a drive come faster than a screen shows them: the
     // left chart repaints at most every LiveCurveRepaintMs while they come,
     // and at once with the recovery.
-    QTimer* tmrLiveCurve = nullptr;
     QElapsedTimer FLiveCurvePainted;
     int FLeftUpdateMode = 0;  // the chart view's own viewport update mode while it is held
     void ResumeLeftChartPainting();
     QMenu *popLeft = nullptr, *popRight = nullptr;
-    QMenu *mnuX = nullptr, *mnuY = nullptr, *mnuZ = nullptr;
-    QAction* actVideo = nullptr;
-    QAction *actLeftEmpty = nullptr, *actLeftForce = nullptr, *actLeftReference = nullptr, *actLeftPrevious = nullptr;
-    QAction *actRightEmpty = nullptr, *actRightStrokeData = nullptr;
 
     TValueData* Values() const { return FValues.get(); }
     TValueArea* RightArea() const { return FRightArea; }
@@ -192,6 +176,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The controls (object name = member name).
+    QTabWidget* pgcRow = nullptr;
+    QLabel* lblHeartNote = nullptr;
+    QLabel* lblNoForceCurve = nullptr;
+    QWidget *tshLog = nullptr, *tshAction = nullptr, *tshText = nullptr;
+    QPlainTextEdit* memLog = nullptr;
+    QWidget *pnlCharts = nullptr, *pnlChartLeft = nullptr, *pnlChartRight = nullptr;
+    QSplitter *splRight = nullptr, *splBottom = nullptr;
+    QWidget* pnlTop = nullptr;
+    QPushButton* btnConnect = nullptr;
+    QTimer* tmrUpdateAreas = nullptr;
+    QTimer* tmrTurn = nullptr;
+    QTimer* tmrLiveCurve = nullptr;
+    QMenu *mnuX = nullptr, *mnuY = nullptr, *mnuZ = nullptr;
+    QAction* actVideo = nullptr;
+    QAction *actLeftEmpty = nullptr, *actLeftForce = nullptr, *actLeftReference = nullptr, *actLeftPrevious = nullptr;
+    QAction *actRightEmpty = nullptr, *actRightStrokeData = nullptr;
     void BuildControls();
     void BuildMenus();
     void PlaceButton();

@@ -22,6 +22,7 @@
 #include "core/catalogue.h"
 #include "tests/charts/testutil_charts.h"
 #include "util/profile.h"
+#include "tests/support/child.h"
 
 namespace {
 
@@ -82,21 +83,21 @@ TEST_F(ChartLayoutTest, DraggingTheBottomSplitterStaysWithin100AndClientHeightLe
 {
     TfrmStrokeData* w = StrokeData(900, 700);
     ASSERT_TRUE(w->MoveDataSplitter(200));
-    ASSERT_EQ(w->pnlData->height(), 200);
+    ASSERT_EQ(Child<QWidget>(w, "pnlData")->height(), 200);
 
     // Up by 250: a data area of 450 is within 100 .. 475.
-    DragHandle(w->splData, -250);
-    EXPECT_EQ(w->pnlData->height(), 450);
+    DragHandle(Child<QSplitter>(w, "splData"), -250);
+    EXPECT_EQ(Child<QWidget>(w, "pnlData")->height(), 450);
     EXPECT_EQ(w->DataHeight, 450);
     // Up by 40 more would give 490 > 700 - 225: refused, the splitter stays.
-    DragHandle(w->splData, -40);
-    EXPECT_EQ(w->pnlData->height(), 450);
+    DragHandle(Child<QSplitter>(w, "splData"), -40);
+    EXPECT_EQ(Child<QWidget>(w, "pnlData")->height(), 450);
     // Down to 90 < 100: refused as well.
-    DragHandle(w->splData, 360);
-    EXPECT_EQ(w->pnlData->height(), 450);
+    DragHandle(Child<QSplitter>(w, "splData"), 360);
+    EXPECT_EQ(Child<QWidget>(w, "pnlData")->height(), 450);
     EXPECT_EQ(w->DataHeight, 450);
     // The data area stays at the bottom edge.
-    EXPECT_EQ(w->pnlData->mapTo(w, QPoint(0, w->pnlData->height())).y(), w->height());
+    EXPECT_EQ(Child<QWidget>(w, "pnlData")->mapTo(w, QPoint(0, Child<QWidget>(w, "pnlData")->height())).y(), w->height());
 }
 
 TEST_F(ChartLayoutTest, DraggingTheListSplitterStaysWithin160AndClientWidthLess225)
@@ -104,17 +105,17 @@ TEST_F(ChartLayoutTest, DraggingTheListSplitterStaysWithin160AndClientWidthLess2
     TfrmStrokeData* w = StrokeData(900, 700);
     ASSERT_TRUE(w->MoveTrainingsSplitter(300));
     // Left by 200 widens the list to 500 (limit 675).
-    DragHandle(w->splTrainings, -200);
-    EXPECT_EQ(w->pnlTrainings->width(), 500);
+    DragHandle(Child<QSplitter>(w, "splTrainings"), -200);
+    EXPECT_EQ(Child<QWidget>(w, "pnlTrainings")->width(), 500);
     EXPECT_EQ(w->TrainingsWidth, 500);
     // Left by 200 more (700 > 675) and right by 350 (150 < 160) are refused.
-    DragHandle(w->splTrainings, -200);
-    EXPECT_EQ(w->pnlTrainings->width(), 500);
-    DragHandle(w->splTrainings, 350);
-    EXPECT_EQ(w->pnlTrainings->width(), 500);
+    DragHandle(Child<QSplitter>(w, "splTrainings"), -200);
+    EXPECT_EQ(Child<QWidget>(w, "pnlTrainings")->width(), 500);
+    DragHandle(Child<QSplitter>(w, "splTrainings"), 350);
+    EXPECT_EQ(Child<QWidget>(w, "pnlTrainings")->width(), 500);
     // A move within the limits after refused ones is taken.
-    DragHandle(w->splTrainings, 300);
-    EXPECT_EQ(w->pnlTrainings->width(), 200);
+    DragHandle(Child<QSplitter>(w, "splTrainings"), 300);
+    EXPECT_EQ(Child<QWidget>(w, "pnlTrainings")->width(), 200);
 }
 
 TEST_F(ChartLayoutTest, SquareChartStaysSquareAndCentredWithItsCheckBoxAtTheCorner)
@@ -122,7 +123,7 @@ TEST_F(ChartLayoutTest, SquareChartStaysSquareAndCentredWithItsCheckBoxAtTheCorn
     TfrmForceCurves* w = ForceCurves(1000, 700);
     ASSERT_TRUE(w->SquareChart());
     auto check = [&] {
-        const QRect panel = w->pnlChart->rect();
+        const QRect panel = Child<QWidget>(w, "pnlChart")->rect();
         const QRect chart = w->ChartView->geometry();
         const int side = std::min(panel.width(), panel.height());
         EXPECT_EQ(chart.width(), side);
@@ -130,29 +131,29 @@ TEST_F(ChartLayoutTest, SquareChartStaysSquareAndCentredWithItsCheckBoxAtTheCorn
         EXPECT_LE(std::abs(chart.center().x() - panel.center().x()), 1);
         EXPECT_LE(std::abs(chart.center().y() - panel.center().y()), 1);
         // "Square" 8 pixels from the chart's left and bottom edges.
-        const QRect box = w->cbxSquare->geometry();
+        const QRect box = Child<QCheckBox>(w, "cbxSquare")->geometry();
         EXPECT_EQ(box.left(), chart.left() + 8);
         EXPECT_EQ(box.bottom(), chart.bottom() - 8);
-        EXPECT_TRUE(w->cbxSquare->isVisible());
+        EXPECT_TRUE(Child<QCheckBox>(w, "cbxSquare")->isVisible());
     };
     check();
     // A tall and narrow window: the width decides the side.
     w->resize(560, 900);
     QApplication::processEvents();
-    EXPECT_LT(w->pnlChart->width(), w->pnlChart->height());
+    EXPECT_LT(Child<QWidget>(w, "pnlChart")->width(), Child<QWidget>(w, "pnlChart")->height());
     check();
 
     // Off: the chart fills its panel, the box follows its corner.
-    w->cbxSquare->setChecked(false);
+    Child<QCheckBox>(w, "cbxSquare")->setChecked(false);
     QApplication::processEvents();
     EXPECT_FALSE(w->SquareChart());
-    EXPECT_EQ(w->ChartView->geometry(), w->pnlChart->rect());
-    EXPECT_EQ(w->cbxSquare->geometry().bottom(), w->pnlChart->rect().bottom() - 8);
+    EXPECT_EQ(w->ChartView->geometry(), Child<QWidget>(w, "pnlChart")->rect());
+    EXPECT_EQ(Child<QCheckBox>(w, "cbxSquare")->geometry().bottom(), Child<QWidget>(w, "pnlChart")->rect().bottom() - 8);
 
     // The stroke data window starts without the square chart.
     TfrmStrokeData* s = StrokeData();
     EXPECT_FALSE(s->SquareChart());
-    EXPECT_EQ(s->ChartView->geometry(), s->pnlChart->rect());
+    EXPECT_EQ(s->ChartView->geometry(), Child<QWidget>(s, "pnlChart")->rect());
 }
 
 TEST_F(ChartLayoutTest, HiddenDataAreaAndSessionListComeFromTheSettings)
@@ -166,12 +167,12 @@ TEST_F(ChartLayoutTest, HiddenDataAreaAndSessionListComeFromTheSettings)
         ini.UpdateFile();
     }
     TfrmStrokeData* w = StrokeData(900, 700);
-    EXPECT_FALSE(w->pnlData->isVisible());
+    EXPECT_FALSE(Child<QWidget>(w, "pnlData")->isVisible());
     EXPECT_EQ(w->DataHeight, 80);
-    EXPECT_TRUE(w->pnlTrainings->isVisible());
-    EXPECT_EQ(w->pnlTrainings->width(), 260);
+    EXPECT_TRUE(Child<QWidget>(w, "pnlTrainings")->isVisible());
+    EXPECT_EQ(Child<QWidget>(w, "pnlTrainings")->width(), 260);
     // The chart takes the room of the hidden data area.
-    EXPECT_EQ(w->pnlTop->height(), w->height());
+    EXPECT_EQ(Child<QWidget>(w, "pnlTop")->height(), w->height());
     w->SaveSettings(Env.Settings());
     TProfileFile ini(Env.Settings());
     EXPECT_FALSE(ini.ReadBool("StrokeData", "Data", true));
@@ -184,10 +185,10 @@ TEST_F(ChartLayoutTest, HiddenDataAreaAndSessionListComeFromTheSettings)
     ini.WriteBool("StrokeData", "Trainings", false);
     ini.UpdateFile();
     TfrmStrokeData* v = StrokeData(900, 700);
-    EXPECT_TRUE(v->pnlData->isVisible());
-    EXPECT_EQ(v->pnlData->height(), 150);
-    EXPECT_FALSE(v->pnlTrainings->isVisible());
-    EXPECT_EQ(v->pnlChart->width(), v->pnlTop->width());
+    EXPECT_TRUE(Child<QWidget>(v, "pnlData")->isVisible());
+    EXPECT_EQ(Child<QWidget>(v, "pnlData")->height(), 150);
+    EXPECT_FALSE(Child<QWidget>(v, "pnlTrainings")->isVisible());
+    EXPECT_EQ(Child<QWidget>(v, "pnlChart")->width(), Child<QWidget>(v, "pnlTop")->width());
 }
 
 TEST_F(ChartLayoutTest, FixedSettingsSideBySideFrom300PixelsElseOneBelowTheOther)
@@ -195,22 +196,22 @@ TEST_F(ChartLayoutTest, FixedSettingsSideBySideFrom300PixelsElseOneBelowTheOther
     TfrmForceCurves* w = ForceCurves(1000, 700);
     ASSERT_TRUE(w->MoveTrainingsSplitter(320));
     QApplication::processEvents();
-    ASSERT_GE(w->pnlTraining3->width(), 300);
-    EXPECT_EQ(w->pnlTraining3->height(), 34);
-    EXPECT_EQ(w->cbxLength->y(), w->cbxForce->y());
-    EXPECT_GE(w->cbxLength->x(), w->udnForce->geometry().right());
+    ASSERT_GE(Child<QWidget>(w, "pnlTraining3")->width(), 300);
+    EXPECT_EQ(Child<QWidget>(w, "pnlTraining3")->height(), 34);
+    EXPECT_EQ(Child<QCheckBox>(w, "cbxLength")->y(), Child<QCheckBox>(w, "cbxForce")->y());
+    EXPECT_GE(Child<QCheckBox>(w, "cbxLength")->x(), Child<TUpDown>(w, "udnForce")->geometry().right());
     // Every control inside the panel.
-    for (QWidget* c : std::initializer_list<QWidget*>{w->cbxForce, w->edtForce, w->udnForce, w->cbxLength,
-                                                      w->edtLength, w->udnLength})
-        EXPECT_TRUE(w->pnlTraining3->rect().contains(c->geometry())) << c->objectName().toStdString();
+    for (QWidget* c : std::initializer_list<QWidget*>{Child<QCheckBox>(w, "cbxForce"), Child<QLineEdit>(w, "edtForce"), Child<TUpDown>(w, "udnForce"), Child<QCheckBox>(w, "cbxLength"),
+                                                      Child<QLineEdit>(w, "edtLength"), Child<TUpDown>(w, "udnLength")})
+        EXPECT_TRUE(Child<QWidget>(w, "pnlTraining3")->rect().contains(c->geometry())) << c->objectName().toStdString();
 
     ASSERT_TRUE(w->MoveTrainingsSplitter(260));
     QApplication::processEvents();
-    ASSERT_LT(w->pnlTraining3->width(), 300);
-    EXPECT_EQ(w->pnlTraining3->height(), 62);
-    EXPECT_GT(w->cbxLength->y(), w->cbxForce->geometry().bottom());
-    EXPECT_EQ(w->cbxLength->x(), w->cbxForce->x());
-    EXPECT_TRUE(w->pnlTraining3->rect().contains(w->udnLength->geometry()));
+    ASSERT_LT(Child<QWidget>(w, "pnlTraining3")->width(), 300);
+    EXPECT_EQ(Child<QWidget>(w, "pnlTraining3")->height(), 62);
+    EXPECT_GT(Child<QCheckBox>(w, "cbxLength")->y(), Child<QCheckBox>(w, "cbxForce")->geometry().bottom());
+    EXPECT_EQ(Child<QCheckBox>(w, "cbxLength")->x(), Child<QCheckBox>(w, "cbxForce")->x());
+    EXPECT_TRUE(Child<QWidget>(w, "pnlTraining3")->rect().contains(Child<TUpDown>(w, "udnLength")->geometry()));
 }
 
 TEST_F(ChartLayoutTest, BrowseControlsStackOverTheScrollBarOrSitInOneRow)
@@ -218,21 +219,21 @@ TEST_F(ChartLayoutTest, BrowseControlsStackOverTheScrollBarOrSitInOneRow)
     TfrmForceCurves* w = ForceCurves(1200, 700);
     ASSERT_TRUE(w->MoveTrainingsSplitter(300));
     QApplication::processEvents();
-    QWidget* panel = w->pnlBrowseCurves;
+    QWidget* panel = Child<QWidget>(w, "pnlBrowseCurves");
     // With its radio button the panel stacks: 90 pixels high, five button widths.
     auto stacked = [&](int height) {
         EXPECT_EQ(panel->height(), height);
         const int pw = panel->width();
-        const int bw = (pw - w->btbFirst->x() - w->metCurve->width() - 8) / 5;
-        for (QToolButton* b : {w->btbFirst, w->btbPrevious, w->btbNext, w->btbLast, w->btbDelete})
+        const int bw = (pw - Child<QToolButton>(w, "btbFirst")->x() - w->metCurve->width() - 8) / 5;
+        for (QToolButton* b : {Child<QToolButton>(w, "btbFirst"), Child<QToolButton>(w, "btbPrevious"), Child<QToolButton>(w, "btbNext"), Child<QToolButton>(w, "btbLast"), Child<QToolButton>(w, "btbDelete")})
             EXPECT_EQ(b->width(), bw) << b->objectName().toStdString();
-        EXPECT_GT(w->sbrCurves->y(), w->btbFirst->geometry().bottom());
-        EXPECT_EQ(w->btbDelete->geometry().right(), pw - 1 - 6);
-        EXPECT_EQ(w->btbPlay->x(), w->btbDelete->x());
-        EXPECT_GT(w->btbPlay->y(), w->btbDelete->geometry().bottom());
-        EXPECT_LT(w->btbLast->geometry().right(), w->btbDelete->x());
+        EXPECT_GT(w->sbrCurves->y(), Child<QToolButton>(w, "btbFirst")->geometry().bottom());
+        EXPECT_EQ(Child<QToolButton>(w, "btbDelete")->geometry().right(), pw - 1 - 6);
+        EXPECT_EQ(Child<QToolButton>(w, "btbPlay")->x(), Child<QToolButton>(w, "btbDelete")->x());
+        EXPECT_GT(Child<QToolButton>(w, "btbPlay")->y(), Child<QToolButton>(w, "btbDelete")->geometry().bottom());
+        EXPECT_LT(Child<QToolButton>(w, "btbLast")->geometry().right(), Child<QToolButton>(w, "btbDelete")->x());
     };
-    ASSERT_TRUE(w->rbtBrowseCurves->isVisible());
+    ASSERT_TRUE(Child<QRadioButton>(w, "rbtBrowseCurves")->isVisible());
     stacked(90);
     // Even a wide panel stacks while the radio button is shown.
     ASSERT_TRUE(w->MoveTrainingsSplitter(450));
@@ -241,16 +242,16 @@ TEST_F(ChartLayoutTest, BrowseControlsStackOverTheScrollBarOrSitInOneRow)
 
     // Without the radio button: one row of 40 pixels from 400 pixels on, a
     // tenth of the width per button; narrower it stacks in 65 pixels.
-    w->rbtBrowseCurves->hide();
+    Child<QRadioButton>(w, "rbtBrowseCurves")->hide();
     ASSERT_TRUE(w->MoveTrainingsSplitter(500));
     QApplication::processEvents();
     EXPECT_EQ(panel->height(), 40);
-    EXPECT_EQ(w->btbFirst->width(), panel->width() / 10);
+    EXPECT_EQ(Child<QToolButton>(w, "btbFirst")->width(), panel->width() / 10);
     // The scroll bar in the same row, after the buttons.
     EXPECT_LT(w->sbrCurves->geometry().bottom(), 40);
-    EXPECT_LT(w->sbrCurves->y(), w->btbFirst->geometry().bottom());
-    EXPECT_GT(w->sbrCurves->x(), w->btbLast->geometry().right());
-    EXPECT_EQ(w->btbDelete->geometry().right(), panel->width() - 1 - 6);
+    EXPECT_LT(w->sbrCurves->y(), Child<QToolButton>(w, "btbFirst")->geometry().bottom());
+    EXPECT_GT(w->sbrCurves->x(), Child<QToolButton>(w, "btbLast")->geometry().right());
+    EXPECT_EQ(Child<QToolButton>(w, "btbDelete")->geometry().right(), panel->width() - 1 - 6);
     ASSERT_TRUE(w->MoveTrainingsSplitter(300));
     QApplication::processEvents();
     stacked(65);
@@ -262,9 +263,9 @@ TEST_F(ChartLayoutTest, ParameterListsAreThePanelWidthLess80)
     for (int width : {200, 320}) {
         ASSERT_TRUE(w->MoveTrainingsSplitter(width));
         QApplication::processEvents();
-        for (QComboBox* c : {w->cmbX, w->cmbY, w->cmbZ}) {
-            EXPECT_EQ(c->width(), w->pnlTraining4->width() - 80) << width;
-            EXPECT_EQ(c->geometry().right(), w->pnlTraining4->width() - 1 - 4);
+        for (QComboBox* c : {Child<QComboBox>(w, "cmbX"), Child<QComboBox>(w, "cmbY"), Child<QComboBox>(w, "cmbZ")}) {
+            EXPECT_EQ(c->width(), Child<QWidget>(w, "pnlTraining4")->width() - 80) << width;
+            EXPECT_EQ(c->geometry().right(), Child<QWidget>(w, "pnlTraining4")->width() - 1 - 4);
         }
     }
 }

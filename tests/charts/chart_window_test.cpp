@@ -20,6 +20,7 @@
 #include "core/catalogue.h"
 #include "framework/windowutil.h"
 #include "tests/charts/testutil_charts.h"
+#include "tests/support/child.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ TEST_F(ChartWindowTest, ListEntriesShowLabelSwatchAndACrossedOrPlainLineSample)
     EXPECT_GT(text, 10);
 
     // Z axis off: one horizontal line at half the height, no inverse colour.
-    w->cbxZ->setChecked(false);
+    Child<QCheckBox>(w, "cbxZ")->setChecked(false);
     QApplication::processEvents();
     image = Grab(list->viewport());
     EXPECT_EQ(Count(image, sample, InverseColor(kRed)), 0);
@@ -98,7 +99,7 @@ TEST_F(ChartWindowTest, GridRowsShowTheirSessionsLineSampleInColumnZero)
     Registry.Add(MakeSession(20, "Blue", kBlue));
     Registry.Add(MakeSession(10, "Red", kRed));
     TfrmStrokeData* w = Open();
-    QTableView* grid = w->sgdData;
+    QTableView* grid = Child<QTableView>(w, "sgdData");
     const QImage image = Grab(grid->viewport());
     for (int row = 0; row < 2; ++row) {
         const QRect cell = grid->visualRect(w->DataModel->index(row, 0));
@@ -128,10 +129,10 @@ TEST_F(ChartWindowTest, CopyRowTakesTheCurrentRowFromColumnOne)
     Registry.Add(MakeSession(10, "First", kRed));
     TfrmStrokeData* w = Open();
     QApplication::setActiveWindow(w);
-    w->sgdData->setFocus();
-    w->sgdData->setCurrentIndex(w->DataModel->index(1, 3));
+    Child<QTableView>(w, "sgdData")->setFocus();
+    Child<QTableView>(w, "sgdData")->setCurrentIndex(w->DataModel->index(1, 3));
     QApplication::processEvents();
-    ASSERT_EQ(QApplication::focusWidget(), w->sgdData);
+    ASSERT_EQ(QApplication::focusWidget(), Child<QTableView>(w, "sgdData"));
     ASSERT_NE(w->DataModel->Cell(0, 1), w->DataModel->Cell(1, 1));
 
     w->CopyDataRow->trigger();
@@ -192,7 +193,7 @@ TEST_F(ChartWindowTest, StrokeAxesFollowTheScaleModesAndLaterSessionsKeepTheRang
     Registry.Add(MakeSession(22, "Short", kBlue));
     Registry.Add(MakeSession(30, "Long", kRed));
     TfrmStrokeData* w = Open();
-    w->SelectParameter(w->cmbY, spPeakForce);
+    w->SelectParameter(Child<QComboBox>(w, "cmbY"), spPeakForce);
     auto* left = qobject_cast<QValueAxis*>(w->Axes->LeftAxis());
     ASSERT_NE(left, nullptr);
     EXPECT_EQ(left->min(), 250);
@@ -214,7 +215,7 @@ TEST_F(ChartWindowTest, StrokeAxesFollowTheScaleModesAndLaterSessionsKeepTheRang
     EXPECT_EQ(left->max(), 750);
 
     // Manual mode: the catalogue's window (relative peak force position 0 .. 100).
-    w->SelectParameter(w->cmbZ, spPeakForceRelative);
+    w->SelectParameter(Child<QComboBox>(w, "cmbZ"), spPeakForceRelative);
     auto* right = qobject_cast<QValueAxis*>(w->Axes->RightAxis());
     ASSERT_NE(right, nullptr);
     EXPECT_EQ(right->min(), 0);

@@ -33,6 +33,7 @@
 #include "tests/charts/testutil_charts.h"
 #include "util/dialogs.h"
 #include "util/profile.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -93,9 +94,9 @@ TEST_F(ForceCurvesTest, CreationSetsUpTheAverageRecordsAndTheList)
     EXPECT_FALSE(w->EntryChecked(1));
     EXPECT_EQ(w->clbTrainings->item(4)->text(), "*Avg. 4 all curves in all trainings");
     EXPECT_TRUE(w->SquareChart());
-    EXPECT_TRUE(w->pnlBrowseIntervals->isHidden());
-    EXPECT_TRUE(w->cbxShowAll->isHidden());
-    EXPECT_EQ(w->tmrPlay->interval(), 500);
+    EXPECT_TRUE(Child<QWidget>(w, "pnlBrowseIntervals")->isHidden());
+    EXPECT_TRUE(Child<QCheckBox>(w, "cbxShowAll")->isHidden());
+    EXPECT_EQ(Child<QTimer>(w, "tmrPlay")->interval(), 500);
     EXPECT_EQ(w->DataModel->Cell(0, 0), "One (1/10)");
 }
 
@@ -111,9 +112,9 @@ TEST_F(ForceCurvesTest, LabelsFollowTheCurveSourceAndRowsTheFont)
     t.Header.CurveInterval = 2;
     EXPECT_EQ(w->TrainingLabel(0), "Label [Int 3]");
     // Font size 9: rows 18 pixels, the header row 22 (2.5 times, half to even), column 0 120 pixels.
-    EXPECT_EQ(w->sgdData->verticalHeader()->defaultSectionSize(), 18);
-    EXPECT_EQ(w->sgdData->horizontalHeader()->height(), 22);
-    EXPECT_EQ(w->sgdData->columnWidth(0), 120);
+    EXPECT_EQ(Child<QTableView>(w, "sgdData")->verticalHeader()->defaultSectionSize(), 18);
+    EXPECT_EQ(Child<QTableView>(w, "sgdData")->horizontalHeader()->height(), 22);
+    EXPECT_EQ(Child<QTableView>(w, "sgdData")->columnWidth(0), 120);
 }
 
 TEST_F(ForceCurvesTest, ASessionFromAMachineWithoutForceMeasurementSaysSo)
@@ -127,39 +128,39 @@ TEST_F(ForceCurvesTest, ASessionFromAMachineWithoutForceMeasurementSaysSo)
     w->resize(900, 600);
     w->show();
     w->DrawChart();
-    EXPECT_TRUE(w->lblNoForceCurve->isVisibleTo(w));
-    const std::string note = w->lblNoForceCurve->text().toStdString();
+    EXPECT_TRUE(Child<QLabel>(w, "lblNoForceCurve")->isVisibleTo(w));
+    const std::string note = Child<QLabel>(w, "lblNoForceCurve")->text().toStdString();
     EXPECT_NE(note.find("\"Bluetooth\": the rowing machine sends no force curve"), std::string::npos) << note;
     EXPECT_EQ(note.find("Serial"), std::string::npos);
     // Within the chart, not cut off at its edges.
-    const QRect r = w->lblNoForceCurve->geometry();
+    const QRect r = Child<QLabel>(w, "lblNoForceCurve")->geometry();
     EXPECT_GE(r.left(), 0);
     EXPECT_LE(r.right(), w->ChartView->width());
     // Only active sessions are drawn, and only they speak.
     ftms.Header.Active = 0;
     w->DrawChart();
-    EXPECT_FALSE(w->lblNoForceCurve->isVisibleTo(w));
+    EXPECT_FALSE(Child<QLabel>(w, "lblNoForceCurve")->isVisibleTo(w));
     // A session of the same type that does carry curves (edited elsewhere) needs no note.
     ftms.Header.Active = 1;
     ftms.Curves[3].HasData = 1;
     w->DrawChart();
-    EXPECT_FALSE(w->lblNoForceCurve->isVisibleTo(w));
+    EXPECT_FALSE(Child<QLabel>(w, "lblNoForceCurve")->isVisibleTo(w));
 }
 
 TEST_F(ForceCurvesTest, SessionAverageIsDisabledForASingleStrokeShowingItsFirstCurve)
 {
     Registry.Add(MakeSession(1, "Single", 0x0000FF));
     TfrmForceCurves* w = Open();
-    EXPECT_FALSE(w->rbtBrowseAverage->isEnabled());
-    EXPECT_TRUE(w->rbtBrowseCurves->isEnabled());
-    EXPECT_TRUE(w->rbtBrowseCurves->isChecked());
-    EXPECT_FALSE(w->btbDelete->isEnabled());
+    EXPECT_FALSE(Child<QRadioButton>(w, "rbtBrowseAverage")->isEnabled());
+    EXPECT_TRUE(Child<QRadioButton>(w, "rbtBrowseCurves")->isEnabled());
+    EXPECT_TRUE(Child<QRadioButton>(w, "rbtBrowseCurves")->isChecked());
+    EXPECT_FALSE(Child<QToolButton>(w, "btbDelete")->isEnabled());
     EXPECT_EQ(w->DataModel->Cell(0, 0), "Single");
     // Selecting an average entry makes "Session average" the only choice there.
     w->SelectEntry(1);
     w->SetEntryChecked(1, true);
-    EXPECT_TRUE(w->rbtBrowseAverage->isEnabled());
-    EXPECT_FALSE(w->rbtBrowseCurves->isEnabled());
+    EXPECT_TRUE(Child<QRadioButton>(w, "rbtBrowseAverage")->isEnabled());
+    EXPECT_FALSE(Child<QRadioButton>(w, "rbtBrowseCurves")->isEnabled());
 }
 
 TEST_F(ForceCurvesTest, AMouseClickOnAnEntrySelectsItsRecordForBrowsing)
@@ -168,13 +169,13 @@ TEST_F(ForceCurvesTest, AMouseClickOnAnEntrySelectsItsRecordForBrowsing)
     TfrmForceCurves* w = Open();
     w->show();
     QApplication::processEvents();
-    ASSERT_TRUE(w->rbtBrowseCurves->isEnabled());
+    ASSERT_TRUE(Child<QRadioButton>(w, "rbtBrowseCurves")->isEnabled());
     const QRect entry = w->clbTrainings->visualItemRect(w->clbTrainings->item(2));
     QTest::mouseClick(w->clbTrainings->viewport(), Qt::LeftButton, {}, entry.center());
     QApplication::processEvents();
     EXPECT_EQ(w->SelectedEntry(), 2);
-    EXPECT_FALSE(w->rbtBrowseCurves->isEnabled());  // an average record
-    EXPECT_FALSE(w->btbNext->isEnabled());
+    EXPECT_FALSE(Child<QRadioButton>(w, "rbtBrowseCurves")->isEnabled());  // an average record
+    EXPECT_FALSE(Child<QToolButton>(w, "btbNext")->isEnabled());
 }
 
 TEST_F(ForceCurvesTest, NextSkipsCurvesWithoutDataAndLastDoesNot)
@@ -190,13 +191,13 @@ TEST_F(ForceCurvesTest, NextSkipsCurvesWithoutDataAndLastDoesNot)
     EXPECT_EQ(t.Header.SelectedStroke, 1);
     w->Browse(baLast, false);
     EXPECT_EQ(t.Header.SelectedStroke, 6);
-    EXPECT_FALSE(w->btbNext->isEnabled());
-    EXPECT_TRUE(w->btbFirst->isEnabled());
+    EXPECT_FALSE(Child<QToolButton>(w, "btbNext")->isEnabled());
+    EXPECT_TRUE(Child<QToolButton>(w, "btbFirst")->isEnabled());
     w->Browse(baPrevious, false);
     EXPECT_EQ(t.Header.SelectedStroke, 5);
     w->Browse(baFirst, false);
     EXPECT_EQ(t.Header.SelectedStroke, 1);
-    EXPECT_FALSE(w->btbPrevious->isEnabled());
+    EXPECT_FALSE(Child<QToolButton>(w, "btbPrevious")->isEnabled());
     EXPECT_EQ(w->DataModel->Cell(0, 0), "One (1/6)");
 }
 
@@ -245,7 +246,7 @@ TEST_F(ForceCurvesTest, ShiftAppliesTheBrowseActionToEverySession)
     EXPECT_EQ(a.Header.CurveSource, 1);
     EXPECT_EQ(b.Header.CurveSource, 1);
     EXPECT_EQ(Registry.Store.Average(0).Header.CurveSource, 1);
-    EXPECT_FALSE(w->btbNext->isEnabled());
+    EXPECT_FALSE(Child<QToolButton>(w, "btbNext")->isEnabled());
     EXPECT_EQ(w->DataModel->Cell(1, 0), "B [A] (8)");
 }
 
@@ -273,16 +274,16 @@ TEST_F(ForceCurvesTest, PlayStopsByItselfAtTheLastStroke)
 {
     TTraining& t = Registry.Add(MakeSession(5, "One", 0x0000FF));
     TfrmForceCurves* w = Open();
-    w->tmrPlay->setInterval(1);
+    Child<QTimer>(w, "tmrPlay")->setInterval(1);
     w->btbPlayClick();
     EXPECT_TRUE(w->Playing());
-    EXPECT_EQ(w->btbPlay->property("Bitmap").toString(), "VCR_STOP");
+    EXPECT_EQ(Child<QToolButton>(w, "btbPlay")->property("Bitmap").toString(), "VCR_STOP");
     QElapsedTimer clock;
     clock.start();
     while (w->Playing() && clock.elapsed() < 5000) QApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_FALSE(w->Playing());
     EXPECT_EQ(t.Header.SelectedStroke, 5);
-    EXPECT_EQ(w->btbPlay->property("Bitmap").toString(), "VCR_PLAY");
+    EXPECT_EQ(Child<QToolButton>(w, "btbPlay")->property("Bitmap").toString(), "VCR_PLAY");
     // A browse action stops the animation.
     w->Browse(baFirst, false);
     w->btbPlayClick();
@@ -307,17 +308,17 @@ TEST_F(ForceCurvesTest, FixedForceMakesEveryRowAndCurvePeakAt550)
     EXPECT_NEAR(PeakOf(w, 0x0000FF), 550, 8);
     EXPECT_NEAR(PeakOf(w, 0x00FF00), 550, 8);
     // The typed text follows the up-down.
-    w->edtForce->setText("abc");
-    emit w->edtForce->textEdited("abc");
-    EXPECT_EQ(w->edtForce->text(), "550");
-    w->edtForce->setText("60x0");
-    emit w->edtForce->textEdited("60x0");
-    EXPECT_EQ(w->udnForce->Position(), 600);
-    EXPECT_EQ(w->edtForce->text(), "600");
+    Child<QLineEdit>(w, "edtForce")->setText("abc");
+    emit Child<QLineEdit>(w, "edtForce")->textEdited("abc");
+    EXPECT_EQ(Child<QLineEdit>(w, "edtForce")->text(), "550");
+    Child<QLineEdit>(w, "edtForce")->setText("60x0");
+    emit Child<QLineEdit>(w, "edtForce")->textEdited("60x0");
+    EXPECT_EQ(Child<TUpDown>(w, "udnForce")->Position(), 600);
+    EXPECT_EQ(Child<QLineEdit>(w, "edtForce")->text(), "600");
     // The picture states the normalisation.
     w->SetFixedLength(true, 150);
     w->PrepareForPicture();
-    EXPECT_EQ(w->lblInfo->text(), "Fixed force : 600 N\nFixed length : 150 cm");
+    EXPECT_EQ(Child<QLabel>(w, "lblInfo")->text(), "Fixed force : 600 N\nFixed length : 150 cm");
 }
 
 TEST_F(ForceCurvesTest, FixedLengthScalesLengthEnergyAndPositions)
@@ -477,13 +478,13 @@ TEST_F(ForceCurvesTest, SettingsKeepFixedValuesAndTheWiderSessionList)
     w->showNormal();
     w->resize(900, 700);
     QApplication::processEvents();
-    EXPECT_EQ(w->udnForce->Position(), 550);
-    EXPECT_TRUE(w->cbxLength->isChecked());
-    EXPECT_EQ(w->edtLength->text(), "120");
+    EXPECT_EQ(Child<TUpDown>(w, "udnForce")->Position(), 550);
+    EXPECT_TRUE(Child<QCheckBox>(w, "cbxLength")->isChecked());
+    EXPECT_EQ(Child<QLineEdit>(w, "edtLength")->text(), "120");
     EXPECT_FALSE(w->SquareChart());
-    EXPECT_GE(w->pnlTrainings->width(), 230);
+    EXPECT_GE(Child<QWidget>(w, "pnlTrainings")->width(), 230);
     w->SetFixedForce(true, 700);
-    w->cbxSquare->setChecked(true);
+    Child<QCheckBox>(w, "cbxSquare")->setChecked(true);
     EXPECT_EQ(w->ChartView->width(), w->ChartView->height());
     w->SaveSettings(Env.Settings());
     TProfileFile ini(Env.Settings());
@@ -569,7 +570,7 @@ TEST_F(ForceCurvesTest, ListEntriesGridLabelsAndHeadersShowWholeAtTheRestoredSiz
     ExpectListEntriesWhole(w);
     ExpectGridWhole(w);
     // The chart keeps its room.
-    EXPECT_GE(w->pnlChart->width(), 225 - 10);
+    EXPECT_GE(Child<QWidget>(w, "pnlChart")->width(), 225 - 10);
 
     // The list is rebuilt with a session opened later: the average entries
     // come after the sessions and count as well.
@@ -603,6 +604,6 @@ TEST_F(ForceCurvesTest, StoredColumnWidthsWinOverTheHeaderFit)
     w->showNormal();
     w->resize(800, 600);
     QApplication::processEvents();
-    EXPECT_EQ(w->sgdData->columnWidth(1), 41);
+    EXPECT_EQ(Child<QTableView>(w, "sgdData")->columnWidth(1), 41);
     ExpectGridWhole(w, 1);
 }

@@ -70,11 +70,11 @@ TEST_F(StrokeDataTest, FirstStartShowsStrokeNumberPowerAndPulse)
 {
     Registry.Add(MakeSession(30, "Morning", 0x0000FF));
     TfrmStrokeData* w = Open();
-    EXPECT_EQ(w->SelectedParameter(w->cmbX), spStrokeNumber);
-    EXPECT_EQ(w->SelectedParameter(w->cmbY), spPower);
-    EXPECT_EQ(w->SelectedParameter(w->cmbZ), spPulse);
-    EXPECT_TRUE(w->cbxY->isChecked());
-    EXPECT_TRUE(w->cbxZ->isChecked());
+    EXPECT_EQ(w->SelectedParameter(Child<QComboBox>(w, "cmbX")), spStrokeNumber);
+    EXPECT_EQ(w->SelectedParameter(Child<QComboBox>(w, "cmbY")), spPower);
+    EXPECT_EQ(w->SelectedParameter(Child<QComboBox>(w, "cmbZ")), spPulse);
+    EXPECT_TRUE(Child<QCheckBox>(w, "cbxY")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(w, "cbxZ")->isChecked());
     EXPECT_EQ(w->windowTitle(), "Stroke Data");
     // Strokes 2..30 on the left (power) and on the right (pulse).
     EXPECT_EQ(SeriesOn(w, Qt::AlignLeft), 1);
@@ -84,8 +84,8 @@ TEST_F(StrokeDataTest, FirstStartShowsStrokeNumberPowerAndPulse)
     EXPECT_EQ(w->Axes->Bottom.Title.toStdString(), "X  " + StrokeLongCaption(spStrokeNumber));
     EXPECT_EQ(w->Axes->Right.Title.toStdString(), "Z  " + StrokeLongCaption(spPulse));
     // The lists hold the parameters by id.
-    EXPECT_EQ(w->cmbX->count(), int(StrokeIdMap().size()));
-    EXPECT_EQ(w->cmbY->itemText(1).toStdString(), ParameterShortName(spPower));
+    EXPECT_EQ(Child<QComboBox>(w, "cmbX")->count(), int(StrokeIdMap().size()));
+    EXPECT_EQ(Child<QComboBox>(w, "cmbY")->itemText(1).toStdString(), ParameterShortName(spPower));
 }
 
 TEST_F(StrokeDataTest, UncheckingZRemovesTheRightSeriesAndTheCrossSample)
@@ -94,15 +94,15 @@ TEST_F(StrokeDataTest, UncheckingZRemovesTheRightSeriesAndTheCrossSample)
     TfrmStrokeData* w = Open();
     EXPECT_TRUE(w->ZAxisMarker());
     EXPECT_TRUE(w->EntryLook(0).Cross);
-    w->cbxZ->setChecked(false);
-    EXPECT_FALSE(w->cmbZ->isEnabled());
-    EXPECT_TRUE(w->cmbY->isEnabled());
+    Child<QCheckBox>(w, "cbxZ")->setChecked(false);
+    EXPECT_FALSE(Child<QComboBox>(w, "cmbZ")->isEnabled());
+    EXPECT_TRUE(Child<QComboBox>(w, "cmbY")->isEnabled());
     EXPECT_EQ(SeriesOn(w, Qt::AlignRight), 0);
     EXPECT_EQ(SeriesOn(w, Qt::AlignLeft), 1);
     EXPECT_FALSE(w->ZAxisMarker());
     EXPECT_FALSE(w->EntryLook(0).Cross);
-    w->cbxY->setChecked(false);
-    EXPECT_FALSE(w->cmbY->isEnabled());
+    Child<QCheckBox>(w, "cbxY")->setChecked(false);
+    EXPECT_FALSE(Child<QComboBox>(w, "cmbY")->isEnabled());
     EXPECT_EQ(SeriesOn(w, Qt::AlignLeft), 0);
 }
 
@@ -176,12 +176,12 @@ TEST_F(StrokeDataTest, SettingsRestoreTheChoicesAndColumns)
     Registry.Add(MakeSession(10, "One", 0x0000FF));
     {
         TfrmStrokeData* w = Open();
-        w->SelectParameter(w->cmbX, spTime);
-        w->SelectParameter(w->cmbY, spPeakForce);
-        w->SelectParameter(w->cmbZ, spStrokeRate);
-        w->cbxZ->setChecked(false);
-        w->sgdData->setColumnWidth(2, 77);
-        w->sgdData->setColumnHidden(3, true);
+        w->SelectParameter(Child<QComboBox>(w, "cmbX"), spTime);
+        w->SelectParameter(Child<QComboBox>(w, "cmbY"), spPeakForce);
+        w->SelectParameter(Child<QComboBox>(w, "cmbZ"), spStrokeRate);
+        Child<QCheckBox>(w, "cbxZ")->setChecked(false);
+        Child<QTableView>(w, "sgdData")->setColumnWidth(2, 77);
+        Child<QTableView>(w, "sgdData")->setColumnHidden(3, true);
         w->SaveSettings(Env.Settings());
     }
     TProfileFile ini(Env.Settings());
@@ -191,12 +191,12 @@ TEST_F(StrokeDataTest, SettingsRestoreTheChoicesAndColumns)
     EXPECT_NE(columns.find("77 -1 "), std::string::npos) << columns;
 
     TfrmStrokeData* again = Open();
-    EXPECT_EQ(again->SelectedParameter(again->cmbX), spTime);
-    EXPECT_EQ(again->SelectedParameter(again->cmbY), spPeakForce);
-    EXPECT_EQ(again->SelectedParameter(again->cmbZ), spStrokeRate);
-    EXPECT_FALSE(again->cbxZ->isChecked());
-    EXPECT_EQ(again->sgdData->columnWidth(2), 77);
-    EXPECT_TRUE(again->sgdData->isColumnHidden(3));
+    EXPECT_EQ(again->SelectedParameter(Child<QComboBox>(again, "cmbX")), spTime);
+    EXPECT_EQ(again->SelectedParameter(Child<QComboBox>(again, "cmbY")), spPeakForce);
+    EXPECT_EQ(again->SelectedParameter(Child<QComboBox>(again, "cmbZ")), spStrokeRate);
+    EXPECT_FALSE(Child<QCheckBox>(again, "cbxZ")->isChecked());
+    EXPECT_EQ(Child<QTableView>(again, "sgdData")->columnWidth(2), 77);
+    EXPECT_TRUE(Child<QTableView>(again, "sgdData")->isColumnHidden(3));
     // A time parameter on X puts a date-time axis at the bottom.
     EXPECT_TRUE(again->Axes->BottomAxis()->type() == QAbstractAxis::AxisTypeDateTime);
 }
@@ -212,13 +212,13 @@ TEST_F(StrokeDataTest, ShortColumnsTextChangesOnlyTheFirstColumnsAndBadPositions
         ini.UpdateFile();
     }
     TfrmStrokeData* w = Open();
-    const int untouched = w->sgdData->columnWidth(3);
-    EXPECT_EQ(w->sgdData->columnWidth(1), 55);
-    EXPECT_TRUE(w->sgdData->isColumnHidden(2));
-    EXPECT_FALSE(w->sgdData->isColumnHidden(3));
-    EXPECT_EQ(w->sgdData->columnWidth(3), untouched);
-    EXPECT_EQ(w->cmbX->currentIndex(), -1);
-    EXPECT_EQ(w->cmbZ->currentIndex(), -1);
+    const int untouched = Child<QTableView>(w, "sgdData")->columnWidth(3);
+    EXPECT_EQ(Child<QTableView>(w, "sgdData")->columnWidth(1), 55);
+    EXPECT_TRUE(Child<QTableView>(w, "sgdData")->isColumnHidden(2));
+    EXPECT_FALSE(Child<QTableView>(w, "sgdData")->isColumnHidden(3));
+    EXPECT_EQ(Child<QTableView>(w, "sgdData")->columnWidth(3), untouched);
+    EXPECT_EQ(Child<QComboBox>(w, "cmbX")->currentIndex(), -1);
+    EXPECT_EQ(Child<QComboBox>(w, "cmbZ")->currentIndex(), -1);
     EXPECT_TRUE(w->Chart->series().isEmpty());
 }
 
@@ -241,17 +241,17 @@ TEST_F(StrokeDataTest, SplittersRefuseMovesOutsideTheirLimits)
     w->showNormal();
     w->resize(900, 700);
     QApplication::processEvents();
-    const int before = w->pnlData->height();
+    const int before = Child<QWidget>(w, "pnlData")->height();
     EXPECT_FALSE(w->MoveDataSplitter(99));
     EXPECT_FALSE(w->MoveDataSplitter(700 - 224));
-    EXPECT_EQ(w->pnlData->height(), before);
+    EXPECT_EQ(Child<QWidget>(w, "pnlData")->height(), before);
     EXPECT_TRUE(w->MoveDataSplitter(200));
     QApplication::processEvents();
-    EXPECT_EQ(w->pnlData->height(), 200);
+    EXPECT_EQ(Child<QWidget>(w, "pnlData")->height(), 200);
     EXPECT_FALSE(w->MoveTrainingsSplitter(159));
     EXPECT_FALSE(w->MoveTrainingsSplitter(900 - 224));
     EXPECT_TRUE(w->MoveTrainingsSplitter(300));
-    EXPECT_EQ(w->pnlTrainings->width(), 300);
+    EXPECT_EQ(Child<QWidget>(w, "pnlTrainings")->width(), 300);
 }
 
 TEST_F(StrokeDataTest, CopyDataNeedsTheFocusedGrid)
@@ -265,14 +265,14 @@ TEST_F(StrokeDataTest, CopyDataNeedsTheFocusedGrid)
     QApplication::processEvents();
     w->CopyDataExecute(cmAll);
     EXPECT_EQ(QApplication::clipboard()->text(), "untouched");
-    w->sgdData->setFocus();
+    Child<QTableView>(w, "sgdData")->setFocus();
     QApplication::processEvents();
-    ASSERT_EQ(QApplication::focusWidget(), w->sgdData);
+    ASSERT_EQ(QApplication::focusWidget(), Child<QTableView>(w, "sgdData"));
     w->CopyDataExecute(cmAll);
     const QString all = QApplication::clipboard()->text();
     EXPECT_TRUE(all.startsWith("\t")) << all.toStdString();
     EXPECT_TRUE(all.contains("One\t"));
-    w->sgdData->setColumnHidden(1, true);
+    Child<QTableView>(w, "sgdData")->setColumnHidden(1, true);
     w->CopyDataExecute(cmData);
     const QString data = QApplication::clipboard()->text();
     EXPECT_FALSE(data.contains("One"));
@@ -362,8 +362,8 @@ TEST_F(StrokeDataTest, PictureOnTheClipboardHasSixteenColoursAndTheProductLine)
     EXPECT_EQ(DarkPixels(picture, QRect(799, 0, 1, 600)), 600);
     EXPECT_EQ(DarkPixels(picture, QRect(0, 599, 800, 1)), 800);
     // The window got its own look back.
-    EXPECT_FALSE(w->pnlTraining1->isVisible());
-    EXPECT_TRUE(w->pnlTraining4->isVisible());
+    EXPECT_FALSE(Child<QWidget>(w, "pnlTraining1")->isVisible());
+    EXPECT_TRUE(Child<QWidget>(w, "pnlTraining4")->isVisible());
 
     // Save Chart cancelled still leaves the picture on the clipboard; accepted writes a bitmap.
     TScriptedDialogs dialogs;

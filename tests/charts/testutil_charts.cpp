@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "core/values.h"
+#include "tests/support/child.h"
 #include "util/paths.h"
 
 std::string TChartEnv::Settings() const
@@ -121,7 +122,7 @@ void ExpectListEntriesWhole(TfrmChart* w)
 // line-sample strip.
 void ExpectGridWhole(TfrmChart* w, int skipColumn)
 {
-    QTableView* g = w->sgdData;
+    QTableView* g = Child<QTableView>(w, "sgdData");
     const QFontMetrics header(g->horizontalHeader()->font());
     for (int c = 1; c < g->model()->columnCount(); ++c) {
         if (c == skipColumn || g->isColumnHidden(c)) continue;

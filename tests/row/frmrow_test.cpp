@@ -205,8 +205,8 @@ TEST_F(RowWindow, WithoutRowSectionIsMaximisedWithChartsAndBottomValues)
     EXPECT_NE(Row->LeftChartObject(), nullptr);
     EXPECT_NE(Row->RightChartObject(), nullptr);
     EXPECT_EQ(Row->windowTitle(), "Row Morning row");
-    EXPECT_EQ(Row->pgcRow->currentWidget(), Row->tshAction);
-    EXPECT_EQ(Row->btnConnect->text(), "&Connect");
+    EXPECT_EQ(Child<QTabWidget>(Row, "pgcRow")->currentWidget(), Child<QWidget>(Row, "tshAction"));
+    EXPECT_EQ(Child<QPushButton>(Row, "btnConnect")->text(), "&Connect");
     EXPECT_EQ(Row->StatusBar->PanelCount(), 6);
     // The value store has the stroke parameters of the id map.
     ASSERT_NE(Row->Values(), nullptr);
@@ -219,9 +219,9 @@ TEST_F(RowWindow, WithoutRowSectionIsMaximisedWithChartsAndBottomValues)
     EXPECT_FALSE(Row->Values()->GetItem(spPower).NoneWhenZero);
     // The status bar click switches between the log and the action page.
     emit Row->StatusBar->PanelClick(Row->StatusBar->width() - 10, 5);
-    EXPECT_EQ(Row->pgcRow->currentWidget(), Child<QWidget>(Row, "tshLog"));
+    EXPECT_EQ(Child<QTabWidget>(Row, "pgcRow")->currentWidget(), Child<QWidget>(Row, "tshLog"));
     emit Row->StatusBar->PanelClick(Row->StatusBar->width() - 10, 5);
-    EXPECT_EQ(Row->pgcRow->currentWidget(), Row->tshAction);
+    EXPECT_EQ(Child<QTabWidget>(Row, "pgcRow")->currentWidget(), Child<QWidget>(Row, "tshAction"));
 }
 
 TEST_F(RowWindow, RowSectionRoundTrip)
@@ -316,11 +316,11 @@ TEST_F(RowWindow, LayoutSwitches)
     Row->RightChart = false;
     Row->ApplyLayout();
     Pump(50);
-    EXPECT_EQ(Row->RightChartObject() ? Row->pnlChartRight->isVisible() : false, false);
+    EXPECT_EQ(Row->RightChartObject() ? Child<QWidget>(Row, "pnlChartRight")->isVisible() : false, false);
     QChartView* left = Row->LeftChartObject()->View();
     EXPECT_EQ(left->width(), left->height());
-    EXPECT_EQ(std::min(Row->pnlChartLeft->width(), Row->pnlChartLeft->height()), left->width());
-    EXPECT_GT(Row->pnlChartLeft->width(), Row->pnlCharts->width() / 2);
+    EXPECT_EQ(std::min(Child<QWidget>(Row, "pnlChartLeft")->width(), Child<QWidget>(Row, "pnlChartLeft")->height()), left->width());
+    EXPECT_GT(Child<QWidget>(Row, "pnlChartLeft")->width(), Child<QWidget>(Row, "pnlCharts")->width() / 2);
 
     // No charts and the right values: the right area fills the page, no splitter.
     Row->LeftChart = false;
@@ -331,9 +331,9 @@ TEST_F(RowWindow, LayoutSwitches)
     Pump(50);
     ASSERT_NE(Row->RightArea(), nullptr);
     EXPECT_EQ(Row->BottomArea(), nullptr);
-    EXPECT_FALSE(Row->pnlCharts->isVisible());
+    EXPECT_FALSE(Child<QWidget>(Row, "pnlCharts")->isVisible());
     EXPECT_FALSE(Row->RightSplitterShown());
-    EXPECT_GE(Row->RightArea()->width(), Row->tshAction->width() - 2);
+    EXPECT_GE(Row->RightArea()->width(), Child<QWidget>(Row, "tshAction")->width() - 2);
 
     // Without areas the store goes.
     Row->RightValues = false;
@@ -360,8 +360,8 @@ TEST_F(RowWindow, SplitterLimits)
     EXPECT_EQ(Row->ChartPanelWidth(), client - 300);
     const int before = Row->ChartPanelWidth();
     // A drag past the limit is refused: the splitter goes back.
-    Row->splRight->setSizes({client - 100, 96});
-    emit Row->splRight->splitterMoved(client - 100, 1);
+    Child<QSplitter>(Row, "splRight")->setSizes({client - 100, 96});
+    emit Child<QSplitter>(Row, "splRight")->splitterMoved(client - 100, 1);
     EXPECT_EQ(Row->ChartPanelWidth(), before);
 
     const int height = Row->height();
@@ -374,7 +374,7 @@ TEST_F(RowWindow, SplitterLimits)
     TProfileFile ini(SettingsFile(true));
     ini.Reload();
     EXPECT_EQ(ini.ReadInteger("Row", "HeightBottomValues", 0), 150);
-    EXPECT_EQ(ini.ReadInteger("Row", "WidthRightValues", 0), Row->tshAction->width() - before);
+    EXPECT_EQ(ini.ReadInteger("Row", "WidthRightValues", 0), Child<QWidget>(Row, "tshAction")->width() - before);
 }
 
 TEST_F(RowWindow, LimitRulerTicksLabelsAndMarker)
@@ -415,13 +415,13 @@ TEST_F(RowWindow, ChartMenus)
 {
     Open();
     Row->CheckRightMenu();
-    EXPECT_TRUE(Row->actRightStrokeData->isChecked());
-    EXPECT_FALSE(Row->actVideo->isVisible());
-    EXPECT_EQ(int(Row->mnuX->actions().size()), int(StrokeIdMap().size()));
-    EXPECT_EQ(int(Row->mnuY->actions().size()), int(StrokeIdMap().size()) + 1);
+    EXPECT_TRUE(Child<QAction>(Row, "actRightStrokeData")->isChecked());
+    EXPECT_FALSE(Child<QAction>(Row, "actVideo")->isVisible());
+    EXPECT_EQ(int(Child<QMenu>(Row, "mnuX")->actions().size()), int(StrokeIdMap().size()));
+    EXPECT_EQ(int(Child<QMenu>(Row, "mnuY")->actions().size()), int(StrokeIdMap().size()) + 1);
     // Y axis "Empty": only the x axis title shows a parameter.
-    QAction* yEmpty = Row->mnuY->actions().front();
-    QAction* zEmpty = Row->mnuZ->actions().front();
+    QAction* yEmpty = Child<QMenu>(Row, "mnuY")->actions().front();
+    QAction* zEmpty = Child<QMenu>(Row, "mnuZ")->actions().front();
     EXPECT_EQ(yEmpty->text(), "Empty");
     yEmpty->trigger();
     zEmpty->trigger();
@@ -434,27 +434,27 @@ TEST_F(RowWindow, ChartMenus)
     EXPECT_EQ(right->AxisTitle(2), "Z");
     // "Empty" of the menu destroys the chart; the panel's menu, opened with a
     // right click where the chart was, brings it back.
-    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartRight, "&Empty"));
+    ASSERT_TRUE(ChooseFromPanelMenu(Child<QWidget>(Row, "pnlChartRight"), "&Empty"));
     EXPECT_EQ(Row->RightChartObject(), nullptr);
     EXPECT_EQ(Row->RightIndex, -1);
-    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartRight, "&Stroke data"));
+    ASSERT_TRUE(ChooseFromPanelMenu(Child<QWidget>(Row, "pnlChartRight"), "&Stroke data"));
     EXPECT_EQ(Row->RightIndex, -2);
     EXPECT_NE(Row->RightChartObject(), nullptr);
-    Row->actRightEmpty->trigger();
-    Row->mnuX->actions().at(3)->trigger();
+    Child<QAction>(Row, "actRightEmpty")->trigger();
+    Child<QMenu>(Row, "mnuX")->actions().at(3)->trigger();
     EXPECT_EQ(Row->RightIndex, -2);
-    EXPECT_EQ(Row->RightX, Row->mnuX->actions().at(3)->data().toInt());
+    EXPECT_EQ(Row->RightX, Child<QMenu>(Row, "mnuX")->actions().at(3)->data().toInt());
     EXPECT_NE(Row->RightChartObject(), nullptr);
 
     // Left menu: the check items toggle the options; "Empty" removes the chart.
     Row->CheckLeftMenu();
-    EXPECT_TRUE(Row->actLeftReference->isChecked());
-    Row->actLeftReference->trigger();
+    EXPECT_TRUE(Child<QAction>(Row, "actLeftReference")->isChecked());
+    Child<QAction>(Row, "actLeftReference")->trigger();
     EXPECT_FALSE(Row->LeftReference);
-    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartLeft, "&Empty"));
+    ASSERT_TRUE(ChooseFromPanelMenu(Child<QWidget>(Row, "pnlChartLeft"), "&Empty"));
     EXPECT_EQ(Row->LeftIndex, -1);
     EXPECT_EQ(Row->LeftChartObject(), nullptr);
-    ASSERT_TRUE(ChooseFromPanelMenu(Row->pnlChartLeft, "&Previous curve"));  // back to the force curve
+    ASSERT_TRUE(ChooseFromPanelMenu(Child<QWidget>(Row, "pnlChartLeft"), "&Previous curve"));  // back to the force curve
     EXPECT_EQ(Row->LeftIndex, 0);
     EXPECT_FALSE(Row->LeftPrevious);
     EXPECT_NE(Row->LeftChartObject(), nullptr);
@@ -477,7 +477,7 @@ TEST_F(RowWindow, ReferenceCurvesOfOtherSessions)
     ASSERT_NE(Row->LeftChartObject(), nullptr);
     EXPECT_EQ(Row->LeftChartObject()->DataSeriesCount(), 1);
     EXPECT_EQ(Row->LeftChartObject()->DataSeries(0)->count(), 80);
-    Row->actLeftReference->trigger();  // off
+    Child<QAction>(Row, "actLeftReference")->trigger();  // off
     EXPECT_EQ(Row->LeftChartObject()->DataSeriesCount(), 0);
 }
 
@@ -493,8 +493,8 @@ TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
     EXPECT_TRUE(hint->isVisible());
     EXPECT_TRUE(hint->text().contains("[Connect]"));
     EXPECT_TRUE(hint->text().contains("DEMO"));
-    EXPECT_TRUE(Row->pnlCharts->rect().contains(hint->geometry()));
-    EXPECT_GT(hint->width(), Row->pnlCharts->width() / 2);
+    EXPECT_TRUE(Child<QWidget>(Row, "pnlCharts")->rect().contains(hint->geometry()));
+    EXPECT_GT(hint->width(), Child<QWidget>(Row, "pnlCharts")->width() / 2);
     RowDemo(12);
     EXPECT_FALSE(hint->isVisible());
     TRowEngine& engine = Row->Engine();
@@ -523,13 +523,13 @@ TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
     EXPECT_GT(Row->NewSeries()->count() + Row->OldSeries()->count(), 0);
     // Status bar: port, button caption.
     EXPECT_EQ(Row->StatusBar->Panel(rpCOM).Text, "DEMO");
-    EXPECT_EQ(Row->btnConnect->text(), "&Pause");
+    EXPECT_EQ(Child<QPushButton>(Row, "btnConnect")->text(), "&Pause");
     // Training window grid follows.
     EXPECT_GE(Child<QTableView>(Training, "sgdStrokeData")->model()->rowCount(), k - 1);
 
     engine.Disconnect();
     Pump(50);
-    EXPECT_EQ(Row->btnConnect->text(), "&Connect");
+    EXPECT_EQ(Child<QPushButton>(Row, "btnConnect")->text(), "&Connect");
     EXPECT_EQ(Results.size(), 1u);  // distance rowed: the results are shown
     EXPECT_FALSE(MessageWindowShown());
 }
@@ -549,13 +549,13 @@ TEST_F(RowWindow, MachineWithoutForceAndAStrapThatCannotStartAreShown)
     Row->ChosenHeartSource = "capture:" + Root + "/no-strap.txt";
     Row->Engine().CaptureSpeed = 20;
     RowDemo(4);
-    EXPECT_TRUE(Row->lblNoForceCurve->isVisible());
+    EXPECT_TRUE(Child<QLabel>(Row, "lblNoForceCurve")->isVisible());
     // Over the left chart, inside it.
-    const QRect note = Row->lblNoForceCurve->geometry();
+    const QRect note = Child<QLabel>(Row, "lblNoForceCurve")->geometry();
     EXPECT_GE(note.left(), 0);
-    EXPECT_LE(note.right(), Row->pnlChartLeft->width());
-    EXPECT_TRUE(Row->lblHeartNote->isVisible());
-    EXPECT_NE(Row->lblHeartNote->text().toStdString().find("not found"), std::string::npos);
+    EXPECT_LE(note.right(), Child<QWidget>(Row, "pnlChartLeft")->width());
+    EXPECT_TRUE(Child<QLabel>(Row, "lblHeartNote")->isVisible());
+    EXPECT_NE(Child<QLabel>(Row, "lblHeartNote")->text().toStdString().find("not found"), std::string::npos);
     // The strokes carry no pulse and no curve.
     for (int k = 1; k <= Row->Engine().StrokeIndex(); ++k) {
         EXPECT_EQ(+Row->Session().Strokes[size_t(k)].Pulse, 0) << k;
@@ -756,7 +756,7 @@ TEST_F(RowWindow, IntervalPanelColourAndAppearance)
     int others = 0;
     for (int i : {0, 1, 2, 3, 5}) others += Row->StatusBar->Panel(i).Width;
     EXPECT_EQ(Row->StatusBar->Panel(rpAnimation).Width, Row->StatusBar->contentsRect().width() - others);
-    EXPECT_EQ(Row->btnConnect->width(), 90);
+    EXPECT_EQ(Child<QPushButton>(Row, "btnConnect")->width(), 90);
 
     TAppearance look;
     look.Font = QFont("Arial", 11);
@@ -767,7 +767,7 @@ TEST_F(RowWindow, IntervalPanelColourAndAppearance)
     EXPECT_EQ(Row->BottomArea()->PanelColor(), QColor(Qt::cyan));
     EXPECT_EQ(Row->BottomArea()->font().pointSize(), 11);
     EXPECT_EQ(Child<QPlainTextEdit>(Row, "memLog")->palette().color(QPalette::Base), QColor(Qt::yellow));
-    EXPECT_EQ(Row->btnConnect->palette().color(QPalette::ButtonText), QColor(Qt::black));
+    EXPECT_EQ(Child<QPushButton>(Row, "btnConnect")->palette().color(QPalette::ButtonText), QColor(Qt::black));
     bar = Row->StatusBar->grab().toImage();
     const QRect com = Row->StatusBar->PanelRect(rpCOM);
     EXPECT_EQ(QColor(bar.pixel(com.center().x(), com.top() + 3)), QColor(Qt::yellow));
@@ -880,10 +880,10 @@ TEST_F(RowWindow, DisconnectingADeviceThatKeepsSendingReportsNoError)
         while (!rowing() && t.elapsed() < 20000) QApplication::processEvents();
         ASSERT_TRUE(rowing()) << dialogs.LastText();
         dialogs.Answers = {TMsgResult::Yes};
-        Row->btnConnect->click();
+        Child<QPushButton>(Row, "btnConnect")->click();
         Pump(200);
         EXPECT_EQ(Row->Engine().Interface(), nullptr);
-        EXPECT_EQ(Row->btnConnect->text(), "&Connect");
+        EXPECT_EQ(Child<QPushButton>(Row, "btnConnect")->text(), "&Connect");
         ASSERT_FALSE(dialogs.Messages.empty());
         EXPECT_EQ(dialogs.LastText(), "The system is paused. Do you want to disconnect?");
         for (const auto& m : dialogs.Messages) EXPECT_NE(m.Kind, TMsgKind::Error) << m.Text;

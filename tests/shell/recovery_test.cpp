@@ -34,6 +34,7 @@
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/text.h"
+#include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {

@@ -130,7 +130,7 @@ protected:
             });
             poll->start();
         });
-        QTimer::singleShot(0, row, [row] { row->btnConnect->click(); });
+        QTimer::singleShot(0, row, [row] { Child<QPushButton>(row, "btnConnect")->click(); });
         QElapsedTimer t;
         t.start();
         auto done = [&] {
@@ -367,11 +367,11 @@ TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
     // limit the real results window opens.
     const TShownResults shown = RowDemoToTheLimit(row);
     ASSERT_TRUE(row->Engine().Finished()) << row->Engine().StrokeIndex() << " "
-                                          << row->btnConnect->text().toStdString() << " " << Dialogs.LastText();
+                                          << Child<QPushButton>(row, "btnConnect")->text().toStdString() << " " << Dialogs.LastText();
     EXPECT_TRUE(shown.Shown);
     EXPECT_EQ(shown.Strokes, "8");
     ASSERT_EQ(row->Engine().StrokeIndex(), 8);
-    EXPECT_EQ(row->btnConnect->text(), "&Connect");
+    EXPECT_EQ(Child<QPushButton>(row, "btnConnect")->text(), "&Connect");
     EXPECT_FALSE(MessageWindowShown());
     EXPECT_EQ(main.ProgramSettings().Statistics.RowingSessions, 1);
 
@@ -480,7 +480,7 @@ TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) 
         });
         poll->start();
     });
-    QTimer::singleShot(0, row, [row] { row->btnConnect->click(); });
+    QTimer::singleShot(0, row, [row] { Child<QPushButton>(row, "btnConnect")->click(); });
     QElapsedTimer t;
     t.start();
     while (!(row->Engine().Finished() && resultsShown) && t.elapsed() < 60000) QApplication::processEvents();
@@ -597,24 +597,24 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     RowDemoToTheLimit(row, false);
     ASSERT_TRUE(row->Engine().Interface());
     ASSERT_EQ(session.RowStatus, rsRowing);
-    EXPECT_EQ(row->btnConnect->text(), "&Pause");
+    EXPECT_EQ(Child<QPushButton>(row, "btnConnect")->text(), "&Pause");
 
     // Pause: the question, answered No, leaves the row paused.
     Dialogs.Clear();
     Dialogs.Answers = {TMsgResult::No};
-    row->btnConnect->click();
+    Child<QPushButton>(row, "btnConnect")->click();
     EXPECT_EQ(Dialogs.LastText(), "The system is paused. Do you want to disconnect?");
     EXPECT_EQ(session.RowStatus, rsPaused);
-    EXPECT_EQ(row->btnConnect->text(), "&Continue");
+    EXPECT_EQ(Child<QPushButton>(row, "btnConnect")->text(), "&Continue");
     // Continue: no question.
-    row->btnConnect->click();
+    Child<QPushButton>(row, "btnConnect")->click();
     EXPECT_EQ(Dialogs.Messages.size(), 1u);
-    EXPECT_EQ(row->btnConnect->text(), "&Pause");
+    EXPECT_EQ(Child<QPushButton>(row, "btnConnect")->text(), "&Pause");
     // Pause again and disconnect.
     Dialogs.Answers = {TMsgResult::Yes};
-    row->btnConnect->click();
+    Child<QPushButton>(row, "btnConnect")->click();
     EXPECT_EQ(row->Engine().Interface(), nullptr);
-    EXPECT_EQ(row->btnConnect->text(), "&Connect");
+    EXPECT_EQ(Child<QPushButton>(row, "btnConnect")->text(), "&Connect");
     EXPECT_EQ(session.RowStatus, rsFinished);
 
     // A silent device: the user presses Esc on the waiting message.
@@ -637,12 +637,12 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
         QTest::keyClick(MessageWindow(), Qt::Key_Escape);
     });
     esc.start();
-    row->btnConnect->click();
+    Child<QPushButton>(row, "btnConnect")->click();
     esc.stop();
     EXPECT_TRUE(escaped);
     EXPECT_EQ(row->Engine().Interface(), nullptr);
-    EXPECT_TRUE(row->btnConnect->isEnabled());
-    EXPECT_EQ(row->btnConnect->text(), "&Connect");
+    EXPECT_TRUE(Child<QPushButton>(row, "btnConnect")->isEnabled());
+    EXPECT_EQ(Child<QPushButton>(row, "btnConnect")->text(), "&Connect");
     EXPECT_FALSE(MessageWindowShown());
 
     // Rowing again (fast), the program is closed in the middle of the row.
@@ -747,7 +747,7 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
         row->close();
     });
     closer.start();
-    row->btnConnect->click();  // returns once the wait has stopped
+    Child<QPushButton>(row, "btnConnect")->click();  // returns once the wait has stopped
     closer.stop();
     Pump(50);
     // The frame's queued close may run only now, outside the wait's event
