@@ -16,11 +16,7 @@ public:
 
     // The dialog's own controls go into this area above the buttons.
     QWidget* ClientArea() const { return Client; }
-    QWidget* pnlButtons = nullptr;
     QFrame* Bevel1 = nullptr;
-    QWidget* pnlCancelOk = nullptr;
-    QPushButton* btbOk = nullptr;
-    QPushButton* btbCancel = nullptr;
 
     // Takes the font and the face colour; OK and Cancel get the font in black.
     // Derived dialogs pass their designed colour and extend it.
@@ -30,6 +26,11 @@ public:
     QFont DesignedFont;
 
 protected:
+    // The controls (object name = member name).
+    QWidget* pnlButtons = nullptr;
+    QWidget* pnlCancelOk = nullptr;
+    QPushButton* btbOk = nullptr;
+    QPushButton* btbCancel = nullptr;
     void showEvent(QShowEvent* event) override;
 
 private:

@@ -14,8 +14,6 @@ class TfrmMessage : public QWidget {
 public:
     explicit TfrmMessage(QWidget* parent = nullptr);
 
-    QLabel* imgIcon = nullptr;
-    QLabel* pnlMessage = nullptr;
     // 0 while in use, 1 once closed.
     int Tag = 0;
 
@@ -23,6 +21,11 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // The controls (object name = member name).
+    QLabel* imgIcon = nullptr;
+    QLabel* pnlMessage = nullptr;
 };
 
 // Shows the window with the text (created when none exists, reused otherwise).

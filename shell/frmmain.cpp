@@ -479,7 +479,7 @@ void TfrmMain::FirstShow() {
     } else if (Arguments.empty()) {
         CreateSplash(0);
         SplashWindow->SplashCloseTime();
-        SplashWindow->pnlParam->setText(QString());
+        SplashWindow->SetParamText(QString());
         SplashWindow->exec();
         ViewRow->trigger();
         FreeSplash();

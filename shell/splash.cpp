@@ -373,3 +373,5 @@ bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
     }
     return QDialog::eventFilter(watched, event);
 }
+
+void TfrmSplash::SetParamText(const QString& text) { pnlParam->setText(text); }

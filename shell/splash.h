@@ -33,18 +33,11 @@ public:
     void SplashCloseTime();
     // Advances the progress bar by one (not beyond its maximum) and shows text.
     void SplashStep(const QString& text);
+    // The line under the title (the file being opened, or nothing).
+    void SetParamText(const QString& text);
 
-    QWidget* pnlSplash = nullptr;
-    QLabel* imgSplash = nullptr;
-    QWidget* pnlTitle = nullptr;
-    QLabel* imgIcon = nullptr;
-    QWidget* pnlName = nullptr;
     QLabel* lblname = nullptr;
-    QLabel* pnlParam = nullptr;
     QProgressBar* pbrParam = nullptr;
-    QLabel* lblVersion = nullptr;
-    QTimer* tmrSplash = nullptr;
-    QTimer* tmrVersion = nullptr;
 
     // Called whenever a splash window is shown (tests fire its timers from here).
     static std::function<void(TfrmSplash&)> ShownHook;
@@ -55,6 +48,17 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+private:
+    // The controls (object name = member name).
+    QWidget* pnlSplash = nullptr;
+    QLabel* imgSplash = nullptr;
+    QWidget* pnlTitle = nullptr;
+    QLabel* imgIcon = nullptr;
+    QWidget* pnlName = nullptr;
+    QLabel* pnlParam = nullptr;
+    QLabel* lblVersion = nullptr;
+    QTimer* tmrSplash = nullptr;
+    QTimer* tmrVersion = nullptr;
 };
 
 class TfrmAbout : public QDialog {
@@ -67,19 +71,9 @@ public:
     // Adds a row to a two-column grid (the first empty row is used first).
     static void AddGridRow(QTableWidget* grid, const QString& key, const QString& value);
 
-    QTabWidget* pgcAbout = nullptr;
-    QWidget* tshGeneral = nullptr;
-    QWidget* tshVersion = nullptr;
-    QWidget* tshCredits = nullptr;
-    QWidget* tshStatistics = nullptr;
-    QLabel* imgAbout = nullptr;
-    QLabel* imgIcon = nullptr;
-    QLabel* pnlName = nullptr;
-    QLabel* pnlWebsite = nullptr;
     QTableWidget* stgVersion = nullptr;
     QTableWidget* stgCredits = nullptr;
     QTableWidget* stgStatistics = nullptr;
-    QPushButton* btbOk = nullptr;
 
     // Opens the address behind a version row ("Email", "Website", "DevelopedBy").
     void stgVersionDblClick(int row);
@@ -89,5 +83,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The controls (object name = member name).
+    QTabWidget* pgcAbout = nullptr;
+    QWidget* tshGeneral = nullptr;
+    QWidget* tshVersion = nullptr;
+    QWidget* tshCredits = nullptr;
+    QWidget* tshStatistics = nullptr;
+    QLabel* imgAbout = nullptr;
+    QLabel* imgIcon = nullptr;
+    QLabel* pnlName = nullptr;
+    QLabel* pnlWebsite = nullptr;
+    QPushButton* btbOk = nullptr;
     static void WidenValueColumn(QTableWidget* grid);
 };

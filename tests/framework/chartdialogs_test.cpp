@@ -13,6 +13,7 @@
 #include "framework/chartdialogs.h"
 #include "framework/windowutil.h"
 #include "tests/support/testutil_framework.h"
+#include "tests/support/child.h"
 
 namespace {
 TTraining Session(int color, int style, int width) {
@@ -96,7 +97,7 @@ TEST(ChartOptions, CancelLeavesTheSessionUnchangedAndOkApplies) {
         ASSERT_NE(d, nullptr);
         d->rbnDash->setChecked(true);
         d->SelectColor(0xFF0000);
-        d->btbCancel->click();
+        Child<QPushButton>(d, "btbCancel")->click();
     });
     EXPECT_FALSE(EditChartOptions(t));
     EXPECT_EQ(t.Header.Color, 0x0000FF);
@@ -107,7 +108,7 @@ TEST(ChartOptions, CancelLeavesTheSessionUnchangedAndOkApplies) {
         auto* d = qobject_cast<TfrmChartOptions*>(w);
         d->rbnDash->setChecked(true);
         d->SelectColor(0xFF0000);
-        d->btbOk->click();
+        Child<QPushButton>(d, "btbOk")->click();
     });
     EXPECT_TRUE(EditChartOptions(t));
     EXPECT_EQ(t.Header.Color, 0xFF0000);

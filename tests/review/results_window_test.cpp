@@ -181,7 +181,7 @@ TEST_F(ResultsWindowTest, ShownLabelsSplitsAndSettings)
     EXPECT_EQ(T(Child<QLabel>(r, "lblMaxStrokerate")), "Stroke rate");
     EXPECT_EQ(T(Child<QLabel>(r, "lblAvgDriveRecover")), "DR ratio");
     EXPECT_EQ(T(Child<QLabel>(r, "lblMaxDriveRecover")), "DR ratio");
-    EXPECT_FALSE(r.btbCancel->isVisibleTo(&r));
+    EXPECT_FALSE(Child<QPushButton>(r, "btbCancel")->isVisibleTo(&r));
 
     EXPECT_TRUE(Child<QRadioButton>(r, "rbtDistance")->isChecked());
     ASSERT_EQ(Child<QComboBox>(r, "cmbSplits")->count(), 5);

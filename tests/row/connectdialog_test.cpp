@@ -130,7 +130,7 @@ protected:
         EXPECT_EQ(Child<QPushButton>(d, "btbTest")->text(), "&Test");
         EXPECT_TRUE(Child<QLabel>(d, "lblTest")->text().isEmpty()) << Child<QLabel>(d, "lblTest")->text().toStdString();
         EXPECT_FALSE(Child<QWidget>(d, "pnlMagnets")->isVisible());
-        for (QWidget* w : std::initializer_list<QWidget*>{Child<QPushButton>(d, "btbSearch"), d.btbOk, d.btbCancel, Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
+        for (QWidget* w : std::initializer_list<QWidget*>{Child<QPushButton>(d, "btbSearch"), Child<QPushButton>(d, "btbOk"), Child<QPushButton>(d, "btbCancel"), Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
             EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
     }
     void ExpectTesting()
@@ -139,10 +139,10 @@ protected:
         EXPECT_TRUE(d.TestRunning());
         EXPECT_EQ(Child<QPushButton>(d, "btbTest")->text(), "S&top");
         EXPECT_TRUE(Child<QWidget>(d, "pnlMagnets")->isVisible());
-        for (QWidget* w : std::initializer_list<QWidget*>{Child<QPushButton>(d, "btbSearch"), d.btbCancel, Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
+        for (QWidget* w : std::initializer_list<QWidget*>{Child<QPushButton>(d, "btbSearch"), Child<QPushButton>(d, "btbCancel"), Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
             EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
         // OK ends the test and takes the source.
-        EXPECT_TRUE(d.btbOk->isEnabled());
+        EXPECT_TRUE(Child<QPushButton>(d, "btbOk")->isEnabled());
     }
 
     std::string Folder, Ini;
@@ -163,7 +163,7 @@ TEST_F(ConnectDialogTest, ControlsAndSourceList)
     EXPECT_EQ(Child<QPushButton>(d, "btbTest")->toolTip(), "Test current interface / source");
     EXPECT_EQ(Child<QPushButton>(d, "btbSearch")->text(), "&Search");
     EXPECT_EQ(Child<QPushButton>(d, "btbSearch")->toolTip(), "Search for an interface");
-    EXPECT_EQ(d.btbOk->toolTip(), "Accept changes");
+    EXPECT_EQ(Child<QPushButton>(d, "btbOk")->toolTip(), "Accept changes");
     EXPECT_TRUE(Child<QLabel>(d, "lblTest")->text().isEmpty());
     EXPECT_TRUE(Child<QLabel>(d, "lblTest")->wordWrap());
     EXPECT_FALSE(Child<QWidget>(d, "pnlMagnets")->isVisible());
@@ -225,7 +225,7 @@ TEST_F(ConnectDialogTest, CloseWritesTheSectionWithItsOwnRules)
     EXPECT_FALSE(d.Settings.Beeps);
     EXPECT_TRUE(d.Settings.Quick);
     EXPECT_EQ(d.InterfaceType(), 3);
-    d.btbCancel->click();  // Cancel writes too
+    Child<QPushButton>(d, "btbCancel")->click();  // Cancel writes too
     EXPECT_FALSE(d.isVisible());
 
     // Erased and rewritten: "Source" and "InterfaceType" always, true values
@@ -244,7 +244,7 @@ TEST_F(ConnectDialogTest, CloseWritesTheSectionWithItsOwnRules)
     EXPECT_TRUE(d.Settings.StrictProtocol);
     EXPECT_TRUE(d.Settings.Beeps);
     EXPECT_TRUE(d.Settings.RawHeartRate);
-    d.btbOk->click();
+    Child<QPushButton>(d, "btbOk")->click();
     EXPECT_EQ(d.result(), QDialog::Accepted);
     EXPECT_EQ(ConnectKeys(),
               (std::vector<std::string>{"Source", "InterfaceType", "StrictProtocol", "RawHeartRate", "Quick"}));
@@ -255,7 +255,7 @@ TEST_F(ConnectDialogTest, SettingsFileThatCannotBeWrittenIsLeftAlone)
     TfrmConnect& d = *Dialog;
     d.SettingsFileForWriting = Folder + "no-such-folder/catchline.ini";
     d.show();
-    d.btbCancel->click();
+    Child<QPushButton>(d, "btbCancel")->click();
     EXPECT_FALSE(fs::exists(d.SettingsFileForWriting));
     EXPECT_TRUE(Dlg.Messages.empty());
 }
@@ -314,7 +314,7 @@ TEST_F(ConnectDialogTest, DemoTestShowsDataWithoutProtocolLine)
     Child<QPushButton>(d, "btbTest")->click();
     ExpectTesting();
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 5; }, 15000));
-    d.btbOk->click();
+    Child<QPushButton>(d, "btbOk")->click();
     EXPECT_EQ(d.result(), QDialog::Accepted);
     EXPECT_FALSE(d.TestRunning());
     EXPECT_EQ(d.Source(), "DEMO");
@@ -332,7 +332,7 @@ TEST_F(ConnectDialogTest, FalseBeepsSilenceClicksUntilClosedOnce)
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 20; }, 15000));
     EXPECT_EQ(Clicks, 0);
     Child<QPushButton>(d, "btbTest")->click();
-    d.btbCancel->click();
+    Child<QPushButton>(d, "btbCancel")->click();
 
     d.show();  // closing dropped the key: clicks again
     Child<QPushButton>(d, "btbTest")->click();
@@ -374,7 +374,7 @@ TEST_F(ConnectDialogTest, TypedPseudoTerminalIsTestedLive)
     Child<QPushButton>(d, "btbTest")->click();  // Stop
     feeder.Stop();
     ExpectIdle();
-    d.btbOk->click();
+    Child<QPushButton>(d, "btbOk")->click();
     EXPECT_EQ(d.result(), QDialog::Accepted);
     TProfileFile ini(Ini);
     EXPECT_EQ(ini.ReadString("Connect", "Source", ""), pty.SlavePath());
@@ -512,7 +512,7 @@ TEST_F(ConnectDialogTest, SearchThatFindsNothingLeavesNoSourceSelected)
     EXPECT_EQ(Child<QComboBox>(d, "cmbSource")->currentIndex(), -1);
     EXPECT_EQ(d.Source(), "");
     EXPECT_NE(Child<QComboBox>(d, "cmbSource")->findText("DEMO"), -1);
-    d.btbOk->click();
+    Child<QPushButton>(d, "btbOk")->click();
     TProfileFile ini(Ini);
     EXPECT_EQ(ini.ReadString("Connect", "Source", "?"), "");
 }

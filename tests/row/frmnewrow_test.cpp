@@ -113,7 +113,7 @@ protected:
     }
     bool ConfirmUnchanged()
     {
-        return Run([this] { Dialog->btbOk->click(); });
+        return Run([this] { Child<QPushButton>(Dialog, "btbOk")->click(); });
     }
 
     std::string TemplatePath() const { return UserDataFolder(true) + "Default.stg"; }
@@ -147,8 +147,8 @@ TEST_F(NewRowTest, ControlsCaptionsAndLists)
     // Open sits left of OK and Cancel on the button row.
     d.show();
     QApplication::processEvents();
-    EXPECT_LT(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).x(), d.btbOk->mapTo(&d, QPoint()).x());
-    EXPECT_EQ(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).y(), d.btbOk->mapTo(&d, QPoint()).y());
+    EXPECT_LT(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).x(), Child<QPushButton>(d, "btbOk")->mapTo(&d, QPoint()).x());
+    EXPECT_EQ(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).y(), Child<QPushButton>(d, "btbOk")->mapTo(&d, QPoint()).y());
     EXPECT_EQ(d.focusWidget(), Child<QLineEdit>(d, "edtName"));
     d.reject();
 }
@@ -162,7 +162,7 @@ TEST_F(NewRowTest, EachShowStartsFromTheLastConfirmedRower)
         Child<QLineEdit>(d, "edtName")->setText("Typed Rower");
         Child<QLineEdit>(d, "edtWeight")->setText("95");
         Child<QComboBox>(d, "cmbBoat")->setCurrentIndex(3);
-        d.btbOk->click();
+        Child<QPushButton>(d, "btbOk")->click();
     }));
     EXPECT_EQ(d.Record.Header.Name.Text(), "Typed Rower");
     EXPECT_EQ(d.Record.Settings.Weight, 95);
@@ -190,7 +190,7 @@ TEST_F(NewRowTest, EachShowStartsFromTheLastConfirmedRower)
             EXPECT_EQ(Child<QLineEdit>(again, "edtTitle")->text().toStdString(),
                       TfrmNewRow::RowerTitle("Typed Rower", again.Record.Header.DateTime))
                 << pass;
-            again.btbOk->click();
+            Child<QPushButton>(again, "btbOk")->click();
         }));
         EXPECT_EQ(again.Record.Settings.Weight, 95);
         EXPECT_EQ(again.Record.Header.Modified, 0);
@@ -201,19 +201,19 @@ TEST_F(NewRowTest, EachShowStartsFromTheLastConfirmedRower)
     TfrmNewRow& last = *Dialog;
     ASSERT_TRUE(Run([&] {
         Child<QLineEdit>(last, "edtName")->setText("Ann");
-        last.btbOk->click();
+        Child<QPushButton>(last, "btbOk")->click();
     }));
     EXPECT_EQ(last.Record.Header.Title.Text(), TfrmNewRow::RowerTitle("Ann", last.Record.Header.DateTime));
     ASSERT_TRUE(Run([&] {
         EXPECT_EQ(Child<QLineEdit>(last, "edtName")->text(), "Ann");
         Child<QLineEdit>(last, "edtTitle")->setText("Race");
-        last.btbOk->click();
+        Child<QPushButton>(last, "btbOk")->click();
     }));
     EXPECT_EQ(last.Record.Header.Title.Text(), "Race");
     // Cancel remembers nothing.
     EXPECT_FALSE(Run([&] {
         Child<QLineEdit>(last, "edtName")->setText("Nobody");
-        last.btbCancel->click();
+        Child<QPushButton>(last, "btbCancel")->click();
     }));
     ASSERT_TRUE(ConfirmUnchanged());
     EXPECT_EQ(last.Record.Header.Name.Text(), "Ann");
@@ -250,7 +250,7 @@ TEST_F(NewRowTest, FirstShowStartsFromTheTemplateUserThenFromTheLastRower)
         EXPECT_EQ(Child<QComboBox>(d, "cmbGender")->currentIndex(), 1);
         EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->currentIndex(), 7);
         Child<QLineEdit>(d, "edtName")->setText("Someone else");
-        d.btbOk->click();
+        Child<QPushButton>(d, "btbOk")->click();
     }));
     for (int pass = 0; pass < 2; ++pass) {
         EXPECT_EQ(d.Record.Header.Name.Text(), "Someone else");
@@ -264,7 +264,7 @@ TEST_F(NewRowTest, FirstShowStartsFromTheTemplateUserThenFromTheLastRower)
                 EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), "Someone else");
                 EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "71");
                 EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->currentIndex(), 7);
-                d.btbOk->click();
+                Child<QPushButton>(d, "btbOk")->click();
             }));
         }
     }
@@ -290,7 +290,7 @@ TEST_F(NewRowTest, UserFileFromTheCommandLineAppearsWhenTheDialogOpens)
         EXPECT_EQ(d.Record.Header.FileType, ftSTG);
         EXPECT_EQ(d.Record.Header.ContentKind, ckRow);
         EXPECT_EQ(d.Record.Header.Modified, 1);
-        d.btbOk->click();
+        Child<QPushButton>(d, "btbOk")->click();
     }));
     // Confirming a loaded record without changes keeps it modified.
     EXPECT_EQ(d.Record.Header.Modified, 1);
@@ -308,7 +308,7 @@ TEST_F(NewRowTest, CancelAlsoForgetsTheLoadedFile)
     const std::string path = Folder + "rower.ini";
     ASSERT_TRUE(WriteUserFile(path, UserSession("Anna", 64), false));
     Dialog->LoadUserFile(path);
-    EXPECT_FALSE(Run([&] { Dialog->btbCancel->click(); }));
+    EXPECT_FALSE(Run([&] { Child<QPushButton>(Dialog, "btbCancel")->click(); }));
     EXPECT_FALSE(Dialog->UserFileLoaded());
     ASSERT_TRUE(ConfirmUnchanged());
     EXPECT_EQ(Dialog->Record.Settings.Weight, 80);
@@ -327,7 +327,7 @@ TEST_F(NewRowTest, OpenAsksForAUserFileAndLoadsIt)
         Child<QPushButton>(d, "btnOpen")->click();
         EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), "Ben");
         EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "88");
-        d.btbOk->click();
+        Child<QPushButton>(d, "btbOk")->click();
     }));
     ASSERT_EQ(Dlg.FileRequests.size(), 1u);
     const TFileDialogRequest& r = Dlg.FileRequests[0];
@@ -370,7 +370,7 @@ TEST_F(NewRowTest, OpenRefusesATrainingFileWithStrokes)
         EXPECT_EQ(Child<QLineEdit>(d, "edtName")->text(), "Typed");
         EXPECT_EQ(Child<QLineEdit>(d, "edtWeight")->text(), "66");
         EXPECT_FALSE(d.UserFileLoaded());
-        d.btbOk->click();
+        Child<QPushButton>(d, "btbOk")->click();
     }));
     ASSERT_EQ(Dlg.Messages.size(), 1u);
     EXPECT_EQ(Dlg.Messages[0].Kind, TMsgKind::Error);
@@ -489,7 +489,7 @@ TEST_F(NewRowTest, WeightThatIsNotAWholeNumberIsRefused)
     ASSERT_FALSE(Run([&] {
         Child<QLineEdit>(d, "edtName")->setText("Fred");
         Child<QLineEdit>(d, "edtWeight")->setText("72.5");
-        d.btbOk->click();
+        Child<QPushButton>(d, "btbOk")->click();
         stillOpen = d.isVisible();
         focused = d.focusWidget();
     }));
@@ -509,9 +509,9 @@ TEST_F(NewRowTest, WeightThatIsNotAWholeNumberIsRefused)
     // A corrected weight is taken on the next OK.
     ASSERT_TRUE(Run([&] {
         Child<QLineEdit>(d, "edtWeight")->setText("72x");
-        d.btbOk->click();
+        Child<QPushButton>(d, "btbOk")->click();
         Child<QLineEdit>(d, "edtWeight")->setText("72");
-        d.btbOk->click();
+        Child<QPushButton>(d, "btbOk")->click();
     }));
     EXPECT_EQ(d.Record.Settings.Weight, 72);
 }
@@ -542,7 +542,7 @@ TEST_F(NewRowTest, MainWindowGivesColourFolderAndUserLevel)
     for (QWidget* w : std::initializer_list<QWidget*>{Child<QLineEdit>(d, "edtTitle"), Child<QLineEdit>(d, "edtName"), Child<QLineEdit>(d, "edtWeight"), Child<QComboBox>(d, "cmbGender"), Child<QComboBox>(d, "cmbBoat"),
                                                       Child<QComboBox>(d, "cmbSprocket"), Child<QPushButton>(d, "btnOpen")})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_TRUE(d.btbOk->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(d, "btbOk")->isEnabled());
     d.reject();
     registry.Editable = true;
     d.show();
@@ -570,13 +570,13 @@ TEST_F(NewRowTest, AppearanceSetsRowHeightsAndDialogHeight)
         QApplication::processEvents();
         for (QWidget* p : {Child<QWidget>(d, "pnlTitle"), Child<QWidget>(d, "pnlName"), Child<QWidget>(d, "pnlWeight"), Child<QWidget>(d, "pnlGender"), Child<QWidget>(d, "pnlBoat"), Child<QWidget>(d, "pnlSprocket")})
             EXPECT_EQ(p->height(), row);
-        EXPECT_EQ(d.pnlButtons->height(), row + 15);
-        for (QPushButton* b : {Child<QPushButton>(d, "btnOpen"), d.btbOk, d.btbCancel}) EXPECT_EQ(b->height(), row) << b->objectName().toStdString();
+        EXPECT_EQ(Child<QWidget>(d, "pnlButtons")->height(), row + 15);
+        for (QPushButton* b : {Child<QPushButton>(d, "btnOpen"), Child<QPushButton>(d, "btbOk"), Child<QPushButton>(d, "btbCancel")}) EXPECT_EQ(b->height(), row) << b->objectName().toStdString();
         EXPECT_EQ(d.height(), 8 + 6 * row + 8 + row + 15);
         EXPECT_EQ(Child<QWidget>(d, "pnlSprocket")->mapTo(&d, QPoint(0, Child<QWidget>(d, "pnlSprocket")->height())).y(), 8 + 6 * row);
         EXPECT_EQ(Child<QLineEdit>(d, "edtName")->palette().color(QPalette::Base), QColor(Qt::yellow));
         EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->palette().color(QPalette::Text), QColor(Qt::darkBlue));
-        EXPECT_EQ(d.btbOk->palette().color(QPalette::ButtonText), QColor(Qt::black));
+        EXPECT_EQ(Child<QPushButton>(d, "btbOk")->palette().color(QPalette::ButtonText), QColor(Qt::black));
         d.reject();
     }
 }

@@ -14,6 +14,7 @@
 #include "row/messagewindow.h"
 #include "tests/support/testregistry.h"
 #include "tests/support/testhome.h"
+#include "tests/support/child.h"
 
 namespace {
 
@@ -62,14 +63,14 @@ TEST_F(MessageWindowTest, ShowingAgainReusesTheWindowAndFitsTheText)
     ASSERT_TRUE(first);
     EXPECT_TRUE(MessageWindowShown());
     EXPECT_EQ(first->height(), 44);
-    EXPECT_EQ(first->imgIcon->width(), 50);
-    EXPECT_EQ(first->pnlMessage->text(), longText);
+    EXPECT_EQ(Child<QLabel>(first, "imgIcon")->width(), 50);
+    EXPECT_EQ(Child<QLabel>(first, "pnlMessage")->text(), longText);
     const int longWidth = first->width();
     EXPECT_EQ(longWidth, ExpectedWidth(first, longText));
 
     ShowMessageWindow(shortText);
     EXPECT_EQ(MessageWindow(), first.data());
-    EXPECT_EQ(first->pnlMessage->text(), shortText);
+    EXPECT_EQ(Child<QLabel>(first, "pnlMessage")->text(), shortText);
     EXPECT_EQ(first->width(), ExpectedWidth(first, shortText));
     EXPECT_LT(first->width(), longWidth);
 

@@ -419,13 +419,13 @@ TEST_F(MainWindow, FirstShowWithoutArgumentsShowsTheSplashForEightSeconds) {
     int interval = 0, versionInterval = 0;
     bool modal = false;
     TfrmSplash::ShownHook = [&](TfrmSplash& s) {
-        interval = s.tmrSplash->interval();
-        versionInterval = s.tmrVersion->interval();
+        interval = Child<QTimer>(s, "tmrSplash")->interval();
+        versionInterval = Child<QTimer>(s, "tmrVersion")->interval();
         modal = s.isModal();
-        EXPECT_TRUE(s.lblVersion->isVisible());
+        EXPECT_TRUE(Child<QLabel>(s, "lblVersion")->isVisible());
         // Time passes: first the version label goes, then the splash closes itself.
         s.tmrVersionTimer();
-        EXPECT_FALSE(s.lblVersion->isVisible());
+        EXPECT_FALSE(Child<QLabel>(s, "lblVersion")->isVisible());
         QTimer::singleShot(0, &s, [&s] { s.tmrSplashTimer(); });
     };
     // Then the new-row dialog opens; it is cancelled.
@@ -544,13 +544,13 @@ TEST_F(MainWindow, SplashAndAboutTextsReadOnTheirBackgroundAndValuesFillTheGrid)
     };
     TfrmSplash splash(0, main.DialogColor(), main.font());
     EXPECT_TRUE(readable(splash.lblname));
-    EXPECT_TRUE(readable(splash.pnlParam));
+    EXPECT_TRUE(readable(Child<QLabel>(splash, "pnlParam")));
     TfrmAbout about(main.DialogColor(), &main);
     EXPECT_TRUE(readable(Child<QWidget>(about, "pnlName")));
-    EXPECT_TRUE(readable(about.pnlWebsite));
+    EXPECT_TRUE(readable(Child<QLabel>(about, "pnlWebsite")));
     about.Fill(main.font(), TProgramStatistics{}, 45000.0, 45000.5);
     about.show();
-    about.pgcAbout->setCurrentWidget(about.tshVersion);
+    Child<QTabWidget>(about, "pgcAbout")->setCurrentWidget(Child<QWidget>(about, "tshVersion"));
     QApplication::processEvents();
     // The value column takes the room the key column leaves, not 50 pixels.
     QTableWidget* grid = about.stgVersion;

@@ -82,7 +82,7 @@ protected:
             }
             Child<QLineEdit>(dialog, "edtName")->setText(QString::fromStdString(name));
             Child<QLineEdit>(dialog, "edtWeight")->setText(QString::fromStdString(weight));
-            dialog->btbOk->click();
+            Child<QPushButton>(dialog, "btbOk")->click();
         });
     }
 
@@ -631,7 +631,7 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     esc.setInterval(20);
     QObject::connect(&esc, &QTimer::timeout, [&] {
         if (!MessageWindowShown() || escaped ||
-            !MessageWindow()->pnlMessage->text().startsWith("Waiting for interface"))
+            !Child<QLabel>(MessageWindow(), "pnlMessage")->text().startsWith("Waiting for interface"))
             return;
         escaped = true;
         QTest::keyClick(MessageWindow(), Qt::Key_Escape);
@@ -741,7 +741,7 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
     closer.setInterval(20);
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (closed || !MessageWindowShown() ||
-            !MessageWindow()->pnlMessage->text().startsWith("Waiting for interface"))
+            !Child<QLabel>(MessageWindow(), "pnlMessage")->text().startsWith("Waiting for interface"))
             return;
         closed = true;
         row->close();
