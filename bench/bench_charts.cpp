@@ -16,10 +16,10 @@
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "core/values.h"
-#include "logic/sessionstore.h"
+#include "logic/session_store.h"
 #include "framework/registry.h"
-#include "tests/support/testhome.h"
-#include "tests/support/testregistry.h"
+#include "tests/support/test_home.h"
+#include "tests/support/test_registry.h"
 
 namespace {
 

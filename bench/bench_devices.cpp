@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "interfaces/devices/demodata.h"
+#include "interfaces/devices/demo_data.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <QThread>
 #include <memory>
 
-#include "interfaces/devices/otframes.h"
-#include "interfaces/devices/vtencoder.h"
-#include "interfaces/vtinterface.h"
+#include "interfaces/devices/ot_frames.h"
+#include "interfaces/devices/vt_encoder.h"
+#include "interfaces/vt_interface.h"
 
 namespace {
 

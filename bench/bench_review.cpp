@@ -12,11 +12,11 @@
 #include <memory>
 
 #include "core/values.h"
-#include "logic/sessionstore.h"
+#include "logic/session_store.h"
 #include "files/training_file.h"
 #include "files/training_io.h"
 #include "review/training_window.h"
-#include "tests/support/testhome.h"
+#include "tests/support/test_home.h"
 
 namespace {
 

@@ -15,14 +15,14 @@
 
 #include "core/records.h"
 #include "core/values.h"
-#include "logic/sessionstore.h"
+#include "logic/session_store.h"
 #include "review/training_window.h"
-#include "row/frmrow.h"
+#include "row/row_window.h"
 #include "framework/mdi.h"
 #include "framework/registry.h"
 #include "util/paths.h"
-#include "tests/support/testhome.h"
-#include "tests/support/testregistry.h"
+#include "tests/support/test_home.h"
+#include "tests/support/test_registry.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "charts/chart_render.h"
-#include "framework/windowutil.h"
+#include "framework/window_util.h"
 #include "util/color.h"
 
 void TChartGridModel::SetHeaders(const QStringList& headers)

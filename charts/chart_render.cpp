@@ -15,9 +15,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "framework/axisticks.h"
-#include "framework/chartscale.h"
-#include "framework/windowutil.h"
+#include "framework/chart_axis_ticks.h"
+#include "framework/chart_scale.h"
+#include "framework/window_util.h"
 #include "util/axis_ticks.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/series.h"
-#include "framework/axisticks.h"
-#include "framework/chartscale.h"
+#include "framework/chart_axis_ticks.h"
+#include "framework/chart_scale.h"
 
 class QAbstractAxis;
 class QChart;

@@ -30,9 +30,9 @@
 
 #include "files/file_errors.h"
 #include "files/file_names.h"
-#include "logic/sessionstore.h"
-#include "framework/chartdialogs.h"
-#include "framework/windowutil.h"
+#include "logic/session_store.h"
+#include "framework/chart_dialogs.h"
+#include "framework/window_util.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"

@@ -13,7 +13,7 @@
 #include "core/series.h"
 #include "core/values.h"
 #include "files/file_names.h"
-#include "logic/sessionstore.h"
+#include "logic/session_store.h"
 #include "util/paths.h"
 #include "util/profile.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/text.h"
 #include "util/version.h"

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/paths.h"
 
 TFileInfo FileInfoOf(const std::string& path)

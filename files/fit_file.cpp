@@ -10,7 +10,7 @@
 #include "core/values.h"
 #include "files/fit_protocol.h"
 #include "files/session_laps.h"
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/paths.h"
 #include "util/text.h"
 #include "util/version.h"

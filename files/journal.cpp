@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "core/values.h"
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/paths.h"
 #include "util/text.h"
 #include "util/version.h"

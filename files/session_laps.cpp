@@ -6,7 +6,7 @@
 
 #include "core/intervals.h"
 #include "core/splits.h"
-#include "util/datetime.h"
+#include "util/date_time.h"
 
 int ExportedStrokes(const TTraining& t)
 {

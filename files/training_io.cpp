@@ -14,7 +14,7 @@
 #include "files/stroke_file.h"
 #include "files/training_file.h"
 #include "files/user_file.h"
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/text.h"

@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "framework/windowutil.h"
+#include "framework/window_util.h"
 
 // ---- TMDIChild ----
 

@@ -12,9 +12,9 @@
 #include <QMdiArea>
 #include <QPixmap>
 
-#include "framework/formmain.h"
+#include "framework/form_main.h"
 #include "framework/registry.h"
-#include "framework/windowutil.h"
+#include "framework/window_util.h"
 
 class QMdiSubWindow;
 class TMDIMain;

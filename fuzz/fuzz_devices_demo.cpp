@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "interfaces/devices/demodata.h"
+#include "interfaces/devices/demo_data.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

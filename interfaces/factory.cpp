@@ -1,8 +1,8 @@
-#include "interfaces/ftinterface.h"
+#include "interfaces/ft_interface.h"
 #include "interfaces/interface.h"
-#include "interfaces/otinterface.h"
-#include "interfaces/rwinterface.h"
-#include "interfaces/vtinterface.h"
+#include "interfaces/ot_interface.h"
+#include "interfaces/rw_interface.h"
+#include "interfaces/vt_interface.h"
 
 std::unique_ptr<TInterface> CreateInterface(int interfaceType)
 {

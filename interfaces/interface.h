@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "core/records.h"
-#include "interfaces/devices/tarntypes.h"
-#include "interfaces/serial/serialport.h"
+#include "interfaces/devices/tarn_types.h"
+#include "interfaces/serial/serial_port.h"
 
 class QTimer;
 

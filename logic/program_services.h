@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "logic/mainlogic.h"
+#include "logic/main_logic.h"
 
 class TProgramServices {
 public:

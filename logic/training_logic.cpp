@@ -8,7 +8,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "files/training_io.h"
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"

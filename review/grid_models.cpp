@@ -12,7 +12,7 @@
 #include "core/intervals.h"
 #include "core/records.h"
 #include "core/values.h"
-#include "framework/windowutil.h"
+#include "framework/window_util.h"
 #include "util/text.h"
 
 // ---------------------------------------------------------------- TSessionGridModel

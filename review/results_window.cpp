@@ -22,7 +22,7 @@
 #include "review/zone_box.h"
 #include "logic/training_logic.h"
 #include "framework/registry.h"
-#include "framework/windowutil.h"
+#include "framework/window_util.h"
 #include "util/grid.h"
 #include "util/paths.h"
 #include "util/profile.h"

@@ -3,7 +3,7 @@
 // totals, averages and maxima. Callers run ShowResults and then show the
 // window modally (exec()). The window works on its own copy of the session.
 // Its intervals and splits grids are filled but stay hidden.
-#include "framework/formdialog.h"
+#include "framework/form_dialog.h"
 
 #include <string>
 

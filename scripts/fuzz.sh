@@ -23,7 +23,7 @@ for f in build-fuzz/fuzz/fuzz_*; do
   # several strokes and keeps them at thousands of inputs per second.
   options=()
   case "$name" in
-    fuzz_devices_vtframes | fuzz_devices_demo | fuzz_devices_odlines) options=(-max_len=1024) ;;
+    fuzz_devices_vt_frames | fuzz_devices_demo | fuzz_devices_od_lines) options=(-max_len=1024) ;;
   esac
   if "$f" "$work" "${options[@]}" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 >"$work.log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work.log")

@@ -45,7 +45,7 @@ LAYERS = {
     "tools": STANDARD + ["interfaces", "interfaces/devices", "logic"],
 }
 # The program's start and its window factory are where the windows meet.
-MEETING_POINTS = {"shell/app/main.cpp": ["review", "charts", "row"], "shell/windowfactory.cpp": ["review", "charts", "row"]}
+MEETING_POINTS = {"shell/app/main.cpp": ["review", "charts", "row"], "shell/window_factory.cpp": ["review", "charts", "row"]}
 
 
 def layer_of(path):

@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "framework/windowutil.h"
+#include "framework/window_util.h"
 #include "util/color.h"
 #include "util/version.h"
 

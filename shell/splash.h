@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <QPixmap>
 
-#include "logic/mainlogic.h"
+#include "logic/main_logic.h"
 
 class QLabel;
 class QProgressBar;

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/text.h"
 #include "util/version.h"
 

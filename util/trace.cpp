@@ -5,7 +5,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "util/datetime.h"
+#include "util/date_time.h"
 
 namespace {
 std::mutex gTraceLock;

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "interfaces/devices/demodata.h"
+#include "interfaces/devices/demo_data.h"
 #include "interfaces/devices/ftms.h"
-#include "interfaces/devices/heartrate.h"
+#include "interfaces/devices/heart_rate.h"
 #include "util/text.h"
 
 namespace {

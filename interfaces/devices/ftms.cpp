@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "core/values.h"
-#include "interfaces/devices/heartrate.h"
+#include "interfaces/devices/heart_rate.h"
 #include "util/text.h"
 
 namespace {

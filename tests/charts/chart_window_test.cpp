@@ -18,7 +18,7 @@
 
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
-#include "framework/windowutil.h"
+#include "framework/window_util.h"
 #include "tests/charts/testutil_charts.h"
 #include "tests/support/child.h"
 

@@ -29,7 +29,7 @@
 #include "core/series.h"
 #include "core/values.h"
 #include "files/stroke_file.h"
-#include "framework/windowutil.h"
+#include "framework/window_util.h"
 #include "tests/charts/testutil_charts.h"
 #include "util/dialogs.h"
 #include "util/profile.h"

@@ -25,7 +25,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "review/training_window.h"
-#include "framework/chartdialogs.h"
+#include "framework/chart_dialogs.h"
 #include "tests/charts/testutil_charts.h"
 #include "util/dialogs.h"
 #include "util/paths.h"

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "core/records.h"
-#include "logic/sessionstore.h"
-#include "tests/support/testhome.h"
-#include "tests/support/testregistry.h"
+#include "logic/session_store.h"
+#include "tests/support/test_home.h"
+#include "tests/support/test_registry.h"
 
 class TfrmChart;
 

@@ -10,7 +10,7 @@
 #include <regex>
 #include <sstream>
 
-#include "interfaces/devices/demodata.h"
+#include "interfaces/devices/demo_data.h"
 #include "util/paths.h"
 
 #ifndef CATCHLINE_CLI

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "interfaces/devices/demodata.h"
+#include "interfaces/devices/demo_data.h"
 #include "testutil_devices.h"
 #include "util/paths.h"
 #include "util/version.h"

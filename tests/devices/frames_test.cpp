@@ -4,7 +4,7 @@
 #include <cmath>
 #include <random>
 
-#include "interfaces/devices/vtprotocol.h"
+#include "interfaces/devices/vt_protocol.h"
 #include "testutil_devices.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <cmath>
 
 #include "interfaces/devices/capture.h"
-#include "interfaces/devices/demodata.h"
+#include "interfaces/devices/demo_data.h"
 #include "interfaces/devices/ftms.h"
-#include "interfaces/devices/heartrate.h"
+#include "interfaces/devices/heart_rate.h"
 
 namespace {
 

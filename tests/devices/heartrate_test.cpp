@@ -3,7 +3,7 @@
 // battery level, ANT+ pages and the network key text.
 #include <gtest/gtest.h>
 
-#include "interfaces/devices/heartrate.h"
+#include "interfaces/devices/heart_rate.h"
 
 namespace {
 

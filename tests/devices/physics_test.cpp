@@ -31,12 +31,12 @@
 
 #include "core/splits.h"
 #include "interfaces/devices/capture.h"
-#include "interfaces/devices/demodata.h"
+#include "interfaces/devices/demo_data.h"
 #include "testutil_devices.h"
 #include "util/paths.h"
 
 #ifdef HAVE_DEMOGEN
-#include "tools/demogen/rowsim.h"
+#include "tools/demogen/row_sim.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "interfaces/devices/vtprotocol.h"
+#include "interfaces/devices/vt_protocol.h"
 #include "testutil_devices.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "interfaces/devices/vtprotocol.h"
+#include "interfaces/devices/vt_protocol.h"
 
 // A 4-byte frame of vtpVtw (or vtpVT3W) with pulse counter 0x7FFF - ticks
 // (ticks >= 0x7FFF: the no-pulse frame) and heart period P (0..2047).

@@ -7,7 +7,7 @@
 
 #include "files/file_errors.h"
 #include "files/file_names.h"
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/text.h"
 #include "util/version.h"
 

@@ -18,7 +18,7 @@
 #include "files/tcx_file.h"
 #include "files/training_io.h"
 #include "testutil_files.h"
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/text.h"
 #include "tests/support/scripted_dialogs.h"

@@ -13,7 +13,7 @@
 
 #include "core/intervals.h"
 #include "core/values.h"
-#include "util/datetime.h"
+#include "util/date_time.h"
 
 namespace fs = std::filesystem;
 

@@ -12,7 +12,7 @@
 #include "files/training_file.h"
 #include "files/training_io.h"
 #include "testutil_files.h"
-#include "util/datetime.h"
+#include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/version.h"

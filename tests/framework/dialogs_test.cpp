@@ -12,8 +12,8 @@
 #include <QTimer>
 
 #include "files/file_names.h"
-#include "framework/formdialog.h"
-#include "framework/qtdialogs.h"
+#include "framework/form_dialog.h"
+#include "framework/qt_dialogs.h"
 #include "util/version.h"
 #include "tests/support/testutil_framework.h"
 

@@ -8,8 +8,8 @@
 
 #include <cstdio>
 
-#include "interfaces/otinterface.h"
-#include "interfaces/vtinterface.h"
+#include "interfaces/ot_interface.h"
+#include "interfaces/vt_interface.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "tests/support/scripted_dialogs.h"

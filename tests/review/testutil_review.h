@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "core/records.h"
-#include "logic/sessionstore.h"
-#include "tests/support/testhome.h"
+#include "logic/session_store.h"
+#include "tests/support/test_home.h"
 #include "tests/support/testutil_framework.h"
-#include "tests/support/testregistry.h"
+#include "tests/support/test_registry.h"
 
 // A temporary home for the review window tests.
 class TReviewEnv : public TTempHome {

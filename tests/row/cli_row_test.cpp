@@ -25,7 +25,7 @@
 #include "core/catalogue.h"
 #include "core/values.h"
 #include "files/training_io.h"
-#include "interfaces/devices/vtencoder.h"
+#include "interfaces/devices/vt_encoder.h"
 #include "logic/training_logic.h"
 #include "util/paths.h"
 

@@ -55,7 +55,7 @@ code, out = run({"row/r.h": ["review/t.h"], "review/t.h": ["framework/f.h"], "fr
 check("window including another window fails", code == 1 and "row may not include review" in out, out)
 
 # The window factory is the one place where the shell meets the windows.
-code, out = run({"shell/windowfactory.cpp": ["row/r.h", "review/t.h"], "row/r.h": ["framework/f.h"],
+code, out = run({"shell/window_factory.cpp": ["row/r.h", "review/t.h"], "row/r.h": ["framework/f.h"],
                  "review/t.h": ["framework/f.h"], "framework/f.h": ["logic/l.h"], "logic/l.h": ["core/c.h"],
                  "core/c.h": ["util/u.h"], "util/u.h": []})
 check("includes down the layers pass", code == 0, out)

@@ -14,8 +14,8 @@
 #include <QRegularExpression>
 
 #include "tests/support/testutil_framework.h"
-#include "shell/filetypes.h"
-#include "shell/screensaver.h"
+#include "shell/file_types.h"
+#include "shell/screen_saver.h"
 #include "util/paths.h"
 
 namespace {

@@ -23,9 +23,9 @@
 
 #include "tests/support/testutil_framework.h"
 #include "core/catalogue.h"
-#include "framework/windowutil.h"
-#include "row/frmnewrow.h"
-#include "shell/frmmain.h"
+#include "framework/window_util.h"
+#include "row/new_row_dialog.h"
+#include "shell/main_window.h"
 #include "shell/splash.h"
 #include "util/color.h"
 #include "util/dialogs.h"

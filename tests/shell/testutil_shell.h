@@ -4,8 +4,8 @@
 #include <QList>
 
 #include "charts/chart_window.h"
-#include "row/frmrow.h"
-#include "shell/frmmain.h"
+#include "row/row_window.h"
+#include "shell/main_window.h"
 
 inline TfrmRow* RowWindowOf(const TfrmMain& main) { return qobject_cast<TfrmRow*>(main.RowWindow()); }
 

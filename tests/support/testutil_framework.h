@@ -6,7 +6,7 @@
 
 #include <QApplication>
 
-#include "tests/support/testhome.h"
+#include "tests/support/test_home.h"
 #include "tests/support/testutil_logic.h"
 
 // Window tests of the shell live in a temporary home ("shell").

@@ -12,8 +12,8 @@
 #include <mutex>
 
 #include "interfaces/delay.h"
-#include "interfaces/devices/demodata.h"
-#include "interfaces/devices/vtencoder.h"
+#include "interfaces/devices/demo_data.h"
+#include "interfaces/devices/vt_encoder.h"
 #include "util/trace.h"
 
 TWaitPace::TWaitPace(int pace) { SetWaitPace(pace); }

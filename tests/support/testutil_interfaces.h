@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "interfaces/devices/tarntypes.h"
+#include "interfaces/devices/tarn_types.h"
 
 // While alive, the fixed waits of the interfaces and dialogs (port tests,
 // searches, time-outs, message delays, fast demo playback) run pace times as

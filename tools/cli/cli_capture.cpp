@@ -22,11 +22,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
-#include "interfaces/bletransport.h"
+#include "interfaces/ble_transport.h"
 #include "interfaces/delay.h"
 #include "interfaces/devices/capture.h"
 #include "interfaces/devices/ftms.h"
-#include "interfaces/devices/heartrate.h"
+#include "interfaces/devices/heart_rate.h"
 
 namespace {
 

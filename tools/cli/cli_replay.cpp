@@ -10,7 +10,7 @@
 #include "util/text.h"
 
 #ifdef HAVE_CATCHLINE_DEVICES
-#include "interfaces/devices/demodata.h"
+#include "interfaces/devices/demo_data.h"
 
 namespace {
 

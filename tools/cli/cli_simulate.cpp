@@ -41,10 +41,10 @@
 
 #ifdef HAVE_CATCHLINE_DEVICES
 #include "interfaces/devices/capture.h"
-#include "interfaces/devices/demodata.h"
-#include "interfaces/devices/otframes.h"
-#include "interfaces/devices/vtencoder.h"
-#include "interfaces/devices/vtprotocol.h"
+#include "interfaces/devices/demo_data.h"
+#include "interfaces/devices/ot_frames.h"
+#include "interfaces/devices/vt_encoder.h"
+#include "interfaces/devices/vt_protocol.h"
 #endif
 
 #ifdef HAVE_CATCHLINE_DEVICES

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "tools/demogen/rowsim.h"
+#include "tools/demogen/row_sim.h"
 #include "util/paths.h"
 
 int main(int argc, char** argv)

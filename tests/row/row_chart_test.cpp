@@ -1,0 +1,184 @@
+// The row window's chart drawing a long line: thinned to what the plot's
+// pixel columns can show, and, while a session grows stroke by stroke, drawn
+// from where the last drawing stopped with the same result as drawing it anew.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QWidget>
+#include <QXYSeries>
+
+#include <cmath>
+#include <map>
+#include <memory>
+
+#include "row/row_chart.h"
+#include "util/axis_ticks.h"
+#include "tests/support/test_home.h"
+
+namespace {
+
+// A rower's power over the strokes: slow waves with a jump now and then.
+TPointD Stroke(int k) { return {double(k), 150 + 40 * std::sin(k / 37.0) + (k % 97 == 0 ? 90 : 0) + (k * 7919) % 13}; }
+
+TChartData Line(const std::vector<TPointD>& points)
+{
+    TChartData data;
+    TSeriesData s;
+    s.Kind = TSeriesKind::Line;
+    s.Points = points;
+    data.Series.push_back(s);
+    return data;
+}
+
+class RowChart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        Host = std::make_unique<QWidget>();
+        Host->resize(700, 400);
+        Live = std::make_unique<TRowChart>(Host.get());
+        Live->View()->resize(700, 400);
+        Host->show();
+        QApplication::processEvents();
+    }
+
+    // Draws data on the chart as it comes: each series must be the line
+    // thinned from all its points for the plot as it is.
+    void ExpectDrawnAsAnew(const TChartData& data, const char* where)
+    {
+        Live->Render(data, false);
+        double xLo, xHi;
+        Live->AxisRange(0, xLo, xHi);
+        const double columns = Live->View()->chart()->plotArea().width();
+        ASSERT_EQ(Live->DataSeriesCount(), int(data.Series.size())) << where;
+        for (int i = 0; i < Live->DataSeriesCount(); ++i)
+            ASSERT_EQ(Live->DataSeries(i)->points(), TRowChart::ThinnedLine(data.Series[size_t(i)].Points, xLo, xHi, columns))
+                << where << " series " << i;
+        QApplication::processEvents();
+    }
+
+    std::unique_ptr<QWidget> Host;
+    std::unique_ptr<TRowChart> Live;
+};
+
+TEST_F(RowChart, ALongLineKeepsEachColumnsHighAndLowAndItsEnds)
+{
+    std::vector<TPointD> points;
+    for (int k = 2; k <= 12000; ++k) points.push_back(Stroke(k));
+    Live->Render(Line(points), false);
+    const QList<QPointF> drawn = Live->DataSeries(0)->points();
+    double xLo, xHi;
+    Live->AxisRange(0, xLo, xHi);
+    const double columns = Live->View()->chart()->plotArea().width();
+    ASSERT_GT(columns, 100);
+    EXPECT_LE(drawn.size(), qsizetype(2 * columns) + 4);
+    EXPECT_GT(drawn.size(), qsizetype(columns));
+    EXPECT_EQ(drawn.front(), QPointF(points.front().X, points.front().Y));
+    EXPECT_EQ(drawn.back(), QPointF(points.back().X, points.back().Y));
+    for (qsizetype i = 1; i < drawn.size(); ++i) ASSERT_LT(drawn[i - 1].x(), drawn[i].x()) << i;
+    // Every column's extremes are drawn.
+    std::map<long, std::pair<double, double>> extremes, shown;
+    auto note = [&](std::map<long, std::pair<double, double>>& m, double x, double y) {
+        const long column = long(std::floor((x - xLo) * columns / (xHi - xLo)));
+        auto [it, added] = m.try_emplace(column, y, y);
+        it->second.first = std::min(it->second.first, y);
+        it->second.second = std::max(it->second.second, y);
+    };
+    for (const TPointD& p : points) note(extremes, p.X, p.Y);
+    for (const QPointF& p : drawn) note(shown, p.x(), p.y());
+    EXPECT_EQ(shown, extremes);
+
+    // A line that goes back somewhere is drawn through every point.
+    std::swap(points[500], points[501]);
+    Live->Render(Line(points), false);
+    EXPECT_EQ(Live->DataSeries(0)->count(), qsizetype(points.size()));
+}
+
+TEST_F(RowChart, AGrowingSessionIsDrawnAsIfDrawnAnew)
+{
+    std::vector<TPointD> points;
+    for (int k = 2; k <= 2500; ++k) points.push_back(Stroke(k));
+    ExpectDrawnAsAnew(Line(points), "first");
+    // Stroke by stroke, past where the axis grows by a step.
+    for (int k = 2501; k <= 2700; ++k) {
+        points.push_back(Stroke(k));
+        ExpectDrawnAsAnew(Line(points), "appended");
+        if (HasFatalFailure()) return;
+    }
+    // The newest stroke changes, and with it the axis on the left.
+    double lo, hi;
+    Live->AxisRange(1, lo, hi);
+    EXPECT_LT(hi, 400);
+    points.back().Y = 900;
+    ExpectDrawnAsAnew(Line(points), "changed");
+    Live->AxisRange(1, lo, hi);
+    EXPECT_GE(hi, 900);
+    points.back().Y = 160;
+    ExpectDrawnAsAnew(Line(points), "changed back");
+    Live->AxisRange(1, lo, hi);
+    EXPECT_LT(hi, 400);
+    // The window slides: the first strokes leave.
+    points.erase(points.begin(), points.begin() + 3);
+    points.push_back(Stroke(2701));
+    ExpectDrawnAsAnew(Line(points), "slid");
+    // A stroke in the middle is replaced.
+    points[1200].Y = 40;
+    ExpectDrawnAsAnew(Line(points), "middle");
+    // One more stroke that goes back in x: every point is drawn.
+    points.push_back({points.back().X - 0.5, 170});
+    ExpectDrawnAsAnew(Line(points), "backwards");
+    EXPECT_EQ(Live->DataSeries(0)->count(), qsizetype(points.size()));
+    points.pop_back();
+    points.push_back(Stroke(2702));
+    ExpectDrawnAsAnew(Line(points), "forward again");
+    // A second series joins, then both go.
+    TChartData two = Line(points);
+    two.Series.push_back(two.Series[0]);
+    two.Series[1].Axis = TAxisSide::Right;
+    for (TPointD& p : two.Series[1].Points) p.Y /= 3;
+    ExpectDrawnAsAnew(two, "two");
+    two.Series[1].Points.push_back({2703, 55});
+    two.Series[0].Points.push_back(Stroke(2703));
+    ExpectDrawnAsAnew(two, "two appended");
+    ExpectDrawnAsAnew(TChartData{}, "none");
+    // The plot narrows: the columns change.
+    Host->resize(450, 400);
+    Live->View()->resize(450, 400);
+    QApplication::processEvents();
+    ExpectDrawnAsAnew(Line(points), "narrower");
+    points.push_back(Stroke(2704));
+    ExpectDrawnAsAnew(Line(points), "narrower appended");
+}
+
+}  // namespace
+
+TEST_F(RowChart, ATimeAxisGrowsByRoundStepsWhileStrokesComeIn)
+{
+    // Strokes every 2.9 s against the elapsed time, the chart redrawn after each.
+    std::vector<TPointD> points;
+    for (int k = 1; k <= 400; ++k) {
+        points.push_back({(3.1 + 2.9 * k) / 86400, Stroke(k).Y});
+        TChartData data = Line(points);
+        data.Series[0].XDateTime = true;
+        Live->Render(data, false);
+        if (k % 50 != 0 && k != 1) continue;
+        QApplication::processEvents();
+        auto* time = qobject_cast<QDateTimeAxis*>(Live->Axis(0));
+        ASSERT_NE(time, nullptr);
+        double lo, hi;
+        Live->AxisRange(0, lo, hi);
+        lo *= 86400;
+        hi *= 86400;
+        ASSERT_GE(time->tickCount(), 2) << k;
+        const double step = (hi - lo) / (time->tickCount() - 1);
+        EXPECT_NEAR(step, RoundTimeStep(step), 1e-3) << "stroke " << k;
+        EXPECT_NEAR(lo / step, std::round(lo / step), 1e-6) << "stroke " << k;
+        // The strokes lie inside the axis.
+        EXPECT_LE(lo, 3.1 + 2.9 + 1e-6);
+        EXPECT_GE(hi, 3.1 + 2.9 * k - 1e-6);
+    }
+}
