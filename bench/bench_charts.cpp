@@ -3,9 +3,9 @@
 // stepping one curve in the force curves window.
 #include <benchmark/benchmark.h>
 
-#include <QComboBox>
 #include <QApplication>
 #include <QChartView>
+#include <QComboBox>
 
 #include <array>
 #include <cstdlib>
@@ -16,8 +16,8 @@
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "core/values.h"
-#include "logic/session_store.h"
 #include "framework/registry.h"
+#include "logic/session_store.h"
 #include "tests/support/test_home.h"
 #include "tests/support/test_registry.h"
 

@@ -12,9 +12,9 @@
 #include <memory>
 
 #include "core/values.h"
-#include "logic/session_store.h"
 #include "files/training_file.h"
 #include "files/training_io.h"
+#include "logic/session_store.h"
 #include "review/training_window.h"
 #include "tests/support/test_home.h"
 

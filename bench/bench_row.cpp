@@ -15,14 +15,14 @@
 
 #include "core/records.h"
 #include "core/values.h"
+#include "framework/mdi.h"
+#include "framework/registry.h"
 #include "logic/session_store.h"
 #include "review/training_window.h"
 #include "row/row_window.h"
-#include "framework/mdi.h"
-#include "framework/registry.h"
-#include "util/paths.h"
 #include "tests/support/test_home.h"
 #include "tests/support/test_registry.h"
+#include "util/paths.h"
 
 namespace {
 
@@ -112,7 +112,8 @@ void RunRowStrokes(benchmark::State& state, bool full)
             }
             engine.VTInterfaceStartingStroke(nullptr);
             for (int puls = 1; puls <= 20; ++puls)
-                engine.VTInterfaceForceData(nullptr, puls, 7.0 * puls, puls < 10 ? 60.0 * puls : 1200 - 60.0 * puls, 0.01);
+                engine.VTInterfaceForceData(nullptr, puls, 7.0 * puls, puls < 10 ? 60.0 * puls : 1200 - 60.0 * puls,
+                                            0.01);
             engine.VTInterfaceStartingRecover(nullptr);
             engine.InterfaceStrokeData(nullptr, MakeStroke(k));
             QApplication::processEvents();  // paints the windows

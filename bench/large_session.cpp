@@ -35,7 +35,8 @@ TTraining LargeSession()
     }
     SetIntervalCount(t, 20);
     t.RawSamples.resize(1000001);
-    for (size_t i = 1; i < t.RawSamples.size(); ++i) t.RawSamples[i] = TRawSample{int16_t(3000 + i % 20000), uint8_t(i)};
+    for (size_t i = 1; i < t.RawSamples.size(); ++i)
+        t.RawSamples[i] = TRawSample{int16_t(3000 + i % 20000), uint8_t(i)};
     t.Totals = TTrainingTotals{100000.0f, 25000.0f, 4800.0f, 192.0f};
     UpdateAverageStroke(t);
     return t;

@@ -33,8 +33,7 @@ void TChartGridModel::SetRows(std::vector<TChartGridRow> rows)
         endInsertRows();
     }
     RowList = std::move(rows);
-    if (!Headers.isEmpty())
-        emit dataChanged(index(0, 0), index(newCount - 1, int(Headers.size()) - 1));
+    if (!Headers.isEmpty()) emit dataChanged(index(0, 0), index(newCount - 1, int(Headers.size()) - 1));
 }
 
 std::string TChartGridModel::Cell(int row, int column) const
@@ -44,15 +43,9 @@ std::string TChartGridModel::Cell(int row, int column) const
     return column < int(cells.size()) ? cells[size_t(column)] : std::string();
 }
 
-int TChartGridModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(RowList.size());
-}
+int TChartGridModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(RowList.size()); }
 
-int TChartGridModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(Headers.size());
-}
+int TChartGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(Headers.size()); }
 
 QVariant TChartGridModel::data(const QModelIndex& index, int role) const
 {
@@ -108,7 +101,8 @@ void TChartGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         const TChartGridRow& row = Model->Rows()[size_t(index.row())];
         if (row.HasPen) {
             painter->fillRect(QRect(r.right() - 9, r.top(), 10, r.height()), background);
-            DrawLineSample(*painter, row.Pen, QPoint(r.right() - 5, r.top() + 3), QPoint(r.right() - 5, r.bottom() - 3));
+            DrawLineSample(*painter, row.Pen, QPoint(r.right() - 5, r.top() + 3),
+                           QPoint(r.right() - 5, r.bottom() - 3));
         }
     }
     painter->restore();

@@ -76,8 +76,7 @@ class TTrainingListDelegate : public QStyledItemDelegate {
 public:
     TTrainingListDelegate(std::function<TListEntryLook(int)> look, QObject* parent)
         : QStyledItemDelegate(parent), Look(std::move(look))
-    {
-    }
+    {}
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QColor SwatchColor = Qt::white;

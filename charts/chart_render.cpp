@@ -4,8 +4,8 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QGraphicsItem>
-#include <QPainter>
 #include <QLineSeries>
+#include <QPainter>
 #include <QScatterSeries>
 #include <QValueAxis>
 
@@ -21,7 +21,6 @@
 #include "util/axis_ticks.h"
 
 namespace {
-
 
 struct TRange {
     double Lo = std::numeric_limits<double>::infinity();
@@ -112,7 +111,6 @@ private:
     QRectF Rect;
 };
 
-
 qint64 TChartAxes::DayBase() { return ChartDayBase(); }
 
 TChartAxes::TChartAxes(QChart* chart) : Chart(chart)
@@ -123,7 +121,8 @@ TChartAxes::TChartAxes(QChart* chart) : Chart(chart)
     }
     // Zooming (or a new plot size) changes what the plot can show.
     for (int i = 0; i < 3; ++i) {
-        Connections.push_back(QObject::connect(ValueAxes[i], &QValueAxis::rangeChanged, chart, [this] { ThinToPlot(); }));
+        Connections.push_back(
+            QObject::connect(ValueAxes[i], &QValueAxis::rangeChanged, chart, [this] { ThinToPlot(); }));
         Connections.push_back(
             QObject::connect(TimeAxes[i], &QDateTimeAxis::rangeChanged, chart, [this] { ThinToPlot(); }));
     }
@@ -349,8 +348,10 @@ QList<QPointF> ThinPoints(const QList<QPointF>& points, bool line, double xLo, d
         if (rising) {
             // Only the visible part, with one point on each side so that the
             // line runs on to the plot's edges.
-            qsizetype from = std::lower_bound(pts, pts + n, xLo, [](const QPointF& p, double x) { return p.x() < x; }) - pts;
-            qsizetype to = std::upper_bound(pts, pts + n, xHi, [](double x, const QPointF& p) { return x < p.x(); }) - pts;
+            qsizetype from =
+                std::lower_bound(pts, pts + n, xLo, [](const QPointF& p, double x) { return p.x() < x; }) - pts;
+            qsizetype to =
+                std::upper_bound(pts, pts + n, xHi, [](double x, const QPointF& p) { return x < p.x(); }) - pts;
             from = std::max<qsizetype>(0, from - 1);
             to = std::min(n - 1, to);
             out.reserve(qsizetype(4 * width) + 16);
@@ -452,10 +453,8 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
     auto isWhole = [](double v) { return !std::isfinite(v) || v == std::floor(v); };
     for (const TSeriesData& s : data.Series) {
         xTime = xTime || s.XDateTime;
-        if (s.Axis == TAxisSide::Left)
-            leftTime = leftTime || s.YDateTime;
-        else
-            rightTime = rightTime || s.YDateTime;
+        if (s.Axis == TAxisSide::Left) leftTime = leftTime || s.YDateTime;
+        else rightTime = rightTime || s.YDateTime;
         TRange& yr = s.Axis == TAxisSide::Left ? leftRange : rightRange;
         bool& yWhole = whole[s.Axis == TAxisSide::Left ? 1 : 2];
         for (const TPointD& p : s.Points) {

@@ -102,7 +102,7 @@ private:
     struct TTickPlan {
         TTickRule Rule;
         double Lo = 0, Hi = 0;  // the range set; another one is a zoom
-        int TimeTicks = 0;  // > 0: the ticks of a chosen step; 0: round time steps
+        int TimeTicks = 0;      // > 0: the ticks of a chosen step; 0: round time steps
     };
     TTickPlan Plans[3];
     QChart* Chart;

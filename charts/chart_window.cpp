@@ -30,9 +30,9 @@
 
 #include "files/file_errors.h"
 #include "files/file_names.h"
-#include "logic/session_store.h"
 #include "framework/chart_dialogs.h"
 #include "framework/window_util.h"
+#include "logic/session_store.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -175,7 +175,8 @@ void TfrmChart::BuildControls()
     clbTrainings->setSelectionMode(QAbstractItemView::SingleSelection);
     clbTrainings->setUniformItemSizes(true);
     clbTrainings->setContextMenuPolicy(Qt::CustomContextMenu);
-    clbTrainings->setItemDelegate(new TTrainingListDelegate([this](int entry) { return EntryLook(entry); }, clbTrainings));
+    clbTrainings->setItemDelegate(
+        new TTrainingListDelegate([this](int entry) { return EntryLook(entry); }, clbTrainings));
     ll->addWidget(clbTrainings, 1);
     tl->addWidget(pnlList, 1);
     pnlTraining1 = new QWidget(pnlTrainings);
@@ -256,7 +257,8 @@ void TfrmChart::BuildControls()
     pmnCopyData->setObjectName("pmnCopyData");
     SelectDataColumns = MakeAction(this, "SelectDataColumns", "&Select columns ...", "Select columns");
     CopyDataAll = MakeAction(this, "CopyDataAll", "Copy &All", "Copy data + headers to the clipboard", cmAll);
-    CopyDataData = MakeAction(this, "CopyDataData", "Copy &Data", "Copy data only to the clipboard (no headers)", cmData);
+    CopyDataData =
+        MakeAction(this, "CopyDataData", "Copy &Data", "Copy data only to the clipboard (no headers)", cmData);
     CopyDataRow = MakeAction(this, "CopyDataRow", "Copy &Row", "Copy current row to the clipboard", cmRow);
     pmnCopyData->addAction(SelectDataColumns);
     pmnCopyData->addSeparator();
@@ -449,13 +451,10 @@ void TfrmChart::clbTrainingsClick()
 void TfrmChart::RefreshAfterClose()
 {
     RebuildTrainings(false);
-    if (clbTrainings->count() > 0)
-        clbTrainingsClick();
+    if (clbTrainings->count() > 0) clbTrainingsClick();
     else if (!Closing()) {
-        if (QMdiSubWindow* sub = SubWindow())
-            sub->close();
-        else
-            close();
+        if (QMdiSubWindow* sub = SubWindow()) sub->close();
+        else close();
     }
 }
 
@@ -528,9 +527,8 @@ int TfrmChart::TrainingsWidthNeeded() const
         if (look.Valid) widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(look.Label)));
     }
     const int frame = 2 * clbTrainings->frameWidth();
-    const int scrollBar = clbTrainings->verticalScrollBar()->isVisible()
-                              ? clbTrainings->verticalScrollBar()->width()
-                              : 0;
+    const int scrollBar =
+        clbTrainings->verticalScrollBar()->isVisible() ? clbTrainings->verticalScrollBar()->width() : 0;
     const int panelMargins = pnlTrainings->width() - clbTrainings->width();
     return widest + 18 + 34 + 4 + frame + scrollBar + std::max(0, panelMargins);
 }
@@ -602,7 +600,8 @@ void TfrmChart::SetAppearance(const TAppearance& a)
     pal.setColor(QPalette::Window, a.FaceColor);
     pal.setColor(QPalette::WindowText, a.TextColor);
     setPalette(pal);
-    for (QAbstractScrollArea* w : {static_cast<QAbstractScrollArea*>(clbTrainings), static_cast<QAbstractScrollArea*>(sgdData)}) {
+    for (QAbstractScrollArea* w :
+         {static_cast<QAbstractScrollArea*>(clbTrainings), static_cast<QAbstractScrollArea*>(sgdData)}) {
         QPalette p = w->palette();
         p.setColor(QPalette::Base, a.WindowColor);
         p.setColor(QPalette::Text, a.TextColor);
@@ -785,9 +784,9 @@ std::string TfrmChart::PictureCaption()
 {
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale;
-    const std::string when = (locale.toString(now.date(), QLocale::ShortFormat) + " " +
-                              locale.toString(now.time(), QLocale::LongFormat))
-                                 .toStdString();
+    const std::string when =
+        (locale.toString(now.date(), QLocale::ShortFormat) + " " + locale.toString(now.time(), QLocale::LongFormat))
+            .toStdString();
     const std::string product = VersionString("ProductName") + " " + VersionString("FileVersion");
     return Format("%s (%s)", product.c_str(), when.c_str());
 }
@@ -796,9 +795,10 @@ QImage TfrmChart::TakePicture()
 {
     PrepareForPicture();
     // Black on white for the picture.
-    const TAppearance before = HaveLook ? Look : TAppearance{font(), palette().color(QPalette::WindowText),
-                                                             sgdData->palette().color(QPalette::Base),
-                                                             palette().color(QPalette::Window)};
+    const TAppearance before =
+        HaveLook ? Look
+                 : TAppearance{font(), palette().color(QPalette::WindowText), sgdData->palette().color(QPalette::Base),
+                               palette().color(QPalette::Window)};
     const bool hadLook = HaveLook;
     const QColor chartBack = Chart->backgroundBrush().color();
     const bool shown[4] = {pnlTraining1->isVisibleTo(this), pnlTraining2->isVisibleTo(this),
@@ -853,10 +853,8 @@ void TfrmChart::ChartPicture(bool save)
     const QImage image = TakePicture();
     std::string fileName;
     TTraining* t = EntryRecord(SelectedEntry());
-    if (t)
-        fileName = ChangeFileExt(DefaultFileName(*t), "");
-    else
-        fileName = ChangeFileExt(ProgramFileName(), "");
+    if (t) fileName = ChangeFileExt(DefaultFileName(*t), "");
+    else fileName = ChangeFileExt(ProgramFileName(), "");
     QApplication::clipboard()->setImage(image);
     if (!save) return;
     TMainRegistry* reg = ChartRegistry();

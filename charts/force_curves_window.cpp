@@ -26,8 +26,8 @@
 #include "core/values.h"
 #include "files/file_names.h"
 #include "files/stroke_file.h"
-#include "logic/session_store.h"
 #include "framework/window_util.h"
+#include "logic/session_store.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -111,7 +111,7 @@ TfrmForceCurves::TfrmForceCurves(TSessionStore& store, QWidget* parent) : TfrmCh
     for (size_t id = 0; id < map.size(); ++id) {
         const int p = map[id];
         headers << (StrokeParameters()[size_t(p)].Id == int(id) ? QString::fromStdString(StrokeShortCaption(p))
-                                                                 : QString());
+                                                                : QString());
     }
     DataModel->SetHeaders(headers);
     SetupDataGrid();
@@ -122,7 +122,8 @@ TfrmForceCurves::TfrmForceCurves(TSessionStore& store, QWidget* parent) : TfrmCh
     lblNoForceCurve->setObjectName("lblNoForceCurve");
     lblNoForceCurve->setWordWrap(true);
     lblNoForceCurve->setAlignment(Qt::AlignCenter);
-    lblNoForceCurve->setStyleSheet("QLabel { background: rgba(255, 255, 225, 230); border: 1px solid gray; padding: 6px; }");
+    lblNoForceCurve->setStyleSheet(
+        "QLabel { background: rgba(255, 255, 225, 230); border: 1px solid gray; padding: 6px; }");
     lblNoForceCurve->hide();
     cbxSquare = new QCheckBox("Square", pnlChart);
     cbxSquare->setObjectName("cbxSquare");
@@ -279,10 +280,8 @@ void TfrmForceCurves::LayoutFixed()
         ud->move(editLeft + 41, top + 2);
     };
     place(cbxForce, edtForce, udnForce, 0, 4);
-    if (wide)
-        place(cbxLength, edtLength, udnLength, half, 4);
-    else
-        place(cbxLength, edtLength, udnLength, 0, 32);
+    if (wide) place(cbxLength, edtLength, udnLength, half, 4);
+    else place(cbxLength, edtLength, udnLength, 0, 32);
 }
 
 void TfrmForceCurves::LayoutBrowse()
@@ -394,10 +393,8 @@ void TfrmForceCurves::RebuildTrainings(bool added)
     FitTrainingsList();
     SyncChecks();
     const int now = added ? SelectedEntry() : selected;
-    if (now >= 0 && now < ListCount())
-        SelectEntry(now);
-    else if (ListCount() > 0)
-        SelectEntry(0);
+    if (now >= 0 && now < ListCount()) SelectEntry(now);
+    else if (ListCount() > 0) SelectEntry(0);
     clbTrainingsClick();
 }
 
@@ -407,10 +404,8 @@ void TfrmForceCurves::RefreshAfterClose()
     if (Sessions.Count() == 0) {
         StopPlay();
         if (!Closing()) {
-            if (QMdiSubWindow* sub = SubWindow())
-                sub->close();
-            else
-                close();
+            if (QMdiSubWindow* sub = SubWindow()) sub->close();
+            else close();
         }
         return;
     }
@@ -458,8 +453,8 @@ void TfrmForceCurves::EnableBrowse()
     } else {
         rbtBrowseCurves->setChecked(false);
         rbtBrowseAverage->setChecked(s->Header.CurveSource == 1);
-        for (QWidget* w : std::initializer_list<QWidget*>{btbFirst, btbPrevious, btbNext, btbLast, btbDelete,
-                                                          metCurve, sbrCurves, btbPlay})
+        for (QWidget* w : std::initializer_list<QWidget*>{btbFirst, btbPrevious, btbNext, btbLast, btbDelete, metCurve,
+                                                          sbrCurves, btbPlay})
             w->setEnabled(false);
     }
     InClick = false;
@@ -551,20 +546,16 @@ void TfrmForceCurves::StopPlay()
 
 void TfrmForceCurves::btbPlayClick()
 {
-    if (Playing())
-        tmrPlay->stop();
-    else
-        tmrPlay->start();
+    if (Playing()) tmrPlay->stop();
+    else tmrPlay->start();
     SetPlayBitmap(Playing());
 }
 
 void TfrmForceCurves::tmrPlayTimer()
 {
     TTraining* t = EntryRecord(SelectedEntry());
-    if (!t || t->Header.SelectedStroke >= t->StrokeCount())
-        tmrPlay->stop();
-    else
-        t->Header.SelectedStroke = NextCurve(*t);
+    if (!t || t->Header.SelectedStroke >= t->StrokeCount()) tmrPlay->stop();
+    else t->Header.SelectedStroke = NextCurve(*t);
     clbTrainingsClick();
     QCoreApplication::processEvents();
 }
@@ -634,7 +625,8 @@ void TfrmForceCurves::DrawChart()
         const int width = std::max(120, ChartView->width() - 80);
         lblNoForceCurve->setFixedWidth(width);
         lblNoForceCurve->adjustSize();
-        lblNoForceCurve->move((ChartView->width() - width) / 2, std::max(0, ChartView->height() / 2 - lblNoForceCurve->height()));
+        lblNoForceCurve->move((ChartView->width() - width) / 2,
+                              std::max(0, ChartView->height() / 2 - lblNoForceCurve->height()));
         lblNoForceCurve->raise();
     }
 }

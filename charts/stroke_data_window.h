@@ -40,7 +40,6 @@ public:
     void DrawChart();
     void DrawGrid();
 
-
 private:
     // The controls (object name = member name).
     QLabel* lblX = nullptr;

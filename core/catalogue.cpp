@@ -52,8 +52,7 @@ void FillStroke(std::vector<ParameterType>& c)
         Entry(13, 3, 1, "%3.2f", "Work per pulse", "Work / pulse", "J/beat", 0, 100),
         Entry(14, 3, 1, "%3.0f", "Peak force", "Peak force", "N", 250, 500),
         Entry(15, 3, 1, "%3.0f", "Peak force position", "Peak force pos.", "cm", 0, 50),
-        Entry(16, 2, 1, "%3.1f", "Peak force position relative to stroke length", "Rel. peak force pos.", "%", 0,
-              100),
+        Entry(16, 2, 1, "%3.1f", "Peak force position relative to stroke length", "Rel. peak force pos.", "%", 0, 100),
         Entry(17, 3, 1, "%2.2f", "Drive time", "Drive time", "s", 0, 0.5f),
         Entry(18, 3, 1, "%2.2f", "Recover time", "Recover time", "s", 0, 0.5f),
         Entry(19, 3, 1, "%2.2f", "Stroke time", "Stroke time", "s", 1, 2),
@@ -101,8 +100,7 @@ void FillInterval(std::vector<ParameterType>& c)
         Entry(13, 3, 1, "%4.0f", "Distance per stroke", "Distance / stroke", "cm", 250, 500),
         Entry(14, 3, 1, "%3.0f", "Peak force", "Peak force", "N", 250, 500),
         Entry(15, 3, 1, "%3.0f", "Peak force position", "Peak force pos.", "cm", 0, 50),
-        Entry(16, 2, 1, "%3.1f", "Peak force position relative to stroke length", "Rel. peak force pos.", "%", 0,
-              100),
+        Entry(16, 2, 1, "%3.1f", "Peak force position relative to stroke length", "Rel. peak force pos.", "%", 0, 100),
         Entry(17, 3, 1, "%2.2f", "Drive time", "Drive time", "s", 0, 0.5f),
         Entry(18, 3, 1, "%2.2f", "Recover time", "Recover time", "s", 0, 0.5f),
         Entry(19, 3, 1, "%2.2f", "Stroke time", "Stroke time", "s", 1, 2),
@@ -192,15 +190,28 @@ const ParameterType* At(const std::vector<ParameterType>& c, int i)
     return i >= 0 && size_t(i) < c.size() ? &c[size_t(i)] : nullptr;
 }
 
-std::string UnitOf(const std::vector<ParameterType>& c, int i) { auto* p = At(c, i); return p ? p->Unit : std::string(); }
-std::string ShortOf(const std::vector<ParameterType>& c, int i) { auto* p = At(c, i); return p ? p->ShortName : std::string(); }
-std::string LongOf(const std::vector<ParameterType>& c, int i) { auto* p = At(c, i); return p ? p->LongName : std::string(); }
-std::string FormatOf(const std::vector<ParameterType>& c, int i) { auto* p = At(c, i); return p ? p->Format : std::string(); }
-
-std::string WithUnit(const std::string& name, const std::string& unit)
+std::string UnitOf(const std::vector<ParameterType>& c, int i)
 {
-    return name + " (" + unit + ")";
+    auto* p = At(c, i);
+    return p ? p->Unit : std::string();
 }
+std::string ShortOf(const std::vector<ParameterType>& c, int i)
+{
+    auto* p = At(c, i);
+    return p ? p->ShortName : std::string();
+}
+std::string LongOf(const std::vector<ParameterType>& c, int i)
+{
+    auto* p = At(c, i);
+    return p ? p->LongName : std::string();
+}
+std::string FormatOf(const std::vector<ParameterType>& c, int i)
+{
+    auto* p = At(c, i);
+    return p ? p->Format : std::string();
+}
+
+std::string WithUnit(const std::string& name, const std::string& unit) { return name + " (" + unit + ")"; }
 
 std::string Caption(const std::vector<ParameterType>& c, int i, bool longWithUnit, bool longWithout)
 {
@@ -287,12 +298,18 @@ int FloatConversions(const std::string& f)
         if (i < f.size() && f[i] == '%') continue;
         while (i < f.size() && (f[i] == '-' || f[i] == '+' || f[i] == ' ' || f[i] == '#' || f[i] == '0')) ++i;
         int digits = 0;
-        while (i < f.size() && f[i] >= '0' && f[i] <= '9') { ++i; ++digits; }
+        while (i < f.size() && f[i] >= '0' && f[i] <= '9') {
+            ++i;
+            ++digits;
+        }
         if (digits > 2) return -1;
         if (i < f.size() && f[i] == '.') {
             ++i;
             digits = 0;
-            while (i < f.size() && f[i] >= '0' && f[i] <= '9') { ++i; ++digits; }
+            while (i < f.size() && f[i] >= '0' && f[i] <= '9') {
+                ++i;
+                ++digits;
+            }
             if (digits > 2) return -1;
         }
         if (i >= f.size()) return -1;
@@ -373,21 +390,16 @@ std::string FormatTime(std::string f, double value)
     int ms = int(msOfDay % 1000);
 
     if (h == 0) {
-        if (f.rfind("hh:", 0) == 0)
-            f.erase(0, 3);
-        else if (f.rfind("h:", 0) == 0)
-            f.erase(0, 2);
+        if (f.rfind("hh:", 0) == 0) f.erase(0, 3);
+        else if (f.rfind("h:", 0) == 0) f.erase(0, 2);
     }
     std::string msText = Format("%0.3f", ms / 1000.0);  // "0.457"
     if (!msText.empty() && msText[0] == '0') msText.erase(0, 1);
     msText = LocaliseSeparator(msText);
     auto quoted = [&](size_t n) { return "\"" + msText.substr(0, n) + "\""; };
-    if (f.find(".000") != std::string::npos)
-        f = ReplaceAll(f, ".000", quoted(4));
-    else if (f.find(".00") != std::string::npos)
-        f = ReplaceAll(f, ".00", quoted(3));
-    else if (f.find(".0") != std::string::npos)
-        f = ReplaceAll(f, ".0", quoted(2));
+    if (f.find(".000") != std::string::npos) f = ReplaceAll(f, ".000", quoted(4));
+    else if (f.find(".00") != std::string::npos) f = ReplaceAll(f, ".00", quoted(3));
+    else if (f.find(".0") != std::string::npos) f = ReplaceAll(f, ".0", quoted(2));
     return FormatTimePattern(f, h, m, s, ms);
 }
 
@@ -442,8 +454,8 @@ void ParseStrokeScaling(const std::string& stored, ParameterType& entry)
 
 std::string StrokeScalingText(const ParameterType& entry)
 {
-    return Format("%d ", int(entry.ScaleMode)) + FloatToText(entry.Minimum) + " " + FloatToText(entry.Maximum) +
-           " " + FloatToText(entry.Step);
+    return Format("%d ", int(entry.ScaleMode)) + FloatToText(entry.Minimum) + " " + FloatToText(entry.Maximum) + " " +
+           FloatToText(entry.Step);
 }
 
 void LoadStrokeScaling(const TProfileFile& file, const std::string& section)

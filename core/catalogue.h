@@ -19,7 +19,7 @@ struct ParameterType {
     std::string Unit;         // empty = no unit
     std::string ShortName;
     std::string LongName;
-    std::string Format;       // display format for FormatValue
+    std::string Format;  // display format for FormatValue
 };
 
 constexpr int kStrokeParameterCount = 42;
@@ -33,13 +33,48 @@ const std::vector<std::string>& ScaleModeNames();  // "Auto", "Double", "Manual"
 
 // Stroke parameter positions (index of StrokeValue and of the stroke catalogue).
 enum TStrokeParameter : int {
-    spStrokeNumber = 0, spPower, spAveragePower, spStrokeRate, spTarget, spTime, spStrokeLength, spDistance,
-    spDistancePerStroke, spTime500, spEnergy, spEnergySum, spPulse, spWorkPerPulse, spPeakForce,
-    spPeakForcePosition, spPeakForceRelative, spDriveTime, spRecoverTime, spStrokeTime, spRecoverRatio,
-    spSpeed, spKValue, spIntervalNumber, spIntervalCountdown, spIntervalPower, spTimeElapsed,
-    spTimeRemaining, spTimeProjected, spDistanceElapsed, spDistanceRemaining, spDistanceProjected,
-    spStrokesElapsed, spStrokesRemaining, spStrokesProjected, spSpeedKmh, spSpeedMph, spAverageTime500,
-    spAverageSpeed, spAverageSpeedKmh, spAverageSpeedMph, spAverageStrokeRate
+    spStrokeNumber = 0,
+    spPower,
+    spAveragePower,
+    spStrokeRate,
+    spTarget,
+    spTime,
+    spStrokeLength,
+    spDistance,
+    spDistancePerStroke,
+    spTime500,
+    spEnergy,
+    spEnergySum,
+    spPulse,
+    spWorkPerPulse,
+    spPeakForce,
+    spPeakForcePosition,
+    spPeakForceRelative,
+    spDriveTime,
+    spRecoverTime,
+    spStrokeTime,
+    spRecoverRatio,
+    spSpeed,
+    spKValue,
+    spIntervalNumber,
+    spIntervalCountdown,
+    spIntervalPower,
+    spTimeElapsed,
+    spTimeRemaining,
+    spTimeProjected,
+    spDistanceElapsed,
+    spDistanceRemaining,
+    spDistanceProjected,
+    spStrokesElapsed,
+    spStrokesRemaining,
+    spStrokesProjected,
+    spSpeedKmh,
+    spSpeedMph,
+    spAverageTime500,
+    spAverageSpeed,
+    spAverageSpeedKmh,
+    spAverageSpeedMph,
+    spAverageStrokeRate
 };
 
 // Builds (or rebuilds, restoring the built-in scaling) all four catalogues in
@@ -89,11 +124,11 @@ std::string SplitParameterLongName(int i);
 std::string SplitParameterFormat(int i);
 
 // Captions: "name (unit)" when the entry has a unit.
-std::string StrokeShortCaption(int i);    // short name; "short (unit)"
-std::string StrokeLongCaption(int i);     // long name; "long (unit)"
-std::string IntervalCaption(int i);       // long name; "short (unit)"
-std::string TotalCaption(int i);          // long name; "short (unit)"
-std::string SplitCaption(int i);          // short name; "short (unit)"
+std::string StrokeShortCaption(int i);  // short name; "short (unit)"
+std::string StrokeLongCaption(int i);   // long name; "long (unit)"
+std::string IntervalCaption(int i);     // long name; "short (unit)"
+std::string TotalCaption(int i);        // long name; "short (unit)"
+std::string SplitCaption(int i);        // short name; "short (unit)"
 
 // Value text for a display format:
 //  - "T..." time formats: value is a day fraction, shown with h/hh, nn, ss and

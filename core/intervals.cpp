@@ -44,8 +44,8 @@ void CompleteInterval(TIntervalState& state, TTraining& t, int k, int a)
     const double dE = (double(s.EnergySum) - double(S.EnergySum)) * 1000;
     const double dD = double(s.Distance) - double(S.Distance);
 
-    float sumLength = 0, sumPeak = 0, sumPeakPos = 0, sumPeakRel = 0, sumRatio = 0, sumK = 0, sumDrive = 0,
-          sumDps = 0, beats = 0;
+    float sumLength = 0, sumPeak = 0, sumPeakPos = 0, sumPeakRel = 0, sumRatio = 0, sumK = 0, sumDrive = 0, sumDps = 0,
+          beats = 0;
     for (int j = base + 1; j <= k; ++j) {
         const TStgStrokeData& x = t.Strokes[size_t(j)];
         // The first stroke's beats run from the interval start, never from the average slot.

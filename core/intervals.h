@@ -10,10 +10,10 @@
 
 // Cutter state; lives as long as one recording.
 struct TIntervalState {
-    int32_t CurrentInterval = 1;      // number A of the interval in progress
-    bool InRest = false;              // between the end of a work period and the end of its rest
-    TStgStrokeData IntervalStart{};   // copy of the stroke just before the interval's first stroke
-    bool Finished = false;            // the session has reached its end
+    int32_t CurrentInterval = 1;     // number A of the interval in progress
+    bool InRest = false;             // between the end of a work period and the end of its rest
+    TStgStrokeData IntervalStart{};  // copy of the stroke just before the interval's first stroke
+    bool Finished = false;           // the session has reached its end
 };
 
 // Back to the start values (a recording starts or the session is reset).

@@ -39,21 +39,20 @@ const std::vector<std::string> kSprocket{"-", "Small left", "Big right"};
 const std::vector<std::string> kLimitType{"Strokes", "Energy", "Distance", "Time", "Intervals"};
 const std::vector<std::string> kIntervalBy{"Strokes", "Energy", "Distance", "Time"};
 const std::vector<std::string> kDisplay{"Normal", "Conconi"};
-const std::vector<std::string> kColorNames{"Red",  "Lime",   "Yellow", "Blue",  "Fuchsia",
-                                           "Aqua", "White",  "Black",  "Maroon", "Green",
-                                           "Olive", "Navy",  "Purple", "Teal",  "DarkGray"};
+const std::vector<std::string> kColorNames{"Red",    "Lime",  "Yellow", "Blue", "Fuchsia", "Aqua", "White",   "Black",
+                                           "Maroon", "Green", "Olive",  "Navy", "Purple",  "Teal", "DarkGray"};
 const std::vector<std::string> kRowStatus{"-", "Connecting", "Rowing", "Paused", "Finished", "Disconnected"};
-const std::vector<std::string> kFileType{"-",   "BRM", "INI", "SED", "SES", "STG", "STR",
-                                         "TXT", "XLS", "BXI", "BXS", "BXR", "FITLOG", "FIT", "CSV"};
-const std::vector<std::string> kContentKind{"-",      "Force Curves", "Desktop", "Intervals",
-                                            "Stroke Data", "Stroke",  "Training", "User",
-                                            "Manual", "Row",          "Full stroke data"};
-const std::vector<std::string> kInterfaceType{"Unknown", "VT Interface", "VT3 Interface", "OTM",
-                                              "Brax",    "OartecDebug",  "VT3 Wireless Interface",
-                                              "FTMS Rowing Machine"};
-const std::vector<std::string> kCreator{"Unknown",  "Vantor",  "Brax",    "Vtw",     "Oartec",   "Concept2",
-                                        "RowLog",   "ErgData", "Desktop", "Import",  "Manual",   "Demo",
-                                        "Slider",   "Wireless", "Catchline", "Other"};
+const std::vector<std::string> kFileType{"-",   "BRM", "INI", "SED", "SES",    "STG", "STR", "TXT",
+                                         "XLS", "BXI", "BXS", "BXR", "FITLOG", "FIT", "CSV"};
+const std::vector<std::string> kContentKind{"-",           "Force Curves", "Desktop",         "Intervals",
+                                            "Stroke Data", "Stroke",       "Training",        "User",
+                                            "Manual",      "Row",          "Full stroke data"};
+const std::vector<std::string> kInterfaceType{
+    "Unknown", "VT Interface", "VT3 Interface",          "OTM",
+    "Brax",    "OartecDebug",  "VT3 Wireless Interface", "FTMS Rowing Machine"};
+const std::vector<std::string> kCreator{"Unknown", "Vantor",   "Brax",      "Vtw",    "Oartec", "Concept2",
+                                        "RowLog",  "ErgData",  "Desktop",   "Import", "Manual", "Demo",
+                                        "Slider",  "Wireless", "Catchline", "Other"};
 const std::vector<int32_t> kPalette{0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF, 0x000000,
                                     0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0x808080};
 }  // namespace
@@ -109,7 +108,9 @@ void SetStrokeCount(TTraining& t, int n)
         int i = t.StrokeCount();
         while (i > 0 && t.Strokes[size_t(i)].Time == 0) --i;
         size_t len = size_t(i) + 1;
-        if (t.Strokes.empty()) { t.Strokes.push_back(TStgStrokeData{}); }
+        if (t.Strokes.empty()) {
+            t.Strokes.push_back(TStgStrokeData{});
+        }
         t.Strokes.resize(len);
         t.Curves.resize(len, TStgForceCurve{});
         return;

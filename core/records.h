@@ -244,10 +244,10 @@ struct TTraining {
     TTrainingSettings Settings{};
     TStgClient Client;
     uint8_t RowStatus = 0;
-    std::vector<TStgStrokeData> Strokes;     // [0] = session average, stroke k at [k]
-    std::vector<TStgForceCurve> Curves;      // parallel to Strokes
+    std::vector<TStgStrokeData> Strokes;       // [0] = session average, stroke k at [k]
+    std::vector<TStgForceCurve> Curves;        // parallel to Strokes
     std::vector<TTrainingInterval> Intervals;  // 0-based
-    std::vector<TRawSample> RawSamples;      // [0] reserved
+    std::vector<TRawSample> RawSamples;        // [0] reserved
     TTrainingTotals Totals{};
     uint8_t Live = 0;
     uint8_t ShowAllCurves = 0;
@@ -264,11 +264,34 @@ struct TTraining {
 enum TRowStatus : uint8_t { rsNone, rsConnecting, rsRowing, rsPaused, rsFinished, rsDisconnected };
 
 enum TFileTypeCode : uint8_t {
-    ftNone = 0, ftBRM, ftINI, ftSED, ftSES, ftSTG, ftSTR, ftTXT, ftXLS, ftBXI, ftBXS, ftBXR, ftFITLOG, ftFIT, ftCSV
+    ftNone = 0,
+    ftBRM,
+    ftINI,
+    ftSED,
+    ftSES,
+    ftSTG,
+    ftSTR,
+    ftTXT,
+    ftXLS,
+    ftBXI,
+    ftBXS,
+    ftBXR,
+    ftFITLOG,
+    ftFIT,
+    ftCSV
 };
 enum TContentKindCode : uint8_t {
-    ckNone = 0, ckForceCurves, ckDesktop, ckIntervals, ckStrokeData, ckStroke, ckTraining, ckUser, ckManual,
-    ckRow, ckFullStrokeData
+    ckNone = 0,
+    ckForceCurves,
+    ckDesktop,
+    ckIntervals,
+    ckStrokeData,
+    ckStroke,
+    ckTraining,
+    ckUser,
+    ckManual,
+    ckRow,
+    ckFullStrokeData
 };
 
 const std::vector<std::string>& GenderNames();      // "-", "Male", "Female"
@@ -286,7 +309,7 @@ const std::vector<std::string>& InterfaceTypeNames();
 // Interface type of the Bluetooth FTMS rowing machines (after the types 0..6
 // of the measuring interfaces, whose numbers keep their meaning).
 constexpr int kFtmsInterfaceType = 7;
-const std::vector<std::string>& CreatorNames();     // 16 entries
+const std::vector<std::string>& CreatorNames();  // 16 entries
 // Entry of a list, "" when the index is outside it.
 std::string ListText(const std::vector<std::string>& list, int index);
 // The stored value v of gender, boat, ergometer and sprocket shows entry v + 1.

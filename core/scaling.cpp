@@ -72,12 +72,9 @@ void ScaleAxis(TAxisScale& axis, const TTraining& t, int param, bool allowRange,
 
 void DoubleScaleStep(TDoubleScaleState& state, double value, double range)
 {
-    if (state.Counter >= 2 && value > state.Maximum)
-        state.Maximum += range;
-    else if (value > state.Maximum)
-        ++state.Counter;
-    else
-        state.Counter = 0;
+    if (state.Counter >= 2 && value > state.Maximum) state.Maximum += range;
+    else if (value > state.Maximum) ++state.Counter;
+    else state.Counter = 0;
 }
 
 void SetFixedScale(TAxisScale& axis, double lo, double hi, double increment)

@@ -148,7 +148,8 @@ void BuildStrokeSeries(TChartData& chart, const TTraining& t, const TStrokeSerie
                 if (scale.AutoMaximum) hi = dhi;
             }
         }
-        TSeriesData marker = NewSeries(t, TSeriesKind::Line, TSeriesRole::SelectedMarker, sideAxis, chart.BottomAxisColor);
+        TSeriesData marker =
+            NewSeries(t, TSeriesKind::Line, TSeriesRole::SelectedMarker, sideAxis, chart.BottomAxisColor);
         marker.PenStyle = 0;
         marker.PenWidth = 3;
         marker.XDateTime = xTime;
@@ -335,21 +336,19 @@ void BuildForceCurveSeries(TChartData& chart, const TTraining& t, const TForceCu
 
     if (o.AllCurves && n > 0 && selected > 0) {
         const int32_t inverse = InverseColor(t.Header.Color);
-        for (int j = 1; j <= n; ++j)
-            draw(t.Strokes[size_t(j)], t.Curves[size_t(j)], inverse, TSeriesRole::OtherCurve);
+        for (int j = 1; j <= n; ++j) draw(t.Strokes[size_t(j)], t.Curves[size_t(j)], inverse, TSeriesRole::OtherCurve);
     }
     if (n >= 1 && selected >= 1) {
         switch (t.Header.CurveSource) {
         case 0:
-            if (selected <= n) draw(t.Strokes[size_t(selected)], t.Curves[size_t(selected)], t.Header.Color,
-                                    TSeriesRole::Curve);
+            if (selected <= n)
+                draw(t.Strokes[size_t(selected)], t.Curves[size_t(selected)], t.Header.Color, TSeriesRole::Curve);
             break;
         case 1: draw(t.Strokes[0], t.Curves[0], t.Header.Color, TSeriesRole::Curve); break;
         case 2: {
             const int iv = t.Header.CurveInterval;
             if (iv >= 0 && iv < t.IntervalCount())
-                draw(t.Intervals[size_t(iv)].Stroke, t.Intervals[size_t(iv)].Curve, t.Header.Color,
-                     TSeriesRole::Curve);
+                draw(t.Intervals[size_t(iv)].Stroke, t.Intervals[size_t(iv)].Curve, t.Header.Color, TSeriesRole::Curve);
             break;
         }
         default: break;

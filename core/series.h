@@ -31,19 +31,19 @@ struct TSeriesData {
     TSeriesKind Kind = TSeriesKind::Line;
     TSeriesRole Role = TSeriesRole::Data;
     TAxisSide Axis = TAxisSide::Left;
-    std::string Title;             // the session's title
-    int32_t ClientId = 0;          // the session's ClientId
-    int32_t Color = 0;             // 0x00BBGGRR, every point unless PointColors is set
-    uint8_t PenStyle = 0;          // line series: 0 = solid (session PenStyle values)
-    int32_t PenWidth = 1;          // line series
+    std::string Title;                                 // the session's title
+    int32_t ClientId = 0;                              // the session's ClientId
+    int32_t Color = 0;                                 // 0x00BBGGRR, every point unless PointColors is set
+    uint8_t PenStyle = 0;                              // line series: 0 = solid (session PenStyle values)
+    int32_t PenWidth = 1;                              // line series
     TPointerShape Pointer = TPointerShape::Rectangle;  // point series
-    int32_t PointerSize = 3;       // point series: pointer width and height in pixels
-    bool XDateTime = false;        // X values are day fractions (time format)
-    bool YDateTime = false;        // Y values are day fractions
-    bool MarksVisible = false;     // value marks
-    bool HasMarkBackColor = false; // false = the charting component's default
+    int32_t PointerSize = 3;                           // point series: pointer width and height in pixels
+    bool XDateTime = false;                            // X values are day fractions (time format)
+    bool YDateTime = false;                            // Y values are day fractions
+    bool MarksVisible = false;                         // value marks
+    bool HasMarkBackColor = false;                     // false = the charting component's default
     int32_t MarkBackColor = 0;
-    int32_t Capacity = 0;          // expected number of points
+    int32_t Capacity = 0;  // expected number of points
     std::vector<TPointD> Points;
     std::vector<int32_t> PointColors;  // empty, or one colour per point
 };
@@ -63,9 +63,9 @@ void SetDataRange(int strokes);
 struct TStrokeSeriesOptions {
     int XParam = 0;
     bool MarkSelected = false;
-    bool Sliding = false;      // live chart: a sliding window of the last DataRange strokes
-    bool ResetAxes = false;    // scale the axes from the catalogue
-    bool InverseRight = false; // right side in the inverse colour and the session's pen width
+    bool Sliding = false;       // live chart: a sliding window of the last DataRange strokes
+    bool ResetAxes = false;     // scale the axes from the catalogue
+    bool InverseRight = false;  // right side in the inverse colour and the session's pen width
     bool RightMarks = false;
     bool RightAverage = false;
     bool RightVisible = false;
@@ -97,9 +97,9 @@ public:
 
 private:
     struct TSide {
-        int Series = -1;               // index in Chart.Series, -1 when not drawn
-        std::vector<int> Strokes;      // the stroke of each point
-        bool Doubling = false;         // the axis follows the doubling scale
+        int Series = -1;           // index in Chart.Series, -1 when not drawn
+        std::vector<int> Strokes;  // the stroke of each point
+        bool Doubling = false;     // the axis follows the doubling scale
         double Minimum = 0, Range = 0, Start = 0, Step = 0;
         std::vector<TDoubleScaleState> States;  // after each stroke 2..n
     };

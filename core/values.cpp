@@ -28,10 +28,8 @@ float ToSingle(double v)
 float SafeDivide(double divisor, double dividend)
 {
     if (divisor == 0) return 0;
-    if (divisor > 0 && divisor < 1e-9)
-        divisor = 1e-9;
-    else if (divisor < 0 && divisor > -1e-9)
-        divisor = -1e-9;
+    if (divisor > 0 && divisor < 1e-9) divisor = 1e-9;
+    else if (divisor < 0 && divisor > -1e-9) divisor = -1e-9;
     double q = dividend / divisor;
     // A quotient that is not a finite float32 counts as a floating-point fault.
     if (!std::isfinite(q) || std::fabs(q) > double(FLT_MAX)) return 0;
@@ -179,14 +177,10 @@ inline void ResampleInto(const TSample* src, double scale, double* w)
             const int k = int(x);
             const double f = x - k;
             double value;
-            if (f == 0)
-                value = k >= 0 && k <= 79 ? src[k] : 0;
-            else if (k < 0)
-                value = src[0] * scale;
-            else if (k >= 79)
-                value = src[79];
-            else
-                value = src[k] + f * (double(src[k + 1]) - double(src[k]));
+            if (f == 0) value = k >= 0 && k <= 79 ? src[k] : 0;
+            else if (k < 0) value = src[0] * scale;
+            else if (k >= 79) value = src[79];
+            else value = src[k] + f * (double(src[k + 1]) - double(src[k]));
             w[i] = std::fabs(value);
         }
     } else {
@@ -196,12 +190,9 @@ inline void ResampleInto(const TSample* src, double scale, double* w)
             if (std::isfinite(x)) {
                 const double k = std::trunc(x);  // kept as a double: x is far outside int range
                 const double f = x - k;
-                if (f == 0)
-                    value = k >= 0 && k <= 79 ? src[int(k)] : 0;
-                else if (k < 0)
-                    value = src[0] * scale;
-                else
-                    value = src[79];  // k >= 79: a fraction is left only for positions far past the end
+                if (f == 0) value = k >= 0 && k <= 79 ? src[int(k)] : 0;
+                else if (k < 0) value = src[0] * scale;
+                else value = src[79];  // k >= 79: a fraction is left only for positions far past the end
             }
             w[i] = std::fabs(value);
         }
@@ -276,7 +267,8 @@ namespace {
 TCurveSamples SamplesOf(const TStgForceCurve& c)
 {
     TCurveSamples samples;
-    std::memcpy(samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples), sizeof samples);
+    std::memcpy(samples.data(), reinterpret_cast<const uint8_t*>(&c) + offsetof(TStgForceCurve, Samples),
+                sizeof samples);
     return samples;
 }
 

@@ -80,26 +80,53 @@ void ApplyBraxUser(const uint8_t* b, TTrainingSettings& s)
 void ApplyBraxWorkout(const uint8_t* b, TTrainingSettings& s)
 {
     switch (b[0]) {
-    case 0: s.LimitType = 0; s.LimitStrokes = 0; break;
-    case 1: s.LimitType = 0; s.LimitStrokes = U16At(b, 8); break;
-    case 2: s.LimitType = 1; s.LimitEnergy = U16At(b, 6); break;
-    case 3: s.LimitType = 2; s.LimitDistance = U16At(b, 4); break;
-    case 4: s.LimitType = 3; s.LimitTime = b[2] * 60 + b[3]; break;
+    case 0:
+        s.LimitType = 0;
+        s.LimitStrokes = 0;
+        break;
+    case 1:
+        s.LimitType = 0;
+        s.LimitStrokes = U16At(b, 8);
+        break;
+    case 2:
+        s.LimitType = 1;
+        s.LimitEnergy = U16At(b, 6);
+        break;
+    case 3:
+        s.LimitType = 2;
+        s.LimitDistance = U16At(b, 4);
+        break;
+    case 4:
+        s.LimitType = 3;
+        s.LimitTime = b[2] * 60 + b[3];
+        break;
     case 17:
-        s.LimitType = 4; s.IntervalBy = 0; s.LimitIntervals = b[1];
-        s.WorkStrokes = U16At(b, 20); s.RestStrokes = U16At(b, 22);
+        s.LimitType = 4;
+        s.IntervalBy = 0;
+        s.LimitIntervals = b[1];
+        s.WorkStrokes = U16At(b, 20);
+        s.RestStrokes = U16At(b, 22);
         break;
     case 18:
-        s.LimitType = 4; s.IntervalBy = 1; s.LimitIntervals = b[1];
-        s.WorkEnergy = U16At(b, 16); s.RestEnergy = U16At(b, 18);
+        s.LimitType = 4;
+        s.IntervalBy = 1;
+        s.LimitIntervals = b[1];
+        s.WorkEnergy = U16At(b, 16);
+        s.RestEnergy = U16At(b, 18);
         break;
     case 19:
-        s.LimitType = 4; s.IntervalBy = 2; s.LimitIntervals = b[1];
-        s.WorkDistance = U16At(b, 12); s.RestDistance = U16At(b, 14);
+        s.LimitType = 4;
+        s.IntervalBy = 2;
+        s.LimitIntervals = b[1];
+        s.WorkDistance = U16At(b, 12);
+        s.RestDistance = U16At(b, 14);
         break;
     case 20:
-        s.LimitType = 4; s.IntervalBy = 3; s.LimitIntervals = b[1];
-        s.WorkTime = b[24] * 60 + b[26]; s.RestTime = b[25] * 60 + b[27];
+        s.LimitType = 4;
+        s.IntervalBy = 3;
+        s.LimitIntervals = b[1];
+        s.WorkTime = b[24] * 60 + b[26];
+        s.RestTime = b[25] * 60 + b[27];
         break;
     default: break;
     }

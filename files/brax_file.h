@@ -16,8 +16,8 @@ constexpr size_t kBraxCurveSize = 76;
 constexpr size_t kBraxIntervalSize = 8;
 constexpr size_t kBraxTotalsSize = 216;
 constexpr size_t kBraxUserFileSize = kBraxHeaderSize + kBraxSkippedSize + kBraxUserSize + kBraxWorkoutSize;  // 76
-constexpr size_t kBraxStrokeFileSize = kBraxUserFileSize + kBraxStrokeSize + kBraxCurveSize;                // 200
-constexpr size_t kBraxSessionMinSize = kBraxUserFileSize + kBraxTotalsSize;                                 // 292
+constexpr size_t kBraxStrokeFileSize = kBraxUserFileSize + kBraxStrokeSize + kBraxCurveSize;                 // 200
+constexpr size_t kBraxSessionMinSize = kBraxUserFileSize + kBraxTotalsSize;                                  // 292
 
 enum TBraxKind : uint8_t { bxkUser = 0, bxkStroke = 1, bxkSession = 2 };
 

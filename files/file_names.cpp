@@ -111,7 +111,8 @@ std::string FileTypeKeyName(const std::string& typeName)
 {
     std::string key = ReplaceAll(typeName, " ", "_");
     const std::string suffix = "_Ref";
-    if (key.size() < suffix.size() || key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0) key += suffix;
+    if (key.size() < suffix.size() || key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0)
+        key += suffix;
     return key;
 }
 
@@ -123,7 +124,7 @@ std::vector<TFileTypeEntry> ProgramFileTypes()
         int Icon;
     };
     static const Row kRows[] = {
-        {"stg", "Training", 4}, {"str", "Stroke", 6}, {"bxs", "Brax Session", 5},
+        {"stg", "Training", 4},    {"str", "Stroke", 6},    {"bxs", "Brax Session", 5},
         {"bxr", "Brax Stroke", 6}, {"bxi", "Brax User", 5},
     };
     std::vector<TFileTypeEntry> types;

@@ -36,8 +36,8 @@ enum TDialogKind : int {
     dkBraxSession = 0x400,
     dkBraxStroke = 0x800,
     dkAllKinds = dkUser | dkTraining | dkStroke | dkBraxUser | dkBraxSession | dkBraxStroke,
-    dkFit = 0x1000,         // FIT activity files (imported)
-    dkRowingCsv = 0x2000,   // RowingData CSV files (imported)
+    dkFit = 0x1000,        // FIT activity files (imported)
+    dkRowingCsv = 0x2000,  // RowingData CSV files (imported)
     // What the main window's open dialog offers: the program's own files and the imports.
     dkOpenKinds = dkAllKinds | dkFit | dkRowingCsv,
 };
@@ -54,8 +54,7 @@ std::string FilterEntryName(const std::string& filter, int index);
 
 // Shortens a "/"-separated path level by level from the front ("/.../b/c.stg")
 // until measure(path) fits maxWidth or nothing is left to drop.
-std::string ShortenPath(const std::string& path, const std::function<int(const std::string&)>& measure,
-                        int maxWidth);
+std::string ShortenPath(const std::string& path, const std::function<int(const std::string&)>& measure, int maxWidth);
 
 // The program's file types as the file-type registration names them: for
 // each, the extension (without the dot), its description, the icon index, the

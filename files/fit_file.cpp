@@ -164,7 +164,11 @@ private:
     void WriteFileId(uint32_t start)
     {
         W.Define(lmFileId, gmFileId,
-                 {{0, 1, btEnum}, {1, 2, btUint16}, {2, 2, btUint16}, {3, 4, btUint32z}, {4, 4, btUint32},
+                 {{0, 1, btEnum},
+                  {1, 2, btUint16},
+                  {2, 2, btUint16},
+                  {3, 4, btUint32z},
+                  {4, 4, btUint32},
                   {8, kProductNameSize, btString}});
         uint32_t serial = 0;
         for (size_t i = 0; i < sizeof T.Header.Guid; ++i)
@@ -198,9 +202,9 @@ private:
         W.U32(ProgramVersion());
         W.End();
 
-        W.Define(lmFieldDescription, gmFieldDescription,
-                 {{0, 1, btUint8}, {1, 1, btUint8}, {2, 1, btUint8}, {3, kNameSize, btString},
-                  {8, kUnitsSize, btString}});
+        W.Define(
+            lmFieldDescription, gmFieldDescription,
+            {{0, 1, btUint8}, {1, 1, btUint8}, {2, 1, btUint8}, {3, kNameSize, btString}, {8, kUnitsSize, btString}});
         for (const TDevDescription& d : kDevFields) {
             W.Begin(lmFieldDescription);
             W.U8(0);
@@ -224,8 +228,9 @@ private:
 
     std::vector<TFieldDef> RecordFields() const
     {
-        std::vector<TFieldDef> f{{kTimestampField, 4, btUint32}, {rfDistance, 4, btUint32}, {rfSpeed, 2, btUint16},
-                                 {rfPower, 2, btUint16},         {rfCadence, 1, btUint8},   {rfFractionalCadence, 1, btUint8},
+        std::vector<TFieldDef> f{{kTimestampField, 4, btUint32}, {rfDistance, 4, btUint32},
+                                 {rfSpeed, 2, btUint16},         {rfPower, 2, btUint16},
+                                 {rfCadence, 1, btUint8},        {rfFractionalCadence, 1, btUint8},
                                  {rfTotalCycles, 4, btUint32},   {rfCycleLength16, 2, btUint16}};
         if (HasHeart) f.push_back({rfHeartRate, 1, btUint8});
         return f;
@@ -233,9 +238,14 @@ private:
 
     static std::vector<TDevFieldDef> RecordDevFields()
     {
-        return {{fdDriveLength, 4, 0},  {fdDriveTime, 4, 0},        {fdRecoveryTime, 4, 0},
-                {fdDragFactor, 4, 0},   {fdAverageDriveForce, 4, 0}, {fdPeakDriveForce, 4, 0},
-                {fdForceCurve, 2 * kCurveSamples, 0}, {fdElapsedTime, 4, 0}};
+        return {{fdDriveLength, 4, 0},
+                {fdDriveTime, 4, 0},
+                {fdRecoveryTime, 4, 0},
+                {fdDragFactor, 4, 0},
+                {fdAverageDriveForce, 4, 0},
+                {fdPeakDriveForce, 4, 0},
+                {fdForceCurve, 2 * kCurveSamples, 0},
+                {fdElapsedTime, 4, 0}};
     }
 
     void WriteRecord(int k)
@@ -273,12 +283,18 @@ private:
 
     static std::vector<TFieldDef> LapFields()
     {
-        return {{254, 2, btUint16}, {kTimestampField, 4, btUint32}, {0, 1, btEnum},    {1, 1, btEnum},
-                {2, 4, btUint32},   {7, 4, btUint32},               {8, 4, btUint32},  {9, 4, btUint32},
-                {10, 4, btUint32},  {11, 2, btUint16},              {13, 2, btUint16}, {14, 2, btUint16},
-                {15, 1, btUint8},   {16, 1, btUint8},               {17, 1, btUint8},  {18, 1, btUint8},
-                {19, 2, btUint16},  {20, 2, btUint16},              {23, 1, btEnum},   {24, 1, btEnum},
-                {25, 1, btEnum},    {39, 1, btEnum},                {37, 2, btUint16}, {41, 4, btUint32},
+        return {{254, 2, btUint16}, {kTimestampField, 4, btUint32},
+                {0, 1, btEnum},     {1, 1, btEnum},
+                {2, 4, btUint32},   {7, 4, btUint32},
+                {8, 4, btUint32},   {9, 4, btUint32},
+                {10, 4, btUint32},  {11, 2, btUint16},
+                {13, 2, btUint16},  {14, 2, btUint16},
+                {15, 1, btUint8},   {16, 1, btUint8},
+                {17, 1, btUint8},   {18, 1, btUint8},
+                {19, 2, btUint16},  {20, 2, btUint16},
+                {23, 1, btEnum},    {24, 1, btEnum},
+                {25, 1, btEnum},    {39, 1, btEnum},
+                {37, 2, btUint16},  {41, 4, btUint32},
                 {80, 1, btUint8},   {81, 1, btUint8}};
     }
 
@@ -326,13 +342,20 @@ private:
 
     void WriteSession(const TLapSummary& all, uint16_t laps, uint32_t start, uint32_t end)
     {
-        W.Define(lmSession, gmSession,
-                 {{254, 2, btUint16}, {kTimestampField, 4, btUint32}, {0, 1, btEnum}, {1, 1, btEnum},
-                  {2, 4, btUint32},   {5, 1, btEnum},   {6, 1, btEnum},   {7, 4, btUint32},  {8, 4, btUint32},
-                  {9, 4, btUint32},   {10, 4, btUint32}, {11, 2, btUint16}, {14, 2, btUint16}, {15, 2, btUint16},
-                  {16, 1, btUint8},   {17, 1, btUint8},  {18, 1, btUint8},  {19, 1, btUint8},  {20, 2, btUint16},
-                  {21, 2, btUint16},  {25, 2, btUint16}, {26, 2, btUint16}, {28, 1, btEnum},   {42, 2, btUint16},
-                  {48, 4, btUint32},  {92, 1, btUint8},  {93, 1, btUint8}},
+        W.Define(lmSession, gmSession, {{254, 2, btUint16}, {kTimestampField, 4, btUint32},
+                                        {0, 1, btEnum},     {1, 1, btEnum},
+                                        {2, 4, btUint32},   {5, 1, btEnum},
+                                        {6, 1, btEnum},     {7, 4, btUint32},
+                                        {8, 4, btUint32},   {9, 4, btUint32},
+                                        {10, 4, btUint32},  {11, 2, btUint16},
+                                        {14, 2, btUint16},  {15, 2, btUint16},
+                                        {16, 1, btUint8},   {17, 1, btUint8},
+                                        {18, 1, btUint8},   {19, 1, btUint8},
+                                        {20, 2, btUint16},  {21, 2, btUint16},
+                                        {25, 2, btUint16},  {26, 2, btUint16},
+                                        {28, 1, btEnum},    {42, 2, btUint16},
+                                        {48, 4, btUint32},  {92, 1, btUint8},
+                                        {93, 1, btUint8}},
                  {{fdCurveSpacing, 4, 0}, {fdSplitLaps, 4, 0}});
         const TCadence avg = SplitCadence(all.AvgRate), max = SplitCadence(all.MaxRate);
         W.Begin(lmSession);
@@ -375,8 +398,13 @@ private:
     {
         if (!TimeInZoneDefined)
             W.Define(lmTimeInZone, gmTimeInZone,
-                     {{kTimestampField, 4, btUint32}, {0, 2, btUint16}, {1, 2, btUint16}, {2, 4 * 6, btUint32},
-                      {6, 6, btUint8}, {10, 1, btEnum}, {11, 1, btUint8}});
+                     {{kTimestampField, 4, btUint32},
+                      {0, 2, btUint16},
+                      {1, 2, btUint16},
+                      {2, 4 * 6, btUint32},
+                      {6, 6, btUint8},
+                      {10, 1, btEnum},
+                      {11, 1, btUint8}});
         TimeInZoneDefined = true;
         const THeartZones& z = *Zones;
         const TZoneTimes times = ComputeZoneTimes(T, z, first, last);
@@ -398,8 +426,13 @@ private:
     void WriteActivity(const TLapSummary& all, uint32_t end)
     {
         W.Define(lmActivity, gmActivity,
-                 {{kTimestampField, 4, btUint32}, {0, 4, btUint32}, {1, 2, btUint16}, {2, 1, btEnum},
-                  {3, 1, btEnum}, {4, 1, btEnum}, {5, 4, btUint32}});
+                 {{kTimestampField, 4, btUint32},
+                  {0, 4, btUint32},
+                  {1, 2, btUint16},
+                  {2, 1, btEnum},
+                  {3, 1, btEnum},
+                  {4, 1, btEnum},
+                  {5, 4, btUint32}});
         const double offset = LocalOffsetSeconds(std::time_t(double(end) + double(kFitEpochOffset)));
         W.Begin(lmActivity);
         W.U32(end);
@@ -551,7 +584,9 @@ private:
     {
         TRow r;
         RowStamps.push_back(m.Timestamp);
-        auto number = [&](uint8_t field, double scale) { return m.Has(field) ? float(m.Number(field) / scale) : kMissing; };
+        auto number = [&](uint8_t field, double scale) {
+            return m.Has(field) ? float(m.Number(field) / scale) : kMissing;
+        };
         r.Distance = number(rfDistance, 100);
         r.Speed = number(rfEnhancedSpeed, 1000);
         if (!Present(r.Speed)) r.Speed = number(rfSpeed, 1000);
@@ -636,8 +671,7 @@ private:
         std::vector<double> ratios;
         for (size_t i = 1; i < Rows.size(); ++i) {
             const double dt = Rows[i].Time - Rows[i - 1].Time;
-            if (Present(Rows[i].Cadence) && Rows[i].Cadence > 0 && dt > 0)
-                ratios.push_back(dt * Rows[i].Cadence / 60);
+            if (Present(Rows[i].Cadence) && Rows[i].Cadence > 0 && dt > 0) ratios.push_back(dt * Rows[i].Cadence / 60);
         }
         if (ratios.empty()) return true;
         std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
@@ -667,8 +701,8 @@ private:
 
         T.Header = ForeignHeader(Info, ftFIT, ckTraining);
         T.Header.DateTime = UnixToLocalDays(start + double(kFitEpochOffset));
-        T.Header.Note.SetText(Format("FIT file. Manufacturer=%.0f, Product=%.0f", std::max(Manufacturer, -1.0),
-                                     std::max(Product, -1.0)));
+        T.Header.Note.SetText(
+            Format("FIT file. Manufacturer=%.0f, Product=%.0f", std::max(Manufacturer, -1.0), std::max(Product, -1.0)));
         T.Settings = DefaultSettings();
         if (std::fabs(CurveSpacing - 2.0) < 0.01) T.Settings.Sprocket = 0;
         else if (std::fabs(CurveSpacing - 4.5) < 0.01) T.Settings.Ergometer = 2;
@@ -785,10 +819,7 @@ const std::vector<uint8_t>& FitApplicationId()
     return id;
 }
 
-std::vector<uint8_t> FitFileBytes(const TTraining& t, const THeartZones* zones)
-{
-    return TExporter(t, zones).Write();
-}
+std::vector<uint8_t> FitFileBytes(const TTraining& t, const THeartZones* zones) { return TExporter(t, zones).Write(); }
 
 bool ParseFitFile(const TFileInfo& info, const uint8_t* data, size_t size, TTraining& t, std::string& error)
 {

@@ -354,8 +354,8 @@ bool RecoverJournal(const uint8_t* data, size_t size, TTraining& t, TJournalRepo
     const uint16_t format = Get<uint16_t>(data + 8);
     if (format > kJournalFormatVersion || Get<uint16_t>(data + 10) != kJournalPreambleSize) {
         report.NewerVersion = format > kJournalFormatVersion;
-        report.Problem = Format("the journal was written in a format this version does not read (format %u)",
-                                unsigned(format));
+        report.Problem =
+            Format("the journal was written in a format this version does not read (format %u)", unsigned(format));
         report.DroppedBytes = size;
         return false;
     }
@@ -577,7 +577,10 @@ void EndSessionJournal(TTraining& t, TJournalEndReason reason)
 
 namespace {
 
-std::string RecordingDate(double days) { return FormatDateTime("yyyy-mm-dd", days) + " at " + FormatDateTime("hh:nn", days); }
+std::string RecordingDate(double days)
+{
+    return FormatDateTime("yyyy-mm-dd", days) + " at " + FormatDateTime("hh:nn", days);
+}
 
 std::string Counted(int n, const char* noun) { return Format("%d %s%s", n, noun, n == 1 ? "" : "s"); }
 
@@ -585,8 +588,8 @@ std::string Counted(int n, const char* noun) { return Format("%d %s%s", n, noun,
 
 std::string RecoverQuestionText(const TJournalInfo& info)
 {
-    std::string text = Format("A training session recorded on %s was not saved. Recover it?",
-                              RecordingDate(info.DateTime).c_str());
+    std::string text =
+        Format("A training session recorded on %s was not saved. Recover it?", RecordingDate(info.DateTime).c_str());
     text += Format("\r\r\"%s\": %s", info.Title.c_str(), Counted(info.Report.Strokes, "stroke").c_str());
     if (info.Report.Intervals > 0) text += ", " + Counted(info.Report.Intervals, "interval");
     text += ".";

@@ -42,8 +42,8 @@
 // meanwhile), so a recording never waits for the disk. A reader takes the entries in order and stops at the first one
 // that is cut short, fails its checksum or is of a type or version it does not
 // know; everything before it is kept.
-#include <cstddef>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -133,24 +133,24 @@ private:
     std::string FPath;
     int FError = 0;
     uint64_t FSize = 0;
-    std::vector<uint8_t> FHeader;                   // session entry payload last written
-    size_t FIntervalCount = 0;                      // intervals 0..FIntervalCount-1 written
-    TTrainingInterval FLastInterval{};              // the newest as written
-    int FRawWritten = 0;                            // raw samples 1..FRawWritten written
-    std::vector<uint8_t> FBuffer;                   // the entries of one append
+    std::vector<uint8_t> FHeader;       // session entry payload last written
+    size_t FIntervalCount = 0;          // intervals 0..FIntervalCount-1 written
+    TTrainingInterval FLastInterval{};  // the newest as written
+    int FRawWritten = 0;                // raw samples 1..FRawWritten written
+    std::vector<uint8_t> FBuffer;       // the entries of one append
 };
 
 // What reading a journal found.
 struct TJournalReport {
-    bool Readable = false;      // the preamble is that of a journal this program reads
+    bool Readable = false;  // the preamble is that of a journal this program reads
     uint32_t ProgramVersion = 0;
-    int Entries = 0;            // entries taken
-    int Strokes = 0;            // strokes of the recovered session
+    int Entries = 0;  // entries taken
+    int Strokes = 0;  // strokes of the recovered session
     int Intervals = 0;
     int RawSamples = 0;
-    bool Finished = false;      // the session limit ended the recording
-    bool Closed = false;        // the recording ended (the device was disconnected)
-    bool Ended = false;         // an end entry: the session was saved or discarded
+    bool Finished = false;  // the session limit ended the recording
+    bool Closed = false;    // the recording ended (the device was disconnected)
+    bool Ended = false;     // an end entry: the session was saved or discarded
     uint8_t EndReason = 0;
     bool NewerVersion = false;  // reading stopped at something a later version wrote
     size_t GoodBytes = 0;       // the bytes up to the end of the last entry taken
@@ -171,8 +171,8 @@ bool RecoverJournalFile(const std::string& path, TTraining& t, TJournalReport& r
 // A journal found in the journal folder.
 struct TJournalInfo {
     std::string Path;
-    bool InUse = false;     // a recording (of this or another process) is writing it
-    double DateTime = 0;    // start of the recording (0 when unreadable)
+    bool InUse = false;   // a recording (of this or another process) is writing it
+    double DateTime = 0;  // start of the recording (0 when unreadable)
     std::string Title;
     TJournalReport Report;  // not read when in use
 };

@@ -46,12 +46,24 @@ enum TColumn {
 
 // Column names as they stand in the header, without their leading blank;
 // other spellings of the same column that files in the wild use follow.
-const char* const kColumnNames[cColumns] = {
-    "TimeStamp (sec)",      "Horizontal (meters)",     "Cadence (stokes/min)",  "HRCur (bpm)",
-    "Stroke500mPace (sec/500m)", "Power (watts)",      "DriveLength (meters)",  "StrokeDistance (meters)",
-    "DriveTime (ms)",       "StrokeRecoveryTime (ms)", "AverageDriveForce (lbs)", "PeakDriveForce (lbs)",
-    "lapIdx",               "ElapsedTime (sec)",       "AverageDriveForce (N)", "PeakDriveForce (N)",
-    "DragFactor",           "ForceCurve (N)"};
+const char* const kColumnNames[cColumns] = {"TimeStamp (sec)",
+                                            "Horizontal (meters)",
+                                            "Cadence (stokes/min)",
+                                            "HRCur (bpm)",
+                                            "Stroke500mPace (sec/500m)",
+                                            "Power (watts)",
+                                            "DriveLength (meters)",
+                                            "StrokeDistance (meters)",
+                                            "DriveTime (ms)",
+                                            "StrokeRecoveryTime (ms)",
+                                            "AverageDriveForce (lbs)",
+                                            "PeakDriveForce (lbs)",
+                                            "lapIdx",
+                                            "ElapsedTime (sec)",
+                                            "AverageDriveForce (N)",
+                                            "PeakDriveForce (N)",
+                                            "DragFactor",
+                                            "ForceCurve (N)"};
 
 std::string Field(float value, bool missing) { return missing ? std::string() : ShortestText(value); }
 
@@ -139,13 +151,14 @@ public:
             for (size_t i = 0; i < fields.size(); ++i) {
                 const std::string name = Trimmed(fields[i]);
                 for (int c = 0; c < cColumns; ++c)
-                    if (Column[c] < 0 && (SameText(name, kColumnNames[c]) ||
-                                          (c == cCadence && SameText(name, "Cadence (strokes/min)"))))
+                    if (Column[c] < 0 &&
+                        (SameText(name, kColumnNames[c]) || (c == cCadence && SameText(name, "Cadence (strokes/min)"))))
                         Column[c] = int(i);
             }
             if (Column[cTimeStamp] < 0 && Column[cElapsed] < 0) {
-                Error = "This is not a RowingData CSV file: its first line names no \"TimeStamp (sec)\" or "
-                        "\"ElapsedTime (sec)\" column.";
+                Error =
+                    "This is not a RowingData CSV file: its first line names no \"TimeStamp (sec)\" or "
+                    "\"ElapsedTime (sec)\" column.";
                 return false;
             }
             return true;
@@ -175,7 +188,8 @@ public:
             t.Strokes[size_t(k)] = Strokes[size_t(k - 1)];
             t.Curves[size_t(k)] = Curves[size_t(k - 1)];
             t.Curves[size_t(k)].StrokeNumber = int16_t(k);
-            if (t.Curves[size_t(k)].HasData) ApplyCurvePeak(t.Strokes[size_t(k)], t.Curves[size_t(k)], t.Settings.Sprocket);
+            if (t.Curves[size_t(k)].HasData)
+                ApplyCurvePeak(t.Strokes[size_t(k)], t.Curves[size_t(k)], t.Settings.Sprocket);
             if (SeveralLaps) t.Strokes[size_t(k)].IntervalNumber = uint16_t(Laps[size_t(k - 1)] + 1);
         }
         if (HaveStamp) t.Header.DateTime = UnixToLocalDays(FirstStamp - FirstElapsed);

@@ -46,9 +46,10 @@ bool ExportTraining(const std::string& path, const TTraining& t)
 {
     const TExportFormat format = ExportFormatOf(path);
     if (format == TExportFormat::None) {
-        ShowErrorBox(Format("Extension \"%s\" not supported for export.\rA session is exported as a FIT (.fit), "
-                            "TCX (.tcx) or RowingData CSV (.csv) file.",
-                            ExtractFileExt(path).c_str()));
+        ShowErrorBox(
+            Format("Extension \"%s\" not supported for export.\rA session is exported as a FIT (.fit), "
+                   "TCX (.tcx) or RowingData CSV (.csv) file.",
+                   ExtractFileExt(path).c_str()));
         return false;
     }
     if (!CanExport(t)) {

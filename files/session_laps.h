@@ -9,22 +9,22 @@
 #include "core/records.h"
 
 struct TLapSummary {
-    int First = 1;   // first stroke of the lap
-    int Last = 0;    // last stroke (First > Last: no strokes)
+    int First = 1;  // first stroke of the lap
+    int Last = 0;   // last stroke (First > Last: no strokes)
     bool Rest = false;
-    bool Split = false;  // a distance split of a session rowed without intervals
-    int Interval = 0;  // work interval number (1-based); a rest lap has the number of the work before it
+    bool Split = false;    // a distance split of a session rowed without intervals
+    int Interval = 0;      // work interval number (1-based); a rest lap has the number of the work before it
     double StartTime = 0;  // elapsed seconds at the lap's start (the end of the stroke before it)
     double EndTime = 0;    // elapsed seconds at the end of its last stroke
     double StartDistance = 0;
-    double Distance = 0;   // metres rowed in the lap
-    double Energy = 0;     // joules
+    double Distance = 0;  // metres rowed in the lap
+    double Energy = 0;    // joules
     int Strokes = 0;
     double AvgPower = 0, MaxPower = 0;
-    double AvgRate = 0, MaxRate = 0;   // strokes per minute
-    double AvgSpeed = 0, MaxSpeed = 0; // metres per second
+    double AvgRate = 0, MaxRate = 0;            // strokes per minute
+    double AvgSpeed = 0, MaxSpeed = 0;          // metres per second
     double AvgHeartRate = 0, MaxHeartRate = 0;  // 0 when no stroke has a heart rate
-    double AvgStrokeDistance = 0;  // metres
+    double AvgStrokeDistance = 0;               // metres
 
     double Duration() const { return EndTime - StartTime; }
 };

@@ -30,10 +30,21 @@ double RoundClamp(double value, double lo, double hi)
 
 std::array<uint8_t, kStrokeRecordSize> StrokeRecordBytes(const TStgStrokeData& s)
 {
-    const double values[16] = {double(s.StrokeNumber), s.Power,     s.AveragePower, s.StrokeRate,
-                               s.Target,               s.Time,      s.StrokeLength, s.Distance,
-                               s.Time500,              s.Energy,    s.EnergySum,    s.Pulse,
-                               s.WorkPerPulse,         double(s.IntervalNumber), double(s.IntervalCountdown),
+    const double values[16] = {double(s.StrokeNumber),
+                               s.Power,
+                               s.AveragePower,
+                               s.StrokeRate,
+                               s.Target,
+                               s.Time,
+                               s.StrokeLength,
+                               s.Distance,
+                               s.Time500,
+                               s.Energy,
+                               s.EnergySum,
+                               s.Pulse,
+                               s.WorkPerPulse,
+                               double(s.IntervalNumber),
+                               double(s.IntervalCountdown),
                                double(s.IntervalPower)};
     std::array<uint8_t, kStrokeRecordSize> rec{};
     for (size_t i = 0; i < 16; ++i) PutU16(rec.data(), 2 * i, Word(values[i]));

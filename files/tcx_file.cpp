@@ -83,9 +83,11 @@ std::string TcxFileText(const TTraining& t)
     for (size_t l = 0; l < laps.size(); ++l) {
         const TLapSummary& lap = laps[l];
         const bool last = l + 1 == laps.size();
-        const char* trigger = last ? "Manual" : lap.Split ? "Distance" : t.Settings.IntervalBy == 3 ? "Time"
-                                            : t.Settings.IntervalBy == 2 ? "Distance"
-                                                                         : "Manual";
+        const char* trigger = last                         ? "Manual"
+                              : lap.Split                  ? "Distance"
+                              : t.Settings.IntervalBy == 3 ? "Time"
+                              : t.Settings.IntervalBy == 2 ? "Distance"
+                                                           : "Manual";
         x += "      <Lap StartTime=\"" + UtcText(start + lap.StartTime) + "\">\n";
         x += "        <TotalTimeSeconds>" + DecimalText(lap.Duration(), 3) + "</TotalTimeSeconds>\n";
         x += "        <DistanceMeters>" + DecimalText(lap.Distance, 2) + "</DistanceMeters>\n";

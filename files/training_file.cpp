@@ -156,8 +156,7 @@ bool ParseTraining(R& r, TTraining& t)
         if (!GetBlockHeader(r, b)) return false;
         if (b.Count < 0) return false;
         switch (b.Type) {
-        case 0:
-            return false;
+        case 0: return false;
         case tbHeader:
             if (r.ReadRecord(buf, b.Size, sizeof(TTrainingHeader)) < b.Size) return false;
             std::memcpy(&t.Header, buf.data(), sizeof(TTrainingHeader));
@@ -352,7 +351,8 @@ bool ReadTrainingFile(const std::string& path, TTraining& t, bool verbose)
 {
     int err = 0;
     bool parsed = false;
-    if (!WithFileReader(path, err, [&](TFileByteReader& r) { return ParseTraining(r, t); }, parsed)) {
+    if (!WithFileReader(
+            path, err, [&](TFileByteReader& r) { return ParseTraining(r, t); }, parsed)) {
         if (verbose) ShowFileErrorCode(path, err);
         return false;
     }
@@ -366,7 +366,8 @@ bool ReadTrainingFileHeader(const std::string& path, TTrainingHeader& header, ui
     version = 0;
     int err = 0;
     bool parsed = false;
-    if (!WithFileReader(path, err, [&](TFileByteReader& r) { return ParseHeader(r, header, version); }, parsed)) {
+    if (!WithFileReader(
+            path, err, [&](TFileByteReader& r) { return ParseHeader(r, header, version); }, parsed)) {
         if (verbose) ShowFileErrorCode(path, err);
         return false;
     }

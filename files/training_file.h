@@ -42,5 +42,4 @@ void MapOldHeader(const uint8_t* block, TTrainingHeader& header);
 bool WriteTrainingFile(const std::string& path, const TTraining& t, bool verbose = true);
 // Reads a training file into t; FileName = path on success.
 bool ReadTrainingFile(const std::string& path, TTraining& t, bool verbose = true);
-bool ReadTrainingFileHeader(const std::string& path, TTrainingHeader& header, uint32_t& version,
-                            bool verbose = true);
+bool ReadTrainingFileHeader(const std::string& path, TTrainingHeader& header, uint32_t& version, bool verbose = true);

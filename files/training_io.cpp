@@ -258,9 +258,10 @@ std::vector<std::string> FallbackSaveFolders()
 
 std::string FallbackQuestionText(const std::string& failedPath)
 {
-    return Format("The training session could not be saved to \"%s\".\r\rSave it in the user data folder "
-                  "instead (or in the temporary folder when that cannot be written)?",
-                  failedPath.c_str());
+    return Format(
+        "The training session could not be saved to \"%s\".\r\rSave it in the user data folder "
+        "instead (or in the temporary folder when that cannot be written)?",
+        failedPath.c_str());
 }
 
 std::string FallbackSavedText(const std::string& failedPath, const std::string& savedPath)
@@ -271,9 +272,10 @@ std::string FallbackSavedText(const std::string& failedPath, const std::string& 
 
 std::string FallbackFailedText(const std::string& failedPath)
 {
-    return Format("The training session could not be saved to \"%s\", nor in the user data folder or the "
-                  "temporary folder.",
-                  failedPath.c_str());
+    return Format(
+        "The training session could not be saved to \"%s\", nor in the user data folder or the "
+        "temporary folder.",
+        failedPath.c_str());
 }
 
 std::string SaveToFallback(TTraining& t, const std::string& failedPath, bool ask)

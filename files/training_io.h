@@ -26,9 +26,9 @@ bool OpenTrainingHeader(const std::string& path, TTrainingHeader& header, uint32
 
 // Outcome of WriteByKind.
 enum class TWriteResult {
-    Written,     // a file was written
-    NothingToDo, // the content kind has no writer for the target type
-    Failed,      // the folder could not be made or the writer failed
+    Written,      // a file was written
+    NothingToDo,  // the content kind has no writer for the target type
+    Failed,       // the folder could not be made or the writer failed
 };
 
 // Writes t to path as content kind q for the target file type: 5 stroke file;

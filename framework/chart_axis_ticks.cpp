@@ -100,7 +100,8 @@ void SetTimeRange(QDateTimeAxis* axis, qint64 loMs, qint64 hiMs, double length, 
     if (Horizontal(axis)) {
         room = 0;
         for (qint64 t : {loMs, hiMs})
-            room = std::max(room, metrics.horizontalAdvance(QDateTime::fromMSecsSinceEpoch(t).toString(axis->format())));
+            room =
+                std::max(room, metrics.horizontalAdvance(QDateTime::fromMSecsSinceEpoch(t).toString(axis->format())));
     }
     const TTimeTicks ticks = PlanTimeTicks(double(loMs - baseMs) / 1000, double(hiMs - baseMs) / 1000, length, room);
     const QDateTime from = QDateTime::fromMSecsSinceEpoch(baseMs + qint64(std::llround(ticks.Lo * 1000)));

@@ -18,7 +18,8 @@
 #include "framework/window_util.h"
 #include "util/text.h"
 
-const std::vector<int32_t>& ColorGridColors() {
+const std::vector<int32_t>& ColorGridColors()
+{
     static const std::vector<int32_t> colors = {
         0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0x808080,
         0xC0C0C0, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF,
@@ -50,14 +51,16 @@ const TStyleEntry kStyles[8] = {
 // A sample line drawn with one pen.
 class TLineSample : public QWidget {
 public:
-    TLineSample(Qt::PenStyle style, int width, QWidget* parent) : QWidget(parent), Style(style), Width(width) {
+    TLineSample(Qt::PenStyle style, int width, QWidget* parent) : QWidget(parent), Style(style), Width(width)
+    {
         setFixedSize(60, 16);
     }
     QColor LineColor = Qt::black;
     QColor Background = Qt::white;
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent*) override
+    {
         QPainter p(this);
         p.fillRect(rect(), Background);
         p.setPen(QPen(LineColor, Width, Style));
@@ -75,7 +78,8 @@ QPointer<QWidget> SharedParent;
 
 }  // namespace
 
-TfrmChartOptions::TfrmChartOptions(QWidget* parent) : TFormDialog(parent) {
+TfrmChartOptions::TfrmChartOptions(QWidget* parent) : TFormDialog(parent)
+{
     setObjectName("frmChartOptions");
     setWindowTitle(tr("Chart options"));
     auto* layout = new QHBoxLayout(ClientArea());
@@ -106,8 +110,8 @@ TfrmChartOptions::TfrmChartOptions(QWidget* parent) : TFormDialog(parent) {
     gbxStyle->setObjectName("gbxStyle");
     gbxStyle->setToolTip(tr("Select curve style"));
     auto* styles = new QGridLayout(gbxStyle);
-    QRadioButton** targets[8] = {&rbnDash, &rbnDashDot, &rbnDashDotDot, &rbnDot,
-                                 &rbnSolid1, &rbnSolid2, &rbnSolid3, &rbnSolid4};
+    QRadioButton** targets[8] = {&rbnDash,   &rbnDashDot, &rbnDashDotDot, &rbnDot,
+                                 &rbnSolid1, &rbnSolid2,  &rbnSolid3,     &rbnSolid4};
     for (int i = 0; i < 8; ++i) {
         auto* b = new QRadioButton(tr(kStyles[i].Caption), gbxStyle);
         b->setObjectName(kStyles[i].Name);
@@ -121,7 +125,8 @@ TfrmChartOptions::TfrmChartOptions(QWidget* parent) : TFormDialog(parent) {
     rbnSolid1->setChecked(true);
 }
 
-void TfrmChartOptions::SelectColor(int32_t color) {
+void TfrmChartOptions::SelectColor(int32_t color)
+{
     Selected = -1;
     const auto& colors = ColorGridColors();
     for (size_t i = 0; i < colors.size(); ++i) {
@@ -132,7 +137,8 @@ void TfrmChartOptions::SelectColor(int32_t color) {
     UpdateSamples();
 }
 
-void TfrmChartOptions::UpdateSamples() {
+void TfrmChartOptions::UpdateSamples()
+{
     QColor line = ToQColor(Selected >= 0 ? Selected : Original);
     for (QWidget* w : Samples) {
         auto* s = static_cast<TLineSample*>(w);
@@ -142,13 +148,14 @@ void TfrmChartOptions::UpdateSamples() {
     }
 }
 
-QRadioButton* TfrmChartOptions::StyleButton(int penStyle, int penWidth) const {
+QRadioButton* TfrmChartOptions::StyleButton(int penStyle, int penWidth) const
+{
     switch (penStyle) {
-        case 1: return rbnDash;
-        case 3: return rbnDashDot;
-        case 4: return rbnDashDotDot;
-        case 2: return rbnDot;
-        default: break;
+    case 1: return rbnDash;
+    case 3: return rbnDashDot;
+    case 4: return rbnDashDotDot;
+    case 2: return rbnDot;
+    default: break;
     }
     // Solid (and any other style): the width picks the button, nearest of 1..4.
     if (penWidth <= 1) return rbnSolid1;
@@ -157,28 +164,32 @@ QRadioButton* TfrmChartOptions::StyleButton(int penStyle, int penWidth) const {
     return rbnSolid4;
 }
 
-void TfrmChartOptions::Prepare(const TTraining& t) {
+void TfrmChartOptions::Prepare(const TTraining& t)
+{
     setWindowTitle(QString::fromStdString(Format("Chart options for \"%s\"", t.Header.Title.Text().c_str())));
     Original = t.Header.Color;
     SelectColor(t.Header.Color);
     StyleButton(t.Header.PenStyle, t.Header.PenWidth)->setChecked(true);
 }
 
-int TfrmChartOptions::PenStyle() const {
+int TfrmChartOptions::PenStyle() const
+{
     QRadioButton* buttons[8] = {rbnDash, rbnDashDot, rbnDashDotDot, rbnDot, rbnSolid1, rbnSolid2, rbnSolid3, rbnSolid4};
     for (int i = 0; i < 8; ++i)
         if (buttons[i]->isChecked()) return kStyles[i].PenStyle;
     return 0;
 }
 
-int TfrmChartOptions::PenWidth() const {
+int TfrmChartOptions::PenWidth() const
+{
     QRadioButton* buttons[8] = {rbnDash, rbnDashDot, rbnDashDotDot, rbnDot, rbnSolid1, rbnSolid2, rbnSolid3, rbnSolid4};
     for (int i = 0; i < 8; ++i)
         if (buttons[i]->isChecked()) return kStyles[i].PenWidth;
     return 1;
 }
 
-void TfrmChartOptions::Apply(TTraining& t) const {
+void TfrmChartOptions::Apply(TTraining& t) const
+{
     // A session colour outside the grid stays when no grid colour was chosen.
     if (Selected >= 0) t.Header.Color = Selected;
     t.Header.PenWidth = 1;
@@ -187,13 +198,15 @@ void TfrmChartOptions::Apply(TTraining& t) const {
 }
 
 void TfrmChartOptions::SetAppearance(const QFont& font, const QColor& textColor, const QColor& windowColor,
-                                     const QColor& faceColor) {
+                                     const QColor& faceColor)
+{
     (void)faceColor;
     TFormDialog::SetAppearance(font, textColor, windowColor, DesignedColor);
     UpdateSamples();
 }
 
-TfrmSelectColumns::TfrmSelectColumns(QWidget* parent) : TFormDialog(parent) {
+TfrmSelectColumns::TfrmSelectColumns(QWidget* parent) : TFormDialog(parent)
+{
     setObjectName("frmSelectColumns");
     setWindowTitle(tr("Select column(s)"));
     auto* layout = new QVBoxLayout(ClientArea());
@@ -203,7 +216,8 @@ TfrmSelectColumns::TfrmSelectColumns(QWidget* parent) : TFormDialog(parent) {
     resize(260, 360);
 }
 
-void TfrmSelectColumns::Prepare(const QTableView* view) {
+void TfrmSelectColumns::Prepare(const QTableView* view)
+{
     clbColumns->clear();
     const QAbstractItemModel* m = view->model();
     int cols = m ? m->columnCount() : 0;
@@ -214,17 +228,17 @@ void TfrmSelectColumns::Prepare(const QTableView* view) {
     }
 }
 
-void ApplyColumnSelection(std::vector<int>& widths, const std::vector<bool>& checked, int defaultWidth) {
+void ApplyColumnSelection(std::vector<int>& widths, const std::vector<bool>& checked, int defaultWidth)
+{
     for (size_t i = 0; i < checked.size() && i + 1 < widths.size(); ++i) {
         int& w = widths[i + 1];
-        if (!checked[i])
-            w = -1;
-        else if (w < 0)
-            w = defaultWidth;
+        if (!checked[i]) w = -1;
+        else if (w < 0) w = defaultWidth;
     }
 }
 
-void TfrmSelectColumns::Apply(QTableView* view) const {
+void TfrmSelectColumns::Apply(QTableView* view) const
+{
     const QAbstractItemModel* m = view->model();
     int cols = m ? m->columnCount() : 0;
     std::vector<int> widths;
@@ -241,7 +255,8 @@ void TfrmSelectColumns::Apply(QTableView* view) const {
 }
 
 void TfrmSelectColumns::SetAppearance(const QFont& font, const QColor& textColor, const QColor& windowColor,
-                                      const QColor& faceColor) {
+                                      const QColor& faceColor)
+{
     (void)faceColor;
     TFormDialog::SetAppearance(font, textColor, windowColor, DesignedColor);
     QPalette pal = clbColumns->palette();
@@ -252,22 +267,26 @@ void TfrmSelectColumns::SetAppearance(const QFont& font, const QColor& textColor
 
 void SetSharedDialogParent(QWidget* parent) { SharedParent = parent; }
 
-TfrmChartOptions& ChartOptionsDialog() {
+TfrmChartOptions& ChartOptionsDialog()
+{
     if (!SharedChartOptions) SharedChartOptions = new TfrmChartOptions(SharedParent);
     return *SharedChartOptions;
 }
 
-TfrmSelectColumns& SelectColumnsDialog() {
+TfrmSelectColumns& SelectColumnsDialog()
+{
     if (!SharedSelectColumns) SharedSelectColumns = new TfrmSelectColumns(SharedParent);
     return *SharedSelectColumns;
 }
 
-void FreeSharedDialogs() {
+void FreeSharedDialogs()
+{
     delete SharedChartOptions.data();
     delete SharedSelectColumns.data();
 }
 
-bool EditChartOptions(TTraining& t) {
+bool EditChartOptions(TTraining& t)
+{
     TfrmChartOptions& d = ChartOptionsDialog();
     d.Prepare(t);
     if (d.exec() != QDialog::Accepted) return false;
@@ -275,7 +294,8 @@ bool EditChartOptions(TTraining& t) {
     return true;
 }
 
-bool SelectColumns(QTableView* view) {
+bool SelectColumns(QTableView* view)
+{
     if (!view) return false;
     TfrmSelectColumns& d = SelectColumnsDialog();
     d.Prepare(view);

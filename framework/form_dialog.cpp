@@ -6,7 +6,8 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-TFormDialog::TFormDialog(QWidget* parent) : QDialog(parent) {
+TFormDialog::TFormDialog(QWidget* parent) : QDialog(parent)
+{
     // A title and a close button; no minimise, maximise or help buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
@@ -56,7 +57,8 @@ TFormDialog::TFormDialog(QWidget* parent) : QDialog(parent) {
 }
 
 void TFormDialog::SetAppearance(const QFont& font, const QColor& textColor, const QColor& windowColor,
-                                const QColor& faceColor) {
+                                const QColor& faceColor)
+{
     (void)textColor;
     (void)windowColor;
     setFont(font);
@@ -72,7 +74,8 @@ void TFormDialog::SetAppearance(const QFont& font, const QColor& textColor, cons
     }
 }
 
-void TFormDialog::showEvent(QShowEvent* event) {
+void TFormDialog::showEvent(QShowEvent* event)
+{
     QDialog::showEvent(event);
     if (btbCancel->isHidden()) {
         // OK takes Cancel's place at the right.

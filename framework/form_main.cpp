@@ -26,17 +26,20 @@
 #include "util/text.h"
 #include "util/version.h"
 
-int ActionTag(const QObject* action) {
+int ActionTag(const QObject* action)
+{
     if (!action) return 0;
     QVariant v = action->property("tag");
     return v.isValid() ? v.toInt() : 0;
 }
 
-void SetActionTag(QObject* action, int tag) {
+void SetActionTag(QObject* action, int tag)
+{
     if (action) action->setProperty("tag", tag);
 }
 
-void SetActionHint(QAction* action, const QString& hint) {
+void SetActionHint(QAction* action, const QString& hint)
+{
     int bar = int(hint.indexOf('|'));
     QString shortHint = bar >= 0 ? hint.left(bar) : hint;
     QString longHint = bar >= 0 ? hint.mid(bar + 1) : hint;
@@ -44,7 +47,8 @@ void SetActionHint(QAction* action, const QString& hint) {
     action->setStatusTip(longHint);
 }
 
-QIcon ThemeIcon(const QString& themeName, int standardPixmap) {
+QIcon ThemeIcon(const QString& themeName, int standardPixmap)
+{
     QIcon fallback;
     if (standardPixmap >= 0 && QApplication::style())
         fallback = QApplication::style()->standardIcon(QStyle::StandardPixmap(standardPixmap));
@@ -55,7 +59,8 @@ QIcon ThemeIcon(const QString& themeName, int standardPixmap) {
 namespace {
 
 // The focused text control, if any.
-QWidget* FocusedTextControl() {
+QWidget* FocusedTextControl()
+{
     QWidget* w = QApplication::focusWidget();
     if (!w) return nullptr;
     if (qobject_cast<QLineEdit*>(w) || qobject_cast<QTextEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) return w;
@@ -63,7 +68,8 @@ QWidget* FocusedTextControl() {
     return nullptr;
 }
 
-QString ToolbarName(const QString& caption) {
+QString ToolbarName(const QString& caption)
+{
     QString name;
     for (QChar c : caption)
         if (c.isLetterOrNumber() || c == ' ' || c == '-') name += c;
@@ -73,7 +79,8 @@ QString ToolbarName(const QString& caption) {
 }  // namespace
 
 QAction* TFormMain::MakeAction(const char* name, const QString& caption, const QString& hint,
-                               const QKeySequence& shortcut, const QString& icon, int standardPixmap) {
+                               const QKeySequence& shortcut, const QString& icon, int standardPixmap)
+{
     auto* a = new QAction(caption, this);
     a->setObjectName(name);
     SetActionHint(a, hint);
@@ -83,7 +90,8 @@ QAction* TFormMain::MakeAction(const char* name, const QString& caption, const Q
     return a;
 }
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent)
+{
     menuBar()->setObjectName("MainMenu");
 
     FileExit = MakeAction("FileExit", tr("&Exit"), tr("Exit|Exits this program"), QKeySequence(), "application-exit",
@@ -101,8 +109,8 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     ViewMenu = MakeAction("ViewMenu", tr("&Menu"), tr("View menu|Shows or hides the menu"), QKeySequence("Ctrl+M"));
     ViewToolbar = MakeAction("ViewToolbar", tr("&Tool bar"), tr("View tool bar|Shows or hides the tool bar"));
     ViewStatusbar = MakeAction("ViewStatusbar", tr("&Status bar"), tr("View status bar|Shows or hides the status bar"));
-    HelpWebsite = MakeAction("HelpWebsite", tr("&Website"), tr("Website|Visits website"), QKeySequence(),
-                             "internet-web-browser");
+    HelpWebsite =
+        MakeAction("HelpWebsite", tr("&Website"), tr("Website|Visits website"), QKeySequence(), "internet-web-browser");
     HelpUpdate = MakeAction("HelpUpdate", tr("&Update ..."),
                             tr("Check for update|Checks the Internet for an updated version of this software"));
     HelpAbout = MakeAction("HelpAbout", tr("&About ..."), tr("About|Shows About dialog"), QKeySequence("F1"),
@@ -145,7 +153,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     connect(EditPaste, &QAction::triggered, this, [] {
         if (QWidget* w = FocusedTextControl()) QMetaObject::invokeMethod(w, "paste");
     });
-    EditFind->setEnabled(false);  // no control registers itself as a find target
+    EditFind->setEnabled(false);    // no control registers itself as a find target
     HelpUpdate->setEnabled(false);  // no update address is set
     connect(ViewFullscreen, &QAction::triggered, this, [this] { SetFullscreen(!FullscreenOn); });
     connect(ViewHints, &QAction::triggered, this, [this] { SetHints(!HintsOn); });
@@ -194,7 +202,8 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     qApp->installEventFilter(this);
 }
 
-TFormMain::~TFormMain() {
+TFormMain::~TFormMain()
+{
     if (qApp) qApp->removeEventFilter(this);
     UpdateTimer->stop();
     StatusPanels->disconnect(this);
@@ -202,7 +211,8 @@ TFormMain::~TFormMain() {
 
 std::string TFormMain::SettingsFileName() const { return ProgramFolder() + ProgramFileName() + ".ini"; }
 
-void TFormMain::FrameworkCreate() {
+void TFormMain::FrameworkCreate()
+{
     std::string title = VersionString("FileDescription");
     setWindowTitle(QString::fromStdString(title));
     QString product = QString::fromStdString(ProductTitle());
@@ -230,7 +240,8 @@ void TFormMain::FrameworkCreate() {
     ProgressPosition = -1;
 }
 
-void TFormMain::FrameworkDestroy() {
+void TFormMain::FrameworkDestroy()
+{
     if (FrameworkSaved) return;
     FrameworkSaved = true;
     std::string file = SettingsFileName();
@@ -256,7 +267,8 @@ void TFormMain::FrameworkDestroy() {
     }
 }
 
-void TFormMain::SetFullscreen(bool on) {
+void TFormMain::SetFullscreen(bool on)
+{
     if (on != FullscreenOn && ChildWindowCount() > 0) {
         ShowWarningBox("Please close all windows before switching from/to full screen");
         ViewFullscreen->setChecked(FullscreenOn);
@@ -266,19 +278,19 @@ void TFormMain::SetFullscreen(bool on) {
     ViewFullscreen->setChecked(on);
     bool visible = isVisible();
     setWindowFlag(Qt::FramelessWindowHint, on);
-    if (on)
-        setWindowState(Qt::WindowMaximized);
-    else
-        setWindowState(Qt::WindowNoState);
+    if (on) setWindowState(Qt::WindowMaximized);
+    else setWindowState(Qt::WindowNoState);
     if (visible) show();
 }
 
-void TFormMain::SetHints(bool on) {
+void TFormMain::SetHints(bool on)
+{
     HintsOn = on;
     ViewHints->setChecked(on);
 }
 
-void TFormMain::SetMenuShown(bool on) {
+void TFormMain::SetMenuShown(bool on)
+{
     MenuOn = on;
     ViewMenu->setChecked(on);
     for (QAction* item : menuBar()->actions()) {
@@ -289,26 +301,30 @@ void TFormMain::SetMenuShown(bool on) {
     ApplyLines();
 }
 
-void TFormMain::SetToolbarShown(bool on) {
+void TFormMain::SetToolbarShown(bool on)
+{
     ToolbarOn = on;
     ViewToolbar->setChecked(on);
     for (QToolBar* bar : BuiltToolbars) bar->setVisible(on && bar->property("shown").toBool());
     ApplyLines();
 }
 
-void TFormMain::SetStatusbarShown(bool on) {
+void TFormMain::SetStatusbarShown(bool on)
+{
     StatusbarOn = on;
     ViewStatusbar->setChecked(on);
     StatusPanels->setVisible(on);
     ApplyLines();
 }
 
-void TFormMain::ApplyLines() {
+void TFormMain::ApplyLines()
+{
     MenuLine->setVisible(MenuOn && !ToolbarOn && !IsMDIFrame());
     BevelStatus->setVisible(!IsMDIFrame() && StatusbarOn);
 }
 
-void TFormMain::SetProgress(int p) {
+void TFormMain::SetProgress(int p)
+{
     if (p == ProgressPosition) return;
     if (p < 0) p = -1;
     if (p > 100) p = 100;
@@ -326,20 +342,23 @@ void TFormMain::SetProgress(int p) {
     ProgressBarWidget->repaint();
 }
 
-void TFormMain::SetProgressFraction(double fraction) {
+void TFormMain::SetProgressFraction(double fraction)
+{
     double percent = fraction * 100.0;
     SetProgress(int(std::nearbyint(percent)));  // the default rounding mode rounds half to even
 }
 
 void TFormMain::SetStatusText(int panel, const QString& text) { StatusPanels->SetPanelText(panel, text); }
 
-QList<QToolBar*> TFormMain::Toolbars() const {
+QList<QToolBar*> TFormMain::Toolbars() const
+{
     QList<QToolBar*> list;
     for (QToolBar* b : BuiltToolbars) list << b;
     return list;
 }
 
-void TFormMain::RebuildToolbars() {
+void TFormMain::RebuildToolbars()
+{
     for (QToolBar* bar : BuiltToolbars) {
         removeToolBar(bar);
         delete bar;
@@ -388,7 +407,8 @@ void TFormMain::RebuildToolbars() {
         bool shown = true;
         TPlaced place{bar, 0, 1000000 + int(placed.size())};
         if (ini && ini->ValueExists("Toolbars", name.toStdString())) {
-            std::vector<std::string> parts = SplitString(Trim(ini->ReadString("Toolbars", name.toStdString(), "")), ' ');
+            std::vector<std::string> parts =
+                SplitString(Trim(ini->ReadString("Toolbars", name.toStdString(), "")), ' ');
             int32_t v = 1, left = 0, topPos = 0;
             if (parts.size() >= 3 && TryParseInt(parts[2], v)) shown = v != 0;
             if (parts.size() >= 2 && TryParseInt(parts[0], left) && TryParseInt(parts[1], topPos)) {
@@ -397,7 +417,8 @@ void TFormMain::RebuildToolbars() {
             }
         }
         bar->setProperty("shown", shown);
-        connect(bar->toggleViewAction(), &QAction::triggered, bar, [bar](bool checked) { bar->setProperty("shown", checked); });
+        connect(bar->toggleViewAction(), &QAction::triggered, bar,
+                [bar](bool checked) { bar->setProperty("shown", checked); });
         placed.push_back(place);
         BuiltToolbars.push_back(bar);
     }
@@ -417,7 +438,8 @@ void TFormMain::RebuildToolbars() {
     }
 }
 
-void TFormMain::SetToolbarVisible(const QString& name, bool visible) {
+void TFormMain::SetToolbarVisible(const QString& name, bool visible)
+{
     for (QToolBar* bar : BuiltToolbars)
         if (bar->objectName() == name) {
             bar->setProperty("shown", visible);
@@ -427,7 +449,8 @@ void TFormMain::SetToolbarVisible(const QString& name, bool visible) {
 
 void TFormMain::HelpAboutExecute() { ShowVersionBox(""); }
 
-void TFormMain::StatusBarMouseMove(int x, int y) {
+void TFormMain::StatusBarMouseMove(int x, int y)
+{
     (void)y;
     if (x > 0 && x < StatusPanels->Panel(0).Width) {
         StatusPanels->setToolTip(tr("Shows version information"));
@@ -438,13 +461,15 @@ void TFormMain::StatusBarMouseMove(int x, int y) {
     }
 }
 
-void TFormMain::StatusBarDoubleClick(int x, int y) {
+void TFormMain::StatusBarDoubleClick(int x, int y)
+{
     (void)x;
     (void)y;
     if (VersionPanelHover) ShowVersionBox("");
 }
 
-bool TFormMain::event(QEvent* event) {
+bool TFormMain::event(QEvent* event)
+{
     if (event->type() == QEvent::StatusTip) {
         // Every hint goes to status panel 2.
         SetStatusText(2, static_cast<QStatusTipEvent*>(event)->tip());
@@ -453,7 +478,8 @@ bool TFormMain::event(QEvent* event) {
     return QMainWindow::event(event);
 }
 
-bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+bool TFormMain::eventFilter(QObject* watched, QEvent* event)
+{
     if (!HintsOn && event->type() == QEvent::ToolTip) return true;
     return QMainWindow::eventFilter(watched, event);
 }

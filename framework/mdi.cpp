@@ -15,7 +15,8 @@
 
 // ---- TMDIChild ----
 
-TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent) {
+TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent)
+{
     DesignedColor = palette().color(QPalette::Window);
     DesignedFont = font();
 }
@@ -24,13 +25,15 @@ TMDIChild::~TMDIChild() = default;
 
 QMdiSubWindow* TMDIChild::SubWindow() const { return qobject_cast<QMdiSubWindow*>(parentWidget()); }
 
-TMDIMain* TMDIChild::Frame() const {
+TMDIMain* TMDIChild::Frame() const
+{
     for (QWidget* w = parentWidget(); w; w = w->parentWidget())
         if (auto* frame = qobject_cast<TMDIMain*>(w)) return frame;
     return nullptr;
 }
 
-void TMDIChild::SetCaption(const QString& caption) {
+void TMDIChild::SetCaption(const QString& caption)
+{
     setWindowTitle(caption);
     if (QMdiSubWindow* sub = SubWindow()) sub->setWindowTitle(caption);
 }
@@ -40,7 +43,8 @@ namespace {
 // The size a child window's frame gets when it is not maximised: large enough
 // for every control of the child (its size hint), and two thirds of the
 // frame's free area where that is more, never more than the area.
-QSize UsableFrameSize(QMdiSubWindow* sub, TMDIMain* frame) {
+QSize UsableFrameSize(QMdiSubWindow* sub, TMDIMain* frame)
+{
     QSize want = sub->sizeHint().expandedTo(sub->minimumSizeHint());
     QSize area = frame ? frame->FreeArea() : QSize();
     if (area.width() < 200 || area.height() < 150) area = QSize(1024, 700);
@@ -50,7 +54,8 @@ QSize UsableFrameSize(QMdiSubWindow* sub, TMDIMain* frame) {
 
 }  // namespace
 
-void TMDIChild::PlaceWindow(int mode, const TPlacement& bounds) {
+void TMDIChild::PlaceWindow(int mode, const TPlacement& bounds)
+{
     QWidget* w = SubWindow() ? static_cast<QWidget*>(SubWindow()) : this;
     // A window that opens maximised, minimised or filling the frame restores
     // to a usable size, not to the small one it was made with.
@@ -59,39 +64,35 @@ void TMDIChild::PlaceWindow(int mode, const TPlacement& bounds) {
         if (!ownBounds) sub->resize(UsableFrameSize(sub, Frame()));
     }
     switch (mode) {
-        case wpmStoredBounds:
-            RestorePlacement(w, bounds);
-            break;
-        case wpmFillFrame:
-            if (TMDIMain* frame = Frame())
-                frame->FillFrame(this);
-            else
-                w->show();
-            break;
-        default:
-            w->showMaximized();
-            break;
+    case wpmStoredBounds: RestorePlacement(w, bounds); break;
+    case wpmFillFrame:
+        if (TMDIMain* frame = Frame()) frame->FillFrame(this);
+        else w->show();
+        break;
+    default: w->showMaximized(); break;
     }
 }
 
-TPlacement TMDIChild::Placement() const {
+TPlacement TMDIChild::Placement() const
+{
     const QWidget* w = SubWindow() ? static_cast<const QWidget*>(SubWindow()) : this;
     return SavePlacement(w);
 }
 
-bool TMDIChild::IsMinimised() const {
+bool TMDIChild::IsMinimised() const
+{
     const QWidget* w = SubWindow() ? static_cast<const QWidget*>(SubWindow()) : this;
     return w->isMinimized();
 }
 
-void TMDIChild::ShowChild() {
-    if (TMDIMain* frame = Frame())
-        frame->ShowChild(this);
-    else
-        show();
+void TMDIChild::ShowChild()
+{
+    if (TMDIMain* frame = Frame()) frame->ShowChild(this);
+    else show();
 }
 
-void TMDIChild::SetAppearance(const TAppearance& appearance) {
+void TMDIChild::SetAppearance(const TAppearance& appearance)
+{
     setFont(appearance.Font);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, appearance.FaceColor);
@@ -102,14 +103,16 @@ void TMDIChild::SetAppearance(const TAppearance& appearance) {
     setAutoFillBackground(true);
 }
 
-bool TMDIChild::AskToClose() {
+bool TMDIChild::AskToClose()
+{
     if (ClosingFlag || Closed || Agreed) return true;
     Agreed = CloseQuery();
     Refused = !Agreed;
     return Agreed;
 }
 
-void TMDIChild::closeEvent(QCloseEvent* event) {
+void TMDIChild::closeEvent(QCloseEvent* event)
+{
     if (Closed) {
         event->accept();
         return;
@@ -127,23 +130,25 @@ void TMDIChild::closeEvent(QCloseEvent* event) {
     // A child closed by itself (not through its frame) takes its frame with
     // it, so no empty frame stays behind in the client area. When the frame
     // is already on its way out, the queued call goes with it.
-    if (QMdiSubWindow* sub = SubWindow())
-        QMetaObject::invokeMethod(sub, &QWidget::close, Qt::QueuedConnection);
+    if (QMdiSubWindow* sub = SubWindow()) QMetaObject::invokeMethod(sub, &QWidget::close, Qt::QueuedConnection);
 }
 
 // ---- TMDIClientArea ----
 
-TMDIClientArea::TMDIClientArea(QWidget* parent) : QMdiArea(parent) {
+TMDIClientArea::TMDIClientArea(QWidget* parent) : QMdiArea(parent)
+{
     setObjectName("MDIClient");
     setBackground(Qt::white);
 }
 
-void TMDIClientArea::SetWallpaper(const QPixmap& picture) {
+void TMDIClientArea::SetWallpaper(const QPixmap& picture)
+{
     Picture = picture;
     viewport()->update();
 }
 
-void TMDIClientArea::paintEvent(QPaintEvent* event) {
+void TMDIClientArea::paintEvent(QPaintEvent* event)
+{
     QPainter p(viewport());
     p.fillRect(viewport()->rect(), Qt::white);
     if (!Picture.isNull()) {
@@ -156,7 +161,8 @@ void TMDIClientArea::paintEvent(QPaintEvent* event) {
 
 // ---- TMDIMain ----
 
-TMDIMain::TMDIMain(QWidget* parent) : TFormMain(parent) {
+TMDIMain::TMDIMain(QWidget* parent) : TFormMain(parent)
+{
     Client = new TMDIClientArea(this);
     setCentralWidget(Client);
 
@@ -187,9 +193,8 @@ TMDIMain::TMDIMain(QWidget* parent) : TFormMain(parent) {
     RefreshTimer->setSingleShot(true);
     RefreshTimer->setInterval(500);
     connect(RefreshTimer, &QTimer::timeout, this, [this] { RefreshWindowPanels(); });
-    connect(Client, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
-        ChildActivated(sub ? sub->widget() : nullptr);
-    });
+    connect(Client, &QMdiArea::subWindowActivated, this,
+            [this](QMdiSubWindow* sub) { ChildActivated(sub ? sub->widget() : nullptr); });
 
     StatusBar()->DrawPanel = [this](QPainter& p, int index, const QRect& r) { DrawSwitcherPanel(p, index, r); };
     connect(StatusBar(), &TStatusPanelBar::Resized, this, [this] {
@@ -198,7 +203,8 @@ TMDIMain::TMDIMain(QWidget* parent) : TFormMain(parent) {
     SetDesignedPanels();
 }
 
-TMDIMain::~TMDIMain() {
+TMDIMain::~TMDIMain()
+{
     // The children are deleted after this object stops being a frame: no more notifications.
     RefreshTimer->stop();
     Client->disconnect(this);
@@ -207,7 +213,8 @@ TMDIMain::~TMDIMain() {
     SwitcherOn = false;
 }
 
-QMdiSubWindow* TMDIMain::AddChild(TMDIChild* child) {
+QMdiSubWindow* TMDIMain::AddChild(TMDIChild* child)
+{
     QMdiSubWindow* sub = Client->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(child->windowTitle());
@@ -228,14 +235,16 @@ QMdiSubWindow* TMDIMain::AddChild(TMDIChild* child) {
     return sub;
 }
 
-QList<QWidget*> TMDIMain::ChildList() const {
+QList<QWidget*> TMDIMain::ChildList() const
+{
     QList<QWidget*> list;
     for (QMdiSubWindow* s : Client->subWindowList(QMdiArea::CreationOrder))
         if (s->widget()) list << s->widget();
     return list;
 }
 
-QWidget* TMDIMain::ActiveChild() const {
+QWidget* TMDIMain::ActiveChild() const
+{
     QMdiSubWindow* s = Client->activeSubWindow();
     if (!s) s = Client->currentSubWindow();
     return s ? s->widget() : nullptr;
@@ -245,7 +254,8 @@ TMDIChild* TMDIMain::ActiveMDIChild() const { return qobject_cast<TMDIChild*>(Ac
 
 int TMDIMain::ChildWindowCount() const { return MDIChildCount(); }
 
-void TMDIMain::ShowChild(QWidget* child) {
+void TMDIMain::ShowChild(QWidget* child)
+{
     if (!child) return;
     auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
     if (!sub) return;
@@ -255,7 +265,8 @@ void TMDIMain::ShowChild(QWidget* child) {
     RefreshWindowPanels();
 }
 
-void TMDIMain::KeepInside(QWidget* window) {
+void TMDIMain::KeepInside(QWidget* window)
+{
     const QSize area = FreeArea();
     QRect g = window->geometry();
     if (area.isEmpty()) return;
@@ -266,23 +277,25 @@ void TMDIMain::KeepInside(QWidget* window) {
     if (g.topLeft() != window->pos()) window->move(g.topLeft());
 }
 
-QSize TMDIMain::FreeArea() const {
+QSize TMDIMain::FreeArea() const
+{
     // The client area is already what is left between the menu, tool and status bars.
     QSize s = Client->viewport()->size();
     return QSize(std::max(s.width(), 0), std::max(s.height(), 0));
 }
 
-void TMDIMain::FillFrame(QWidget* child) {
+void TMDIMain::FillFrame(QWidget* child)
+{
     if (!child) return;
-    QWidget* w = child->parentWidget() && qobject_cast<QMdiSubWindow*>(child->parentWidget())
-                     ? child->parentWidget()
-                     : child;
+    QWidget* w =
+        child->parentWidget() && qobject_cast<QMdiSubWindow*>(child->parentWidget()) ? child->parentWidget() : child;
     w->showNormal();
     QSize area = FreeArea();
     w->setGeometry(0, 0, area.width(), area.height());
 }
 
-void TMDIMain::MaximizeChildren(bool all) {
+void TMDIMain::MaximizeChildren(bool all)
+{
     if (all) {
         for (QWidget* c : ChildList()) FillFrame(c);
     } else {
@@ -292,17 +305,20 @@ void TMDIMain::MaximizeChildren(bool all) {
 
 void TMDIMain::WindowMaximizeExecute() { MaximizeChildren(IsShiftDown()); }
 
-void TMDIMain::SetDesignedPanels() {
+void TMDIMain::SetDesignedPanels()
+{
     DesignedPanels = StatusBar()->PanelCount();
     DesignedLastWidth = DesignedPanels > 0 ? StatusBar()->Panel(DesignedPanels - 1).Width : 0;
 }
 
-void TMDIMain::SetWindowPanels(bool on) {
+void TMDIMain::SetWindowPanels(bool on)
+{
     SwitcherOn = on;
     RefreshWindowPanels();
 }
 
-void TMDIMain::RefreshWindowPanels() {
+void TMDIMain::RefreshWindowPanels()
+{
     RefreshTimer->stop();
     TStatusPanelBar* bar = StatusBar();
     bar->RemovePanelsFrom(DesignedPanels);
@@ -351,7 +367,8 @@ void TMDIMain::RefreshWindowPanels() {
     bar->update();
 }
 
-void TMDIMain::DrawSwitcherPanel(QPainter& p, int index, const QRect& r) {
+void TMDIMain::DrawSwitcherPanel(QPainter& p, int index, const QRect& r)
+{
     if (index < DesignedPanels) return;
     const TStatusPanel& panel = StatusBar()->Panel(index);
     QFont f = StatusBar()->font();
@@ -361,18 +378,19 @@ void TMDIMain::DrawSwitcherPanel(QPainter& p, int index, const QRect& r) {
     QString text = FitPanelText(
         panel.Text, [&fm](const QString& s) { return fm.horizontalAdvance(s); }, panel.Width);
     p.setPen(StatusBar()->palette().color(QPalette::WindowText));
-    p.drawText(QRect(r.left() + 2, r.top() + 1, r.width() - 2, r.height() - 1), Qt::AlignLeft | Qt::AlignVCenter,
-               text);
+    p.drawText(QRect(r.left() + 2, r.top() + 1, r.width() - 2, r.height() - 1), Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
-void TMDIMain::StatusBarMouseMove(int x, int y) {
+void TMDIMain::StatusBarMouseMove(int x, int y)
+{
     TFormMain::StatusBarMouseMove(x, y);
     PanelUnderMouse = StatusBar()->PanelAt(x);
     if (PanelUnderMouse >= DesignedPanels && PanelUnderMouse >= 0)
         StatusBar()->setToolTip("Click to switch to window [" + StatusBar()->PanelText(PanelUnderMouse) + "]");
 }
 
-void TMDIMain::StatusBarClick(int x, int y) {
+void TMDIMain::StatusBarClick(int x, int y)
+{
     (void)y;
     int index = StatusBar()->PanelAt(x);
     if (index < DesignedPanels || index < 0) return;
@@ -389,10 +407,8 @@ void TMDIMain::StatusBarClick(int x, int y) {
     for (QWidget* w : order) {
         auto* child = qobject_cast<TMDIChild*>(w);
         if (!child || child->Closing() || child->windowTitle() != text) continue;
-        if (!first)
-            first = w;
-        else if (!second)
-            second = w;
+        if (!first) first = w;
+        else if (!second) second = w;
     }
     QWidget* target = second ? second : first;
     if (!target) {
@@ -404,12 +420,14 @@ void TMDIMain::StatusBarClick(int x, int y) {
     RefreshWindowPanels();
 }
 
-void TMDIMain::ChildActivated(QWidget* child) {
+void TMDIMain::ChildActivated(QWidget* child)
+{
     (void)child;
     if (SwitcherOn) RefreshWindowPanels();
 }
 
-TMDIChild* TMDIMain::SessionWindow(int32_t sessionId) const {
+TMDIChild* TMDIMain::SessionWindow(int32_t sessionId) const
+{
     for (QWidget* w : ChildList()) {
         auto* child = qobject_cast<TMDIChild*>(w);
         if (child && child->ChildKind() == chkTraining && !child->Closing() && child->SessionId() == sessionId)
@@ -418,12 +436,14 @@ TMDIChild* TMDIMain::SessionWindow(int32_t sessionId) const {
     return nullptr;
 }
 
-void TMDIMain::ChildClosed(TMDIChild* child) {
+void TMDIMain::ChildClosed(TMDIChild* child)
+{
     (void)child;
     RefreshTimer->start();
 }
 
-void TMDIMain::resizeEvent(QResizeEvent* event) {
+void TMDIMain::resizeEvent(QResizeEvent* event)
+{
     TFormMain::resizeEvent(event);
     if (SwitcherOn) RefreshWindowPanels();
 }

@@ -78,7 +78,7 @@ public:
     virtual void LoadSettings(const std::string& settingsFile, int mode) {}
 
     // The main window's File and Edit actions on the active child.
-    virtual bool CanSave() const { return false; }    // unsaved changes to save
+    virtual bool CanSave() const { return false; }  // unsaved changes to save
     virtual bool CanSaveAs() const { return false; }
     virtual void FileSave() {}
     virtual void FileSaveAs() {}

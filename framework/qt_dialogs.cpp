@@ -12,7 +12,8 @@
 
 namespace {
 
-std::vector<std::string> SplitFilter(const std::string& filter) {
+std::vector<std::string> SplitFilter(const std::string& filter)
+{
     std::vector<std::string> parts;
     std::string cur;
     for (char c : filter) {
@@ -27,46 +28,50 @@ std::vector<std::string> SplitFilter(const std::string& filter) {
     return parts;
 }
 
-QMessageBox::StandardButton ToQt(TMsgResult r) {
+QMessageBox::StandardButton ToQt(TMsgResult r)
+{
     switch (r) {
-        case TMsgResult::OK: return QMessageBox::Ok;
-        case TMsgResult::Cancel: return QMessageBox::Cancel;
-        case TMsgResult::Yes: return QMessageBox::Yes;
-        case TMsgResult::No: return QMessageBox::No;
-        case TMsgResult::Abort: return QMessageBox::Abort;
-        case TMsgResult::Retry: return QMessageBox::Retry;
-        case TMsgResult::Ignore: return QMessageBox::Ignore;
-        case TMsgResult::Save: return QMessageBox::Save;
-        case TMsgResult::Discard: return QMessageBox::Discard;
-        default: return QMessageBox::NoButton;
+    case TMsgResult::OK: return QMessageBox::Ok;
+    case TMsgResult::Cancel: return QMessageBox::Cancel;
+    case TMsgResult::Yes: return QMessageBox::Yes;
+    case TMsgResult::No: return QMessageBox::No;
+    case TMsgResult::Abort: return QMessageBox::Abort;
+    case TMsgResult::Retry: return QMessageBox::Retry;
+    case TMsgResult::Ignore: return QMessageBox::Ignore;
+    case TMsgResult::Save: return QMessageBox::Save;
+    case TMsgResult::Discard: return QMessageBox::Discard;
+    default: return QMessageBox::NoButton;
     }
 }
 
-TMsgResult FromQt(int b) {
+TMsgResult FromQt(int b)
+{
     switch (b) {
-        case QMessageBox::Ok: return TMsgResult::OK;
-        case QMessageBox::Cancel: return TMsgResult::Cancel;
-        case QMessageBox::Yes: return TMsgResult::Yes;
-        case QMessageBox::No: return TMsgResult::No;
-        case QMessageBox::Abort: return TMsgResult::Abort;
-        case QMessageBox::Retry: return TMsgResult::Retry;
-        case QMessageBox::Ignore: return TMsgResult::Ignore;
-        case QMessageBox::Save: return TMsgResult::Save;
-        case QMessageBox::Discard: return TMsgResult::Discard;
-        default: return TMsgResult::Cancel;
+    case QMessageBox::Ok: return TMsgResult::OK;
+    case QMessageBox::Cancel: return TMsgResult::Cancel;
+    case QMessageBox::Yes: return TMsgResult::Yes;
+    case QMessageBox::No: return TMsgResult::No;
+    case QMessageBox::Abort: return TMsgResult::Abort;
+    case QMessageBox::Retry: return TMsgResult::Retry;
+    case QMessageBox::Ignore: return TMsgResult::Ignore;
+    case QMessageBox::Save: return TMsgResult::Save;
+    case QMessageBox::Discard: return TMsgResult::Discard;
+    default: return TMsgResult::Cancel;
     }
 }
 
 }  // namespace
 
-QString MessageText(const std::string& text) {
+QString MessageText(const std::string& text)
+{
     std::string s = ReplaceAll(text, "\r\n", "\n");
     s = ReplaceAll(s, "\n\r", "\n");
     s = ReplaceAll(s, "\r", "\n");
     return QString::fromStdString(s);
 }
 
-QStringList QtNameFilters(const std::string& windowsFilter) {
+QStringList QtNameFilters(const std::string& windowsFilter)
+{
     QStringList result;
     std::vector<std::string> parts = SplitFilter(windowsFilter);
     for (size_t i = 0; i < parts.size(); i += 2) {
@@ -87,20 +92,21 @@ QStringList QtNameFilters(const std::string& windowsFilter) {
     return result;
 }
 
-TMsgResult TQtDialogs::MessageBox(TMsgKind kind, const std::string& text, unsigned buttons,
-                                  TMsgResult defaultButton) {
+TMsgResult TQtDialogs::MessageBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton)
+{
     return CaptionedBox(kind, text, buttons, defaultButton, {});
 }
 
-TMsgResult TQtDialogs::CaptionedBox(TMsgKind kind, const std::string& text, unsigned buttons,
-                                    TMsgResult defaultButton, const std::vector<TButtonCaption>& captions) {
+TMsgResult TQtDialogs::CaptionedBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton,
+                                    const std::vector<TButtonCaption>& captions)
+{
     QMessageBox::Icon icon = QMessageBox::Information;
     switch (kind) {
-        case TMsgKind::Error: icon = QMessageBox::Critical; break;
-        case TMsgKind::Warning: icon = QMessageBox::Warning; break;
-        case TMsgKind::Information: icon = QMessageBox::Information; break;
-        case TMsgKind::Confirmation: icon = QMessageBox::Question; break;
-        case TMsgKind::Plain: icon = QMessageBox::NoIcon; break;
+    case TMsgKind::Error: icon = QMessageBox::Critical; break;
+    case TMsgKind::Warning: icon = QMessageBox::Warning; break;
+    case TMsgKind::Information: icon = QMessageBox::Information; break;
+    case TMsgKind::Confirmation: icon = QMessageBox::Question; break;
+    case TMsgKind::Plain: icon = QMessageBox::NoIcon; break;
     }
     QMessageBox::StandardButtons qb;
     if (buttons & mbOK) qb |= QMessageBox::Ok;
@@ -132,7 +138,8 @@ namespace {
 // The extension a name typed without one gets under a filter: that of the
 // filter's first pattern when it names one ("User (*.ini)" gives "ini"),
 // else the default extension ("All files (*.*)").
-QString SuffixFor(const QString& nameFilter, const QString& defaultSuffix) {
+QString SuffixFor(const QString& nameFilter, const QString& defaultSuffix)
+{
     static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.([A-Za-z0-9_]+)[ )]"));
     const QRegularExpressionMatch m = pattern.match(nameFilter);
     return m.hasMatch() ? m.captured(1).toLower() : defaultSuffix;
@@ -140,7 +147,8 @@ QString SuffixFor(const QString& nameFilter, const QString& defaultSuffix) {
 
 }  // namespace
 
-TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
+TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request)
+{
     TFileDialogResult result;
     QWidget* parent = QApplication::activeModalWidget();
     if (!parent) parent = QApplication::activeWindow();
@@ -164,8 +172,9 @@ TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
         // A name typed without an extension takes the chosen filter's.
         const QString fallback = QString::fromStdString(LowerCase(request.DefaultExt));
         dialog.setDefaultSuffix(SuffixFor(dialog.selectedNameFilter(), fallback));
-        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                         [&dialog, fallback](const QString& filter) { dialog.setDefaultSuffix(SuffixFor(filter, fallback)); });
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, fallback](const QString& filter) {
+            dialog.setDefaultSuffix(SuffixFor(filter, fallback));
+        });
     }
     if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
     if (dialog.exec() != QDialog::Accepted) return result;
@@ -177,7 +186,8 @@ TFileDialogResult TQtDialogs::FileDialog(const TFileDialogRequest& request) {
     return result;
 }
 
-void InstallQtDialogs() {
+void InstallQtDialogs()
+{
     static TQtDialogs dialogs;
     SetDialogService(&dialogs);
     // The windows sound the device interfaces' beeps and clicks (protocol

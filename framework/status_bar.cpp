@@ -6,44 +6,51 @@
 #include <QStyle>
 #include <QStyleOption>
 
-TStatusPanelBar::TStatusPanelBar(QWidget* parent) : QStatusBar(parent) {
+TStatusPanelBar::TStatusPanelBar(QWidget* parent) : QStatusBar(parent)
+{
     setSizeGripEnabled(false);
     setMouseTracking(true);
     setMinimumHeight(fontMetrics().height() + 8);
 }
 
-TStatusPanel& TStatusPanelBar::AddPanel() {
+TStatusPanel& TStatusPanelBar::AddPanel()
+{
     Panels.emplace_back();
     update();
     return Panels.back();
 }
 
-void TStatusPanelBar::RemovePanelsFrom(int index) {
+void TStatusPanelBar::RemovePanelsFrom(int index)
+{
     if (index < 0) index = 0;
     if (size_t(index) < Panels.size()) Panels.resize(size_t(index));
     update();
 }
 
-void TStatusPanelBar::SetPanelText(int index, const QString& text) {
+void TStatusPanelBar::SetPanelText(int index, const QString& text)
+{
     if (index < 0 || index >= PanelCount()) return;
     if (Panels[size_t(index)].Text == text) return;
     Panels[size_t(index)].Text = text;
     update(PanelRect(index));
 }
 
-QString TStatusPanelBar::PanelText(int index) const {
+QString TStatusPanelBar::PanelText(int index) const
+{
     if (index < 0 || index >= PanelCount()) return QString();
     return Panels[size_t(index)].Text;
 }
 
-QRect TStatusPanelBar::PanelRect(int index) const {
+QRect TStatusPanelBar::PanelRect(int index) const
+{
     int x = 0;
     for (int i = 0; i < index && i < PanelCount(); ++i) x += Panels[size_t(i)].Width;
     int w = (index >= 0 && index < PanelCount()) ? Panels[size_t(index)].Width : 0;
     return QRect(x, 0, std::max(w, 0), height());
 }
 
-int TStatusPanelBar::PanelAt(int x) const {
+int TStatusPanelBar::PanelAt(int x) const
+{
     int left = 0;
     for (int i = 0; i < PanelCount(); ++i) {
         int w = Panels[size_t(i)].Width;
@@ -55,7 +62,8 @@ int TStatusPanelBar::PanelAt(int x) const {
 
 void TStatusPanelBar::RepaintNow() { repaint(); }
 
-void TStatusPanelBar::paintEvent(QPaintEvent* event) {
+void TStatusPanelBar::paintEvent(QPaintEvent* event)
+{
     QPainter p(this);
     p.fillRect(event->rect(), palette().color(QPalette::Window));
     for (int i = 0; i < PanelCount(); ++i) {
@@ -91,27 +99,32 @@ void TStatusPanelBar::paintEvent(QPaintEvent* event) {
     }
 }
 
-void TStatusPanelBar::mouseMoveEvent(QMouseEvent* event) {
+void TStatusPanelBar::mouseMoveEvent(QMouseEvent* event)
+{
     emit PanelMouseMove(int(event->position().x()), int(event->position().y()));
     QStatusBar::mouseMoveEvent(event);
 }
 
-void TStatusPanelBar::mouseReleaseEvent(QMouseEvent* event) {
+void TStatusPanelBar::mouseReleaseEvent(QMouseEvent* event)
+{
     if (event->button() == Qt::LeftButton) emit PanelClick(int(event->position().x()), int(event->position().y()));
     QStatusBar::mouseReleaseEvent(event);
 }
 
-void TStatusPanelBar::mouseDoubleClickEvent(QMouseEvent* event) {
+void TStatusPanelBar::mouseDoubleClickEvent(QMouseEvent* event)
+{
     emit PanelDoubleClick(int(event->position().x()), int(event->position().y()));
     QStatusBar::mouseDoubleClickEvent(event);
 }
 
-void TStatusPanelBar::resizeEvent(QResizeEvent* event) {
+void TStatusPanelBar::resizeEvent(QResizeEvent* event)
+{
     QStatusBar::resizeEvent(event);
     emit Resized();
 }
 
-QString FitPanelText(const QString& text, const std::function<int(const QString&)>& measure, int width) {
+QString FitPanelText(const QString& text, const std::function<int(const QString&)>& measure, int width)
+{
     QString s = text;
     bool dotted = false;
     while (measure(s) > width - 7 && s.length() > 3) {

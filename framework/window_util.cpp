@@ -10,10 +10,10 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QStyleOptionComboBox>
-#include <QStyleOptionFrame>
 #include <QPalette>
 #include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
 #include <QTableView>
 #include <QUrl>
 #include <QWidget>
@@ -23,7 +23,8 @@
 #include "util/dialogs.h"
 #include "util/version.h"
 
-TPlacement SavePlacement(const QWidget* window) {
+TPlacement SavePlacement(const QWidget* window)
+{
     TPlacement p;
     if (window->isMinimized()) {
         p.Left = p.Top = p.Width = p.Height = 0;
@@ -39,7 +40,8 @@ TPlacement SavePlacement(const QWidget* window) {
     return p;
 }
 
-void RestorePlacement(QWidget* window, const TPlacement& p) {
+void RestorePlacement(QWidget* window, const TPlacement& p)
+{
     if (p.IsMaximised()) {
         window->showMaximized();
     } else if (p.IsMinimised()) {
@@ -50,14 +52,16 @@ void RestorePlacement(QWidget* window, const TPlacement& p) {
     }
 }
 
-QColor ToQColor(TColor color) {
+QColor ToQColor(TColor color)
+{
     TColor c = ResolveColor(color);
     return QColor(RedOf(c), GreenOf(c), BlueOf(c));
 }
 
 TColor FromQColor(const QColor& color) { return RGBColor(color.red(), color.green(), color.blue()); }
 
-void LoadSystemColors() {
+void LoadSystemColors()
+{
     QPalette pal = QApplication::palette();
     SetSystemColor(15, FromQColor(pal.color(QPalette::Button)));
     SetSystemColor(5, FromQColor(pal.color(QPalette::Base)));
@@ -66,7 +70,8 @@ void LoadSystemColors() {
     SetSystemColor(14, FromQColor(pal.color(QPalette::HighlightedText)));
 }
 
-TGridText GridTextOf(const QTableView* view) {
+TGridText GridTextOf(const QTableView* view)
+{
     TGridText g;
     const QAbstractItemModel* m = view->model();
     if (!m) return g;
@@ -83,21 +88,24 @@ TGridText GridTextOf(const QTableView* view) {
     return g;
 }
 
-void CopyGrid(const QTableView* view, int mode) {
+void CopyGrid(const QTableView* view, int mode)
+{
     TGridText g = GridTextOf(view);
     int current = view->currentIndex().isValid() ? view->currentIndex().row() + 1 : 1;
     std::string text = CopyGridText(g, mode, current);
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
-std::string ColumnWidthsOf(const QTableView* view) {
+std::string ColumnWidthsOf(const QTableView* view)
+{
     std::vector<int> widths;
     int cols = view->model() ? view->model()->columnCount() : 0;
     for (int c = 0; c < cols; ++c) widths.push_back(view->isColumnHidden(c) ? -1 : view->columnWidth(c));
     return ColumnWidthsText(widths);
 }
 
-void ApplyColumnWidthsTo(QTableView* view, const std::string& text) {
+void ApplyColumnWidthsTo(QTableView* view, const std::string& text)
+{
     int cols = view->model() ? view->model()->columnCount() : 0;
     std::vector<int> widths;
     for (int c = 0; c < cols; ++c) widths.push_back(view->isColumnHidden(c) ? -1 : view->columnWidth(c));
@@ -164,7 +172,8 @@ bool IsShiftDown() { return (QGuiApplication::queryKeyboardModifiers() & Qt::Shi
 void SetShellHandler(std::function<bool(const std::string&)> handler) { ShellHandler = std::move(handler); }
 
 bool OpenWithShell(const std::string& file, const std::string& verb, const std::string& parameters,
-                   const std::string& folder, int show) {
+                   const std::string& folder, int show)
+{
     (void)verb;
     (void)parameters;
     (void)show;
@@ -185,7 +194,8 @@ void ShowVersionBox(const std::string& extra) { ShowInformationBox(VersionBoxTex
 
 bool IsThemeActive() { return QApplication::style() != nullptr; }
 
-int LineEditWidthFor(const QLineEdit* edit, const QString& text) {
+int LineEditWidthFor(const QLineEdit* edit, const QString& text)
+{
     const QMargins tm = edit->textMargins();
     // A line edit keeps 2 px free on either side of its text.
     const int inner = edit->fontMetrics().horizontalAdvance(text) + 2 * 2 + tm.left() + tm.right() + 2;
@@ -196,11 +206,13 @@ int LineEditWidthFor(const QLineEdit* edit, const QString& text) {
     opt.midLineWidth = 0;
     opt.state |= QStyle::State_Sunken;
     opt.features = QStyleOptionFrame::None;
-    return edit->style()->sizeFromContents(QStyle::CT_LineEdit, &opt, QSize(inner, edit->fontMetrics().height()), edit)
+    return edit->style()
+        ->sizeFromContents(QStyle::CT_LineEdit, &opt, QSize(inner, edit->fontMetrics().height()), edit)
         .width();
 }
 
-void FitReadOnlyFields(QWidget* parent) {
+void FitReadOnlyFields(QWidget* parent)
+{
     for (QLineEdit* e : parent->findChildren<QLineEdit*>()) {
         if (!e->isReadOnly()) continue;
         e->setMinimumWidth(LineEditWidthFor(e, e->text()));

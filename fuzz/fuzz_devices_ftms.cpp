@@ -36,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (assembler.Add(r) && maker.Add(assembler.Record(), seconds)) {
             const TStgStrokeData& s = maker.Stroke();
             if (s.StrokeNumber != ++strokes % 65536 && strokes < 65535) std::abort();
-            if (!(s.Power >= 0) || !std::isfinite(s.Time) || !std::isfinite(s.EnergySum) || s.Time500 < 0)
-                std::abort();
+            if (!(s.Power >= 0) || !std::isfinite(s.Time) || !std::isfinite(s.EnergySum) || s.Time500 < 0) std::abort();
         }
     }
     return 0;

@@ -1,7 +1,7 @@
 // Fuzzes the training file reader and writes back whatever it accepted.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 
 #include "files/training_file.h"

@@ -42,9 +42,9 @@ public:
     std::function<void()> OnConnected;  // subscribed: notifications follow
     // A notification and when it arrived (s since Open; a capture's own times).
     TNotificationEvent OnNotification;
-    TTextEvent OnStatus;  // progress and notes ("Reconnecting to ...", skipped capture lines)
-    TTextEvent OnLost;    // the connection dropped; the transport tries to get it back
-    TTextEvent OnFailed;  // gave up (no adapter, device gone, unreadable capture)
+    TTextEvent OnStatus;          // progress and notes ("Reconnecting to ...", skipped capture lines)
+    TTextEvent OnLost;            // the connection dropped; the transport tries to get it back
+    TTextEvent OnFailed;          // gave up (no adapter, device gone, unreadable capture)
     std::function<void()> OnEnd;  // a capture played to its end
 
 protected:

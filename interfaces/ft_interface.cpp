@@ -110,14 +110,15 @@ void TFTInterface::Start(std::unique_ptr<TBleTransport> transport)
         Status("End of the recording.");
         Close();
     };
-    if (TestMode) StartTimer(5000, [this] {
-        StopTimer();
-        FTestTimerFired = true;
-        if (ValidSeen) return;
-        const std::string message = Format("No rower data from %s", Description.c_str());
-        if (OnError) OnError(this, message);
-        else throw ETarnError(message);
-    });
+    if (TestMode)
+        StartTimer(5000, [this] {
+            StopTimer();
+            FTestTimerFired = true;
+            if (ValidSeen) return;
+            const std::string message = Format("No rower data from %s", Description.c_str());
+            if (OnError) OnError(this, message);
+            else throw ETarnError(message);
+        });
     t.Open();
     if (!*alive) return;
     WaitForTest();

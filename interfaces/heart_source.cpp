@@ -107,8 +107,8 @@ private:
         THeartRateMeasurement m;
         std::string error;
         if (!DecodeHeartRateMeasurement(bytes.data(), bytes.size(), m, error)) {
-            Problem("malformed", "The heart-rate strap sent a measurement that cannot be read (" + error +
-                                     "): it is ignored.");
+            Problem("malformed",
+                    "The heart-rate strap sent a measurement that cannot be read (" + error + "): it is ignored.");
             return;
         }
         if (m.ContactSupported && !m.ContactDetected) {
@@ -170,16 +170,19 @@ public:
         if (FLib) return;
         uint8_t key[8];
         if (!ParseAntNetworkKey(FOptions.AntNetworkKey, key))
-            return Failed("The ANT+ network key is not set: enter its 16 hex digits as \"AntNetworkKey\" in the "
-                          "section [HeartRate] of the settings file.");
+            return Failed(
+                "The ANT+ network key is not set: enter its 16 hex digits as \"AntNetworkKey\" in the "
+                "section [HeartRate] of the settings file.");
         if (AntReceiverHeldBy(TAntUser::WirelessInterface))
-            return Failed("The ANT receiver is in use by the VT3 Wireless Interface: an ANT+ strap needs a "
-                          "receiver of its own here; a Bluetooth strap works alongside.");
+            return Failed(
+                "The ANT receiver is in use by the VT3 Wireless Interface: an ANT+ strap needs a "
+                "receiver of its own here; a Bluetooth strap works alongside.");
         if (gAntRunning) return Failed("Another ANT+ heart-rate strap already uses the ANT receiver.");
         if (!Load()) return;
         TAntApi& a = FApi;
         auto step = [&](const char* name, int ok) {
-            if (!ok) Failed(std::string("Error with ") + name + ": the ANT receiver did not accept the heart-rate channel.");
+            if (!ok)
+                Failed(std::string("Error with ") + name + ": the ANT receiver did not accept the heart-rate channel.");
             else a.Nap(5);
             return ok != 0;
         };
@@ -197,13 +200,13 @@ public:
         }
         a.AssignResponseFunction(&TAntHeartSource::ResponseCallback, FResponse);
         a.AssignChannelEventFunction(kChannel, &TAntHeartSource::ChannelCallback, FRx);
-        const bool ok = step("ANT_ResetSystem", a.ResetSystem()) && step("ANT_SetNetworkKey", a.SetNetworkKey(kNetwork, key)) &&
-                        step("ANT_AssignChannel", a.AssignChannel(kChannel, 0x00, kNetwork)) &&
-                        step("ANT_SetChannelId",
-                             a.SetChannelId(kChannel, uint16_t(FDeviceNumber), kAntHeartDeviceType, 0)) &&
-                        step("ANT_SetChannelPeriod", a.SetChannelPeriod(kChannel, kAntHeartPeriod)) &&
-                        step("ANT_SetChannelRFFreq", a.SetChannelRFFreq(kChannel, kAntPlusFrequency)) &&
-                        step("ANT_OpenChannel", a.OpenChannel(kChannel));
+        const bool ok =
+            step("ANT_ResetSystem", a.ResetSystem()) && step("ANT_SetNetworkKey", a.SetNetworkKey(kNetwork, key)) &&
+            step("ANT_AssignChannel", a.AssignChannel(kChannel, 0x00, kNetwork)) &&
+            step("ANT_SetChannelId", a.SetChannelId(kChannel, uint16_t(FDeviceNumber), kAntHeartDeviceType, 0)) &&
+            step("ANT_SetChannelPeriod", a.SetChannelPeriod(kChannel, kAntHeartPeriod)) &&
+            step("ANT_SetChannelRFFreq", a.SetChannelRFFreq(kChannel, kAntPlusFrequency)) &&
+            step("ANT_OpenChannel", a.OpenChannel(kChannel));
         if (!ok) {
             Stop();
             return;
@@ -411,9 +414,10 @@ std::unique_ptr<THeartRateSource> CreateHeartRateSource(const std::string& sourc
     }
     auto transport = CreateBleTransport(s, kHeartRateMeasurement, options.CaptureSpeed, error);
     if (!transport) {
-        error = Format("\"%s\" is no heart-rate source: give a strap's Bluetooth address (AA:BB:CC:DD:EE:FF), "
-                       "capture:FILE, ant, ant:NUMBER or DEMO.",
-                       s.c_str());
+        error = Format(
+            "\"%s\" is no heart-rate source: give a strap's Bluetooth address (AA:BB:CC:DD:EE:FF), "
+            "capture:FILE, ant, ant:NUMBER or DEMO.",
+            s.c_str());
         return nullptr;
     }
     const std::string name = transport->Description();

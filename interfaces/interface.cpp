@@ -96,8 +96,9 @@ std::string TInterface::SerialErrorText(const std::string& message, unsigned cod
         Format("ComPort : %s (Error %u %s - %u)", message.c_str(), code, code ? std::strerror(int(code)) : "", place);
     if (code == EACCES || code == EBUSY) text += "\rPlease check the port and interface cable.";
     if (code == EACCES)
-        text += "\rTo use serial ports your account must be a member of the \"dialout\" group "
-                "(sudo usermod -a -G dialout $USER, then log in again).";
+        text +=
+            "\rTo use serial ports your account must be a member of the \"dialout\" group "
+            "(sudo usermod -a -G dialout $USER, then log in again).";
     return text;
 }
 

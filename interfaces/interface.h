@@ -114,8 +114,8 @@ public:
     TTarnStateChangeEvent OnStateChange;
     TNotifyEvent OnClosing, OnClosed, OnOpening, OnOpened, OnSearching, OnSearchFound, OnSearchNotFound,
         OnSearchCanceled, OnVerifying, OnVerified, OnAccepting, OnAccepted, OnWorkoutStarted, OnCancelingWorkout,
-        OnWorkoutCanceled, OnFinishingWorkout, OnStartingStroke, OnStrokeFinished, OnStartingRecover,
-        OnRecoverFinished, OnPausing, OnPaused, OnContinueing, OnContinued;
+        OnWorkoutCanceled, OnFinishingWorkout, OnStartingStroke, OnStrokeFinished, OnStartingRecover, OnRecoverFinished,
+        OnPausing, OnPaused, OnContinueing, OnContinued;
     TTarnStartingWorkoutEvent OnStartingWorkout;
     TTarnWorkoutFinishedEvent OnWorkoutFinished;
     TTarnStrokeDataEvent OnStrokeData;

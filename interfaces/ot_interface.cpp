@@ -77,9 +77,8 @@ void TOTInterface::ComPortRxCluster()
     if (TraceEnabled()) {
         const auto& buf = FSearch.Buffer();
         std::string text = Format("ComPortRxCluster : Buffer = (%d) ", int(buf.size()));
-        const bool binary = std::any_of(buf.begin(), buf.end(), [](uint8_t c) {
-            return !(c == 9 || c == 10 || c == 13 || (c >= 32 && c <= 126));
-        });
+        const bool binary = std::any_of(
+            buf.begin(), buf.end(), [](uint8_t c) { return !(c == 9 || c == 10 || c == 13 || (c >= 32 && c <= 126)); });
         if (binary)
             for (uint8_t c : buf) text += c == 0 ? std::string("0 ") : Format("%02X ", c);
         text.append(buf.begin(), buf.end());
@@ -220,8 +219,7 @@ void TOTInterface::ComPortOpen()
         Protocol = vtpOTM;
         SetState(vtsWorkoutStarted);
         FSearch.Kind = otfNone;
-        FSearch.Expected =
-            OTMask(OTM_STROKEFINISHED) | OTMask(OTM_WORKOUTFINISHED) | OTMask(OTM_WORKOUTCANCELED);
+        FSearch.Expected = OTMask(OTM_STROKEFINISHED) | OTMask(OTM_WORKOUTFINISHED) | OTMask(OTM_WORKOUTCANCELED);
         // Strokes that came in with the start frame.
         ProcessBuffer();
     } else if (FSearch.Kind == otfWorkoutCanceled) {

@@ -41,8 +41,7 @@ public:
     TQtBleTransport(std::string address, uint16_t measurement)
         : FAddress(std::move(address)), FMeasurement(measurement),
           FService(measurement == kHeartRateMeasurement ? kHeartRateService : kFitnessMachineService)
-    {
-    }
+    {}
     ~TQtBleTransport() override
     {
         *FAlive = false;
@@ -50,10 +49,7 @@ public:
         delete FContext;
     }
 
-    std::string Description() const override
-    {
-        return FName.empty() ? FAddress : FName + " (" + FAddress + ")";
-    }
+    std::string Description() const override { return FName.empty() ? FAddress : FName + " (" + FAddress + ")"; }
 
     void Open() override
     {
@@ -141,7 +137,8 @@ private:
         FSubscribed = false;
         if (wasUp) {
             FSince.restart();
-            if (OnLost) OnLost(Format("Connection to %s lost (%s); reconnecting ...", Description().c_str(), why.c_str()));
+            if (OnLost)
+                OnLost(Format("Connection to %s lost (%s); reconnecting ...", Description().c_str(), why.c_str()));
             if (!*alive || FClosed) return;
         }
         const int limit = FEverConnected ? kGiveUpMs : kFirstGiveUpMs;
@@ -193,7 +190,8 @@ private:
                              if (ch.properties() & QLowEnergyCharacteristic::Read) s->readCharacteristic(ch);
                              const QLowEnergyDescriptor cccd =
                                  ch.descriptor(QBluetoothUuid::DescriptorType::ClientCharacteristicConfiguration);
-                             if (cccd.isValid()) s->writeDescriptor(cccd, QLowEnergyCharacteristic::CCCDEnableNotification);
+                             if (cccd.isValid())
+                                 s->writeDescriptor(cccd, QLowEnergyCharacteristic::CCCDEnableNotification);
                              if (main) Subscribed();
                          });
         QObject::connect(service, &QLowEnergyService::errorOccurred, FContext,
@@ -266,8 +264,8 @@ void TBleScanner::Start(int milliseconds)
         auto found = [this](const QBluetoothDeviceInfo& info) {
             if (!(info.coreConfigurations() & QBluetoothDeviceInfo::LowEnergyCoreConfiguration)) return;
             TBleDevice d;
-            d.Address = S(info.address().toString()).empty() ? S(info.deviceUuid().toString())
-                                                             : S(info.address().toString());
+            d.Address =
+                S(info.address().toString()).empty() ? S(info.deviceUuid().toString()) : S(info.address().toString());
             d.Name = S(info.name());
             d.Rssi = info.rssi();
             for (const QBluetoothUuid& u : info.serviceUuids()) {
@@ -280,9 +278,7 @@ void TBleScanner::Start(int milliseconds)
         QObject::connect(P->Agent, &QBluetoothDeviceDiscoveryAgent::deviceDiscovered, &P->Context, found);
         QObject::connect(P->Agent, &QBluetoothDeviceDiscoveryAgent::finished, &P->Context, [finish] { finish(""); });
         QObject::connect(P->Agent, &QBluetoothDeviceDiscoveryAgent::errorOccurred, &P->Context,
-                         [this, finish](QBluetoothDeviceDiscoveryAgent::Error) {
-                             finish(S(P->Agent->errorString()));
-                         });
+                         [this, finish](QBluetoothDeviceDiscoveryAgent::Error) { finish(S(P->Agent->errorString())); });
     }
     P->Running = true;
     P->Agent->setLowEnergyDiscoveryTimeout(milliseconds);

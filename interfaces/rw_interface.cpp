@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "interfaces/delay.h"
 #include "interfaces/ant_receiver.h"
+#include "interfaces/delay.h"
 #include "interfaces/serial/usb_devices.h"
 #include "util/text.h"
 #include "util/trace.h"
@@ -335,7 +335,8 @@ void TRWInterface::ComPortOpen()
     if (!FLib) throw ETarnError("AntLib not loaded");
     if (FConnected) throw ETarnError("Already connected");
     if (Source.empty()) throw ETarnError("No source selected");
-    if (AntReceiverHeldBy(TAntUser::HeartStrap)) throw ETarnError("The ANT receiver is in use by the ANT+ heart-rate strap.");
+    if (AntReceiverHeldBy(TAntUser::HeartStrap))
+        throw ETarnError("The ANT receiver is in use by the ANT+ heart-rate strap.");
     {
         std::lock_guard<std::mutex> lock(gRadioLock);
         if (gRadio && gRadio != this) throw ETarnError("Already connected");
@@ -366,18 +367,26 @@ void TRWInterface::ComPortOpen()
         }
         Delay(AntDelay);
     };
-    step("ANT_Init", [&] { return a.Init(uint8_t(AntDevice), AntBaudrate); }, "Error with ANT_Init");
-    step("ANT_ResetSystem", [&] { return a.ResetSystem(); }, "Error with ANT_ResetSystem");
-    step("ANT_AssignChannel", [&] { return a.AssignChannel(AntChannel, AntChanType, AntNetNumber); },
-         "Error with ANT_AssignChannel");
-    step("ANT_SetChannelId", [&] { return a.SetChannelId(AntChannel, AntDevice, AntDevType, AntTransType); },
-         "Error with ANT_SetChannelId");
-    step("ANT_SetChannelPeriod", [&] { return a.SetChannelPeriod(AntChannel, AntMessPeriod); },
-         "Error with ANT_SetChannelPeriod");
-    step("ANT_SetChannelRFFreq", [&] { return a.SetChannelRFFreq(AntChannel, AntChanFrequency); },
-         "Error with ANT_SetChannelRFFreq");
-    step("ANT_SetTransmitPower", [&] { return a.SetTransmitPower(AntTransPower); }, "Error with ANT_SetTransmitPower");
-    step("ANT_OpenChannel", [&] { return a.OpenChannel(AntChannel); }, "Error with ANT_OpenChannel");
+    step(
+        "ANT_Init", [&] { return a.Init(uint8_t(AntDevice), AntBaudrate); }, "Error with ANT_Init");
+    step(
+        "ANT_ResetSystem", [&] { return a.ResetSystem(); }, "Error with ANT_ResetSystem");
+    step(
+        "ANT_AssignChannel", [&] { return a.AssignChannel(AntChannel, AntChanType, AntNetNumber); },
+        "Error with ANT_AssignChannel");
+    step(
+        "ANT_SetChannelId", [&] { return a.SetChannelId(AntChannel, AntDevice, AntDevType, AntTransType); },
+        "Error with ANT_SetChannelId");
+    step(
+        "ANT_SetChannelPeriod", [&] { return a.SetChannelPeriod(AntChannel, AntMessPeriod); },
+        "Error with ANT_SetChannelPeriod");
+    step(
+        "ANT_SetChannelRFFreq", [&] { return a.SetChannelRFFreq(AntChannel, AntChanFrequency); },
+        "Error with ANT_SetChannelRFFreq");
+    step(
+        "ANT_SetTransmitPower", [&] { return a.SetTransmitPower(AntTransPower); }, "Error with ANT_SetTransmitPower");
+    step(
+        "ANT_OpenChannel", [&] { return a.OpenChannel(AntChannel); }, "Error with ANT_OpenChannel");
     if (!*alive) return;
     if (ok) {
         Status("Create thread");

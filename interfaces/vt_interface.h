@@ -87,7 +87,7 @@ protected:
     TVTPulseInput In;
     TDemoPlayer Player{In};
     TRawLogWriter Log;
-    bool FReceiving = false;  // the receive handler is running
+    bool FReceiving = false;   // the receive handler is running
     int FSkippedClusters = 0;  // cluster events that arrived while it ran
     bool FTestTimerFired = false;
     int64_t FDemoClock = 0;  // the time demo playback is paced against (ms)

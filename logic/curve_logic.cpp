@@ -142,10 +142,7 @@ int LastCurve(const TTraining& t)
     return k < n ? n : k;
 }
 
-int CurveAt(const TTraining& t, int m)
-{
-    return m > 0 && m <= StrokesOf(t) ? m : int(t.Header.SelectedStroke);
-}
+int CurveAt(const TTraining& t, int m) { return m > 0 && m <= StrokesOf(t) ? m : int(t.Header.SelectedStroke); }
 
 int ParseCurveNumber(const std::string& text)
 {
@@ -160,10 +157,8 @@ bool DeleteShownCurve(TTraining& t)
     const int n = StrokesOf(t);
     if (k < 1 || k > n || n <= 1) return false;
     t.Curves[size_t(k)].HasData = 0;
-    if (k > 1)
-        t.Header.SelectedStroke = PreviousCurve(t);
-    else
-        t.Header.SelectedStroke = NextCurve(t);
+    if (k > 1) t.Header.SelectedStroke = PreviousCurve(t);
+    else t.Header.SelectedStroke = NextCurve(t);
     UpdateAverageStroke(t);
     return true;
 }

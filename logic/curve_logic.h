@@ -49,9 +49,9 @@ bool ShownStroke(const TTraining& t, TStgStrokeData& stroke, TStgForceCurve& cur
 
 struct TCurveNormalisation {
     bool FixedForce = false;
-    int Force = 550;       // N
+    int Force = 550;  // N
     bool FixedLength = false;
-    int Length = 150;      // cm
+    int Length = 150;  // cm
 };
 
 // The five values of the grid (stroke length, energy, peak force and its

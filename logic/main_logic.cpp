@@ -17,7 +17,8 @@
 #include "util/text.h"
 #include "util/version.h"
 
-void ReadProgramSettings(const TProfileFile& file, TProgramSettings& s, const std::string& defaultLastDir) {
+void ReadProgramSettings(const TProfileFile& file, TProgramSettings& s, const std::string& defaultLastDir)
+{
     s = TProgramSettings();
     for (const std::string& v : file.ReadSectionValueList("Recent")) {
         if (!v.empty() && int(s.Recent.size()) < kRecentMax) s.Recent.push_back(v);
@@ -40,18 +41,21 @@ void ReadProgramSettings(const TProfileFile& file, TProgramSettings& s, const st
     s.Height = file.ReadInteger("Position", "Height", -1);
 }
 
-double RunningTimeNow(const TProgramStatistics& st, double startTime, double now) {
+double RunningTimeNow(const TProgramStatistics& st, double startTime, double now)
+{
     if (startTime > 0 && startTime < now) return st.RunningTime + (now - startTime);
     return st.RunningTime;
 }
 
-void WriteProgramSettings(TProfileFile& file, const TProgramSettings& s, double startTime, double now) {
+void WriteProgramSettings(TProfileFile& file, const TProgramSettings& s, double startTime, double now)
+{
     for (size_t i = 0; i < s.Recent.size(); ++i) file.WriteString("Recent", std::to_string(i + 1), s.Recent[i]);
     file.WriteString("Options", "LastDir", s.LastDir);
     const TProgramStatistics& st = s.Statistics;
     // Without a start time before now there is nothing to add, and the
     // stored total (another copy may have written it) stays as it is.
-    if (startTime > 0 && startTime < now) file.WriteFloat("Statistics", "RunningTime", RunningTimeNow(st, startTime, now));
+    if (startTime > 0 && startTime < now)
+        file.WriteFloat("Statistics", "RunningTime", RunningTimeNow(st, startTime, now));
     file.WriteInteger("Statistics", "TimesStarted", st.TimesStarted);
     file.WriteFloat("Statistics", "RowingTime", st.RowingTime);
     file.WriteInteger("Statistics", "RowingSessions", st.RowingSessions);
@@ -63,18 +67,21 @@ void WriteProgramSettings(TProfileFile& file, const TProgramSettings& s, double 
     file.WriteInteger("Position", "Height", s.Height);
 }
 
-void RemoveRecentEntry(std::vector<std::string>& recent, const std::string& path) {
+void RemoveRecentEntry(std::vector<std::string>& recent, const std::string& path)
+{
     recent.erase(std::remove_if(recent.begin(), recent.end(), [&](const std::string& e) { return SameText(e, path); }),
                  recent.end());
     if (int(recent.size()) > kRecentMax - 1) recent.resize(size_t(kRecentMax - 1));
 }
 
-void AddRecentEntry(std::vector<std::string>& recent, const std::string& path) {
+void AddRecentEntry(std::vector<std::string>& recent, const std::string& path)
+{
     RemoveRecentEntry(recent, path);
     recent.insert(recent.begin(), path);
 }
 
-int AnyoneNumber(const std::vector<std::string>& titles) {
+int AnyoneNumber(const std::vector<std::string>& titles)
+{
     int n = 0;
     for (const std::string& title : titles) {
         if (!StartsWithText(title, "Anyone")) continue;
@@ -83,10 +90,8 @@ int AnyoneNumber(const std::vector<std::string>& titles) {
         if (rest.empty()) {
             ++n;
         } else if (TryParseInt(rest, k)) {
-            if (k > n)
-                n = k + 1;
-            else
-                ++n;
+            if (k > n) n = k + 1;
+            else ++n;
         } else {
             ++n;
         }
@@ -94,14 +99,16 @@ int AnyoneNumber(const std::vector<std::string>& titles) {
     return n;
 }
 
-std::string NumberedTitle(const std::string& title, int number) {
+std::string NumberedTitle(const std::string& title, int number)
+{
     if (number <= 0) return title;
     std::string t = title + std::to_string(number);
     if (t.size() > 255) t.resize(255);
     return t;
 }
 
-std::string DurationText(double days) {
+std::string DurationText(double days)
+{
     if (!(days > 0)) return "?";
     double whole = std::floor(days);
     long long ms = std::llround((days - whole) * 86400000.0);
@@ -115,7 +122,8 @@ std::string DurationText(double days) {
     return time;
 }
 
-std::string ForwardedText(const std::vector<std::string>& args) {
+std::string ForwardedText(const std::vector<std::string>& args)
+{
     std::string text;
     for (size_t i = 0; i < args.size(); ++i) {
         if (i == 0) {
@@ -129,7 +137,8 @@ std::string ForwardedText(const std::vector<std::string>& args) {
     return text;
 }
 
-std::vector<std::string> ForwardedLines(const std::string& text) {
+std::vector<std::string> ForwardedLines(const std::string& text)
+{
     std::vector<std::string> lines;
     size_t start = 0;
     while (true) {
@@ -141,7 +150,8 @@ std::vector<std::string> ForwardedLines(const std::string& text) {
     return lines;
 }
 
-TParamAction ClassifyParameter(const std::string& a) {
+TParamAction ClassifyParameter(const std::string& a)
+{
     TParamAction r;
     if (a.empty()) return r;
     bool option = a[0] == '-' || a[0] == '/';
@@ -153,13 +163,13 @@ TParamAction ClassifyParameter(const std::string& a) {
         r.Kind = TParamKind::Bad;
         if (!option) return r;
         switch (std::toupper(static_cast<unsigned char>(a[1]))) {
-            case '?':
-            case 'H': r = {TParamKind::Help, "", "Create help window"}; break;
-            case 'D': r = {TParamKind::StrokeData, "", "Create stroke data window"}; break;
-            case 'F': r = {TParamKind::ForceCurves, "", "Create force curves window"}; break;
-            case 'N': r = {TParamKind::NewTraining, "", "Create new training session"}; break;
-            case 'R': r = {TParamKind::Row, "", "Create row window"}; break;
-            default: break;
+        case '?':
+        case 'H': r = {TParamKind::Help, "", "Create help window"}; break;
+        case 'D': r = {TParamKind::StrokeData, "", "Create stroke data window"}; break;
+        case 'F': r = {TParamKind::ForceCurves, "", "Create force curves window"}; break;
+        case 'N': r = {TParamKind::NewTraining, "", "Create new training session"}; break;
+        case 'R': r = {TParamKind::Row, "", "Create row window"}; break;
+        default: break;
         }
         return r;
     }
@@ -173,11 +183,13 @@ TParamAction ClassifyParameter(const std::string& a) {
     return r;
 }
 
-std::string BadParameterText(const std::string& argument) {
+std::string BadParameterText(const std::string& argument)
+{
     return Format("Bad parameter : \"%s\", use \"-h\" for help", argument.c_str());
 }
 
-TFileTypeOption FileTypeOptionOf(const std::vector<std::string>& args) {
+TFileTypeOption FileTypeOptionOf(const std::vector<std::string>& args)
+{
     if (args.size() != 1) return TFileTypeOption::None;
     const std::string& a = args[0];
     if (a.size() < 2 || (a[0] != '-' && a[0] != '/')) return TFileTypeOption::None;
@@ -189,7 +201,8 @@ TFileTypeOption FileTypeOptionOf(const std::vector<std::string>& args) {
     return TFileTypeOption::None;
 }
 
-std::string HelpBoxText() {
+std::string HelpBoxText()
+{
     std::string product = VersionString("ProductName");
     const char* p = product.c_str();
     std::vector<std::string> lines = {
@@ -219,12 +232,14 @@ std::string HelpBoxText() {
     return product + " " + VersionString("FileVersion") + "\r" + VersionString("LegalCopyright") + "\r\r" + help;
 }
 
-std::string HelpDocumentPath(char letter) {
+std::string HelpDocumentPath(char letter)
+{
     std::string version = ReplaceAll(VersionString("FileVersion"), ".", "");
     return ProgramFolder() + ChangeFileExt(ProgramFileName(), "") + letter + version + ".pdf";
 }
 
-bool ReadmeStep() {
+bool ReadmeStep()
+{
     std::string path = ProgramFolder() + "readme.txt";
     if (FileExists(path)) {
         int error = 0;
@@ -244,8 +259,8 @@ bool ReadmeStep() {
 namespace {
 
 // The first file in folder whose name matches pattern (wildcards, without regard to case).
-std::string FindMatch(const std::string& folder, const std::string& pattern,
-                      const std::vector<std::string>& skip = {}) {
+std::string FindMatch(const std::string& folder, const std::string& pattern, const std::vector<std::string>& skip = {})
+{
     DIR* dir = opendir(folder.c_str());
     if (!dir) return {};
     std::vector<std::string> names;
@@ -264,7 +279,8 @@ std::string FindMatch(const std::string& folder, const std::string& pattern,
 
 }  // namespace
 
-int MoveOlderFiles() {
+int MoveOlderFiles()
+{
     std::string user = UserDataFolder(true);
     std::string program = ProgramFolder();
     if (SameText(ExpandFileName(user), ExpandFileName(program))) return 0;

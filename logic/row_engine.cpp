@@ -17,8 +17,8 @@
 #include "interfaces/ot_interface.h"
 #include "interfaces/rw_interface.h"
 #include "interfaces/vt_interface.h"
-#include "util/date_time.h"
 #include "util/color.h"
+#include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -266,12 +266,8 @@ void TRowEngine::BtnConnectClick()
             }
             return;
         }
-        case vtsPaused:
-            FInterface->Continue();
-            return;
-        default:
-            DestroyInterface();
-            break;
+        case vtsPaused: FInterface->Continue(); return;
+        default: DestroyInterface(); break;
         }
     }
     if (!*alive || FShutdown) return;
@@ -523,8 +519,9 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
     if (auto* ot = dynamic_cast<TOTInterface*>(&i)) {
         ot->OnWaiting = Handler(&TRowEngine::OTInterfaceWaiting);
         ot->OnSearchNotFound = Handler(&TRowEngine::OTInterfaceNotFound);
-        ot->OnStartingWorkout = [starting = Handler(&TRowEngine::OTInterfaceStartingWorkout)](
-                                    TInterface* s, TStgIni&) { starting(s); };
+        ot->OnStartingWorkout = [starting = Handler(&TRowEngine::OTInterfaceStartingWorkout)](TInterface* s, TStgIni&) {
+            starting(s);
+        };
         ot->OnWorkoutStarted = Handler(&TRowEngine::OTInterfaceWorkoutStarted);
     }
     return iface;
@@ -913,10 +910,8 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
         intervalClosed = S.IntervalCount() > before;
     }
     // A stroke after a save changes the session again: closing it asks.
-    if (FStore && FStore->Contains(FId))
-        FStore->SetModified(FId);
-    else
-        S.Header.Modified = 1;
+    if (FStore && FStore->Contains(FId)) FStore->SetModified(FId);
+    else S.Header.Modified = 1;
     // 7.
     const bool finished = k >= 1 && FinishAtLimit(S, k, FIntervals.Finished);
     // On disk before anything else can happen.

@@ -324,14 +324,14 @@ private:
     std::unique_ptr<QTimer> FHeartTimer;
     std::unique_ptr<QElapsedTimer> FHeartClock;
     int FHeartBpm = 0;
-    double FHeartAt = 0;      // ms of FHeartClock at the last value
+    double FHeartAt = 0;  // ms of FHeartClock at the last value
     bool FHeartDelivered = false;
     bool FHeartLostTold = false;
     bool FConnecting = false;
     bool FShutdown = false;
     int FClickDepth = 0;
     std::unique_ptr<TJournalWriter> FJournal;
-    bool FJournalFailed = false;  // reported once; the recording goes on without it
+    bool FJournalFailed = false;   // reported once; the recording goes on without it
     bool FSessionRemoved = false;  // the store closed the session: nothing more is journaled
 };
 

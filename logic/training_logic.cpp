@@ -221,13 +221,10 @@ TFileGroupTexts FileGroupTexts(const std::string& fileName, double date, int32_t
         if (!text.empty()) g.DateTime = text;
     }
     int64_t bytes = 0;
-    if (!fileName.empty() && FileExists(fileName))
-        bytes = FileSizeOf(fileName);
-    else
-        bytes = size;
+    if (!fileName.empty() && FileExists(fileName)) bytes = FileSizeOf(fileName);
+    else bytes = size;
     g.Size = bytes > 0 ? Format("%lld bytes", (long long)bytes) : "-";
-    if (kind == 0)
-        g.Type = "-";
+    if (kind == 0) g.Type = "-";
     else
         g.Type = Format("%s (%s)", ListText(ContentKindNames(), kind).c_str(), ListText(FileTypeNames(), type).c_str());
     return g;
@@ -332,8 +329,7 @@ const std::vector<std::string>& SplitPresets(int splitType)
 {
     static const std::vector<std::string> kStrokes = {"5 strokes",  "10 strokes", "20 strokes",
                                                       "25 strokes", "50 strokes", "100 strokes"};
-    static const std::vector<std::string> kDistance = {"50 meter", "100 meter", "250 meter", "500 meter",
-                                                       "1000 meter"};
+    static const std::vector<std::string> kDistance = {"50 meter", "100 meter", "250 meter", "500 meter", "1000 meter"};
     static const std::vector<std::string> kTime = {"0:30 m:s", "1:00 m:s", "2:00 m:s",
                                                    "2:30 m:s", "4:00 m:s", "5:00 m:s"};
     switch (splitType) {
@@ -385,9 +381,10 @@ bool PrepareTrainingFileSave(TTrainingHeader& h, const std::string& path, bool e
 std::string NothingSavedText(const std::string& title, const std::string& path)
 {
     if (path.empty())
-        return Format("Training session \"%s\" was not saved.\rA session of this kind cannot be written as the chosen "
-                      "file type.",
-                      title.c_str());
+        return Format(
+            "Training session \"%s\" was not saved.\rA session of this kind cannot be written as the chosen "
+            "file type.",
+            title.c_str());
     return Format("Training session \"%s\" was not saved.\rA session of this kind cannot be written to \"%s\".",
                   title.c_str(), path.c_str());
 }

@@ -57,8 +57,8 @@ std::string WorkoutEditText(const TTrainingSettings& s, int tag);
 int WorkoutComboIndex(const TTrainingSettings& s, int tag);
 
 struct TWorkoutApplyResult {
-    bool Accepted = true;   // false: the text was refused (Error holds the message)
-    bool Changed = false;   // a stored value changed
+    bool Accepted = true;  // false: the text was refused (Error holds the message)
+    bool Changed = false;  // a stored value changed
     std::string Error;
 };
 // Applies the text of a workout edit. Whole numbers that cannot be read are
@@ -70,9 +70,9 @@ TWorkoutApplyResult ApplyWorkoutCombo(TTrainingSettings& s, int tag, int index);
 
 // Enabling rules of the training window.
 struct TTrainingEnabling {
-    bool ResetEnabled = false;     // btnReset
-    bool WorkoutEnabled = false;   // every workout control
-    bool IntervalsVisible = false; // interval by, work and rest period (with labels), intervals group
+    bool ResetEnabled = false;      // btnReset
+    bool WorkoutEnabled = false;    // every workout control
+    bool IntervalsVisible = false;  // interval by, work and rest period (with labels), intervals group
 };
 TTrainingEnabling TrainingEnabling(const TTraining& t, bool editAllowed);
 
@@ -101,8 +101,8 @@ struct TFileGroupTexts {
 using TDateFormatter = std::string (*)(double days);
 // The system's short date and time of a day count ("" when it cannot be shown).
 std::string SystemDateTimeText(double days);
-TFileGroupTexts FileGroupTexts(const std::string& fileName, double date, int32_t size, uint8_t type,
-                               uint8_t kind, TDateFormatter formatter = SystemDateTimeText);
+TFileGroupTexts FileGroupTexts(const std::string& fileName, double date, int32_t size, uint8_t type, uint8_t kind,
+                               TDateFormatter formatter = SystemDateTimeText);
 TFileGroupTexts TrainingFileTexts(const TTrainingHeader& h);
 TFileGroupTexts OriginalFileTexts(const TTrainingHeader& h);
 
@@ -121,8 +121,8 @@ std::string StrokeParameterText(int parameter, float value);
 // The totals and averages labels of the training window (and the results
 // window's totals and averages), keyed by the total catalogue position.
 struct TTotalsTexts {
-    std::string Distance, Time, Energy, Strokes;          // totals 0, 1, 2, 4
-    std::string Power, Time500, StrokeRate, DRRatio;      // totals 3, 5, 6 and the ratio
+    std::string Distance, Time, Energy, Strokes;      // totals 0, 1, 2, 4
+    std::string Power, Time500, StrokeRate, DRRatio;  // totals 3, 5, 6 and the ratio
 };
 TTotalsTexts TotalsTexts(const TTraining& t);
 

@@ -23,7 +23,7 @@ struct TValueItem {
     double Value = 0;
     std::array<double, kValueHistory> History{};  // oldest first; -1 = empty slot
     double Average = 0;                           // mean of the positive history values
-    std::string Caption;  // the cell's caption when it is not Name (a countdown to the session limit)
+    std::string Caption;        // the cell's caption when it is not Name (a countdown to the session limit)
     bool NoneWhenZero = false;  // 0 means "no value": the cell shows a dash (the pulse without a heart signal)
 };
 

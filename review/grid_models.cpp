@@ -98,8 +98,7 @@ QVariant TSessionGridModel::headerData(int section, Qt::Orientation orientation,
 
 TParameterGridModel::TParameterGridModel(const std::vector<int32_t>& idMap, TCaption caption, QObject* parent)
     : TSessionGridModel(parent), Parameters(idMap.begin(), idMap.end()), Caption(caption)
-{
-}
+{}
 
 std::string TParameterGridModel::HeaderText(int column) const
 {
@@ -231,4 +230,3 @@ void SetupGridView(QTableView* view, int defaultColumnWidth)
         QObject::connect(view->model(), &QAbstractItemModel::modelReset, view, [view] { FitColumnsToHeaders(view); });
     }
 }
-

@@ -136,4 +136,3 @@ private:
 // default column width for the others (0 = Qt's default, widened to fit
 // each column's header).
 void SetupGridView(QTableView* view, int defaultColumnWidth = 0);
-

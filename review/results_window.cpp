@@ -17,12 +17,12 @@
 #include <algorithm>
 
 #include "core/catalogue.h"
+#include "framework/registry.h"
+#include "framework/window_util.h"
+#include "logic/training_logic.h"
 #include "review/grid_models.h"
 #include "review/review_controls.h"
 #include "review/zone_box.h"
-#include "logic/training_logic.h"
-#include "framework/registry.h"
-#include "framework/window_util.h"
 #include "util/grid.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -97,9 +97,15 @@ TfrmResults::TfrmResults(QWidget* parent) : TFormDialog(parent)
     // Only OK closes the window; it takes Cancel's place.
     btbCancel->setVisible(false);
 
-    connect(rbtStrokes, &QRadioButton::toggled, this, [this](bool on) { if (on) SetSplitType(0); });
-    connect(rbtDistance, &QRadioButton::toggled, this, [this](bool on) { if (on) SetSplitType(1); });
-    connect(rbtTime, &QRadioButton::toggled, this, [this](bool on) { if (on) SetSplitType(2); });
+    connect(rbtStrokes, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) SetSplitType(0);
+    });
+    connect(rbtDistance, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) SetSplitType(1);
+    });
+    connect(rbtTime, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) SetSplitType(2);
+    });
     connect(cmbSplits, &QComboBox::currentIndexChanged, this, [this](int i) {
         if (!Filling && i >= 0) SplitPositions[CurrentSplitType] = i;
     });

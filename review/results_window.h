@@ -61,10 +61,8 @@ private:
     QGroupBox *gbxTotals = nullptr, *gbxAverages = nullptr, *gbxMaxima = nullptr, *gbxIntervals = nullptr,
               *gbxSplits = nullptr;
     QLineEdit *edtDistance = nullptr, *edtTime = nullptr, *edtEnergy = nullptr, *edtStrokes = nullptr;
-    QLineEdit *edtAvgPower = nullptr, *edtAvg500m = nullptr, *edtAvgStrokerate = nullptr,
-              *edtAvgDriveRecover = nullptr;
-    QLineEdit *edtMaxPower = nullptr, *edtMax500m = nullptr, *edtMaxStrokerate = nullptr,
-              *edtMaxDriveRecover = nullptr;
+    QLineEdit *edtAvgPower = nullptr, *edtAvg500m = nullptr, *edtAvgStrokerate = nullptr, *edtAvgDriveRecover = nullptr;
+    QLineEdit *edtMaxPower = nullptr, *edtMax500m = nullptr, *edtMaxStrokerate = nullptr, *edtMaxDriveRecover = nullptr;
     QLabel *lblDistance = nullptr, *lblTime = nullptr, *lblEnergy = nullptr, *lblStrokes = nullptr;
     QLabel *lblAvgPower = nullptr, *lblAvg500m = nullptr, *lblAvgStrokerate = nullptr, *lblAvgDriveRecover = nullptr;
     QLabel *lblMaxPower = nullptr, *lblMax500m = nullptr, *lblMaxStrokerate = nullptr, *lblMaxDriveRecover = nullptr;

@@ -29,10 +29,10 @@ QGroupBox* MakeNamedGroup(QWidget* parent, const char* name, const QString& capt
 // caption label is named (CaptionName) gets its own QLabel in *Caption; else
 // the row shows Text as a plain caption.
 struct TLabelRow {
-    const char* Name;                  // object name of the value label
-    QLabel** Value;                    // receives the value label ("-" until filled)
-    QString Text = {};                 // caption text (for unnamed captions)
-    const char* CaptionName = nullptr; // object name of a caption label the window fills itself
+    const char* Name;                   // object name of the value label
+    QLabel** Value;                     // receives the value label ("-" until filled)
+    QString Text = {};                  // caption text (for unnamed captions)
+    const char* CaptionName = nullptr;  // object name of a caption label the window fills itself
     QLabel** Caption = nullptr;
 };
 // A group of value labels in a form layout.

@@ -17,8 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTextCursor>
 #include <QTableView>
+#include <QTextCursor>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
@@ -29,15 +29,15 @@
 #include "files/file_names.h"
 #include "files/journal.h"
 #include "files/training_io.h"
-#include "review/grid_models.h"
-#include "review/pen_sample.h"
-#include "review/review_controls.h"
-#include "review/results_window.h"
-#include "review/zone_box.h"
-#include "logic/session_store.h"
-#include "logic/training_logic.h"
 #include "framework/chart_dialogs.h"
 #include "framework/window_util.h"
+#include "logic/session_store.h"
+#include "logic/training_logic.h"
+#include "review/grid_models.h"
+#include "review/pen_sample.h"
+#include "review/results_window.h"
+#include "review/review_controls.h"
+#include "review/zone_box.h"
 #include "util/color.h"
 #include "util/date_time.h"
 #include "util/dialogs.h"
@@ -170,10 +170,8 @@ void TfrmTraining::ListenToStore()
         if (id != Id || Closing()) return;
         // While the program closes, a window the user kept open in this round stays.
         if (MainRegistry() && MainRegistry()->MainClosing() && CloseRefused()) return;
-        if (QMdiSubWindow* sub = SubWindow())
-            sub->close();
-        else
-            close();
+        if (QMdiSubWindow* sub = SubWindow()) sub->close();
+        else close();
     });
 }
 
@@ -397,10 +395,13 @@ QWidget* TfrmTraining::BuildWorkoutPage()
         connect(e, &QLineEdit::textChanged, this, [this, e = e] { WorkoutChange(e); });
         connect(e, &QLineEdit::returnPressed, this, [this, e = e] { WorkoutExit(e); });
     }
-    const std::pair<QComboBox*, int> combos[] = {
-        {cmbGender, wctGender},          {cmbBoat, wctBoat},           {cmbSprocket, wctSprocket},
-        {cmbErgometer, wctErgometer},    {cmbSessionLimit, wctSessionLimit}, {cmbIntervalBy, wctIntervalBy},
-        {cmbDisplay, wctDisplay}};
+    const std::pair<QComboBox*, int> combos[] = {{cmbGender, wctGender},
+                                                 {cmbBoat, wctBoat},
+                                                 {cmbSprocket, wctSprocket},
+                                                 {cmbErgometer, wctErgometer},
+                                                 {cmbSessionLimit, wctSessionLimit},
+                                                 {cmbIntervalBy, wctIntervalBy},
+                                                 {cmbDisplay, wctDisplay}};
     for (auto [c, tag] : combos) {
         c->setProperty("Tag", tag);
         c->installEventFilter(this);
@@ -471,9 +472,15 @@ QWidget* TfrmTraining::BuildSplitsPage()
         FillingSplits = false;
         RefreshSplits();
     };
-    connect(rbtStrokes, &QRadioButton::toggled, this, [choose](bool on) { if (on) choose(sptStrokes); });
-    connect(rbtDistance, &QRadioButton::toggled, this, [choose](bool on) { if (on) choose(sptDistance); });
-    connect(rbtTime, &QRadioButton::toggled, this, [choose](bool on) { if (on) choose(sptTime); });
+    connect(rbtStrokes, &QRadioButton::toggled, this, [choose](bool on) {
+        if (on) choose(sptStrokes);
+    });
+    connect(rbtDistance, &QRadioButton::toggled, this, [choose](bool on) {
+        if (on) choose(sptDistance);
+    });
+    connect(rbtTime, &QRadioButton::toggled, this, [choose](bool on) {
+        if (on) choose(sptTime);
+    });
     connect(cmbSplits, &QComboBox::currentIndexChanged, this, [this](int) {
         if (!FillingSplits) RefreshSplits();
     });
@@ -596,10 +603,8 @@ void TfrmTraining::RefreshChartShapes()
     shpColor->SetPen(h.Color, 1, 0);
     shpWidth->SetPen(h.Color, h.PenWidth, 0);
     shpStyle->SetPen(h.Color, 1, h.PenStyle);
-    if (!MainRegistry() || MainRegistry()->CrossMarker())
-        shpInverse->SetPen(InverseOf(h.Color), h.PenWidth, 0);
-    else
-        shpInverse->SetPen(h.Color, 1, 0);
+    if (!MainRegistry() || MainRegistry()->CrossMarker()) shpInverse->SetPen(InverseOf(h.Color), h.PenWidth, 0);
+    else shpInverse->SetPen(h.Color, 1, 0);
 }
 
 void TfrmTraining::RefreshOriginalFile()
@@ -615,10 +620,9 @@ void TfrmTraining::ApplyEnabling()
 {
     TTrainingEnabling e = TrainingEnabling(Session, EditAllowed());
     btnReset->setEnabled(e.ResetEnabled);
-    for (QWidget* w : std::initializer_list<QWidget*>{edtWeight, cmbGender, cmbBoat, cmbSprocket, cmbErgometer,
-                                                      cmbSessionLimit, edtLimitValue, cmbIntervalBy, edtWorkPeriod,
-                                                      edtRestPeriod, edtStartValue, edtStepValue, edtRestValue,
-                                                      cmbDisplay})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             edtWeight, cmbGender, cmbBoat, cmbSprocket, cmbErgometer, cmbSessionLimit, edtLimitValue, cmbIntervalBy,
+             edtWorkPeriod, edtRestPeriod, edtStartValue, edtStepValue, edtRestValue, cmbDisplay})
         w->setEnabled(e.WorkoutEnabled);
     for (QWidget* w : std::initializer_list<QWidget*>{cmbIntervalBy, edtWorkPeriod, edtRestPeriod, lblIntervalBy,
                                                       lblWorkPeriod, lblRestPeriod})
@@ -630,8 +634,8 @@ void TfrmTraining::RefreshWorkoutFields()
     const bool wasRefreshing = Refreshing;
     Refreshing = true;
     const TTrainingSettings& s = Session.Settings;
-    for (QLineEdit* e : {edtWeight, edtLimitValue, edtWorkPeriod, edtRestPeriod, edtStartValue, edtStepValue,
-                         edtRestValue})
+    for (QLineEdit* e :
+         {edtWeight, edtLimitValue, edtWorkPeriod, edtRestPeriod, edtStartValue, edtStepValue, edtRestValue})
         SetEditText(e, WorkoutEditText(s, TagOf(e)));
     for (QComboBox* c : {cmbGender, cmbBoat, cmbSprocket, cmbErgometer, cmbSessionLimit, cmbIntervalBy, cmbDisplay}) {
         int i = WorkoutComboIndex(s, TagOf(c));
@@ -855,8 +859,7 @@ void TfrmTraining::RestoreWorkoutControl(QWidget* control)
 {
     const bool wasRefreshing = Refreshing;
     Refreshing = true;
-    if (auto* e = qobject_cast<QLineEdit*>(control))
-        e->setText(Q(WorkoutEditText(Session.Settings, TagOf(e))));
+    if (auto* e = qobject_cast<QLineEdit*>(control)) e->setText(Q(WorkoutEditText(Session.Settings, TagOf(e))));
     else if (auto* c = qobject_cast<QComboBox*>(control))
         c->setCurrentIndex(WorkoutComboIndex(Session.Settings, TagOf(c)));
     Refreshing = wasRefreshing;
@@ -868,8 +871,7 @@ void TfrmTraining::ApplyWorkoutValue(QWidget* control)
     Applying = true;
     TWorkoutApplyResult r;
     const bool isCombo = qobject_cast<QComboBox*>(control) != nullptr;
-    if (auto* e = qobject_cast<QLineEdit*>(control))
-        r = ApplyWorkoutEdit(Session.Settings, TagOf(e), S(e->text()));
+    if (auto* e = qobject_cast<QLineEdit*>(control)) r = ApplyWorkoutEdit(Session.Settings, TagOf(e), S(e->text()));
     else if (auto* c = qobject_cast<QComboBox*>(control))
         r = ApplyWorkoutCombo(Session.Settings, TagOf(c), c->currentIndex());
     if (!r.Accepted) {
@@ -881,10 +883,8 @@ void TfrmTraining::ApplyWorkoutValue(QWidget* control)
         SetModified();
         Announce([this] { Sessions.NotifyWorkoutChanged(Id); });
     }
-    if (isCombo)
-        RefreshAll();
-    else
-        RefreshGeneral();
+    if (isCombo) RefreshAll();
+    else RefreshGeneral();
     Applying = false;
 }
 
@@ -911,7 +911,10 @@ void TfrmTraining::TextFieldChanged(QWidget* control)
         }
     } else if (auto* c = qobject_cast<QComboBox*>(control)) {
         text = c->currentText();
-        field = c == cmbName ? &h.Name : c == cmbDescription ? &h.Description : c == cmbType ? &h.TrainingType : &h.Event;
+        field = c == cmbName          ? &h.Name
+                : c == cmbDescription ? &h.Description
+                : c == cmbType        ? &h.TrainingType
+                                      : &h.Event;
     }
     if (!field) return;
     std::string value = S(text.left(255));
@@ -985,10 +988,7 @@ void TfrmTraining::btnOptionsClick()
     RefreshGeneral();
 }
 
-void TfrmTraining::TotalsClick()
-{
-    ShowResultsModal(Session);
-}
+void TfrmTraining::TotalsClick() { ShowResultsModal(Session); }
 
 // ---------------------------------------------------------------- grids
 
@@ -1069,17 +1069,18 @@ bool TfrmTraining::CloseQuery()
     if (Session.Header.Modified != 1) return true;
     if (HasUnsavedStrokes(Session)) {
         // Recorded strokes would be lost: offer to save them.
-        std::string text = Format("Training session \"%s\" is modified and its recorded strokes are not saved.\r"
-                                  "Save it before closing?",
-                                  Session.Header.Title.Text().c_str());
+        std::string text = Format(
+            "Training session \"%s\" is modified and its recorded strokes are not saved.\r"
+            "Save it before closing?",
+            Session.Header.Title.Text().c_str());
         switch (Dialogs().MessageBox(TMsgKind::Confirmation, text, mbSaveDiscardCancel, TMsgResult::Save)) {
         case TMsgResult::Save: return SaveSession();
         case TMsgResult::Discard: return true;
         default: return false;
         }
     }
-    std::string text = Format("Training session \"%s\" is modified. Close anyway? %s",
-                              Session.Header.Title.Text().c_str(), "");
+    std::string text =
+        Format("Training session \"%s\" is modified. Close anyway? %s", Session.Header.Title.Text().c_str(), "");
     return Dialogs().MessageBox(TMsgKind::Confirmation, text, mbOKCancel, TMsgResult::Cancel) == TMsgResult::OK;
 }
 

@@ -201,7 +201,7 @@ private:
     bool FillingSplits = false;
     bool Applying = false;
     QWidget* SkipLeave = nullptr;  // a combo box whose leave handling is skipped once
-    TPlacement Bounds;  // Left, Top, Width, Height of section "Training"
+    TPlacement Bounds;             // Left, Top, Width, Height of section "Training"
     std::string IntColumns;
     QPointer<QTableView> LastGrid;
 

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "framework/registry.h"
+#include "framework/window_util.h"
 #include "interfaces/ble_transport.h"
 #include "interfaces/delay.h"
 #include "interfaces/ft_interface.h"
@@ -21,8 +23,6 @@
 #include "interfaces/serial/usb_devices.h"
 #include "interfaces/vt_interface.h"
 #include "logic/row_engine.h"
-#include "framework/registry.h"
-#include "framework/window_util.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
@@ -164,7 +164,8 @@ TfrmConnect::TfrmConnect(QWidget* parent) : TFormDialog(parent)
     rgpConnect = new QGroupBox("Connect t&ype", client);
     rgpConnect->setObjectName("rgpConnect");
     auto* radios = new QVBoxLayout(rgpConnect);
-    for (const char* t : {"Direct", "Delayed (5 seconds)", "Warming up"}) radios->addWidget(new QRadioButton(t, rgpConnect));
+    for (const char* t : {"Direct", "Delayed (5 seconds)", "Warming up"})
+        radios->addWidget(new QRadioButton(t, rgpConnect));
     rgpConnect->hide();
 
     lblHeart = new QLabel("&Heart rate", client);
@@ -453,8 +454,8 @@ void TfrmConnect::ShowRowerData(TInterface* sender)
     if (!ft) return;
     ++RawDataCount;
     const TFtmsStrokeMaker& m = ft->Strokes();
-    std::string text = "Receiving ... " + std::string(m.Paused() ? "(paused)" : "") + "\nSource : " +
-                       ft->SourceName() + "\nDevice : " + ft->TypeName();
+    std::string text = "Receiving ... " + std::string(m.Paused() ? "(paused)" : "") + "\nSource : " + ft->SourceName() +
+                       "\nDevice : " + ft->TypeName();
     if (!ft->Description.empty()) text += Format(" (%s)", ft->Description.c_str());
     text += "\nProtocol : " + TarnProtocolName(ft->Protocol);
     SetTestText(text);
@@ -732,7 +733,8 @@ void TfrmConnect::done(int result)
     // A Bluetooth machine (or its capture) is rowed as one; a serial port
     // chosen after one needs its own test.
     if (IsBluetoothRowerSource(Settings.Source)) Settings.InterfaceType = kFtmsInterfaceType;
-    else if (Settings.InterfaceType == kFtmsInterfaceType && !SameText(Settings.Source, "DEMO")) Settings.InterfaceType = 0;
+    else if (Settings.InterfaceType == kFtmsInterfaceType && !SameText(Settings.Source, "DEMO"))
+        Settings.InterfaceType = 0;
     {
         const int i = cmbSource->findText(Q(Settings.Source));
         Settings.SourceName = IsBluetoothRowerSource(Settings.Source) && i >= 0

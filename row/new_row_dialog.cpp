@@ -289,8 +289,8 @@ void TfrmNewRow::FormShow()
     h.FileName.SetText("?");
     FillControls();
     const bool editable = MainRegistry() ? MainRegistry()->EditAllowed() : true;
-    for (QWidget* w : std::initializer_list<QWidget*>{edtTitle, edtName, edtWeight, cmbGender, cmbBoat, cmbSprocket,
-                                                      btnOpen})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{edtTitle, edtName, edtWeight, cmbGender, cmbBoat, cmbSprocket, btnOpen})
         w->setEnabled(editable);
 }
 

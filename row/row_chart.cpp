@@ -21,10 +21,7 @@ namespace {
 
 qint64 DayBase() { return ChartDayBase(); }
 
-Qt::Alignment AlignmentOf(int axis)
-{
-    return axis == 0 ? Qt::AlignBottom : axis == 1 ? Qt::AlignLeft : Qt::AlignRight;
-}
+Qt::Alignment AlignmentOf(int axis) { return axis == 0 ? Qt::AlignBottom : axis == 1 ? Qt::AlignLeft : Qt::AlignRight; }
 
 }  // namespace
 
@@ -188,10 +185,8 @@ void TRowChart::PlaceTicks()
     for (int i = 0; i < 3; ++i) {
         QAbstractAxis* a = TimeInUse[i] ? static_cast<QAbstractAxis*>(Times[i]) : Values[i];
         const double length = AxisLength(a, plot.width(), plot.height());
-        if (TimeInUse[i])
-            ApplyTimeTicks(Times[i], length, TimeTicks[i], DayBase());
-        else
-            ApplyAxisTicks(Values[i], length, Rules[i]);
+        if (TimeInUse[i]) ApplyTimeTicks(Times[i], length, TimeTicks[i], DayBase());
+        else ApplyAxisTicks(Values[i], length, Rules[i]);
     }
 }
 
@@ -251,19 +246,14 @@ QLineSeries* TRowChart::AddFixedLine(const QString& name, const QColor& color)
     return line;
 }
 
-QXYSeries* TRowChart::DataSeries(int i) const
-{
-    return i >= 0 && i < Used ? Pool[size_t(i)] : nullptr;
-}
+QXYSeries* TRowChart::DataSeries(int i) const { return i >= 0 && i < Used ? Pool[size_t(i)] : nullptr; }
 
 QXYSeries* TRowChart::PoolSeries(int i, TSeriesKind kind)
 {
     if (i < int(Pool.size()) && PoolKinds[size_t(i)] == kind) return Pool[size_t(i)];
     QXYSeries* s = nullptr;
-    if (kind == TSeriesKind::Line)
-        s = new QLineSeries;
-    else
-        s = new QScatterSeries;
+    if (kind == TSeriesKind::Line) s = new QLineSeries;
+    else s = new QScatterSeries;
     FChart->addSeries(s);
     if (i < int(Pool.size())) {
         FChart->removeSeries(Pool[size_t(i)]);
@@ -311,8 +301,8 @@ void TRowChart::SetRange(int axis, const TAxisScale& scale, double dataLo, doubl
             TimeTicks[axis] = std::clamp(int(std::lround((hi - lo) / scale.Increment)) + 1, 2, 20);
         if (TimeTicks[axis] == 0) {
             const QRectF plot = FChart->plotArea();
-            SetTimeRange(t, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), AxisLength(t, plot.width(), plot.height()),
-                         DayBase());
+            SetTimeRange(t, from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(),
+                         AxisLength(t, plot.width(), plot.height()), DayBase());
         } else if (t->min() != from || t->max() != to) {
             t->setRange(from, to);
         }
@@ -402,9 +392,10 @@ void TRowChart::Render(const TChartData& data, bool useDataScale)
             if (line->pen() != pen) line->setPen(pen);
         } else if (auto* scatter = qobject_cast<QScatterSeries*>(series)) {
             const auto shape = s.Pointer == TPointerShape::Circle ? QScatterSeries::MarkerShapeCircle
-                                                                   : QScatterSeries::MarkerShapeRectangle;
+                                                                  : QScatterSeries::MarkerShapeRectangle;
             if (scatter->markerShape() != shape) scatter->setMarkerShape(shape);
-            if (scatter->markerSize() != std::max(1, int(s.PointerSize))) scatter->setMarkerSize(std::max(1, int(s.PointerSize)));
+            if (scatter->markerSize() != std::max(1, int(s.PointerSize)))
+                scatter->setMarkerSize(std::max(1, int(s.PointerSize)));
             if (scatter->color() != color) scatter->setColor(color);
             if (scatter->borderColor() != color) scatter->setBorderColor(color);
         }

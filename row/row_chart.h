@@ -80,7 +80,7 @@ private:
     // ranges and the thinned line then go on from where they stopped instead
     // of reading the whole session again.
     struct TSeriesMemo {
-        std::vector<TPointD> Points;  // as last drawn
+        std::vector<TPointD> Points;    // as last drawn
         double Lo[2] = {}, Hi[2] = {};  // x, y ranges of the finite values (Lo > Hi: none)
         bool Whole[2] = {true, true};
         // The thinned line: the key it was made for, and where its last pixel

@@ -28,18 +28,18 @@
 #include "core/series.h"
 #include "core/values.h"
 #include "logic/session_store.h"
-#include "row/row_chart.h"
 #include "row/message_window.h"
+#include "row/row_chart.h"
 #if __has_include("row/connect_dialog.h")
 #include "row/connect_dialog.h"
 #define CATCHLINE_HAVE_CONNECT_DIALOG 1
 #endif
 #include "framework/status_bar.h"
+#include "logic/value_data.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
 #include "valuearea/value_area.h"
-#include "logic/value_data.h"
 
 namespace {
 
@@ -176,7 +176,8 @@ void TfrmRow::BuildControls()
     lblNoForceCurve->setObjectName("lblNoForceCurve");
     lblNoForceCurve->setWordWrap(true);
     lblNoForceCurve->setAlignment(Qt::AlignCenter);
-    lblNoForceCurve->setStyleSheet("QLabel { background: rgba(255, 255, 225, 230); color: black; border: 1px solid gray; padding: 6px; }");
+    lblNoForceCurve->setStyleSheet(
+        "QLabel { background: rgba(255, 255, 225, 230); color: black; border: 1px solid gray; padding: 6px; }");
     lblNoForceCurve->hide();
     pnlChartRight = new QWidget(pnlCharts);
     pnlChartRight->setObjectName("pnlChartRight");
@@ -190,8 +191,9 @@ void TfrmRow::BuildControls()
     // The way to start, over the charts of a window that has not rowed yet.
     auto* hint = new QLabel(pnlCharts);
     hint->setObjectName("lblStartHint");
-    hint->setText("To start rowing, click [Connect] at the bottom left of this window.\n"
-                  "No rowing machine at hand? Choose DEMO as the source, click [Test], then [OK].");
+    hint->setText(
+        "To start rowing, click [Connect] at the bottom left of this window.\n"
+        "No rowing machine at hand? Choose DEMO as the source, click [Test], then [OK].");
     hint->setAlignment(Qt::AlignCenter);
     hint->setWordWrap(true);
     QFont hintFont = hint->font();
@@ -199,7 +201,8 @@ void TfrmRow::BuildControls()
     hintFont.setBold(true);
     hint->setFont(hintFont);
     // A note box of its own, so that the text does not run into the charts' axis titles.
-    hint->setStyleSheet("QLabel { background: rgba(255, 255, 225, 240); color: black; border: 1px solid gray; padding: 10px; }");
+    hint->setStyleSheet(
+        "QLabel { background: rgba(255, 255, 225, 240); color: black; border: 1px solid gray; padding: 10px; }");
     hint->setAttribute(Qt::WA_TransparentForMouseEvents);
     hint->hide();
     // The chart menus belong to the panels, so they stay when a chart is
@@ -495,8 +498,8 @@ void TfrmRow::SaveSettings(const std::string& settingsFile)
         ini.WriteBool(kSection, "RightChart", RightChart);
         ini.WriteBool(kSection, "RightValues", RightValues);
         if (RightValues) {
-            const int width = FRightArea && pnlCharts->isVisible() ? tshAction->width() - ChartPanelWidth()
-                                                                     : WidthRightValues;
+            const int width =
+                FRightArea && pnlCharts->isVisible() ? tshAction->width() - ChartPanelWidth() : WidthRightValues;
             ini.WriteInteger(kSection, "WidthRightValues", width);
         }
         ini.WriteBool(kSection, "BottomValues", BottomValues);
@@ -524,7 +527,8 @@ void TfrmRow::CreateValueStore()
     if (FValues) return;
     FValues = std::make_unique<TValueData>();
     for (int32_t position : StrokeIdMap())
-        FValues->AddItem(position, ParameterShortName(position), StrokeLongCaption(position), ParameterFormat(position));
+        FValues->AddItem(position, ParameterShortName(position), StrokeLongCaption(position),
+                         ParameterFormat(position));
     FValues->SetLogo(":/catchline/logo.svg");  // the program's picture resources
     FValues->SetLogoPosition(lpProportional);
     FValues->SetLogoMode(lmOpaque);
@@ -534,10 +538,8 @@ void TfrmRow::CreateValueStore()
     FValues->SetNoneWhenZero(spWorkPerPulse, true);
     FValues->Clear();
     // The store starts empty: show what the engine shows now.
-    if (FEngine->StrokeIndex() > 0)
-        FEngine->PushLiveValues();
-    else
-        FEngine->PushLimitValues();
+    if (FEngine->StrokeIndex() > 0) FEngine->PushLiveValues();
+    else FEngine->PushLimitValues();
 }
 
 TValueArea* TfrmRow::CreateArea(const std::string& section, const std::string& defaults)
@@ -614,8 +616,7 @@ void TfrmRow::ApplySplitterSizes()
     }
     if (FBottomArea) {
         const int total = std::max(splBottom->height(), tshAction->height());
-        const int bottom = pnlTop->isVisibleTo(this) ? HeightBottomValues
-                                                     : total;
+        const int bottom = pnlTop->isVisibleTo(this) ? HeightBottomValues : total;
         splBottom->setSizes({std::max(1, total - bottom), std::max(1, bottom)});
         AcceptedBottomHeight = splBottom->sizes().value(1);
     }
@@ -627,12 +628,14 @@ int TfrmRow::BottomAreaHeight() const { return FBottomArea ? FBottomArea->height
 
 bool TfrmRow::RightSplitterShown() const
 {
-    return FRightArea && pnlCharts->isVisibleTo(this) && splRight->count() > 1 && splRight->handle(1)->isVisibleTo(this);
+    return FRightArea && pnlCharts->isVisibleTo(this) && splRight->count() > 1 &&
+           splRight->handle(1)->isVisibleTo(this);
 }
 
 bool TfrmRow::BottomSplitterShown() const
 {
-    return FBottomArea && pnlTop->isVisibleTo(this) && splBottom->count() > 1 && splBottom->handle(1)->isVisibleTo(this);
+    return FBottomArea && pnlTop->isVisibleTo(this) && splBottom->count() > 1 &&
+           splBottom->handle(1)->isVisibleTo(this);
 }
 
 bool TfrmRow::SetChartPanelWidth(int width)
@@ -883,7 +886,8 @@ void TfrmRow::DrawPanel(QPainter& painter, int index, const QRect& rect)
     painter.save();
     painter.setFont(font());
     QColor fill = window;
-    if (index == rpSR && s.Settings.LimitType == 4) fill = FEngine->IntervalState().InRest ? ToQColor(0x0000FF) : ToQColor(0x008000);
+    if (index == rpSR && s.Settings.LimitType == 4)
+        fill = FEngine->IntervalState().InRest ? ToQColor(0x0000FF) : ToQColor(0x008000);
     painter.fillRect(rect, fill);
     painter.setPen(text);
     if (index != rpAnimation) {
@@ -1083,7 +1087,8 @@ void TfrmRow::PlaceStartHint(QLabel* hint)
     const QRect room = pnlCharts->rect().adjusted(20, 20, -20, -20);
     const int width = room.width();
     const int height = std::min(room.height(), hint->heightForWidth(width));
-    hint->setGeometry(QRect(0, 0, width, std::max(height, 0)).translated(room.center() - QPoint(width / 2, height / 2)));
+    hint->setGeometry(
+        QRect(0, 0, width, std::max(height, 0)).translated(room.center() - QPoint(width / 2, height / 2)));
 }
 
 void TfrmRow::FocusButton()
@@ -1099,10 +1104,8 @@ void TfrmRow::PanelsChanged()
         TStatusPanel& panel = StatusBar->Panel(i);
         if (panel.Text == text) continue;
         panel.Text = text;
-        if (i == rpTurn)
-            RepaintTurnPanel();
-        else
-            StatusBar->update(StatusBar->PanelRect(i));
+        if (i == rpTurn) RepaintTurnPanel();
+        else StatusBar->update(StatusBar->PanelRect(i));
     }
 }
 
@@ -1124,7 +1127,8 @@ void TfrmRow::PlaceNoForceNote()
     const int width = std::max(100, pnlChartLeft->width() - 40);
     lblNoForceCurve->setFixedWidth(width);
     lblNoForceCurve->adjustSize();
-    lblNoForceCurve->move((pnlChartLeft->width() - width) / 2, (pnlChartLeft->height() - lblNoForceCurve->height()) / 2);
+    lblNoForceCurve->move((pnlChartLeft->width() - width) / 2,
+                          (pnlChartLeft->height() - lblNoForceCurve->height()) / 2);
     lblNoForceCurve->raise();
 }
 
@@ -1211,10 +1215,8 @@ void TfrmRow::ForceSample(int puls, double length, double force)
     } else if (painting) {
         FLiveCurvePainted.start();
     }
-    if (LeftPrevious && puls >= 1 && puls <= 80)
-        PlotOldCurve(puls);
-    else
-        FOld->clear();
+    if (LeftPrevious && puls >= 1 && puls <= 80) PlotOldCurve(puls);
+    else FOld->clear();
     FNew->append(length, force);
 }
 

@@ -24,8 +24,8 @@
 #include <QPointer>
 
 #include "core/series.h"
-#include "logic/row_engine.h"
 #include "framework/mdi.h"
+#include "logic/row_engine.h"
 
 class QChartView;
 class QLineSeries;

@@ -16,44 +16,50 @@
 #include "util/text.h"
 #include "util/version.h"
 
-std::string MimeTypeOf(const std::string& extension) {
+std::string MimeTypeOf(const std::string& extension)
+{
     return "application/x-" + LowerCase(VersionString("ProductName")) + "-" + LowerCase(extension);
 }
 
-std::string UserDataHome() {
+std::string UserDataHome()
+{
     const char* xdg = std::getenv("XDG_DATA_HOME");
     if (xdg && *xdg == '/') return IncludeTrailingSlash(xdg);
     const char* home = std::getenv("HOME");
     return IncludeTrailingSlash(std::string(home ? home : "") + "/.local/share");
 }
 
-std::string MimeDefinitionPath(const std::string& extension) {
+std::string MimeDefinitionPath(const std::string& extension)
+{
     return UserDataHome() + "mime/packages/" + LowerCase(VersionString("ProductName")) + "-" + LowerCase(extension) +
            ".xml";
 }
 
-std::string DesktopEntryPath() {
+std::string DesktopEntryPath()
+{
     return UserDataHome() + "applications/" + LowerCase(VersionString("ProductName")) + ".desktop";
 }
 
 namespace {
 
-std::string XmlEscape(const std::string& s) {
+std::string XmlEscape(const std::string& s)
+{
     std::string out;
     for (char c : s) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
         }
     }
     return out;
 }
 
 // A desktop-entry Exec argument: quoted, with the characters the format reserves escaped.
-std::string DesktopQuote(const std::string& s) {
+std::string DesktopQuote(const std::string& s)
+{
     std::string out = "\"";
     for (char c : s) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') out += "\\\\";
@@ -66,17 +72,20 @@ std::string DesktopQuote(const std::string& s) {
     return out + "\"";
 }
 
-bool WriteText(const std::string& path, const std::string& text, int& error) {
+bool WriteText(const std::string& path, const std::string& text, int& error)
+{
     return WriteFileAtomically(path, text.data(), text.size(), error);
 }
 
-bool RunsFromReadOnlyMedium() {
+bool RunsFromReadOnlyMedium()
+{
     struct statvfs st {};
     if (statvfs(ProgramFolder().c_str(), &st) != 0) return false;
     return (st.f_flag & ST_RDONLY) != 0;
 }
 
-void Refresh(const char* tool, const std::string& folder) {
+void Refresh(const char* tool, const std::string& folder)
+{
     QString exe = QStandardPaths::findExecutable(tool);
     if (exe.isEmpty()) return;
     QProcess p;
@@ -87,7 +96,8 @@ void Refresh(const char* tool, const std::string& folder) {
 
 }  // namespace
 
-bool RegisterFileTypes(bool stg, bool str, bool bxs, bool bxr, bool bxi) {
+bool RegisterFileTypes(bool stg, bool str, bool bxs, bool bxr, bool bxi)
+{
     if (RunsFromReadOnlyMedium()) return false;
     const bool flags[5] = {stg, str, bxs, bxr, bxi};
     std::string product = VersionString("ProductName");
@@ -105,20 +115,30 @@ bool RegisterFileTypes(bool stg, bool str, bool bxs, bool bxr, bool bxi) {
             continue;
         }
         const std::string& typeName = e.TypeName;
-        std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                          "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                          "  <mime-type type=\"" + MimeTypeOf(e.Extension) + "\">\n"
-                          "    <comment>" + XmlEscape(typeName) + "</comment>\n"
-                          "    <icon name=\"" + XmlEscape(iconName) + "\"/>\n"
-                          "    <glob pattern=\"*." + LowerCase(e.Extension) + "\"/>\n"
-                          "  </mime-type>\n"
-                          "</mime-info>\n";
+        std::string xml =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+            "  <mime-type type=\"" +
+            MimeTypeOf(e.Extension) +
+            "\">\n"
+            "    <comment>" +
+            XmlEscape(typeName) +
+            "</comment>\n"
+            "    <icon name=\"" +
+            XmlEscape(iconName) +
+            "\"/>\n"
+            "    <glob pattern=\"*." +
+            LowerCase(e.Extension) +
+            "\"/>\n"
+            "  </mime-type>\n"
+            "</mime-info>\n";
         int error = 0;
         if (!ForceFolder(ExtractFilePath(path)) || !WriteText(path, xml, error)) {
             if (error == 0) error = errno;
-            ShowErrorBox(Format("There was an error registering file type \"%s\" : \r%s\rPlease log on as "
-                                "Administrator and try again.",
-                                ("." + LowerCase(e.Extension)).c_str(), SystemErrorText(error).c_str()));
+            ShowErrorBox(
+                Format("There was an error registering file type \"%s\" : \r%s\rPlease log on as "
+                       "Administrator and try again.",
+                       ("." + LowerCase(e.Extension)).c_str(), SystemErrorText(error).c_str()));
             ok = false;
             continue;
         }
@@ -133,22 +153,35 @@ bool RegisterFileTypes(bool stg, bool str, bool bxs, bool bxr, bool bxi) {
     } else {
         std::string mimeList;
         for (const std::string& m : registeredTypes) mimeList += m + ";";
-        std::string text = "[Desktop Entry]\n"
-                           "Type=Application\n"
-                           "Name=" + product + "\n"
-                           "GenericName=" + VersionString("FileDescription") + "\n"
-                           "Comment=" + VersionString("FileDescription") + "\n"
-                           "Exec=" + DesktopQuote(program) + " %F\n"
-                           "Icon=" + iconName + "\n"
-                           "Terminal=false\n"
-                           "Categories=Sports;Utility;\n"
-                           "MimeType=" + mimeList + "\n";
+        std::string text =
+            "[Desktop Entry]\n"
+            "Type=Application\n"
+            "Name=" +
+            product +
+            "\n"
+            "GenericName=" +
+            VersionString("FileDescription") +
+            "\n"
+            "Comment=" +
+            VersionString("FileDescription") +
+            "\n"
+            "Exec=" +
+            DesktopQuote(program) +
+            " %F\n"
+            "Icon=" +
+            iconName +
+            "\n"
+            "Terminal=false\n"
+            "Categories=Sports;Utility;\n"
+            "MimeType=" +
+            mimeList + "\n";
         int error = 0;
         if (!ForceFolder(ExtractFilePath(desktop)) || !WriteText(desktop, text, error)) {
             if (error == 0) error = errno;
-            ShowErrorBox(Format("There was an error writing to the Registry : \r%s\rPlease log on as Administrator and "
-                                "try again.",
-                                SystemErrorText(error).c_str()));
+            ShowErrorBox(
+                Format("There was an error writing to the Registry : \r%s\rPlease log on as Administrator and "
+                       "try again.",
+                       SystemErrorText(error).c_str()));
             ok = false;
         }
         if (anyRegistered) {

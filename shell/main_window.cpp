@@ -9,10 +9,10 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMdiSubWindow>
-#include <QPointer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QProgressBar>
 #include <QStyle>
 #include <QTimer>
@@ -42,7 +42,9 @@ namespace {
 const char* const kCreditText = "Catchline - training software for indoor rowers";
 }
 
-TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDIMain(parent), Windows(ProgramWindows()), Arguments(args) {
+TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent)
+    : TMDIMain(parent), Windows(ProgramWindows()), Arguments(args)
+{
     setObjectName("frmMain");
     InitShellResources();
     BuildMenus();
@@ -88,7 +90,8 @@ TfrmMain::TfrmMain(const std::vector<std::string>& args, QWidget* parent) : TMDI
     SetMainRegistry(this);
 }
 
-TfrmMain::~TfrmMain() {
+TfrmMain::~TfrmMain()
+{
     SaveAll();
     // The child windows are views of the store: they go before it does.
     for (QMdiSubWindow* sub : MDIClient()->subWindowList()) delete sub;
@@ -96,7 +99,8 @@ TfrmMain::~TfrmMain() {
     FreeSplash();
 }
 
-void TfrmMain::ListenToStore() {
+void TfrmMain::ListenToStore()
+{
     auto actions = [this](int32_t) { UpdateActions(); };
     connect(&Sessions, &TSessionStore::SessionAdded, this, actions);
     connect(&Sessions, &TSessionStore::SessionRemoved, this, actions);
@@ -108,7 +112,8 @@ void TfrmMain::ListenToStore() {
     connect(&Sessions, &TSessionStore::WorkoutChanged, this, panels);
 }
 
-void TfrmMain::SaveAll() {
+void TfrmMain::SaveAll()
+{
     if (Saved || ExitAfterCreate) return;
     Saved = true;
     SaveProgramSettings();
@@ -120,7 +125,8 @@ void TfrmMain::SaveAll() {
 
 // ---------------------------------------------------------------- menus
 
-void TfrmMain::BuildMenus() {
+void TfrmMain::BuildMenus()
+{
     FileNew = MakeAction("FileNew", tr("&New ..."), tr("New|Creates a new training session"), QKeySequence("Ctrl+N"),
                          "document-new", QStyle::SP_FileIcon);
     FileOpen = MakeAction("FileOpen", tr("&Open ..."), tr("Open|Opens a training, stroke or user file"),
@@ -140,8 +146,9 @@ void TfrmMain::BuildMenus() {
     EditCopyChart = MakeAction("EditCopyChart", tr("C&opy Chart"), tr("Copy Chart|Copies the chart to the Clipboard"));
     ViewRow = MakeAction("ViewRow", tr("&Row ..."), tr("Row|Opens the row window"), QKeySequence("Ctrl+R"),
                          "media-playback-start", QStyle::SP_MediaPlay);
-    ViewTraining = MakeAction("ViewTraining", tr("Trainin&g ..."), tr("Training|Shows the training session being rowed"),
-                              QKeySequence("Ctrl+T"), "x-office-document", QStyle::SP_FileDialogDetailedView);
+    ViewTraining =
+        MakeAction("ViewTraining", tr("Trainin&g ..."), tr("Training|Shows the training session being rowed"),
+                   QKeySequence("Ctrl+T"), "x-office-document", QStyle::SP_FileDialogDetailedView);
     AnalyseStrokeData = MakeAction("AnalyseStrokeData", tr("Stroke &Data ..."),
                                    tr("Stroke data|Compares stroke data of the open sessions"), QKeySequence(),
                                    "office-chart-line", QStyle::SP_FileDialogContentsView);
@@ -257,7 +264,8 @@ void TfrmMain::BuildMenus() {
     connect(AnalyseForceCurves, &QAction::triggered, this, [this] { ShowForceCurvesWindow(SettingsFile(false)); });
 }
 
-void TfrmMain::HideActions() {
+void TfrmMain::HideActions()
+{
     for (QAction* a : {FileStart, FileBrowse, FileDatabase, FileCalendar, FileSaveDesktop, AnalyseSummary,
                        AnalyseIntervals, AnalyseSession, AnalyseRace, ViewClients, ViewSynchronise, ViewUsers,
                        ViewOptions, Layout_Menu, HelpWelcome}) {
@@ -272,7 +280,8 @@ void TfrmMain::HideActions() {
     N7->setVisible(true);
 }
 
-void TfrmMain::AddHelpDocuments() {
+void TfrmMain::AddHelpDocuments()
+{
     struct Doc {
         char Letter;
         const char* Caption;
@@ -299,12 +308,14 @@ void TfrmMain::AddHelpDocuments() {
     if (!HelpDocumentActions.isEmpty()) Help1->insertSeparator(before);
 }
 
-void TfrmMain::HelpPDFExecute(int tag) {
+void TfrmMain::HelpPDFExecute(int tag)
+{
     char letter = tag == 3 ? 'f' : tag == 2 ? 'q' : 'm';
     OpenWithShell(HelpDocumentPath(letter), "open", "", "", 3);
 }
 
-void TfrmMain::RebuildRecentMenu() {
+void TfrmMain::RebuildRecentMenu()
+{
     for (QAction* a : RecentItems) {
         File1->removeAction(a);
         a->deleteLater();
@@ -321,9 +332,8 @@ void TfrmMain::RebuildRecentMenu() {
     QFontMetrics fm(font());
     for (size_t i = 0; i < Settings.Recent.size(); ++i) {
         const std::string path = Settings.Recent[i];
-        std::string shown = ShortenPath(path, [&fm](const std::string& s) {
-            return fm.horizontalAdvance(QString::fromStdString(s));
-        }, 200);
+        std::string shown = ShortenPath(
+            path, [&fm](const std::string& s) { return fm.horizontalAdvance(QString::fromStdString(s)); }, 200);
         QString caption = QString::fromStdString(Format("&%d %s", int(i + 1), shown.c_str()));
         auto* a = new QAction(caption, this);
         a->setObjectName(QString("Recent%1").arg(i + 1));
@@ -343,17 +353,20 @@ void TfrmMain::RebuildRecentMenu() {
 
 QList<QAction*> TfrmMain::RecentActions() const { return RecentItems; }
 
-void TfrmMain::AddRecentFile(const std::string& path) {
+void TfrmMain::AddRecentFile(const std::string& path)
+{
     AddRecentEntry(Settings.Recent, path);
     RebuildRecentMenu();
 }
 
-void TfrmMain::RemoveRecentFile(const std::string& path) {
+void TfrmMain::RemoveRecentFile(const std::string& path)
+{
     RemoveRecentEntry(Settings.Recent, path);
     RebuildRecentMenu();
 }
 
-void TfrmMain::UpdateActions() {
+void TfrmMain::UpdateActions()
+{
     int n = TrainingCount();
     FileNew->setEnabled(n < kMaxTrainings);
     FileOpen->setEnabled(n < kMaxTrainings);
@@ -377,7 +390,8 @@ std::string TfrmMain::SettingsFileName() const { return SettingsFile(false); }
 std::string TfrmMain::SettingsFileForReading() const { return SettingsFile(false); }
 std::string TfrmMain::SettingsFileForWriting() const { return SettingsFile(true); }
 
-void TfrmMain::LoadProgramSettings() {
+void TfrmMain::LoadProgramSettings()
+{
     std::string file = SettingsFile(false);
     std::string lastDir = UserDataFolder(false);
     if (file.empty()) {
@@ -408,7 +422,8 @@ void TfrmMain::LoadProgramSettings() {
     AnalyseForceCurves->setShortcut(QKeySequence());
 }
 
-void TfrmMain::SaveProgramSettings() {
+void TfrmMain::SaveProgramSettings()
+{
     TPlacement p = SavePlacement(this);
     if (windowState() & Qt::WindowMaximized) p = TPlacement{-1, -1, -1, -1};
     if (windowState() & Qt::WindowMinimized) p = TPlacement{0, 0, 0, 0};
@@ -430,17 +445,18 @@ void TfrmMain::SaveProgramSettings() {
 
 // ---------------------------------------------------------------- start-up
 
-bool TfrmMain::HandleFileTypeOptions() {
+bool TfrmMain::HandleFileTypeOptions()
+{
     TFileTypeOption option = FileTypeOptionOf(Arguments);
     if (option == TFileTypeOption::None) return false;
     switch (option) {
-        case TFileTypeOption::Register:
-            // The registration selection: all five types.
-            RegisterFileTypes(true, true, true, true, true);
-            break;
-        case TFileTypeOption::RegisterAll: RegisterFileTypes(true, true, true, true, true); break;
-        case TFileTypeOption::Unregister: RegisterFileTypes(false, false, false, false, false); break;
-        default: break;
+    case TFileTypeOption::Register:
+        // The registration selection: all five types.
+        RegisterFileTypes(true, true, true, true, true);
+        break;
+    case TFileTypeOption::RegisterAll: RegisterFileTypes(true, true, true, true, true); break;
+    case TFileTypeOption::Unregister: RegisterFileTypes(false, false, false, false, false); break;
+    default: break;
     }
     ReadmeStep();
     ExitAfterCreate = true;
@@ -448,7 +464,8 @@ bool TfrmMain::HandleFileTypeOptions() {
     return true;
 }
 
-void TfrmMain::showEvent(QShowEvent* event) {
+void TfrmMain::showEvent(QShowEvent* event)
+{
     TMDIMain::showEvent(event);
     ApplyAppearance();
     if (FirstShowPending) {
@@ -457,16 +474,17 @@ void TfrmMain::showEvent(QShowEvent* event) {
     }
 }
 
-void TfrmMain::FirstShow() {
+void TfrmMain::FirstShow()
+{
     if (FirstShowRan) return;
     FirstShowRan = true;
     FirstShowPending = false;
     if (SettingsFile(true).empty()) {
-        std::string text = "There was an error saving program settings to file\r\"" + SettingsFile(false) + "\".\r" +
-                           Format("Please consider running %s with Adminstrative",
-                                  VersionString("FileDescription").c_str()) +
-                           "\rrights, change the access rights to this file or\rinstall the software in a different "
-                           "folder.";
+        std::string text =
+            "There was an error saving program settings to file\r\"" + SettingsFile(false) + "\".\r" +
+            Format("Please consider running %s with Adminstrative", VersionString("FileDescription").c_str()) +
+            "\rrights, change the access rights to this file or\rinstall the software in a different "
+            "folder.";
         ShowWarningBox(text);
     }
     MoveOlderFiles();
@@ -501,16 +519,16 @@ void TfrmMain::FirstShow() {
     StartTiming::QuitOnceShown();
 }
 
-int TfrmMain::OfferRecoveries() {
+int TfrmMain::OfferRecoveries()
+{
     int recovered = 0;
     for (const TJournalInfo& info : FindJournals(JournalFolder(false))) {
         // Another copy is still recording into it, or the session was saved
         // or discarded and only the file stayed behind.
         if (info.InUse || !info.Report.Readable || info.Report.Ended || info.Report.Strokes == 0) continue;
-        const TMsgResult answer =
-            Dialogs().CaptionedBox(TMsgKind::Confirmation, RecoverQuestionText(info), mbYesNoCancel, TMsgResult::Yes,
-                                   {{TMsgResult::Yes, "&Recover"}, {TMsgResult::No, "&Discard"},
-                                    {TMsgResult::Cancel, "&Later"}});
+        const TMsgResult answer = Dialogs().CaptionedBox(
+            TMsgKind::Confirmation, RecoverQuestionText(info), mbYesNoCancel, TMsgResult::Yes,
+            {{TMsgResult::Yes, "&Recover"}, {TMsgResult::No, "&Discard"}, {TMsgResult::Cancel, "&Later"}});
         if (answer == TMsgResult::No) {
             EndJournal(info.Path, jeDiscarded);
             continue;
@@ -520,8 +538,8 @@ int TfrmMain::OfferRecoveries() {
         TTraining t;
         TJournalReport report;
         if (!RecoverJournalFile(info.Path, t, report)) {
-            ShowErrorBox(Format("The recording in \"%s\" cannot be recovered: %s", info.Path.c_str(),
-                                report.Problem.c_str()));
+            ShowErrorBox(
+                Format("The recording in \"%s\" cannot be recovered: %s", info.Path.c_str(), report.Problem.c_str()));
             continue;
         }
         // Parts a later version wrote stay for it: that journal is not ended by a save.
@@ -533,25 +551,27 @@ int TfrmMain::OfferRecoveries() {
     return recovered;
 }
 
-void TfrmMain::ProcessParameter(const std::string& argument) {
+void TfrmMain::ProcessParameter(const std::string& argument)
+{
     TParamAction action = ClassifyParameter(argument);
     std::string settings = SettingsFile(false);
     Trace("Parameter \"" + argument + "\"");
     if (!action.Step.empty()) SplashStep(action.Step);
     switch (action.Kind) {
-        case TParamKind::Ignore: break;
-        case TParamKind::Bad: ShowErrorBox(BadParameterText(argument)); break;
-        case TParamKind::Help: ShowInformationBox(HelpBoxText()); break;
-        case TParamKind::StrokeData: ShowStrokeDataWindow(settings); break;
-        case TParamKind::ForceCurves: ShowForceCurvesWindow(settings); break;
-        case TParamKind::NewTraining: NewTrainingWindow(settings); break;
-        case TParamKind::Row: OpenRowWindow(settings, ""); break;
-        case TParamKind::RowWithFile: OpenRowWindow(settings, action.Value); break;
-        case TParamKind::File: OpenFile(argument); break;
+    case TParamKind::Ignore: break;
+    case TParamKind::Bad: ShowErrorBox(BadParameterText(argument)); break;
+    case TParamKind::Help: ShowInformationBox(HelpBoxText()); break;
+    case TParamKind::StrokeData: ShowStrokeDataWindow(settings); break;
+    case TParamKind::ForceCurves: ShowForceCurvesWindow(settings); break;
+    case TParamKind::NewTraining: NewTrainingWindow(settings); break;
+    case TParamKind::Row: OpenRowWindow(settings, ""); break;
+    case TParamKind::RowWithFile: OpenRowWindow(settings, action.Value); break;
+    case TParamKind::File: OpenFile(argument); break;
     }
 }
 
-void TfrmMain::ProcessRemoteParameters(const std::string& text) {
+void TfrmMain::ProcessRemoteParameters(const std::string& text)
+{
     if (isMinimized()) showNormal();
     raise();
     activateWindow();
@@ -564,36 +584,42 @@ void TfrmMain::ProcessRemoteParameters(const std::string& text) {
     RefreshWindowPanels();
 }
 
-void TfrmMain::CreateSplash(int steps) {
+void TfrmMain::CreateSplash(int steps)
+{
     FreeSplash();
     SplashWindow = new TfrmSplash(steps, DialogColor(), Appearance().Font, this);
     SplashWindow->setModal(false);
 }
 
-void TfrmMain::SplashStep(const std::string& text) {
+void TfrmMain::SplashStep(const std::string& text)
+{
     if (SplashWindow) SplashWindow->SplashStep(QString::fromStdString(text));
 }
 
-void TfrmMain::FreeSplash() {
+void TfrmMain::FreeSplash()
+{
     if (SplashWindow) delete SplashWindow.data();
 }
 
 // ---------------------------------------------------------------- sessions
 
-QList<TMDIChild*> TfrmMain::TrainingWindows() const {
+QList<TMDIChild*> TfrmMain::TrainingWindows() const
+{
     QList<TMDIChild*> list;
     for (int32_t id : Sessions.Ids())
         if (TMDIChild* w = SessionWindow(id)) list << w;
     return list;
 }
 
-TMDIChild* TfrmMain::RowWindow() const {
+TMDIChild* TfrmMain::RowWindow() const
+{
     for (QWidget* w : ChildList())
         if (auto* row = qobject_cast<TMDIChild*>(w); row && row->ChildKind() == chkRow && !row->Closing()) return row;
     return nullptr;
 }
 
-QList<TMDIChild*> TfrmMain::ChartWindows() const {
+QList<TMDIChild*> TfrmMain::ChartWindows() const
+{
     QList<TMDIChild*> list;
     for (QWidget* w : ChildList())
         if (auto* chart = qobject_cast<TMDIChild*>(w); chart && chart->IsChartWindow() && !chart->Closing())
@@ -601,25 +627,29 @@ QList<TMDIChild*> TfrmMain::ChartWindows() const {
     return list;
 }
 
-TMDIChild* TfrmMain::SaveTarget() const {
+TMDIChild* TfrmMain::SaveTarget() const
+{
     TMDIChild* child = ActiveMDIChild();
     if (child && child->ChildKind() == chkRow) return SessionWindow(child->SessionId());
     return child;
 }
 
-void TfrmMain::ShowFilling(TMDIChild* child) {
+void TfrmMain::ShowFilling(TMDIChild* child)
+{
     QMdiSubWindow* sub = child->SubWindow();
     bool minimised = sub && sub->isMinimized();
     ShowChild(child);
     if (minimised) FillFrame(child);
 }
 
-void TfrmMain::ViewTrainingExecute() {
+void TfrmMain::ViewTrainingExecute()
+{
     if (TMDIChild* row = RowWindow())
         if (TMDIChild* training = SessionWindow(row->SessionId())) ShowFilling(training);
 }
 
-TAppearance TfrmMain::Appearance() const {
+TAppearance TfrmMain::Appearance() const
+{
     TAppearance a;
     a.Font = QApplication::font();
     QPalette pal = QApplication::palette();
@@ -631,7 +661,8 @@ TAppearance TfrmMain::Appearance() const {
 
 QColor TfrmMain::DialogColor() const { return ToQColor(Settings.Dialog); }
 
-void TfrmMain::ApplyAppearance() {
+void TfrmMain::ApplyAppearance()
+{
     TAppearance a = Appearance();
     setFont(a.Font);
     ChartOptionsDialog().SetAppearance(a.Font, a.TextColor, a.WindowColor, a.FaceColor);
@@ -645,7 +676,8 @@ void TfrmMain::ApplyAppearance() {
 
 // ---------------------------------------------------------------- files and windows
 
-TMDIChild* TfrmMain::CreateTrainingWindow(const TTraining& record, int32_t id, const std::string& settingsFile) {
+TMDIChild* TfrmMain::CreateTrainingWindow(const TTraining& record, int32_t id, const std::string& settingsFile)
+{
     Sessions.Add(record, id);
     TMDIChild* w = Windows.TrainingWindow(Sessions, id);
     QMdiSubWindow* sub = AddChild(w);
@@ -657,12 +689,14 @@ TMDIChild* TfrmMain::CreateTrainingWindow(const TTraining& record, int32_t id, c
     return w;
 }
 
-void TfrmMain::OpenFile(const std::string& fileName) {
+void TfrmMain::OpenFile(const std::string& fileName)
+{
     if (TooManyTrainings()) return;
     OpenTrainingFile(SettingsFile(false), fileName);
 }
 
-void TfrmMain::OpenTrainingFile(const std::string& settingsFile, const std::string& fileName) {
+void TfrmMain::OpenTrainingFile(const std::string& settingsFile, const std::string& fileName)
+{
     if (TooManyTrainings()) return;
     std::string path = ExpandFileName(fileName);
     if (!FileExists(path)) {
@@ -680,10 +714,8 @@ void TfrmMain::OpenTrainingFile(const std::string& settingsFile, const std::stri
     }
     TTraining t;
     bool ok = OpenTraining(path, t, true, [this](double fraction) {
-        if (fraction < 0)
-            SetProgress(-1);
-        else
-            SetProgressFraction(fraction);
+        if (fraction < 0) SetProgress(-1);
+        else SetProgressFraction(fraction);
     });
     SetProgress(-1);
     if (!ok) return;
@@ -699,7 +731,8 @@ void TfrmMain::OpenTrainingFile(const std::string& settingsFile, const std::stri
     RefreshWindowPanels();
 }
 
-void TfrmMain::NewTrainingWindow(const std::string& settingsFile) {
+void TfrmMain::NewTrainingWindow(const std::string& settingsFile)
+{
     if (TooManyTrainings()) return;
     std::vector<std::string> titles;
     for (int i = 0; i < Sessions.Count(); ++i) titles.push_back(Sessions.At(i)->Header.Title.Text());
@@ -712,7 +745,8 @@ void TfrmMain::NewTrainingWindow(const std::string& settingsFile) {
     RefreshWindowPanels();
 }
 
-bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string& userFile) {
+bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string& userFile)
+{
     if (RowWindowGuard) return false;
     if (TMDIChild* row = RowWindow()) {
         ShowFilling(row);
@@ -728,10 +762,9 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
 
     // An empty user session in the active window may take the row.
     TMDIChild* training = nullptr;
-    if (TMDIChild* active = ActiveMDIChild();
-        active && active->ChildKind() == chkTraining && !active->Closing() && IsUserOnly(*active->Training()) &&
-        IsEmptyTraining(*active->Training()) &&
-        ConfirmYesNo("Use current User file to record a training session?"))
+    if (TMDIChild* active = ActiveMDIChild(); active && active->ChildKind() == chkTraining && !active->Closing() &&
+                                              IsUserOnly(*active->Training()) && IsEmptyTraining(*active->Training()) &&
+                                              ConfirmYesNo("Use current User file to record a training session?"))
         training = active;
     if (!training) {
         if (TooManyTrainings()) return false;
@@ -757,7 +790,8 @@ bool TfrmMain::OpenRowWindow(const std::string& settingsFile, const std::string&
     return true;
 }
 
-bool TfrmMain::ShowExistingChart(TChildKind kind) {
+bool TfrmMain::ShowExistingChart(TChildKind kind)
+{
     for (TMDIChild* chart : ChartWindows())
         if (chart->ChildKind() == kind) {
             // Brought back from minimised, it fills the frame; with Shift held
@@ -771,20 +805,24 @@ bool TfrmMain::ShowExistingChart(TChildKind kind) {
     return false;
 }
 
-void TfrmMain::ShowNewChart(TMDIChild* chart) {
+void TfrmMain::ShowNewChart(TMDIChild* chart)
+{
     if (chart) ShowChild(chart);
     RefreshWindowPanels();
 }
 
-void TfrmMain::ShowStrokeDataWindow(const std::string& settingsFile) {
+void TfrmMain::ShowStrokeDataWindow(const std::string& settingsFile)
+{
     if (!ShowExistingChart(chkStrokeData)) ShowNewChart(Windows.StrokeDataWindow(this, Sessions, settingsFile));
 }
 
-void TfrmMain::ShowForceCurvesWindow(const std::string& settingsFile) {
+void TfrmMain::ShowForceCurvesWindow(const std::string& settingsFile)
+{
     if (!ShowExistingChart(chkForceCurves)) ShowNewChart(Windows.ForceCurvesWindow(this, Sessions, settingsFile));
 }
 
-void TfrmMain::FileOpenExecute() {
+void TfrmMain::FileOpenExecute()
+{
     if (TooManyTrainings()) return;
     TDialogFilter filter = DialogFilter(dkOpenKinds, true, true);
     TFileDialogRequest request;
@@ -799,11 +837,13 @@ void TfrmMain::FileOpenExecute() {
     RefreshWindowPanels();
 }
 
-void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
+{
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-void TfrmMain::dropEvent(QDropEvent* event) {
+void TfrmMain::dropEvent(QDropEvent* event)
+{
     std::vector<std::string> files;
     Trace(Format("Dropped %d item(s)", int(event->mimeData()->urls().size())));
     for (const QUrl& url : event->mimeData()->urls())
@@ -812,19 +852,22 @@ void TfrmMain::dropEvent(QDropEvent* event) {
     for (const std::string& f : files) OpenFile(f);
 }
 
-void TfrmMain::HelpAboutExecute() {
+void TfrmMain::HelpAboutExecute()
+{
     TfrmAbout about(DialogColor(), this);
     about.Fill(Appearance().Font, Settings.Statistics, StartTimeValue, NowDays());
     about.exec();
 }
 
-void TfrmMain::ReclameTimer() {
+void TfrmMain::ReclameTimer()
+{
     tmrReclame->stop();
     SetWindowPanels(true);
     StatusBarResize();
 }
 
-void TfrmMain::StatusBarResize() {
+void TfrmMain::StatusBarResize()
+{
     TStatusPanelBar* bar = StatusBar();
     if (bar->PanelCount() < 4) return;
     TStatusPanel& credit = bar->Panel(3);
@@ -833,9 +876,8 @@ void TfrmMain::StatusBarResize() {
         credit.Bevel = TPanelBevel::Lowered;
         int textWidth = QFontMetrics(bar->font()).horizontalAdvance(credit.Text);
         credit.Width = textWidth + bar->height();
-        bar->Panel(2).Width = std::max(bar->width() - bar->Panel(0).Width - bar->Panel(1).Width -
-                                           (textWidth + bar->height()) - 10,
-                                       0);
+        bar->Panel(2).Width =
+            std::max(bar->width() - bar->Panel(0).Width - bar->Panel(1).Width - (textWidth + bar->height()) - 10, 0);
     } else {
         credit.Text.clear();
         credit.Bevel = TPanelBevel::None;
@@ -843,12 +885,13 @@ void TfrmMain::StatusBarResize() {
     bar->update();
 }
 
-void TfrmMain::closeEvent(QCloseEvent* event) {
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
     ClosingFlag = true;
-    bool ok = Dialogs().MessageBox(TMsgKind::Confirmation,
-                                   Format("This will exit %s. Are you sure? %s",
-                                          VersionString("FileDescription").c_str(), ""),
-                                   mbOKCancel, TMsgResult::OK) == TMsgResult::OK;
+    bool ok = Dialogs().MessageBox(
+                  TMsgKind::Confirmation,
+                  Format("This will exit %s. Are you sure? %s", VersionString("FileDescription").c_str(), ""),
+                  mbOKCancel, TMsgResult::OK) == TMsgResult::OK;
     if (ok) {
         // Every window is asked before any closes, so that a Cancel leaves
         // the whole workspace as it was; each is asked once.

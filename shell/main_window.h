@@ -12,10 +12,10 @@
 #include <QPointer>
 
 #include "core/records.h"
-#include "logic/session_store.h"
 #include "framework/mdi.h"
 #include "framework/registry.h"
 #include "logic/main_logic.h"
+#include "logic/session_store.h"
 #include "shell/screen_saver.h"
 
 class TFormDialog;

@@ -17,7 +17,8 @@ const char* kInterface = "org.freedesktop.ScreenSaver";
 
 TScreenSaverBlocker::~TScreenSaverBlocker() { Stop(); }
 
-bool TScreenSaverBlocker::Start(const std::string& application, const std::string& reason) {
+bool TScreenSaverBlocker::Start(const std::string& application, const std::string& reason)
+{
     if (Cookie != 0) return true;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) return false;
@@ -36,7 +37,8 @@ bool TScreenSaverBlocker::Start(const std::string& application, const std::strin
     return Cookie != 0;
 }
 
-void TScreenSaverBlocker::Stop() {
+void TScreenSaverBlocker::Stop()
+{
     if (Cookie == 0) return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
@@ -47,7 +49,8 @@ void TScreenSaverBlocker::Stop() {
     Since.clear();
 }
 
-std::string TScreenSaverBlocker::StatusText() const {
+std::string TScreenSaverBlocker::StatusText() const
+{
     if (Cookie == 0) return {};
     return Format("Screen saver blocked at %s", Since.c_str());
 }

@@ -23,22 +23,27 @@ namespace {
 constexpr quint32 kMaxMessage = 64 * 1024;
 }  // namespace
 
-std::string TSingleInstance::RuntimeFolder() {
+std::string TSingleInstance::RuntimeFolder()
+{
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = runtime && *runtime == '/' && QDir(runtime).exists() ? runtime : QDir::tempPath().toStdString();
+    std::string folder =
+        runtime && *runtime == '/' && QDir(runtime).exists() ? runtime : QDir::tempPath().toStdString();
     if (!folder.empty() && folder.back() != '/') folder += '/';
     return folder;
 }
 
-std::string TSingleInstance::ServerName() {
+std::string TSingleInstance::ServerName()
+{
     return RuntimeFolder() + LowerCase(VersionString("ProductName")) + "-" + std::to_string(getuid()) + ".socket";
 }
 
-std::string TSingleInstance::LockFileName() {
+std::string TSingleInstance::LockFileName()
+{
     return RuntimeFolder() + LowerCase(VersionString("ProductName")) + "-" + std::to_string(getuid()) + ".lock";
 }
 
-int TSingleInstance::SendToRunning(const std::string& text, int timeoutMs) {
+int TSingleInstance::SendToRunning(const std::string& text, int timeoutMs)
+{
     QLocalSocket socket;
     socket.connectToServer(QString::fromStdString(ServerName()));
     if (!socket.waitForConnected(timeoutMs)) return -1;
@@ -57,7 +62,8 @@ int TSingleInstance::SendToRunning(const std::string& text, int timeoutMs) {
     return static_cast<unsigned char>(answer);
 }
 
-TSingleInstance::TOutcome TSingleInstance::Check(const std::vector<std::string>& args, bool multipleCopies) {
+TSingleInstance::TOutcome TSingleInstance::Check(const std::vector<std::string>& args, bool multipleCopies)
+{
     MultipleCopies = multipleCopies;
     QLockFile lock(QString::fromStdString(LockFileName()));
     // Only a lock whose owner no longer runs is stale; a live owner holds it
@@ -90,7 +96,8 @@ TSingleInstance::TOutcome TSingleInstance::Check(const std::vector<std::string>&
     return Result;
 }
 
-void TSingleInstance::Listen() {
+void TSingleInstance::Listen()
+{
     Server = new QLocalServer(this);
     Server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!Server->listen(QString::fromStdString(ServerName()))) {
@@ -100,7 +107,8 @@ void TSingleInstance::Listen() {
     connect(Server, &QLocalServer::newConnection, this, &TSingleInstance::Accept);
 }
 
-void TSingleInstance::Accept() {
+void TSingleInstance::Accept()
+{
     while (QLocalSocket* socket = Server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto buffer = std::make_shared<QByteArray>();
@@ -126,9 +134,10 @@ void TSingleInstance::Accept() {
             socket->flush();
             socket->disconnectFromServer();
             std::string text = Received;
-            if (OnReceive) QTimer::singleShot(0, this, [this, text] {
-                if (OnReceive) OnReceive(text);
-            });
+            if (OnReceive)
+                QTimer::singleShot(0, this, [this, text] {
+                    if (OnReceive) OnReceive(text);
+                });
         });
     }
 }

@@ -21,7 +21,8 @@
 
 static void InitShellResourcesOnce() { Q_INIT_RESOURCE(catchline); }
 
-void InitShellResources() {
+void InitShellResources()
+{
     static bool done = false;
     if (!done) {
         InitShellResourcesOnce();
@@ -29,7 +30,8 @@ void InitShellResources() {
     }
 }
 
-QPixmap ResourcePicture(const QString& name) {
+QPixmap ResourcePicture(const QString& name)
+{
     InitShellResources();
     QString file = ":/catchline/" + name.toLower() + ".svg";
     QSvgRenderer renderer(file);
@@ -41,13 +43,15 @@ QPixmap ResourcePicture(const QString& name) {
     return pixmap;
 }
 
-QIcon ApplicationIcon() {
+QIcon ApplicationIcon()
+{
     InitShellResources();
     return QIcon(":/catchline/icon.svg");
 }
 
 namespace {
-QColor BottomLeftColor(const QPixmap& picture, const QColor& fallback) {
+QColor BottomLeftColor(const QPixmap& picture, const QColor& fallback)
+{
     if (picture.isNull()) return fallback;
     QImage image = picture.toImage();
     QColor c = image.pixelColor(0, image.height() - 1);
@@ -57,13 +61,15 @@ QColor BottomLeftColor(const QPixmap& picture, const QColor& fallback) {
 }
 
 // Text drawn on a background in whichever of black and white reads better.
-QColor ReadableTextOn(const QColor& background) {
+QColor ReadableTextOn(const QColor& background)
+{
     const TColor bg = RGBColor(background.red(), background.green(), background.blue());
     return ContrastRatio(bg, RGBColor(255, 255, 255)) >= ContrastRatio(bg, RGBColor(0, 0, 0)) ? QColor(Qt::white)
                                                                                               : QColor(Qt::black);
 }
 
-void SetBackground(QWidget* w, const QColor& c) {
+void SetBackground(QWidget* w, const QColor& c)
+{
     QPalette pal = w->palette();
     pal.setColor(QPalette::Window, c);
     pal.setColor(QPalette::WindowText, ReadableTextOn(c));
@@ -75,7 +81,8 @@ void SetBackground(QWidget* w, const QColor& c) {
 std::function<void(TfrmSplash&)> TfrmSplash::ShownHook;
 
 TfrmSplash::TfrmSplash(int steps, const QColor& background, const QFont& font, QWidget* parent)
-    : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog) {
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog)
+{
     setObjectName("frmSplash");
     setWindowTitle(tr("Loading ..."));
     setFont(font);
@@ -138,7 +145,8 @@ TfrmSplash::TfrmSplash(int steps, const QColor& background, const QFont& font, Q
     QFont small = font;
     small.setPixelSize(std::max(pbrParam->contentsRect().height() - 2, 8));
     lblVersion->setFont(small);
-    lblVersion->setText(QString::fromStdString(VersionString("ProductName") + " " + VersionString("FileVersion") + " "));
+    lblVersion->setText(
+        QString::fromStdString(VersionString("ProductName") + " " + VersionString("FileVersion") + " "));
     lblVersion->move(1, 1);
     lblVersion->adjustSize();
 
@@ -158,13 +166,15 @@ TfrmSplash::TfrmSplash(int steps, const QColor& background, const QFont& font, Q
 
 void TfrmSplash::SplashCloseTime() { tmrSplash->setInterval(8000); }
 
-void TfrmSplash::SplashStep(const QString& text) {
+void TfrmSplash::SplashStep(const QString& text)
+{
     if (pbrParam->value() < pbrParam->maximum()) pbrParam->setValue(pbrParam->value() + 1);
     pnlParam->setText(text);
     repaint();
 }
 
-void TfrmSplash::showEvent(QShowEvent* event) {
+void TfrmSplash::showEvent(QShowEvent* event)
+{
     QDialog::showEvent(event);
     if (QScreen* screen = QApplication::primaryScreen()) {
         QRect r = screen->availableGeometry();
@@ -176,15 +186,15 @@ void TfrmSplash::showEvent(QShowEvent* event) {
     if (ShownHook) ShownHook(*this);
 }
 
-void TfrmSplash::tmrSplashTimer() {
+void TfrmSplash::tmrSplashTimer()
+{
     tmrSplash->stop();
-    if (isModal() && isVisible())
-        accept();  // a modally shown splash closes
-    else
-        setResult(QDialog::Accepted);
+    if (isModal() && isVisible()) accept();  // a modally shown splash closes
+    else setResult(QDialog::Accepted);
 }
 
-void TfrmSplash::tmrVersionTimer() {
+void TfrmSplash::tmrVersionTimer()
+{
     tmrVersion->stop();
     lblVersion->hide();
 }
@@ -192,7 +202,7 @@ void TfrmSplash::tmrVersionTimer() {
 // ---- About ----
 
 namespace {
-const char* const kVersionKeys[] = {"CompanyName",   "FileDescription", "FileVersion",      "InternalName",
+const char* const kVersionKeys[] = {"CompanyName",    "FileDescription", "FileVersion",      "InternalName",
                                     "LegalCopyright", "LegalTrademarks", "OriginalFilename", "ProductName",
                                     "ProductVersion", "SpecialBuild",    "Comments",         "Website",
                                     "Email",          "DevelopedBy"};
@@ -206,7 +216,8 @@ const char* const kCredits[6][2] = {
     {"Debian", "The packages the program is built from"},
 };
 
-QTableWidget* MakeGrid(QWidget* parent, const char* name) {
+QTableWidget* MakeGrid(QWidget* parent, const char* name)
+{
     auto* grid = new QTableWidget(1, 2, parent);
     grid->setObjectName(name);
     grid->horizontalHeader()->hide();
@@ -219,7 +230,8 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name) {
     return grid;
 }
 
-QWidget* TitledPage(QWidget* parent, const QString& title, QTableWidget*& grid, const char* gridName) {
+QWidget* TitledPage(QWidget* parent, const QString& title, QTableWidget*& grid, const char* gridName)
+{
     auto* page = new QWidget(parent);
     auto* layout = new QVBoxLayout(page);
     auto* label = new QLabel(title, page);
@@ -234,7 +246,8 @@ QWidget* TitledPage(QWidget* parent, const QString& title, QTableWidget*& grid, 
 }
 }  // namespace
 
-TfrmAbout::TfrmAbout(const QColor& dialogColor, QWidget* parent) : QDialog(parent) {
+TfrmAbout::TfrmAbout(const QColor& dialogColor, QWidget* parent) : QDialog(parent)
+{
     setObjectName("frmAbout");
     setWindowTitle(tr("About"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -295,8 +308,7 @@ TfrmAbout::TfrmAbout(const QColor& dialogColor, QWidget* parent) : QDialog(paren
     layout->addWidget(btbOk, 0, Qt::AlignHCenter);
     connect(btbOk, &QPushButton::clicked, this, &QDialog::accept);
 
-    for (const char* key : kVersionKeys)
-        AddGridRow(stgVersion, key, QString::fromStdString(VersionString(key)));
+    for (const char* key : kVersionKeys) AddGridRow(stgVersion, key, QString::fromStdString(VersionString(key)));
     for (const auto& credit : kCredits) AddGridRow(stgCredits, credit[0], credit[1]);
     stgVersion->setMouseTracking(true);
     stgVersion->viewport()->installEventFilter(this);
@@ -305,7 +317,8 @@ TfrmAbout::TfrmAbout(const QColor& dialogColor, QWidget* parent) : QDialog(paren
     resize(picture.width() + 26, picture.height() + 220);
 }
 
-void TfrmAbout::AddGridRow(QTableWidget* grid, const QString& key, const QString& value) {
+void TfrmAbout::AddGridRow(QTableWidget* grid, const QString& key, const QString& value)
+{
     int last = grid->rowCount() - 1;
     if (last < 0 || (grid->item(last, 0) && !grid->item(last, 0)->text().isEmpty())) {
         grid->insertRow(grid->rowCount());
@@ -315,7 +328,8 @@ void TfrmAbout::AddGridRow(QTableWidget* grid, const QString& key, const QString
     grid->setItem(last, 1, new QTableWidgetItem(value));
 }
 
-void TfrmAbout::WidenValueColumn(QTableWidget* grid) {
+void TfrmAbout::WidenValueColumn(QTableWidget* grid)
+{
     int rowsHeight = 0;
     for (int r = 0; r < grid->rowCount(); ++r) rowsHeight += grid->rowHeight(r);
     int width = grid->viewport()->width() - grid->columnWidth(0) - 2;
@@ -323,7 +337,8 @@ void TfrmAbout::WidenValueColumn(QTableWidget* grid) {
     grid->setColumnWidth(1, std::max(width, 50));
 }
 
-void TfrmAbout::Fill(const QFont& font, const TProgramStatistics& st, double startTime, double now) {
+void TfrmAbout::Fill(const QFont& font, const TProgramStatistics& st, double startTime, double now)
+{
     pnlWebsite->setText(QString::fromStdString(VersionString("Website")));
     setFont(font);
     int rowHeight = 2 * std::max(QFontInfo(font).pixelSize(), 8);
@@ -331,8 +346,7 @@ void TfrmAbout::Fill(const QFont& font, const TProgramStatistics& st, double sta
         grid->verticalHeader()->setDefaultSectionSize(rowHeight);
     stgStatistics->setRowCount(1);
     stgStatistics->clearContents();
-    AddGridRow(stgStatistics, "Running time",
-               QString::fromStdString(DurationText(RunningTimeNow(st, startTime, now))));
+    AddGridRow(stgStatistics, "Running time", QString::fromStdString(DurationText(RunningTimeNow(st, startTime, now))));
     AddGridRow(stgStatistics, "Times started", QString::number(st.TimesStarted));
     AddGridRow(stgStatistics, "Rowing time", QString::fromStdString(DurationText(st.RowingTime)));
     AddGridRow(stgStatistics, "Rowing sessions", QString::number(st.RowingSessions));
@@ -340,7 +354,8 @@ void TfrmAbout::Fill(const QFont& font, const TProgramStatistics& st, double sta
     AddGridRow(stgStatistics, "Files saved", QString::number(st.FilesSaved));
 }
 
-void TfrmAbout::showEvent(QShowEvent* event) {
+void TfrmAbout::showEvent(QShowEvent* event)
+{
     QDialog::showEvent(event);
     pgcAbout->setCurrentWidget(tshGeneral);
     pgcAbout->setTabText(0, tr("General"));
@@ -348,17 +363,17 @@ void TfrmAbout::showEvent(QShowEvent* event) {
     btbOk->setFocus();
 }
 
-void TfrmAbout::stgVersionDblClick(int row) {
+void TfrmAbout::stgVersionDblClick(int row)
+{
     if (row < 0 || row >= stgVersion->rowCount() || !stgVersion->item(row, 0)) return;
     QString key = stgVersion->item(row, 0)->text();
     QString value = stgVersion->item(row, 1) ? stgVersion->item(row, 1)->text() : QString();
-    if (key == "Email")
-        OpenWithShell("mailto:" + value.toStdString());
-    else if (key == "Website" || key == "DevelopedBy")
-        OpenWithShell("http://" + value.toStdString());
+    if (key == "Email") OpenWithShell("mailto:" + value.toStdString());
+    else if (key == "Website" || key == "DevelopedBy") OpenWithShell("http://" + value.toStdString());
 }
 
-bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
+bool TfrmAbout::eventFilter(QObject* watched, QEvent* event)
+{
     if (watched == pnlWebsite && event->type() == QEvent::MouseButtonRelease) {
         OpenWithShell("http://" + pnlWebsite->text().toStdString());
         return true;
@@ -367,9 +382,8 @@ bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
         auto* me = static_cast<QMouseEvent*>(event);
         int row = stgVersion->rowAt(int(me->position().y()));
         QString key = row >= 0 && stgVersion->item(row, 0) ? stgVersion->item(row, 0)->text() : QString();
-        stgVersion->viewport()->setCursor(key == "Email" || key == "Website" || key == "DevelopedBy"
-                                              ? Qt::PointingHandCursor
-                                              : Qt::ArrowCursor);
+        stgVersion->viewport()->setCursor(
+            key == "Email" || key == "Website" || key == "DevelopedBy" ? Qt::PointingHandCursor : Qt::ArrowCursor);
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -48,6 +48,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
 private:
     // The controls (object name = member name).
     QWidget* pnlSplash = nullptr;

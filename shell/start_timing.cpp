@@ -25,7 +25,11 @@ const auto kProgramStart = std::chrono::steady_clock::now();
 bool gFirstPaintReported = false;
 bool gQuitRequested = false;
 
-void QuitSoon() { QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection); }
+void QuitSoon()
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
 
 const char* Mode()
 {
@@ -91,7 +95,8 @@ double SinceProcessStart()
     if (paren == std::string::npos) return SinceProgramStart();
     std::istringstream fields(text.substr(paren + 2));
     std::string field;
-    for (int i = 3; i <= 22 && fields >> field; ++i) {}
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+    }
     const double ticks = std::strtod(field.c_str(), nullptr);
     const long hz = sysconf(_SC_CLK_TCK);
     timespec now{};

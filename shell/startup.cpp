@@ -16,7 +16,8 @@
 #include "util/text.h"
 #include "util/version.h"
 
-int RunCatchline(int argc, char** argv) {
+int RunCatchline(int argc, char** argv)
+{
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromStdString(LowerCase(VersionString("ProductName"))));
     QApplication::setOrganizationName(QString::fromStdString(VersionString("CompanyName")));

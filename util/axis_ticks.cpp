@@ -80,8 +80,8 @@ TAxisTicks PlanAxisTicks(double lo, double hi, double length, const TLabelSize& 
 
 double RoundTimeStep(double atLeast)
 {
-    static const double kSteps[] = {1,    2,    5,    10,   15,    30,    60,    120,   300,
-                                    600,  900,  1800, 3600, 7200,  10800, 21600, 43200, 86400};
+    static const double kSteps[] = {1,   2,   5,    10,   15,   30,    60,    120,   300,
+                                    600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
     if (!(atLeast > 0) || !std::isfinite(atLeast)) return 1;
     for (double s : kSteps)
         if (s >= atLeast * (1 - 1e-9)) return s;

@@ -33,7 +33,7 @@ int DecimalsOf(double value);
 double RoundTimeStep(double atLeast);
 
 struct TTimeTicks {
-    double Lo = 0;    // the range, widened outwards to whole steps (seconds)
+    double Lo = 0;  // the range, widened outwards to whole steps (seconds)
     double Hi = 1;
     double Step = 1;  // seconds between two ticks
     int Count = 2;    // ticks from Lo to Hi

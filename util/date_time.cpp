@@ -73,7 +73,10 @@ double EncodeTime(int hour, int minute, int second, int millisecond)
 
 void DecodeDate(double days, int& year, int& month, int& day)
 {
-    if (!std::isfinite(days) || days < -693593 || days > 2958465) { year = month = day = 0; return; }
+    if (!std::isfinite(days) || days < -693593 || days > 2958465) {
+        year = month = day = 0;
+        return;
+    }
     long long n = (long long)std::floor(days) + kEpoch;
     // Walk 400-year cycles, then years.
     int y = 1 + int(n / 146097) * 400;
@@ -85,7 +88,10 @@ void DecodeDate(double days, int& year, int& month, int& day)
         ++y;
     }
     int m = 1;
-    while (n >= DaysInMonth(y, m)) { n -= DaysInMonth(y, m); ++m; }
+    while (n >= DaysInMonth(y, m)) {
+        n -= DaysInMonth(y, m);
+        ++m;
+    }
     year = y;
     month = m;
     day = int(n) + 1;
@@ -93,7 +99,10 @@ void DecodeDate(double days, int& year, int& month, int& day)
 
 void DecodeTime(double days, int& hour, int& minute, int& second, int& millisecond)
 {
-    if (!std::isfinite(days)) { hour = minute = second = millisecond = 0; return; }
+    if (!std::isfinite(days)) {
+        hour = minute = second = millisecond = 0;
+        return;
+    }
     double frac = days - std::floor(days);
     long long ms = std::llround(frac * kSecondsPerDay * 1000.0);
     if (ms >= 86400000LL) ms = 86399999LL;
@@ -121,21 +130,46 @@ std::string FormatDateTime(const std::string& format, double days)
     for (size_t i = 0; i < format.size();) {
         auto take = [&](const char* token) {
             size_t len = std::char_traits<char>::length(token);
-            if (format.compare(i, len, token) == 0) { i += len; return true; }
+            if (format.compare(i, len, token) == 0) {
+                i += len;
+                return true;
+            }
             return false;
         };
-        if (take("yyyy")) { std::snprintf(buf, sizeof buf, "%04d", y); out += buf; }
-        else if (take("yy")) { std::snprintf(buf, sizeof buf, "%02d", y % 100); out += buf; }
-        else if (take("mm")) { std::snprintf(buf, sizeof buf, "%02d", m); out += buf; }
-        else if (take("dd")) { std::snprintf(buf, sizeof buf, "%02d", d); out += buf; }
-        else if (take("hh")) { std::snprintf(buf, sizeof buf, "%02d", h); out += buf; }
-        else if (take("nn")) { std::snprintf(buf, sizeof buf, "%02d", n); out += buf; }
-        else if (take("ss")) { std::snprintf(buf, sizeof buf, "%02d", s); out += buf; }
-        else if (take("zzz")) { std::snprintf(buf, sizeof buf, "%03d", ms); out += buf; }
-        else if (take("d")) { out += std::to_string(d); }
-        else if (take("m")) { out += std::to_string(m); }
-        else if (take("h")) { out += std::to_string(h); }
-        else { out += format[i]; ++i; }
+        if (take("yyyy")) {
+            std::snprintf(buf, sizeof buf, "%04d", y);
+            out += buf;
+        } else if (take("yy")) {
+            std::snprintf(buf, sizeof buf, "%02d", y % 100);
+            out += buf;
+        } else if (take("mm")) {
+            std::snprintf(buf, sizeof buf, "%02d", m);
+            out += buf;
+        } else if (take("dd")) {
+            std::snprintf(buf, sizeof buf, "%02d", d);
+            out += buf;
+        } else if (take("hh")) {
+            std::snprintf(buf, sizeof buf, "%02d", h);
+            out += buf;
+        } else if (take("nn")) {
+            std::snprintf(buf, sizeof buf, "%02d", n);
+            out += buf;
+        } else if (take("ss")) {
+            std::snprintf(buf, sizeof buf, "%02d", s);
+            out += buf;
+        } else if (take("zzz")) {
+            std::snprintf(buf, sizeof buf, "%03d", ms);
+            out += buf;
+        } else if (take("d")) {
+            out += std::to_string(d);
+        } else if (take("m")) {
+            out += std::to_string(m);
+        } else if (take("h")) {
+            out += std::to_string(h);
+        } else {
+            out += format[i];
+            ++i;
+        }
     }
     return out;
 }

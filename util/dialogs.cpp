@@ -63,4 +63,3 @@ TMsgResult TConsoleDialogs::MessageBox(TMsgKind kind, const std::string& text, u
 }
 
 TFileDialogResult TConsoleDialogs::FileDialog(const TFileDialogRequest&) { return {}; }
-

@@ -59,7 +59,8 @@ class TDialogService {
 public:
     virtual ~TDialogService() = default;
     // Shows a modal message box and returns the button chosen.
-    virtual TMsgResult MessageBox(TMsgKind kind, const std::string& text, unsigned buttons, TMsgResult defaultButton) = 0;
+    virtual TMsgResult MessageBox(TMsgKind kind, const std::string& text, unsigned buttons,
+                                  TMsgResult defaultButton) = 0;
     virtual TFileDialogResult FileDialog(const TFileDialogRequest& request) = 0;
     // A question whose answers are not the standard ones ("Recover",
     // "Discard", "Later"): each caption labels a standard button, whose

@@ -347,12 +347,19 @@ bool WriteFileAtomically(const std::string& path, const std::vector<TFilePart>& 
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back('\0');
     int fd = mkstemp(name.data());
-    if (fd < 0) { errorCode = errno; return false; }
+    if (fd < 0) {
+        errorCode = errno;
+        return false;
+    }
     // Keep the permissions of a file being replaced, else the usual ones.
     struct stat st {};
     mode_t mode = 0666;
     if (stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    else { mode_t mask = umask(0); umask(mask); mode &= ~mask; }
+    else {
+        mode_t mask = umask(0);
+        umask(mask);
+        mode &= ~mask;
+    }
     fchmod(fd, mode);
     auto fail = [&](int code) {
         errorCode = code;

@@ -20,8 +20,7 @@ struct TProfileFile::Document {
             std::string t = Trim(Lines[i]);
             if (t.size() >= 2 && t.front() == '[') {
                 size_t close = t.find(']');
-                if (close != std::string::npos && SameText(Trim(t.substr(1, close - 1)), Trim(section)))
-                    return int(i);
+                if (close != std::string::npos && SameText(Trim(t.substr(1, close - 1)), Trim(section))) return int(i);
             }
         }
         return -1;

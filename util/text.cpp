@@ -1,5 +1,6 @@
 #include "util/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -7,15 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 
 namespace {
 
 // Unicode code points of Windows-1252 bytes 0x80..0x9F; 0 = undefined (kept as C1 control).
-const uint16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+const uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                  0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char gDecimalSeparator = '.';
 
@@ -62,11 +62,20 @@ size_t Utf8Sequence(const uint8_t* s, size_t n, size_t i, uint32_t& cp)
 {
     uint8_t c = s[i];
     size_t len;
-    if (c < 0x80) { cp = c; return 1; }
-    if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
-    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
-    else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
-    else return 0;
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    if ((c & 0xE0) == 0xC0) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        len = 4;
+        cp = c & 0x07;
+    } else return 0;
     if (i + len > n) return 0;
     for (size_t k = 1; k < len; ++k) {
         if ((s[i + k] & 0xC0) != 0x80) return 0;
@@ -274,8 +283,13 @@ bool TryParseInt(const std::string& text, int32_t& value)
     if (i >= t.size()) return false;
     // Hexadecimal with '$' or "0x" as Delphi's StrToInt accepts.
     int base = 10;
-    if (t[i] == '$') { base = 16; ++i; }
-    else if (t.size() > i + 1 && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) { base = 16; i += 2; }
+    if (t[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (t.size() > i + 1 && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
     if (i >= t.size()) return false;
     int64_t v = 0;
     for (; i < t.size(); ++i) {

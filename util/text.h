@@ -17,9 +17,9 @@ bool IsValidUtf8(const uint8_t* bytes, size_t length);
 std::string Trim(const std::string& s);
 std::string TrimLeft(const std::string& s);
 std::string TrimRight(const std::string& s);
-std::string LowerCase(const std::string& s);   // ASCII only
-std::string UpperCase(const std::string& s);   // ASCII only
-bool SameText(const std::string& a, const std::string& b);  // ASCII case-insensitive
+std::string LowerCase(const std::string& s);                           // ASCII only
+std::string UpperCase(const std::string& s);                           // ASCII only
+bool SameText(const std::string& a, const std::string& b);             // ASCII case-insensitive
 bool StartsWithText(const std::string& s, const std::string& prefix);  // case-insensitive
 std::string ReplaceAll(std::string s, const std::string& from, const std::string& to);
 std::vector<std::string> SplitString(const std::string& s, char separator);

@@ -35,10 +35,7 @@ uint32_t PackVersion(const std::string& text)
     return result;
 }
 
-uint32_t ProgramVersion()
-{
-    return PackVersion(VersionString("FileVersion"));
-}
+uint32_t ProgramVersion() { return PackVersion(VersionString("FileVersion")); }
 
 std::string VersionText(uint32_t version)
 {

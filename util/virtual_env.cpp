@@ -38,10 +38,7 @@ std::string DetectVirtualEnvironmentAt(const std::string& dmiFolder)
     return "";
 }
 
-std::string DetectVirtualEnvironment()
-{
-    return DetectVirtualEnvironmentAt("/sys/class/dmi/id/");
-}
+std::string DetectVirtualEnvironment() { return DetectVirtualEnvironmentAt("/sys/class/dmi/id/"); }
 
 const std::string& VirtualEnvironment()
 {

@@ -43,10 +43,8 @@ void TValueCell::SetID(int32_t id)
     if (id == FID) return;
     if (!FArea || !FArea->Data()) return;
     FID = id;
-    if (const TValueItem* item = FArea->Data()->FindItem(id))
-        setToolTip(QString::fromStdString(item->Hint));
-    else
-        setToolTip(QString());
+    if (const TValueItem* item = FArea->Data()->FindItem(id)) setToolTip(QString::fromStdString(item->Hint));
+    else setToolTip(QString());
     update();
 }
 
@@ -129,7 +127,8 @@ void TValueCell::PaintTo(QPainter& p)
                 break;
             case lpStretch: target = client; break;
             case lpProportional: {
-                const double scale = std::min(double(client.height()) / logo.height(), double(client.width()) / logo.width());
+                const double scale =
+                    std::min(double(client.height()) / logo.height(), double(client.width()) / logo.width());
                 target = QRect(0, 0, int(std::lround(logo.width() * scale)), int(std::lround(logo.height() * scale)));
                 target.moveCenter(client.center());
                 break;

@@ -110,7 +110,8 @@ public:
     // Rebuilds rows and cells from a layout (ids the store lacks become -1).
     void ApplyLayout(const TValueLayout& layout);
 
-    void UpdateAppearance(const QFont& font, const QColor& textColor, const QColor& cellColor, const QColor& panelColor);
+    void UpdateAppearance(const QFont& font, const QColor& textColor, const QColor& cellColor,
+                          const QColor& panelColor);
     QColor PanelColor() const { return FPanelColor; }
     QColor TextColor() const { return FTextColor; }
 

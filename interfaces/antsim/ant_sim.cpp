@@ -27,9 +27,9 @@
 //   ANTSIM_NETKEY      the network key the strap's network needs (16 hex
 //                      digits); a channel on another key hears nothing and
 //                      ends its search (events 0x01 and 0x07)
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -50,7 +50,7 @@ using CHANNEL_EVENT_FUNC = int (*)(unsigned char channel, unsigned char event);
 namespace {
 
 struct TEvent {
-    bool Response;          // response event, else channel event
+    bool Response;  // response event, else channel event
     unsigned char Channel;
     unsigned char Code;     // message id (0x40) or event code (0x80 = rx)
     unsigned char Data[9];  // buffer contents
@@ -173,12 +173,12 @@ void Deliver(const TEvent& e)
 
 // The heart-rate monitor's state between pages.
 struct THeartState {
-    int Messages = 0;      // pages sent since the channel opened
-    double Time = 0;       // s since the channel opened (the strap's clock)
-    double NextBeat = 0;   // s
+    int Messages = 0;     // pages sent since the channel opened
+    double Time = 0;      // s since the channel opened (the strap's clock)
+    double NextBeat = 0;  // s
     unsigned Beats = 0;
-    uint16_t BeatTime = 0; // 1/1024 s
-    bool Ended = false;    // search timed out (wrong network key)
+    uint16_t BeatTime = 0;  // 1/1024 s
+    bool Ended = false;     // search timed out (wrong network key)
     TEvent Event{};
 };
 

@@ -67,8 +67,7 @@ std::string CaptureEventLine(double time, TCaptureEvent event, const std::string
 
 // The recording's strokes as the stroke computation gives them with a
 // default session's settings (weight in kg); standstill records are left out.
-std::vector<TStgStrokeData> RecordingStrokes(const std::vector<uint8_t>& recording, double weight,
-                                             std::string& error);
+std::vector<TStgStrokeData> RecordingStrokes(const std::vector<uint8_t>& recording, double weight, std::string& error);
 
 std::string MakeFtmsCapture(const std::vector<TStgStrokeData>& strokes, const std::string& device);
 std::string MakeHeartCapture(const std::vector<TStgStrokeData>& strokes, const std::string& device);

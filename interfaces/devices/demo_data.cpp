@@ -84,10 +84,7 @@ std::vector<uint8_t> RawDataBytes(uint32_t version, const std::vector<TRawDataSa
 
 // ---- Source ----
 
-TDemoSource::~TDemoSource()
-{
-    Close();
-}
+TDemoSource::~TDemoSource() { Close(); }
 
 void TDemoSource::Close()
 {

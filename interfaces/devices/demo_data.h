@@ -52,8 +52,7 @@ const std::vector<uint8_t>& BuiltInDemoData();
 std::string DemoDataFileFor(const std::string& programPath);
 
 // Whole file in memory: "" and the samples, or "Filesize", "Invalid file".
-std::string ParseRawData(const uint8_t* data, size_t size, uint32_t* version,
-                         std::vector<TRawDataSample>* samples);
+std::string ParseRawData(const uint8_t* data, size_t size, uint32_t* version, std::vector<TRawDataSample>* samples);
 // Header and samples as bytes.
 std::vector<uint8_t> RawDataBytes(uint32_t version, const std::vector<TRawDataSample>& samples);
 // Interval in seconds -> ticks, rounded and clamped to 0..65535.
@@ -109,7 +108,7 @@ public:
     int64_t PacingClockUs = 0;
     bool Fast = false;  // DemoFast: no real-time pacing
 
-    std::function<void()> OnEnd;                          // recording over: close
+    std::function<void()> OnEnd;                              // recording over: close
     std::function<void(const std::string& message)> OnError;  // "DemoRead %d : %s"
 
     // DemoOpen without the timer: opens programPath's ".dat" file when it

@@ -46,9 +46,9 @@ void Put16(std::vector<uint8_t>& out, uint16_t v)
 uint16_t FieldBits(const TRowerData& r)
 {
     uint16_t b = 0;
-    const bool has[13] = {false,          r.HasAverageStrokeRate, r.HasDistance, r.HasPace,    r.HasAveragePace,
-                          r.HasPower,     r.HasAveragePower,      r.HasResistance, r.HasEnergy, r.HasHeartRate,
-                          r.HasMet,       r.HasElapsed,           r.HasRemaining};
+    const bool has[13] = {false,      r.HasAverageStrokeRate, r.HasDistance,   r.HasPace,   r.HasAveragePace,
+                          r.HasPower, r.HasAveragePower,      r.HasResistance, r.HasEnergy, r.HasHeartRate,
+                          r.HasMet,   r.HasElapsed,           r.HasRemaining};
     for (int i = 1; i < 13; ++i)
         if (has[i]) b = uint16_t(b | 1u << i);
     return b;

@@ -65,7 +65,7 @@ struct TAntHeartPage {
     bool Toggle = false;
     uint16_t BeatTime = 0;  // 1/1024 s
     uint8_t BeatCount = 0;
-    uint8_t Bpm = 0;        // 0 = invalid
+    uint8_t Bpm = 0;  // 0 = invalid
 };
 
 TAntHeartPage DecodeAntHeartPage(const uint8_t payload[8]);

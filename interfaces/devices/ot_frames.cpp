@@ -8,7 +8,10 @@
 namespace {
 
 uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t U32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 void Put16(std::vector<uint8_t>& v, size_t at, uint16_t x)
 {
     v[at] = uint8_t(x);
@@ -139,8 +142,9 @@ bool TOTFrameSearch::CheckForFrame()
         if (expectedSize == 0) ValidMember("oFrameOTM", "iType", type, long(Expected ? 128 : 0));
         else ValidMember((std::string("oFrame") + name).c_str(), "iSize", size, expectedSize);
         if (Trace)
-            Trace(Format("CheckForFrame : No valid frame; received %d ($%x), expected %s. Clearing first %d bytes from buffer",
-                         type, type, ExpectedList(Expected).c_str(), 1));
+            Trace(Format(
+                "CheckForFrame : No valid frame; received %d ($%x), expected %s. Clearing first %d bytes from buffer",
+                type, type, ExpectedList(Expected).c_str(), 1));
         Buf.erase(Buf.begin());
         ++Rejected;
         return true;
@@ -164,8 +168,9 @@ bool TOTFrameSearch::CheckForFrame()
     } else {
         ++Rejected;
         if (Trace)
-            Trace(Format("CheckForFrame : No valid frame; received %d ($%x), expected %s. Clearing first %d bytes from buffer",
-                         type, type, ExpectedList(Expected).c_str(), int(length)));
+            Trace(Format(
+                "CheckForFrame : No valid frame; received %d ($%x), expected %s. Clearing first %d bytes from buffer",
+                type, type, ExpectedList(Expected).c_str(), int(length)));
     }
     Buf.erase(Buf.begin(), Buf.begin() + std::ptrdiff_t(length));
     return true;
@@ -267,8 +272,8 @@ void SmoothOTCurve(TStgForceCurve& c, int smoothing)
 std::vector<uint8_t> OTStrokePayload(const TOTStrokeValues& v)
 {
     std::vector<uint8_t> p(86, 0);
-    const uint16_t words[] = {v.StrokeNumber, v.PowerX10, v.StrokeRate, v.TimeX10, v.StrokeLength,
-                              v.Distance,     v.Energy,   v.HeartRate,  v.A,       v.B,
+    const uint16_t words[] = {v.StrokeNumber, v.PowerX10, v.StrokeRate,       v.TimeX10, v.StrokeLength,
+                              v.Distance,     v.Energy,   v.HeartRate,        v.A,       v.B,
                               v.Drag,         v.Interval, v.DistancePerStroke};
     for (size_t i = 0; i < 13; ++i) Put16(p, 2 * i, words[i]);
     std::memcpy(&p[26], v.Curve, 60);

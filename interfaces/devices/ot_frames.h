@@ -29,7 +29,14 @@ enum TOTFrameType : uint8_t {
 };
 
 // Kind of an accepted frame: 0 none, 1 ALIVE ... 5 WORKOUTCANCELED (type - 128).
-enum TOTFrameKind : int { otfNone = 0, otfAlive, otfStartWorkout, otfStrokeFinished, otfWorkoutFinished, otfWorkoutCanceled };
+enum TOTFrameKind : int {
+    otfNone = 0,
+    otfAlive,
+    otfStartWorkout,
+    otfStrokeFinished,
+    otfWorkoutFinished,
+    otfWorkoutCanceled
+};
 
 // Expected-frame mask bit of a frame type (bit k = type 128 + k).
 constexpr uint32_t OTMask(TOTFrameType type) { return 1u << (type - 128); }
@@ -44,9 +51,9 @@ constexpr size_t kOTMaxFrame = 261;
 
 class TOTFrameSearch {
 public:
-    uint32_t Expected = 0;            // mask of accepted frame types
-    TOTFrameKind Kind = otfNone;       // the frame accepted by the last search
-    std::vector<uint8_t> Frame;        // its bytes
+    uint32_t Expected = 0;                          // mask of accepted frame types
+    TOTFrameKind Kind = otfNone;                    // the frame accepted by the last search
+    std::vector<uint8_t> Frame;                     // its bytes
     std::function<void(const std::string&)> Trace;  // diagnostic lines (optional)
 
     // Counters for diagnostics.
@@ -90,8 +97,8 @@ std::vector<uint8_t> TakeOTCommands(std::vector<uint8_t>& buffer);
 
 // Payload builders for the simulator (values as the device encodes them).
 struct TOTStrokeValues {
-    uint16_t StrokeNumber = 0, PowerX10 = 0, StrokeRate = 0, TimeX10 = 0, StrokeLength = 0, Distance = 0,
-             Energy = 0, HeartRate = 0, A = 0, B = 0, Drag = 0, Interval = 0, DistancePerStroke = 0;
+    uint16_t StrokeNumber = 0, PowerX10 = 0, StrokeRate = 0, TimeX10 = 0, StrokeLength = 0, Distance = 0, Energy = 0,
+             HeartRate = 0, A = 0, B = 0, Drag = 0, Interval = 0, DistancePerStroke = 0;
     uint8_t Curve[60] = {};
 };
 std::vector<uint8_t> OTStrokePayload(const TOTStrokeValues& v);

@@ -138,10 +138,7 @@ bool TStrokeComputer::AllValid() const
     return !Validity.empty();
 }
 
-void TStrokeComputer::ClearValidity()
-{
-    std::fill(Validity.begin(), Validity.end(), 0);
-}
+void TStrokeComputer::ClearValidity() { std::fill(Validity.begin(), Validity.end(), 0); }
 
 void TStrokeComputer::SetInvSq(int64_t i, double v)
 {

@@ -63,17 +63,17 @@
 
 // Machine and rower parameters (properties of the VT interfaces).
 struct TStrokeSettings {
-    int Magnets = 4;             // pulses per flywheel revolution (1..64)
-    double Inertia = 0.1088;     // flywheel moment of inertia, kg m^2
-    double Link = 0.008;         // chain pitch, m
-    int Cog = 11;                // teeth of the sprocket
-    double Tension = 21.0;       // pre-tension of the return cord, N
-    double ElastConst = 10.7;    // elastic constant of the return cord, N/m
-    double Weight = 85.0;        // rower weight, kg
+    int Magnets = 4;           // pulses per flywheel revolution (1..64)
+    double Inertia = 0.1088;   // flywheel moment of inertia, kg m^2
+    double Link = 0.008;       // chain pitch, m
+    int Cog = 11;              // teeth of the sprocket
+    double Tension = 21.0;     // pre-tension of the return cord, N
+    double ElastConst = 10.7;  // elastic constant of the return cord, N/m
+    double Weight = 85.0;      // rower weight, kg
     TTarnBoatType BoatType = vtb1x;
-    int StrokeTrigger = 0;       // force in N at or below which the drive ends
-    int ThresHold = 0;           // force threshold in N of the end-of-drive test
-    bool RawHeartRate = false;   // skip the heart-rate filter
+    int StrokeTrigger = 0;      // force in N at or below which the drive ends
+    int ThresHold = 0;          // force threshold in N of the end-of-drive test
+    bool RawHeartRate = false;  // skip the heart-rate filter
 };
 
 // Constants derived from the settings by Prepare.
@@ -160,19 +160,19 @@ public:
     const TStrokeConstants& Constants() const { return K; }
     const TStgStrokeData& StrokeData() const { return Stroke; }
     double HeartCorrected() const { return Heart; }
-    int Phase() const { return PhaseValue; }            // 0 none, 1 drive, 2 recovery
-    bool Started() const { return StartedFlag; }         // flywheel turning
+    int Phase() const { return PhaseValue; }      // 0 none, 1 drive, 2 recovery
+    bool Started() const { return StartedFlag; }  // flywheel turning
     bool Busy() const { return BusyFlag; }
     int StrokeCount() const { return Strokes; }
     int64_t PulseNumber() const { return N; }
-    double PulseInterval() const { return P(N).dt; }     // dt of the last pulse after the corrections
+    double PulseInterval() const { return P(N).dt; }  // dt of the last pulse after the corrections
     uint32_t CallCounter() const { return Calls; }
     double DragFactor() const { return K_drag; }         // k, N m s^2
-    int CoastingDrives() const { return Coasts; }         // drives ended as coasting since Reset
-    int RejectedRecoveries() const { return Rejected; }   // recoveries whose drag estimate was not taken
-    int DroppedStrokes() const { return Dropped; }        // drive ends too soon for a rower since Reset
-    double TotalWork() const { return WorkSum; }          // J
-    double Distance() const { return DistanceSum; }       // m
+    int CoastingDrives() const { return Coasts; }        // drives ended as coasting since Reset
+    int RejectedRecoveries() const { return Rejected; }  // recoveries whose drag estimate was not taken
+    int DroppedStrokes() const { return Dropped; }       // drive ends too soon for a rower since Reset
+    double TotalWork() const { return WorkSum; }         // J
+    double Distance() const { return DistanceSum; }      // m
 
 private:
     struct TPulse {
@@ -217,7 +217,7 @@ private:
     void DrivePulse(int64_t i);
     double SampleForce(int64_t i) const;
     bool DriveEnded(int64_t n) const;
-    bool EndDrive();  // false when the drive was too short to be a stroke
+    bool EndDrive();                // false when the drive was too short to be a stroke
     bool StartDriveFromRecovery();  // false: a handler closed the interface
     void StandstillRecord();
     void SetInvSq(int64_t i, double v);
@@ -253,9 +253,9 @@ private:
     int Rejected = 0;
     int Dropped = 0;
     // Running values carried from the drive start (see the header comment).
-    double DriveDragSum = 0;     // drag of pulses drive start - 1 .. N
-    double DriveE0 = 0;          // inverse square of pulse drive start - 1
-    double DriveStartT = 0;      // time stamp of pulse drive start
-    double DriveStartSmooth = 0; // smoothed interval of pulse drive start
-    double FirstInvSq = 0;       // inverse square of pulse 1
+    double DriveDragSum = 0;      // drag of pulses drive start - 1 .. N
+    double DriveE0 = 0;           // inverse square of pulse drive start - 1
+    double DriveStartT = 0;       // time stamp of pulse drive start
+    double DriveStartSmooth = 0;  // smoothed interval of pulse drive start
+    double FirstInvSq = 0;        // inverse square of pulse 1
 };

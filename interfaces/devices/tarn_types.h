@@ -21,16 +21,45 @@
 #include "core/records.h"  // interface type numbers (kFtmsInterfaceType)
 
 enum TTarnState : uint8_t {
-    vtsClosing, vtsClosed, vtsOpening, vtsOpened, vtsSearching, vtsSearchFound, vtsSearchNotFound,
-    vtsSearchCanceled, vtsVerifying, vtsVerified, vtsAccepting, vtsAccepted, vtsStartingWorkout,
-    vtsWorkoutStarted, vtsCancelingWorkout, vtsWorkoutCanceled, vtsFinishingWorkout, vtsWorkoutFinished,
-    vtsStartingStroke, vtsStrokeFinished, vtsStartingRecover, vtsRecoverFinished, vtsPausing, vtsPaused,
-    vtsContinueing, vtsContinued
+    vtsClosing,
+    vtsClosed,
+    vtsOpening,
+    vtsOpened,
+    vtsSearching,
+    vtsSearchFound,
+    vtsSearchNotFound,
+    vtsSearchCanceled,
+    vtsVerifying,
+    vtsVerified,
+    vtsAccepting,
+    vtsAccepted,
+    vtsStartingWorkout,
+    vtsWorkoutStarted,
+    vtsCancelingWorkout,
+    vtsWorkoutCanceled,
+    vtsFinishingWorkout,
+    vtsWorkoutFinished,
+    vtsStartingStroke,
+    vtsStrokeFinished,
+    vtsStartingRecover,
+    vtsRecoverFinished,
+    vtsPausing,
+    vtsPaused,
+    vtsContinueing,
+    vtsContinued
 };
 constexpr int kTarnStateCount = vtsContinued + 1;
 
 enum TTarnProtocol : uint8_t {
-    vtpUnknown, vtpDOS, vtpVtw, vtpVT3W, vtpBrax, vtpOTM, vtpOTDebug, vtpV17Test, vtpVT3WI,
+    vtpUnknown,
+    vtpDOS,
+    vtpVtw,
+    vtpVT3W,
+    vtpBrax,
+    vtpOTM,
+    vtpOTDebug,
+    vtpV17Test,
+    vtpVT3WI,
     vtpFTMS  // Bluetooth Fitness Machine Service (rower data)
 };
 constexpr int kTarnProtocolCount = vtpFTMS + 1;

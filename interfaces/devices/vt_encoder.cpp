@@ -23,8 +23,8 @@ std::array<uint8_t, 4> EncodeVTFrame(TTarnProtocol protocol, uint32_t ticks, int
     const uint8_t hi = uint8_t(period >> 4), lo = uint8_t(period & 15);
 
     // The bytes with their bit order reversed (r0..r3), as the decoder sees them.
-    uint8_t r0 = uint8_t(~hi & 0x7F);                     // bit 7 (sync of byte 0) = 0
-    uint8_t r1 = uint8_t((~(lo << 3)) & 0xF8);            // bits 3..7; bit 7 (sync) = 1
+    uint8_t r0 = uint8_t(~hi & 0x7F);           // bit 7 (sync of byte 0) = 0
+    uint8_t r1 = uint8_t((~(lo << 3)) & 0xF8);  // bits 3..7; bit 7 (sync) = 1
     r1 = uint8_t(r1 | ((counter >> 14) & 1));
     uint8_t r2 = uint8_t(0x80 | ((counter >> 7) & 0x7F));
     uint8_t r3 = uint8_t(0x80 | (counter & 0x7F));

@@ -12,13 +12,11 @@ namespace {
 
 bool Bit(uint8_t b, int n) { return (b >> n) & 1u; }
 
-bool BinarySync(const uint8_t* b)
-{
-    return !Bit(b[0], 0) && Bit(b[1], 0) && Bit(b[2], 0) && Bit(b[3], 0);
-}
+bool BinarySync(const uint8_t* b) { return !Bit(b[0], 0) && Bit(b[1], 0) && Bit(b[2], 0) && Bit(b[3], 0); }
 
-const char* const kLineStarts[] = {"!S,", "!SS", "!SE", "!R,", "!RS", "!RE", "'Just Row It' ",
-                                   "OARTEC Slider OSM", "POWER DOWN", "SPEED", "HRM Control", "Sleep"};
+const char* const kLineStarts[] = {
+    "!S,",        "!SS",   "!SE",         "!R,",  "!RS", "!RE", "'Just Row It' ", "OARTEC Slider OSM",
+    "POWER DOWN", "SPEED", "HRM Control", "Sleep"};
 constexpr std::string_view kBanner = "OARTEC Slider OSM";
 
 bool StartsWith(std::string_view s, std::string_view prefix)
@@ -40,10 +38,7 @@ bool IsVT3WFrame(const uint8_t* b)
            Bit(b[1], 5) == !(Bit(b[3], 4) != Bit(b[3], 5));
 }
 
-bool IsDosFrame(const uint8_t* b, bool strict)
-{
-    return !strict || BinarySync(b);
-}
+bool IsDosFrame(const uint8_t* b, bool strict) { return !strict || BinarySync(b); }
 
 bool IsTextFrame(std::string_view line, bool opening)
 {
@@ -81,10 +76,7 @@ uint8_t ReverseBits(uint8_t b)
     return b;
 }
 
-double RoundToMicrosecond(double seconds)
-{
-    return std::nearbyint(seconds * 1e6) / 1e6;
-}
+double RoundToMicrosecond(double seconds) { return std::nearbyint(seconds * 1e6) / 1e6; }
 
 TBinaryFrame DecodeBinaryFrame(const uint8_t* b)
 {
@@ -219,10 +211,7 @@ bool TVTPulseInput::Dropping() const
     return state == vtsClosing || IsPausedState(state);
 }
 
-bool TVTPulseInput::Interrupted(bool wasOpen) const
-{
-    return Dropping() || (wasOpen && !IsOpenState(CurrentState()));
-}
+bool TVTPulseInput::Interrupted(bool wasOpen) const { return Dropping() || (wasOpen && !IsOpenState(CurrentState())); }
 
 void TVTPulseInput::Open()
 {
@@ -340,8 +329,7 @@ void TVTPulseInput::ReceiveBytes(const uint8_t* data, size_t size)
         }
         const uint8_t* front = Rx.data() + RxStart;
         const size_t avail = Buffered();
-        const TFrameMatch m =
-            RecognizeFrame(front, avail, ProtocolSet, StrictProtocol, CurrentState() == vtsOpening);
+        const TFrameMatch m = RecognizeFrame(front, avail, ProtocolSet, StrictProtocol, CurrentState() == vtsOpening);
         if (m.Length < 0) break;  // the rest of a text line has not arrived yet
         if (m.Length == 0) {
             if (TextLines) {

@@ -80,11 +80,11 @@ uint8_t ReverseBits(uint8_t b);
 double RoundToMicrosecond(double seconds);
 
 struct TBinaryFrame {
-    int HeartPeriod = 0;  // P
-    int HeartRaw = 30;    // trunc(72000 / P) clamped to 30..240
-    int Counter = 0;      // pulse counter C
-    double Interval = 0;  // s
-    bool NoPulse = false; // C = 0x7FFF
+    int HeartPeriod = 0;   // P
+    int HeartRaw = 30;     // trunc(72000 / P) clamped to 30..240
+    int Counter = 0;       // pulse counter C
+    double Interval = 0;   // s
+    bool NoPulse = false;  // C = 0x7FFF
 };
 TBinaryFrame DecodeBinaryFrame(const uint8_t* b);
 

@@ -89,10 +89,9 @@ enum : uint32_t {
 
 uint32_t TSerialPortNG::CharTimeFor(uint32_t baud)
 {
-    static const uint32_t table[][2] = {{110, 100000}, {300, 37000},  {600, 18000},   {1200, 9000},
-                                        {2400, 4500},  {4800, 2300},  {9600, 1100},   {14400, 760},
-                                        {19200, 570},  {38400, 290},  {56000, 200},   {57600, 190},
-                                        {115200, 95},  {128000, 85},  {256000, 43}};
+    static const uint32_t table[][2] = {{110, 100000}, {300, 37000}, {600, 18000}, {1200, 9000}, {2400, 4500},
+                                        {4800, 2300},  {9600, 1100}, {14400, 760}, {19200, 570}, {38400, 290},
+                                        {56000, 200},  {57600, 190}, {115200, 95}, {128000, 85}, {256000, 43}};
     uint32_t us = 1100;
     for (const auto& row : table)
         if (row[0] <= baud) us = row[1];
@@ -823,7 +822,8 @@ void TSerialPortNG::WaitForInput(TWorkerState& state, int fd, int queued, bool w
         const int clusterSize = FClusterSizeShared;
         const int64_t limit = int64_t(queued) * FRTOCharDelayTime / 1000 + FRTOExtraDelayTime;
         const int64_t untilTimeout = state.LastEmpty + limit + 1 - NowMs();
-        const int64_t untilCluster = int64_t(clusterSize - std::min<int>(queued, clusterSize)) * FRTOCharDelayTime / 1000 + 1;
+        const int64_t untilCluster =
+            int64_t(clusterSize - std::min<int>(queued, clusterSize)) * FRTOCharDelayTime / 1000 + 1;
         timeout = int(std::clamp<int64_t>(std::min(untilTimeout, untilCluster), 1, 75));
     }
     if (writePending) fds[1].events |= POLLOUT;

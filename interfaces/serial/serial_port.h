@@ -39,8 +39,8 @@ enum TSerialFlowFlags : uint32_t {
 class TSerialPortNG {
 public:
     using TNotifyEvent = std::function<void(TSerialPortNG* Sender)>;
-    using TNotifyErrorEvent =
-        std::function<void(TSerialPortNG* Sender, unsigned Place, unsigned Code, const std::string& Msg, uint8_t Noise)>;
+    using TNotifyErrorEvent = std::function<void(TSerialPortNG* Sender, unsigned Place, unsigned Code,
+                                                 const std::string& Msg, uint8_t Noise)>;
 
     TSerialPortNG();
     ~TSerialPortNG();

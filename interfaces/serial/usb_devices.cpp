@@ -56,7 +56,8 @@ std::vector<TUsbSerialPort> UsbSerialPortsUnder(const std::string& sysRoot)
             dir = dir.parent_path();
         }
     }
-    std::sort(ports.begin(), ports.end(), [](const TUsbSerialPort& a, const TUsbSerialPort& b) { return a.Port < b.Port; });
+    std::sort(ports.begin(), ports.end(),
+              [](const TUsbSerialPort& a, const TUsbSerialPort& b) { return a.Port < b.Port; });
     return ports;
 }
 
@@ -147,7 +148,8 @@ std::vector<TAntReceiver> AntReceivers()
         r.Serial = ReadLine(dir / "serial");
         list.push_back(r);
     }
-    std::sort(list.begin(), list.end(), [](const TAntReceiver& a, const TAntReceiver& b) { return a.Serial < b.Serial; });
+    std::sort(list.begin(), list.end(),
+              [](const TAntReceiver& a, const TAntReceiver& b) { return a.Serial < b.Serial; });
     return list;
 }
 

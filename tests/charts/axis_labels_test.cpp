@@ -15,8 +15,8 @@
 #include <set>
 
 #include "charts/chart_render.h"
-#include "util/axis_ticks.h"
 #include "tests/charts/testutil_charts.h"
+#include "util/axis_ticks.h"
 
 namespace {
 
@@ -113,8 +113,8 @@ TEST(AxisLabels, WholeValuesHaveNoDecimalsAndAZoomStepsRoundly)
 
     // A zoom into an odd part of the plot.
     const QRectF plot = box.Chart->plotArea();
-    box.Chart->zoomIn(QRectF(plot.left() + plot.width() * 0.37, plot.top() + plot.height() * 0.21,
-                             plot.width() * 0.29, plot.height() * 0.33));
+    box.Chart->zoomIn(QRectF(plot.left() + plot.width() * 0.37, plot.top() + plot.height() * 0.21, plot.width() * 0.29,
+                             plot.height() * 0.33));
     box.Settle();
     for (QValueAxis* axis : {bottom, left}) {
         const double step = axis->tickInterval();

@@ -5,24 +5,24 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QChartView>
 #include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QValueAxis>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QToolButton>
+#include <QValueAxis>
 
 #include "charts/force_curves_window.h"
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "tests/charts/testutil_charts.h"
-#include "util/profile.h"
 #include "tests/support/child.h"
+#include "util/profile.h"
 
 namespace {
 
@@ -97,7 +97,8 @@ TEST_F(ChartLayoutTest, DraggingTheBottomSplitterStaysWithin100AndClientHeightLe
     EXPECT_EQ(Child<QWidget>(w, "pnlData")->height(), 450);
     EXPECT_EQ(w->DataHeight, 450);
     // The data area stays at the bottom edge.
-    EXPECT_EQ(Child<QWidget>(w, "pnlData")->mapTo(w, QPoint(0, Child<QWidget>(w, "pnlData")->height())).y(), w->height());
+    EXPECT_EQ(Child<QWidget>(w, "pnlData")->mapTo(w, QPoint(0, Child<QWidget>(w, "pnlData")->height())).y(),
+              w->height());
 }
 
 TEST_F(ChartLayoutTest, DraggingTheListSplitterStaysWithin160AndClientWidthLess225)
@@ -148,7 +149,8 @@ TEST_F(ChartLayoutTest, SquareChartStaysSquareAndCentredWithItsCheckBoxAtTheCorn
     QApplication::processEvents();
     EXPECT_FALSE(w->SquareChart());
     EXPECT_EQ(w->ChartView->geometry(), Child<QWidget>(w, "pnlChart")->rect());
-    EXPECT_EQ(Child<QCheckBox>(w, "cbxSquare")->geometry().bottom(), Child<QWidget>(w, "pnlChart")->rect().bottom() - 8);
+    EXPECT_EQ(Child<QCheckBox>(w, "cbxSquare")->geometry().bottom(),
+              Child<QWidget>(w, "pnlChart")->rect().bottom() - 8);
 
     // The stroke data window starts without the square chart.
     TfrmStrokeData* s = StrokeData();
@@ -201,7 +203,8 @@ TEST_F(ChartLayoutTest, FixedSettingsSideBySideFrom300PixelsElseOneBelowTheOther
     EXPECT_EQ(Child<QCheckBox>(w, "cbxLength")->y(), Child<QCheckBox>(w, "cbxForce")->y());
     EXPECT_GE(Child<QCheckBox>(w, "cbxLength")->x(), Child<TUpDown>(w, "udnForce")->geometry().right());
     // Every control inside the panel.
-    for (QWidget* c : std::initializer_list<QWidget*>{Child<QCheckBox>(w, "cbxForce"), Child<QLineEdit>(w, "edtForce"), Child<TUpDown>(w, "udnForce"), Child<QCheckBox>(w, "cbxLength"),
+    for (QWidget* c : std::initializer_list<QWidget*>{Child<QCheckBox>(w, "cbxForce"), Child<QLineEdit>(w, "edtForce"),
+                                                      Child<TUpDown>(w, "udnForce"), Child<QCheckBox>(w, "cbxLength"),
                                                       Child<QLineEdit>(w, "edtLength"), Child<TUpDown>(w, "udnLength")})
         EXPECT_TRUE(Child<QWidget>(w, "pnlTraining3")->rect().contains(c->geometry())) << c->objectName().toStdString();
 
@@ -225,7 +228,9 @@ TEST_F(ChartLayoutTest, BrowseControlsStackOverTheScrollBarOrSitInOneRow)
         EXPECT_EQ(panel->height(), height);
         const int pw = panel->width();
         const int bw = (pw - Child<QToolButton>(w, "btbFirst")->x() - w->metCurve->width() - 8) / 5;
-        for (QToolButton* b : {Child<QToolButton>(w, "btbFirst"), Child<QToolButton>(w, "btbPrevious"), Child<QToolButton>(w, "btbNext"), Child<QToolButton>(w, "btbLast"), Child<QToolButton>(w, "btbDelete")})
+        for (QToolButton* b :
+             {Child<QToolButton>(w, "btbFirst"), Child<QToolButton>(w, "btbPrevious"), Child<QToolButton>(w, "btbNext"),
+              Child<QToolButton>(w, "btbLast"), Child<QToolButton>(w, "btbDelete")})
             EXPECT_EQ(b->width(), bw) << b->objectName().toStdString();
         EXPECT_GT(w->sbrCurves->y(), Child<QToolButton>(w, "btbFirst")->geometry().bottom());
         EXPECT_EQ(Child<QToolButton>(w, "btbDelete")->geometry().right(), pw - 1 - 6);
@@ -308,7 +313,7 @@ TEST_F(ChartLayoutTest, ZoomStaysWhileBrowsingCurvesAndARightClickUndoesIt)
     const double lo = sLeft->min(), hi = sLeft->max();
     const QRectF sPlot = s->Chart->plotArea();
     s->Chart->zoomIn(QRectF(sPlot.left() + sPlot.width() / 3, sPlot.top() + sPlot.height() / 3, sPlot.width() / 3,
-                              sPlot.height() / 3));
+                            sPlot.height() / 3));
     ASSERT_NE(sLeft->max(), hi);
     s->DrawChart();
     EXPECT_EQ(sLeft->min(), lo);

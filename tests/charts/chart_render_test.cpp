@@ -225,7 +225,8 @@ TEST_F(ChartRenderTest, ThinningKeepsTheExtremesOfEveryPixelColumnAndTheEdges)
         for (const QPointF& p : points)
             if (int(std::floor(p.x() * (500.0 / 9999))) == column) lo = std::min(lo, p.y()), hi = std::max(hi, p.y());
         for (const QPointF& p : thin)
-            if (int(std::floor(p.x() * (500.0 / 9999))) == column) tlo = std::min(tlo, p.y()), thi = std::max(thi, p.y());
+            if (int(std::floor(p.x() * (500.0 / 9999))) == column)
+                tlo = std::min(tlo, p.y()), thi = std::max(thi, p.y());
         EXPECT_EQ(lo, tlo) << column;
         EXPECT_EQ(hi, thi) << column;
     }
@@ -406,7 +407,8 @@ TEST_F(StrokeColourTest, AllCurvesOfASessionAreDrawnBelowTheShownCurve)
     const TPointD top = own.Series[28].Points[29];
     ASSERT_GT(top.Y, 540);
     // The inverse (cyan) as drawn: darkened to stand out from the background.
-    const QRgb inverse = ToQColor(ReadableColor(0xFFFF00, FromQColor(w->Chart->backgroundBrush().color()))).rgb() & 0xFFFFFF;
+    const QRgb inverse =
+        ToQColor(ReadableColor(0xFFFF00, FromQColor(w->Chart->backgroundBrush().color()))).rgb() & 0xFFFFFF;
     auto inverseAt = [&](QPointF value) {
         const QImage now = w->ChartView->grab().toImage();
         const QPoint p = w->ChartView->mapFromScene(w->Chart->mapToPosition(value, shown));
@@ -420,8 +422,9 @@ TEST_F(StrokeColourTest, AllCurvesOfASessionAreDrawnBelowTheShownCurve)
     const QPointF other = w->Chart->mapToPosition({top.X + 10, top.Y - 40}, shown);
     w->Chart->zoomIn(QRectF(corner, other).normalized());
     QApplication::processEvents();
-    EXPECT_GT(w->Chart->mapToPosition({top.X + 1, top.Y}, shown).x() - w->Chart->mapToPosition({top.X, top.Y}, shown).x(),
-              10);
+    EXPECT_GT(
+        w->Chart->mapToPosition({top.X + 1, top.Y}, shown).x() - w->Chart->mapToPosition({top.X, top.Y}, shown).x(),
+        10);
     EXPECT_TRUE(inverseAt({top.X, top.Y}));
 
     // Without the flag nothing is bundled.

@@ -106,7 +106,8 @@ TEST_F(ChartWindowTest, GridRowsShowTheirSessionsLineSampleInColumnZero)
         ASSERT_EQ(grid->columnWidth(0), 120);
         const int32_t color = row == 0 ? kRed : kBlue;
         // The vertical line 5 pixels from the right edge, in the strip of the grid's colour.
-        EXPECT_GE(Count(image, QRect(cell.right() - 5, cell.top() + 4, 1, cell.height() - 8), color), cell.height() - 9);
+        EXPECT_GE(Count(image, QRect(cell.right() - 5, cell.top() + 4, 1, cell.height() - 8), color),
+                  cell.height() - 9);
         EXPECT_EQ(Count(image, QRect(cell.right() - 9, cell.top(), 3, cell.height()), color), 0);
         EXPECT_EQ(QColor(image.pixel(cell.right() - 8, cell.center().y())), QColor(Qt::white));
     }

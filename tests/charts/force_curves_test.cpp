@@ -10,12 +10,12 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
-#include <QTableView>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -23,18 +23,18 @@
 #include <algorithm>
 #include <cmath>
 
-#include "logic/curve_logic.h"
 #include "charts/force_curves_window.h"
 #include "core/catalogue.h"
 #include "core/series.h"
 #include "core/values.h"
 #include "files/stroke_file.h"
 #include "framework/window_util.h"
+#include "logic/curve_logic.h"
 #include "tests/charts/testutil_charts.h"
-#include "util/dialogs.h"
-#include "util/profile.h"
 #include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
+#include "util/dialogs.h"
+#include "util/profile.h"
 
 namespace {
 

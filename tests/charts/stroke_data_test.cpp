@@ -24,14 +24,14 @@
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "core/values.h"
-#include "review/training_window.h"
 #include "framework/chart_dialogs.h"
+#include "review/training_window.h"
 #include "tests/charts/testutil_charts.h"
+#include "tests/support/child.h"
+#include "tests/support/scripted_dialogs.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
-#include "tests/support/child.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -307,7 +307,8 @@ TEST_F(StrokeDataTest, ChartOptionsEditTheSessionAndMarkItsTrainingWindowChanged
     w->ChartOptionsExecute();
     EXPECT_EQ(training->Training()->Header.Color, 0x0000FF);
     EXPECT_EQ(training->Training()->Header.Modified, 1);
-    EXPECT_NE(Child<QGroupBox>(training, "gbxChart")->title(), Child<QGroupBox>(training, "gbxChart")->property("BaseCaption").toString());
+    EXPECT_NE(Child<QGroupBox>(training, "gbxChart")->title(),
+              Child<QGroupBox>(training, "gbxChart")->property("BaseCaption").toString());
     EXPECT_GT(Registry.Changed, changed);
     // OK with "Dot" gives style 2, width 1 in the grid's line sample.
     training->Training()->Header.PenWidth = 3;

@@ -135,4 +135,3 @@ void ExpectGridWhole(TfrmChart* w, int skipColumn)
         EXPECT_LE(2 + cells.horizontalAdvance(label) + 11, g->columnWidth(0)) << label.toStdString();
     }
 }
-

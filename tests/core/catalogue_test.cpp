@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
-#include <unistd.h>
 
 #include "core/catalogue.h"
 #include "util/profile.h"
@@ -231,10 +231,10 @@ TEST_F(ScalingFileTest, MissingAndBadFieldsKeepTheBuiltValues)
     EXPECT_FLOAT_EQ(c[6].Minimum, 100);
     EXPECT_FLOAT_EQ(c[6].Maximum, 150);  // as built
     EXPECT_FLOAT_EQ(c[6].Step, 5);
-    EXPECT_EQ(c[1].ScaleMode, 3);        // unreadable mode: nothing read
+    EXPECT_EQ(c[1].ScaleMode, 3);  // unreadable mode: nothing read
     EXPECT_FLOAT_EQ(c[1].Minimum, 0);
-    EXPECT_EQ(c[2].ScaleMode, 3);        // mode outside 0..3: nothing read
-    EXPECT_EQ(c[3].ScaleMode, 2);        // stops at the unreadable maximum
+    EXPECT_EQ(c[2].ScaleMode, 3);  // mode outside 0..3: nothing read
+    EXPECT_EQ(c[3].ScaleMode, 2);  // stops at the unreadable maximum
     EXPECT_FLOAT_EQ(c[3].Minimum, 5);
     EXPECT_FLOAT_EQ(c[3].Maximum, 20);
     EXPECT_FLOAT_EQ(c[3].Step, 2);

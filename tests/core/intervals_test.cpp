@@ -237,10 +237,9 @@ TEST(IntervalValue, EveryParameter)
     iv.Stroke.RecoverRatio = 2;
     iv.Stroke.KValue = 0.8f;
     const double expected[kIntervalParameterCount] = {
-        3, 210, 28, 120 / kDay, 480, 150, 4, 56, 125, 125 / kDay, 450, double(25.2f), double(1.4f), 857, 650,
-        45, 36, 0.75, 1.5, 2.25, 2, double(0.8f)};
-    for (int i = 0; i < kIntervalParameterCount; ++i)
-        EXPECT_FLOAT_EQ(IntervalValue(iv, i), float(expected[i])) << i;
+        3,   210, 28, 120 / kDay, 480,  150, 4,    56, 125,         125 / kDay, 450, double(25.2f), double(1.4f),
+        857, 650, 45, 36,         0.75, 1.5, 2.25, 2,  double(0.8f)};
+    for (int i = 0; i < kIntervalParameterCount; ++i) EXPECT_FLOAT_EQ(IntervalValue(iv, i), float(expected[i])) << i;
     EXPECT_EQ(IntervalValue(iv, 22), 0);
     EXPECT_EQ(IntervalValue(iv, -1), 0);
     EXPECT_EQ(IntervalValueText(iv, 3), "02:00.0");

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "core/records.h"
-#include "util/dialogs.h"
 #include "tests/support/scripted_dialogs.h"
+#include "util/dialogs.h"
 
 namespace {
 

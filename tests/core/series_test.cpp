@@ -7,8 +7,16 @@ namespace {
 
 class ChartTest : public ::testing::Test {
 protected:
-    void SetUp() override { BuildCatalogues(); SetDataRange(65535); }
-    void TearDown() override { BuildCatalogues(); SetDataRange(65535); }
+    void SetUp() override
+    {
+        BuildCatalogues();
+        SetDataRange(65535);
+    }
+    void TearDown() override
+    {
+        BuildCatalogues();
+        SetDataRange(65535);
+    }
 };
 
 // A session whose stroke k has the given power (stroke 1 included).
@@ -125,7 +133,7 @@ TEST_F(ScaleAxisTest, RangeAveragesTheTenStrokesUpToTheSelectedOne)
     // At the end of the session the selected stroke stays: strokes 21..30 have no value.
     t.Header.SelectedStroke = 30;
     ScaleAxis(axis, t, spPower, true, true);
-    EXPECT_EQ(axis.Minimum, 0);  // no value above 0: average range / 2
+    EXPECT_EQ(axis.Minimum, 0);    // no value above 0: average range / 2
     t.Header.SelectedStroke = 35;  // beyond the session (damaged file): strokes past the end are skipped
     ScaleAxis(axis, t, spPower, true, true);
     EXPECT_EQ(axis.Minimum, 0);
@@ -231,8 +239,8 @@ TEST_F(StrokeSeriesTest, LineSeriesWithAveragesMarksAndMarker)
     EXPECT_EQ(+avg->PenWidth, 1);
     EXPECT_EQ(+avg->PenStyle, 0);
     ASSERT_EQ(avg->Points.size(), 19u);
-    EXPECT_FLOAT_EQ(avg->Points.front().Y, 4.5);   // strokes 2..7
-    EXPECT_FLOAT_EQ(avg->Points.back().Y, 17.5);   // strokes 15..20
+    EXPECT_FLOAT_EQ(avg->Points.front().Y, 4.5);  // strokes 2..7
+    EXPECT_FLOAT_EQ(avg->Points.back().Y, 17.5);  // strokes 15..20
 
     const auto* right = Find(chart, TSeriesRole::Data, TAxisSide::Right);
     ASSERT_TRUE(right);
@@ -448,8 +456,10 @@ namespace {
         return x.AutoMinimum == y.AutoMinimum && x.AutoMaximum == y.AutoMaximum && x.Minimum == y.Minimum &&
                x.Maximum == y.Maximum && x.Increment == y.Increment;
     };
-    if (!sameScale(a.Left, b.Left)) return ::testing::AssertionFailure() << "left axis " << a.Left.Maximum << " " << b.Left.Maximum;
-    if (!sameScale(a.Right, b.Right)) return ::testing::AssertionFailure() << "right axis " << a.Right.Maximum << " " << b.Right.Maximum;
+    if (!sameScale(a.Left, b.Left))
+        return ::testing::AssertionFailure() << "left axis " << a.Left.Maximum << " " << b.Left.Maximum;
+    if (!sameScale(a.Right, b.Right))
+        return ::testing::AssertionFailure() << "right axis " << a.Right.Maximum << " " << b.Right.Maximum;
     if (a.Series.size() != b.Series.size()) return ::testing::AssertionFailure() << "series " << a.Series.size();
     for (size_t i = 0; i < a.Series.size(); ++i) {
         const TSeriesData& x = a.Series[i];
@@ -458,8 +468,8 @@ namespace {
             x.PenStyle != y.PenStyle || x.PenWidth != y.PenWidth || x.Capacity != y.Capacity)
             return ::testing::AssertionFailure() << "series " << i << " looks different";
         if (x.Points.size() != y.Points.size())
-            return ::testing::AssertionFailure() << "series " << i << ": " << x.Points.size() << " points, not "
-                                                 << y.Points.size();
+            return ::testing::AssertionFailure()
+                   << "series " << i << ": " << x.Points.size() << " points, not " << y.Points.size();
         for (size_t p = 0; p < x.Points.size(); ++p)
             if (x.Points[p].X != y.Points[p].X || x.Points[p].Y != y.Points[p].Y)
                 return ::testing::AssertionFailure() << "series " << i << " point " << p;
@@ -499,7 +509,7 @@ TEST_F(StrokeSeriesTest, LiveSeriesFollowTheRecordingStrokeByStroke)
             TStgStrokeData s = SyntheticStroke(k);
             s.Power = k >= 40 && k <= 60 ? 320.0f + float(k) : 150.0f + float(k % 30);
             s.Pulse = k % 7 == 0 ? 0.0f : 110.0f + float(k % 13);  // some strokes without pulse
-            if (k % 10 == 0) {  // first without power, then the real record
+            if (k % 10 == 0) {                                     // first without power, then the real record
                 TStgStrokeData idle = s;
                 idle.Power = 0;
                 t.Strokes[size_t(k)] = idle;

@@ -6,9 +6,9 @@
 
 #include "core/splits.h"
 #include "core/zones.h"
+#include "tests/util/testutil_tempdir.h"
 #include "testutil_sessions.h"
 #include "util/profile.h"
-#include "tests/util/testutil_tempdir.h"
 
 namespace {
 
@@ -150,13 +150,13 @@ TEST(HeartZones, TimeInEachZoneOfAHandComputedSeries)
         t.Strokes[size_t(k)].Pulse = pulses[k - 1];
     }
     const TZoneTimes times = ComputeZoneTimes(t, z);
-    EXPECT_DOUBLE_EQ(times.Below, 2);          // stroke 1: 0..2 s at 95
-    EXPECT_DOUBLE_EQ(times.Seconds[0], 3);     // stroke 2: 2..5 at 110
-    EXPECT_DOUBLE_EQ(times.Seconds[1], 2 + 1); // stroke 3 (5..7) and stroke 8 (19..20)
-    EXPECT_DOUBLE_EQ(times.NoHeartRate, 3);    // stroke 4 without a pulse
-    EXPECT_DOUBLE_EQ(times.Seconds[2], 4);     // stroke 5
-    EXPECT_DOUBLE_EQ(times.Seconds[3], 1);     // stroke 6
-    EXPECT_DOUBLE_EQ(times.Seconds[4], 4);     // stroke 7
+    EXPECT_DOUBLE_EQ(times.Below, 2);           // stroke 1: 0..2 s at 95
+    EXPECT_DOUBLE_EQ(times.Seconds[0], 3);      // stroke 2: 2..5 at 110
+    EXPECT_DOUBLE_EQ(times.Seconds[1], 2 + 1);  // stroke 3 (5..7) and stroke 8 (19..20)
+    EXPECT_DOUBLE_EQ(times.NoHeartRate, 3);     // stroke 4 without a pulse
+    EXPECT_DOUBLE_EQ(times.Seconds[2], 4);      // stroke 5
+    EXPECT_DOUBLE_EQ(times.Seconds[3], 1);      // stroke 6
+    EXPECT_DOUBLE_EQ(times.Seconds[4], 4);      // stroke 7
     EXPECT_TRUE(times.HasHeartRate());
     EXPECT_FALSE(ComputeZoneTimes(BlankSession(), z).HasHeartRate());
 }

@@ -11,14 +11,14 @@
 // Shape of a steady synthetic session: every stroke takes StrokeTime seconds,
 // covers StrokeDistance metres and StrokeEnergy joules.
 struct TSessionShape {
-    double StrokeTime = 2.0;      // s
-    double StrokeDistance = 10.0; // m
-    double StrokeEnergy = 400.0;  // J
+    double StrokeTime = 2.0;       // s
+    double StrokeDistance = 10.0;  // m
+    double StrokeEnergy = 400.0;   // J
     float Pulse = 120;
-    float StrokeLength = 120;     // cm
+    float StrokeLength = 120;  // cm
     float DriveTime = 0.8f;
     float RecoverRatio = 1.5f;
-    bool CurveData = true;        // curves carry a force profile
+    bool CurveData = true;  // curves carry a force profile
 };
 
 // Stroke k of a steady session (no interval fields set).

@@ -30,7 +30,8 @@ struct TTempDir {
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const
     {
         const std::string p = Path + "/" + name;
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         return p;
     }
 };
@@ -122,14 +123,14 @@ TEST(DemoFile, EverySampleIsPlayedAndTheVersionIsInformational)
 {
     TTempDir dir;
     auto bytes = Recording({6140, 6200, 6260});
-    bytes[4] = 0xEE;  // any version
+    bytes[4] = 0xEE;     // any version
     bytes.push_back(1);  // a partial sample at the end
     bytes.push_back(2);
     TPlayback p;
     p.In.ProtocolSet = {vtpVT3W, vtpVtw};
     int first = 0;
     ASSERT_EQ(p.Player.OpenFile(dir.Write("r.dat", bytes), 0, &first), "");
-    EXPECT_EQ(first, 10);  // whole milliseconds of the first sample
+    EXPECT_EQ(first, 10);              // whole milliseconds of the first sample
     EXPECT_EQ(p.In.Protocol, vtpVtw);  // first of DOS, VTW, VT3W in the set
     EXPECT_TRUE(p.In.ValidSeen);
     EXPECT_EQ(p.In.CurrentState(), vtsOpened);
@@ -336,8 +337,8 @@ TEST(RawLog, WriteFailures)
     }
     const std::string path = dir.Write("old.dat", std::vector<uint8_t>(100, 7));
     ASSERT_EQ(w.Open(path, 0x09000001), "");
-    EXPECT_EQ(w.Write(0.2, 0x1FF), "");   // clamped to 65535, heart's low byte
-    EXPECT_EQ(w.Write(-1.0, 60), "");     // clamped to 0
+    EXPECT_EQ(w.Write(0.2, 0x1FF), "");  // clamped to 65535, heart's low byte
+    EXPECT_EQ(w.Write(-1.0, 60), "");    // clamped to 0
     EXPECT_EQ(w.Write(6140 / 614000.0, 150), "");
     w.Close();
     std::vector<uint8_t> bytes;

@@ -66,7 +66,9 @@ TEST(FrameDecoding, CounterIntervalAndHeartRate)
 
 TEST(FrameDecoding, HeartRateIsClamped)
 {
-    struct { int period, heart; } cases[] = {{0, 30}, {300, 240}, {299, 240}, {301, 239}, {2047, 35}, {480, 150}};
+    struct {
+        int period, heart;
+    } cases[] = {{0, 30}, {300, 240}, {299, 240}, {301, 239}, {2047, 35}, {480, 150}};
     for (const auto& c : cases) {
         const auto f = TestFrame(7000, c.period);
         EXPECT_EQ(DecodeBinaryFrame(f.data()).HeartRaw, c.heart) << c.period;
@@ -119,7 +121,7 @@ TEST(PulseSplitting, SerialAndDemoRules)
     bool bounded = true;
     EXPECT_EQ(DemoPulseCount(0.026, 0.010, &bounded), 3);
     EXPECT_FALSE(bounded);
-    EXPECT_EQ(DemoPulseCount(0.010, 0.0, &bounded), 1);  // previous cleared after a long sample
+    EXPECT_EQ(DemoPulseCount(0.010, 0.0, &bounded), 1);   // previous cleared after a long sample
     EXPECT_EQ(DemoPulseCount(0.06, 0.010, &bounded), 1);  // not measurable
     // A sample tiny next to the one before: not thousands of pulses, and reported.
     EXPECT_EQ(DemoPulseCount(0.011, 1.0 / 614000, &bounded), 1);
@@ -260,7 +262,8 @@ TEST(Receiver, GarbageBetweenFramesIsDroppedByteByByte)
         garbage += size_t(n);
     }
     TReceiver r;
-    for (size_t i = 0; i < bytes.size(); i += 13) r.In.ReceiveBytes(bytes.data() + i, std::min<size_t>(13, bytes.size() - i));
+    for (size_t i = 0; i < bytes.size(); i += 13)
+        r.In.ReceiveBytes(bytes.data() + i, std::min<size_t>(13, bytes.size() - i));
     EXPECT_EQ(r.Wheel.size(), 200u);
     EXPECT_EQ(size_t(r.ProtocolErrors) + r.In.Buffered(), garbage);
 }

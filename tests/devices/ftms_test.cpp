@@ -55,10 +55,7 @@ TRowerData Full()
     return r;
 }
 
-void ExpectSame(const TRowerData& a, const TRowerData& b)
-{
-    EXPECT_EQ(EncodeRowerData(a), EncodeRowerData(b));
-}
+void ExpectSame(const TRowerData& a, const TRowerData& b) { EXPECT_EQ(EncodeRowerData(a), EncodeRowerData(b)); }
 
 // A record at a time: the stroke maker's input.
 TRowerData Record(uint16_t count, double rateSpm, uint32_t distance, uint16_t elapsed, int16_t power, uint16_t pace)
@@ -272,13 +269,13 @@ TEST(Capture, LinesCommentsAndProblems)
         "# device: Rower (AA:BB)\n"
         "\n"
         "0.000 2AD1 7E 00 01\n"
-        "0.5 0x2a37 0648\n"             // no blanks between bytes
-        "0.25 2A37 06 48\n"             // time goes back
-        "1.0 2A37 0 648\n"              // one-digit byte
-        "x 2A37 00\n"                   // no time
-        "1.5 2A37 GG\n"                 // not hex
-        "1.6 12345 00\n"                // characteristic too long
-        "2 2A19\n";                     // no bytes: kept (the decoder refuses it)
+        "0.5 0x2a37 0648\n"  // no blanks between bytes
+        "0.25 2A37 06 48\n"  // time goes back
+        "1.0 2A37 0 648\n"   // one-digit byte
+        "x 2A37 00\n"        // no time
+        "1.5 2A37 GG\n"      // not hex
+        "1.6 12345 00\n"     // characteristic too long
+        "2 2A19\n";          // no bytes: kept (the decoder refuses it)
     const TCapture c = ParseCapture(text);
     ASSERT_EQ(c.Notifications.size(), 3u);
     EXPECT_EQ(c.Notifications[0].Characteristic, 0x2AD1);
@@ -315,10 +312,11 @@ TEST(Capture, OversizedLinesAndRoundTrip)
 
 TEST(Capture, ConnectionDropsAndTheEndOfTheDevice)
 {
-    const TCapture c = ParseCapture("0.5 2A37 06 48\n"
-                                    "1.25 lost link supervision timeout \n"
-                                    "2 GONE\n"
-                                    "1.0 LOST late\n");  // the time goes back
+    const TCapture c = ParseCapture(
+        "0.5 2A37 06 48\n"
+        "1.25 lost link supervision timeout \n"
+        "2 GONE\n"
+        "1.0 LOST late\n");  // the time goes back
     ASSERT_EQ(c.Notifications.size(), 3u);
     EXPECT_EQ(c.Notifications[0].Event, TCaptureEvent::Notification);
     EXPECT_EQ(c.Notifications[1].Event, TCaptureEvent::Lost);
@@ -373,8 +371,8 @@ TEST(Capture, MadeFromTheDemoRecordingGivesItsStrokesBack)
     for (size_t i = 1; i < h.Notifications.size(); ++i) {
         THeartRateMeasurement hm;
         std::string why;
-        ASSERT_TRUE(DecodeHeartRateMeasurement(h.Notifications[i].Bytes.data(), h.Notifications[i].Bytes.size(), hm,
-                                               why));
+        ASSERT_TRUE(
+            DecodeHeartRateMeasurement(h.Notifications[i].Bytes.data(), h.Notifications[i].Bytes.size(), hm, why));
         ASSERT_TRUE(PlausibleHeartRate(hm.Bpm));
         EXPECT_EQ(hm.Bpm, rates[i - 1]);
         highest = std::max<int>(highest, hm.Bpm);

@@ -88,9 +88,9 @@ TEST(HeartRateMeasurement, ShortAndBrokenPacketsAreRefused)
 {
     EXPECT_NE(Refused({}), "");
     EXPECT_NE(Refused({0x00}), "");
-    EXPECT_NE(Refused({0x01, 0x48}), "");             // 16-bit rate cut
-    EXPECT_NE(Refused({0x08, 0x48, 0x01}), "");       // energy cut
-    EXPECT_NE(Refused({0x10, 0x48, 0x01}), "");       // odd RR byte
+    EXPECT_NE(Refused({0x01, 0x48}), "");              // 16-bit rate cut
+    EXPECT_NE(Refused({0x08, 0x48, 0x01}), "");        // energy cut
+    EXPECT_NE(Refused({0x10, 0x48, 0x01}), "");        // odd RR byte
     EXPECT_NE(Refused({0x11, 0x48, 0x00, 0x01}), "");  // odd RR byte after a 16-bit rate
 }
 

@@ -146,9 +146,10 @@ void Compare(const TComputed& c, const TSimResult& sim)
     EXPECT_LT(std::fabs(power.Mean()), 0.02);
     EXPECT_LT(std::fabs(rate.Mean()), 0.005);
     EXPECT_LT(std::fabs(drive.Mean()), 0.02);
-    std::printf("work %+.2f%% (worst %.2f%%), power %+.2f%% (%.2f%%), rate %+.2f%% (%.2f%%), drive time %+.2f%% (%.2f%%)\n",
-                100 * work.Mean(), 100 * work.Worst, 100 * power.Mean(), 100 * power.Worst, 100 * rate.Mean(),
-                100 * rate.Worst, 100 * drive.Mean(), 100 * drive.Worst);
+    std::printf(
+        "work %+.2f%% (worst %.2f%%), power %+.2f%% (%.2f%%), rate %+.2f%% (%.2f%%), drive time %+.2f%% (%.2f%%)\n",
+        100 * work.Mean(), 100 * work.Worst, 100 * power.Mean(), 100 * power.Worst, 100 * rate.Mean(), 100 * rate.Worst,
+        100 * drive.Mean(), 100 * drive.Worst);
 }
 
 }  // namespace
@@ -360,9 +361,6 @@ TEST(DemoRecording, SplitsMatchTheTruth)
 
 #else
 
-TEST(DemoRecording, NeedsTheGenerator)
-{
-    GTEST_SKIP() << "built without tools/demogen";
-}
+TEST(DemoRecording, NeedsTheGenerator) { GTEST_SKIP() << "built without tools/demogen"; }
 
 #endif

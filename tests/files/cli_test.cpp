@@ -292,7 +292,7 @@ TEST_F(Cli, CraftedHugeRawSampleBlockStaysWithinAMemoryLimit)
     const std::string crafted = Dir / "crafted.stg";
     PutFileBytes(crafted, image);
     const off_t size = off_t(200) << 20;
-    ASSERT_EQ(truncate(crafted.c_str(), size), 0);  // sparse: the zeros need no disk
+    ASSERT_EQ(truncate(crafted.c_str(), size), 0);                 // sparse: the zeros need no disk
     const size_t samples = (size_t(size) - image.size() + 2) / 3;  // the last one cut short counts
     const std::string limit = "ulimit -v 409600;";
 
@@ -325,9 +325,11 @@ TEST_F(Cli, SavesFollowLinksAndRefusePipesAndDevices)
     // A pipe (standing in for a device node) is neither replaced nor waited
     // on, as a target or as a source; the timeout ends a hang.
     const std::string timeout = "timeout 20";
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"save", in, fifo}, {"dump", fifo}, {"dump", "--header", fifo}, {"save", fifo, Dir / "x.stg"},
-             {"simulate", "vt", "--file", fifo}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"save", in, fifo},
+                                                                  {"dump", fifo},
+                                                                  {"dump", "--header", fifo},
+                                                                  {"save", fifo, Dir / "x.stg"},
+                                                                  {"simulate", "vt", "--file", fifo}}) {
         SCOPED_TRACE(args[0] + " " + args[1]);
         r = Run(args, timeout);
         EXPECT_EQ(r.Code, 1) << r.Err;

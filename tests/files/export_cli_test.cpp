@@ -56,7 +56,10 @@ TRun Cli(const std::vector<std::string>& args, const TTempDir& dir)
     return Shell(cmd, dir);
 }
 
-bool Installed(const char* program) { return std::system((std::string("command -v ") + program + " >/dev/null").c_str()) == 0; }
+bool Installed(const char* program)
+{
+    return std::system((std::string("command -v ") + program + " >/dev/null").c_str()) == 0;
+}
 
 // One point as gpsbabel reads it: its time (UTC) and the values it knows.
 struct TPoint {
@@ -151,9 +154,9 @@ void ExpectGpsbabelReads(const TTraining& t, const std::string& fit, const std::
 // extension (never from the network).
 TRun ValidateTcx(const std::string& path, const TTempDir& dir)
 {
-    return Shell("xmllint --nonet --noout --schema " + Quote(DataFile("tcx/TrainingCenterDatabasev2.xsd")) + " " +
-                     Quote(path),
-                 dir);
+    return Shell(
+        "xmllint --nonet --noout --schema " + Quote(DataFile("tcx/TrainingCenterDatabasev2.xsd")) + " " + Quote(path),
+        dir);
 }
 
 void ExpectSchemaValid(const std::string& path, const TTempDir& dir)
@@ -170,9 +173,8 @@ protected:
         // The demo recording rowed as an interval workout: 4 intervals of 20
         // strokes with 8 strokes rest (it ends when the third completes).
         Demo = new TTempDir;
-        const TRun r = Cli({"row", "--source", "DEMO", "--fast", "--intervals", "4:strokes:20:8", "--out",
-                            *Demo / "demo.stg"},
-                           *Demo);
+        const TRun r = Cli(
+            {"row", "--source", "DEMO", "--fast", "--intervals", "4:strokes:20:8", "--out", *Demo / "demo.stg"}, *Demo);
         ASSERT_EQ(r.Code, 0) << r.Err;
     }
     static void TearDownTestSuite()
@@ -267,8 +269,8 @@ $1<Cadence>20</Cadence><HeartRateBpm><Value>$2</Value></HeartRateBpm>)"},
     };
     for (const auto& [pattern, replacement] : faults) {
         SCOPED_TRACE(pattern);
-        const std::string bad = std::regex_replace(good, std::regex(pattern), replacement,
-                                                   std::regex_constants::format_first_only);
+        const std::string bad =
+            std::regex_replace(good, std::regex(pattern), replacement, std::regex_constants::format_first_only);
         ASSERT_NE(bad, good);
         PutFileBytes(Dir / "bad.tcx", std::vector<uint8_t>(bad.begin(), bad.end()));
         EXPECT_NE(ValidateTcx(Dir / "bad.tcx", Dir).Code, 0);

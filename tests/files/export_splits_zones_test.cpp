@@ -17,8 +17,8 @@
 #include "files/session_laps.h"
 #include "files/tcx_file.h"
 #include "files/training_io.h"
-#include "testutil_files.h"
 #include "tests/support/testutil_home.h"
+#include "testutil_files.h"
 #include "util/profile.h"
 #include "util/text.h"
 
@@ -165,8 +165,7 @@ TEST(ExportLaps, ASplitWithoutAStrokeEndingInItJoinsTheNext)
     const std::string tcx = TcxFileText(t);
     size_t tracks = 0, points = 0;
     for (size_t at = tcx.find("<Track>"); at != std::string::npos; at = tcx.find("<Track>", at + 1)) ++tracks;
-    for (size_t at = tcx.find("<Trackpoint>"); at != std::string::npos; at = tcx.find("<Trackpoint>", at + 1))
-        ++points;
+    for (size_t at = tcx.find("<Trackpoint>"); at != std::string::npos; at = tcx.find("<Trackpoint>", at + 1)) ++points;
     EXPECT_EQ(tracks, laps.size());
     EXPECT_EQ(points, 6u);
 
@@ -199,7 +198,8 @@ TEST(FitExport, SplitLapsComeBackWithoutMadeUpIntervals)
 
     const TTraining back = ImportFit(FitFileBytes(t));
     ASSERT_EQ(back.StrokeCount(), 150);
-    for (int k = 1; k <= 150; ++k) ASSERT_EQ(back.Strokes[size_t(k)].IntervalNumber, t.Strokes[size_t(k)].IntervalNumber);
+    for (int k = 1; k <= 150; ++k)
+        ASSERT_EQ(back.Strokes[size_t(k)].IntervalNumber, t.Strokes[size_t(k)].IntervalNumber);
 
     // An interval workout still comes back with its intervals.
     const TTraining intervals = RowedSession(150, true, 20, 5);
@@ -292,7 +292,7 @@ TEST(SessionExport, TheExportUsesTheRowersZones)
 TEST(HeartRateInExports, EveryStrokesPulseSurvivesEachFormat)
 {
     TTraining t = LongRow();
-    t.Strokes[7].Pulse = 0;      // no heart rate for this stroke
+    t.Strokes[7].Pulse = 0;       // no heart rate for this stroke
     t.Strokes[8].Pulse = 254.6f;  // the most FIT can hold
     t.Strokes[9].Pulse = 61.4f;
 

@@ -59,9 +59,10 @@ TEST(DialogFilter, AllKindsWithoutPatterns)
 {
     const std::string product = VersionString("ProductName");
     TDialogFilter f = DialogFilter(dkAllKinds, false, false);
-    EXPECT_EQ(f.Filter, "Training files (*.stg)|Stroke files (*.str)|User files (*.ini)|Brax Session files (*.bxs)|"
-                        "Brax Stroke files (*.bxr)|Brax User files (*.bxi)|" +
-                            product + " compatible files (*.stg, *.str, *.ini, *.bxs, *.bxr, *.bxi)");
+    EXPECT_EQ(f.Filter,
+              "Training files (*.stg)|Stroke files (*.str)|User files (*.ini)|Brax Session files (*.bxs)|"
+              "Brax Stroke files (*.bxr)|Brax User files (*.bxi)|" +
+                  product + " compatible files (*.stg, *.str, *.ini, *.bxs, *.bxr, *.bxi)");
     EXPECT_EQ(f.DefaultIndex, 7);
     // The open dialog adds the imported kinds after the program's own.
     f = DialogFilter(dkOpenKinds, true, true);
@@ -91,7 +92,9 @@ TEST(ShortenPath, LevelByLevel)
     EXPECT_EQ(ShortenPath("a/bb/c.stg", length, 9), ".../c.stg");
     EXPECT_EQ(ShortenPath("a/b/c.stg", length, 8), "c.stg");
     // A measure that never fits still ends.
-    EXPECT_EQ(ShortenPath(path, [](const std::string&) { return 1000; }, 10), "march.stg");
+    EXPECT_EQ(ShortenPath(
+                  path, [](const std::string&) { return 1000; }, 10),
+              "march.stg");
 }
 
 TEST(FileError, TextNamesFileMessageCodeAndAdvice)

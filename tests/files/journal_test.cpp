@@ -215,7 +215,8 @@ TEST(Journal, CutAtEveryByteKeepsTheCompleteEntriesBeforeTheCut)
         EXPECT_EQ(back.StrokeCount(), k) << cut;
         if (back.StrokeCount() == k && k > 0) {
             for (int i = 1; i <= k; ++i)
-                ASSERT_EQ(std::memcmp(&back.Strokes[size_t(i)], &rec.Live.Strokes[size_t(i)], sizeof(TStgStrokeData)), 0)
+                ASSERT_EQ(std::memcmp(&back.Strokes[size_t(i)], &rec.Live.Strokes[size_t(i)], sizeof(TStgStrokeData)),
+                          0)
                     << "cut " << cut << " stroke " << i;
         }
         if (std::find(ends.begin(), ends.end(), cut) != ends.end()) {
@@ -276,8 +277,8 @@ TEST(Journal, DamageInTheMiddleKeepsWhatCameBefore)
         const int32_t farIndex = 2000000000;
         std::vector<uint8_t> rawFar(4 + 3, 0), strokeZero(251, 0), shortSession(100, 0);
         std::memcpy(rawFar.data(), &farIndex, 4);
-        for (const auto& odd : {Entry(jtRaw, 1, rawFar), Entry(jtStroke, 1, strokeZero),
-                                Entry(jtSession, 1, shortSession)}) {
+        for (const auto& odd :
+             {Entry(jtRaw, 1, rawFar), Entry(jtStroke, 1, strokeZero), Entry(jtSession, 1, shortSession)}) {
             std::vector<uint8_t> bad(good.begin(), good.begin() + ptrdiff_t(strokes[1]));
             bad.insert(bad.end(), odd.begin(), odd.end());
             TJournalReport report;

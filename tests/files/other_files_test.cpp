@@ -7,9 +7,9 @@
 #include "files/stroke_file.h"
 #include "files/training_io.h"
 #include "files/user_file.h"
+#include "tests/support/scripted_dialogs.h"
 #include "testutil_files.h"
 #include "util/dialogs.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -215,7 +215,10 @@ TEST(BraxFile, WorkoutCodes)
 {
     uint8_t w[28] = {};
     TTrainingSettings s{};
-    w[0] = 17; w[1] = 5; PutU16(w, 20, 30); PutU16(w, 22, 10);
+    w[0] = 17;
+    w[1] = 5;
+    PutU16(w, 20, 30);
+    PutU16(w, 22, 10);
     ApplyBraxWorkout(w, s);
     EXPECT_EQ(s.LimitType, 4);
     EXPECT_EQ(s.IntervalBy, 0);
@@ -223,13 +226,16 @@ TEST(BraxFile, WorkoutCodes)
     EXPECT_EQ(s.WorkStrokes, 30);
     EXPECT_EQ(s.RestStrokes, 10);
     s = {};
-    w[0] = 18; PutU16(w, 16, 40); PutU16(w, 18, 8);
+    w[0] = 18;
+    PutU16(w, 16, 40);
+    PutU16(w, 18, 8);
     ApplyBraxWorkout(w, s);
     EXPECT_EQ(s.IntervalBy, 1);
     EXPECT_EQ(s.WorkEnergy, 40);
     EXPECT_EQ(s.RestEnergy, 8);
     s = {};
-    w[0] = 2; PutU16(w, 6, 120);
+    w[0] = 2;
+    PutU16(w, 6, 120);
     ApplyBraxWorkout(w, s);
     EXPECT_EQ(s.LimitType, 1);
     EXPECT_EQ(s.LimitEnergy, 120);

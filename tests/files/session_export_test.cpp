@@ -17,11 +17,11 @@
 #include "files/session_laps.h"
 #include "files/tcx_file.h"
 #include "files/training_io.h"
+#include "tests/support/scripted_dialogs.h"
 #include "testutil_files.h"
 #include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/text.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -258,8 +258,12 @@ TEST(FitImport, OtherProducersPerStrokeAndPerSecond)
     w.U32(7);
     w.End();
     w.Define(2, fit::gmRecord,
-             {{fit::kTimestampField, 4, fit::btUint32}, {5, 4, fit::btUint32}, {4, 1, fit::btUint8},
-              {7, 2, fit::btUint16}, {19, 4, fit::btUint32}, {3, 1, fit::btUint8}},
+             {{fit::kTimestampField, 4, fit::btUint32},
+              {5, 4, fit::btUint32},
+              {4, 1, fit::btUint8},
+              {7, 2, fit::btUint16},
+              {19, 4, fit::btUint32},
+              {3, 1, fit::btUint8}},
              {{0, 4, 9}});
     for (int k = 1; k <= 12; ++k) {
         w.Begin(2);
@@ -340,8 +344,8 @@ TEST(FitImport, OpenedLikeTheOtherImports)
     PutFileBytes(dir / "bad.fit", bytes);
     EXPECT_FALSE(OpenTraining(dir / "bad.fit", back, true));
     EXPECT_TRUE(IsEmptyTraining(back));
-    EXPECT_EQ(dialogs.LastText(), "Error reading file \"" + dir / "bad.fit" +
-                                      "\"\rThe FIT file's CRC is wrong: the file is damaged.");
+    EXPECT_EQ(dialogs.LastText(),
+              "Error reading file \"" + dir / "bad.fit" + "\"\rThe FIT file's CRC is wrong: the file is damaged.");
 }
 
 TEST(RowingCsv, HeaderAndValues)
@@ -515,12 +519,21 @@ TEST(TcxExport, ElementsInTheOrderOfTheSchema)
         const TNode db = ParseXml(TcxFileText(t));
         ASSERT_EQ(db.Name, "TrainingCenterDatabase");
         EXPECT_EQ(db.Attributes.at("xmlns"), "http://www.garmin.com/xmlschemas/TrainingCenterDatabase/v2");
-        ExpectSequence(db, {{"Folders", false}, {"Activities", false}, {"Workouts", false}, {"Courses", false},
-                            {"Author", false}, {"Extensions", false}});
+        ExpectSequence(db, {{"Folders", false},
+                            {"Activities", false},
+                            {"Workouts", false},
+                            {"Courses", false},
+                            {"Author", false},
+                            {"Extensions", false}});
         const TNode& activity = Child(Child(db, "Activities"), "Activity");
         EXPECT_EQ(activity.Attributes.at("Sport"), "Other");
-        ExpectSequence(activity, {{"Id", true}, {"Lap", true}, {"Notes", false}, {"Training", false},
-                                  {"Creator", false}, {"Extensions", false}},
+        ExpectSequence(activity,
+                       {{"Id", true},
+                        {"Lap", true},
+                        {"Notes", false},
+                        {"Training", false},
+                        {"Creator", false},
+                        {"Extensions", false}},
                        {"Lap"});
         EXPECT_EQ(Child(activity, "Notes").Text, "Indoor rowing: Morning row");
         const TNode& creator = Child(activity, "Creator");
@@ -537,22 +550,40 @@ TEST(TcxExport, ElementsInTheOrderOfTheSchema)
         for (const TNode& lap : activity.Children) {
             if (lap.Name != "Lap") continue;
             ASSERT_LT(lapIndex, laps.size());
-            ExpectSequence(lap, {{"TotalTimeSeconds", true}, {"DistanceMeters", true}, {"MaximumSpeed", false},
-                                 {"Calories", true}, {"AverageHeartRateBpm", false}, {"MaximumHeartRateBpm", false},
-                                 {"Intensity", true}, {"Cadence", false}, {"TriggerMethod", true}, {"Track", false},
-                                 {"Notes", false}, {"Extensions", false}},
+            ExpectSequence(lap,
+                           {{"TotalTimeSeconds", true},
+                            {"DistanceMeters", true},
+                            {"MaximumSpeed", false},
+                            {"Calories", true},
+                            {"AverageHeartRateBpm", false},
+                            {"MaximumHeartRateBpm", false},
+                            {"Intensity", true},
+                            {"Cadence", false},
+                            {"TriggerMethod", true},
+                            {"Track", false},
+                            {"Notes", false},
+                            {"Extensions", false}},
                            {"Track"});
             EXPECT_EQ(Child(lap, "Intensity").Text, laps[lapIndex].Rest ? "Resting" : "Active");
             const TNode& lx = Child(Child(lap, "Extensions"), "ns3:LX");
-            ExpectSequence(lx, {{"ns3:AvgSpeed", false}, {"ns3:MaxBikeCadence", false}, {"ns3:AvgRunCadence", false},
-                                {"ns3:MaxRunCadence", false}, {"ns3:Steps", false}, {"ns3:AvgWatts", false},
+            ExpectSequence(lx, {{"ns3:AvgSpeed", false},
+                                {"ns3:MaxBikeCadence", false},
+                                {"ns3:AvgRunCadence", false},
+                                {"ns3:MaxRunCadence", false},
+                                {"ns3:Steps", false},
+                                {"ns3:AvgWatts", false},
                                 {"ns3:MaxWatts", false}});
             EXPECT_EQ(Child(lx, "ns3:Steps").Text, std::to_string(laps[lapIndex].Strokes));
             for (const TNode& point : Child(lap, "Track").Children) {
                 ++points;
-                ExpectSequence(point, {{"Time", true}, {"Position", false}, {"AltitudeMeters", false},
-                                       {"DistanceMeters", false}, {"HeartRateBpm", false}, {"Cadence", false},
-                                       {"SensorState", false}, {"Extensions", false}});
+                ExpectSequence(point, {{"Time", true},
+                                       {"Position", false},
+                                       {"AltitudeMeters", false},
+                                       {"DistanceMeters", false},
+                                       {"HeartRateBpm", false},
+                                       {"Cadence", false},
+                                       {"SensorState", false},
+                                       {"Extensions", false}});
                 EXPECT_EQ(Child(point, "HeartRateBpm").Name.empty(), t.Strokes[1].Pulse == 0);
                 ExpectSequence(Child(Child(point, "Extensions"), "ns3:TPX"),
                                {{"ns3:Speed", false}, {"ns3:RunCadence", false}, {"ns3:Watts", false}});

@@ -7,9 +7,9 @@
 #include <iterator>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
 #include <cmath>
 #include <cstring>
-#include <gtest/gtest.h>
 
 #include "core/intervals.h"
 #include "core/values.h"

@@ -7,10 +7,10 @@
 
 #include "core/values.h"
 #include "files/training_file.h"
+#include "tests/support/scripted_dialogs.h"
 #include "testutil_files.h"
 #include "util/dialogs.h"
 #include "util/version.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -272,8 +272,9 @@ TEST(TrainingFile, ReadErrorsAreShown)
     // A folder is no file.
     EXPECT_FALSE(ReadTrainingFile(std::string(CATCHLINE_TEST_DATA), t));
     ASSERT_EQ(dialogs.Messages.size(), 1u);
-    EXPECT_EQ(dialogs.Messages[0].Text.rfind("Error reading/writing file \"" CATCHLINE_TEST_DATA "\".\rError message : ", 0),
-              0u);
+    EXPECT_EQ(
+        dialogs.Messages[0].Text.rfind("Error reading/writing file \"" CATCHLINE_TEST_DATA "\".\rError message : ", 0),
+        0u);
     dialogs.Clear();
     EXPECT_FALSE(ReadTrainingFile(std::string(CATCHLINE_TEST_DATA), t, false));
     EXPECT_TRUE(dialogs.Messages.empty());

@@ -11,12 +11,12 @@
 
 #include "files/training_file.h"
 #include "files/training_io.h"
+#include "tests/support/scripted_dialogs.h"
 #include "testutil_files.h"
 #include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/version.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace fs = std::filesystem;
 

@@ -12,11 +12,12 @@
 #include "core/records.h"
 #include "framework/chart_dialogs.h"
 #include "framework/window_util.h"
-#include "tests/support/testutil_framework.h"
 #include "tests/support/child.h"
+#include "tests/support/testutil_framework.h"
 
 namespace {
-TTraining Session(int color, int style, int width) {
+TTraining Session(int color, int style, int width)
+{
     TTraining t;
     ClearTraining(t);
     t.Header.Title.SetText("Morning row");
@@ -27,7 +28,8 @@ TTraining Session(int color, int style, int width) {
 }
 
 // A grid of 5 columns (header "#", "A".."D") and 2 rows.
-void FillGrid(QStandardItemModel& model, QTableView& view) {
+void FillGrid(QStandardItemModel& model, QTableView& view)
+{
     model.setColumnCount(5);
     model.setHorizontalHeaderLabels({"#", "A", "B", "C", "D"});
     for (int r = 0; r < 2; ++r) {
@@ -40,7 +42,8 @@ void FillGrid(QStandardItemModel& model, QTableView& view) {
 }
 }  // namespace
 
-TEST(ChartOptions, SolidWidthThreeOpensCheckedAndDotGivesStyleTwoWidthOne) {
+TEST(ChartOptions, SolidWidthThreeOpensCheckedAndDotGivesStyleTwoWidthOne)
+{
     TestApp();
     TfrmChartOptions d;
     TTraining t = Session(0x0000FF, 0, 3);
@@ -55,10 +58,14 @@ TEST(ChartOptions, SolidWidthThreeOpensCheckedAndDotGivesStyleTwoWidthOne) {
     EXPECT_EQ(t.Header.Color, 0x0000FF);
 }
 
-TEST(ChartOptions, StylesMapToButtonsBothWays) {
+TEST(ChartOptions, StylesMapToButtonsBothWays)
+{
     TestApp();
     TfrmChartOptions d;
-    struct Case { int Style, Width; QRadioButton* TfrmChartOptions::*Button; };
+    struct Case {
+        int Style, Width;
+        QRadioButton* TfrmChartOptions::*Button;
+    };
     const Case cases[] = {{1, 1, &TfrmChartOptions::rbnDash},       {3, 1, &TfrmChartOptions::rbnDashDot},
                           {4, 1, &TfrmChartOptions::rbnDashDotDot}, {2, 1, &TfrmChartOptions::rbnDot},
                           {0, 1, &TfrmChartOptions::rbnSolid1},     {0, 2, &TfrmChartOptions::rbnSolid2},
@@ -75,7 +82,8 @@ TEST(ChartOptions, StylesMapToButtonsBothWays) {
     }
 }
 
-TEST(ChartOptions, ColourOutsideTheGridStaysUnlessAnotherIsChosen) {
+TEST(ChartOptions, ColourOutsideTheGridStaysUnlessAnotherIsChosen)
+{
     TestApp();
     TfrmChartOptions d;
     TTraining t = Session(0x123456, 0, 1);
@@ -88,7 +96,8 @@ TEST(ChartOptions, ColourOutsideTheGridStaysUnlessAnotherIsChosen) {
     EXPECT_EQ(t.Header.Color, 0x00FF00);
 }
 
-TEST(ChartOptions, CancelLeavesTheSessionUnchangedAndOkApplies) {
+TEST(ChartOptions, CancelLeavesTheSessionUnchangedAndOkApplies)
+{
     TestApp();
     SetSharedDialogParent(nullptr);
     TTraining t = Session(0x0000FF, 0, 3);
@@ -117,13 +126,15 @@ TEST(ChartOptions, CancelLeavesTheSessionUnchangedAndOkApplies) {
     FreeSharedDialogs();
 }
 
-TEST(SelectColumns, WidthRule) {
+TEST(SelectColumns, WidthRule)
+{
     std::vector<int> widths = {30, 40, -1, 50, -1};
     ApplyColumnSelection(widths, {false, true, true, false}, 64);
     EXPECT_EQ(widths, (std::vector<int>{30, -1, 64, 50, -1}));
 }
 
-TEST(SelectColumns, UncheckedColumnIsHiddenInGridAndCopyAndCheckingRestoresDefaultWidth) {
+TEST(SelectColumns, UncheckedColumnIsHiddenInGridAndCopyAndCheckingRestoresDefaultWidth)
+{
     TestApp();
     QStandardItemModel model;
     QTableView view;
@@ -152,7 +163,8 @@ TEST(SelectColumns, UncheckedColumnIsHiddenInGridAndCopyAndCheckingRestoresDefau
     FreeSharedDialogs();
 }
 
-TEST(GridCopy, ModesAllAndCurrentRow) {
+TEST(GridCopy, ModesAllAndCurrentRow)
+{
     TestApp();
     QStandardItemModel model;
     QTableView view;
@@ -166,7 +178,8 @@ TEST(GridCopy, ModesAllAndCurrentRow) {
     EXPECT_TRUE(all.startsWith("#\tA\tB\tC\tD\r\nr1c0\ttwo; lines\t")) << all.toStdString();
 }
 
-TEST(GridCopy, ColumnWidthsTextRoundTrip) {
+TEST(GridCopy, ColumnWidthsTextRoundTrip)
+{
     TestApp();
     QStandardItemModel model;
     QTableView view;

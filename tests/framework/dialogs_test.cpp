@@ -14,11 +14,11 @@
 #include "files/file_names.h"
 #include "framework/form_dialog.h"
 #include "framework/qt_dialogs.h"
-#include "util/version.h"
 #include "tests/support/testutil_framework.h"
+#include "util/version.h"
 
-
-TEST(QtDialogs, FilterOfTheOpenDialogBecomesQtNameFilters) {
+TEST(QtDialogs, FilterOfTheOpenDialogBecomesQtNameFilters)
+{
     TDialogFilter f = DialogFilter(dkTraining | dkUser, true, true);
     QStringList filters = QtNameFilters(f.Filter);
     ASSERT_EQ(filters.size(), 4);
@@ -30,7 +30,8 @@ TEST(QtDialogs, FilterOfTheOpenDialogBecomesQtNameFilters) {
     EXPECT_EQ(f.DefaultIndex, 3);
 }
 
-TEST(QtDialogs, FilterEdgeCases) {
+TEST(QtDialogs, FilterEdgeCases)
+{
     EXPECT_TRUE(QtNameFilters("").isEmpty());
     // A description without a pattern takes the one in its brackets.
     EXPECT_EQ(QtNameFilters("Trainings (*.stg)"), QStringList{"Trainings (*.stg)"});
@@ -38,11 +39,13 @@ TEST(QtDialogs, FilterEdgeCases) {
     EXPECT_EQ(QtNameFilters("|*.a;*.b|"), QStringList{"*.a *.b (*.a *.b)"});
 }
 
-TEST(QtDialogs, CarriageReturnIsALineBreak) {
+TEST(QtDialogs, CarriageReturnIsALineBreak)
+{
     EXPECT_EQ(MessageText("one\rtwo\r\nthree\n\rfour"), "one\ntwo\nthree\nfour");
 }
 
-TEST(QtDialogs, MessageBoxShowsTextAndReturnsTheButtonPressed) {
+TEST(QtDialogs, MessageBoxShowsTextAndReturnsTheButtonPressed)
+{
     TestApp();
     TQtDialogs dialogs;
     QString shown;
@@ -72,7 +75,8 @@ TEST(QtDialogs, MessageBoxShowsTextAndReturnsTheButtonPressed) {
     EXPECT_EQ(dialogs.MessageBox(TMsgKind::Warning, "Sure?", mbOKCancel, TMsgResult::OK), TMsgResult::Cancel);
 }
 
-TEST(QtDialogs, DialogsHaveACloseButtonButNoMinimiseOrMaximise) {
+TEST(QtDialogs, DialogsHaveACloseButtonButNoMinimiseOrMaximise)
+{
     TestApp();
     auto plain = [](Qt::WindowFlags f) {
         return f.testFlag(Qt::CustomizeWindowHint) && f.testFlag(Qt::WindowCloseButtonHint) &&
@@ -93,7 +97,8 @@ TEST(QtDialogs, DialogsHaveACloseButtonButNoMinimiseOrMaximise) {
     EXPECT_TRUE(plain(form.windowFlags()));
 }
 
-TEST(QtDialogs, EachKindShowsItsIconAndAPlainMessageNone) {
+TEST(QtDialogs, EachKindShowsItsIconAndAPlainMessageNone)
+{
     TestApp();
     TQtDialogs dialogs;
     const std::pair<TMsgKind, QMessageBox::Icon> kinds[] = {{TMsgKind::Error, QMessageBox::Critical},
@@ -111,7 +116,8 @@ TEST(QtDialogs, EachKindShowsItsIconAndAPlainMessageNone) {
     }
 }
 
-TEST(QtDialogs, OpenAndSaveDialogsAreSetUpFromTheRequest) {
+TEST(QtDialogs, OpenAndSaveDialogsAreSetUpFromTheRequest)
+{
     TShellEnv env;
     TQtDialogs dialogs;
     TFileDialogRequest request;

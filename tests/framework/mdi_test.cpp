@@ -15,25 +15,27 @@
 #include <map>
 
 #include "framework/mdi.h"
-#include "util/text.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_framework.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
-#include "tests/support/scripted_dialogs.h"
+#include "util/text.h"
 
 namespace {
 
 // A frame whose View settings live in a given file.
 class TTestFrame : public TMDIMain {
 public:
-    explicit TTestFrame(const std::string& settings) : Settings(settings) {
+    explicit TTestFrame(const std::string& settings) : Settings(settings)
+    {
         FrameworkCreate();
         resize(800, 600);
     }
     ~TTestFrame() override { FrameworkDestroy(); }
     std::string SettingsFileName() const override { return Settings; }
-    TMDIChild* AddTestChild(const QString& caption) {
+    TMDIChild* AddTestChild(const QString& caption)
+    {
         auto* c = new TMDIChild();
         c->SetCaption(caption);
         c->resize(200, 150);
@@ -48,7 +50,8 @@ int PanelX(TStatusPanelBar* bar, int index) { return bar->PanelRect(index).cente
 
 }  // namespace
 
-TEST(FormMain, FullScreenIsRefusedWhileAChildWindowIsOpen) {
+TEST(FormMain, FullScreenIsRefusedWhileAChildWindowIsOpen)
+{
     TShellEnv env;
     TScriptedDialogs dialogs;
     TDialogScope scope(dialogs);
@@ -67,7 +70,8 @@ TEST(FormMain, FullScreenIsRefusedWhileAChildWindowIsOpen) {
     EXPECT_EQ(dialogs.Messages.size(), 1u);
 }
 
-TEST(FormMain, HiddenMenuWithNegativeTagStaysHiddenWhenTheMenuComesBack) {
+TEST(FormMain, HiddenMenuWithNegativeTagStaysHiddenWhenTheMenuComesBack)
+{
     TShellEnv env;
     TTestFrame frame(env.File("view.ini"));
     SetActionTag(frame.Window_Menu, -1);
@@ -81,7 +85,8 @@ TEST(FormMain, HiddenMenuWithNegativeTagStaysHiddenWhenTheMenuComesBack) {
     EXPECT_FALSE(frame.Window_Menu->isVisible());
 }
 
-TEST(FormMain, ProgressIsClampedAndMinusOneHidesIt) {
+TEST(FormMain, ProgressIsClampedAndMinusOneHidesIt)
+{
     TShellEnv env;
     TTestFrame frame(env.File("view.ini"));
     frame.show();
@@ -103,7 +108,8 @@ TEST(FormMain, ProgressIsClampedAndMinusOneHidesIt) {
     EXPECT_EQ(frame.Progress(), -1);
 }
 
-TEST(FormMain, ViewSettingsAndToolbarVisibilityPersist) {
+TEST(FormMain, ViewSettingsAndToolbarVisibilityPersist)
+{
     TShellEnv env;
     std::string file = env.File("view.ini");
     {
@@ -137,7 +143,8 @@ TEST(FormMain, ViewSettingsAndToolbarVisibilityPersist) {
     }
 }
 
-TEST(FormMain, ToolbarPositionsAreRestored) {
+TEST(FormMain, ToolbarPositionsAreRestored)
+{
     TShellEnv env;
     std::string file = env.File("bars.ini");
     auto barsOf = [](TTestFrame& frame) {
@@ -180,9 +187,14 @@ TEST(FormMain, ToolbarPositionsAreRestored) {
     EXPECT_GT(std::stoi(fileBar[1]), std::stoi(help[1]));
 }
 
-TEST(FormMain, NoSettingsFileMeansDefaultsAndNothingWritten) {
+TEST(FormMain, NoSettingsFileMeansDefaultsAndNothingWritten)
+{
     TShellEnv env;
-    { TTestFrame frame(""); EXPECT_TRUE(frame.MenuShown()); EXPECT_TRUE(frame.ToolbarShown()); }
+    {
+        TTestFrame frame("");
+        EXPECT_TRUE(frame.MenuShown());
+        EXPECT_TRUE(frame.ToolbarShown());
+    }
     // The tool bars then go to the program folder's file when it can be written.
     std::string programIni = ProgramFolder() + ProgramFileName() + ".ini";
     std::string text = ReadTextFile(programIni);
@@ -190,7 +202,8 @@ TEST(FormMain, NoSettingsFileMeansDefaultsAndNothingWritten) {
     EXPECT_EQ(text.find("[View]"), std::string::npos);
 }
 
-TEST(FormMain, HintsGoToStatusPanelTwoAndVersionPanelExplainsItself) {
+TEST(FormMain, HintsGoToStatusPanelTwoAndVersionPanelExplainsItself)
+{
     TShellEnv env;
     TTestFrame frame(env.File("view.ini"));
     frame.show();
@@ -203,7 +216,8 @@ TEST(FormMain, HintsGoToStatusPanelTwoAndVersionPanelExplainsItself) {
     EXPECT_TRUE(frame.StatusBar()->toolTip().isEmpty());
 }
 
-TEST(MDIFrame, FillFrameAndMaximiseAllChildren) {
+TEST(MDIFrame, FillFrameAndMaximiseAllChildren)
+{
     TShellEnv env;
     TTestFrame frame(env.File("view.ini"));
     frame.show();
@@ -229,7 +243,8 @@ TEST(MDIFrame, FillFrameAndMaximiseAllChildren) {
     EXPECT_EQ(b->Placement(), (TPlacement{10, 20, 300, 200}));
 }
 
-TEST(MDIFrame, SwitcherPanelsAreNarrowWithManyWindowsAndTruncated) {
+TEST(MDIFrame, SwitcherPanelsAreNarrowWithManyWindowsAndTruncated)
+{
     TShellEnv env;
     TTestFrame frame(env.File("view.ini"));
     frame.resize(500, 400);
@@ -243,7 +258,8 @@ TEST(MDIFrame, SwitcherPanelsAreNarrowWithManyWindowsAndTruncated) {
     EXPECT_LE(w, 100);
     EXPECT_LT(w, 50);
     QFontMetrics fm(bar->font());
-    QString shown = FitPanelText(bar->Panel(designed).Text, [&](const QString& s) { return fm.horizontalAdvance(s); }, w);
+    QString shown = FitPanelText(
+        bar->Panel(designed).Text, [&](const QString& s) { return fm.horizontalAdvance(s); }, w);
     EXPECT_TRUE(shown.endsWith("...") || shown.size() <= 3);
     // The designed panels and the switcher panels fill the bar exactly.
     int total = 0;
@@ -256,14 +272,16 @@ TEST(MDIFrame, SwitcherPanelsAreNarrowWithManyWindowsAndTruncated) {
     EXPECT_EQ(bar->Panel(designed).Width, 100);
 }
 
-TEST(MDIFrame, FitPanelText) {
+TEST(MDIFrame, FitPanelText)
+{
     auto measure = [](const QString& s) { return int(s.size()) * 10; };
     EXPECT_EQ(FitPanelText("Short", measure, 100), "Short");
     EXPECT_EQ(FitPanelText("Longer caption", measure, 100), "Longer...");  // 90 <= 100 - 7
     EXPECT_EQ(FitPanelText("Longer caption", measure, 10), "...");
 }
 
-TEST(MDIFrame, ActivePanelIsLoweredAndClosingRemovesThePanelLater) {
+TEST(MDIFrame, ActivePanelIsLoweredAndClosingRemovesThePanelLater)
+{
     TShellEnv env;
     TTestFrame frame(env.File("view.ini"));
     frame.show();
@@ -288,7 +306,8 @@ TEST(MDIFrame, ActivePanelIsLoweredAndClosingRemovesThePanelLater) {
     EXPECT_EQ(bar->PanelText(d), "Beta");
 }
 
-TEST(MDIFrame, ClicksAlternateBetweenWindowsOfTheSameCaption) {
+TEST(MDIFrame, ClicksAlternateBetweenWindowsOfTheSameCaption)
+{
     TShellEnv env;
     TTestFrame frame(env.File("view.ini"));
     frame.show();
@@ -307,7 +326,8 @@ TEST(MDIFrame, ClicksAlternateBetweenWindowsOfTheSameCaption) {
     EXPECT_EQ(frame.ActiveChild(), a);
 }
 
-TEST(MDIFrame, ChildCloseQueryCanKeepTheWindowOpen) {
+TEST(MDIFrame, ChildCloseQueryCanKeepTheWindowOpen)
+{
     TShellEnv env;
     struct TRefusing : TMDIChild {
         bool Allow = false;
@@ -329,7 +349,8 @@ TEST(MDIFrame, ChildCloseQueryCanKeepTheWindowOpen) {
     QTRY_COMPARE(frame.MDIChildCount(), 0);
 }
 
-TEST(MDIFrame, ARestoredChildLiesInsideTheFreeArea) {
+TEST(MDIFrame, ARestoredChildLiesInsideTheFreeArea)
+{
     TShellEnv env;
     TTestFrame frame(env.File("view.ini"));
     frame.show();

@@ -115,9 +115,9 @@ TEST_F(FTInterfaceTest, ACaptureWaitsForTheOwnerAndWhilePaused)
 TEST_F(FTInterfaceTest, MalformedRecordsAreProtocolErrors)
 {
     std::string text = MakeFtmsCapture(Strokes(3), "Test rower");
-    text += "20.000 2AD1 00\n";               // too short
-    text += "20.100 2AD1 FE 1F 00 00 00\n";   // announces fields it lacks
-    text += "20.200 2AD1 01 E0\n";            // unknown fields
+    text += "20.000 2AD1 00\n";              // too short
+    text += "20.100 2AD1 FE 1F 00 00 00\n";  // announces fields it lacks
+    text += "20.200 2AD1 01 E0\n";           // unknown fields
     text += "garbage line\n";
     Rec.Attach(F);
     F.CaptureSpeed = 0;

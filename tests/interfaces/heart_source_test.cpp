@@ -71,10 +71,10 @@ TEST(HeartSourceCapture, ValuesBatteryAndNonsenseToldOnce)
     text += Line(0.3, {0x06, 255});              // 255 bpm
     text += Line(0.4, {0x04, 130});              // contact supported, not detected
     text += Line(0.5, {0x04, 131});
-    text += Line(0.6, {0x11, 0x7D});             // 16-bit rate cut short
+    text += Line(0.6, {0x11, 0x7D});  // 16-bit rate cut short
     text += Line(0.7, {0x11, 0x7D});
-    text += Line(0.8, {0x01, 0x7D, 0x00});       // 125 as a 16-bit value
-    text += Line(0.9, {0x0C}, kBatteryLevel);    // 12 %: low
+    text += Line(0.8, {0x01, 0x7D, 0x00});     // 125 as a 16-bit value
+    text += Line(0.9, {0x0C}, kBatteryLevel);  // 12 %: low
     const std::string path = TempFolder() + "/strap.txt";
     std::ofstream(path) << text;
     THeartSourceOptions o;

@@ -5,9 +5,9 @@
 #include <cerrno>
 
 #include "interfaces/interface.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -50,8 +50,8 @@ TEST_F(InterfaceTest, BraxOpenPassesThroughOpeningAndEndsClosed)
     EXPECT_EQ(bx.State(), vtsClosed);
     EXPECT_FALSE(bx.ValidSeen);
     EXPECT_EQ(bx.Source, "");
-    const std::vector<std::string> expected = {"change Closed>Opening", "Opening", "change Opening>Closing",
-                                               "Closing", "change Closing>Closed", "Closed"};
+    const std::vector<std::string> expected = {"change Closed>Opening", "Opening", "change Opening>Closing", "Closing",
+                                               "change Closing>Closed", "Closed"};
     EXPECT_EQ(log.Events, expected);
 }
 

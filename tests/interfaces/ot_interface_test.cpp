@@ -12,9 +12,9 @@
 
 #include "interfaces/devices/ot_frames.h"
 #include "interfaces/ot_interface.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -40,7 +40,10 @@ std::vector<uint8_t> StrokeFrame(uint16_t number, uint16_t energy = 500)
     return OTDeviceFrame(OTM_STROKEFINISHED, OTStrokePayload(v));
 }
 
-void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
+void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& bytes)
+{
+    to.insert(to.end(), bytes.begin(), bytes.end());
+}
 
 TEST(OTFrames, GarbageBeforeAFrameIsDroppedAndTheFrameAccepted)
 {
@@ -81,7 +84,8 @@ TEST(OTFrames, BadCheckByteFooterOrSizeIsDroppedAndTheNextFrameHandled)
     EXPECT_EQ(accepted, std::vector<int>{4});
     bool crcTraced = false;
     for (const auto& l : trace)
-        if (l.find("ValidFrameMember : Invalid value for oFrameOTM_STROKEFINISHED.iCRC; received ") == 0) crcTraced = true;
+        if (l.find("ValidFrameMember : Invalid value for oFrameOTM_STROKEFINISHED.iCRC; received ") == 0)
+            crcTraced = true;
     EXPECT_TRUE(crcTraced);
 }
 
@@ -287,9 +291,8 @@ TEST_F(OTInterfaceTest, WholeWorkoutFromSearchToFinish)
     ot.Open(1, Pty.SlavePath());
     ASSERT_TRUE(WaitFor([&] { return ot.State() == vtsClosed; }, 8000));
     const std::vector<std::string> expected = {
-        "Opening",  "Closing",  "Closed",          "Searching",       "SearchFound",     "Verifying",
-        "Verified", "Accepting", "StartingWorkout", "WorkoutStarted", "WorkoutFinished", "Closing",
-        "Closed"};
+        "Opening",   "Closing",         "Closed",         "Searching",       "SearchFound", "Verifying", "Verified",
+        "Accepting", "StartingWorkout", "WorkoutStarted", "WorkoutFinished", "Closing",     "Closed"};
     EXPECT_EQ(Rec.States, expected);
     EXPECT_EQ(ot.Source, Pty.SlavePath());
     EXPECT_EQ(ot.Protocol, vtpOTM);

@@ -35,7 +35,9 @@ protected:
             Clusters.push_back(p->ReadNextClusterAsString());
         };
         Port->OnProcessError = [this](TSerialPortNG*, unsigned place, unsigned code, const std::string& msg,
-                                      uint8_t noise) { Errors.push_back({place, code, msg, noise}); };
+                                      uint8_t noise) {
+            Errors.push_back({place, code, msg, noise});
+        };
         Port->SetCommPort(Pty.SlavePath());
     }
     void TearDown() override { Port.reset(); }

@@ -10,9 +10,9 @@
 
 #include "interfaces/ot_interface.h"
 #include "interfaces/vt_interface.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

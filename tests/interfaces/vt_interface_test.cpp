@@ -189,7 +189,7 @@ TEST_F(VTInterfaceTest, PauseAndContinueFromInsideHandlersWithEventOrder)
     ASSERT_TRUE(Pty.Write(VTFrames({0, 0, 0, 0}, vtpVtw) + VTFrames(RowingTicks(3), vtpVtw)));
     ASSERT_TRUE(WaitFor([&] { return Rec.StrokeCount() >= 3; }, 5000));
     Vt.Close();
-    const std::vector<std::string> expected = {"Opening", "Opened", "Pausing", "Paused", "Continueing",
+    const std::vector<std::string> expected = {"Opening",   "Opened", "Pausing", "Paused", "Continueing",
                                                "Continued", "Opened", "Closing", "Closed"};
     EXPECT_EQ(Rec.States, expected);
 }

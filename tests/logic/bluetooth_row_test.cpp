@@ -16,9 +16,9 @@
 #include "interfaces/devices/demo_data.h"
 #include "interfaces/ft_interface.h"
 #include "logic/row_engine.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -267,7 +267,8 @@ TEST_F(BluetoothRow, MachineThatVanishesKeepsItsStrokes)
     ASSERT_EQ(Dialog.Messages.size(), 1u);
     EXPECT_NE(Dialog.LastText().find("vanishing.txt is gone (did not come back)"), std::string::npos);
     bool dropLogged = false;
-    for (const auto& l : Host.Log) dropLogged = dropLogged || l.find("lost (link supervision timeout)") != std::string::npos;
+    for (const auto& l : Host.Log)
+        dropLogged = dropLogged || l.find("lost (link supervision timeout)") != std::string::npos;
     EXPECT_TRUE(dropLogged);
     // What was rowed is saved whole.
     std::string path = TempFolder() + "/vanished.stg";

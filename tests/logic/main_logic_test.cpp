@@ -14,7 +14,8 @@
 #include "util/profile.h"
 #include "util/text.h"
 
-TEST(Anyone, NumbersOfTheExamples) {
+TEST(Anyone, NumbersOfTheExamples)
+{
     EXPECT_EQ(AnyoneNumber({}), 0);
     EXPECT_EQ(AnyoneNumber({"Anyone"}), 1);
     EXPECT_EQ(AnyoneNumber({"Anyone", "Anyone1"}), 2);
@@ -27,7 +28,8 @@ TEST(Anyone, NumbersOfTheExamples) {
     EXPECT_EQ(NumberedTitle(std::string(255, 'a'), 12).size(), 255u);
 }
 
-TEST(RecentList, MovesToTopWithoutDuplicatesAndKeepsNine) {
+TEST(RecentList, MovesToTopWithoutDuplicatesAndKeepsNine)
+{
     std::vector<std::string> recent;
     for (int i = 1; i <= 12; ++i) AddRecentEntry(recent, "/d/f" + std::to_string(i) + ".stg");
     ASSERT_EQ(recent.size(), 9u);
@@ -42,7 +44,8 @@ TEST(RecentList, MovesToTopWithoutDuplicatesAndKeepsNine) {
     EXPECT_EQ(recent[1], "/d/f11.stg");
 }
 
-TEST(Duration, Texts) {
+TEST(Duration, Texts)
+{
     EXPECT_EQ(DurationText(1.5), "1 days, 12:00:00");
     EXPECT_EQ(DurationText(0.25), "06:00:00");
     EXPECT_EQ(DurationText(0), "?");
@@ -50,7 +53,8 @@ TEST(Duration, Texts) {
     EXPECT_EQ(DurationText(2 + 59.9996 / 86400.0 + 59.0 / 1440.0 + 23.0 / 24.0), "3 days, 00:00:00");
 }
 
-TEST(Forwarding, ArgumentsAreCutAfterTheLastThatFits) {
+TEST(Forwarding, ArgumentsAreCutAfterTheLastThatFits)
+{
     EXPECT_EQ(ForwardedText({}), "");
     EXPECT_EQ(ForwardedText({"/n"}), "/n\r\n");
     EXPECT_EQ(ForwardedText({"/tmp/my file.stg", "-d"}), "/tmp/my file.stg\r\n-d\r\n");
@@ -64,7 +68,8 @@ TEST(Forwarding, ArgumentsAreCutAfterTheLastThatFits) {
     EXPECT_EQ(ForwardedLines("\r\n").size(), 1u);
 }
 
-TEST(Parameters, Classification) {
+TEST(Parameters, Classification)
+{
     EXPECT_EQ(ClassifyParameter("").Kind, TParamKind::Ignore);
     EXPECT_EQ(ClassifyParameter("x").Kind, TParamKind::Bad);
     EXPECT_EQ(ClassifyParameter("ab").Kind, TParamKind::Bad);  // a two-letter file name
@@ -86,7 +91,8 @@ TEST(Parameters, Classification) {
     EXPECT_EQ(BadParameterText("ab"), "Bad parameter : \"ab\", use \"-h\" for help");
 }
 
-TEST(Parameters, FileTypeOptionsOnlyAlone) {
+TEST(Parameters, FileTypeOptionsOnlyAlone)
+{
     EXPECT_EQ(FileTypeOptionOf({"/X"}), TFileTypeOption::Register);
     EXPECT_EQ(FileTypeOptionOf({"-x"}), TFileTypeOption::Register);
     EXPECT_EQ(FileTypeOptionOf({"-x+"}), TFileTypeOption::RegisterAll);
@@ -97,7 +103,8 @@ TEST(Parameters, FileTypeOptionsOnlyAlone) {
     EXPECT_EQ(FileTypeOptionOf({"-xx"}), TFileTypeOption::None);
 }
 
-TEST(HelpTexts, BoxAndDocuments) {
+TEST(HelpTexts, BoxAndDocuments)
+{
     std::string help = HelpBoxText();
     EXPECT_EQ(help.rfind("Catchline 9.0.0.", 0), 0u);
     EXPECT_NE(help.find("\rCopyright (C) 2026 Catchline Rowing\r\rOptional command line parameters:\r\n\r\n"),
@@ -114,7 +121,8 @@ TEST(HelpTexts, BoxAndDocuments) {
     EXPECT_EQ(manual.find('.', env.ProgramFolder().size()), manual.size() - 4);  // no dots from the version
 }
 
-TEST(ProgramSettings, FirstStartDefaults) {
+TEST(ProgramSettings, FirstStartDefaults)
+{
     TLogicEnv env;
     TProfileFile ini(env.File("missing.ini"));
     TProgramSettings s;
@@ -130,7 +138,8 @@ TEST(ProgramSettings, FirstStartDefaults) {
     EXPECT_FALSE(s.MultipleCopies);
 }
 
-TEST(ProgramSettings, RoundTripOtherDecimalSeparatorAndBadValues) {
+TEST(ProgramSettings, RoundTripOtherDecimalSeparatorAndBadValues)
+{
     TLogicEnv env;
     std::string path = env.File("catchline.ini");
     WriteTextFile(path,
@@ -184,7 +193,8 @@ TEST(ProgramSettings, RoundTripOtherDecimalSeparatorAndBadValues) {
     EXPECT_DOUBLE_EQ(last.ReadFloat("Statistics", "RunningTime", 0), 3.0);
 }
 
-TEST(ProgramSettings, RealsUseTheLocaleSeparatorAndReadBackEitherWay) {
+TEST(ProgramSettings, RealsUseTheLocaleSeparatorAndReadBackEitherWay)
+{
     TLogicEnv env;
     std::string path = env.File("catchline.ini");
     SetDecimalSeparator(',');
@@ -204,7 +214,8 @@ TEST(ProgramSettings, RealsUseTheLocaleSeparatorAndReadBackEitherWay) {
     EXPECT_DOUBLE_EQ(s.Statistics.RowingTime, 1.5);
 }
 
-TEST(Readme, TouchedOrCreated) {
+TEST(Readme, TouchedOrCreated)
+{
     TLogicEnv env;
     std::string readme = env.ProgramFolder() + "readme.txt";
     ASSERT_TRUE(ReadmeStep());
@@ -219,7 +230,8 @@ TEST(Readme, TouchedOrCreated) {
     EXPECT_LT(age, std::chrono::minutes(5));
 }
 
-TEST(OlderFiles, MovedIntoTheUserFolderWithoutReplacingTheUsersOwn) {
+TEST(OlderFiles, MovedIntoTheUserFolderWithoutReplacingTheUsersOwn)
+{
     TLogicEnv env;
     std::string bin = env.ProgramFolder();
     WriteTextFile(bin + "a.srl", "a");
@@ -241,7 +253,8 @@ TEST(OlderFiles, MovedIntoTheUserFolderWithoutReplacingTheUsersOwn) {
     EXPECT_TRUE(FileExists(bin + "catchline.ini"));
 }
 
-TEST(OlderFiles, ACopyThatFailsEndsTheSearch) {
+TEST(OlderFiles, ACopyThatFailsEndsTheSearch)
+{
     TLogicEnv env;
     std::string bin = env.ProgramFolder();
     WriteTextFile(bin + "default.str", "s");

@@ -1,9 +1,9 @@
 // Row session engine: rowing the demo recording to every limit kind, a VT
 // device on a real pseudo-terminal, the button's questions, protocol errors,
 // waits cancelled with Esc, closing while rowing, statistics.
+#include <gtest/gtest.h>
 #include <cstdio>
 #include <cstdlib>
-#include <gtest/gtest.h>
 
 #include <QSignalSpy>
 
@@ -18,12 +18,12 @@
 #include "interfaces/delay.h"
 #include "interfaces/vt_interface.h"
 #include "logic/row_engine.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/color.h"
 #include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/text.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -392,7 +392,8 @@ TEST_F(RowEngine, RecordingIsAnnouncedThroughTheStore)
     QSignalSpy changed(&Store, &TSessionStore::SessionChanged);
     std::vector<int> seen;  // the record holds the stroke when it is announced
     QObject::connect(&Store, &TSessionStore::StrokeAppended, [&](int32_t id, int k) {
-        if (id == 101 && k < Session.StrokeCount() + 1 && Session.Strokes[size_t(k)].StrokeNumber == k) seen.push_back(k);
+        if (id == 101 && k < Session.StrokeCount() + 1 && Session.Strokes[size_t(k)].StrokeNumber == k)
+            seen.push_back(k);
     });
     TRowEngine e(Store, 101, Host, Host);
     RowToEnd(e);
@@ -610,13 +611,12 @@ TEST_F(RowEngine, ClosingWhileRowingKeepsTheStrokes)
     EXPECT_EQ(Host.Results.size(), 1u);
     EXPECT_EQ(Host.SettingsSaved, 1);
     EXPECT_TRUE(e.ShuttingDown());
-    Pump(50);  // the dropped interface is freed
+    Pump(50);             // the dropped interface is freed
     e.BtnConnectClick();  // ignored once shut down
     EXPECT_EQ(Session.StrokeCount(), 15);
 }
 
 }  // namespace
-
 
 // ---- rowing time statistic -----------------------------------------------------------
 
@@ -1018,8 +1018,8 @@ TEST(AverageCache, ResamplingMatchesItsDocumentedStepsToTheBit)
         seed = seed * 1664525u + 1013904223u;
         return seed >> 8;
     };
-    std::vector<double> scales = {1.0, 0.0, -0.5, -2.0, 2.0, 0.5, 79.0 / 80, 80.0 / 79, 1e-12, 3.0, 79.0,
-                                  80.0, 1e5, 2e6, 1.0000001f, 0.9999999f};
+    std::vector<double> scales = {1.0,   0.0, -0.5, -2.0, 2.0, 0.5, 79.0 / 80,  80.0 / 79,
+                                  1e-12, 3.0, 79.0, 80.0, 1e5, 2e6, 1.0000001f, 0.9999999f};
     for (int i = 0; i < 400; ++i) scales.push_back(0.6 + (next() % 100000) / 125000.0);
     for (int c = 0; c < 40; ++c) {
         TCurveSamples src{};

@@ -14,11 +14,11 @@
 #include "files/training_io.h"
 #include "interfaces/delay.h"
 #include "logic/row_engine.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/text.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

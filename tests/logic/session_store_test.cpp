@@ -8,10 +8,10 @@
 
 #include "files/training_io.h"
 #include "logic/session_store.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_logic.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -20,8 +20,8 @@ QCoreApplication& App()
     static int argc = 1;
     static char name[] = "catchline";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
+    static QCoreApplication* app =
+        QCoreApplication::instance() ? QCoreApplication::instance() : new QCoreApplication(argc, argv);
     return *app;
 }
 

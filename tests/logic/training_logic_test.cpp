@@ -249,7 +249,7 @@ TEST(ResultsTexts, MaximaAndCaption)
     t.Strokes[8].RecoverRatio = 2.5f;
     TResultsTexts r = ResultsTexts(t);
     EXPECT_EQ(r.Caption, "Results for Race piece");  // the title, not the rower's name
-    EXPECT_EQ(r.MaxPower, "400 W");  // trimmed
+    EXPECT_EQ(r.MaxPower, "400 W");                  // trimmed
     EXPECT_EQ(r.Max500m, "01:30.0 m:s");
     EXPECT_EQ(r.MaxStrokeRate, "36.0 /min");
     EXPECT_EQ(r.MaxDriveRecover, "2.50");

@@ -19,7 +19,8 @@ std::unique_ptr<TValueData> Store()
 
 }  // namespace
 
-TEST(ValueStore, HistoriesAveragesAndUnknownIds) {
+TEST(ValueStore, HistoriesAveragesAndUnknownIds)
+{
     auto data = Store();
     data->Clear();
     for (int i = 0; i < 3; ++i) data->SetValue(1, true, 0);

@@ -20,11 +20,11 @@
 #include "review/results_window.h"
 #include "review/training_window.h"
 #include "tests/review/testutil_review.h"
+#include "tests/support/child.h"
+#include "tests/support/scripted_dialogs.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/text.h"
-#include "tests/support/child.h"
-#include "tests/support/scripted_dialogs.h"
 
 #ifndef CATCHLINE_CLI
 #define CATCHLINE_CLI ""
@@ -69,9 +69,9 @@ protected:
 
 TEST_F(DumpAgreementTest, TrainingWindowShowsWhatTheDumpReports)
 {
-    for (const char* name : {"training/sample.stg", "training/user_only.stg", "training/stroke_numbers.stg",
-                             "stroke/sample.str", "user/rower.ini", "brax/session.bxs", "brax/stroke.bxr",
-                             "brax/user.bxi"}) {
+    for (const char* name :
+         {"training/sample.stg", "training/user_only.stg", "training/stroke_numbers.stg", "stroke/sample.str",
+          "user/rower.ini", "brax/session.bxs", "brax/stroke.bxr", "brax/user.bxi"}) {
         SCOPED_TRACE(name);
         const std::string file = TestDataFile(name);
         const TJson d = Dump(file);
@@ -107,9 +107,11 @@ TEST_F(DumpAgreementTest, TrainingWindowShowsWhatTheDumpReports)
 
         // Totals: the dump's texts with the catalogue's units.
         const TJson& totals = d["TotalTexts"];
-        const std::pair<QLabel*, int> labels[] = {{Child<QLabel>(w, "lblDistance"), 0}, {Child<QLabel>(w, "lblTime"), 1}, {Child<QLabel>(w, "lblEnergy"), 2},
-                                                  {Child<QLabel>(w, "lblStrokes"), 4},  {Child<QLabel>(w, "lblPower"), 3}, {Child<QLabel>(w, "lbl500m"), 5},
-                                                  {Child<QLabel>(w, "lblStrokerate"), 6}};
+        const std::pair<QLabel*, int> labels[] = {
+            {Child<QLabel>(w, "lblDistance"), 0},  {Child<QLabel>(w, "lblTime"), 1},
+            {Child<QLabel>(w, "lblEnergy"), 2},    {Child<QLabel>(w, "lblStrokes"), 4},
+            {Child<QLabel>(w, "lblPower"), 3},     {Child<QLabel>(w, "lbl500m"), 5},
+            {Child<QLabel>(w, "lblStrokerate"), 6}};
         for (auto [l, i] : labels)
             EXPECT_EQ(S(l->text()), Trim(totals[size_t(i)].get<std::string>() + " " + TotalParameterUnit(i))) << i;
 
@@ -146,10 +148,11 @@ TEST_F(DumpAgreementTest, TrainingWindowShowsWhatTheDumpReports)
         // The results window: the same totals and averages.
         TfrmResults results;
         results.ShowResults(w.Record());
-        const std::pair<QLineEdit*, int> fields[] = {{Child<QLineEdit>(results, "edtDistance"), 0}, {Child<QLineEdit>(results, "edtTime"), 1},
-                                                     {Child<QLineEdit>(results, "edtEnergy"), 2},   {Child<QLineEdit>(results, "edtStrokes"), 4},
-                                                     {Child<QLineEdit>(results, "edtAvgPower"), 3}, {Child<QLineEdit>(results, "edtAvg500m"), 5},
-                                                     {Child<QLineEdit>(results, "edtAvgStrokerate"), 6}};
+        const std::pair<QLineEdit*, int> fields[] = {
+            {Child<QLineEdit>(results, "edtDistance"), 0},     {Child<QLineEdit>(results, "edtTime"), 1},
+            {Child<QLineEdit>(results, "edtEnergy"), 2},       {Child<QLineEdit>(results, "edtStrokes"), 4},
+            {Child<QLineEdit>(results, "edtAvgPower"), 3},     {Child<QLineEdit>(results, "edtAvg500m"), 5},
+            {Child<QLineEdit>(results, "edtAvgStrokerate"), 6}};
         for (auto [e, i] : fields)
             EXPECT_EQ(S(e->text()), Trim(totals[size_t(i)].get<std::string>() + " " + TotalParameterUnit(i))) << i;
         ASSERT_EQ(Child<QTableView>(results, "sgdIntervals")->model()->rowCount(), iv->model()->rowCount());

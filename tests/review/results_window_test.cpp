@@ -21,8 +21,8 @@
 #include "core/intervals.h"
 #include "core/values.h"
 #include "files/training_io.h"
-#include "review/results_window.h"
 #include "logic/training_logic.h"
+#include "review/results_window.h"
 #include "review/training_window.h"
 #include "tests/review/testutil_review.h"
 #include "util/dialogs.h"
@@ -98,10 +98,12 @@ TEST_F(ResultsWindowTest, IntervalSessionTotalsAveragesAndMaxima)
     EXPECT_FALSE(Child<QGroupBox>(r, "gbxIntervals")->isVisibleTo(&r));
     EXPECT_FALSE(Child<QGroupBox>(r, "gbxSplits")->isVisibleTo(&r));
     ASSERT_EQ(Child<QTableView>(r, "sgdIntervals")->model()->rowCount(), 4);
-    EXPECT_EQ(Child<QTableView>(r, "sgdIntervals")->model()->headerData(0, Qt::Horizontal).toString().toStdString(), "#");
+    EXPECT_EQ(Child<QTableView>(r, "sgdIntervals")->model()->headerData(0, Qt::Horizontal).toString().toStdString(),
+              "#");
     EXPECT_EQ(Cell(Child<QTableView>(r, "sgdIntervals"), 3, 0), "   4");
     for (int c = 1; c < Child<QTableView>(r, "sgdIntervals")->model()->columnCount(); ++c)
-        EXPECT_EQ(Cell(Child<QTableView>(r, "sgdIntervals"), 2, c), IntervalValueText(t.Intervals[2], IntervalIdMap()[size_t(c - 1)]));
+        EXPECT_EQ(Cell(Child<QTableView>(r, "sgdIntervals"), 2, c),
+                  IntervalValueText(t.Intervals[2], IntervalIdMap()[size_t(c - 1)]));
     QAbstractItemModelTester tester(Child<QTableView>(r, "sgdIntervals")->model());
 
     // Its own copy: changing the caller's session changes nothing shown.
@@ -188,7 +190,8 @@ TEST_F(ResultsWindowTest, ShownLabelsSplitsAndSettings)
     EXPECT_EQ(Child<QComboBox>(r, "cmbSplits")->itemText(0).toStdString(), "50 meter");
     EXPECT_EQ(Child<QComboBox>(r, "cmbSplits")->currentIndex(), 2);
     EXPECT_EQ(Child<QTableView>(r, "sgdSplits")->model()->rowCount(), 0);
-    EXPECT_EQ(Child<QTableView>(r, "sgdSplits")->model()->headerData(1, Qt::Horizontal).toString().toStdString(), SplitCaption(0));
+    EXPECT_EQ(Child<QTableView>(r, "sgdSplits")->model()->headerData(1, Qt::Horizontal).toString().toStdString(),
+              SplitCaption(0));
     EXPECT_EQ(Child<QTableView>(r, "sgdSplits")->columnWidth(1), 40);
     EXPECT_TRUE(Child<QTableView>(r, "sgdSplits")->isColumnHidden(2));
 

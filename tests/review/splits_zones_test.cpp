@@ -22,12 +22,12 @@
 #include "review/training_window.h"
 #include "review/zone_box.h"
 #include "tests/review/testutil_review.h"
+#include "tests/support/child.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_logic.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
-#include "tests/support/child.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -73,18 +73,18 @@ TEST_F(SplitsZonesTest, SplitsPageByDistanceStrokesAndTime)
     EXPECT_EQ(Child<QComboBox>(w, "cmbSplits")->currentText().toStdString(), "500 meter");
     ASSERT_EQ(g->model()->rowCount(), 4);
     EXPECT_EQ(Cell(g, 0, 0), "   1");
-    EXPECT_EQ(Cell(g, 0, Column(3)), "500.0");     // distance in split
-    EXPECT_EQ(Cell(g, 0, Column(5)), "04:10.0");   // time in split
-    EXPECT_EQ(Cell(g, 3, Column(4)), "16:40.0");   // time cumulative
-    EXPECT_EQ(Cell(g, 0, Column(1)), "100");       // strokes in split
-    EXPECT_EQ(Cell(g, 0, Column(15)), "120");      // pulse
+    EXPECT_EQ(Cell(g, 0, Column(3)), "500.0");    // distance in split
+    EXPECT_EQ(Cell(g, 0, Column(5)), "04:10.0");  // time in split
+    EXPECT_EQ(Cell(g, 3, Column(4)), "16:40.0");  // time cumulative
+    EXPECT_EQ(Cell(g, 0, Column(1)), "100");      // strokes in split
+    EXPECT_EQ(Cell(g, 0, Column(15)), "120");     // pulse
 
     w.findChild<QRadioButton*>("rbtStrokes")->setChecked(true);
     EXPECT_EQ(Child<QComboBox>(w, "cmbSplits")->currentText().toStdString(), "20 strokes");
     EXPECT_EQ(g->model()->rowCount(), 20);
     w.findChild<QRadioButton*>("rbtTime")->setChecked(true);
     Child<QComboBox>(w, "cmbSplits")->setCurrentIndex(1);  // 1:00
-    ASSERT_EQ(g->model()->rowCount(), 17);  // 16 minutes and 40 s
+    ASSERT_EQ(g->model()->rowCount(), 17);                 // 16 minutes and 40 s
     EXPECT_EQ(Cell(g, 16, Column(5)), "00:40.0");
 
     // While a row runs, the page follows the strokes when it is in view.

@@ -10,8 +10,8 @@
 #include "core/records.h"
 #include "logic/session_store.h"
 #include "tests/support/test_home.h"
-#include "tests/support/testutil_framework.h"
 #include "tests/support/test_registry.h"
+#include "tests/support/testutil_framework.h"
 
 // A temporary home for the review window tests.
 class TReviewEnv : public TTempHome {

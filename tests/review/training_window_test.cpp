@@ -15,31 +15,31 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QRadioButton>
-#include <QTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include "core/catalogue.h"
 #include "core/intervals.h"
 #include "core/values.h"
 #include "files/training_file.h"
 #include "files/training_io.h"
+#include "framework/chart_dialogs.h"
 #include "review/grid_models.h"
 #include "review/training_window.h"
-#include "framework/chart_dialogs.h"
 #include "tests/review/testutil_review.h"
+#include "tests/support/child.h"
+#include "tests/support/scripted_dialogs.h"
 #include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
-#include "tests/support/child.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -151,7 +151,8 @@ TEST_F(TrainingWindowTest, OpenedFileShowsHeaderTotalsAndGrids)
     EXPECT_EQ(Cell(g, 0, 10), "01:55.3");
     for (int row : {0, 57, 199})
         for (int c = 1; c < g->model()->columnCount(); ++c)
-            EXPECT_EQ(Cell(g, row, c), StrokeValueText(s.Strokes[size_t(row + 1)], StrokeIdMap()[size_t(c - 1)], s.Settings))
+            EXPECT_EQ(Cell(g, row, c),
+                      StrokeValueText(s.Strokes[size_t(row + 1)], StrokeIdMap()[size_t(c - 1)], s.Settings))
                 << row << "," << c;
 
     // Intervals.
@@ -195,7 +196,8 @@ TEST_F(TrainingWindowTest, GridHeadersFitTheirColumnsAndSetWidthsStay)
     w.RefreshAll();
     w.show();
     QApplication::processEvents();
-    for (QTableView* v : {Child<QTableView>(w, "sgdStrokeData"), Child<QTableView>(w, "sgdIntervals"), Child<QTableView>(w, "sgdSplits")}) {
+    for (QTableView* v : {Child<QTableView>(w, "sgdStrokeData"), Child<QTableView>(w, "sgdIntervals"),
+                          Child<QTableView>(w, "sgdSplits")}) {
         const QFontMetrics metrics(v->horizontalHeader()->font());
         for (int c = 1; c < v->model()->columnCount(); ++c) {
             if (v == Child<QTableView>(w, "sgdIntervals") && c == 3) continue;
@@ -214,7 +216,8 @@ TEST_F(TrainingWindowTest, SessionWithoutStrokesShowsOneEmptyRow)
     t.Header.FileDate = 0;
     TfrmTraining w(Registry.Store, Registry.Open(t, 102));
     w.RefreshAll();
-    for (QTableView* v : {Child<QTableView>(w, "sgdStrokeData"), Child<QTableView>(w, "sgdForceCurves"), Child<QTableView>(w, "sgdIntervals")}) {
+    for (QTableView* v : {Child<QTableView>(w, "sgdStrokeData"), Child<QTableView>(w, "sgdForceCurves"),
+                          Child<QTableView>(w, "sgdIntervals")}) {
         ASSERT_EQ(v->model()->rowCount(), 1);
         for (int c = 0; c < v->model()->columnCount(); ++c) EXPECT_EQ(Cell(v, 0, c), "");
     }
@@ -281,7 +284,8 @@ TEST_F(TrainingWindowTest, LiveStrokesAppendRowsWithoutRebuilding)
         w.RefreshForceCurves();
         ASSERT_EQ(m->rowCount(), k);
         EXPECT_EQ(Cell(Child<QTableView>(w, "sgdStrokeData"), k - 1, 0), FormatValue("%4.0f", float(k)));
-        EXPECT_EQ(Cell(Child<QTableView>(w, "sgdStrokeData"), k - 1, 8), StrokeValueText(live.Strokes[size_t(k)], 7, live.Settings));
+        EXPECT_EQ(Cell(Child<QTableView>(w, "sgdStrokeData"), k - 1, 8),
+                  StrokeValueText(live.Strokes[size_t(k)], 7, live.Settings));
     }
     EXPECT_EQ(inserted.count(), 29);  // the first stroke takes the empty row
     EXPECT_EQ(reset.count(), 0);
@@ -651,7 +655,8 @@ TEST_F(TrainingWindowTest, MaximisedWindowIsStoredAsFourMinusOnes)
         EXPECT_TRUE(w.close());
     }
     TProfileFile ini(SettingsFile(false));
-    for (const char* key : {"Left", "Top", "Width", "Height"}) EXPECT_EQ(ini.ReadInteger("Training", key, 0), -1) << key;
+    for (const char* key : {"Left", "Top", "Width", "Height"})
+        EXPECT_EQ(ini.ReadInteger("Training", key, 0), -1) << key;
 }
 
 TEST_F(TrainingWindowTest, SaveAndSaveAs)
@@ -769,8 +774,10 @@ TEST_F(TrainingWindowTest, SaveThatWritesNothingIsToldAndKeepsTheSession)
     EXPECT_FALSE(w.SaveAs(path));
     ASSERT_EQ(Dialogs.Messages.size(), 1u);
     EXPECT_EQ(Dialogs.Messages[0].Kind, TMsgKind::Error);
-    EXPECT_EQ(Dialogs.Messages[0].Text, "Training session \"Morning row\" was not saved.\rA session of this kind "
-                                        "cannot be written to \"" + path + "\".");
+    EXPECT_EQ(Dialogs.Messages[0].Text,
+              "Training session \"Morning row\" was not saved.\rA session of this kind "
+              "cannot be written to \"" +
+                  path + "\".");
     EXPECT_FALSE(FileExists(path));
     EXPECT_EQ(Registry.FilesSaved, 0);
     EXPECT_TRUE(Registry.Recent.empty());
@@ -784,8 +791,9 @@ TEST_F(TrainingWindowTest, SaveThatWritesNothingIsToldAndKeepsTheSession)
     AnswerSaveDialog(Env.File("export/row.txt"));
     EXPECT_FALSE(w.SaveAs(""));
     ASSERT_EQ(Dialogs.Messages.size(), 2u);
-    EXPECT_EQ(Dialogs.Messages[1].Text, "Training session \"Morning row\" was not saved.\rA session of this kind "
-                                        "cannot be written as the chosen file type.");
+    EXPECT_EQ(Dialogs.Messages[1].Text,
+              "Training session \"Morning row\" was not saved.\rA session of this kind "
+              "cannot be written as the chosen file type.");
     EXPECT_FALSE(FileExists(Env.File("export/row.txt")));
     EXPECT_EQ(Registry.FilesSaved, 0);
 

@@ -35,7 +35,8 @@ using Clock = std::chrono::steady_clock;
 // pipe, standard error into a file.
 class TTool {
 public:
-    TTool(const std::vector<std::string>& args, const std::string& home) : ErrPath(home + "/err" + std::to_string(++Count))
+    TTool(const std::vector<std::string>& args, const std::string& home)
+        : ErrPath(home + "/err" + std::to_string(++Count))
     {
         int out[2];
         if (pipe(out) != 0) return;
@@ -223,7 +224,8 @@ TEST_F(CliRecover, DeviceOnPseudoTerminalKilledMidRow)
 {
     const int n = 4;
     auto device = [&] {
-        auto sim = std::make_unique<TTool>(std::vector<std::string>{"simulate", "vt", "--speed", "20", "--wait-open"}, Home);
+        auto sim =
+            std::make_unique<TTool>(std::vector<std::string>{"simulate", "vt", "--speed", "20", "--wait-open"}, Home);
         EXPECT_TRUE(sim->ReadUntil([](const std::string& out) { return out.find('\n') != std::string::npos; }, 10000));
         return sim;
     };

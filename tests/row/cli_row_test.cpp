@@ -384,8 +384,7 @@ TEST_F(CliRow, DeviceOnPseudoTerminalRowsThenGoesAway)
     {
         const std::string file = Home + "/vt.stg";
         std::string out, err;
-        ASSERT_EQ(Row({"--source", port, "--type", "1", "--limit", "strokes:4", "--out", file}, out, err, 1), 0)
-            << err;
+        ASSERT_EQ(Row({"--source", port, "--type", "1", "--limit", "strokes:4", "--out", file}, out, err, 1), 0) << err;
         const TPrinted p = Parse(out);
         TTraining back;
         CheckSaved(p, back);

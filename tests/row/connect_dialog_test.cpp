@@ -5,11 +5,11 @@
 // and a search that finds nothing.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
-#include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,15 +25,15 @@
 
 #include "interfaces/delay.h"
 #include "interfaces/vt_interface.h"
-#include "row/connect_dialog.h"
 #include "logic/row_engine.h"
+#include "row/connect_dialog.h"
+#include "tests/support/child.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/test_home.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/profile.h"
 #include "util/text.h"
-#include "tests/support/test_home.h"
-#include "tests/support/child.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace fs = std::filesystem;
 
@@ -100,10 +100,7 @@ protected:
         fs::remove_all(Folder);
     }
 
-    void WriteIni(const std::string& text)
-    {
-        std::ofstream(Ini, std::ios::binary) << text;
-    }
+    void WriteIni(const std::string& text) { std::ofstream(Ini, std::ios::binary) << text; }
     std::vector<std::string> ConnectKeys() const
     {
         TProfileFile ini(Ini);
@@ -130,7 +127,9 @@ protected:
         EXPECT_EQ(Child<QPushButton>(d, "btbTest")->text(), "&Test");
         EXPECT_TRUE(Child<QLabel>(d, "lblTest")->text().isEmpty()) << Child<QLabel>(d, "lblTest")->text().toStdString();
         EXPECT_FALSE(Child<QWidget>(d, "pnlMagnets")->isVisible());
-        for (QWidget* w : std::initializer_list<QWidget*>{Child<QPushButton>(d, "btbSearch"), Child<QPushButton>(d, "btbOk"), Child<QPushButton>(d, "btbCancel"), Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 Child<QPushButton>(d, "btbSearch"), Child<QPushButton>(d, "btbOk"), Child<QPushButton>(d, "btbCancel"),
+                 Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
             EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
     }
     void ExpectTesting()
@@ -139,7 +138,9 @@ protected:
         EXPECT_TRUE(d.TestRunning());
         EXPECT_EQ(Child<QPushButton>(d, "btbTest")->text(), "S&top");
         EXPECT_TRUE(Child<QWidget>(d, "pnlMagnets")->isVisible());
-        for (QWidget* w : std::initializer_list<QWidget*>{Child<QPushButton>(d, "btbSearch"), Child<QPushButton>(d, "btbCancel"), Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{Child<QPushButton>(d, "btbSearch"), Child<QPushButton>(d, "btbCancel"),
+                                             Child<QLabel>(d, "lblSource"), Child<QComboBox>(d, "cmbSource")})
             EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
         // OK ends the test and takes the source.
         EXPECT_TRUE(Child<QPushButton>(d, "btbOk")->isEnabled());
@@ -169,7 +170,8 @@ TEST_F(ConnectDialogTest, ControlsAndSourceList)
     EXPECT_FALSE(Child<QWidget>(d, "pnlMagnets")->isVisible());
     EXPECT_EQ(Child<QGroupBox>(d, "rgpConnect")->title(), "Connect t&ype");
     std::vector<std::string> radios;
-    for (auto* r : Child<QGroupBox>(d, "rgpConnect")->findChildren<QRadioButton*>()) radios.push_back(r->text().toStdString());
+    for (auto* r : Child<QGroupBox>(d, "rgpConnect")->findChildren<QRadioButton*>())
+        radios.push_back(r->text().toStdString());
     EXPECT_EQ(radios, (std::vector<std::string>{"Direct", "Delayed (5 seconds)", "Warming up"}));
 
     // "DEMO" plus every port of the VT and Brax interfaces' lists, once each, sorted.
@@ -216,8 +218,9 @@ TEST_F(ConnectDialogTest, StoredSourceIsSelectedOrElseDemo)
 
 TEST_F(ConnectDialogTest, CloseWritesTheSectionWithItsOwnRules)
 {
-    WriteIni("[Row]\nLeft=5\n[Connect]\nSource=DEMO\nInterfaceType=3\nStrictProtocol=0\nRawHeartRate=1\nBeeps=0\n"
-             "Quick=1\nExtra=kept?\n[Options]\nDialog=123\n");
+    WriteIni(
+        "[Row]\nLeft=5\n[Connect]\nSource=DEMO\nInterfaceType=3\nStrictProtocol=0\nRawHeartRate=1\nBeeps=0\n"
+        "Quick=1\nExtra=kept?\n[Options]\nDialog=123\n");
     TfrmConnect& d = *Dialog;
     d.show();
     EXPECT_FALSE(d.Settings.StrictProtocol);
@@ -295,7 +298,8 @@ TEST_F(ConnectDialogTest, DemoTestShowsDataWithoutProtocolLine)
     EXPECT_TRUE(known) << caption.toStdString();
     // The magnet panels show the statistics' four figures.
     const QRegularExpression figure("^ *\\d{1,3}$");
-    for (QLabel* p : {Child<QLabel>(d, "pnlMagnet1"), Child<QLabel>(d, "pnlMagnet2"), Child<QLabel>(d, "pnlMagnet3"), Child<QLabel>(d, "pnlMagnet4")})
+    for (QLabel* p : {Child<QLabel>(d, "pnlMagnet1"), Child<QLabel>(d, "pnlMagnet2"), Child<QLabel>(d, "pnlMagnet3"),
+                      Child<QLabel>(d, "pnlMagnet4")})
         EXPECT_TRUE(figure.match(p->text()).hasMatch()) << p->text().toStdString();
     // One click per pulse, at most one per 50 ms.
     EXPECT_GT(Clicks, 0);
@@ -365,7 +369,8 @@ TEST_F(ConnectDialogTest, TypedPseudoTerminalIsTestedLive)
     EXPECT_TRUE(Contains(text, "\nProtocol : " + TarnProtocolName(vtpVtw))) << text.toStdString();
     EXPECT_EQ(d.windowTitle().toStdString(), "Connect to " + TarnProtocolName(vtpVtw));
     const QRegularExpression figure("^ *\\d{1,3}$");
-    for (QLabel* p : {Child<QLabel>(d, "pnlMagnet1"), Child<QLabel>(d, "pnlMagnet2"), Child<QLabel>(d, "pnlMagnet3"), Child<QLabel>(d, "pnlMagnet4")})
+    for (QLabel* p : {Child<QLabel>(d, "pnlMagnet1"), Child<QLabel>(d, "pnlMagnet2"), Child<QLabel>(d, "pnlMagnet3"),
+                      Child<QLabel>(d, "pnlMagnet4")})
         EXPECT_TRUE(figure.match(p->text()).hasMatch()) << p->text().toStdString();
     EXPECT_GT(Clicks, 0);
     EXPECT_EQ(d.ProtocolErrorCount(), 0u);
@@ -399,7 +404,7 @@ TEST_F(ConnectDialogTest, SilentDeviceShowsNoDataThenNothingFound)
     EXPECT_LT(at(testing), at("ComPort : No data"));
     EXPECT_LT(at("ComPort : No data"), at("Nothing found"));
     EXPECT_GE(took, 3900 / WaitPace());  // 3 s without data, then "Nothing found" for 1 s
-    EXPECT_GE(Beeps, 1);    // the test timer's beep
+    EXPECT_GE(Beeps, 1);                 // the test timer's beep
     EXPECT_TRUE(Dlg.Messages.empty()) << Dlg.LastText();
     ExpectIdle();
     EXPECT_EQ(d.InterfaceType(), 0);
@@ -447,7 +452,8 @@ TEST_F(ConnectDialogTest, StopWhileTheTestWaitsForData)
     EXPECT_LT(clock.elapsed(), 2500);  // the first test gave up once stopped
     EXPECT_TRUE(d.TestRunning());
     ASSERT_TRUE(WaitFor([&] { return d.RawCount() >= 10; }, 15000));
-    EXPECT_TRUE(Child<QLabel>(d, "lblTest")->text().startsWith("Receiving ... ")) << Child<QLabel>(d, "lblTest")->text().toStdString();
+    EXPECT_TRUE(Child<QLabel>(d, "lblTest")->text().startsWith("Receiving ... "))
+        << Child<QLabel>(d, "lblTest")->text().toStdString();
     Pump(1200);  // longer than "Nothing found" would have stayed
     EXPECT_TRUE(d.TestRunning());
     Child<QPushButton>(d, "btbTest")->click();
@@ -522,8 +528,9 @@ TEST_F(ConnectDialogTest, SearchThatFindsNothingLeavesNoSourceSelected)
 TEST_F(ConnectDialogTest, LongSourcesAndStrapsShowWholeInTheBoxesAndTheirLists)
 {
     TfrmConnect& d = *Dialog;
-    WriteIni("[Connect]\nSource=/home/rower/captures/concept2-pm5-morning-intervals-2026-12-10.cap\n"
-             "HeartSource=C4:7C:8D:6A:12:34\nHeartName=Polar H10 8A1B2C3D chest strap\n");
+    WriteIni(
+        "[Connect]\nSource=/home/rower/captures/concept2-pm5-morning-intervals-2026-12-10.cap\n"
+        "HeartSource=C4:7C:8D:6A:12:34\nHeartName=Polar H10 8A1B2C3D chest strap\n");
     d.show();
     QApplication::processEvents();
     ASSERT_EQ(d.HeartSource(), "C4:7C:8D:6A:12:34");
@@ -537,7 +544,8 @@ TEST_F(ConnectDialogTest, LongSourcesAndStrapsShowWholeInTheBoxesAndTheirLists)
         box->showPopup();
         QApplication::processEvents();
         for (int i = 0; i < box->count(); ++i)
-            EXPECT_LE(metrics.horizontalAdvance(box->itemText(i)) + 6, box->view()->visualRect(box->model()->index(i, 0)).width())
+            EXPECT_LE(metrics.horizontalAdvance(box->itemText(i)) + 6,
+                      box->view()->visualRect(box->model()->index(i, 0)).width())
                 << box->itemText(i).toStdString();
         box->hidePopup();
     }

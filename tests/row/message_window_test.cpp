@@ -12,9 +12,9 @@
 #include <cstdlib>
 
 #include "row/message_window.h"
-#include "tests/support/test_registry.h"
-#include "tests/support/test_home.h"
 #include "tests/support/child.h"
+#include "tests/support/test_home.h"
+#include "tests/support/test_registry.h"
 
 namespace {
 

@@ -22,15 +22,15 @@
 #include "files/training_io.h"
 #include "files/user_file.h"
 #include "row/new_row_dialog.h"
+#include "tests/support/child.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/test_home.h"
 #include "tests/support/test_registry.h"
 #include "util/date_time.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/version.h"
-#include "tests/support/test_home.h"
-#include "tests/support/child.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace fs = std::filesystem;
 
@@ -84,7 +84,8 @@ protected:
         App();
         Folder = (fs::temp_directory_path() / ("catchline-newrow-" + std::to_string(getpid()) + "-" +
                                                ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-                     .string() + "/";
+                     .string() +
+                 "/";
         fs::remove_all(Folder);
         fs::create_directories(Folder + "docs");
         SetDocumentsFolder(Folder + "docs");
@@ -147,8 +148,10 @@ TEST_F(NewRowTest, ControlsCaptionsAndLists)
     // Open sits left of OK and Cancel on the button row.
     d.show();
     QApplication::processEvents();
-    EXPECT_LT(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).x(), Child<QPushButton>(d, "btbOk")->mapTo(&d, QPoint()).x());
-    EXPECT_EQ(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).y(), Child<QPushButton>(d, "btbOk")->mapTo(&d, QPoint()).y());
+    EXPECT_LT(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).x(),
+              Child<QPushButton>(d, "btbOk")->mapTo(&d, QPoint()).x());
+    EXPECT_EQ(Child<QPushButton>(d, "btnOpen")->mapTo(&d, QPoint()).y(),
+              Child<QPushButton>(d, "btbOk")->mapTo(&d, QPoint()).y());
     EXPECT_EQ(d.focusWidget(), Child<QLineEdit>(d, "edtName"));
     d.reject();
 }
@@ -435,9 +438,12 @@ TEST_F(NewRowTest, ControlsMapToTheRecordBothWays)
     ASSERT_TRUE(d.TakeValues());
     EXPECT_EQ(r.Header.Modified, 0);
     const std::function<void()> changes[] = {
-        [&] { Child<QLineEdit>(d, "edtTitle")->setText("Evening row"); }, [&] { Child<QLineEdit>(d, "edtName")->setText("Eva"); },
-        [&] { Child<QLineEdit>(d, "edtWeight")->setText(" 61 "); },       [&] { Child<QComboBox>(d, "cmbGender")->setCurrentIndex(0); },
-        [&] { Child<QComboBox>(d, "cmbBoat")->setCurrentIndex(0); },      [&] { Child<QComboBox>(d, "cmbSprocket")->setCurrentIndex(0); },
+        [&] { Child<QLineEdit>(d, "edtTitle")->setText("Evening row"); },
+        [&] { Child<QLineEdit>(d, "edtName")->setText("Eva"); },
+        [&] { Child<QLineEdit>(d, "edtWeight")->setText(" 61 "); },
+        [&] { Child<QComboBox>(d, "cmbGender")->setCurrentIndex(0); },
+        [&] { Child<QComboBox>(d, "cmbBoat")->setCurrentIndex(0); },
+        [&] { Child<QComboBox>(d, "cmbSprocket")->setCurrentIndex(0); },
     };
     for (size_t i = 0; i < std::size(changes); ++i) {
         d.FillControls();
@@ -539,8 +545,10 @@ TEST_F(NewRowTest, MainWindowGivesColourFolderAndUserLevel)
 
     registry.Editable = false;
     d.show();
-    for (QWidget* w : std::initializer_list<QWidget*>{Child<QLineEdit>(d, "edtTitle"), Child<QLineEdit>(d, "edtName"), Child<QLineEdit>(d, "edtWeight"), Child<QComboBox>(d, "cmbGender"), Child<QComboBox>(d, "cmbBoat"),
-                                                      Child<QComboBox>(d, "cmbSprocket"), Child<QPushButton>(d, "btnOpen")})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             Child<QLineEdit>(d, "edtTitle"), Child<QLineEdit>(d, "edtName"), Child<QLineEdit>(d, "edtWeight"),
+             Child<QComboBox>(d, "cmbGender"), Child<QComboBox>(d, "cmbBoat"), Child<QComboBox>(d, "cmbSprocket"),
+             Child<QPushButton>(d, "btnOpen")})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_TRUE(Child<QPushButton>(d, "btbOk")->isEnabled());
     d.reject();
@@ -568,12 +576,18 @@ TEST_F(NewRowTest, AppearanceSetsRowHeightsAndDialogHeight)
         d.SetAppearance(f, Qt::darkBlue, Qt::yellow, Qt::gray);
         d.show();
         QApplication::processEvents();
-        for (QWidget* p : {Child<QWidget>(d, "pnlTitle"), Child<QWidget>(d, "pnlName"), Child<QWidget>(d, "pnlWeight"), Child<QWidget>(d, "pnlGender"), Child<QWidget>(d, "pnlBoat"), Child<QWidget>(d, "pnlSprocket")})
+        for (QWidget* p :
+             {Child<QWidget>(d, "pnlTitle"), Child<QWidget>(d, "pnlName"), Child<QWidget>(d, "pnlWeight"),
+              Child<QWidget>(d, "pnlGender"), Child<QWidget>(d, "pnlBoat"), Child<QWidget>(d, "pnlSprocket")})
             EXPECT_EQ(p->height(), row);
         EXPECT_EQ(Child<QWidget>(d, "pnlButtons")->height(), row + 15);
-        for (QPushButton* b : {Child<QPushButton>(d, "btnOpen"), Child<QPushButton>(d, "btbOk"), Child<QPushButton>(d, "btbCancel")}) EXPECT_EQ(b->height(), row) << b->objectName().toStdString();
+        for (QPushButton* b :
+             {Child<QPushButton>(d, "btnOpen"), Child<QPushButton>(d, "btbOk"), Child<QPushButton>(d, "btbCancel")})
+            EXPECT_EQ(b->height(), row) << b->objectName().toStdString();
         EXPECT_EQ(d.height(), 8 + 6 * row + 8 + row + 15);
-        EXPECT_EQ(Child<QWidget>(d, "pnlSprocket")->mapTo(&d, QPoint(0, Child<QWidget>(d, "pnlSprocket")->height())).y(), 8 + 6 * row);
+        EXPECT_EQ(
+            Child<QWidget>(d, "pnlSprocket")->mapTo(&d, QPoint(0, Child<QWidget>(d, "pnlSprocket")->height())).y(),
+            8 + 6 * row);
         EXPECT_EQ(Child<QLineEdit>(d, "edtName")->palette().color(QPalette::Base), QColor(Qt::yellow));
         EXPECT_EQ(Child<QComboBox>(d, "cmbBoat")->palette().color(QPalette::Text), QColor(Qt::darkBlue));
         EXPECT_EQ(Child<QPushButton>(d, "btbOk")->palette().color(QPalette::ButtonText), QColor(Qt::black));

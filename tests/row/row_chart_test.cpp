@@ -15,8 +15,8 @@
 #include <memory>
 
 #include "row/row_chart.h"
-#include "util/axis_ticks.h"
 #include "tests/support/test_home.h"
+#include "util/axis_ticks.h"
 
 namespace {
 
@@ -56,7 +56,8 @@ protected:
         const double columns = Live->View()->chart()->plotArea().width();
         ASSERT_EQ(Live->DataSeriesCount(), int(data.Series.size())) << where;
         for (int i = 0; i < Live->DataSeriesCount(); ++i)
-            ASSERT_EQ(Live->DataSeries(i)->points(), TRowChart::ThinnedLine(data.Series[size_t(i)].Points, xLo, xHi, columns))
+            ASSERT_EQ(Live->DataSeries(i)->points(),
+                      TRowChart::ThinnedLine(data.Series[size_t(i)].Points, xLo, xHi, columns))
                 << where << " series " << i;
         QApplication::processEvents();
     }

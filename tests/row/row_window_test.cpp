@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QChartView>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineSeries>
@@ -19,11 +20,10 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
-#include <QContextMenuEvent>
 #include <QTest>
 #include <QTimer>
-#include <QXYSeries>
 #include <QValueAxis>
+#include <QXYSeries>
 
 #include <unistd.h>
 
@@ -36,23 +36,23 @@
 
 #include "core/catalogue.h"
 #include "core/values.h"
-#include "review/training_window.h"
-#include "tests/support/test_registry.h"
-#include "row/row_window.h"
-#include "row/row_chart.h"
-#include "row/message_window.h"
 #include "framework/mdi.h"
 #include "framework/status_bar.h"
+#include "logic/session_store.h"
+#include "logic/value_data.h"
+#include "review/training_window.h"
+#include "row/message_window.h"
+#include "row/row_chart.h"
+#include "row/row_window.h"
+#include "tests/support/child.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/test_home.h"
+#include "tests/support/test_registry.h"
+#include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "valuearea/value_area.h"
-#include "logic/session_store.h"
-#include "logic/value_data.h"
-#include "tests/support/test_home.h"
-#include "tests/support/testutil_interfaces.h"
-#include "tests/support/child.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
@@ -319,7 +319,8 @@ TEST_F(RowWindow, LayoutSwitches)
     EXPECT_EQ(Row->RightChartObject() ? Child<QWidget>(Row, "pnlChartRight")->isVisible() : false, false);
     QChartView* left = Row->LeftChartObject()->View();
     EXPECT_EQ(left->width(), left->height());
-    EXPECT_EQ(std::min(Child<QWidget>(Row, "pnlChartLeft")->width(), Child<QWidget>(Row, "pnlChartLeft")->height()), left->width());
+    EXPECT_EQ(std::min(Child<QWidget>(Row, "pnlChartLeft")->width(), Child<QWidget>(Row, "pnlChartLeft")->height()),
+              left->width());
     EXPECT_GT(Child<QWidget>(Row, "pnlChartLeft")->width(), Child<QWidget>(Row, "pnlCharts")->width() / 2);
 
     // No charts and the right values: the right area fills the page, no splitter.
@@ -454,7 +455,8 @@ TEST_F(RowWindow, ChartMenus)
     ASSERT_TRUE(ChooseFromPanelMenu(Child<QWidget>(Row, "pnlChartLeft"), "&Empty"));
     EXPECT_EQ(Row->LeftIndex, -1);
     EXPECT_EQ(Row->LeftChartObject(), nullptr);
-    ASSERT_TRUE(ChooseFromPanelMenu(Child<QWidget>(Row, "pnlChartLeft"), "&Previous curve"));  // back to the force curve
+    ASSERT_TRUE(
+        ChooseFromPanelMenu(Child<QWidget>(Row, "pnlChartLeft"), "&Previous curve"));  // back to the force curve
     EXPECT_EQ(Row->LeftIndex, 0);
     EXPECT_FALSE(Row->LeftPrevious);
     EXPECT_NE(Row->LeftChartObject(), nullptr);
@@ -511,7 +513,8 @@ TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
             if (Row->BottomArea()->Row(r)->Cell(c)->ID() == 1) strokeCell = Row->BottomArea()->Row(r)->Cell(c);
     ASSERT_NE(strokeCell, nullptr);
     strokeCell->grab();
-    EXPECT_EQ(strokeCell->LastValueText().toStdString(), FormatValue(ParameterFormat(1), Row->Values()->GetItem(1).Value));
+    EXPECT_EQ(strokeCell->LastValueText().toStdString(),
+              FormatValue(ParameterFormat(1), Row->Values()->GetItem(1).Value));
     // Right chart: power and pulse of strokes 2..k.
     TRowChart* right = Row->RightChartObject();
     ASSERT_NE(right, nullptr);
@@ -643,7 +646,8 @@ public:
     std::vector<QRect> Regions;
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint) Regions.push_back(static_cast<QPaintEvent*>(event)->region().boundingRect());
+        if (event->type() == QEvent::Paint)
+            Regions.push_back(static_cast<QPaintEvent*>(event)->region().boundingRect());
         return false;
     }
 };
@@ -663,7 +667,8 @@ TEST_F(RowWindow, ADriveSignRepaintsOnlyItsStatusPanel)
     QApplication::processEvents();
     EXPECT_EQ(Row->StatusBar->Panel(rpSR).Text, "R");
     ASSERT_FALSE(bar.Regions.empty());
-    for (const QRect& r : bar.Regions) EXPECT_TRUE(Row->StatusBar->PanelRect(rpSR).contains(r)) << r.x() << " " << r.width();
+    for (const QRect& r : bar.Regions)
+        EXPECT_TRUE(Row->StatusBar->PanelRect(rpSR).contains(r)) << r.x() << " " << r.width();
     EXPECT_TRUE(button.Regions.empty());
     Row->StatusBar->removeEventFilter(&bar);
     Row->findChild<QPushButton*>("btnConnect")->removeEventFilter(&button);
@@ -702,7 +707,6 @@ TEST_F(RowWindow, ADrivesSamplesRepaintTheForceChartTogether)
     EXPECT_GT(paints.Regions.size(), atRecovery);
     viewport->removeEventFilter(&paints);
 }
-
 
 TEST_F(RowWindow, StoredForceCurvesAreDrawnAtTheirSampleSpacing)
 {
@@ -887,7 +891,8 @@ TEST_F(RowWindow, DisconnectingADeviceThatKeepsSendingReportsNoError)
         ASSERT_FALSE(dialogs.Messages.empty());
         EXPECT_EQ(dialogs.LastText(), "The system is paused. Do you want to disconnect?");
         for (const auto& m : dialogs.Messages) EXPECT_NE(m.Kind, TMsgKind::Error) << m.Text;
-        ASSERT_EQ(Child<QPlainTextEdit>(Row, "memLog")->toPlainText().indexOf("Error"), -1) << Child<QPlainTextEdit>(Row, "memLog")->toPlainText().toStdString();
+        ASSERT_EQ(Child<QPlainTextEdit>(Row, "memLog")->toPlainText().indexOf("Error"), -1)
+            << Child<QPlainTextEdit>(Row, "memLog")->toPlainText().toStdString();
     }
 }
 

@@ -13,16 +13,17 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 
-#include "tests/support/testutil_framework.h"
 #include "shell/file_types.h"
 #include "shell/screen_saver.h"
+#include "tests/support/testutil_framework.h"
 #include "util/paths.h"
 
 namespace {
 
 class Program : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         TestApp();
         Home = Env.Folder() + "home";
         Runtime = Env.Folder() + "run";
@@ -39,7 +40,8 @@ protected:
         Environment.insert("QT_QPA_PLATFORM", "offscreen");
         Environment.insert("CATCHLINE_TRACE", "1");
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         for (auto& p : Running) {
             if (p->state() != QProcess::NotRunning) {
                 p->kill();
@@ -47,7 +49,8 @@ protected:
             }
         }
     }
-    QProcess* Start(const QStringList& args) {
+    QProcess* Start(const QStringList& args)
+    {
         Running.push_back(std::make_unique<QProcess>());
         QProcess* p = Running.back().get();
         p->setProcessEnvironment(Environment);
@@ -55,11 +58,10 @@ protected:
         EXPECT_TRUE(p->waitForStarted(10000));
         return p;
     }
-    std::string Socket() const {
-        return Runtime + "/catchline-" + std::to_string(getuid()) + ".socket";
-    }
+    std::string Socket() const { return Runtime + "/catchline-" + std::to_string(getuid()) + ".socket"; }
     // Waits until a copy listens on the socket.
-    bool WaitForListener() {
+    bool WaitForListener()
+    {
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 20000) {
@@ -71,7 +73,8 @@ protected:
         return false;
     }
     // Collects standard error of a process until it contains text.
-    bool WaitForOutput(QProcess* p, const QString& text, QString& all) {
+    bool WaitForOutput(QProcess* p, const QString& text, QString& all)
+    {
         QElapsedTimer t;
         t.start();
         while (t.elapsed() < 20000) {
@@ -89,7 +92,8 @@ protected:
 
 }  // namespace
 
-TEST_F(Program, SecondStartHandsItsArgumentsToTheRunningCopy) {
+TEST_F(Program, SecondStartHandsItsArgumentsToTheRunningCopy)
+{
     std::string file = Env.Folder() + "my training file.stg";
     std::filesystem::copy_file(TestDataFile("training/sample.stg"), file);
     QProcess* first = Start({});
@@ -114,7 +118,8 @@ TEST_F(Program, SecondStartHandsItsArgumentsToTheRunningCopy) {
     EXPECT_EQ(first->state(), QProcess::Running);
 }
 
-TEST_F(Program, MultipleCopiesRunSideBySide) {
+TEST_F(Program, MultipleCopiesRunSideBySide)
+{
     std::string folder = Home + "/Documents/Catchline Rowing/Catchline/";
     std::filesystem::create_directories(folder);
     WriteTextFile(folder + "catchline.ini", "[Options]\nMultipleCopies=1\n");
@@ -130,7 +135,8 @@ TEST_F(Program, MultipleCopiesRunSideBySide) {
     EXPECT_FALSE(firstOutput.contains("second start")) << firstOutput.toStdString();
 }
 
-TEST_F(Program, LeftoversOfACrashedCopyDoNotBlockAStart) {
+TEST_F(Program, LeftoversOfACrashedCopyDoNotBlockAStart)
+{
     // A socket file nobody listens on and a lock file of a process that has ended.
     WriteTextFile(Socket(), "");
     QProcess ended;
@@ -148,7 +154,8 @@ TEST_F(Program, LeftoversOfACrashedCopyDoNotBlockAStart) {
     EXPECT_TRUE(WaitForOutput(first, "Parameter \"/n\"", output)) << output.toStdString();
 }
 
-TEST_F(Program, FileTypeOptionsRegisterAndRemoveTheUsersFiles) {
+TEST_F(Program, FileTypeOptionsRegisterAndRemoveTheUsersFiles)
+{
     std::string data = Home + "/.local/share/";
     QProcess* reg = Start({"/X"});
     ASSERT_TRUE(reg->waitForFinished(30000));
@@ -176,7 +183,8 @@ TEST_F(Program, FileTypeOptionsRegisterAndRemoveTheUsersFiles) {
     EXPECT_FALSE(FileExists(data + "applications/catchline.desktop"));
 }
 
-TEST(FileTypes, EachTypeRegistersAndUnregistersOnItsOwn) {
+TEST(FileTypes, EachTypeRegistersAndUnregistersOnItsOwn)
+{
     TShellEnv env;
     std::string data = env.Folder() + "share";
     setenv("XDG_DATA_HOME", data.c_str(), 1);
@@ -197,7 +205,8 @@ TEST(FileTypes, EachTypeRegistersAndUnregistersOnItsOwn) {
     unsetenv("XDG_DATA_HOME");
 }
 
-TEST(ScreenSaver, BlockedOnlyWhenTheDesktopGrantsIt) {
+TEST(ScreenSaver, BlockedOnlyWhenTheDesktopGrantsIt)
+{
     TestApp();
     TScreenSaverBlocker blocker;
     bool granted = blocker.Start("Catchline", "Training session display");
@@ -215,7 +224,8 @@ TEST(ScreenSaver, BlockedOnlyWhenTheDesktopGrantsIt) {
 // and how long each argument took, then ends by itself without asking or
 // leaving its single-instance socket behind. A file that cannot be opened
 // is timed like any other and the program still ends.
-TEST_F(Program, TimedStartReportsAndEnds) {
+TEST_F(Program, TimedStartReportsAndEnds)
+{
     std::string file = Env.Folder() + "timed.stg";
     std::filesystem::copy_file(TestDataFile("training/sample.stg"), file);
     Environment.insert("CATCHLINE_TIMING", "quit");
@@ -228,7 +238,8 @@ TEST_F(Program, TimedStartReportsAndEnds) {
         const QString err = QString::fromUtf8(p->readAllStandardError());
         EXPECT_EQ(err.count("timing: main window shown: "), 1) << err.toStdString();
         for (const QString& a : args)
-            EXPECT_TRUE(err.contains(QRegularExpression("timing: \"" + QRegularExpression::escape(a) + "\": [0-9]+ ms")))
+            EXPECT_TRUE(
+                err.contains(QRegularExpression("timing: \"" + QRegularExpression::escape(a) + "\": [0-9]+ ms")))
                 << err.toStdString();
         EXPECT_FALSE(FileExists(Socket()));
     }

@@ -5,51 +5,54 @@
 
 #include <QAction>
 #include <QDropEvent>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressBar>
-#include <QTableWidget>
 #include <QTabWidget>
-#include <QFontMetrics>
+#include <QTableWidget>
 #include <QTest>
-#include <QLabel>
 #include <QTimer>
 #include <QToolBar>
 
-#include <set>
 #include <QUrl>
+#include <set>
 
-#include "tests/support/testutil_framework.h"
 #include "core/catalogue.h"
 #include "framework/window_util.h"
 #include "row/new_row_dialog.h"
 #include "shell/main_window.h"
 #include "shell/splash.h"
+#include "tests/support/child.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/testutil_framework.h"
 #include "util/color.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/profile.h"
 #include "util/text.h"
 #include "util/version.h"
-#include "tests/support/child.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 
 class MainWindow : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         TestApp();
         BuildCatalogues();
         Scope = std::make_unique<TDialogScope>(Dialogs);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         TfrmSplash::ShownHook = nullptr;
         Scope.reset();
     }
-    std::vector<std::string> ErrorTexts() const {
+    std::vector<std::string> ErrorTexts() const
+    {
         std::vector<std::string> texts;
         for (const auto& m : Dialogs.Messages)
             if (m.Kind == TMsgKind::Error) texts.push_back(m.Text);
@@ -60,22 +63,24 @@ protected:
     std::unique_ptr<TDialogScope> Scope;
 };
 
-std::vector<std::string> AllTypes() {
+std::vector<std::string> AllTypes()
+{
     return {TestDataFile("training/sample.stg"), TestDataFile("stroke/sample.str"), TestDataFile("user/rower.ini"),
             TestDataFile("brax/session.bxs"),    TestDataFile("brax/stroke.bxr"),   TestDataFile("brax/user.bxi")};
 }
 
-void CloseAllTrainings(TfrmMain& main) {
+void CloseAllTrainings(TfrmMain& main)
+{
     for (TMDIChild* w : main.TrainingWindows()) main.Store().RequestClose(w->SessionId());
     QCoreApplication::processEvents();
 }
 
-bool HasOnlySectionBlankLines(const std::string& text) {
+bool HasOnlySectionBlankLines(const std::string& text)
+{
     std::vector<std::string> lines = SplitLines(text);
     for (size_t i = 0; i < lines.size(); ++i) {
         bool header = !lines[i].empty() && lines[i][0] == '[';
-        if (lines[i].empty() && (i + 1 >= lines.size() || lines[i + 1].empty() || lines[i + 1][0] != '['))
-            return false;
+        if (lines[i].empty() && (i + 1 >= lines.size() || lines[i + 1].empty() || lines[i + 1][0] != '[')) return false;
         if (header && i > 0 && !lines[i - 1].empty()) return false;
     }
     return lines.empty() || !lines[0].empty();
@@ -83,7 +88,8 @@ bool HasOnlySectionBlankLines(const std::string& text) {
 
 }  // namespace
 
-TEST_F(MainWindow, FirstStartIsMaximisedWithEmptyListsAndCountsOneStart) {
+TEST_F(MainWindow, FirstStartIsMaximisedWithEmptyListsAndCountsOneStart)
+{
     std::string ini;
     {
         TfrmMain main({});
@@ -110,7 +116,8 @@ TEST_F(MainWindow, FirstStartIsMaximisedWithEmptyListsAndCountsOneStart) {
     EXPECT_EQ(again.ProgramSettings().Statistics.TimesStarted, 2);
 }
 
-TEST_F(MainWindow, SettingsFileInTheProgramFolderMovesToTheUserFolder) {
+TEST_F(MainWindow, SettingsFileInTheProgramFolderMovesToTheUserFolder)
+{
     std::string old = Env.ProgramFolder() + "catchline.ini";
     WriteTextFile(old, "[Recent]\n1=/data/one.stg\n\n\n[Position]\nLeft=10\nTop=20\nWidth=700\nHeight=500\n");
     MoveSettingsFile();
@@ -124,7 +131,8 @@ TEST_F(MainWindow, SettingsFileInTheProgramFolderMovesToTheUserFolder) {
     EXPECT_EQ(main.RecentActions()[0]->statusTip(), "Open file \"/data/one.stg\"");
 }
 
-TEST_F(MainWindow, OpensFilesOfEveryTypeFromTheCommandLine) {
+TEST_F(MainWindow, OpensFilesOfEveryTypeFromTheCommandLine)
+{
     TfrmMain main({});
     int opened = 0;
     for (const std::string& file : AllTypes()) {
@@ -146,7 +154,8 @@ TEST_F(MainWindow, OpensFilesOfEveryTypeFromTheCommandLine) {
     EXPECT_EQ(main.Progress(), -1);
 }
 
-TEST_F(MainWindow, TheLimitIsTwoSessions) {
+TEST_F(MainWindow, TheLimitIsTwoSessions)
+{
     TfrmMain main({});
     main.ProcessParameter(TestDataFile("training/sample.stg"));
     main.ProcessParameter(TestDataFile("stroke/sample.str"));
@@ -168,7 +177,8 @@ TEST_F(MainWindow, TheLimitIsTwoSessions) {
     EXPECT_FALSE(main.AnalyseStrokeData->isEnabled());
 }
 
-TEST_F(MainWindow, MissingUnsupportedAndBadArguments) {
+TEST_F(MainWindow, MissingUnsupportedAndBadArguments)
+{
     TfrmMain main({});
     std::string missing = Env.File("gone.stg");
     main.AddRecentFile(missing);
@@ -201,7 +211,8 @@ TEST_F(MainWindow, MissingUnsupportedAndBadArguments) {
     EXPECT_EQ(Dialogs.LastText(), HelpBoxText());  // an empty argument is ignored
 }
 
-TEST_F(MainWindow, MissingRowUserFileIsReportedWithoutFullStop) {
+TEST_F(MainWindow, MissingRowUserFileIsReportedWithoutFullStop)
+{
     TfrmMain main({});
     std::string user = Env.File("nobody.ini");
     main.AddRecentFile(user);
@@ -211,7 +222,8 @@ TEST_F(MainWindow, MissingRowUserFileIsReportedWithoutFullStop) {
     EXPECT_EQ(main.MDIChildCount(), 0);
 }
 
-TEST_F(MainWindow, NewSessionsAreNumberedAfterAnyone) {
+TEST_F(MainWindow, NewSessionsAreNumberedAfterAnyone)
+{
     TfrmMain main({});
     main.ProcessParameter("/N");
     ASSERT_EQ(main.TrainingCount(), 1);
@@ -232,7 +244,8 @@ TEST_F(MainWindow, NewSessionsAreNumberedAfterAnyone) {
     EXPECT_EQ(main.TrainingWindows()[0]->Training()->Header.Title.Text(), "Anyone2");
 }
 
-TEST_F(MainWindow, StoreIndexesReachWindowsAndAverageRecords) {
+TEST_F(MainWindow, StoreIndexesReachWindowsAndAverageRecords)
+{
     TfrmMain main({});
     main.ProcessParameter(TestDataFile("training/sample.stg"));
     main.ProcessParameter("/n");
@@ -256,7 +269,8 @@ TEST_F(MainWindow, StoreIndexesReachWindowsAndAverageRecords) {
     EXPECT_EQ(store.At(5)->Header.Title.Text(), "Average 4");
 }
 
-TEST_F(MainWindow, DroppedFilesOpenInOrder) {
+TEST_F(MainWindow, DroppedFilesOpenInOrder)
+{
     TfrmMain main({""});
     main.show();
     QMimeData data;
@@ -274,7 +288,8 @@ TEST_F(MainWindow, DroppedFilesOpenInOrder) {
     EXPECT_EQ(main.Store().IdAt(1), 101);
 }
 
-TEST_F(MainWindow, RecentMenuOpensAndNeverExceedsNine) {
+TEST_F(MainWindow, RecentMenuOpensAndNeverExceedsNine)
+{
     TfrmMain main({});
     for (int i = 0; i < 11; ++i) main.AddRecentFile(Env.File("f" + std::to_string(i) + ".stg"));
     main.AddRecentFile(TestDataFile("training/sample.stg"));
@@ -294,7 +309,8 @@ TEST_F(MainWindow, RecentMenuOpensAndNeverExceedsNine) {
     EXPECT_EQ(main.RecentFiles().size(), 9u);
 }
 
-TEST_F(MainWindow, FileOpenDialogOpensEverySelectedFile) {
+TEST_F(MainWindow, FileOpenDialogOpensEverySelectedFile)
+{
     TfrmMain main({});
     TFileDialogResult answer;
     answer.Accepted = true;
@@ -313,7 +329,8 @@ TEST_F(MainWindow, FileOpenDialogOpensEverySelectedFile) {
     EXPECT_EQ(main.TrainingCount(), 2);
 }
 
-TEST_F(MainWindow, ExportTheActiveSessionAndOpenTheExport) {
+TEST_F(MainWindow, ExportTheActiveSessionAndOpenTheExport)
+{
     TfrmMain main({});
     QAction* exportAction = main.findChild<QAction*>("FileExport");
     ASSERT_TRUE(exportAction);
@@ -352,12 +369,13 @@ TEST_F(MainWindow, ExportTheActiveSessionAndOpenTheExport) {
     EXPECT_TRUE(ErrorTexts().empty());
 }
 
-TEST_F(MainWindow, HiddenActionsStayHiddenAndInert) {
+TEST_F(MainWindow, HiddenActionsStayHiddenAndInert)
+{
     TfrmMain main({});
-    for (QAction* a : {main.FileStart, main.FileBrowse, main.FileDatabase, main.FileCalendar, main.FileSaveDesktop,
-                       main.AnalyseSummary, main.AnalyseIntervals, main.AnalyseSession, main.AnalyseRace,
-                       main.ViewClients, main.ViewSynchronise, main.ViewUsers, main.ViewOptions, main.Layout_Menu,
-                       main.HelpWelcome, main.Update1}) {
+    for (QAction* a :
+         {main.FileStart, main.FileBrowse, main.FileDatabase, main.FileCalendar, main.FileSaveDesktop,
+          main.AnalyseSummary, main.AnalyseIntervals, main.AnalyseSession, main.AnalyseRace, main.ViewClients,
+          main.ViewSynchronise, main.ViewUsers, main.ViewOptions, main.Layout_Menu, main.HelpWelcome, main.Update1}) {
         EXPECT_FALSE(a->isVisible()) << a->objectName().toStdString();
         a->trigger();
     }
@@ -380,7 +398,8 @@ TEST_F(MainWindow, HiddenActionsStayHiddenAndInert) {
     EXPECT_TRUE(main.AnalyseStrokeData->shortcut().isEmpty());
 }
 
-TEST_F(MainWindow, HelpDocumentsNextToTheProgram) {
+TEST_F(MainWindow, HelpDocumentsNextToTheProgram)
+{
     std::string version = ReplaceAll(VersionString("FileVersion"), ".", "");
     WriteTextFile(Env.ProgramFolder() + "catchlinem" + version + ".pdf", "%PDF");
     WriteTextFile(Env.ProgramFolder() + "catchlinef" + version + ".pdf", "%PDF");
@@ -402,7 +421,8 @@ TEST_F(MainWindow, HelpDocumentsNextToTheProgram) {
     EXPECT_EQ(opened[0], Env.ProgramFolder() + "catchlinem" + version + ".pdf");
 }
 
-TEST_F(MainWindow, FirstShowWithArgumentsStepsTheSplashPerArgument) {
+TEST_F(MainWindow, FirstShowWithArgumentsStepsTheSplashPerArgument)
+{
     std::vector<int> maxima;
     std::vector<QString> steps;
     TfrmSplash::ShownHook = [&](TfrmSplash& s) { maxima.push_back(s.pbrParam->maximum()); };
@@ -415,7 +435,8 @@ TEST_F(MainWindow, FirstShowWithArgumentsStepsTheSplashPerArgument) {
     EXPECT_EQ(ErrorTexts(), std::vector<std::string>{"Bad parameter : \"ab\", use \"-h\" for help"});
 }
 
-TEST_F(MainWindow, FirstShowWithoutArgumentsShowsTheSplashForEightSeconds) {
+TEST_F(MainWindow, FirstShowWithoutArgumentsShowsTheSplashForEightSeconds)
+{
     int interval = 0, versionInterval = 0;
     bool modal = false;
     TfrmSplash::ShownHook = [&](TfrmSplash& s) {
@@ -451,14 +472,16 @@ TEST_F(MainWindow, FirstShowWithoutArgumentsShowsTheSplashForEightSeconds) {
     EXPECT_EQ(main.MDIChildCount(), 0);
 }
 
-TEST_F(MainWindow, SecondStartArgumentsAreProcessedLikeOwnOnes) {
+TEST_F(MainWindow, SecondStartArgumentsAreProcessedLikeOwnOnes)
+{
     TfrmMain main({});
     main.ProcessRemoteParameters(TestDataFile("training/sample.stg") + "\r\n/n\r\n");
     EXPECT_EQ(main.TrainingCount(), 2);
     EXPECT_EQ(main.Splash(), nullptr);
 }
 
-TEST_F(MainWindow, ExitAsksAndCancelKeepsTheWindow) {
+TEST_F(MainWindow, ExitAsksAndCancelKeepsTheWindow)
+{
     auto* main = new TfrmMain({});
     main->show();
     main->ProcessParameter("/n");
@@ -479,7 +502,8 @@ TEST_F(MainWindow, ExitAsksAndCancelKeepsTheWindow) {
     EXPECT_TRUE(ini.SectionExists("Training"));  // the training window saved its placement
 }
 
-TEST_F(MainWindow, CancelOfAnyClosingQuestionClosesNothing) {
+TEST_F(MainWindow, CancelOfAnyClosingQuestionClosesNothing)
+{
     TfrmMain main({});
     main.show();
     main.ProcessParameter(TestDataFile("training/sample.stg"));
@@ -514,7 +538,8 @@ TEST_F(MainWindow, CancelOfAnyClosingQuestionClosesNothing) {
     EXPECT_EQ(main.TrainingCount(), 0);
 }
 
-TEST_F(MainWindow, MaximisedAndMinimisedStatesAreRestored) {
+TEST_F(MainWindow, MaximisedAndMinimisedStatesAreRestored)
+{
     {
         TfrmMain main({});
         main.setWindowState(Qt::WindowMinimized);
@@ -530,7 +555,8 @@ TEST_F(MainWindow, MaximisedAndMinimisedStatesAreRestored) {
     EXPECT_EQ(main.geometry().size(), QSize(640, 480));
 }
 
-TEST_F(MainWindow, SplashAndAboutTextsReadOnTheirBackgroundAndValuesFillTheGrid) {
+TEST_F(MainWindow, SplashAndAboutTextsReadOnTheirBackgroundAndValuesFillTheGrid)
+{
     TfrmMain main({});
     // The panels under the picture take its dark blue: their texts must stand out.
     auto readable = [](QWidget* label) {
@@ -562,7 +588,8 @@ TEST_F(MainWindow, SplashAndAboutTextsReadOnTheirBackgroundAndValuesFillTheGrid)
     about.close();
 }
 
-TEST_F(MainWindow, AboutWindowShowsStatistics) {
+TEST_F(MainWindow, AboutWindowShowsStatistics)
+{
     TfrmMain main({});
     TProgramStatistics st;
     st.RunningTime = 1.0;
@@ -595,7 +622,8 @@ TEST_F(MainWindow, AboutWindowShowsStatistics) {
     EXPECT_EQ(opened, (std::vector<std::string>{"mailto:support@catchline.example", "http://www.catchline.example"}));
 }
 
-TEST_F(MainWindow, CreditPanelUntilTheTimerThenTheWindowSwitcher) {
+TEST_F(MainWindow, CreditPanelUntilTheTimerThenTheWindowSwitcher)
+{
     TfrmMain main({""});
     main.show();
     main.ProcessParameter("/n");
@@ -609,7 +637,8 @@ TEST_F(MainWindow, CreditPanelUntilTheTimerThenTheWindowSwitcher) {
     EXPECT_EQ(main.StatusBar()->PanelText(4), "Anyone");
 }
 
-TEST_F(MainWindow, ScreenshotWithATrainingWindowRenders) {
+TEST_F(MainWindow, ScreenshotWithATrainingWindowRenders)
+{
     TfrmMain main({""});
     main.setWindowState(Qt::WindowNoState);
     main.resize(1024, 700);

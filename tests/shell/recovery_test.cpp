@@ -20,22 +20,22 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tests/support/testutil_framework.h"
 #include "core/catalogue.h"
 #include "files/journal.h"
+#include "framework/qt_dialogs.h"
 #include "review/training_window.h"
 #include "row/connect_dialog.h"
 #include "row/new_row_dialog.h"
 #include "row/row_window.h"
-#include "framework/qt_dialogs.h"
 #include "shell/main_window.h"
-#include "tests/shell/testutil_shell.h"
 #include "shell/splash.h"
+#include "tests/shell/testutil_shell.h"
+#include "tests/support/child.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/testutil_framework.h"
 #include "util/dialogs.h"
 #include "util/paths.h"
 #include "util/text.h"
-#include "tests/support/child.h"
-#include "tests/support/scripted_dialogs.h"
 
 namespace {
 

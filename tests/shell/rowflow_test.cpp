@@ -10,9 +10,9 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QChartView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QImage>
@@ -31,37 +31,39 @@
 
 #include <unistd.h>
 
-#include "tests/support/testutil_framework.h"
-#include "tests/support/testutil_interfaces.h"
 #include "charts/force_curves_window.h"
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "files/training_io.h"
+#include "logic/value_data.h"
 #include "review/results_window.h"
 #include "review/training_window.h"
 #include "row/connect_dialog.h"
-#include "row/new_row_dialog.h"
-#include "logic/value_data.h"
-#include "row/row_window.h"
 #include "row/message_window.h"
+#include "row/new_row_dialog.h"
+#include "row/row_window.h"
 #include "shell/main_window.h"
-#include "tests/shell/testutil_shell.h"
 #include "shell/splash.h"
-#include "util/dialogs.h"
-#include "util/paths.h"
+#include "tests/shell/testutil_shell.h"
 #include "tests/support/child.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/testutil_framework.h"
+#include "tests/support/testutil_interfaces.h"
+#include "util/dialogs.h"
+#include "util/paths.h"
 
 namespace {
 
 class RowFlow : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         TestApp();
         BuildCatalogues();
         Scope = std::make_unique<TDialogScope>(Dialogs);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         HideMessageWindow();
         Scope.reset();
     }
@@ -70,7 +72,8 @@ protected:
 
     // Answers the new-row dialog when it opens: fills the name and weight and
     // confirms, or cancels when name is empty.
-    void AnswerNewRow(const std::string& name, const std::string& weight = "82") {
+    void AnswerNewRow(const std::string& name, const std::string& weight = "82")
+    {
         WhenModal([this, name, weight](QWidget* w) {
             auto* dialog = qobject_cast<TfrmNewRow*>(w);
             ASSERT_NE(dialog, nullptr);
@@ -86,7 +89,8 @@ protected:
         });
     }
 
-    static void Pump(int ms) {
+    static void Pump(int ms)
+    {
         QElapsedTimer t;
         t.start();
         do QApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -104,7 +108,8 @@ protected:
     // dialog and takes it; the demo rows until the session limit, where the
     // results window opens and is closed again. Without toTheLimit it returns
     // as soon as the row is connected.
-    TShownResults RowDemoToTheLimit(TfrmRow* row, bool toTheLimit = true) {
+    TShownResults RowDemoToTheLimit(TfrmRow* row, bool toTheLimit = true)
+    {
         TShownResults shown;
         WhenModal([&shown, toTheLimit](QWidget* w) {
             auto* connect = qobject_cast<TfrmConnect*>(w);
@@ -117,16 +122,17 @@ protected:
                 if (connect->RawCount() == 0) return;
                 poll->stop();
                 connect->btbOkClick();
-                if (toTheLimit) WhenModal([&shown](QWidget* r) {
-                    if (auto* results = qobject_cast<TfrmResults*>(r)) {
-                        shown.Shown = true;
-                        shown.Distance = Child<QLineEdit>(results, "edtDistance")->text().toStdString();
-                        shown.Time = Child<QLineEdit>(results, "edtTime")->text().toStdString();
-                        shown.Strokes = Child<QLineEdit>(results, "edtStrokes")->text().toStdString();
-                        shown.Intervals = Child<QTableView>(results, "sgdIntervals")->model()->rowCount();
-                    }
-                    qobject_cast<QDialog*>(r)->accept();
-                });
+                if (toTheLimit)
+                    WhenModal([&shown](QWidget* r) {
+                        if (auto* results = qobject_cast<TfrmResults*>(r)) {
+                            shown.Shown = true;
+                            shown.Distance = Child<QLineEdit>(results, "edtDistance")->text().toStdString();
+                            shown.Time = Child<QLineEdit>(results, "edtTime")->text().toStdString();
+                            shown.Strokes = Child<QLineEdit>(results, "edtStrokes")->text().toStdString();
+                            shown.Intervals = Child<QTableView>(results, "sgdIntervals")->model()->rowCount();
+                        }
+                        qobject_cast<QDialog*>(r)->accept();
+                    });
             });
             poll->start();
         });
@@ -143,7 +149,8 @@ protected:
 
     // Shows the main window and opens the row window through the new-row
     // dialog for a new session of "Eva" that rows the demo recording.
-    TfrmRow* OpenDemoRow(TfrmMain& main) {
+    TfrmRow* OpenDemoRow(TfrmMain& main)
+    {
         main.show();
         AnswerNewRow("Eva");
         if (!main.OpenRowWindow(SettingsFile(false), "")) return nullptr;
@@ -157,7 +164,8 @@ protected:
     // then the limit is chosen from the list and each value typed and
     // confirmed with Enter.
     void SetWorkout(TfrmTraining* t, int limitType, const char* value, int by = -1, const char* work = nullptr,
-                    const char* rest = nullptr) {
+                    const char* rest = nullptr)
+    {
         if (!IsEmptyTraining(*t->Training())) {
             // Unsaved recorded strokes: the question offers to save them first.
             Dialogs.Answers = {HasUnsavedStrokes(*t->Training()) ? TMsgResult::Discard : TMsgResult::Yes};
@@ -179,7 +187,8 @@ protected:
 
     // Save As on the row window (or another child), answered with path; the
     // file read back.
-    TTraining SaveAndReadBack(TfrmMain& main, const std::string& path, TMDIChild* child = nullptr) {
+    TTraining SaveAndReadBack(TfrmMain& main, const std::string& path, TMDIChild* child = nullptr)
+    {
         TFileDialogResult answer;
         answer.Accepted = true;
         answer.FileNames = {path};
@@ -203,11 +212,13 @@ protected:
 // The names of the buttons, boxes and fields of a window that are cut off by
 // its edge, and of captioned buttons narrower than their caption (controls
 // inside lists, grids, boxes and tab bars belong to those and are left out).
-std::vector<std::string> CutControls(QWidget* window) {
+std::vector<std::string> CutControls(QWidget* window)
+{
     std::vector<std::string> cut;
     for (QWidget* w : window->findChildren<QWidget*>()) {
         if (!w->isVisibleTo(window)) continue;
-        if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QComboBox*>(w) && !qobject_cast<QLineEdit*>(w)) continue;
+        if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QComboBox*>(w) && !qobject_cast<QLineEdit*>(w))
+            continue;
         bool inner = false;
         for (QWidget* p = w->parentWidget(); p && p != window; p = p->parentWidget())
             if (qobject_cast<QAbstractScrollArea*>(p) || qobject_cast<QComboBox*>(p) ||
@@ -218,23 +229,24 @@ std::vector<std::string> CutControls(QWidget* window) {
         // Cut by the window's edge; a push button, check box or radio button
         // narrower than its caption (combo boxes and the small tool buttons
         // are designed narrower than their longest entry).
-        const bool captioned = qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w) ||
-                               qobject_cast<QRadioButton*>(w);
+        const bool captioned =
+            qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w);
         if (!window->rect().contains(r) || (captioned && w->width() < w->minimumSizeHint().width()))
             cut.push_back(w->metaObject()->className() + std::string(" ") + w->objectName().toStdString());
     }
     return cut;
 }
 
-
-TfrmTraining* RowTraining(TfrmMain& main) {
+TfrmTraining* RowTraining(TfrmMain& main)
+{
     TfrmRow* row = RowWindowOf(main);
     return row ? qobject_cast<TfrmTraining*>(main.SessionWindow(row->SessionId())) : nullptr;
 }
 
 }  // namespace
 
-TEST_F(RowFlow, RowWindowOpensThroughTheNewRowDialogOnce) {
+TEST_F(RowFlow, RowWindowOpensThroughTheNewRowDialogOnce)
+{
     TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
     main.show();
     AnswerNewRow("Eva");
@@ -276,7 +288,8 @@ TEST_F(RowFlow, RowWindowOpensThroughTheNewRowDialogOnce) {
     EXPECT_TRUE(main.FileSaveAs->isEnabled());
 }
 
-TEST_F(RowFlow, CancelledDialogOpensNothingAndTheNextRequestAsksAgain) {
+TEST_F(RowFlow, CancelledDialogOpensNothingAndTheNextRequestAsksAgain)
+{
     TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
     main.show();
     AnswerNewRow("");
@@ -290,7 +303,8 @@ TEST_F(RowFlow, CancelledDialogOpensNothingAndTheNextRequestAsksAgain) {
     EXPECT_NE(ShownName, "Eva");
 }
 
-TEST_F(RowFlow, AnEmptyUserSessionInTheActiveWindowTakesTheRowWhenConfirmed) {
+TEST_F(RowFlow, AnEmptyUserSessionInTheActiveWindowTakesTheRowWhenConfirmed)
+{
     TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
     main.show();
     main.ProcessParameter(TestDataFile("user/rower.ini"));
@@ -317,7 +331,8 @@ TEST_F(RowFlow, AnEmptyUserSessionInTheActiveWindowTakesTheRowWhenConfirmed) {
     EXPECT_EQ(user->Training()->Header.ContentKind, ckUser);
 }
 
-TEST_F(RowFlow, CommandLineUserFileAndTheSessionLimit) {
+TEST_F(RowFlow, CommandLineUserFileAndTheSessionLimit)
+{
     TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
     main.show();
     TTraining expected;
@@ -346,7 +361,8 @@ TEST_F(RowFlow, CommandLineUserFileAndTheSessionLimit) {
     EXPECT_EQ(NewRowShown, 1);
 }
 
-TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
+TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown)
+{
     TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
     TfrmRow* row = OpenDemoRow(main);
     ASSERT_NE(row, nullptr);
@@ -366,8 +382,9 @@ TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
     // Connect: the real connect dialog chooses the demo recording; at the
     // limit the real results window opens.
     const TShownResults shown = RowDemoToTheLimit(row);
-    ASSERT_TRUE(row->Engine().Finished()) << row->Engine().StrokeIndex() << " "
-                                          << Child<QPushButton>(row, "btnConnect")->text().toStdString() << " " << Dialogs.LastText();
+    ASSERT_TRUE(row->Engine().Finished())
+        << row->Engine().StrokeIndex() << " " << Child<QPushButton>(row, "btnConnect")->text().toStdString() << " "
+        << Dialogs.LastText();
     EXPECT_TRUE(shown.Shown);
     EXPECT_EQ(shown.Strokes, "8");
     ASSERT_EQ(row->Engine().StrokeIndex(), 8);
@@ -398,7 +415,8 @@ TEST_F(RowFlow, DemoRowToTheLimitShowsResultsAndSavesWhatWasShown) {
     EXPECT_TRUE(main.MDIClient()->subWindowList().isEmpty());  // no empty frame left behind
 }
 
-TEST_F(RowFlow, ChartWindowsAreSharedCopiedAndFollowTheSessionList) {
+TEST_F(RowFlow, ChartWindowsAreSharedCopiedAndFollowTheSessionList)
+{
     TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
     main.show();
     main.ProcessParameter(TestDataFile("training/sample.stg"));
@@ -432,7 +450,8 @@ TEST_F(RowFlow, ChartWindowsAreSharedCopiedAndFollowTheSessionList) {
     EXPECT_TRUE(main.ChartWindows().isEmpty());
 }
 
-TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) {
+TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows)
+{
     // The device: VT frames of a steady row, sent as a real interface does,
     // a few hundred bytes at a time, whether anyone listens or not.
     TPty pty;
@@ -496,7 +515,8 @@ TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows) 
     EXPECT_FLOAT_EQ(session.Totals.Distance, session.Strokes[5].Distance);
 }
 
-TEST_F(RowFlow, DistanceAndTimeLimitsSetInTheTrainingWindowEndTheRowAtTheLimit) {
+TEST_F(RowFlow, DistanceAndTimeLimitsSetInTheTrainingWindowEndTheRowAtTheLimit)
+{
     TfrmMain main({""});
     TfrmRow* row = OpenDemoRow(main);
     ASSERT_NE(row, nullptr);
@@ -536,7 +556,8 @@ TEST_F(RowFlow, DistanceAndTimeLimitsSetInTheTrainingWindowEndTheRowAtTheLimit) 
     EXPECT_EQ(main.ProgramSettings().Statistics.RowingSessions, 2);
 }
 
-TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
+TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned)
+{
     TfrmMain main({""});
     TfrmRow* row = OpenDemoRow(main);
     ASSERT_NE(row, nullptr);
@@ -585,7 +606,8 @@ TEST_F(RowFlow, IntervalWorkoutsSetInTheTrainingWindowCutAndFinishAsPlanned) {
     EXPECT_EQ(session.Strokes[15].IntervalNumber, 2);
 }
 
-TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) {
+TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing)
+{
     TfrmMain main({""});
     TfrmRow* row = OpenDemoRow(main);
     ASSERT_NE(row, nullptr);
@@ -712,7 +734,8 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing) 
     EXPECT_GE(savedAt, closedAt);
 }
 
-TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
+TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect)
+{
     TfrmMain main({""});
     QPointer<TfrmRow> row = OpenDemoRow(main);
     ASSERT_TRUE(row);
@@ -761,7 +784,8 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect) {
     EXPECT_FALSE(MessageWindowShown());
 }
 
-TEST_F(RowFlow, RestoredChildWindowsShowEveryControl) {
+TEST_F(RowFlow, RestoredChildWindowsShowEveryControl)
+{
     TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
     main.resize(1600, 1000);
     TfrmRow* row = OpenDemoRow(main);
@@ -785,7 +809,8 @@ TEST_F(RowFlow, RestoredChildWindowsShowEveryControl) {
     }
 }
 
-TEST_F(RowFlow, MinimisedChartWindowBroughtBackWithShiftMakesEveryChildFillTheFrame) {
+TEST_F(RowFlow, MinimisedChartWindowBroughtBackWithShiftMakesEveryChildFillTheFrame)
+{
     TfrmMain main({""});  // an ignored argument: no splash, no row dialog at start
     main.resize(1200, 900);
     main.show();

@@ -26,6 +26,9 @@ public:
     std::vector<TFileDialogRequest> FileRequests;
 
     std::string LastText() const { return Messages.empty() ? std::string() : Messages.back().Text; }
-    void Clear() { Messages.clear(); FileRequests.clear(); }
+    void Clear()
+    {
+        Messages.clear();
+        FileRequests.clear();
+    }
 };
-

@@ -2,7 +2,8 @@
 
 #include <QTimer>
 
-void WhenModal(std::function<void(QWidget*)> action) {
+void WhenModal(std::function<void(QWidget*)> action)
+{
     auto* timer = new QTimer();
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [timer, action] {

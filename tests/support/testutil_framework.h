@@ -18,4 +18,3 @@ public:
 // Runs action on the next modal widget that opens (polling the event loop),
 // e.g. to press a button of a real message box.
 void WhenModal(std::function<void(QWidget*)> action);
-

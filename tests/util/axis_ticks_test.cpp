@@ -58,7 +58,8 @@ TEST(AxisTicks, ChosenIncrementBecomesAMultipleWhenTheAxisIsShort)
         ExpectLabelsFit(t, 0, 176, length);
     }
     // The force axis' odd increment keeps its start and grows by multiples.
-    TAxisTicks force = PlanAxisTicks(0, 780, 150, [](double, int) { return 15.0; }, 77);
+    TAxisTicks force = PlanAxisTicks(
+        0, 780, 150, [](double, int) { return 15.0; }, 77);
     EXPECT_TRUE(MultipleOf(force.Step, 77));
     EXPECT_GE(force.Step, 154);
 }
@@ -103,10 +104,10 @@ TEST(AxisTicks, WholeValuesNeverGetAFractionalStep)
 
 TEST(AxisTicks, OddInputGivesOneTickWithoutHanging)
 {
-    for (TAxisTicks t : {PlanAxisTicks(5, 5, 400, Width), PlanAxisTicks(9, 3, 400, Width),
-                         PlanAxisTicks(0, NAN, 400, Width), PlanAxisTicks(0, INFINITY, 400, Width),
-                         PlanAxisTicks(0, 100, 0, Width), PlanAxisTicks(0, 1e300, 400, Width),
-                         PlanAxisTicks(0, 100, 400, Width, 1e-300)}) {
+    for (TAxisTicks t :
+         {PlanAxisTicks(5, 5, 400, Width), PlanAxisTicks(9, 3, 400, Width), PlanAxisTicks(0, NAN, 400, Width),
+          PlanAxisTicks(0, INFINITY, 400, Width), PlanAxisTicks(0, 100, 0, Width), PlanAxisTicks(0, 1e300, 400, Width),
+          PlanAxisTicks(0, 100, 400, Width, 1e-300)}) {
         EXPECT_GE(t.Count, 1);
         EXPECT_GT(t.Step, 0);
     }
@@ -127,8 +128,8 @@ TEST(AxisTicks, DecimalsOfValues)
 
 TEST(TimeTicks, RoundStepsOfTheClock)
 {
-    const double want[][2] = {{0.3, 1},   {1, 1},     {1.2, 2},   {3, 5},       {6, 10},     {11, 15},
-                              {16, 30},   {31, 60},   {61, 120},  {121, 300},   {301, 600},  {601, 900},
+    const double want[][2] = {{0.3, 1},    {1, 1},       {1.2, 2},     {3, 5},         {6, 10},        {11, 15},
+                              {16, 30},    {31, 60},     {61, 120},    {121, 300},     {301, 600},     {601, 900},
                               {901, 1800}, {1801, 3600}, {3601, 7200}, {86400, 86400}, {90000, 172800}};
     for (const auto& w : want) EXPECT_EQ(RoundTimeStep(w[0]), w[1]) << w[0];
     EXPECT_EQ(RoundTimeStep(0), 1);
@@ -141,14 +142,14 @@ TEST(TimeTicks, TicksSitOnRoundTimesWithLabelsThatFit)
     const double label = 35;
     struct TCase {
         double Lo, Hi, Length;
-    } cases[] = {{0, 600, 800},     {0, 1789, 800},  {13, 1789, 300},  {0, 1789, 120},  {412.7, 498.3, 700},
-                 {0, 7 * 3600, 900}, {3.2, 3.9, 600}, {0, 36000, 60}};
+    } cases[] = {{0, 600, 800},       {0, 1789, 800},     {13, 1789, 300}, {0, 1789, 120},
+                 {412.7, 498.3, 700}, {0, 7 * 3600, 900}, {3.2, 3.9, 600}, {0, 36000, 60}};
     for (const TCase& c : cases) {
         const TTimeTicks t = PlanTimeTicks(c.Lo, c.Hi, c.Length, label);
         SCOPED_TRACE(testing::Message() << c.Lo << ".." << c.Hi << " on " << c.Length << " px");
-        EXPECT_EQ(t.Step, RoundTimeStep(t.Step));  // a round step
+        EXPECT_EQ(t.Step, RoundTimeStep(t.Step));                     // a round step
         EXPECT_NEAR(t.Lo / t.Step, std::round(t.Lo / t.Step), 1e-6);  // from a round time
-        EXPECT_LE(t.Lo, c.Lo);  // the data stays inside
+        EXPECT_LE(t.Lo, c.Lo);                                        // the data stays inside
         EXPECT_GE(t.Hi, c.Hi);
         EXPECT_GT(t.Lo + t.Step, c.Lo);  // widened by less than a step on each side
         EXPECT_LT(t.Hi - t.Step, c.Hi);

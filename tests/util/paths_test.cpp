@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -11,13 +11,13 @@
 #include <cstring>
 #include <future>
 
+#include "tests/support/scripted_dialogs.h"
 #include "testutil_tempdir.h"
-#include "util/paths.h"
-#include "util/grid.h"
 #include "util/color.h"
 #include "util/dialogs.h"
+#include "util/grid.h"
+#include "util/paths.h"
 #include "util/profile.h"
-#include "tests/support/scripted_dialogs.h"
 
 TEST(Paths, FolderAndFileHelpers)
 {
@@ -51,7 +51,10 @@ TEST(Paths, AtomicWriteReplacesWholeFileOrNothing)
     EXPECT_FALSE(WriteFileAtomically(folder, "x", 1, err));
     EXPECT_NE(err, 0);
     int entries = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir.Path)) { (void)e; ++entries; }
+    for (auto& e : std::filesystem::directory_iterator(dir.Path)) {
+        (void)e;
+        ++entries;
+    }
     EXPECT_EQ(entries, 2);  // t.stg and folder, no temporary file
 }
 
@@ -121,7 +124,8 @@ TEST(Paths, PipesAndDevicesAreNeitherReplacedNorWaitedOn)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     std::vector<std::string> specials{fifo};
     // A copy of /dev/null where the system lets us make one.
-    if (mknod(dir.File("null.stg").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) specials.push_back(dir.File("null.stg"));
+    if (mknod(dir.File("null.stg").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+        specials.push_back(dir.File("null.stg"));
     ASSERT_EQ(symlink("pipe.ini", dir.File("to-pipe.ini").c_str()), 0);
     specials.push_back(dir.File("to-pipe.ini"));
     const int before = EntriesIn(dir.Path);

@@ -9,7 +9,9 @@ TEST(ProfileFile, ReadsWindowsProfileSemantics)
 {
     TTempDir dir;
     std::string path = dir.File("a.ini");
-    WriteText(path, "[Options]\r\nLastDir = /home/x/ \r\n; comment=1\r\nflag=1\r\n[recent]\r\n1=/a.stg\r\nnoequals\r\n3=/c.stg\r\n2=/b.stg\r\n");
+    WriteText(path,
+              "[Options]\r\nLastDir = /home/x/ \r\n; "
+              "comment=1\r\nflag=1\r\n[recent]\r\n1=/a.stg\r\nnoequals\r\n3=/c.stg\r\n2=/b.stg\r\n");
     TProfileFile f(path);
     EXPECT_EQ(f.ReadString("OPTIONS", "lastdir", "-"), "/home/x/");
     EXPECT_EQ(f.ReadString("Options", "missing", "def"), "def");
@@ -28,7 +30,7 @@ TEST(ProfileFile, WritesKeepOrderAndAppend)
     {
         TProfileFile f(path);
         f.WriteString("a", "Y", "20");   // replaced in place
-        f.WriteInteger("A", "w", -5);     // appended after the section's last key
+        f.WriteInteger("A", "w", -5);    // appended after the section's last key
         f.WriteString("C", "k", "v=w");  // new section at the end
         ASSERT_TRUE(f.UpdateFile());
     }

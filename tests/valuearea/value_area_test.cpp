@@ -13,10 +13,10 @@
 #include <map>
 #include <memory>
 
-#include "valuearea/value_area.h"
 #include "logic/value_data.h"
-#include "valuearea/value_layout.h"
 #include "tests/support/test_home.h"
+#include "valuearea/value_area.h"
+#include "valuearea/value_layout.h"
 
 namespace {
 
@@ -24,13 +24,15 @@ QApplication& App() { return TestApp(); }
 
 bool KnownIds(int id) { return id >= 1 && id <= 12; }
 
-std::unique_ptr<TValueData> Store() {
+std::unique_ptr<TValueData> Store()
+{
     auto data = std::make_unique<TValueData>();
     for (int id = 1; id <= 12; ++id) data->AddItem(id, "P" + std::to_string(id), "Parameter", "%.0f");
     return data;
 }
 
-std::string TempIni(const std::string& name) {
+std::string TempIni(const std::string& name)
+{
     auto dir = std::filesystem::temp_directory_path() / ("catchline_valuearea_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     return (dir / name).string();
@@ -38,7 +40,8 @@ std::string TempIni(const std::string& name) {
 
 }  // namespace
 
-TEST(ValueLayoutText, RowsCellsAndDamagedTexts) {
+TEST(ValueLayoutText, RowsCellsAndDamagedTexts)
+{
     EXPECT_TRUE(ParseValueLayout("", KnownIds).empty());
     // Rows before the named one exist, empty.
     TValueLayout skipped = ParseValueLayout("2.5", KnownIds);
@@ -63,7 +66,8 @@ TEST(ValueLayoutText, RowsCellsAndDamagedTexts) {
     EXPECT_EQ(ValueLayoutText(ParseValueLayout(text, KnownIds)), text);
 }
 
-TEST(ValueAreaWidget, CaptionsCellWidthsAndTheChangeCellMenu) {
+TEST(ValueAreaWidget, CaptionsCellWidthsAndTheChangeCellMenu)
+{
     App();
     auto data = Store();
     TValueArea area;
@@ -102,7 +106,8 @@ TEST(ValueAreaWidget, CaptionsCellWidthsAndTheChangeCellMenu) {
     EXPECT_EQ(third->ID(), 7);
 }
 
-TEST(ValueAreaWidget, ValueTextSizedToTheCellAndLogoWithoutPicture) {
+TEST(ValueAreaWidget, ValueTextSizedToTheCellAndLogoWithoutPicture)
+{
     App();
     const QSize inner(120, 60);
     EXPECT_GT(TValueCell::ValueFontSize("8", inner), TValueCell::ValueFontSize("88888", inner));
@@ -145,7 +150,8 @@ TEST(ValueAreaWidget, ValueTextSizedToTheCellAndLogoWithoutPicture) {
 class TPaintCounter : public QObject {
 public:
     std::map<QObject*, int> Paints;
-    bool eventFilter(QObject* watched, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
         if (event->type() == QEvent::Paint) ++Paints[watched];
         return false;
     }
@@ -153,7 +159,8 @@ public:
 
 // A stroke or a clock tick repaints only the cells whose text changed; a
 // change of anything else repaints them all.
-TEST(ValueAreaWidget, ValuesRepaintOnlyTheCellsWhoseTextChanged) {
+TEST(ValueAreaWidget, ValuesRepaintOnlyTheCellsWhoseTextChanged)
+{
     App();
     auto data = Store();
     TValueArea area;
@@ -205,7 +212,8 @@ TEST(ValueAreaWidget, ValuesRepaintOnlyTheCellsWhoseTextChanged) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(paints(i), before[i] + 1) << i;
 }
 
-TEST(ValueAreaWidget, FollowsItsStoreAndOutlivesIt) {
+TEST(ValueAreaWidget, FollowsItsStoreAndOutlivesIt)
+{
     App();
     auto data = Store();
     TValueArea area;
@@ -228,7 +236,8 @@ TEST(ValueAreaWidget, FollowsItsStoreAndOutlivesIt) {
     EXPECT_EQ(area.Row(0)->Cell(1)->ID(), -2);
 }
 
-TEST(ValueAreaWidget, LayoutKeptInItsSettingsSection) {
+TEST(ValueAreaWidget, LayoutKeptInItsSettingsSection)
+{
     App();
     auto data = Store();
     const std::string file = TempIni("layout.ini");

@@ -144,7 +144,8 @@ int CmdCapture(const std::vector<std::string>& args)
     }
     if (failed) std::fprintf(stderr, "catchline-cli capture: %s\n", failure.c_str());
     if (kept) std::printf("%zu notifications written to %s\n", lines, out.c_str());
-    else if (!failed && !connected) std::fprintf(stderr, "catchline-cli capture: no connection to %s\n", address.c_str());
+    else if (!failed && !connected)
+        std::fprintf(stderr, "catchline-cli capture: no connection to %s\n", address.c_str());
     return kept ? 0 : 1;
 }
 

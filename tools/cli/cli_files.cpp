@@ -76,7 +76,8 @@ int SaveAs(const std::string& in, const std::string& out, bool throughDialog)
     if (throughDialog) {
         const std::string ext = UpperCase(ExtractFileExt(out));
         if (ext != ".STG" && ext != ".INI") {
-            std::fprintf(stderr, "catchline-cli: \"%s\": a session is exported as a training (.stg) or user (.ini) file\n",
+            std::fprintf(stderr,
+                         "catchline-cli: \"%s\": a session is exported as a training (.stg) or user (.ini) file\n",
                          out.c_str());
             return 1;
         }
@@ -91,8 +92,7 @@ int SaveAs(const std::string& in, const std::string& out, bool throughDialog)
                      "catchline-cli: nothing written: a \"%s\" session (original kind \"%s\") is not saved as \"%s\"\n",
                      ListText(ContentKindNames(), t.Header.ContentKind).c_str(),
                      ListText(ContentKindNames(), t.Header.OriginalKind).c_str(), out.c_str());
-    else
-        std::fprintf(stderr, "catchline-cli: \"%s\" was not written\n", out.c_str());
+    else std::fprintf(stderr, "catchline-cli: \"%s\" was not written\n", out.c_str());
     return 1;
 }
 
@@ -142,9 +142,9 @@ int CmdDump(const std::vector<std::string>& args)
     }
     // Streamed: a session of millions of raw samples prints without a tree
     // of the whole document in memory.
-    const bool written = WriteTrainingJson(t, values, [](const char* data, size_t size) {
-        return std::fwrite(data, 1, size, stdout) == size;
-    }, values ? &zones : nullptr);
+    const bool written = WriteTrainingJson(
+        t, values, [](const char* data, size_t size) { return std::fwrite(data, 1, size, stdout) == size; },
+        values ? &zones : nullptr);
     if (!written || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "catchline-cli: the output could not be written: %s\n", std::strerror(errno));
         return 1;

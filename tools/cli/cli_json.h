@@ -36,5 +36,4 @@ using TJsonSink = std::function<bool(const char* data, size_t size)>;
 // strokes and samples the session holds. False when the sink failed.
 // With values and zones also the splits and the time in the zones, as
 // AddSplitsAndZones adds them.
-bool WriteTrainingJson(const TTraining& t, bool values, const TJsonSink& sink,
-                       const THeartZones* zones = nullptr);
+bool WriteTrainingJson(const TTraining& t, bool values, const TJsonSink& sink, const THeartZones* zones = nullptr);

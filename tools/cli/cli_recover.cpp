@@ -105,8 +105,10 @@ int CmdRecover(const std::vector<std::string>& args)
         std::fprintf(stderr, "recover: %s: %s\n", journal.c_str(), report.Problem.c_str());
         return 1;
     }
-    if (inUse) std::fprintf(stderr, "recover: %s is still being recorded; taking the strokes it holds now\n", journal.c_str());
-    if (!report.Problem.empty()) std::fprintf(stderr, "recover: %s is damaged: %s\n", journal.c_str(), report.Problem.c_str());
+    if (inUse)
+        std::fprintf(stderr, "recover: %s is still being recorded; taking the strokes it holds now\n", journal.c_str());
+    if (!report.Problem.empty())
+        std::fprintf(stderr, "recover: %s is damaged: %s\n", journal.c_str(), report.Problem.c_str());
     std::printf("Recovered %d strokes, %d intervals and %d raw samples from %s\n", report.Strokes, report.Intervals,
                 report.RawSamples, journal.c_str());
 

@@ -14,11 +14,12 @@
 
 namespace {
 
-const char* const kFieldNames[] = {
-    "StrokeNumber", "Power", "AveragePower", "StrokeRate", "Target", "Time", "StrokeLength", "Distance",
-    "Time500", "Energy", "EnergySum", "Pulse", "WorkPerPulse", "PeakForce", "PeakForcePosition",
-    "PeakForceRelative", "RecoverRatio", "KValue", "IntervalNumber", "IntervalCountdown", "IntervalPower",
-    "DriveTime", "DistancePerStroke"};
+const char* const kFieldNames[] = {"StrokeNumber",  "Power",     "AveragePower",      "StrokeRate",
+                                   "Target",        "Time",      "StrokeLength",      "Distance",
+                                   "Time500",       "Energy",    "EnergySum",         "Pulse",
+                                   "WorkPerPulse",  "PeakForce", "PeakForcePosition", "PeakForceRelative",
+                                   "RecoverRatio",  "KValue",    "IntervalNumber",    "IntervalCountdown",
+                                   "IntervalPower", "DriveTime", "DistancePerStroke"};
 
 void PutReal(std::string& out, float v)
 {
@@ -33,9 +34,23 @@ void PutReal(std::string& out, float v)
 
 std::string StrokeLine(const TStgStrokeData& s, bool json)
 {
-    const float reals[] = {s.Power, s.AveragePower, s.StrokeRate, s.Target, s.Time, s.StrokeLength,
-                           s.Distance, s.Time500, s.Energy, s.EnergySum, s.Pulse, s.WorkPerPulse,
-                           s.PeakForce, s.PeakForcePosition, s.PeakForceRelative, s.RecoverRatio, s.KValue};
+    const float reals[] = {s.Power,
+                           s.AveragePower,
+                           s.StrokeRate,
+                           s.Target,
+                           s.Time,
+                           s.StrokeLength,
+                           s.Distance,
+                           s.Time500,
+                           s.Energy,
+                           s.EnergySum,
+                           s.Pulse,
+                           s.WorkPerPulse,
+                           s.PeakForce,
+                           s.PeakForcePosition,
+                           s.PeakForceRelative,
+                           s.RecoverRatio,
+                           s.KValue};
     const unsigned words[] = {s.IntervalNumber, s.IntervalCountdown, s.IntervalPower};
     const float tail[] = {s.DriveTime, s.DistancePerStroke};
     std::string out;
@@ -179,10 +194,9 @@ int CmdReplay(const std::vector<std::string>& args)
     }
     const double duration = ticks / 614000.0;
     const double split = sumDistance > 0 ? 500.0 * sumTime / sumDistance : 0;
-    std::fprintf(stderr,
-                 "strokes %d, duration %s, mean power %.1f W, mean rate %.1f /min, mean 500 m split %s%s\n", strokes,
-                 Clock(duration).c_str(), counted ? sumPower / counted : 0.0, counted ? sumRate / counted : 0.0,
-                 Split(split).c_str(),
+    std::fprintf(stderr, "strokes %d, duration %s, mean power %.1f W, mean rate %.1f /min, mean 500 m split %s%s\n",
+                 strokes, Clock(duration).c_str(), counted ? sumPower / counted : 0.0,
+                 counted ? sumRate / counted : 0.0, Split(split).c_str(),
                  faults ? Format(", %llu samples bounded", (unsigned long long)faults).c_str() : "");
     return 0;
 }

@@ -142,7 +142,10 @@ bool WaitUntil(Clock::time_point due)
     return false;
 }
 
-Clock::duration Seconds(double s) { return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s)); }
+Clock::duration Seconds(double s)
+{
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+}
 
 int PlayPulses(TDeviceSide& dev, const std::vector<TRawDataSample>& samples, const std::string& kind, double speed,
                bool waitOpen)
@@ -274,8 +277,9 @@ int PlayOTM(TDeviceSide& dev, const std::vector<TRawDataSample>& samples, double
                 dev.Send(OTDeviceFrame(OTM_ALIVE, std::vector<uint8_t>(70, ' ')));
             } else if (command == 2 && !working) {
                 // A workout of all the recording's strokes.
-                dev.Send(OTDeviceFrame(OTM_STARTWORKOUT,
-                                       OTStartWorkoutPayload(0, uint16_t(std::min<size_t>(strokes.size(), 65535)), 0, 0, 0)));
+                dev.Send(OTDeviceFrame(
+                    OTM_STARTWORKOUT,
+                    OTStartWorkoutPayload(0, uint16_t(std::min<size_t>(strokes.size(), 65535)), 0, 0, 0)));
                 working = true;
                 next = 0;
                 start = Clock::now();
@@ -289,8 +293,8 @@ int PlayOTM(TDeviceSide& dev, const std::vector<TRawDataSample>& samples, double
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count() * speed;
         while (next < strokes.size() && strokes[next].Time <= elapsed) dev.Send(strokes[next++].Frame);
         if (next == strokes.size() && elapsed >= total) {
-            dev.Send(OTDeviceFrame(OTM_WORKOUTFINISHED,
-                                   OTWorkoutFinishedPayload(energy, distance, uint32_t(total * 10))));
+            dev.Send(
+                OTDeviceFrame(OTM_WORKOUTFINISHED, OTWorkoutFinishedPayload(energy, distance, uint32_t(total * 10))));
             finished = true;
         }
     }
@@ -336,8 +340,9 @@ int CmdSimulate(const std::vector<std::string>& args)
     }
     const bool capture = kind == "ftms" || kind == "hrm";
     if (kind != "vt" && kind != "vt3" && kind != "od" && kind != "ot" && !capture) {
-        std::fprintf(stderr, "Usage: catchline-cli simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]\n"
-                             "       catchline-cli simulate ftms|hrm --out FILE [--file FILE] [--weight KG]\n");
+        std::fprintf(stderr,
+                     "Usage: catchline-cli simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]\n"
+                     "       catchline-cli simulate ftms|hrm --out FILE [--file FILE] [--weight KG]\n");
         return 2;
     }
     if (capture && out.empty()) {

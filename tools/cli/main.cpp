@@ -19,17 +19,28 @@ struct Command {
 // The command table. Each command lives in its own file of tools/cli.
 const Command kCommands[] = {
     // COMMANDS (one line each)
-    {"dump", CmdDump, "dump FILE [--values [--max-heart N]] [--header]  print a session (or its header) as JSON;\n"
-                      "  --values adds the value texts, the 500 m splits and the time in the heart-rate zones"},
+    {"dump", CmdDump,
+     "dump FILE [--values [--max-heart N]] [--header]  print a session (or its header) as JSON;\n"
+     "  --values adds the value texts, the 500 m splits and the time in the heart-rate zones"},
     {"save", CmdSave, "save IN OUT                         open IN and save it as OUT (its own kind)"},
     {"convert", CmdConvert, "convert IN OUT                      export IN as a training (.stg) or user (.ini) file"},
-    {"export", CmdExport, "export IN OUT.fit|OUT.tcx|OUT.csv   IN as a FIT, TCX or RowingData CSV file (--grid IN OUT.csv: the stroke data grid)"},
-    {"replay", CmdReplay, "replay [FILE|DEMO] [--json] [--weight KG]  play a raw data file through the stroke computation"},
-    {"row", CmdRow, "row [--source DEMO|PORT|ADDRESS|capture:FILE] [--type N] [--heart SOURCE] [--max-heart N] [--user FILE] [--limit strokes:N|energy:KJ|distance:M|time:S] [--intervals COUNT:BY:WORK:REST] [--out FILE.stg] [--fast]  row a session without a window"},
-    {"recover", CmdRecover, "recover [--list] [--out FILE.stg] [JOURNAL]  save an unsaved recording from its journal (the latest by default), or list the journals"},
-    {"simulate", CmdSimulate, "simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]  play a device on a pseudo-terminal;\n"
-                              "  simulate ftms|hrm --out FILE [--file FILE] [--weight KG]  write a capture of the recording"},
-    {"capture", CmdCapture, "capture ADDRESS --out FILE [--device rower|strap] [--seconds N]  record a Bluetooth device's notifications"},
+    {"export", CmdExport,
+     "export IN OUT.fit|OUT.tcx|OUT.csv   IN as a FIT, TCX or RowingData CSV file (--grid IN OUT.csv: the stroke data "
+     "grid)"},
+    {"replay", CmdReplay,
+     "replay [FILE|DEMO] [--json] [--weight KG]  play a raw data file through the stroke computation"},
+    {"row", CmdRow,
+     "row [--source DEMO|PORT|ADDRESS|capture:FILE] [--type N] [--heart SOURCE] [--max-heart N] [--user FILE] [--limit "
+     "strokes:N|energy:KJ|distance:M|time:S] [--intervals COUNT:BY:WORK:REST] [--out FILE.stg] [--fast]  row a session "
+     "without a window"},
+    {"recover", CmdRecover,
+     "recover [--list] [--out FILE.stg] [JOURNAL]  save an unsaved recording from its journal (the latest by default), "
+     "or list the journals"},
+    {"simulate", CmdSimulate,
+     "simulate vt|vt3|od|ot [--file FILE] [--speed X] [--wait-open]  play a device on a pseudo-terminal;\n"
+     "  simulate ftms|hrm --out FILE [--file FILE] [--weight KG]  write a capture of the recording"},
+    {"capture", CmdCapture,
+     "capture ADDRESS --out FILE [--device rower|strap] [--seconds N]  record a Bluetooth device's notifications"},
 };
 
 void PrintUsage(FILE* out)

@@ -171,14 +171,12 @@ double TSimulation::Drive(const TForceCurve& f, double length, double* work)
 TSimResult TSimulation::Run()
 {
     static const std::vector<TSimSegment> kSession = {
-        {420, 20, 145, 1.38},  // warm-up
-        {240, 26, 205, 1.42},  // piece 1
-        {150, 20, 145, 1.38},
-        {240, 28, 215, 1.42},  // piece 2
-        {120, 20, 145, 1.38},
-        {60, 0, 0, 0},         // pause
-        {180, 27, 210, 1.42},  // piece 3
-        {400, 19, 135, 1.36},  // cool-down
+        {420, 20, 145, 1.38},                        // warm-up
+        {240, 26, 205, 1.42},                        // piece 1
+        {150, 20, 145, 1.38}, {240, 28, 215, 1.42},  // piece 2
+        {120, 20, 145, 1.38}, {60, 0, 0, 0},         // pause
+        {180, 27, 210, 1.42},                        // piece 3
+        {400, 19, 135, 1.36},                        // cool-down
     };
     int sinceStart = 0;
     double lastDriveEnd = -1;
@@ -235,10 +233,7 @@ TSimResult SimulateSession(const TSimParameters& p)
     return sim.Run();
 }
 
-std::vector<uint8_t> RecordingBytes(const TSimResult& r)
-{
-    return RawDataBytes(PackVersion("0.9.7.0"), r.Samples);
-}
+std::vector<uint8_t> RecordingBytes(const TSimResult& r) { return RawDataBytes(PackVersion("0.9.7.0"), r.Samples); }
 
 std::string TruthCsv(const TSimResult& r)
 {
@@ -246,7 +241,7 @@ std::string TruthCsv(const TSimResult& r)
         "Number,CatchTime,DriveEndTime,DriveTime,StrokeTime,Work,FlywheelWork,Length,PeakForce,Power,Rate,AfterPause\n";
     for (const auto& s : r.Strokes)
         out += Format("%d,%.6f,%.6f,%.6f,%.6f,%.3f,%.3f,%.4f,%.2f,%.3f,%.4f,%d\n", s.Number, s.CatchTime,
-                      s.DriveEndTime, s.DriveTime, s.StrokeTime, s.Work, s.FlywheelWork, s.Length, s.PeakForce,
-                      s.Power, s.Rate, s.AfterPause ? 1 : 0);
+                      s.DriveEndTime, s.DriveTime, s.StrokeTime, s.Work, s.FlywheelWork, s.Length, s.PeakForce, s.Power,
+                      s.Rate, s.AfterPause ? 1 : 0);
     return out;
 }

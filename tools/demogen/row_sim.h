@@ -26,18 +26,18 @@
 #include "interfaces/devices/demo_data.h"
 
 struct TSimStroke {
-    int Number = 0;          // 1-based
-    double CatchTime = 0;    // s, recording clock
-    double DriveEndTime = 0; // s
-    double DriveTime = 0;    // s
-    double StrokeTime = 0;   // s from the previous drive end to this one (0 for the first)
-    double Work = 0;         // J, rower's work at the handle over the drive
-    double FlywheelWork = 0; // J, of it delivered to the flywheel (work minus cord energy)
-    double Length = 0;       // m, handle travel
-    double PeakForce = 0;    // N, handle force minus cord force
-    double Power = 0;        // W = Work / StrokeTime (0 for the first)
-    double Rate = 0;         // strokes/min = 60 / StrokeTime (0 for the first)
-    bool AfterPause = false; // first strokes after a standstill (flywheel spinning up)
+    int Number = 0;           // 1-based
+    double CatchTime = 0;     // s, recording clock
+    double DriveEndTime = 0;  // s
+    double DriveTime = 0;     // s
+    double StrokeTime = 0;    // s from the previous drive end to this one (0 for the first)
+    double Work = 0;          // J, rower's work at the handle over the drive
+    double FlywheelWork = 0;  // J, of it delivered to the flywheel (work minus cord energy)
+    double Length = 0;        // m, handle travel
+    double PeakForce = 0;     // N, handle force minus cord force
+    double Power = 0;         // W = Work / StrokeTime (0 for the first)
+    double Rate = 0;          // strokes/min = 60 / StrokeTime (0 for the first)
+    bool AfterPause = false;  // first strokes after a standstill (flywheel spinning up)
 };
 
 // One piece of a session: rowing at a rate and power for a time, or (rate 0)
@@ -58,10 +58,10 @@ struct TSimParameters {
     double Link = 0.008;
     double Tension = 21.0;
     double ElastConst = 10.7;
-    double MagnetJitter = 0.002;   // relative misplacement of the magnets
+    double MagnetJitter = 0.002;  // relative misplacement of the magnets
     uint8_t Heart = 30;
-    double Scale = 1.0;            // 1 = the full session; smaller = shorter (tests)
-    std::vector<TSimSegment> Plan; // empty = the built-in recording's session
+    double Scale = 1.0;             // 1 = the full session; smaller = shorter (tests)
+    std::vector<TSimSegment> Plan;  // empty = the built-in recording's session
 };
 
 struct TSimResult {
