@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "charts/chart_grid.h"
-#include "charts/chart_render.h"
+#include "framework/chart_renderer.h"
 #include "core/records.h"
 #include "framework/mdi.h"
 

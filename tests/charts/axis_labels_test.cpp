@@ -14,7 +14,7 @@
 #include <cmath>
 #include <set>
 
-#include "charts/chart_render.h"
+#include "framework/chart_renderer.h"
 #include "tests/charts/testutil_charts.h"
 #include "util/axis_ticks.h"
 

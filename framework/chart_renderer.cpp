@@ -1,4 +1,4 @@
-#include "charts/chart_render.h"
+#include "framework/chart_renderer.h"
 
 #include <QChart>
 #include <QDateTime>

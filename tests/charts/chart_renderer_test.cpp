@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "charts/chart_render.h"
+#include "framework/chart_renderer.h"
 #include "charts/force_curves_window.h"
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
