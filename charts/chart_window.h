@@ -129,7 +129,7 @@ public:
     QAction *SelectDataColumns = nullptr, *CopyDataAll = nullptr, *CopyDataData = nullptr, *CopyDataRow = nullptr;
 
     TChartGridModel* DataModel = nullptr;
-    TChartAxes* Axes = nullptr;
+    TChartRenderer* Axes = nullptr;
 
 signals:
     void WindowClosed();
