@@ -383,33 +383,9 @@ QList<QPointF> ThinPoints(const QList<QPointF>& points, bool line, double xLo, d
         bool rising = true;
         for (qsizetype i = 1; i < n && rising; ++i) rising = !(pts[i].x() < pts[i - 1].x());
         if (rising) {
-            // Only the visible part, with one point on each side so that the
-            // line runs on to the plot's edges.
-            qsizetype from =
-                std::lower_bound(pts, pts + n, xLo, [](const QPointF& p, double x) { return p.x() < x; }) - pts;
-            qsizetype to =
-                std::upper_bound(pts, pts + n, xHi, [](double x, const QPointF& p) { return x < p.x(); }) - pts;
-            from = std::max<qsizetype>(0, from - 1);
-            to = std::min(n - 1, to);
-            out.reserve(qsizetype(4 * width) + 16);
-            qsizetype i = from;
-            while (i <= to) {
-                const long long column = Pixel(pts[i].x(), xLo, sx);
-                qsizetype first = i, low = i, high = i, last = i;
-                for (++i; i <= to && Pixel(pts[i].x(), xLo, sx) == column; ++i) {
-                    if (pts[i].y() < pts[low].y()) low = i;
-                    if (pts[i].y() > pts[high].y()) high = i;
-                    last = i;
-                }
-                const qsizetype keep[4] = {first, std::min(low, high), std::max(low, high), last};
-                qsizetype previous = -1;
-                for (qsizetype k : keep)
-                    if (k != previous) {
-                        out.append(pts[k]);
-                        previous = k;
-                    }
-            }
-            return out;
+            // Per pixel column of the visible part (see ThinLine).
+            TThinMemo once;
+            return ThinLine(points, 0, once, xLo, xHi, yLo, yHi, width, height);
         }
         // A line that goes back and forth: drop points on the pixel of the point before.
         out.reserve(n);
@@ -449,8 +425,10 @@ QList<QPointF> ThinLine(const QList<QPointF>& points, qsizetype kept, TThinMemo&
     const QPointF* pts = points.constData();
     for (qsizetype i = goOn ? memo.Count : 1; i < n; ++i)
         if (i > 0 && pts[i].x() < pts[i - 1].x()) return ThinPoints(points, true, xLo, xHi, yLo, yHi, width, height);
-    // As ThinPoints does for a rising line; a line that only got points at
-    // its end goes on from its last pixel column, whose points may change.
+    // Only the visible part, with one point on each side so that the line
+    // runs on to the plot's edges; per pixel column its first, lowest,
+    // highest and last point. A line that only got points at its end goes on
+    // from its last pixel column, whose points may change.
     const double sx = width / (xHi - xLo);
     qsizetype from = std::lower_bound(pts, pts + n, xLo, [](const QPointF& p, double x) { return p.x() < x; }) - pts;
     qsizetype to = std::upper_bound(pts, pts + n, xHi, [](double x, const QPointF& p) { return x < p.x(); }) - pts;
