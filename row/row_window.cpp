@@ -720,7 +720,6 @@ void TfrmRow::RebuildLeftChart()
     if (!FLeft) {
         FLeft = std::make_unique<TRowChart>(pnlChartLeft);
         FLeft->View()->setObjectName("chtLeft");
-        FLeft->KeepAxes = true;
         FLeft->SetFixedAxis(0, 0, 176, 10);
         FLeft->SetAxisTitle(0, "Strokelength (cm)");
         FLeft->SetFixedAxis(1, 0, 780, 77);
@@ -762,6 +761,8 @@ void TfrmRow::RebuildRightChart()
     if (!FRight) {
         FRight = std::make_unique<TRowChart>(pnlChartRight);
         FRight->View()->setObjectName("chtRight");
+        // The rower's chosen window of a stroke parameter widens to hold every stroke.
+        FRight->Renderer().WidenToData = true;
         pnlChartRight->layout()->addWidget(FRight->View());
         ApplyChartLook(*FRight);
         FRight->View()->setContextMenuPolicy(Qt::NoContextMenu);
