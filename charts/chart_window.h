@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "charts/chart_grid.h"
-#include "framework/chart_renderer.h"
 #include "core/records.h"
+#include "framework/chart_renderer.h"
 #include "framework/mdi.h"
 
 class QAction;

@@ -13,11 +13,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "framework/chart_renderer.h"
 #include "charts/force_curves_window.h"
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
 #include "core/series.h"
+#include "framework/chart_renderer.h"
 #include "framework/window_util.h"
 #include "tests/charts/testutil_charts.h"
 
