@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-#include "charts/chart_render.h"
+#include "framework/chart_renderer.h"
 #include "framework/window_util.h"
 #include "util/color.h"
 

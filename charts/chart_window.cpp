@@ -147,7 +147,7 @@ void TfrmChart::BuildControls()
     ChartView->setFrameShape(QFrame::NoFrame);
     // A right click undoes the zoom (the view itself would only zoom out by half).
     ChartView->viewport()->installEventFilter(this);
-    Axes = new TChartAxes(Chart);
+    Axes = new TChartRenderer(Chart);
     Axes->TitleFont = QFont("Arial");
     Axes->TitleFont.setPixelSize(13);
     Axes->Bottom.DateTimeFormat = Axes->Left.DateTimeFormat = Axes->Right.DateTimeFormat = "mm:ss";

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "charts/chart_grid.h"
-#include "charts/chart_render.h"
+#include "framework/chart_renderer.h"
 #include "core/records.h"
 #include "framework/mdi.h"
 
@@ -129,7 +129,7 @@ public:
     QAction *SelectDataColumns = nullptr, *CopyDataAll = nullptr, *CopyDataData = nullptr, *CopyDataRow = nullptr;
 
     TChartGridModel* DataModel = nullptr;
-    TChartAxes* Axes = nullptr;
+    TChartRenderer* Axes = nullptr;
 
 signals:
     void WindowClosed();

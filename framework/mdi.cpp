@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,6 +23,47 @@ TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent)
 }
 
 TMDIChild::~TMDIChild() = default;
+
+namespace {
+
+// Holds back the deferred deletion of a child's frame window while the child
+// is busy (TMDIChild::Busy).
+class TFrameKeeper : public QObject {
+public:
+    TFrameKeeper(TMDIChild* child, QObject* parent) : QObject(parent), Child(child) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::DeferredDelete && Child && Child->HoldDeletion()) return true;
+        return QObject::eventFilter(watched, event);
+    }
+    QPointer<TMDIChild> Child;
+};
+
+// Deletes a widget when it is itself deleted with deleteLater: the deletion
+// then runs only once the event posting it has returned.
+class TDeferredWidgetDelete : public QObject {
+public:
+    explicit TDeferredWidgetDelete(QWidget* widget) : Widget(widget) {}
+    ~TDeferredWidgetDelete() override { delete Widget.data(); }
+    QPointer<QWidget> Widget;
+};
+
+}  // namespace
+
+bool TMDIChild::HoldDeletion()
+{
+    if (!Busy()) return false;
+    DeletionHeld = true;
+    return true;
+}
+
+void TMDIChild::BusyEnded()
+{
+    if (!DeletionHeld) return;
+    DeletionHeld = false;
+    QWidget* frame = SubWindow();
+    (new TDeferredWidgetDelete(frame ? frame : static_cast<QWidget*>(this)))->deleteLater();
+}
 
 QMdiSubWindow* TMDIChild::SubWindow() const { return qobject_cast<QMdiSubWindow*>(parentWidget()); }
 
@@ -217,6 +259,7 @@ QMdiSubWindow* TMDIMain::AddChild(TMDIChild* child)
 {
     QMdiSubWindow* sub = Client->addSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->installEventFilter(new TFrameKeeper(child, sub));
     sub->setWindowTitle(child->windowTitle());
     connect(child, &QWidget::windowTitleChanged, sub, &QWidget::setWindowTitle);
     // A window brought back from maximised or minimised lies inside the free

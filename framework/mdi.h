@@ -89,7 +89,18 @@ public:
     // Copies the chart picture to the clipboard and, when save, into a bitmap file.
     virtual void ChartPicture(bool save) {}
 
+    // True while the window's own code waits in a nested event loop further
+    // up the stack (a question, a connect). A deletion of its frame asked for
+    // meanwhile (the window closed from inside that loop) is held back until
+    // the window calls BusyEnded, so that code returns to a whole window.
+    virtual bool Busy() const { return false; }
+    // Holds the deletion of the frame window while Busy (set up by the frame).
+    bool HoldDeletion();
+
 protected:
+    // The code that kept the window busy has returned: a held deletion of
+    // its frame goes ahead from the event loop.
+    void BusyEnded();
     // Asked before the window closes (not when it is already closing); false keeps it open.
     virtual bool CloseQuery() { return true; }
     // The window closes: save settings, tell the main window. The closing flag is set before.
@@ -101,6 +112,7 @@ private:
     bool Closed = false;  // closed once: a later close (its frame following) does nothing more
     bool Refused = false;
     bool Agreed = false;  // AskToClose was answered yes
+    bool DeletionHeld = false;
 };
 
 // The client area of the frame: white, with the wallpaper centred.

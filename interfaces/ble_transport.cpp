@@ -31,18 +31,14 @@ public:
     {
         FCapture = true;
     }
-    ~TCaptureTransport() override
-    {
-        *FAlive = false;
-        delete FTimer;
-    }
+    ~TCaptureTransport() override { delete FTimer; }
 
     std::string Description() const override { return FName; }
 
     void Open() override
     {
         FClosed = false;
-        auto alive = FAlive;
+        TInUse::TScope busy(InUse);
         std::string text = FText;
         if (!FPath.empty()) {
             const int64_t size = FileSizeOf(FPath);
@@ -63,7 +59,7 @@ public:
         if (!capture.Problems.empty() && OnStatus) {
             OnStatus(Format("Capture \"%s\": %zu line(s) skipped (%s)", FName.c_str(), capture.Problems.size(),
                             capture.Problems.front().c_str()));
-            if (!*alive || FClosed) return;
+            if (FClosed) return;
         }
         bool measurements = false;
         for (const TNotification& n : FItems)
@@ -73,7 +69,7 @@ public:
                                FMeasurement == kHeartRateMeasurement ? "heart-rate" : "rower data"));
         FNext = 0;
         if (OnConnected) OnConnected();
-        if (!*alive || FClosed) return;
+        if (FClosed) return;
         FPlaying = true;
         if (!FPaused) Restart();
     }
@@ -119,9 +115,8 @@ private:
             FTimer = new QTimer();
             FTimer->setSingleShot(true);
             FTimer->setTimerType(Qt::PreciseTimer);
-            QObject::connect(FTimer, &QTimer::timeout, [this, alive = FAlive] {
-                if (*alive) Tick();
-            });
+            // The connection goes with the timer, which goes with the transport.
+            QObject::connect(FTimer, &QTimer::timeout, [this] { Tick(); });
         }
         const double wait = FNext < FItems.size() ? DueMs(FNext) - double(FClock.elapsed()) : 0.0;
         FTimer->start(wait > 0 ? int(wait + 0.5) : 0);
@@ -129,7 +124,7 @@ private:
 
     void Tick()
     {
-        auto alive = FAlive;
+        TInUse::TScope busy(InUse);
         // At once: a bounded batch per pass, so the program stays responsive.
         for (int batch = 0; batch < 200 && FNext < FItems.size() && !FClosed && !FPaused; ++batch) {
             if (DueMs(FNext) > double(FClock.elapsed())) break;
@@ -144,7 +139,6 @@ private:
             } else if (OnNotification) {
                 OnNotification(n.Characteristic, n.Bytes, n.Time);
             }
-            if (!*alive) return;
         }
         if (FClosed || FPaused) return;
         if (FNext >= FItems.size()) {
@@ -166,7 +160,6 @@ private:
     bool FPaused = false;
     bool FPlaying = false;
     bool FClosed = true;
-    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 }  // namespace

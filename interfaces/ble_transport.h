@@ -13,12 +13,15 @@
 // characteristic (heart rate 0x2A37, or FTMS rower data 0x2AD1) and to the
 // battery level where the device offers it. Events run on the
 // user-interface thread; a handler may close the transport (no event follows
-// that) but must not destroy it: an owner defers the deletion.
+// that) and give it up with ReleaseInUse, which deletes it once its own code
+// has returned.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "interfaces/in_use.h"
 
 class TBleTransport {
 public:
@@ -38,6 +41,10 @@ public:
     // The device's name (and address), or the capture file's name.
     virtual std::string Description() const = 0;
     bool IsCapture() const { return FCapture; }
+
+    // The transport's own code running on the stack (its events may close
+    // what owns it): an owner gives it up with ReleaseInUse.
+    TInUse InUse;
 
     std::function<void()> OnConnected;  // subscribed: notifications follow
     // A notification and when it arrived (s since Open; a capture's own times).

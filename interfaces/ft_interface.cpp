@@ -1,7 +1,5 @@
 #include "interfaces/ft_interface.h"
 
-#include <QTimer>
-
 #include <map>
 #include <mutex>
 
@@ -89,10 +87,7 @@ void TFTInterface::DropTransport()
     FTransport->OnStatus = FTransport->OnLost = FTransport->OnFailed = nullptr;
     FTransport->OnEnd = nullptr;
     // The transport may be running the event that closed the interface.
-    FOldTransports.push_back(std::move(FTransport));
-    QTimer::singleShot(0, [alive = Alive(), this] {
-        if (*alive) FOldTransports.clear();
-    });
+    ReleaseInUse(FTransport.release());
 }
 
 void TFTInterface::Start(std::unique_ptr<TBleTransport> transport)
@@ -100,13 +95,26 @@ void TFTInterface::Start(std::unique_ptr<TBleTransport> transport)
     FTransport = std::move(transport);
     TBleTransport& t = *FTransport;
     Description = t.Description();
-    auto alive = Alive();
-    t.OnNotification = [this](uint16_t c, const std::vector<uint8_t>& b, double s) { Notification(c, b, s); };
-    t.OnStatus = [this](const std::string& text) { Status(text); };
-    t.OnLost = [this](const std::string& text) { Status(text); };
-    t.OnFailed = [this](const std::string& text) { ShowError(text); };
+    // The transport's events run the interface's code.
+    t.OnNotification = [this](uint16_t c, const std::vector<uint8_t>& b, double s) {
+        TInUse::TScope busy(InUse);
+        Notification(c, b, s);
+    };
+    t.OnStatus = [this](const std::string& text) {
+        TInUse::TScope busy(InUse);
+        Status(text);
+    };
+    t.OnLost = [this](const std::string& text) {
+        TInUse::TScope busy(InUse);
+        Status(text);
+    };
+    t.OnFailed = [this](const std::string& text) {
+        TInUse::TScope busy(InUse);
+        ShowError(text);
+    };
     // A capture that ended: the session ends as at the end of demo data.
     t.OnEnd = [this] {
+        TInUse::TScope busy(InUse);
         Status("End of the recording.");
         Close();
     };
@@ -120,18 +128,13 @@ void TFTInterface::Start(std::unique_ptr<TBleTransport> transport)
             else throw ETarnError(message);
         });
     t.Open();
-    if (!*alive) return;
     WaitForTest();
 }
 
 void TFTInterface::WaitForTest()
 {
     if (!TestMode) return;
-    auto alive = Alive();
-    while (!FTestTimerFired && !ValidSeen && State() >= vtsOpening) {
-        Delay(10);
-        if (!*alive) return;
-    }
+    while (!FTestTimerFired && !ValidSeen && State() >= vtsOpening) Delay(10);
     StopTimer();
 }
 
@@ -159,7 +162,6 @@ void TFTInterface::DemoClose() { DropTransport(); }
 void TFTInterface::Notification(uint16_t characteristic, const std::vector<uint8_t>& bytes, double seconds)
 {
     if (State() < vtsOpening) return;
-    auto alive = Alive();
     DataSeen = true;
     if (characteristic != kRowerDataCharacteristic) return;
     TRowerData part;
@@ -175,7 +177,7 @@ void TFTInterface::Notification(uint16_t characteristic, const std::vector<uint8
     Protocol = vtpFTMS;
     if (State() == vtsOpening) {
         SetState(vtsOpened);
-        if (!*alive || State() < vtsOpening) return;
+        if (State() < vtsOpening) return;
     }
     if (!FAssembler.Add(part)) return;
     const TRowerData record = FAssembler.Record();
@@ -185,7 +187,7 @@ void TFTInterface::Notification(uint16_t characteristic, const std::vector<uint8
         FTransport->SetPaused(true);
     }
     if (OnRowerData) OnRowerData(this, record);
-    if (!*alive || State() < vtsOpening) return;
+    if (State() < vtsOpening) return;
     if (!FMaker.Add(record, seconds)) return;
     StrokeData = FMaker.Stroke();
     if (OnStrokeData) OnStrokeData(this, StrokeData);
@@ -203,6 +205,7 @@ void TFTInterface::SetDoCalculate(bool on)
 void TFTInterface::Pause()
 {
     if (State() < vtsOpened || IsPausedState(State())) return;
+    TInUse::TScope busy(InUse);
     Guarded([&] {
         ErrorShown = false;
         SetState(vtsPausing);
@@ -215,6 +218,7 @@ void TFTInterface::Pause()
 void TFTInterface::Continue()
 {
     if (State() != vtsPaused) return;
+    TInUse::TScope busy(InUse);
     Guarded([&] {
         SetState(vtsContinueing);
         if (FTransport && !FHeld) FTransport->SetPaused(false);
@@ -232,6 +236,7 @@ void TFTInterface::Reset()
 void TFTInterface::Close()
 {
     if (State() == vtsClosing || State() == vtsClosed) return;
+    TInUse::TScope busy(InUse);
     Guarded([&] {
         StopTimer();
         SetState(vtsClosing);

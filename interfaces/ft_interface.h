@@ -80,7 +80,6 @@ private:
     void WaitForTest();
 
     std::unique_ptr<TBleTransport> FTransport;
-    std::vector<std::unique_ptr<TBleTransport>> FOldTransports;  // freed outside their own events
     TRowerDataAssembler FAssembler;
     TFtmsStrokeMaker FMaker;
     uint32_t FMalformed = 0;

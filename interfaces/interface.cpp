@@ -32,8 +32,12 @@ TInterface::TInterface() : FPort(std::make_unique<TSerialPortNG>())
     p.ErrorNoise = 0;
     p.SetClusterSize(4);
 
-    p.OnRxClusterEvent = [this](TSerialPortNG*) { ComPortRxCluster(); };
+    p.OnRxClusterEvent = [this](TSerialPortNG*) {
+        TInUse::TScope busy(InUse);
+        ComPortRxCluster();
+    };
     p.OnProcessError = [this](TSerialPortNG*, unsigned place, unsigned code, const std::string& msg, uint8_t) {
+        TInUse::TScope busy(InUse);
         ComPortProcessError(place, code, msg);
     };
     p.OnTxQueueEmptyEvent = [this](TSerialPortNG*) { TraceEvent("TxQueueEmptyEvent", false); };
@@ -53,7 +57,6 @@ TInterface::TInterface() : FPort(std::make_unique<TSerialPortNG>())
 
 TInterface::~TInterface()
 {
-    *FAlive = false;
     if (FTimer) {
         FTimer->stop();
         delete FTimer;
@@ -123,6 +126,7 @@ void TInterface::ComPortClose()
 void TInterface::Open(uint8_t sourceType, const std::string& source)
 {
     if (FState != vtsClosing && FState != vtsClosed) return;
+    TInUse::TScope busy(InUse);
     Guarded([&] {
         ErrorShown = false;
         RxBuffer.clear();
@@ -155,10 +159,9 @@ void TInterface::ShowError(const std::string& message)
     if (ErrorShown) return;
     ErrorShown = true;
     Trace("TInterface.ShowError - FOnError " + message);
-    auto alive = FAlive;
+    TInUse::TScope busy(InUse);
     if (OnError) OnError(this, message);
     else ShowErrorBox(message);
-    if (!*alive) return;
     try {
         Close();
     } catch (const std::exception& e) {
@@ -173,14 +176,15 @@ void TInterface::StartTimer(int ms, std::function<void()> handler)
     FTimer->setTimerType(Qt::PreciseTimer);
     FTimer->setInterval(Paced(ms));
     FTimerHandler = std::move(handler);
-    QObject::connect(FTimer, &QTimer::timeout, [this, alive = FAlive] {
-        if (!*alive) return;
+    // The connection goes with the timer, which goes with the interface.
+    QObject::connect(FTimer, &QTimer::timeout, [this] {
         // A copy: the handler may stop the timer (and so drop its own function).
         auto handler = FTimerHandler;
         if (!handler) return;
+        TInUse::TScope busy(InUse);
         ++FTimerDepth;
         Guarded(handler);
-        if (*alive) --FTimerDepth;
+        --FTimerDepth;
     });
     FTimer->start();
 }
@@ -218,9 +222,8 @@ void TInterface::SetState(TTarnState newState)
     const TTarnState old = FState;
     Trace("State " + Source + " " + TarnStateName(old) + " -> " + TarnStateName(newState) + " (" + TypeName() + ")");
     FState = newState;
-    auto alive = FAlive;
+    TInUse::TScope busy(InUse);
     if (OnStateChange) OnStateChange(this, old, newState);
-    if (!*alive) return;
     FireStateEvent(newState);
 }
 
@@ -301,6 +304,7 @@ void TBXInterface::DemoOpen()
 void TBXInterface::Close()
 {
     if (State() == vtsClosing || State() == vtsClosed) return;
+    TInUse::TScope busy(InUse);
     Guarded([&] {
         SetState(vtsClosing);
         StopTimer();

@@ -5,8 +5,10 @@
 //
 // Events are std::function members (empty ones are skipped). They run on the
 // user-interface thread; a handler may pause, continue or close the interface
-// (the operations tolerate re-entry) but must not destroy it: an owner that
-// wants to drop its interface from a handler defers the deletion.
+// (the operations tolerate re-entry). The interface's operations, its timer
+// and its port events count as running in InUse, and an owner gives an
+// interface up with ReleaseInUse: from a handler, or from inside a wait of the
+// interface, it is deleted once the interface's own code has returned.
 //
 // Interface types: 0 T__Interface, 1 TVTInterface, 2 TVXInterface, 3
 // TOTInterface, 4 TBXInterface, 5 TODInterface, 6 TRWInterface, 7
@@ -20,6 +22,7 @@
 
 #include "core/records.h"
 #include "interfaces/devices/tarn_types.h"
+#include "interfaces/in_use.h"
 #include "interfaces/serial/serial_port.h"
 
 class QTimer;
@@ -44,6 +47,9 @@ public:
     virtual ~TInterface();
     TInterface(const TInterface&) = delete;
     TInterface& operator=(const TInterface&) = delete;
+
+    // The interface's own code running on the stack.
+    TInUse InUse;
 
     // Published properties.
     TTarnBoatType BoatType = vtb1x;
@@ -133,8 +139,6 @@ protected:
     // Pauses or resumes the timer without dropping its handler.
     void DisableTimer();
     void EnableTimer(int ms = -1);
-    // Liveness token: false once the interface is being destroyed.
-    std::shared_ptr<bool> Alive() const { return FAlive; }
     void Fire(const TNotifyEvent& event)
     {
         if (event) event(this);
@@ -150,7 +154,6 @@ private:
     QTimer* FTimer = nullptr;
     std::function<void()> FTimerHandler;
     int FTimerDepth = 0;  // timer handlers running (a timer is not deleted inside its own handler)
-    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 template <class F>

@@ -95,7 +95,6 @@ void TOTInterface::ProcessBuffer()
     // An accepted frame that the waiting start-up has not taken yet stays.
     if (FSearch.Kind != otfNone && State() != vtsWorkoutStarted) return;
     FProcessing = true;
-    auto alive = Alive();
     for (;;) {
         const bool progress = FSearch.CheckForFrame();
         if (FSearch.Kind != otfNone) {
@@ -103,7 +102,6 @@ void TOTInterface::ProcessBuffer()
             // of the buffer waits until it expects the next frames.
             if (State() != vtsWorkoutStarted) break;
             Guarded([&] { HandleWorkoutFrame(); });
-            if (!*alive) return;
         }
         if (!progress || State() == vtsClosed) break;
     }
@@ -137,7 +135,6 @@ void TOTInterface::HandleWorkoutFrame()
 
 bool TOTInterface::WaitForFrame(int timeoutMs, int stepMs, int sendEvery, bool& cancelled)
 {
-    auto alive = Alive();
     FTimedOut = false;
     StartTimer(timeoutMs, [this] {
         FTimedOut = true;
@@ -148,10 +145,8 @@ bool TOTInterface::WaitForFrame(int timeoutMs, int stepMs, int sendEvery, bool& 
     for (int step = 0; FSearch.Kind == otfNone && !cancelled && !FTimedOut; ++step) {
         if (sendEvery > 0 && step % sendEvery == 0) Send(1);
         if (OnWaiting) OnWaiting(this, cancelled);
-        if (!*alive) return false;
         if (cancelled || FSearch.Kind != otfNone) break;
         Delay(stepMs);
-        if (!*alive) return false;
         if (State() == vtsClosing || State() == vtsClosed || !Port().Active()) {
             StopTimer();
             return false;
@@ -245,6 +240,7 @@ void TOTInterface::DemoOpen()
 void TOTInterface::Close()
 {
     if (State() == vtsClosing || State() == vtsClosed) return;
+    TInUse::TScope busy(InUse);
     Guarded([&] {
         SetState(vtsClosing);
         StopTimer();

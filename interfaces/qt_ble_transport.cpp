@@ -44,7 +44,6 @@ public:
     {}
     ~TQtBleTransport() override
     {
-        *FAlive = false;
         Drop();
         delete FContext;
     }
@@ -132,14 +131,14 @@ private:
     void Dropped(const std::string& why)
     {
         if (FClosed) return;
-        auto alive = FAlive;
+        TInUse::TScope busy(InUse);
         const bool wasUp = FSubscribed;
         FSubscribed = false;
         if (wasUp) {
             FSince.restart();
             if (OnLost)
                 OnLost(Format("Connection to %s lost (%s); reconnecting ...", Description().c_str(), why.c_str()));
-            if (!*alive || FClosed) return;
+            if (FClosed) return;
         }
         const int limit = FEverConnected ? kGiveUpMs : kFirstGiveUpMs;
         if (FSince.elapsed() > limit) {
@@ -220,7 +219,6 @@ private:
     bool FClosed = true;
     bool FSubscribed = false;
     bool FEverConnected = false;
-    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 }  // namespace

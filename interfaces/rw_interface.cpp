@@ -2,8 +2,6 @@
 
 #include <dlfcn.h>
 
-#include <QTimer>
-
 #include <algorithm>
 #include <chrono>
 
@@ -355,7 +353,6 @@ void TRWInterface::ComPortOpen()
     FTestTimerFired = false;
     if (TestMode) StartTimer(5000, [this] { TestTimer(); });
     SetBusy(true);
-    auto alive = Alive();
     TAntApi& a = *FApi;
     bool ok = true;
     auto step = [&](const char* name, const std::function<int()>& call, const char* error) {
@@ -387,7 +384,6 @@ void TRWInterface::ComPortOpen()
         "ANT_SetTransmitPower", [&] { return a.SetTransmitPower(AntTransPower); }, "Error with ANT_SetTransmitPower");
     step(
         "ANT_OpenChannel", [&] { return a.OpenChannel(AntChannel); }, "Error with ANT_OpenChannel");
-    if (!*alive) return;
     if (ok) {
         Status("Create thread");
         if (!FThread) FThread = std::make_unique<TVT3WIThread>(*this);
@@ -409,7 +405,6 @@ void TRWInterface::ComPortOpen()
         FChannelEnabled = true;
         SetConnected(true);
         Delay(AntDelay);
-        if (!*alive) return;
     }
     SetBusy(false);
     if (FConnected) {
@@ -425,7 +420,6 @@ void TRWInterface::ComPortOpen()
     if (TestMode) {
         while (!FTestTimerFired && !ValidSeen && State() >= vtsOpening) {
             Delay(10);
-            if (!*alive) return;
             TakeRadioFlags();
         }
         StopTimer();
@@ -471,7 +465,7 @@ void TRWInterface::ComPortClose()
             FThread.reset();
         } else {
             TVT3WIThread* thread = FThread.release();
-            QTimer::singleShot(0, [thread] { delete thread; });
+            DestroyFromEventLoop([thread] { delete thread; });
         }
     }
     Delay(AntDelay);
@@ -500,12 +494,14 @@ void TRWInterface::TakeRadioFlags()
 void TRWInterface::DeliverStatus(const std::string& text)
 {
     TDeliverScope scope(FDeliverDepth);
+    TInUse::TScope busy(InUse);
     Status(text);
 }
 
 void TRWInterface::DeliverPacket(const std::string& text)
 {
     TDeliverScope scope(FDeliverDepth);
+    TInUse::TScope busy(InUse);
     TakeRadioFlags();
     ValidSeen = true;
     Protocol = vtpVT3WI;
@@ -517,13 +513,11 @@ void TRWInterface::DeliverWheel(uint16_t word)
     if (FInWheel) return;
     FInWheel = true;
     TDeliverScope scope(FDeliverDepth);
-    auto alive = Alive();
+    TInUse::TScope busy(InUse);
     if (OnWheelData) OnWheelData(this, word);
-    if (!*alive) return;
     TakeRadioFlags();
     In.Computer.DoCalculate = DoCalculate;
     Guarded([&] { In.ProcessWheelWord(word); });
-    if (!*alive) return;
     SyncResults();
     FInWheel = false;
 }
@@ -531,6 +525,7 @@ void TRWInterface::DeliverWheel(uint16_t word)
 void TRWInterface::DeliverCounters()
 {
     TDeliverScope scope(FDeliverDepth);
+    TInUse::TScope busy(InUse);
     TakeRadioFlags();
     Fire(OnUpdateCounters);
 }

@@ -125,11 +125,7 @@ void TVTInterface::ComPortOpen()
     Port().SetRTSState(UseRTS);
     Port().SetDTRState(UseDTR);
     if (TestMode) {
-        auto alive = Alive();
-        while (!FTestTimerFired && !ValidSeen && State() >= vtsOpening) {
-            Delay(10);
-            if (!*alive) return;
-        }
+        while (!FTestTimerFired && !ValidSeen && State() >= vtsOpening) Delay(10);
         StopTimer();
     }
 }
@@ -155,7 +151,6 @@ void TVTInterface::ComPortRxCluster()
         return;
     }
     FReceiving = true;
-    auto alive = Alive();
     int clusters = 1;
     while (clusters-- > 0) {
         DataSeen = true;
@@ -165,7 +160,6 @@ void TVTInterface::ComPortRxCluster()
         In.StrictProtocol = StrictProtocol;
         In.Computer.DoCalculate = DoCalculate;
         Guarded([&] { In.ReceiveBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()); });
-        if (!*alive) return;
         SyncResults();
         clusters += FSkippedClusters;
         FSkippedClusters = 0;
@@ -184,12 +178,10 @@ void TVTInterface::DemoOpen()
     In.Open();
     SyncSettings();
     int firstMs = -1;
-    auto alive = Alive();
     std::string error;
     FDemoClock = TickCount();
     if (DemoFile.empty()) error = Player.OpenDefault(ProgramFolder() + ProgramFileName(), FDemoClock, &firstMs);
     else error = Player.OpenFile(DemoFile, FDemoClock, &firstMs);
-    if (!*alive) return;
     if (!error.empty()) {
         ShowError(error);
         return;
@@ -231,7 +223,6 @@ void TVTInterface::DemoTimer()
     if (State() < vtsOpening || IsPausedState(State())) return;
     Player.Fast = DemoFast;
     In.Computer.DoCalculate = DoCalculate;
-    auto alive = Alive();
     // DemoFast paces against the real clock with a 1 ms timer, so each call
     // plays one sample (the next is due later than the clock). With a demo
     // step, playback runs on a clock of its own that moves that stretch of
@@ -239,7 +230,6 @@ void TVTInterface::DemoTimer()
     if (const int step = FastDemoStepMs()) FDemoClock += step;
     else FDemoClock = TickCount();
     const int next = Player.Timer(FDemoClock);
-    if (!*alive) return;
     SyncResults();
     if (next < 0 || State() < vtsOpening) return;
     if (IsPausedState(State())) return;  // a handler paused: Continue enables the timer
@@ -259,6 +249,7 @@ void TVTInterface::Prepare()
 void TVTInterface::Pause()
 {
     if (State() < vtsOpened || IsPausedState(State())) return;
+    TInUse::TScope busy(InUse);
     Guarded([&] {
         ErrorShown = false;
         SetState(vtsPausing);
@@ -270,6 +261,7 @@ void TVTInterface::Pause()
 void TVTInterface::Continue()
 {
     if (State() != vtsPaused) return;
+    TInUse::TScope busy(InUse);
     Guarded([&] {
         SetState(vtsContinueing);
         if (SourceType == 2) {
@@ -291,6 +283,7 @@ void TVTInterface::Reset()
 void TVTInterface::Close()
 {
     if (State() == vtsClosing || State() == vtsClosed) return;
+    TInUse::TScope busy(InUse);
     // Close may be called from a handler inside the stroke computation; the
     // computation sees the state drop (IsOpen) and ends that pulse itself.
     Guarded([&] {

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QLocale>
@@ -92,33 +91,42 @@ void ClearEvents(THeartRateSource& h)
     h.OnNote = h.OnProblem = h.OnFailed = nullptr;
 }
 
-// Counts the interface events running in the engine; the counter outlives the
-// engine, so an event whose handler destroyed the engine still unwinds it.
-struct TDepthGuard {
-    explicit TDepthGuard(std::shared_ptr<int> depth) : Depth(std::move(depth)) { ++*Depth; }
-    ~TDepthGuard() { --*Depth; }
-    std::shared_ptr<int> Depth;
+// The host of an engine that was given up while a handler still ran: the
+// rest of that handler shows nothing.
+class TGoneHost : public TRowHost {
+public:
+    bool ChooseSource(std::string&, int&) override { return false; }
+    void ShowMessageWindow(const std::string&) override {}
+    void HideMessageWindow() override {}
+    bool MessageWindowShown() override { return false; }
 };
 
-// Interfaces handed over for deletion once the code running further up on
-// this thread (their own, among it) has returned to the event loop.
-class TInterfaceHolder : public QObject {
-public:
-    explicit TInterfaceHolder(std::vector<std::unique_ptr<TInterface>> list) : List(std::move(list)) {}
-    std::vector<std::unique_ptr<TInterface>> List;
-};
+TRowHost& GoneHost()
+{
+    static TGoneHost host;
+    return host;
+}
+
+// An interface that is no longer the engine's: deleted once its own code
+// (which may be what dropped it) has returned.
+void ReleaseInterface(std::unique_ptr<TInterface> iface)
+{
+    if (!iface) return;
+    ClearEvents(*iface);
+    ReleaseInUse(iface.release());
+}
 
 }  // namespace
 
 // ---- engine -------------------------------------------------------------------------
 
-// An interface event handler calling one of the engine's handlers; the event
-// depth counts it while it runs.
+// An interface event handler calling one of the engine's handlers, counted
+// as a running handler of the engine.
 template <class... A>
 auto TRowEngine::Handler(void (TRowEngine::*member)(A...))
 {
-    return [this, member, depth = FEventDepth](A... args) {
-        TDepthGuard guard(depth);
+    return [this, member](A... args) {
+        TInUse::TScope busy(InUse);
         (this->*member)(args...);
     };
 }
@@ -135,7 +143,7 @@ std::shared_ptr<TTraining> SessionRecord(TSessionStore& store, int32_t id)
 }  // namespace
 
 TRowEngine::TRowEngine(TSessionStore& store, int32_t sessionId, TRowHost& host, TProgramServices& program)
-    : FStore(&store), FId(sessionId), FRecord(SessionRecord(store, sessionId)), FSession(*FRecord), FHost(host),
+    : FStore(&store), FId(sessionId), FRecord(SessionRecord(store, sessionId)), FSession(*FRecord), FHost(&host),
       FProgram(program), FListener(std::make_unique<QObject>())
 {
     ResetIntervalState(FIntervals);
@@ -159,13 +167,9 @@ TRowEngine::TRowEngine(TSessionStore& store, int32_t sessionId, TRowHost& host, 
 
 TRowEngine::~TRowEngine()
 {
-    *FAlive = false;
+    InUse.OnIdle = nullptr;
     FListener.reset();
-    if (FHeart) {
-        ClearEvents(*FHeart);
-        FHeart->Stop();
-    }
-    std::vector<std::unique_ptr<TInterface>> gone = std::move(FRetired);
+    StopHeartRate();
     if (FInterface) {
         // Closing runs the closing handlers, which still find the engine intact.
         if (FInterface->State() != vtsClosed && FInterface->State() != vtsClosing) {
@@ -174,16 +178,20 @@ TRowEngine::~TRowEngine()
             } catch (...) {
             }
         }
-        gone.push_back(std::move(FInterface));
+        // The interface's own code may still run further up (the engine of a
+        // window closed from a device event): it goes once that has returned.
+        ReleaseInterface(std::move(FInterface));
     }
-    for (auto& i : gone)
-        if (i) ClearEvents(*i);
-    // Destroyed from inside an interface event (the window closed from the
-    // modal results window at the limit, say) or while the interface's Open or
-    // Close runs: the interface's own code is still running further up, so it
-    // is deleted once that code has returned to the event loop.
-    if ((*FEventDepth > 0 || FClickDepth > 0) && QCoreApplication::instance() && !gone.empty())
-        (new TInterfaceHolder(std::move(gone)))->deleteLater();
+}
+
+void TRowEngine::Release(TRowEngine* engine)
+{
+    if (!engine) return;
+    if (engine->InUse.Busy()) {
+        engine->Shutdown();
+        engine->FHost = &GoneHost();
+    }
+    engine->InUse.Release([engine] { delete engine; });
 }
 
 double TRowEngine::CurrentTime() const { return Now ? Now() : NowDays(); }
@@ -205,20 +213,20 @@ void TRowEngine::SetPanel(int panel, const std::string& text)
     if (panel < 0 || panel >= int(FPanels.size())) return;
     if (FPanels[size_t(panel)] == text) return;
     FPanels[size_t(panel)] = text;
-    FHost.PanelsChanged();
+    FHost->PanelsChanged();
 }
 
 void TRowEngine::ClearPanels()
 {
     for (int p = rpCOM; p <= rpTime; ++p) FPanels[size_t(p)].clear();
-    FHost.PanelsChanged();
+    FHost->PanelsChanged();
 }
 
 void TRowEngine::SetButtonEnabled(bool enabled)
 {
     if (FButtonEnabled == enabled) return;
     FButtonEnabled = enabled;
-    FHost.ButtonChanged();
+    FHost->ButtonChanged();
 }
 
 void TRowEngine::UpdateButtonCaption()
@@ -228,7 +236,7 @@ void TRowEngine::UpdateButtonCaption()
     else if (FSession.RowStatus == rsPaused) caption = "&Continue";
     if (caption != FButtonCaption) {
         FButtonCaption = caption;
-        FHost.ButtonChanged();
+        FHost->ButtonChanged();
     }
 }
 
@@ -236,41 +244,36 @@ void TRowEngine::UpdateButtonCaption()
 
 void TRowEngine::BtnConnectClick()
 {
-    FHost.FocusButton();
+    FHost->FocusButton();
     // A click that arrives while a connect waits, or while the interface's own
     // Open or Close runs further up on this thread, is ignored.
     if (FConnecting || FClickDepth > 0 || FShutdown) return;
+    TInUse::TScope busy(InUse);
     ++FClickDepth;
     struct TDepth {
         int& d;
         ~TDepth() { --d; }
     } depth{FClickDepth};
-    auto alive = FAlive;
 
     if (FInterface) {
         switch (FInterface->State()) {
         case vtsClosing:
-            while (FInterface && FInterface->State() == vtsClosing) {
-                Delay(100);
-                if (!*alive || FShutdown) return;
-            }
+            while (FInterface && FInterface->State() == vtsClosing && !FShutdown) Delay(100);
+            if (FShutdown) return;
             DestroyInterface();
             break;
         case vtsOpening:
         case vtsOpened: {
             FInterface->Pause();
-            if (!*alive) return;
-            if (ConfirmYesNo("The system is paused. Do you want to disconnect?")) {
-                if (!*alive) return;
-                Disconnect();
-            }
+            // A window closed while asking has disconnected already.
+            if (ConfirmYesNo("The system is paused. Do you want to disconnect?")) Disconnect();
             return;
         }
         case vtsPaused: FInterface->Continue(); return;
         default: DestroyInterface(); break;
         }
     }
-    if (!*alive || FShutdown) return;
+    if (FShutdown) return;
     Connect();
 }
 
@@ -287,13 +290,13 @@ void TRowEngine::ReadConnectSettings()
 
 void TRowEngine::Connect()
 {
-    auto alive = FAlive;
     // 1. Ask before recorded data is lost.
     if (!IsUserOnly(FSession)) {
         std::function<bool()> save;
-        if (FHost.CanSaveSession()) save = [this] { return FHost.SaveSession(); };
+        if (FHost->CanSaveSession()) save = [this] { return FHost->SaveSession(); };
         if (!ConfirmReset(FSession, 1, save).Proceed) return;
-        if (!*alive) return;
+        // The window closed while asking: nothing more is started.
+        if (FShutdown) return;
     }
     // 2.
     ResetSession();
@@ -302,13 +305,13 @@ void TRowEngine::Connect()
     // 4. The connect dialog.
     std::string source;
     int interfaceType = 0;
-    if (!FHost.ChooseSource(source, interfaceType)) {
-        if (*alive) FHost.HideMessageWindow();
+    if (!FHost->ChooseSource(source, interfaceType)) {
+        FHost->HideMessageWindow();
         return;
     }
-    if (!*alive || FShutdown) return;
+    if (FShutdown) return;
     {
-        const std::optional<std::string> heart = FHost.HeartRateSource();
+        const std::optional<std::string> heart = FHost->HeartRateSource();
         if (heart) {
             FHeartSpec = Trim(*heart);
         } else {
@@ -322,27 +325,22 @@ void TRowEngine::Connect()
     const uint8_t sourceType = SameText(source, "DEMO") ? 2 : 1;
     SetButtonEnabled(false);
     // 6.
-    FHost.ShowMessageWindow(Format("Connecting to %s ...", InterfaceTypeName(interfaceType).c_str()));
+    FHost->ShowMessageWindow(Format("Connecting to %s ...", InterfaceTypeName(interfaceType).c_str()));
     // 7.
     FInterface = CreateConfiguredInterface(interfaceType);
     if (!FInterface) {
-        FHost.HideMessageWindow();
+        FHost->HideMessageWindow();
         ShowPlainMessage("No source selected or veryfied.\rPlease use the [Test] button in the \"Connect\" dialogue.");
-        if (!*alive) return;
         SetButtonEnabled(true);
-        FHost.FocusButton();
+        FHost->FocusButton();
         return;
     }
     FConnectedType = interfaceType;
     FConnecting = true;
     struct TFlag {
         bool& f;
-        std::shared_ptr<bool> alive;
-        ~TFlag()
-        {
-            if (*alive) f = false;
-        }
-    } connecting{FConnecting, alive};
+        ~TFlag() { f = false; }
+    } connecting{FConnecting};
     // 8.
     FDataArrived = false;
     TInterface* iface = FInterface.get();
@@ -350,41 +348,39 @@ void TRowEngine::Connect()
     ++FClickDepth;
     iface->Open(sourceType, source);
     --FClickDepth;
-    if (!*alive) return;
     // The heart-rate strap starts with the rowing source (it takes a moment to
     // connect too), unless the rowing source failed already.
     if (FInterface.get() == iface && iface->State() >= vtsOpening) StartHeartRate();
     // 9. Wait for the first data (the OT interface waits inside Open).
     if (!isOT && FInterface.get() == iface && !FShutdown) {
-        FHost.ShowMessageWindow("Waiting for interface ... (Press [Esc] to cancel)");
+        FHost->ShowMessageWindow("Waiting for interface ... (Press [Esc] to cancel)");
         // An interface that closed itself (an error while opening) sends no data.
-        while (!FDataArrived && FHost.MessageWindowShown() && iface->State() != vtsClosed) {
+        while (!FDataArrived && FHost->MessageWindowShown() && iface->State() != vtsClosed) {
             Delay(100);
-            if (!*alive) return;
+            // Closed meanwhile, or the interface was dropped: iface may be gone.
             if (FShutdown || FInterface.get() != iface) break;
         }
     }
     // 10.
     if (FShutdown || FInterface.get() != iface) {
-        FHost.HideMessageWindow();
+        FHost->HideMessageWindow();
         return;
     }
     if (!FDataArrived) {
         ++FClickDepth;
         iface->Close();
         --FClickDepth;
-        if (!*alive) return;
         DestroyInterface();
-        FHost.HideMessageWindow();
+        FHost->HideMessageWindow();
         SetButtonEnabled(true);
         UpdateButtonCaption();
-        FHost.FocusButton();
+        FHost->FocusButton();
         return;
     }
     // 11.
     AttachDataHandlers(*iface);
     // 12.
-    FHost.ShowMessageWindow("Waiting for action ... (Press [Esc] to cancel)");
+    FHost->ShowMessageWindow("Waiting for action ... (Press [Esc] to cancel)");
     // 13.
     FProgram.CountRowingSession();
     // 14.
@@ -400,12 +396,11 @@ void TRowEngine::Connect()
 void TRowEngine::Disconnect()
 {
     if (!FInterface) return;
-    auto alive = FAlive;
+    TInUse::TScope busy(InUse);
     if (FInterface->State() != vtsClosed && FInterface->State() != vtsClosing) {
         ++FClickDepth;
         FInterface->Close();
         --FClickDepth;
-        if (!*alive) return;
     }
     DestroyInterface();
 }
@@ -414,15 +409,12 @@ void TRowEngine::Shutdown()
 {
     if (FShutdown) return;
     FShutdown = true;
+    TInUse::TScope busy(InUse);
     StopHeartRate();
-    FHost.HideMessageWindow();
+    FHost->HideMessageWindow();
     if (!FInterface) return;
-    auto alive = FAlive;
     const TTarnState s = FInterface->State();
-    if (s == vtsOpening || s == vtsOpened || IsPausedState(s)) {
-        FInterface->Close();
-        if (!*alive) return;
-    }
+    if (s == vtsOpening || s == vtsOpened || IsPausedState(s)) FInterface->Close();
     DestroyInterface();
 }
 
@@ -430,31 +422,14 @@ void TRowEngine::DestroyInterface()
 {
     StopHeartRate();
     if (!FInterface) return;
-    auto alive = FAlive;
     TInterface* iface = FInterface.get();
     if (iface->State() != vtsClosed && iface->State() != vtsClosing) {
         iface->Close();  // its closing handlers run now
-        if (!*alive) return;
+        // Dropped by a handler meanwhile (the window closed).
         if (FInterface.get() != iface) return;
     }
-    ClearEvents(*iface);
-    FRetired.push_back(std::move(FInterface));
-    // Freed once no operation of an interface runs further up on this thread.
-    QTimer::singleShot(0, [this, alive] {
-        if (*alive) SweepRetired();
-    });
-}
-
-void TRowEngine::SweepRetired()
-{
-    if (FRetired.empty()) return;
-    if (FClickDepth > 0) {
-        QTimer::singleShot(50, [this, alive = FAlive] {
-            if (*alive) SweepRetired();
-        });
-        return;
-    }
-    FRetired.clear();
+    // Freed once no operation of it runs further up on this thread.
+    ReleaseInterface(std::move(FInterface));
 }
 
 // ---- interface creation -----------------------------------------------------------
@@ -499,9 +474,9 @@ std::unique_ptr<TInterface> TRowEngine::CreateConfiguredInterface(int interfaceT
         ft->Weight = FSession.Settings.Weight > 0 ? FSession.Settings.Weight : 80;
         ft->DemoFile = DemoFile;
         ft->OnRowerData = Handler(&TRowEngine::FTInterfaceRowerData);
-        ft->OnStatusMessage = [this, depth = FEventDepth](TInterface*, const std::string& text) {
-            TDepthGuard guard(depth);
-            FHost.LogLine(Format("%s : %s", TimeOfDay().c_str(), text.c_str()));
+        ft->OnStatusMessage = [this](TInterface*, const std::string& text) {
+            TInUse::TScope busy(InUse);
+            FHost->LogLine(Format("%s : %s", TimeOfDay().c_str(), text.c_str()));
         };
     }
 
@@ -573,8 +548,8 @@ void TRowEngine::ResetRecording()
     FAverage.Clear();
     FDrivePositions.fill(0);
     FDriveForces.fill(0);
-    FHost.SessionReset();
-    FHost.ClearValues();
+    FHost->SessionReset();
+    FHost->ClearValues();
     PushLimitValues();
 }
 
@@ -595,13 +570,13 @@ void TRowEngine::RefreshSession()
     } else {
         PushLimitValues();
     }
-    FHost.SessionRefreshed();
-    FHost.PanelsChanged();
+    FHost->SessionRefreshed();
+    FHost->PanelsChanged();
 }
 
 void TRowEngine::PushLimitValues()
 {
-    FHost.ClearValues();
+    FHost->ClearValues();
     const TTrainingSettings& s = FSession.Settings;
     const int limitParam = LimitParameter(s.LimitType);
     double x = 0;
@@ -617,15 +592,15 @@ void TRowEngine::PushLimitValues()
     const int count = int(StrokeParameters().size());
     for (int i = 0; i < count; ++i) {
         if (!HasId(i)) continue;
-        FHost.SetValue(i, false, i == limitParam ? x : 0.0);
+        FHost->SetValue(i, false, i == limitParam ? x : 0.0);
     }
     // The value of the limit's parameter counts down to the limit: its cell
     // says so.
     const bool counting = LimitValue(s) > 0;
     for (int type = 0; type <= 4; ++type)
-        FHost.SetValueCaption(LimitParameter(type),
-                              counting && type == s.LimitType ? RemainingCaption(type) : std::string());
-    FHost.RefreshValues();
+        FHost->SetValueCaption(LimitParameter(type),
+                               counting && type == s.LimitType ? RemainingCaption(type) : std::string());
+    FHost->RefreshValues();
 }
 
 void TRowEngine::PushLiveValues()
@@ -641,7 +616,7 @@ void TRowEngine::PushLiveValues()
         if (i == 5) {
             // The Time value is the rowing clock (the stroke's time, or the
             // time left to a time limit), as the Time panel shows it.
-            FHost.SetValue(i, true, RowClockValue());
+            FHost->SetValue(i, true, RowClockValue());
             continue;
         }
         double v = StrokeValue(s, i, set);
@@ -653,7 +628,7 @@ void TRowEngine::PushLiveValues()
             }
             if (!(v >= 0)) v = 0;
         }
-        FHost.SetValue(i, true, v);
+        FHost->SetValue(i, true, v);
     }
 }
 
@@ -661,15 +636,15 @@ void TRowEngine::PushLiveValues()
 
 void TRowEngine::InterfaceStateChange(TInterface* sender, TTarnState, TTarnState newState)
 {
-    FHost.LogLine(Format("%s : %s %s @ %s", TimeOfDay().c_str(), TarnStateName(newState).c_str(),
-                         sender ? sender->TypeName().c_str() : "", sender ? sender->SourceName().c_str() : ""));
+    FHost->LogLine(Format("%s : %s %s @ %s", TimeOfDay().c_str(), TarnStateName(newState).c_str(),
+                          sender ? sender->TypeName().c_str() : "", sender ? sender->SourceName().c_str() : ""));
 }
 
 void TRowEngine::InterfaceOpening(TInterface* sender)
 {
     SetPanel(rpTime, "Opening ...");
-    FHost.ShowMessageWindow(Format("Searching for %s on %s (press [Esc] to cancel) ...",
-                                   sender ? sender->TypeName().c_str() : "", sender ? sender->Source.c_str() : ""));
+    FHost->ShowMessageWindow(Format("Searching for %s on %s (press [Esc] to cancel) ...",
+                                    sender ? sender->TypeName().c_str() : "", sender ? sender->Source.c_str() : ""));
 }
 
 void TRowEngine::InterfaceOpened(TInterface* sender)
@@ -685,7 +660,7 @@ void TRowEngine::InterfaceOpened(TInterface* sender)
     // The interface reports "opened" again when it continues after a pause:
     // the connection's rowing time still runs from its first opening.
     if (FRowingStart <= 0) FRowingStart = CurrentTime();
-    FHost.FocusButton();
+    FHost->FocusButton();
 }
 
 void TRowEngine::InterfacePaused(TInterface*)
@@ -694,7 +669,7 @@ void TRowEngine::InterfacePaused(TInterface*)
     SetButtonEnabled(true);
     FSession.RowStatus = rsPaused;
     UpdateButtonCaption();
-    FHost.FocusButton();
+    FHost->FocusButton();
 }
 
 void TRowEngine::InterfaceContinued(TInterface*)
@@ -706,7 +681,7 @@ void TRowEngine::InterfaceContinued(TInterface*)
     FClockStart = CurrentTime();
     FSession.RowStatus = rsRowing;
     UpdateButtonCaption();
-    FHost.FocusButton();
+    FHost->FocusButton();
 }
 
 void TRowEngine::InterfaceClosing(TInterface*)
@@ -724,8 +699,8 @@ void TRowEngine::ShowRowClock(bool force)
     FShownSecond = second;
     SetPanel(rpTime, FormatDateTime("h:nn:ss", double(second) / 86400.0));
     if (!HasId(5)) return;
-    FHost.SetValue(5, false, RowClockValue());
-    if (!force) FHost.RefreshValues();
+    FHost->SetValue(5, false, RowClockValue());
+    if (!force) FHost->RefreshValues();
 }
 
 double TRowEngine::RowClockValue() const
@@ -745,34 +720,27 @@ void TRowEngine::CountRowingTime()
 
 void TRowEngine::InterfaceClosed(TInterface*)
 {
-    auto alive = FAlive;
     StopHeartRate();
     SetButtonEnabled(true);
     FSession.RowStatus = rsFinished;
     ClearPanels();
     UpdateButtonCaption();
-    FHost.FocusButton();
+    FHost->FocusButton();
     CountRowingTime();
-    FHost.SaveSettings();
-    if (!*alive) return;
-    if (!FFinished && FSession.Totals.Distance > 0) {
-        FHost.ShowResults(FSession);
-        if (!*alive) return;
-    }
-    FHost.FocusButton();
+    FHost->SaveSettings();
+    if (!FFinished && FSession.Totals.Distance > 0) FHost->ShowResults(FSession);
+    FHost->FocusButton();
 }
 
 void TRowEngine::InterfaceError(TInterface*, const std::string& text)
 {
-    auto alive = FAlive;
-    FHost.HideMessageWindow();
-    FHost.LogLine(Format("%s : * Error - %s *", TimeOfDay().c_str(), text.c_str()));
+    FHost->HideMessageWindow();
+    FHost->LogLine(Format("%s : * Error - %s *", TimeOfDay().c_str(), text.c_str()));
     SetButtonEnabled(true);
     SetPanel(rpTime, "");
     ShowErrorBox(text);
-    if (!*alive) return;
     UpdateButtonCaption();
-    FHost.FocusButton();
+    FHost->FocusButton();
 }
 
 std::string TRowEngine::ProtocolMessageText(const TTarnProtocolSet& protocols, bool fromTest)
@@ -804,10 +772,10 @@ void TRowEngine::InterfaceProtocolError(TInterface* sender)
     else tolerated = double(FProtocolErrors) / double(FDataCount) < 0.1;
     if (tolerated) return;
     if (!sender) return;
-    auto alive = FAlive;
     TTarnProtocolSet protocols = sender->ProtocolSet;
     sender->Close();
-    if (!*alive) return;
+    // Closed with its window meanwhile: nobody to tell.
+    if (FShutdown) return;
     Beep();
     ShowErrorBox(ProtocolMessageText(protocols, false));
 }
@@ -823,8 +791,8 @@ void TRowEngine::VTInterfaceRawData(TInterface* sender, double wheel, int heartR
     if (vt && vt->DoCalculate && wheel > 0 && wheel < 3600) FRowClock += wheel;
     ShowRowClock(false);
     if (!vt || !vt->DoCalculate) return;
-    if (FDataCount == 0) FHost.HideMessageWindow();
-    if (!vt->Input().Computer.AllValid() && HasId(12)) FHost.SetValue(12, true, FHeart ? FHeartBpm : heartCorrected);
+    if (FDataCount == 0) FHost->HideMessageWindow();
+    if (!vt->Input().Computer.AllValid() && HasId(12)) FHost->SetValue(12, true, FHeart ? FHeartBpm : heartCorrected);
     ++FDataCount;
     ++FRawCount;
     if (FRawCount > int(FSession.RawSamples.size()) - 1) FSession.RawSamples.resize(size_t(FRawCount) + 10000);
@@ -841,7 +809,7 @@ void TRowEngine::VTInterfaceForceData(TInterface*, int puls, double length, doub
     double f = force;
     if (!(f >= 0)) f = 0;
     else if (puls < 10 && FSession.Strokes.size() <= 1 && f > 1000) f = 0;
-    FHost.ForceSample(puls, length, f);
+    FHost->ForceSample(puls, length, f);
     if (puls >= 1 && puls <= 80) {
         FDrivePositions[size_t(puls)] = length;
         FDriveForces[size_t(puls)] = f;
@@ -855,7 +823,7 @@ void TRowEngine::VTInterfaceStartingStroke(TInterface*)
 {
     if (FFinished) return;
     SetPanel(rpSR, "D");
-    FHost.DriveStarted();
+    FHost->DriveStarted();
     FCurveBuffer = TStgForceCurve{};
 }
 
@@ -865,21 +833,19 @@ void TRowEngine::VTInterfaceStartingRecover(TInterface*)
     if (FForceIndex > 0 && FForceIndex <= 80)
         for (int k = FForceIndex; k <= 80; ++k) FDriveForces[size_t(k)] = 0;
     SetPanel(rpSR, "R");
-    FHost.RecoveryStarted();
+    FHost->RecoveryStarted();
     if (FStore) FStore->NotifyCurvesChanged(FId);
 }
 
 void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& received)
 {
     if (FFinished) return;
-    auto alive = FAlive;
     TStgStrokeData rec = received;  // the interface's record may change under the handlers below
     TTraining& S = FSession;
     // While a heart-rate source is paired, its heart rate is the pulse: 0
     // (none) when it has stopped delivering, never the interface's own value.
     if (FHeart) {
         CheckHeartRate();
-        if (!*alive) return;
         rec.Pulse = float(FHeartBpm);
         rec.WorkPerPulse = SafeDivide(FHeartBpm, rec.Power);
     }
@@ -918,46 +884,39 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
     JournalStroke(k, finished ? jsFinished : 0);
     if (finished) {
         FFinished = true;
-        if (sender) {
-            sender->Close();
-            if (!*alive) return;
-        }
+        if (sender) sender->Close();
     }
     // 8. The stroke sets the rowing clock (never back, so it shows no
     // second twice); the Time value shows the clock like the Time panel.
     if (rec.Time > FRowClock) FRowClock = rec.Time;
     ShowRowClock(true);
     PushLiveValues();
-    FHost.RefreshValues();
-    FHost.StrokeStored(k);
-    FHost.PanelsChanged();
+    FHost->RefreshValues();
+    FHost->StrokeStored(k);
+    FHost->PanelsChanged();
     // 9.
     if (FFinished) SetStrokeCount(S, k);
     // 10.
     if (FStore) {
         FStore->NotifyStrokeAppended(FId, k);
-        if (!*alive) return;
         if (FFinished || intervalClosed) FStore->NotifySessionChanged(FId);
-        if (!*alive) return;
     }
-    if (FFinished) {
-        FHost.ShowResults(S);
-        if (!*alive) return;
-    }
+    // A window closed meanwhile shows no results.
+    if (FFinished && !FShutdown) FHost->ShowResults(S);
     // 11.
-    FHost.FocusButton();
+    FHost->FocusButton();
 }
 
 void TRowEngine::InterfaceForceCurve(TInterface*, const TStgForceCurve& curve)
 {
     if (FFinished) return;
-    if (FDataCount == 0) FHost.HideMessageWindow();
+    if (FDataCount == 0) FHost->HideMessageWindow();
     ++FDataCount;
     TTraining& S = FSession;
     if (FStrokeIndex < 0 || FStrokeIndex >= int(S.Curves.size())) return;
     TStgForceCurve& target = S.Curves[size_t(FStrokeIndex)];
     std::copy(std::begin(curve.Samples), std::end(curve.Samples), std::begin(target.Samples));
-    FHost.ForceCurveStored(FStrokeIndex);
+    FHost->ForceCurveStored(FStrokeIndex);
     if (FStrokeIndex < int(S.Strokes.size())) {
         ApplyCurvePeak(S.Strokes[size_t(FStrokeIndex)], target, S.Settings.Sprocket);
         FAverage.Update(S);
@@ -971,13 +930,13 @@ void TRowEngine::JournalStroke(int k, uint8_t stateFlags)
 {
     if (FJournalFailed || FSessionRemoved || k < 1) return;
     if (!FJournal) {
-        const std::string folder = FHost.RecordingJournalFolder();
+        const std::string folder = FHost->RecordingJournalFolder();
         if (folder.empty()) return;
         auto journal = std::make_unique<TJournalWriter>();
         if (!journal->Create(folder, FSession)) {
             FJournalFailed = true;
-            FHost.JournalFailed(Format("%s : * The recording journal cannot be written in \"%s\": %s *",
-                                       TimeOfDay().c_str(), folder.c_str(), std::strerror(journal->LastError())));
+            FHost->JournalFailed(Format("%s : * The recording journal cannot be written in \"%s\": %s *",
+                                        TimeOfDay().c_str(), folder.c_str(), std::strerror(journal->LastError())));
             return;
         }
         FSession.JournalFile = journal->Path();
@@ -986,8 +945,8 @@ void TRowEngine::JournalStroke(int k, uint8_t stateFlags)
     if (!FJournal->Record(FSession, k, FRawCount, stateFlags)) {
         // The strokes on disk so far stay there; the session itself records on.
         FJournalFailed = true;
-        FHost.JournalFailed(Format("%s : * The recording journal \"%s\" cannot be written: %s *", TimeOfDay().c_str(),
-                                   FJournal->Path().c_str(), std::strerror(FJournal->LastError())));
+        FHost->JournalFailed(Format("%s : * The recording journal \"%s\" cannot be written: %s *", TimeOfDay().c_str(),
+                                    FJournal->Path().c_str(), std::strerror(FJournal->LastError())));
         FJournal.reset();
     }
 }
@@ -1012,22 +971,20 @@ void TRowEngine::DiscardJournal()
 
 void TRowEngine::OTInterfaceWaiting(TInterface*, bool& cancel)
 {
-    if (!FHost.MessageWindowShown() || FShutdown) cancel = true;
+    if (!FHost->MessageWindowShown() || FShutdown) cancel = true;
 }
 
 void TRowEngine::OTInterfaceNotFound(TInterface*)
 {
-    auto alive = FAlive;
-    FHost.HideMessageWindow();
+    FHost->HideMessageWindow();
     ShowErrorBox("No response from the OTM");
-    if (!*alive) return;
     UpdateButtonCaption();
-    FHost.FocusButton();
+    FHost->FocusButton();
 }
 
 void TRowEngine::OTInterfaceStartingWorkout(TInterface*)
 {
-    FHost.ShowMessageWindow("Waiting for data : Start rowing (or press [Esc] to cancel)");
+    FHost->ShowMessageWindow("Waiting for data : Start rowing (or press [Esc] to cancel)");
 }
 
 void TRowEngine::OTInterfaceWorkoutStarted(TInterface*) { FDataArrived = true; }
@@ -1041,12 +998,12 @@ void TRowEngine::FTInterfaceRowerData(TInterface* sender, const TRowerData&)
     // The clock runs with the session time the machine's records count.
     if (ft->Strokes().SessionTime() > FRowClock) FRowClock = ft->Strokes().SessionTime();
     ShowRowClock(false);
-    if (FDataCount == 0) FHost.HideMessageWindow();
+    if (FDataCount == 0) FHost->HideMessageWindow();
     ++FDataCount;
     // Between strokes the pulse cell follows the strap or the machine.
     if (HasId(12)) {
         const int pulse = FHeart ? FHeartBpm : ft->Strokes().HeartRate();
-        if (pulse > 0) FHost.SetValue(12, false, pulse);
+        if (pulse > 0) FHost->SetValue(12, false, pulse);
     }
     SetPanel(rpTurn, ft->Strokes().Paused() ? "" : "*");
 }
@@ -1087,34 +1044,35 @@ void TRowEngine::StartHeartRate()
     if (!FHeartClock) FHeartClock = std::make_unique<QElapsedTimer>();
     FHeartClock->start();
     FHeartAt = 0;
-    auto depth = FEventDepth;
     THeartRateSource* h = FHeart.get();
-    h->OnHeartRate = [this, depth](int bpm) {
-        TDepthGuard guard(depth);
+    h->OnHeartRate = [this](int bpm) {
+        TInUse::TScope busy(InUse);
         HeartRateReceived(bpm);
     };
-    h->OnNote = [this, depth](const std::string& text) {
-        TDepthGuard guard(depth);
-        FHost.LogLine(Format("%s : %s", TimeOfDay().c_str(), text.c_str()));
+    h->OnNote = [this](const std::string& text) {
+        TInUse::TScope busy(InUse);
+        FHost->LogLine(Format("%s : %s", TimeOfDay().c_str(), text.c_str()));
     };
-    h->OnProblem = [this, depth](const std::string& text) {
-        TDepthGuard guard(depth);
-        FHost.LogLine(Format("%s : * %s *", TimeOfDay().c_str(), text.c_str()));
-        FHost.HeartRateMessage(text);
+    h->OnProblem = [this](const std::string& text) {
+        TInUse::TScope busy(InUse);
+        FHost->LogLine(Format("%s : * %s *", TimeOfDay().c_str(), text.c_str()));
+        FHost->HeartRateMessage(text);
     };
-    h->OnFailed = [this, depth](const std::string& text) {
-        TDepthGuard guard(depth);
+    h->OnFailed = [this](const std::string& text) {
+        TInUse::TScope busy(InUse);
         HeartRateLost(text);
     };
     if (!FHeartTimer) {
         FHeartTimer = std::make_unique<QTimer>();
         FHeartTimer->setInterval(1000);
-        QObject::connect(FHeartTimer.get(), &QTimer::timeout, [this, alive = FAlive] {
-            if (*alive) CheckHeartRate();
+        // The connection goes with the timer, which goes with the engine.
+        QObject::connect(FHeartTimer.get(), &QTimer::timeout, [this] {
+            TInUse::TScope busy(InUse);
+            CheckHeartRate();
         });
     }
     FHeartTimer->start();
-    FHost.LogLine(Format("%s : Heart rate from %s", TimeOfDay().c_str(), h->Name().c_str()));
+    FHost->LogLine(Format("%s : Heart rate from %s", TimeOfDay().c_str(), h->Name().c_str()));
     h->Start();
 }
 
@@ -1124,22 +1082,19 @@ void TRowEngine::StopHeartRate()
     if (!FHeart) return;
     ClearEvents(*FHeart);
     FHeart->Stop();
-    // Freed later: this may run inside one of its own events.
-    FRetiredHearts.push_back(std::move(FHeart));
-    QTimer::singleShot(0, [this, alive = FAlive] {
-        if (*alive && *FEventDepth == 0) FRetiredHearts.clear();
-    });
+    // Freed from the event loop: this may run inside one of its own events.
+    DestroyFromEventLoop([heart = std::shared_ptr<THeartRateSource>(std::move(FHeart))] {});
 }
 
 void TRowEngine::HeartRateReceived(int bpm)
 {
     if (!FHeart || FFinished) return;
     if (FHeartBpm == 0 && FHeartDelivered)
-        FHost.LogLine(Format("%s : Heart rate back (%d bpm)", TimeOfDay().c_str(), bpm));
+        FHost->LogLine(Format("%s : Heart rate back (%d bpm)", TimeOfDay().c_str(), bpm));
     FHeartDelivered = true;
     FHeartBpm = bpm;
     FHeartAt = HeartClock();
-    if (HasId(12)) FHost.SetValue(12, false, bpm);
+    if (HasId(12)) FHost->SetValue(12, false, bpm);
 }
 
 void TRowEngine::CheckHeartRate()
@@ -1160,12 +1115,12 @@ void TRowEngine::CheckHeartRate()
 void TRowEngine::HeartRateLost(const std::string& why)
 {
     FHeartBpm = 0;
-    if (HasId(12)) FHost.SetValue(12, false, 0);
-    FHost.LogLine(Format("%s : * %s *", TimeOfDay().c_str(), why.c_str()));
+    if (HasId(12)) FHost->SetValue(12, false, 0);
+    FHost->LogLine(Format("%s : * %s *", TimeOfDay().c_str(), why.c_str()));
     // The rower is told once; later losses go to the log only.
     if (FHeartLostTold) return;
     FHeartLostTold = true;
-    FHost.HeartRateMessage(why);
+    FHost->HeartRateMessage(why);
 }
 namespace {
 bool gDemoRealPace = false;

@@ -18,7 +18,10 @@
 // dialog service (util/dialogs.h), waits through Delay (interfaces/delay.h).
 //
 // All calls run on the user-interface thread. The connect waits pump events,
-// so handlers and user input run inside BtnConnectClick.
+// so handlers and user input run inside BtnConnectClick. Whatever runs there
+// may close the window: the engine counts its running handlers (InUse), and
+// its owner gives it up through Release (TRowEnginePtr does), which keeps it
+// until the handler that waits has returned.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -33,6 +36,7 @@
 #include "core/values.h"
 #include "files/journal.h"
 #include "interfaces/heart_source.h"
+#include "interfaces/in_use.h"
 #include "interfaces/interface.h"
 #include "logic/program_services.h"
 #include "logic/session_store.h"
@@ -124,6 +128,19 @@ public:
     ~TRowEngine();
     TRowEngine(const TRowEngine&) = delete;
     TRowEngine& operator=(const TRowEngine&) = delete;
+
+    // Gives an engine up (its window goes): deleted now, or, when one of its
+    // handlers runs further up (the window closed from a question or a wait
+    // of that handler), shut down at once, cut off from its host and deleted
+    // once the handler has returned to the event loop.
+    static void Release(TRowEngine* engine);
+    struct TRelease {
+        void operator()(TRowEngine* engine) const { Release(engine); }
+    };
+
+    // The engine's handlers running on the stack; OnIdle tells when the last
+    // one has returned.
+    TInUse InUse;
 
     // Tuning values (loaded with the window's settings), applied at every connect.
     int Inertia = 8800;
@@ -254,7 +271,6 @@ private:
     auto Handler(void (TRowEngine::*member)(A...));
     void Connect();
     void DestroyInterface();
-    void SweepRetired();
     // Recording state back to its start: counters, interval cutter, curve
     // buffer, drive arrays, charts and values (the record itself is reset).
     void ResetRecording();
@@ -288,13 +304,10 @@ private:
     int32_t FId;
     std::shared_ptr<TTraining> FRecord;  // shared with the store: it outlives the session's removal
     TTraining& FSession;
-    TRowHost& FHost;
+    TRowHost* FHost;  // a host that does nothing once the engine was given up
     TProgramServices& FProgram;
     std::unique_ptr<QObject> FListener;  // context of the store connections
     std::unique_ptr<TInterface> FInterface;
-    std::vector<std::unique_ptr<TInterface>> FRetired;  // dropped interfaces, freed outside their handlers
-    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
-    std::shared_ptr<int> FEventDepth = std::make_shared<int>(0);  // interface events running
     int32_t FStrokeIndex = 0;
     int32_t FForceIndex = 0;
     TIntervalState FIntervals;
@@ -320,7 +333,6 @@ private:
     bool FNoForce = false;  // the interface measures no force (no force curves)
     std::string FHeartSpec;
     std::unique_ptr<THeartRateSource> FHeart;
-    std::vector<std::unique_ptr<THeartRateSource>> FRetiredHearts;
     std::unique_ptr<QTimer> FHeartTimer;
     std::unique_ptr<QElapsedTimer> FHeartClock;
     int FHeartBpm = 0;
@@ -334,6 +346,14 @@ private:
     bool FJournalFailed = false;   // reported once; the recording goes on without it
     bool FSessionRemoved = false;  // the store closed the session: nothing more is journaled
 };
+
+// An engine owned by a window, given up through TRowEngine::Release.
+using TRowEnginePtr = std::unique_ptr<TRowEngine, TRowEngine::TRelease>;
+template <class... A>
+TRowEnginePtr MakeRowEngine(A&&... args)
+{
+    return TRowEnginePtr(new TRowEngine(std::forward<A>(args)...));
+}
 
 // The demo plays at a rower's real pace in every row window of this run,
 // whatever the stored "DemoFast" setting says (which keeps its meaning).

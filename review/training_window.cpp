@@ -685,6 +685,9 @@ void TfrmTraining::RefreshStrokeData()
     StrokeModel->Refresh();
     // While a row runs the splits follow the strokes when they are in view.
     if (pgcTraining->currentWidget() == tshSplits) RefreshSplits();
+    // The first stroke makes the session one that can be reset and whose
+    // workout is fixed.
+    ApplyEnabling();
 }
 
 void TfrmTraining::RefreshForceCurves()

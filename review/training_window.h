@@ -106,7 +106,6 @@ public:
     void WorkoutEnter(QWidget* control);
     void WorkoutChange(QWidget* control);
     void WorkoutExit(QWidget* control);
-    void btnResetClick();
     void btnOptionsClick();
     void TotalsClick();
     void CopyDataExecute(int mode);
@@ -127,6 +126,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Reset: asks, then empties the session through the store (tests click the button).
+    void btnResetClick();
+
     // The controls (object name = member name).
     QTabWidget* pgcTraining = nullptr;
     QWidget *tshGeneral = nullptr, *tshWorkout = nullptr, *tshSplits = nullptr, *tshStrokeData = nullptr,

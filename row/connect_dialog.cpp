@@ -39,40 +39,8 @@ std::string Upper(std::string s)
     return s;
 }
 
-// Interfaces dropped while a test may still run inside one of them (the
-// user stops a test or closes the dialog while Test waits for data): they
-// are freed only once no Test call is on the stack, because the call
-// returns into the interface. Never destroyed at exit (Qt may be gone).
-int gTestDepth = 0;
-std::vector<std::unique_ptr<TInterface>>& Graveyard()
-{
-    static auto* list = new std::vector<std::unique_ptr<TInterface>>;
-    return *list;
-}
-
-void SweepGraveyard()
-{
-    if (gTestDepth == 0) Graveyard().clear();
-}
-
-void ScheduleSweep()
-{
-    if (QCoreApplication::instance()) QTimer::singleShot(0, QCoreApplication::instance(), [] { SweepGraveyard(); });
-    else SweepGraveyard();
-}
-
-// Runs Test of an interface; the interface stays allocated until it returns.
-void RunTest(TInterface& i, uint8_t sourceType, const std::string& source)
-{
-    struct TDepth {
-        TDepth() { ++gTestDepth; }
-        ~TDepth()
-        {
-            if (--gTestDepth == 0 && !Graveyard().empty()) ScheduleSweep();
-        }
-    } depth;
-    i.Test(sourceType, source);
-}
+// Runs Test of an interface (its waits pump events).
+void RunTest(TInterface& i, uint8_t sourceType, const std::string& source) { i.Test(sourceType, source); }
 }  // namespace
 
 TConnectSettings ReadConnectSettings(const TProfileFile& file)
@@ -217,9 +185,7 @@ TfrmConnect::TfrmConnect(QWidget* parent) : TFormDialog(parent)
 
 TfrmConnect::~TfrmConnect()
 {
-    *Alive = false;
     InterfaceDestroy();
-    SweepGraveyard();
     Scanner.reset();
 }
 
@@ -513,9 +479,9 @@ void TfrmConnect::InterfaceDestroy()
         i->OnProtocolError = nullptr;
         i->OnOpened = nullptr;
         if (auto* vt = dynamic_cast<TVTInterface*>(i.get())) vt->OnRawData = nullptr;
-        // Freed outside the handler or test that may be running on the stack.
-        Graveyard().push_back(std::move(i));
-        ScheduleSweep();
+        // A test may be waiting inside the interface (the user stopped it or
+        // closed the dialog): it goes once that has returned.
+        ReleaseInUse(i.release());
     };
     drop(std::unique_ptr<TInterface>(VT.release()));
     drop(std::move(BX));
@@ -560,7 +526,6 @@ void TfrmConnect::btbTestClick()
         StopTest();
         return;
     }
-    auto alive = Alive;
     for (QLabel* p : {pnlMagnet1, pnlMagnet2, pnlMagnet3, pnlMagnet4}) p->setText("x");
     pnlMagnets->show();
     btbTest->setText("S&top");
@@ -571,7 +536,7 @@ void TfrmConnect::btbTestClick()
     // Each wait below lets the user stop this test (and start another one):
     // a test that is no longer the current run leaves everything alone.
     const unsigned run = TestRun;
-    auto current = [&] { return *alive && TestRun == run; };
+    auto current = [&] { return TestRun == run; };
     bool received = false;
     StartHeartTest();
     if (!current()) return;
@@ -641,10 +606,8 @@ void TfrmConnect::ProtocolError(TInterface* sender)
     ++ProtocolErrors;
     if (ProtocolErrorTolerated(ProtocolErrors, RawDataCount)) return;
     if (!sender) return;
-    auto alive = Alive;
     const TTarnProtocolSet set = sender->ProtocolSet;
     sender->Close();
-    if (!*alive) return;
     Beep();
     ShowErrorBox(TRowEngine::ProtocolMessageText(set, true));
 }
@@ -652,7 +615,6 @@ void TfrmConnect::ProtocolError(TInterface* sender)
 void TfrmConnect::btbSearchClick()
 {
     if (Marker || Searching) return;
-    auto alive = Alive;
     Searching = true;
     btbTest->hide();
     InterfaceCreate();
@@ -670,10 +632,9 @@ void TfrmConnect::btbSearchClick()
         } catch (const std::exception&) {
             if (VT) VT->Close();
         }
-        if (!*alive) return;
+        // The dialog closed meanwhile (its interfaces are gone).
         if (!VT) break;
         Delay(100);
-        if (!*alive) return;
         if (!VT) break;
         const bool opened = VT->State() == vtsOpened;
         if (opened) {
@@ -690,9 +651,7 @@ void TfrmConnect::btbSearchClick()
         } catch (const std::exception&) {
             if (BX) BX->Close();
         }
-        if (!*alive) return;
         Delay(100);
-        if (!*alive) return;
         if (BX && BX->State() == vtsOpened) {
             foundType = BX->InterfaceType;
             foundName = BX->SourceName();
@@ -704,7 +663,6 @@ void TfrmConnect::btbSearchClick()
         SetTestText(Format("%s found on %s", InterfaceTypeName(foundType).c_str(), foundName.c_str()));
     }
     Delay(2000);
-    if (!*alive) return;
     InterfaceDestroy();
     FillSourceList();
     lblTest->clear();

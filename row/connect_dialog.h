@@ -71,10 +71,6 @@ public:
     // Fills the source list from the interfaces' port lists plus "DEMO".
     void FillSourceList();
     void SelectSource(const std::string& source);
-    void btbTestClick();
-    void btbSearchClick();
-    void btbOkClick();
-    void btbScanClick();
     bool TestRunning() const { return Marker != nullptr; }
     bool Scanning() const;
     unsigned RawCount() const { return RawDataCount; }
@@ -85,6 +81,12 @@ protected:
     void done(int result) override;
 
 private:
+    // The buttons' handlers (tests click the buttons, found by name).
+    void btbTestClick();
+    void btbSearchClick();
+    void btbOkClick();
+    void btbScanClick();
+
     // The controls (object name = member name).
     QLabel* lblSource = nullptr;
     QComboBox* cmbSource = nullptr;
@@ -137,5 +139,4 @@ private:
     // Counts interface set-ups and tear-downs: a test or search that waited
     // finds out whether it is still the current one.
     unsigned TestRun = 0;
-    std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
 };

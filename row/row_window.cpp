@@ -73,7 +73,10 @@ TfrmRow::TfrmRow(TSessionStore& store, int32_t sessionId, QWidget* parent)
     setObjectName("frmRow");
     setAttribute(Qt::WA_DeleteOnClose, false);
     // The engine follows resets and changes of its session in the store itself.
-    FEngine = std::make_unique<TRowEngine>(store, sessionId, *this, ProgramServices());
+    FEngine = MakeRowEngine(store, sessionId, *this, ProgramServices());
+    // Closed from inside a question or a wait of the engine, the window stays
+    // until that handler has returned (Busy); then its frame goes.
+    FEngine->InUse.OnIdle = [this] { BusyEnded(); };
     SetCaption("Row");
     if (TMainRegistry* r = MainRegistry()) DesignedColor = r->DialogColor();
     BuildControls();
@@ -91,6 +94,7 @@ TfrmRow::TfrmRow(TSessionStore& store, int32_t sessionId, QWidget* parent)
 TfrmRow::~TfrmRow()
 {
     Destroying = true;
+    if (FEngine) FEngine->InUse.OnIdle = nullptr;
     if (FEngine) FEngine->Shutdown();
     DestroyAreas();
     FLeft.reset();
@@ -716,7 +720,6 @@ void TfrmRow::RebuildLeftChart()
     if (!FLeft) {
         FLeft = std::make_unique<TRowChart>(pnlChartLeft);
         FLeft->View()->setObjectName("chtLeft");
-        FLeft->KeepAxes = true;
         FLeft->SetFixedAxis(0, 0, 176, 10);
         FLeft->SetAxisTitle(0, "Strokelength (cm)");
         FLeft->SetFixedAxis(1, 0, 780, 77);
@@ -758,6 +761,8 @@ void TfrmRow::RebuildRightChart()
     if (!FRight) {
         FRight = std::make_unique<TRowChart>(pnlChartRight);
         FRight->View()->setObjectName("chtRight");
+        // The rower's chosen window of a stroke parameter widens to hold every stroke.
+        FRight->Renderer().WidenToData = true;
         pnlChartRight->layout()->addWidget(FRight->View());
         ApplyChartLook(*FRight);
         FRight->View()->setContextMenuPolicy(Qt::NoContextMenu);
@@ -1002,6 +1007,8 @@ void TfrmRow::FormClose()
     static const char* const kClosing = "rowClosing";
     if (property(kClosing).toBool()) return;
     setProperty(kClosing, true);
+    // A connect dialog open over the window goes with it.
+    if (FChoosing) FChoosing->reject();
     FEngine->Shutdown();
     SaveSettings();
     const int32_t id = Session().ClientId;
@@ -1026,7 +1033,10 @@ bool TfrmRow::ChooseSource(std::string& source, int& interfaceType)
     TfrmConnect dialog(this);
     dialog.setFont(font());
     dialog.setPalette(palette());
-    if (dialog.exec() != QDialog::Accepted) return false;
+    FChoosing = &dialog;
+    const int answer = dialog.exec();
+    FChoosing = nullptr;
+    if (answer != QDialog::Accepted || Closing()) return false;
     source = dialog.Source();
     interfaceType = dialog.InterfaceType();
     ChosenHeartSource = dialog.HeartSource();

@@ -28,6 +28,7 @@
 #include "logic/row_engine.h"
 
 class QChartView;
+class QDialog;
 class QLineSeries;
 class QLabel;
 class QMenu;
@@ -52,6 +53,7 @@ public:
     TRowEngine& Engine() { return *FEngine; }
     TTraining& Session() { return FEngine->Session(); }
     int32_t SessionId() const override { return FSessionId; }
+    bool Busy() const override { return FEngine && FEngine->InUse.Busy(); }
     TSessionStore& Store() const { return Sessions; }
 
     // Layout and chart settings (section "Row").
@@ -214,7 +216,8 @@ private:
 
     TSessionStore& Sessions;
     int32_t FSessionId;
-    std::unique_ptr<TRowEngine> FEngine;
+    TRowEnginePtr FEngine;
+    QPointer<QDialog> FChoosing;  // the connect dialog while it is open
     std::unique_ptr<TValueData> FValues;
     std::map<int, std::string> FValueCaptions;  // cell captions the engine set, kept for a new store
     TValueArea* FRightArea = nullptr;

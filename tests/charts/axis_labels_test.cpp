@@ -14,7 +14,7 @@
 #include <cmath>
 #include <set>
 
-#include "charts/chart_render.h"
+#include "framework/chart_renderer.h"
 #include "tests/charts/testutil_charts.h"
 #include "util/axis_ticks.h"
 
@@ -25,7 +25,7 @@ struct TAxisBox {
     // view's own first chart behind, never deleted.
     QChart* Chart = new QChart;
     QChartView View{Chart};
-    TChartAxes Axes{Chart};
+    TChartRenderer Axes{Chart};
     explicit TAxisBox(QSize size)
     {
         Chart->legend()->hide();
@@ -165,8 +165,8 @@ TEST(AxisLabels, TimeAxisStepsOnRoundTimesAlsoAfterAZoom)
         ASSERT_NE(time, nullptr);
         auto expectRound = [&](const char* when) {
             SCOPED_TRACE(when);
-            const double lo = double(time->min().toMSecsSinceEpoch() - TChartAxes::DayBase()) / 1000;
-            const double hi = double(time->max().toMSecsSinceEpoch() - TChartAxes::DayBase()) / 1000;
+            const double lo = double(time->min().toMSecsSinceEpoch() - TChartRenderer::DayBase()) / 1000;
+            const double hi = double(time->max().toMSecsSinceEpoch() - TChartRenderer::DayBase()) / 1000;
             ASSERT_GE(time->tickCount(), 2);
             const double step = (hi - lo) / (time->tickCount() - 1);
             EXPECT_NEAR(step, RoundTimeStep(step), 1e-3) << step;
@@ -178,8 +178,8 @@ TEST(AxisLabels, TimeAxisStepsOnRoundTimesAlsoAfterAZoom)
         };
         expectRound("drawn");
         // Every point lies inside the range.
-        EXPECT_LE(time->min().toMSecsSinceEpoch(), TChartAxes::DayBase() + 7300);
-        EXPECT_GE(time->max().toMSecsSinceEpoch(), TChartAxes::DayBase() + qint64((7.3 + 1771) * 1000));
+        EXPECT_LE(time->min().toMSecsSinceEpoch(), TChartRenderer::DayBase() + 7300);
+        EXPECT_GE(time->max().toMSecsSinceEpoch(), TChartRenderer::DayBase() + qint64((7.3 + 1771) * 1000));
         const QRectF plot = box.Chart->plotArea();
         box.Chart->zoomIn(QRectF(plot.left() + plot.width() * 0.37, plot.top(), plot.width() * 0.29, plot.height()));
         box.Settle();

@@ -4,7 +4,11 @@
 
 #include <cerrno>
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include "interfaces/interface.h"
+#include "interfaces/vt_interface.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_interfaces.h"
 #include "util/dialogs.h"
@@ -181,6 +185,65 @@ TEST_F(InterfaceTest, InterfaceTypeNames)
     EXPECT_EQ(InterfaceTypeName(0), "Unknown");
     EXPECT_EQ(InterfaceTypeName(6), "VT3 Wireless Interface");
     EXPECT_EQ(TarnStateName(vtsContinueing), "Continueing");
+}
+
+// An interface whose deletion the test sees.
+struct TLoggedVT : TVTInterface {
+    std::vector<std::string>* Log = nullptr;
+    ~TLoggedVT() override { Log->push_back("deleted"); }
+};
+
+TEST_F(InterfaceTest, GivenUpWhileItsCloseWaitsItEndsTheCloseAndGoesAfterIt)
+{
+    // A port closes in steps with events flowing between them; its owner
+    // gives the interface up from inside them (a window closing, say).
+    TPty pty;
+    std::vector<std::string> log;
+    auto* vt = new TLoggedVT;
+    vt->Log = &log;
+    vt->OnClosing = [&](TInterface*) {
+        log.push_back("closing");
+        QTimer::singleShot(0, [&log, vt] {
+            log.push_back("given up");
+            ReleaseInUse(vt);
+        });
+    };
+    vt->OnClosed = [&](TInterface*) { log.push_back("closed"); };
+    vt->Open(1, pty.SlavePath());
+    ASSERT_EQ(vt->State(), vtsOpening);
+    EXPECT_EQ(OpenDescriptors(pty.SlavePath()), 1);
+    vt->Close();
+    log.push_back("close returned");
+    Pump(20);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    const std::vector<std::string> expected = {"closing", "given up", "closed", "close returned", "deleted"};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(OpenDescriptors(pty.SlavePath()), 0);
+}
+
+TEST_F(InterfaceTest, GivenUpFromItsOwnErrorHandlerItGoesOnceTheReportReturns)
+{
+    struct TLoggedBX : TBXInterface {
+        std::vector<std::string>* Log = nullptr;
+        ~TLoggedBX() override { Log->push_back("deleted"); }
+    };
+    std::vector<std::string> log;
+    auto* bx = new TLoggedBX;
+    bx->Log = &log;
+    bool inside = false;
+    bx->OnError = [&](TInterface*, const std::string& text) {
+        log.push_back("error " + text);
+        inside = bx->InUse.Busy();
+        ReleaseInUse(bx);
+    };
+    bx->OnClosed = [&](TInterface*) { log.push_back("closed"); };
+    bx->Open(7, "x");  // no such source: reported, then closed
+    EXPECT_TRUE(inside);
+    const std::vector<std::string> reported = {"error No device selected", "closed"};
+    EXPECT_EQ(log, reported);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log.back(), "deleted");
 }
 
 }  // namespace

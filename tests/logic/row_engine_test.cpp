@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QCoreApplication>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <cmath>
 #include <cstring>
@@ -700,7 +702,7 @@ TEST_F(RowEngine, RowingTimeOfTwoSessionsAndOfAFailedOpen)
 TEST_F(RowEngine, EngineDestroyedWhileRowingKeepsEveryStroke)
 {
     {
-        auto e = std::make_unique<TRowEngine>(Store, 101, Host, Host);
+        auto e = MakeRowEngine(Store, 101, Host, Host);
         TRowEngine* raw = e.get();
         bool done = false;
         Host.OnStroke = [&](int k) {
@@ -1041,7 +1043,7 @@ TEST_F(RowEngine, WindowClosedWhileTheResultsShowAtTheLimit)
     // handlers are still running further up.
     Session.Settings.LimitType = 0;
     Session.Settings.LimitStrokes = 8;
-    auto e = std::make_unique<TRowEngine>(Store, 101, Host, Host);
+    auto e = MakeRowEngine(Store, 101, Host, Host);
     Host.OnResults = [&] { e.reset(); };
     e->BtnConnectClick();
     ASSERT_TRUE(WaitFor([&] { return !e; }, 30000));
@@ -1049,6 +1051,73 @@ TEST_F(RowEngine, WindowClosedWhileTheResultsShowAtTheLimit)
     EXPECT_EQ(Session.StrokeCount(), 8);
     EXPECT_EQ(Session.RowStatus, rsFinished);
     EXPECT_EQ(Host.Results.size(), 1u);
+}
+
+// ---- given up from inside its own handlers --------------------------------------------
+
+TEST_F(RowEngine, GivenUpInsideTheConnectWaitItStopsClosesThePortAndGoesAfterTheWait)
+{
+    // A device that never answers: the connect waits for data with events
+    // flowing, and the window goes from inside that wait.
+    TPty pty;
+    Host.Source = pty.SlavePath();
+    TRowEnginePtr e = MakeRowEngine(Store, 101, Host, Host);
+    TRowEngine* raw = e.get();
+    bool released = false;
+    Host.OnMessage = [&](const std::string& text) {
+        if (!StartsWithText(text, "Waiting for interface")) return;
+        QTimer::singleShot(20, [&] {
+            EXPECT_TRUE(raw->InUse.Busy());
+            released = true;
+            e.reset();
+        });
+    };
+    raw->BtnConnectClick();  // returns once the wait has stopped, on the whole engine
+    ASSERT_TRUE(released);
+    EXPECT_FALSE(Host.Shown);
+    const size_t shown = Host.Messages.size();
+    Pump(100);
+    EXPECT_EQ(Host.Messages.size(), shown);  // nothing more from the engine
+    EXPECT_EQ(Host.Chosen, 1);
+    EXPECT_EQ(OpenDescriptors(pty.SlavePath()), 0);  // the port is closed
+    EXPECT_TRUE(Dialog.Messages.empty());
+    EXPECT_EQ(Host.Sessions, 0);
+    EXPECT_EQ(Session.StrokeCount(), 0);
+    // Given up from the test's own call, it goes with the deferred deletions
+    // of this level (the program's main loop runs them on its own).
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(RowEngine, GivenUpWhileItsDisconnectQuestionIsOpenItKeepsTheStrokesAndAsksOnce)
+{
+    TRowEnginePtr e = MakeRowEngine(Store, 101, Host, Host);
+    TRowEngine* raw = e.get();
+    bool rowed = false;
+    Host.OnStroke = [&](int k) {
+        if (k >= 6) rowed = true;
+    };
+    raw->BtnConnectClick();
+    ASSERT_TRUE(WaitFor([&] { return rowed; }, 30000));
+    Host.OnStroke = nullptr;
+    // The user closes the window while "disconnect?" is up, then answers Yes.
+    Dialog.Answers = {TMsgResult::Yes};
+    Dialog.WhileShown = [&](const TScriptedDialogs::Shown&) {
+        Dialog.WhileShown = nullptr;
+        e.reset();
+        Pump(30);  // the box's own event loop
+    };
+    raw->BtnConnectClick();
+    Pump(100);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(e);
+    ASSERT_EQ(Dialog.Messages.size(), 1u);
+    EXPECT_EQ(Dialog.LastText(), "The system is paused. Do you want to disconnect?");
+    const int n = Session.StrokeCount();
+    EXPECT_GE(n, 6);
+    EXPECT_EQ(Session.Strokes.size(), Session.Curves.size());
+    EXPECT_FLOAT_EQ(Session.Totals.Distance, Session.Strokes[size_t(n)].Distance);
+    EXPECT_EQ(Session.RowStatus, rsFinished);
+    EXPECT_EQ(Host.Results.size(), 1u);  // shown once, as the device closed
 }
 
 }  // namespace

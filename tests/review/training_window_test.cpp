@@ -294,7 +294,7 @@ TEST_F(TrainingWindowTest, LiveStrokesAppendRowsWithoutRebuilding)
     // Resetting the session empties the grids again.
     live.Header.ContentKind = ckManual;
     Dialogs.Answers.push_back(TMsgResult::Yes);
-    w.btnResetClick();
+    Child<QPushButton>(w, "btnReset")->click();
     EXPECT_EQ(m->rowCount(), 1);
     EXPECT_EQ(Cell(Child<QTableView>(w, "sgdStrokeData"), 0, 1), "");
     EXPECT_EQ(reset.count(), 1);
@@ -457,12 +457,12 @@ TEST_F(TrainingWindowTest, ResetButton)
     TfrmTraining w(Registry.Store, Registry.Open(t, 107));
     w.RefreshAll();
     Dialogs.Answers.push_back(TMsgResult::No);
-    w.btnResetClick();
+    Child<QPushButton>(w, "btnReset")->click();
     EXPECT_EQ(Dialogs.LastText(),
               "Resetting the current training session will erase all recorded data.\rDo you wish to continue?");
     EXPECT_EQ(w.Record().StrokeCount(), 8);
     Dialogs.Answers.push_back(TMsgResult::Yes);
-    w.btnResetClick();
+    Child<QPushButton>(w, "btnReset")->click();
     EXPECT_EQ(w.Record().StrokeCount(), 0);
     EXPECT_EQ(w.Record().Header.ContentKind, ckUser);
     EXPECT_EQ(w.Record().Header.FileName.Text(), "?");
@@ -711,7 +711,7 @@ TEST_F(TrainingWindowTest, SessionResetAndRowedAgainIsSavedAsATrainingFile)
     TfrmTraining w(Registry.Store, Registry.Open(t, 121));
     w.RefreshAll();
     Dialogs.Answers.push_back(TMsgResult::Yes);
-    w.btnResetClick();
+    Child<QPushButton>(w, "btnReset")->click();
     ASSERT_EQ(w.Record().Header.FileType, 0);
     ASSERT_EQ(w.Record().Header.FileName.Text(), "?");
     // Rowed again after the reset.

@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
@@ -611,6 +612,43 @@ TEST_F(RowWindow, ClosingTellsTheMainWindowAndSavesSettings)
     Row = nullptr;
 }
 
+TEST_F(RowWindow, ClosedFromInsideItsDisconnectQuestionTheWindowStaysUntilTheQuestionReturns)
+{
+    TScriptedDialogs dialogs;
+    TDialogScope scope(dialogs);
+    Open();
+    RowDemo(4);
+    QPointer<TfrmRow> row(Row);
+    QPointer<QMdiSubWindow> frame(Row->SubWindow());
+    ASSERT_TRUE(frame);
+    bool wholeInside = false;
+    dialogs.WhileShown = [&](const TScriptedDialogs::Shown&) {
+        dialogs.WhileShown = nullptr;
+        // The training window closing with it asks about the unsaved
+        // strokes (kept: Cancel); then "disconnect?" is answered Yes.
+        dialogs.Answers = {TMsgResult::Cancel, TMsgResult::Yes};
+        row->close();
+        // The box's event loop: the frame's queued close and the deletion it asks for come by.
+        Pump(50);
+        wholeInside = row && frame && row->Engine().ShuttingDown();
+    };
+    Child<QPushButton>(Row, "btnConnect")->click();
+    Row = nullptr;
+    EXPECT_TRUE(wholeInside);
+    Pump(50);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(row.isNull());
+    EXPECT_TRUE(frame.isNull());
+    ASSERT_EQ(dialogs.Messages.size(), 2u);  // each asked once
+    EXPECT_EQ(dialogs.Messages[0].Text, "The system is paused. Do you want to disconnect?");
+    EXPECT_EQ(dialogs.Messages[1].Buttons, unsigned(mbSaveDiscardCancel));
+    const TTraining* session = Store.Find(101);
+    ASSERT_NE(session, nullptr);
+    EXPECT_GE(session->StrokeCount(), 4);
+    EXPECT_EQ(session->RowStatus, rsFinished);
+    EXPECT_EQ(CloseRequests, std::vector<int32_t>{101});
+}
+
 TEST_F(RowWindow, LiveForceCurveKeepsThePartOfThePreviousDriveNotYetOvertaken)
 {
     Open();
@@ -832,7 +870,7 @@ TEST_F(RowWindow, ResetInTheTrainingWindowRestartsTheRecording)
     st.Distance = 5;
     engine.InterfaceStrokeData(nullptr, st);
     EXPECT_EQ(engine.StrokeIndex(), 1);
-    Training->btnResetClick();  // the question's default answer is Yes
+    Child<QPushButton>(Training, "btnReset")->click();  // the question's default answer is Yes
     EXPECT_EQ(Training->Record().StrokeCount(), 0);
     EXPECT_EQ(engine.StrokeIndex(), 0);
     EXPECT_EQ(Row->Values()->GetItem(1).Value, 0);

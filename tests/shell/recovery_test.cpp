@@ -113,13 +113,13 @@ TEST(RecoveryChild, DISABLED_RowsUntilKilled)
         auto* connect = qobject_cast<TfrmConnect*>(w);
         ASSERT_NE(connect, nullptr);
         connect->SelectSource("DEMO");
-        connect->btbTestClick();
+        Child<QPushButton>(connect, "btbTest")->click();
         auto* poll = new QTimer(connect);
         poll->setInterval(20);
         QObject::connect(poll, &QTimer::timeout, connect, [connect, poll] {
             if (connect->RawCount() == 0) return;
             poll->stop();
-            connect->btbOkClick();
+            Child<QPushButton>(connect, "btbOk")->click();
         });
         poll->start();
     });

@@ -115,13 +115,13 @@ protected:
             auto* connect = qobject_cast<TfrmConnect*>(w);
             ASSERT_NE(connect, nullptr) << w->metaObject()->className();
             connect->SelectSource("DEMO");
-            connect->btbTestClick();
+            Child<QPushButton>(connect, "btbTest")->click();
             auto* poll = new QTimer(connect);
             poll->setInterval(20);
             QObject::connect(poll, &QTimer::timeout, connect, [connect, poll, &shown, toTheLimit] {
                 if (connect->RawCount() == 0) return;
                 poll->stop();
-                connect->btbOkClick();
+                Child<QPushButton>(connect, "btbOk")->click();
                 if (toTheLimit)
                     WhenModal([&shown](QWidget* r) {
                         if (auto* results = qobject_cast<TfrmResults*>(r)) {
@@ -483,15 +483,15 @@ TEST_F(RowFlow, DeviceOnAPseudoTerminalIsTestedChosenAndRowedThroughTheWindows)
         auto* connect = qobject_cast<TfrmConnect*>(w);
         ASSERT_NE(connect, nullptr) << w->metaObject()->className();
         Child<QComboBox>(connect, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
-        connect->btbTestClick();
+        Child<QPushButton>(connect, "btbTest")->click();
         auto* poll = new QTimer(connect);
         poll->setInterval(20);
         QObject::connect(poll, &QTimer::timeout, connect, [connect, poll, &resultsShown, &tested] {
             if (connect->RawCount() < 20) return;
             poll->stop();
             tested = connect->Source();
-            connect->btbTestClick();  // stop the test
-            connect->btbOkClick();
+            Child<QPushButton>(connect, "btbTest")->click();  // stop the test
+            Child<QPushButton>(connect, "btbOk")->click();
             WhenModal([&resultsShown](QWidget* r) {
                 resultsShown = qobject_cast<TfrmResults*>(r) != nullptr;
                 qobject_cast<QDialog*>(r)->accept();
@@ -646,7 +646,7 @@ TEST_F(RowFlow, ButtonQuestionsEscDuringTheWaitAndClosingTheProgramWhileRowing)
         auto* connect = qobject_cast<TfrmConnect*>(w);
         ASSERT_NE(connect, nullptr) << w->metaObject()->className();
         Child<QComboBox>(connect, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
-        connect->btbOkClick();
+        Child<QPushButton>(connect, "btbOk")->click();
     });
     bool escaped = false;
     QTimer esc;
@@ -747,15 +747,15 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect)
         auto* connect = qobject_cast<TfrmConnect*>(w);
         ASSERT_NE(connect, nullptr) << w->metaObject()->className();
         connect->SelectSource("DEMO");
-        connect->btbTestClick();
+        Child<QPushButton>(connect, "btbTest")->click();
         auto* poll = new QTimer(connect);
         poll->setInterval(20);
         QObject::connect(poll, &QTimer::timeout, connect, [connect, poll, &pty] {
             if (connect->RawCount() == 0) return;
             poll->stop();
-            connect->btbTestClick();  // stop the test
+            Child<QPushButton>(connect, "btbTest")->click();  // stop the test
             Child<QComboBox>(connect, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
-            connect->btbOkClick();
+            Child<QPushButton>(connect, "btbOk")->click();
         });
         poll->start();
     });
@@ -781,6 +781,39 @@ TEST_F(RowFlow, ClosingTheRowWindowWhileTheConnectWaitsStopsTheConnect)
     EXPECT_EQ(main.RowWindow(), nullptr);
     EXPECT_EQ(main.TrainingCount(), 0);
     EXPECT_TRUE(main.MDIClient()->subWindowList().isEmpty());  // no empty frame left behind
+    EXPECT_FALSE(MessageWindowShown());
+}
+
+TEST_F(RowFlow, ClosingTheRowWindowWhileItsConnectDialogTestsADeviceClosesTheDialogToo)
+{
+    TfrmMain main({""});
+    QPointer<TfrmRow> row = OpenDemoRow(main);
+    ASSERT_TRUE(row);
+    TPty pty;  // a device that never answers: the test waits for its data
+    QPointer<TfrmConnect> dialog;
+    bool testing = false;
+    WhenModal([&](QWidget* w) {
+        auto* connect = qobject_cast<TfrmConnect*>(w);
+        ASSERT_NE(connect, nullptr) << w->metaObject()->className();
+        dialog = connect;
+        Child<QComboBox>(connect, "cmbSource")->setEditText(QString::fromStdString(pty.SlavePath()));
+        QTimer::singleShot(50, [&] {
+            testing = dialog && dialog->TestRunning() && OpenDescriptors(pty.SlavePath()) > 0;
+            Dialogs.Answers = {TMsgResult::OK};  // close the session with it
+            row->close();
+        });
+        Child<QPushButton>(connect, "btbTest")->click();  // waits for the device
+    });
+    Child<QPushButton>(row, "btnConnect")->click();  // returns once the dialog has closed
+    Pump(50);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(testing);
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_TRUE(row.isNull());
+    EXPECT_EQ(main.RowWindow(), nullptr);
+    EXPECT_EQ(main.TrainingCount(), 0);
+    EXPECT_TRUE(main.MDIClient()->subWindowList().isEmpty());
+    EXPECT_EQ(OpenDescriptors(pty.SlavePath()), 0);  // the tested port is closed
     EXPECT_FALSE(MessageWindowShown());
 }
 

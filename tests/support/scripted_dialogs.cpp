@@ -4,6 +4,11 @@ TMsgResult TScriptedDialogs::MessageBox(TMsgKind kind, const std::string& text, 
                                         TMsgResult defaultButton)
 {
     Messages.push_back({kind, text, buttons, {}});
+    if (WhileShown) {
+        // A copy: what runs may replace the hook.
+        auto shown = WhileShown;
+        shown(Messages.back());
+    }
     if (!Answers.empty()) {
         TMsgResult r = Answers.front();
         Answers.pop_front();

@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ public:
     std::deque<TFileDialogResult> FileAnswers;  // next file-dialog answers; empty = cancelled
     std::vector<Shown> Messages;
     std::vector<TFileDialogRequest> FileRequests;
+    // Runs while a message box is up, before its answer (what the user may
+    // do meanwhile: close a window, say, with events flowing as in the box's
+    // own event loop).
+    std::function<void(const Shown&)> WhileShown;
 
     std::string LastText() const { return Messages.empty() ? std::string() : Messages.back().Text; }
     void Clear()

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
@@ -50,6 +51,20 @@ void Pump(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     }
+}
+
+int OpenDescriptors(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path wanted = fs::weakly_canonical(path, ec);
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code link;
+        const fs::path target = fs::read_symlink(entry.path(), link);
+        if (!link && (target == wanted || target == fs::path(path))) ++count;
+    }
+    return count;
 }
 
 TPty::TPty()

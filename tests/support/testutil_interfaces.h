@@ -45,6 +45,10 @@ private:
     std::string Path;
 };
 
+// How many file descriptors of this process are open on path (a port left
+// open by a closed window shows here).
+int OpenDescriptors(const std::string& path);
+
 // Collects trace lines while alive.
 class TTraceCollector {
 public:

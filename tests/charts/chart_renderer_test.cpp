@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "charts/chart_render.h"
+#include "framework/chart_renderer.h"
 #include "charts/force_curves_window.h"
 #include "charts/stroke_data_window.h"
 #include "core/catalogue.h"
@@ -31,7 +31,7 @@ struct TChartBox {
     // view's own first chart behind, never deleted.
     QChart* Chart = new QChart;
     QChartView View{Chart};
-    TChartAxes Axes{Chart};
+    TChartRenderer Axes{Chart};
     TChartBox()
     {
         Chart->legend()->hide();
@@ -241,6 +241,38 @@ TEST_F(ChartRenderTest, ThinningKeepsTheExtremesOfEveryPixelColumnAndTheEdges)
     EXPECT_EQ(ThinPoints(points.mid(0, 100), true, 0, 99, 0, 1100, 500, 300).size(), 100);
     EXPECT_EQ(ThinPoints(points, true, 0, 9999, 0, 1100, 0, 0).size(), 10000);
     EXPECT_EQ(ThinPoints(points, true, 5, 5, 0, 1100, 500, 300).size(), 10000);
+}
+
+// A line that only gets points at its end is thinned on from its last pixel
+// column, with the result of thinning it anew; anything else starts over.
+TEST_F(ChartRenderTest, AGrowingLineIsThinnedOnFromItsLastColumn)
+{
+    const QList<QPointF> all = SpikedLine(12000, 11500);
+    TThinMemo memo;
+    QList<QPointF> points = all.mid(0, 9000);
+    EXPECT_EQ(ThinLine(points, 0, memo, 0, 12000, 0, 1100, 500, 300),
+              ThinPoints(points, true, 0, 12000, 0, 1100, 500, 300));
+    // Mark the thinned line's start: going on keeps it, starting over would not.
+    memo.Out[1] = QPointF(1, -5);
+    for (int n = 9001; n <= 12000; n += 250) {
+        const qsizetype kept = points.size();
+        points = all.mid(0, n);
+        QList<QPointF> fresh = ThinPoints(points, true, 0, 12000, 0, 1100, 500, 300);
+        fresh[1] = QPointF(1, -5);
+        ASSERT_EQ(ThinLine(points, kept, memo, 0, 12000, 0, 1100, 500, 300), fresh) << n;
+    }
+    // A changed point (kept 0), another range or another plot size: thinned anew.
+    points[100].ry() = 900;
+    EXPECT_EQ(ThinLine(points, 0, memo, 0, 12000, 0, 1100, 500, 300),
+              ThinPoints(points, true, 0, 12000, 0, 1100, 500, 300));
+    EXPECT_EQ(ThinLine(points, points.size(), memo, 0, 13000, 0, 1100, 500, 300),
+              ThinPoints(points, true, 0, 13000, 0, 1100, 500, 300));
+    EXPECT_EQ(ThinLine(points, points.size(), memo, 0, 13000, 0, 1100, 400, 300),
+              ThinPoints(points, true, 0, 13000, 0, 1100, 400, 300));
+    // Points that go back: every point that moves the line by a pixel.
+    points.append(QPointF(5, 100));
+    EXPECT_EQ(ThinLine(points, points.size() - 1, memo, 0, 13000, 0, 1100, 400, 300),
+              ThinPoints(points, true, 0, 13000, 0, 1100, 400, 300));
 }
 
 TEST_F(ChartRenderTest, ThinningOfLinesGoingBackAndPointSeriesDropsOnlySamePixels)

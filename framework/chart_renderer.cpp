@@ -1,4 +1,4 @@
-#include "charts/chart_render.h"
+#include "framework/chart_renderer.h"
 
 #include <QChart>
 #include <QDateTime>
@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 #include <unordered_set>
@@ -34,10 +35,6 @@ struct TRange {
     }
 };
 
-}  // namespace
-
-namespace {
-
 // The visible range of an axis in the units of the series' points.
 bool UnitRange(QAbstractAxis* axis, double& lo, double& hi)
 {
@@ -54,6 +51,17 @@ bool UnitRange(QAbstractAxis* axis, double& lo, double& hi)
     return false;
 }
 
+Qt::Alignment AlignmentOf(int axis) { return axis == 0 ? Qt::AlignBottom : axis == 1 ? Qt::AlignLeft : Qt::AlignRight; }
+
+// The number of points at the start of next that are those of previous, bit
+// for bit (a live chart's series gets the same points again and one more).
+qsizetype KeptPrefix(const QList<QPointF>& previous, const QList<QPointF>& next)
+{
+    const qsizetype n = previous.size();
+    if (n == 0 || next.size() < n) return 0;
+    return std::memcmp(previous.constData(), next.constData(), size_t(n) * sizeof(QPointF)) == 0 ? n : 0;
+}
+
 }  // namespace
 
 // The "all curves" of the sessions: drawn straight onto the plot area, below
@@ -65,7 +73,7 @@ public:
         TAxisSide Side = TAxisSide::Left;
         QList<QPointF> Points;
     };
-    TCurveBundleItem(QChart* chart, TChartAxes* axes) : QGraphicsItem(chart), Axes(axes), Chart(chart)
+    TCurveBundleItem(QChart* chart, TChartRenderer* axes) : QGraphicsItem(chart), Axes(axes), Chart(chart)
     {
         // Above the grid and the axes, below every series.
         setZValue(3.5);
@@ -104,16 +112,16 @@ public:
         painter->restore();
     }
     std::vector<TCurve> Curves;
-    TChartAxes* Axes;
+    TChartRenderer* Axes;
 
 private:
     QChart* Chart;
     QRectF Rect;
 };
 
-qint64 TChartAxes::DayBase() { return ChartDayBase(); }
+qint64 TChartRenderer::DayBase() { return ChartDayBase(); }
 
-TChartAxes::TChartAxes(QChart* chart) : Chart(chart)
+TChartRenderer::TChartRenderer(QChart* chart) : Chart(chart)
 {
     for (int i = 0; i < 3; ++i) {
         ValueAxes[i] = new QValueAxis(chart);
@@ -132,32 +140,41 @@ TChartAxes::TChartAxes(QChart* chart) : Chart(chart)
     TitleFont = LabelFont;
 }
 
-QAbstractAxis* TChartAxes::Place(QAbstractAxis* current, QValueAxis* value, QDateTimeAxis* time, bool dateTime,
-                                 Qt::Alignment align)
-{
-    QAbstractAxis* wanted = dateTime ? static_cast<QAbstractAxis*>(time) : static_cast<QAbstractAxis*>(value);
-    QAbstractAxis* other = dateTime ? static_cast<QAbstractAxis*>(value) : static_cast<QAbstractAxis*>(time);
-    const QList<QAbstractAxis*> inChart = Chart->axes();
-    if (inChart.contains(other)) {
-        Chart->removeAxis(other);
-        // The chart gives up a removed axis: it stays the chart's child,
-        // unshown, so that it is freed with the chart.
-        other->setParent(Chart);
-    }
-    if (!inChart.contains(wanted)) Chart->addAxis(wanted, align);
-    (void)current;
-    return wanted;
-}
-
-TChartAxes::~TChartAxes()
+TChartRenderer::~TChartRenderer()
 {
     if (Bundle) Bundle->Axes = nullptr;
     for (const QMetaObject::Connection& c : Connections) QObject::disconnect(c);
 }
 
-void TChartAxes::Clear()
+void TChartRenderer::Place(int axis, bool dateTime)
 {
-    Chart->removeAllSeries();
+    QAbstractAxis* wanted = dateTime ? static_cast<QAbstractAxis*>(TimeAxes[axis]) : ValueAxes[axis];
+    QAbstractAxis* other = dateTime ? static_cast<QAbstractAxis*>(ValueAxes[axis]) : TimeAxes[axis];
+    const QList<QAbstractAxis*> inChart = Chart->axes();
+    QList<QAbstractSeries*> moving;  // series of others (the live curves) move with their axis
+    if (inChart.contains(other)) {
+        for (QAbstractSeries* s : Chart->series())
+            if (s->attachedAxes().contains(other)) {
+                s->detachAxis(other);
+                moving.append(s);
+            }
+        Chart->removeAxis(other);
+        // The chart gives up a removed axis: it stays the chart's child,
+        // unshown, so that it is freed with the chart.
+        other->setParent(Chart);
+    }
+    if (!inChart.contains(wanted)) Chart->addAxis(wanted, AlignmentOf(axis));
+    for (QAbstractSeries* s : moving) s->attachAxis(wanted);
+    Used[axis] = wanted;
+}
+
+void TChartRenderer::Clear()
+{
+    for (TDrawn& d : Drawn)
+        if (d.Series) {
+            Chart->removeSeries(d.Series);
+            delete d.Series;
+        }
     Drawn.clear();
     if (Bundle) {
         Bundle->Curves.clear();
@@ -165,20 +182,38 @@ void TChartAxes::Clear()
     }
 }
 
-void TChartAxes::SetRange(int index, const TAxisScale& scale, double dataLo, double dataHi, bool haveData, bool whole)
+void TChartRenderer::SetScale(int axis, const TAxisScale& scale)
 {
-    QAbstractAxis* axis = index == 0 ? UsedBottom : index == 1 ? UsedLeft : UsedRight;
+    (axis == 0 ? Bottom : axis == 1 ? Left : Right).Scale = scale;
+    Plans[axis].Scale = scale;
+    if (!Used[axis]) Place(axis, false);
+    InRender = true;
+    SetRange(axis);
+    InRender = false;
+    ThinToPlot();
+}
+
+void TChartRenderer::SetRange(int index)
+{
+    QAbstractAxis* axis = Used[index];
+    TAxisPlan& plan = Plans[index];
+    const TAxisScale& scale = plan.Scale;
     const bool time = qobject_cast<QDateTimeAxis*>(axis) != nullptr;
-    const TAxisSpan span = AxisSpanOf(scale, dataLo, dataHi, haveData, time);
+    const TAxisSpan span = AxisSpanOf(scale, plan.DataLo, plan.DataHi, plan.HaveData, time);
     double lo = span.Lo, hi = span.Hi;
     const bool manual = span.Manual;
-    TTickPlan& plan = Plans[index];
+    if (WidenToData && manual && plan.HaveData && scale.Increment > 0 && std::isfinite(plan.DataLo) &&
+        std::isfinite(plan.DataHi)) {
+        const double step = scale.Increment;
+        if (plan.DataLo < lo) lo -= std::ceil((lo - plan.DataLo) / step - 1e-9) * step;
+        if (plan.DataHi > hi) hi += std::ceil((plan.DataHi - hi) / step - 1e-9) * step;
+    }
     plan.Rule = TTickRule{};
-    plan.Rule.Whole = whole;
+    plan.Rule.Whole = plan.Whole;
     if (manual && scale.Increment > 0 && (hi - lo) / scale.Increment <= 200) plan.Rule.Increment = scale.Increment;
     plan.TimeTicks = 0;  // round time steps
     if (auto* v = qobject_cast<QValueAxis*>(axis)) {
-        if (!manual) RoundOutwards(lo, hi, whole);
+        if (!manual) RoundOutwards(lo, hi, plan.Whole);
         const QRectF plot = Chart->plotArea();
         SetAxisRange(v, lo, hi, AxisLength(v, plot.width(), plot.height()), plan.Rule);
     } else if (auto* t = qobject_cast<QDateTimeAxis*>(axis)) {
@@ -186,7 +221,10 @@ void TChartAxes::SetRange(int index, const TAxisScale& scale, double dataLo, dou
         const qint64 to = DayBase() + qint64(std::llround(hi * kMsPerDay));
         if (manual && scale.Increment > 0) {
             plan.TimeTicks = std::clamp(int(std::lround((hi - lo) / scale.Increment)) + 1, 2, 20);
-            t->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
+            const QDateTime a = QDateTime::fromMSecsSinceEpoch(from), b = QDateTime::fromMSecsSinceEpoch(to);
+            if (t->min() != a || t->max() != b) t->setRange(a, b);
+            const QRectF plot = Chart->plotArea();
+            ApplyTimeTicks(t, AxisLength(t, plot.width(), plot.height()), plan.TimeTicks, DayBase());
         } else {
             const QRectF plot = Chart->plotArea();
             SetTimeRange(t, from, to, AxisLength(t, plot.width(), plot.height()), DayBase());
@@ -196,25 +234,24 @@ void TChartAxes::SetRange(int index, const TAxisScale& scale, double dataLo, dou
     plan.Hi = hi;
 }
 
-void TChartAxes::PlaceTicks()
+void TChartRenderer::PlaceTicks()
 {
     const QRectF plot = Chart->plotArea();
-    QAbstractAxis* used[3] = {UsedBottom, UsedLeft, UsedRight};
     for (int i = 0; i < 3; ++i) {
-        if (!used[i]) continue;
-        const double length = AxisLength(used[i], plot.width(), plot.height());
-        if (auto* v = qobject_cast<QValueAxis*>(used[i])) {
+        if (!Used[i]) continue;
+        const double length = AxisLength(Used[i], plot.width(), plot.height());
+        if (auto* v = qobject_cast<QValueAxis*>(Used[i])) {
             TTickRule rule = Plans[i].Rule;
             // A zoomed axis steps roundly from a round value.
             if (v->min() != Plans[i].Lo || v->max() != Plans[i].Hi) rule.Increment = 0;
             ApplyAxisTicks(v, length, rule);
-        } else if (auto* t = qobject_cast<QDateTimeAxis*>(used[i])) {
+        } else if (auto* t = qobject_cast<QDateTimeAxis*>(Used[i])) {
             ApplyTimeTicks(t, length, Plans[i].TimeTicks, DayBase());
         }
     }
 }
 
-bool TChartAxes::AxisRange(QAbstractAxis* axis, double& lo, double& hi) const
+bool TChartRenderer::AxisRange(QAbstractAxis* axis, double& lo, double& hi) const
 {
     if (auto* v = qobject_cast<QValueAxis*>(axis)) {
         lo = v->min();
@@ -229,20 +266,20 @@ bool TChartAxes::AxisRange(QAbstractAxis* axis, double& lo, double& hi) const
     return false;
 }
 
-void TChartAxes::ApplyLook()
+void TChartRenderer::ApplyLook()
 {
     const TChartAxis* configs[3] = {&Bottom, &Left, &Right};
-    QAbstractAxis* used[3] = {UsedBottom, UsedLeft, UsedRight};
     for (int i = 0; i < 3; ++i) {
         for (QAbstractAxis* a : {static_cast<QAbstractAxis*>(ValueAxes[i]), static_cast<QAbstractAxis*>(TimeAxes[i])}) {
-            a->setLabelsFont(LabelFont);
-            a->setTitleFont(TitleFont);
-            a->setTitleBrush(TitleColor);
-            a->setLinePenColor(LineColor);
-            a->setTitleText(configs[i]->Title);
+            if (a->labelsFont() != LabelFont) a->setLabelsFont(LabelFont);
+            if (a->titleFont() != TitleFont) a->setTitleFont(TitleFont);
+            if (a->titleBrush() != QBrush(TitleColor)) a->setTitleBrush(TitleColor);
+            if (a->linePenColor() != LineColor) a->setLinePenColor(LineColor);
+            if (LabelColor.isValid() && a->labelsColor() != LabelColor) a->setLabelsColor(LabelColor);
+            if (a->titleText() != configs[i]->Title) a->setTitleText(configs[i]->Title);
         }
-        TimeAxes[i]->setFormat(configs[i]->DateTimeFormat);
-        if (used[i]) used[i]->setVisible(configs[i]->Visible);
+        if (TimeAxes[i]->format() != configs[i]->DateTimeFormat) TimeAxes[i]->setFormat(configs[i]->DateTimeFormat);
+        if (Used[i] && Used[i]->isVisible() != configs[i]->Visible) Used[i]->setVisible(configs[i]->Visible);
     }
 }
 
@@ -258,8 +295,8 @@ struct TPiece {
 
 QPointF ChartPoint(const TSeriesData& s, const TPointD& p)
 {
-    const double x = s.XDateTime ? double(TChartAxes::DayBase()) + p.X * kMsPerDay : p.X;
-    const double y = s.YDateTime ? double(TChartAxes::DayBase()) + p.Y * kMsPerDay : p.Y;
+    const double x = s.XDateTime ? double(TChartRenderer::DayBase()) + p.X * kMsPerDay : p.X;
+    const double y = s.YDateTime ? double(TChartRenderer::DayBase()) + p.Y * kMsPerDay : p.Y;
     return QPointF(x, y);
 }
 
@@ -346,33 +383,9 @@ QList<QPointF> ThinPoints(const QList<QPointF>& points, bool line, double xLo, d
         bool rising = true;
         for (qsizetype i = 1; i < n && rising; ++i) rising = !(pts[i].x() < pts[i - 1].x());
         if (rising) {
-            // Only the visible part, with one point on each side so that the
-            // line runs on to the plot's edges.
-            qsizetype from =
-                std::lower_bound(pts, pts + n, xLo, [](const QPointF& p, double x) { return p.x() < x; }) - pts;
-            qsizetype to =
-                std::upper_bound(pts, pts + n, xHi, [](double x, const QPointF& p) { return x < p.x(); }) - pts;
-            from = std::max<qsizetype>(0, from - 1);
-            to = std::min(n - 1, to);
-            out.reserve(qsizetype(4 * width) + 16);
-            qsizetype i = from;
-            while (i <= to) {
-                const long long column = Pixel(pts[i].x(), xLo, sx);
-                qsizetype first = i, low = i, high = i, last = i;
-                for (++i; i <= to && Pixel(pts[i].x(), xLo, sx) == column; ++i) {
-                    if (pts[i].y() < pts[low].y()) low = i;
-                    if (pts[i].y() > pts[high].y()) high = i;
-                    last = i;
-                }
-                const qsizetype keep[4] = {first, std::min(low, high), std::max(low, high), last};
-                qsizetype previous = -1;
-                for (qsizetype k : keep)
-                    if (k != previous) {
-                        out.append(pts[k]);
-                        previous = k;
-                    }
-            }
-            return out;
+            // Per pixel column of the visible part (see ThinLine).
+            TThinMemo once;
+            return ThinLine(points, 0, once, xLo, xHi, yLo, yHi, width, height);
         }
         // A line that goes back and forth: drop points on the pixel of the point before.
         out.reserve(n);
@@ -399,23 +412,83 @@ QList<QPointF> ThinPoints(const QList<QPointF>& points, bool line, double xLo, d
     return out;
 }
 
-int TChartAxes::BundledCurves() const { return Bundle ? int(Bundle->Curves.size()) : 0; }
+QList<QPointF> ThinLine(const QList<QPointF>& points, qsizetype kept, TThinMemo& memo, double xLo, double xHi,
+                        double yLo, double yHi, double width, double height)
+{
+    const qsizetype n = points.size();
+    const double key[6] = {xLo, xHi, yLo, yHi, width, height};
+    const bool goOn =
+        memo.Valid && memo.Count > 0 && kept >= memo.Count && kept <= n && std::memcmp(memo.Key, key, sizeof key) == 0;
+    memo.Valid = false;
+    if (width < 1 || height < 1 || !(xHi > xLo) || !(yHi > yLo) || n < qsizetype(2 * width) + 8)
+        return ThinPoints(points, true, xLo, xHi, yLo, yHi, width, height);
+    const QPointF* pts = points.constData();
+    for (qsizetype i = goOn ? memo.Count : 1; i < n; ++i)
+        if (i > 0 && pts[i].x() < pts[i - 1].x()) return ThinPoints(points, true, xLo, xHi, yLo, yHi, width, height);
+    // Only the visible part, with one point on each side so that the line
+    // runs on to the plot's edges; per pixel column its first, lowest,
+    // highest and last point. A line that only got points at its end goes on
+    // from its last pixel column, whose points may change.
+    const double sx = width / (xHi - xLo);
+    qsizetype from = std::lower_bound(pts, pts + n, xLo, [](const QPointF& p, double x) { return p.x() < x; }) - pts;
+    qsizetype to = std::upper_bound(pts, pts + n, xHi, [](double x, const QPointF& p) { return x < p.x(); }) - pts;
+    from = std::max<qsizetype>(0, from - 1);
+    to = std::min(n - 1, to);
+    QList<QPointF>& out = memo.Out;
+    qsizetype i = from;
+    if (goOn && memo.ColumnStart >= from && memo.ColumnStart <= to) {
+        out.resize(memo.OutAtColumn);
+        i = memo.ColumnStart;
+    } else {
+        out.clear();
+        out.reserve(qsizetype(4 * width) + 16);
+    }
+    while (i <= to) {
+        memo.ColumnStart = i;
+        memo.OutAtColumn = out.size();
+        const long long column = Pixel(pts[i].x(), xLo, sx);
+        qsizetype first = i, low = i, high = i, last = i;
+        for (++i; i <= to && Pixel(pts[i].x(), xLo, sx) == column; ++i) {
+            if (pts[i].y() < pts[low].y()) low = i;
+            if (pts[i].y() > pts[high].y()) high = i;
+            last = i;
+        }
+        const qsizetype keep[4] = {first, std::min(low, high), std::max(low, high), last};
+        qsizetype previous = -1;
+        for (qsizetype k : keep)
+            if (k != previous) {
+                out.append(pts[k]);
+                previous = k;
+            }
+    }
+    memo.Count = n;
+    std::memcpy(memo.Key, key, sizeof key);
+    memo.Valid = true;
+    return out;
+}
 
-int TChartAxes::HeldPoints() const
+int TChartRenderer::BundledCurves() const { return Bundle ? int(Bundle->Curves.size()) : 0; }
+
+QXYSeries* TChartRenderer::Series(int i) const
+{
+    return i >= 0 && i < int(Drawn.size()) ? Drawn[size_t(i)].Series : nullptr;
+}
+
+int TChartRenderer::HeldPoints() const
 {
     int n = 0;
     for (const TDrawn& d : Drawn) n += int(d.Points.size());
     return n;
 }
 
-int TChartAxes::ShownPoints() const
+int TChartRenderer::ShownPoints() const
 {
     int n = 0;
     for (const TDrawn& d : Drawn) n += d.Series ? int(d.Series->count()) : 0;
     return n;
 }
 
-void TChartAxes::ThinToPlot()
+void TChartRenderer::ThinToPlot()
 {
     if (InThin || InRender) return;
     InThin = true;
@@ -432,36 +505,37 @@ void TChartAxes::ThinToPlot()
         QAbstractAxis* vertical = nullptr;
         for (QAbstractAxis* a : d.Series->attachedAxes())
             if (a->orientation() == Qt::Vertical) vertical = a;
-        if (Thinning && UnitRange(UsedBottom, xLo, xHi) && UnitRange(vertical, yLo, yHi))
-            shown = ThinPoints(d.Points, d.Line, xLo, xHi, yLo, yHi, plot.width(), plot.height());
+        if (Thinning && UnitRange(Used[0], xLo, xHi) && UnitRange(vertical, yLo, yHi)) {
+            if (d.Line) shown = ThinLine(d.Points, d.Kept, d.Memo, xLo, xHi, yLo, yHi, plot.width(), plot.height());
+            else shown = ThinPoints(d.Points, false, xLo, xHi, yLo, yHi, plot.width(), plot.height());
+            d.Kept = d.Points.size();
+        }
         if (shown.size() != d.Series->count() || shown != d.Series->points()) d.Series->replace(shown);
         d.Shown = int(shown.size());
     }
     InThin = false;
 }
 
-void TChartAxes::Render(const TChartData& data, bool useDataScale)
+void TChartRenderer::Render(const TChartData& data, bool useDataScale)
 {
     // Lines stand out from the chart's background; average records keep apart
     // from the sessions' colours.
     const std::vector<int32_t> sessionColors = SessionColors(data);
     const int32_t background = FromQColor(Chart->backgroundBrush().color());
     InRender = true;
-    bool xTime = false, leftTime = false, rightTime = false;
-    TRange bottomRange, leftRange, rightRange;
+    bool time[3] = {false, false, false};
+    TRange ranges[3];
     bool whole[3] = {true, true, true};  // every value on the axis is a whole number
     auto isWhole = [](double v) { return !std::isfinite(v) || v == std::floor(v); };
     for (const TSeriesData& s : data.Series) {
-        xTime = xTime || s.XDateTime;
-        if (s.Axis == TAxisSide::Left) leftTime = leftTime || s.YDateTime;
-        else rightTime = rightTime || s.YDateTime;
-        TRange& yr = s.Axis == TAxisSide::Left ? leftRange : rightRange;
-        bool& yWhole = whole[s.Axis == TAxisSide::Left ? 1 : 2];
+        const int y = s.Axis == TAxisSide::Left ? 1 : 2;
+        time[0] = time[0] || s.XDateTime;
+        time[y] = time[y] || s.YDateTime;
         for (const TPointD& p : s.Points) {
-            bottomRange.Add(p.X);
-            yr.Add(p.Y);
+            ranges[0].Add(p.X);
+            ranges[y].Add(p.Y);
             whole[0] = whole[0] && isWhole(p.X);
-            yWhole = yWhole && isWhole(p.Y);
+            whole[y] = whole[y] && isWhole(p.Y);
         }
     }
     // Series that left the chart (removed by someone else) are forgotten.
@@ -472,9 +546,7 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
     for (TDrawn& d : Drawn)
         if (d.Series->count() > 0) d.Series->clear();
 
-    UsedBottom = Place(UsedBottom, ValueAxes[0], TimeAxes[0], xTime, Qt::AlignBottom);
-    UsedLeft = Place(UsedLeft, ValueAxes[1], TimeAxes[1], leftTime, Qt::AlignLeft);
-    UsedRight = Place(UsedRight, ValueAxes[2], TimeAxes[2], rightTime, Qt::AlignRight);
+    for (int i = 0; i < 3; ++i) Place(i, time[i]);
 
     std::vector<TPiece> pieces;
     std::vector<TCurveBundleItem::TCurve> bundled;
@@ -507,30 +579,36 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
     for (size_t i = 0; i < pieces.size(); ++i) {
         TPiece& piece = pieces[i];
         const bool line = piece.Data->Kind == TSeriesKind::Line;
-        QXYSeries* series = nullptr;
+        TDrawn drawn;
         reuse = reuse && i < Drawn.size() && Drawn[i].Line == line;
         if (reuse) {
-            series = Drawn[i].Series;
+            // What was thinned of its points stays good for the points kept.
+            drawn.Series = Drawn[i].Series;
+            drawn.Kept = KeptPrefix(Drawn[i].Points, piece.Points);
+            drawn.Memo = std::move(Drawn[i].Memo);
             Drawn[i].Series = nullptr;
         } else {
             if (line) {
                 auto* l = new QLineSeries;
                 l->setPointsVisible(false);
-                series = l;
+                drawn.Series = l;
             } else {
-                series = new QScatterSeries;
+                drawn.Series = new QScatterSeries;
             }
-            Chart->addSeries(series);
+            Chart->addSeries(drawn.Series);
         }
+        QXYSeries* series = drawn.Series;
         ConfigureSeries(series, *piece.Data, DrawColor(*piece.Data, piece.Color, sessionColors, background));
-        QAbstractAxis* vertical = piece.Data->Axis == TAxisSide::Left ? UsedLeft : UsedRight;
+        QAbstractAxis* vertical = piece.Data->Axis == TAxisSide::Left ? Used[1] : Used[2];
         const QList<QAbstractAxis*> attached = series->attachedAxes();
-        if (attached.size() != 2 || !attached.contains(UsedBottom) || !attached.contains(vertical)) {
+        if (attached.size() != 2 || !attached.contains(Used[0]) || !attached.contains(vertical)) {
             for (QAbstractAxis* a : attached) series->detachAxis(a);
-            series->attachAxis(UsedBottom);
+            series->attachAxis(Used[0]);
             series->attachAxis(vertical);
         }
-        next.push_back(TDrawn{series, std::move(piece.Points), line, 0});
+        drawn.Points = std::move(piece.Points);
+        drawn.Line = line;
+        next.push_back(std::move(drawn));
     }
     for (TDrawn& d : Drawn)
         if (d.Series) {
@@ -539,17 +617,24 @@ void TChartAxes::Render(const TChartData& data, bool useDataScale)
         }
     Drawn = std::move(next);
 
-    // A chart on the window's own fixed scales keeps a zoom the user made
+    // A chart on the renderer's own fixed scales keeps a zoom the user made
     // while it is redrawn (browsing curves); charts scaled from their data
     // take the new scale.
     const bool keepZoom = !useDataScale && Chart->isZoomed() && !Bottom.Scale.AutoMinimum &&
                           !Bottom.Scale.AutoMaximum && !Left.Scale.AutoMinimum && !Left.Scale.AutoMaximum;
+    const TAxisScale scales[3] = {Bottom.Scale, useDataScale ? data.Left : Left.Scale,
+                                  useDataScale ? data.Right : Right.Scale};
+    for (int i = 0; i < 3; ++i) {
+        TAxisPlan& plan = Plans[i];
+        plan.Scale = scales[i];
+        plan.DataLo = ranges[i].Lo;
+        plan.DataHi = ranges[i].Hi;
+        plan.HaveData = ranges[i].Valid();
+        plan.Whole = whole[i];
+    }
     if (!keepZoom) {
         if (Chart->isZoomed()) Chart->zoomReset();  // forget the ranges from before the zoom
-        SetRange(0, Bottom.Scale, bottomRange.Lo, bottomRange.Hi, bottomRange.Valid(), whole[0]);
-        SetRange(1, useDataScale ? data.Left : Left.Scale, leftRange.Lo, leftRange.Hi, leftRange.Valid(), whole[1]);
-        SetRange(2, useDataScale ? data.Right : Right.Scale, rightRange.Lo, rightRange.Hi, rightRange.Valid(),
-                 whole[2]);
+        for (int i = 0; i < 3; ++i) SetRange(i);
     }
     ApplyLook();
     InRender = false;
