@@ -1,6 +1,8 @@
 // Speed of the device interfaces: the OTM frame search over a byte stream, and
 // the whole serial path of the VT interface (pseudo-terminal, worker thread,
-// hand-over to the user-interface thread, frames, stroke computation).
+// hand-over to the user-interface thread, frames, stroke computation), once
+// with the bytes in bulk and once frame by frame as a rowing machine sends
+// them (there the CPU time of the whole process per frame is what counts).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <termios.h>
@@ -8,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <ctime>
 #include <memory>
 
 #include "interfaces/devices/ot_frames.h"
@@ -59,13 +62,18 @@ void BM_OTFrameSearch(benchmark::State& state)
 }
 BENCHMARK(BM_OTFrameSearch);
 
-void BM_VTSerialPath(benchmark::State& state)
+void EnsureCoreApp()
 {
     static int argc = 1;
     static char name[] = "bench";
     static char* argv[] = {name, nullptr};
     static auto* app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
     (void)app;
+}
+
+// The device side of a pseudo-terminal in raw mode.
+int OpenDeviceSide()
+{
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     grantpt(master);
     unlockpt(master);
@@ -73,6 +81,20 @@ void BM_VTSerialPath(benchmark::State& state)
     tcgetattr(master, &tio);
     cfmakeraw(&tio);
     tcsetattr(master, TCSANOW, &tio);
+    return master;
+}
+
+double ProcessCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+void BM_VTSerialPath(benchmark::State& state)
+{
+    EnsureCoreApp();
+    const int master = OpenDeviceSide();
     std::string frames;
     for (uint16_t t : Rowing(10)) {
         const auto f = EncodeVTFrame(vtpVtw, t, 120);
@@ -102,5 +124,41 @@ void BM_VTSerialPath(benchmark::State& state)
     close(master);
 }
 BENCHMARK(BM_VTSerialPath)->Unit(benchmark::kMillisecond);
+
+// One frame at a time, the next once the interface has handled the last:
+// the worker wakes, reads and hands over for every frame, as while rowing.
+// cpu_us_per_frame counts every thread of the process.
+void BM_VTSerialFrameByFrame(benchmark::State& state)
+{
+    EnsureCoreApp();
+    const int master = OpenDeviceSide();
+    const std::vector<uint16_t> ticks = Rowing(2);
+    {
+        TVTInterface vt;
+        vt.ProtocolSet = {vtpVtw};
+        vt.DoCalculate = true;
+        int64_t raw = 0;
+        vt.OnRawData = [&](TInterface*, double, int, int) { ++raw; };
+        vt.Open(1, ptsname(master));
+        int64_t frames = 0;
+        double cpu = 0;
+        for (auto _ : state) {
+            const double cpuStart = ProcessCpuSeconds();
+            for (uint16_t t : ticks) {
+                const auto f = EncodeVTFrame(vtpVtw, t, 120);
+                const int64_t target = raw + 1;
+                if (write(master, f.data(), 4) != 4) state.SkipWithError("device side refused a frame");
+                while (raw < target) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+            }
+            cpu += ProcessCpuSeconds() - cpuStart;
+            frames += int64_t(ticks.size());
+        }
+        state.counters["cpu_us_per_frame"] = frames ? 1e6 * cpu / double(frames) : 0.0;
+        state.SetItemsProcessed(frames);
+        vt.Close();
+    }
+    close(master);
+}
+BENCHMARK(BM_VTSerialFrameByFrame)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -7,7 +7,8 @@
 #
 #   scripts/measure_rowing_cpu.sh [SECONDS] [DISPLAY_NUMBER]
 #
-# Needs Xvfb, openbox and xdotool; uses build/ (BUILD_DIR). Prints one line
+# Needs Xvfb, openbox and xdotool; uses build/ (BUILD_DIR), or the program
+# given in APP (to compare two builds side by side). Prints one line
 # per 10 s and a summary. Leaves a screenshot in $OUT (default /tmp).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +16,7 @@ SECONDS_TO_MEASURE=${1:-60}
 DISP=${2:-18}
 BUILD_DIR=${BUILD_DIR:-build}
 OUT=${OUT:-/tmp}
-APP=$PWD/$BUILD_DIR/catchline
+APP=${APP:-$PWD/$BUILD_DIR/catchline}
 CLI=$PWD/$BUILD_DIR/catchline-cli
 
 work=$(mktemp -d)
@@ -73,6 +74,15 @@ import -window root "$OUT/rowing-start.png"
 
 hz=$(getconf CLK_TCK)
 cpu_ticks() { local f; f=$(sed 's/^.*) //' "/proc/$app/stat"); set -- $f; echo $(( ${12} + ${13} )); }
+# utime+stime of each thread, one "ticks name" line per thread.
+thread_ticks() {
+  local t f
+  for t in /proc/$app/task/*; do
+    f=$(sed 's/^.*) //' "$t/stat"); set -- $f
+    echo "$(( ${12} + ${13} )) $(cat "$t/comm")"
+  done
+}
+thread_ticks >"$work/threads0"
 rss_kb() { awk '/VmRSS/{print $2}' "/proc/$app/status"; }
 t0=$(cpu_ticks); r0=$(rss_kb); s0=$(date +%s.%N); prev=$t0
 echo "rowing; resident at start: ${r0} kB"
@@ -83,5 +93,16 @@ for ((i = 10; i <= SECONDS_TO_MEASURE; i += 10)); do
   prev=$t
 done
 t1=$(cpu_ticks); s1=$(date +%s.%N)
+thread_ticks >"$work/threads1"
 import -window root "$OUT/rowing-end.png"
+echo "by thread (% of one core; threads of the same name added):"
+join_threads() {
+  # Ticks at the end minus ticks at the start, per thread name.
+  awk -v hz="$hz" -v secs="$(echo "$s1 - $s0" | bc)" '
+    { t = $1; $1 = ""; name = substr($0, 2) }
+    FNR == NR { start[name] += t; next }
+    { end[name] += t }
+    END { for (n in end) printf "%.2f  %s\n", 100 * (end[n] - start[n]) / hz / secs, n }' "$work/threads0" "$work/threads1" | sort -rn | sed 's/^/  /'
+}
+join_threads
 echo "summary: $(echo "scale=2; 100 * ($t1 - $t0) / $hz / ($s1 - $s0)" | bc) % of one core over $(echo "scale=1; ($s1 - $s0) / 1" | bc) s; resident ${r0} kB at start, $(rss_kb) kB at the end"

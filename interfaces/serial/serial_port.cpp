@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -12,12 +13,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <memory>
 #include <set>
 
 #include "util/text.h"
 #include "util/trace.h"
 
 namespace {
+
+// How long a worker with nothing to watch but the input waits before it looks
+// again anyway (input, writes, closing and settings wake it at once).
+constexpr int kIdleWaitMs = 2000;
 
 int64_t NowMs()
 {
@@ -509,7 +515,29 @@ void TSerialPortNG::Wake()
 void TSerialPortNG::DeliverCall(const std::function<void()>& call)
 {
     if (FQuiet || FDestroying) return;
-    FHandover.Call(call);
+    // On the creating thread (a setting reporting an error) the handler runs
+    // at once; the worker collects its events until the end of its pass.
+    if (FHandover.OnOwnerThread()) FHandover.Call(call);
+    else FBatch.push_back(call);
+}
+
+void TSerialPortNG::FlushEvents()
+{
+    if (FBatch.empty()) return;
+    // The call may still run after the worker was released (a handler closed
+    // the port), so it owns the events.
+    auto batch = std::make_shared<std::vector<std::function<void()>>>();
+    batch->swap(FBatch);
+    const uint64_t openCount = FOpenCount;
+    ++FHandovers;
+    FHandover.Call([this, batch, openCount] {
+        for (const auto& call : *batch) {
+            // A handler that closed or reopened the port ends the pass's
+            // events: a closed port delivers nothing more.
+            if (!FActive || FOpenCount != openCount || FDestroying) break;
+            call();
+        }
+    });
 }
 
 void TSerialPortNG::Deliver(const TNotifyEvent& event)
@@ -547,6 +575,7 @@ struct TSerialPortNG::TWorkerState {
 
 void TSerialPortNG::Worker()
 {
+    pthread_setname_np(pthread_self(), "serial port");
     TWorkerState state;
     while (!FTerminate) {
         FWorkerIdle = false;
@@ -557,12 +586,14 @@ void TSerialPortNG::Worker()
             continue;
         }
         WorkerPass(state);
+        FlushEvents();
     }
+    FBatch.clear();
     FWorkerIdle = true;
 }
 
 // One pass: modem lines, line errors, a pending write, the read decision,
-// then a wait for more input of at most 75 ms.
+// then the pass's events are handed over and the worker waits for more input.
 void TSerialPortNG::WorkerPass(TWorkerState& state)
 {
     const int fd = FFd;
@@ -581,12 +612,19 @@ void TSerialPortNG::WorkerPass(TWorkerState& state)
     const bool writePending = ContinueWrite(state, fd);
     int queued = 0;
     const TReadResult read = ReadInput(state, fd, now, lineErrors, anyEvent, queued);
-    if (read == TReadResult::Read) return;  // look again at once
+    if (read == TReadResult::Read) return;  // more is queued: look again at once
     if (read == TReadResult::Broken) return;
+    if (read == TReadResult::ReadAll) {
+        // The queue was empty after the read: counting it again would only
+        // say so.
+        WaitForInput(state, fd, 0, writePending);
+        return;
+    }
     if (anyEvent && (state.Handlers & hCommEvent)) Deliver(OnCommEvent);
     if (!FActive) return;
     if (read == TReadResult::NothingRead && !writePending) {
         // The count and the read disagree: wait a little instead of spinning.
+        FlushEvents();
         pollfd wake{FWakePipe[0], POLLIN, 0};
         poll(&wake, 1, 5);
         DrainWakePipe();
@@ -620,12 +658,14 @@ bool TSerialPortNG::StartOpen(TWorkerState& state, int fd, uint64_t openCount)
         if (OnCommStat) v |= hCommStat;
         h = v;
     });
+    FlushEvents();
     return FActive && openCount == FOpenCount;
 }
 
 // After a fatal error the port waits, silent, until it is closed.
 void TSerialPortNG::WaitToBeClosed()
 {
+    FlushEvents();
     pollfd wake = {FWakePipe[0], POLLIN, 0};
     poll(&wake, 1, 75);
     DrainWakePipe();
@@ -806,16 +846,20 @@ TSerialPortNG::TReadResult TSerialPortNG::ReadInput(TWorkerState& state, int fd,
     Deliver(OnRxClusterEvent);
     if (eventChar && (state.Handlers & hRxEventChar)) Deliver(OnRxEventCharEvent);
     if (anyEvent && (state.Handlers & hCommEvent)) Deliver(OnCommEvent);
-    return TReadResult::Read;
+    return n == queued ? TReadResult::ReadAll : TReadResult::Read;
 }
 
-// Waits for input, the end of a pending write or a wake-up, at most 75 ms.
+// Waits for input, the end of a pending write or a wake-up: at most 75 ms
+// while there are modem lines or error counters to watch.
 void TSerialPortNG::WaitForInput(TWorkerState& state, int fd, int queued, bool writePending)
 {
+    FlushEvents();
+    if (!FActive) return;  // a handler closed the port
     int timeout = 75;
     pollfd fds[2] = {{FWakePipe[0], POLLIN, 0}, {fd, 0, 0}};
     if (queued == 0) {
         fds[1].events |= POLLIN;
+        if (!state.ModemSupported && !state.CountersSupported && !writePending) timeout = kIdleWaitMs;
     } else {
         // Part of a cluster is queued: look again when the rest could be there
         // or the character time-out has passed.
@@ -827,8 +871,7 @@ void TSerialPortNG::WaitForInput(TWorkerState& state, int fd, int queued, bool w
         timeout = int(std::clamp<int64_t>(std::min(untilTimeout, untilCluster), 1, 75));
     }
     if (writePending) fds[1].events |= POLLOUT;
-    poll(fds, 2, timeout);
-    DrainWakePipe();
+    if (poll(fds, 2, timeout) > 0 && (fds[0].revents & POLLIN)) DrainWakePipe();
     if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         int left = 0;
         if (ioctl(fd, FIONREAD, &left) != 0 || left == 0) {

@@ -5,7 +5,9 @@
 // error to the thread that created the port object (the user-interface
 // thread) synchronously: it waits until the handler has run there. Events are
 // delivered while that thread processes its events (its event loop or a
-// nested Delay).
+// nested Delay). The events one pass of the worker finds (a read's character
+// and cluster events, line events, errors) go over in one hand-over, in the
+// order they were found.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -128,6 +130,9 @@ public:
     // At most this many clusters wait; beyond it the oldest are dropped (counted).
     static constexpr size_t kMaxClusters = 16384;
     uint64_t Overflows() const { return FOverflows; }
+    // Hand-overs to the creating thread made by the worker so far (each
+    // carries the events of one pass).
+    uint64_t Handovers() const { return FHandovers; }
 
     // Events, all run on the creating thread.
     TNotifyEvent OnRxClusterEvent, OnRxCharEvent, OnRxEventCharEvent, OnTxQueueEmptyEvent, OnWriteDone, OnBreakEvent,
@@ -142,10 +147,13 @@ public:
 private:
     static constexpr uint32_t kCTS = 1, kDSR = 2, kRing = 4, kRLSD = 8;
 
-    // The worker thread: a pass every 75 ms at most while the port is open.
+    // The worker thread: a pass every 75 ms at most while the port is open
+    // and has modem lines or error counters to watch; a terminal without them
+    // (a pseudo-terminal) sleeps until input, a write or a wake-up comes.
     struct TWorkerState;
-    // NothingRead: the queue was counted but the read gave nothing.
-    enum class TReadResult { Waiting, Read, Broken, NothingRead };
+    // NothingRead: the queue was counted but the read gave nothing; ReadAll:
+    // a read took every byte counted (the next pass can wait for more).
+    enum class TReadResult { Waiting, Read, ReadAll, Broken, NothingRead };
     void Worker();
     void WorkerPass(TWorkerState& state);
     bool StartOpen(TWorkerState& state, int fd, uint64_t openCount);
@@ -156,6 +164,8 @@ private:
     TReadResult ReadInput(TWorkerState& state, int fd, int64_t now, uint32_t lineErrors, bool& anyEvent, int& queued);
     void WaitForInput(TWorkerState& state, int fd, int queued, bool writePending);
     void DrainWakePipe();
+    // Hands the events collected by the worker over in one call.
+    void FlushEvents();
     void Deliver(const TNotifyEvent& event);
     void DeliverCall(const std::function<void()>& call);
     void ReportError(unsigned place, unsigned code, const std::string& msg, uint8_t noise);
@@ -201,6 +211,8 @@ private:
     std::atomic<bool> FWorkerIdle{true};
     std::atomic<uint64_t> FOpenCount{0};  // bumped by every open: the worker starts its state afresh
     int FWakePipe[2] = {-1, -1};
+    std::vector<std::function<void()>> FBatch;  // the worker's events not yet handed over (worker only)
+    std::atomic<uint64_t> FHandovers{0};
     std::mutex FWaitLock;  // the worker sleeping while the port is closed
     std::condition_variable FWaitCond;
 

@@ -276,6 +276,96 @@ TEST_F(SerialPortTest, ClosingInsideTheClusterHandlerDoesNotHang)
     ASSERT_TRUE(WaitFor([&] { return Received().find("abcd") != std::string::npos; }));
 }
 
+TEST_F(SerialPortTest, EventsOfOneReadGoOverInOneHandoverInOrder)
+{
+    std::vector<std::string> order;
+    Port->OnRxCharEvent = [&](TSerialPortNG*) { order.push_back("char"); };
+    Port->OnRxClusterEvent = [&](TSerialPortNG* p) { order.push_back("cluster " + p->ReadNextClusterAsString()); };
+    Port->SetActive(true);
+    ASSERT_TRUE(WaitFor([&] { return Port->Handovers() > 0; }));  // the handlers noted at the open
+    const uint64_t before = Port->Handovers();
+    const std::string frames[] = {"ABCD", "EFGH", "IJKL", "MNOP"};
+    for (const std::string& frame : frames) {
+        const size_t seen = order.size();
+        ASSERT_TRUE(Pty.Write(frame));
+        ASSERT_TRUE(WaitFor([&] { return order.size() >= seen + 2; }));
+    }
+    ASSERT_EQ(order.size(), 8u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(order[2 * i], "char");
+        EXPECT_EQ(order[2 * i + 1], "cluster " + frames[i]);
+    }
+    // The character and the cluster event of a frame arrive together.
+    EXPECT_EQ(Port->Handovers() - before, 4u);
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(SerialPortTest, ClosingInAHandlerDropsTheRestOfThatReadsEvents)
+{
+    int eventChars = 0;
+    Port->EventChar = '!';
+    Port->OnRxEventCharEvent = [&](TSerialPortNG*) { ++eventChars; };
+    Port->OnRxClusterEvent = [this](TSerialPortNG* p) {
+        ++ClusterEvents;
+        p->SetActive(false);
+    };
+    Port->SetActive(true);
+    ASSERT_TRUE(Pty.Write(std::string("ab!d")));
+    ASSERT_TRUE(WaitFor([&] { return ClusterEvents > 0; }));
+    Pump(200);
+    EXPECT_EQ(ClusterEvents, 1);
+    EXPECT_EQ(eventChars, 0);  // the port was closed before it
+    EXPECT_FALSE(Port->Active());
+    // Without the close the same read brings both events.
+    Port->OnRxClusterEvent = [this](TSerialPortNG* p) {
+        ++ClusterEvents;
+        Clusters.push_back(p->ReadNextClusterAsString());
+    };
+    Port->SetActive(true);
+    ASSERT_TRUE(Pty.Write(std::string("ef!h")));
+    ASSERT_TRUE(WaitFor([&] { return eventChars > 0; }));
+    EXPECT_EQ(Received(), "ef!h");
+}
+
+// The worker thread's voluntary context switches (its wake-ups) so far.
+long SerialWorkerWakeUps()
+{
+    long found = -1;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name != "serial port") continue;
+        EXPECT_EQ(found, -1) << "more than one serial worker";
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) found = std::stol(line.substr(24));
+    }
+    return found;
+}
+
+TEST_F(SerialPortTest, IdleWorkerSleepsUntilInputOrClose)
+{
+    Port->ErrorNoise = 1;  // the close's "thread is running" warning included
+    Port->SetActive(true);
+    ASSERT_TRUE(Pty.Write(std::string("wxyz")));
+    ASSERT_TRUE(WaitFor([&] { return Received() == "wxyz"; }));
+    Pump(50);
+    // A pseudo-terminal has no modem lines to watch: nothing wakes the
+    // worker while no byte comes (it looked every 75 ms once).
+    const long before = SerialWorkerWakeUps();
+    ASSERT_GE(before, 0);
+    Pump(600);
+    EXPECT_LE(SerialWorkerWakeUps() - before, 2);
+    // Input still comes at once, and closing wakes it.
+    ASSERT_TRUE(Pty.Write(std::string("1234")));
+    ASSERT_TRUE(WaitFor([&] { return Received() == "wxyz1234"; }, 1000));
+    Errors.clear();
+    Port->SetActive(false);
+    EXPECT_FALSE(Port->Active());
+    for (const auto& e : Errors) EXPECT_NE(e.Place, 104u) << e.Msg;
+}
+
 TEST_F(SerialPortTest, ClustersNobodyTakesAreBounded)
 {
     Port->SetThreadQuietMode(true);
