@@ -72,6 +72,13 @@ public:
         QPen Pen;
         TAxisSide Side = TAxisSide::Left;
         QList<QPointF> Points;
+        // A line of the data drawn here instead of by a chart series: thinned
+        // to the plot (Shown), on from its last drawing while it only grows.
+        bool Own = false;
+        qsizetype Kept = 0;
+        TThinMemo Memo;
+        QList<QPointF> Shown;
+        const QList<QPointF>& Drawn() const { return Own ? Shown : Points; }
     };
     TCurveBundleItem(QChart* chart, TChartRenderer* axes) : QGraphicsItem(chart), Axes(axes), Chart(chart)
     {
@@ -102,9 +109,10 @@ public:
             const int side = c.Side == TAxisSide::Left ? 0 : 1;
             if (!sides[side]) continue;
             const double sy = Rect.height() / (hi[side] - lo[side]);
-            line.resize(c.Points.size());
+            const QList<QPointF>& points = c.Drawn();
+            line.resize(points.size());
             QPointF* out = line.data();
-            for (const QPointF& p : c.Points)
+            for (const QPointF& p : points)
                 *out++ = QPointF(Rect.left() + (p.x() - xLo) * sx, Rect.bottom() - (p.y() - lo[side]) * sy);
             painter->setPen(c.Pen);
             painter->drawPolyline(line);
@@ -300,6 +308,14 @@ QPointF ChartPoint(const TSeriesData& s, const TPointD& p)
     return QPointF(x, y);
 }
 
+// Whether every point of a series takes the series' own colour.
+bool OneColour(const TSeriesData& s)
+{
+    for (size_t i = 0; i < s.PointColors.size() && i < s.Points.size(); ++i)
+        if (s.PointColors[i] != s.Color) return false;
+    return true;
+}
+
 void AddPieces(const TSeriesData& s, std::vector<TPiece>& pieces)
 {
     auto colorAt = [&](size_t i) { return i < s.PointColors.size() ? s.PointColors[i] : s.Color; };
@@ -469,6 +485,22 @@ QList<QPointF> ThinLine(const QList<QPointF>& points, qsizetype kept, TThinMemo&
 
 int TChartRenderer::BundledCurves() const { return Bundle ? int(Bundle->Curves.size()) : 0; }
 
+int TChartRenderer::LineCount() const
+{
+    int n = 0;
+    if (Bundle)
+        for (const TCurveBundleItem::TCurve& c : Bundle->Curves) n += c.Own ? 1 : 0;
+    return n;
+}
+
+TChartRenderer::TLine TChartRenderer::Line(int i) const
+{
+    if (Bundle)
+        for (const TCurveBundleItem::TCurve& c : Bundle->Curves)
+            if (c.Own && i-- == 0) return TLine{c.Shown, c.Side, c.Pen.color()};
+    return TLine{};
+}
+
 QXYSeries* TChartRenderer::Series(int i) const
 {
     return i >= 0 && i < int(Drawn.size()) ? Drawn[size_t(i)].Series : nullptr;
@@ -496,6 +528,16 @@ void TChartRenderer::ThinToPlot()
     const QRectF plot = Chart->plotArea();
     if (Bundle) {
         Bundle->SetPlotArea(plot);
+        double xLo = 0, xHi = 0;
+        const bool x = UnitRange(Used[0], xLo, xHi);
+        for (TCurveBundleItem::TCurve& c : Bundle->Curves) {
+            if (!c.Own) continue;
+            double yLo = 0, yHi = 0;
+            if (Thinning && x && UnitRange(Used[c.Side == TAxisSide::Left ? 1 : 2], yLo, yHi))
+                c.Shown = ThinLine(c.Points, c.Kept, c.Memo, xLo, xHi, yLo, yHi, plot.width(), plot.height());
+            else c.Shown = c.Points;
+            c.Kept = c.Points.size();
+        }
         Bundle->update();
     }
     for (TDrawn& d : Drawn) {
@@ -550,8 +592,16 @@ void TChartRenderer::Render(const TChartData& data, bool useDataScale)
 
     std::vector<TPiece> pieces;
     std::vector<TCurveBundleItem::TCurve> bundled;
+    // The own lines of the last drawing, in order: what was thinned of their
+    // points stays good for the points kept.
+    std::vector<TCurveBundleItem::TCurve*> before;
+    if (Bundle)
+        for (TCurveBundleItem::TCurve& c : Bundle->Curves)
+            if (c.Own) before.push_back(&c);
+    size_t own = 0;
     for (const TSeriesData& s : data.Series) {
-        if (s.Role == TSeriesRole::OtherCurve && s.Kind == TSeriesKind::Line) {
+        const bool ownLine = OwnLines && s.Kind == TSeriesKind::Line && !s.MarksVisible && OneColour(s);
+        if ((s.Role == TSeriesRole::OtherCurve && s.Kind == TSeriesKind::Line) || ownLine) {
             TCurveBundleItem::TCurve c;
             QPen pen(ToQColor(DrawColor(s, s.Color, sessionColors, background)));
             pen.setWidth(std::max(1, int(s.PenWidth)));
@@ -560,6 +610,14 @@ void TChartRenderer::Render(const TChartData& data, bool useDataScale)
             c.Side = s.Axis;
             c.Points.reserve(qsizetype(s.Points.size()));
             for (const TPointD& p : s.Points) c.Points.append(ChartPoint(s, p));
+            if (ownLine) {
+                c.Own = true;
+                if (own < before.size()) {
+                    c.Kept = KeptPrefix(before[own]->Points, c.Points);
+                    c.Memo = std::move(before[own]->Memo);
+                }
+                ++own;
+            }
             bundled.push_back(std::move(c));
         } else {
             AddPieces(s, pieces);

@@ -111,6 +111,18 @@ public:
     void ThinToPlot();
     // Keep every point (no thinning); for checks of the exact series data.
     bool Thinning = true;
+    // Lines of the data drawn by the renderer's own item rather than by chart
+    // series (the row window's live chart: a line series lays out and
+    // outlines its whole path on every change, which grows with the session).
+    // Lines of one colour without marks only; the rest stay series.
+    bool OwnLines = false;
+    struct TLine {
+        QList<QPointF> Points;  // as drawn: thinned to the plot
+        TAxisSide Side = TAxisSide::Left;
+        QColor Color;
+    };
+    int LineCount() const;
+    TLine Line(int i) const;
     // Number of the curves drawn together in one item below the series (the
     // "all curves" of a session: there may be thousands of them, far too
     // many for a chart series each).

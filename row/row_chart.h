@@ -53,6 +53,9 @@ public:
     // The chart series drawn by the last Render, in the order of the data.
     int DataSeriesCount() const { return FRenderer->SeriesCount(); }
     QXYSeries* DataSeries(int i) const { return FRenderer->Series(i); }
+    // The lines drawn by the renderer's own item (see TChartRenderer::OwnLines).
+    int LineCount() const { return FRenderer->LineCount(); }
+    TChartRenderer::TLine Line(int i) const { return FRenderer->Line(i); }
     // Empties the chart of drawn data.
     void ClearData();
 

@@ -763,6 +763,8 @@ void TfrmRow::RebuildRightChart()
         FRight->View()->setObjectName("chtRight");
         // The rower's chosen window of a stroke parameter widens to hold every stroke.
         FRight->Renderer().WidenToData = true;
+        // Its lines grow by a point a stroke: drawn by the renderer's own item.
+        FRight->Renderer().OwnLines = true;
         pnlChartRight->layout()->addWidget(FRight->View());
         ApplyChartLook(*FRight);
         FRight->View()->setContextMenuPolicy(Qt::NoContextMenu);

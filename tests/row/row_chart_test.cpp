@@ -41,6 +41,7 @@ protected:
         Host = std::make_unique<QWidget>();
         Host->resize(700, 400);
         Live = std::make_unique<TRowChart>(Host.get());
+        Live->Renderer().OwnLines = true;  // as the row window's stroke chart
         Live->View()->resize(700, 400);
         Host->show();
         QApplication::processEvents();
@@ -68,10 +69,10 @@ protected:
     void ExpectDrawnAsAnew(const TChartData& data, const char* where)
     {
         Live->Render(data, false);
-        ASSERT_EQ(Live->DataSeriesCount(), int(data.Series.size())) << where;
-        for (int i = 0; i < Live->DataSeriesCount(); ++i) {
+        ASSERT_EQ(Live->LineCount(), int(data.Series.size())) << where;
+        for (int i = 0; i < Live->LineCount(); ++i) {
             const TSeriesData& s = data.Series[size_t(i)];
-            ASSERT_EQ(Live->DataSeries(i)->points(), Thinned(s.Points, s.Axis == TAxisSide::Left ? 1 : 2))
+            ASSERT_EQ(Live->Line(i).Points, Thinned(s.Points, s.Axis == TAxisSide::Left ? 1 : 2))
                 << where << " series " << i;
         }
         QApplication::processEvents();
@@ -86,7 +87,7 @@ TEST_F(RowChart, ALongLineKeepsEachColumnsEndsHighAndLow)
     std::vector<TPointD> points;
     for (int k = 2; k <= 12000; ++k) points.push_back(Stroke(k));
     Live->Render(Line(points), false);
-    const QList<QPointF> drawn = Live->DataSeries(0)->points();
+    const QList<QPointF> drawn = Live->Line(0).Points;
     double xLo, xHi;
     Live->AxisRange(0, xLo, xHi);
     const double columns = Live->View()->chart()->plotArea().width();
@@ -111,8 +112,8 @@ TEST_F(RowChart, ALongLineKeepsEachColumnsEndsHighAndLow)
     // A line that goes back somewhere keeps every point that moves it by a pixel.
     std::swap(points[500], points[501]);
     Live->Render(Line(points), false);
-    EXPECT_EQ(Live->DataSeries(0)->points(), Thinned(points, 1));
-    EXPECT_GT(Live->DataSeries(0)->count(), qsizetype(4 * columns) + 4);
+    EXPECT_EQ(Live->Line(0).Points, Thinned(points, 1));
+    EXPECT_GT(Live->Line(0).Points.size(), qsizetype(4 * columns) + 4);
 }
 
 TEST_F(RowChart, AGrowingSessionIsDrawnAsIfDrawnAnew)

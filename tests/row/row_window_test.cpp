@@ -519,9 +519,9 @@ TEST_F(RowWindow, DemoStrokesReachCellsChartsStatusBarAndTrainingWindow)
     // Right chart: power and pulse of strokes 2..k.
     TRowChart* right = Row->RightChartObject();
     ASSERT_NE(right, nullptr);
-    ASSERT_GE(right->DataSeriesCount(), 2);
-    EXPECT_GE(right->DataSeries(0)->count(), 1);
-    EXPECT_LE(right->DataSeries(0)->count(), k - 1);
+    ASSERT_GE(right->LineCount(), 2);
+    EXPECT_GE(right->Line(0).Points.size(), 1);
+    EXPECT_LE(right->Line(0).Points.size(), k - 1);
     EXPECT_EQ(right->AxisTitle(1), "Y  " + QString::fromStdString(StrokeLongCaption(1)));
     // Left chart: the current drive is drawn.
     EXPECT_GT(Row->NewSeries()->count() + Row->OldSeries()->count(), 0);
@@ -833,11 +833,10 @@ TEST_F(RowWindow, SlidingStrokeChartShowsTheLastDataRangeStrokes)
     SetDataRange(5);
     fill(40);
     Row->RebuildRightChart();
-    QXYSeries* power = Row->RightChartObject()->DataSeries(0);
-    ASSERT_NE(power, nullptr);
-    ASSERT_EQ(power->count(), 6);  // strokes 35..40
-    EXPECT_EQ(power->at(0).x(), 35);
-    EXPECT_EQ(power->at(5).x(), 40);
+    QList<QPointF> power = Row->RightChartObject()->Line(0).Points;
+    ASSERT_EQ(power.size(), 6);  // strokes 35..40
+    EXPECT_EQ(power.at(0).x(), 35);
+    EXPECT_EQ(power.at(5).x(), 40);
 
     // Many strokes: the line is drawn through fewer points, the ends and the
     // extremes stay.
@@ -845,15 +844,15 @@ TEST_F(RowWindow, SlidingStrokeChartShowsTheLastDataRangeStrokes)
     fill(20000);
     Pump(50);
     Row->RebuildRightChart();
-    power = Row->RightChartObject()->DataSeries(0);
-    EXPECT_LT(power->count(), 19999);
-    EXPECT_GT(power->count(), 10);
-    EXPECT_EQ(power->at(0).x(), 2);
-    EXPECT_EQ(power->at(power->count() - 1).x(), 20000);
+    power = Row->RightChartObject()->Line(0).Points;
+    EXPECT_LT(power.size(), 19999);
+    EXPECT_GT(power.size(), 10);
+    EXPECT_EQ(power.at(0).x(), 2);
+    EXPECT_EQ(power.at(power.size() - 1).x(), 20000);
     double lo = 1e9, hi = -1e9;
-    for (int i = 0; i < power->count(); ++i) {
-        lo = std::min(lo, power->at(i).y());
-        hi = std::max(hi, power->at(i).y());
+    for (const QPointF& p : power) {
+        lo = std::min(lo, p.y());
+        hi = std::max(hi, p.y());
     }
     EXPECT_EQ(lo, 100);
     EXPECT_EQ(hi, 149);
@@ -1007,6 +1006,21 @@ TEST_F(RowWindow, EveryPointOfTheStrokeChartLiesInsideItsAxes)
                 EXPECT_LE(value, v->max()) << series->name().toStdString() << " point " << i;
                 ++checked;
             }
+        }
+    }
+    // The lines the chart draws itself, on the bottom axis and their side's.
+    TRowChart* right = Row->RightChartObject();
+    for (int l = 0; l < right->LineCount(); ++l) {
+        const TChartRenderer::TLine line = right->Line(l);
+        auto* x = qobject_cast<QValueAxis*>(right->Axis(0));
+        auto* y = qobject_cast<QValueAxis*>(right->Axis(line.Side == TAxisSide::Left ? 1 : 2));
+        if (!x || !y) continue;
+        for (const QPointF& p : line.Points) {
+            EXPECT_GE(p.x(), x->min()) << "line " << l;
+            EXPECT_LE(p.x(), x->max()) << "line " << l;
+            EXPECT_GE(p.y(), y->min()) << "line " << l;
+            EXPECT_LE(p.y(), y->max()) << "line " << l;
+            ++checked;
         }
     }
     EXPECT_GT(checked, 100);
