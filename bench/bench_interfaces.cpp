@@ -91,6 +91,16 @@ double ProcessCpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
+// A VT interface on the pseudo-terminal master's slave that computes strokes
+// and counts the pulses it has handled in raw.
+void OpenCountingPulses(TVTInterface& vt, int master, int64_t& raw)
+{
+    vt.ProtocolSet = {vtpVtw};
+    vt.DoCalculate = true;
+    vt.OnRawData = [&raw](TInterface*, double, int, int) { ++raw; };
+    vt.Open(1, ptsname(master));
+}
+
 void BM_VTSerialPath(benchmark::State& state)
 {
     EnsureCoreApp();
@@ -103,11 +113,8 @@ void BM_VTSerialPath(benchmark::State& state)
     const int64_t pulses = int64_t(frames.size() / 4);
     {
         TVTInterface vt;
-        vt.ProtocolSet = {vtpVtw};
-        vt.DoCalculate = true;
         int64_t raw = 0;
-        vt.OnRawData = [&](TInterface*, double, int, int) { ++raw; };
-        vt.Open(1, ptsname(master));
+        OpenCountingPulses(vt, master, raw);
         for (auto _ : state) {
             const int64_t target = raw + pulses;
             size_t done = 0;
@@ -135,11 +142,8 @@ void BM_VTSerialFrameByFrame(benchmark::State& state)
     const std::vector<uint16_t> ticks = Rowing(2);
     {
         TVTInterface vt;
-        vt.ProtocolSet = {vtpVtw};
-        vt.DoCalculate = true;
         int64_t raw = 0;
-        vt.OnRawData = [&](TInterface*, double, int, int) { ++raw; };
-        vt.Open(1, ptsname(master));
+        OpenCountingPulses(vt, master, raw);
         int64_t frames = 0;
         double cpu = 0;
         for (auto _ : state) {
