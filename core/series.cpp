@@ -224,6 +224,7 @@ void TLiveStrokeSeries::Rebuild(const TTraining& t, const TStrokeSeriesOptions& 
     ++RebuildCount;
     Chart = TChartData{};
     BuildStrokeSeries(Chart, t, o);
+    Kept.assign(Chart.Series.size(), 0);
     Options = o;
     Range = DataRange();
     ClientId = t.ClientId;
@@ -295,6 +296,7 @@ void TLiveStrokeSeries::StrokeStored(const TTraining& t, const TStrokeSeriesOpti
         }
         size_t drop = 0;
         while (drop < side.Strokes.size() && side.Strokes[drop] < first) ++drop;
+        Kept[size_t(side.Series)] = drop > 0 ? 0 : points.size();  // a slide moves every point
         if (drop > 0) {
             side.Strokes.erase(side.Strokes.begin(), side.Strokes.begin() + std::ptrdiff_t(drop));
             points.erase(points.begin(), points.begin() + std::ptrdiff_t(drop));

@@ -94,6 +94,10 @@ public:
     void StrokeStored(const TTraining& t, const TStrokeSeriesOptions& options, int k);
     // Full builds so far (for tests: a stroke must not cause one).
     int Rebuilds() const { return RebuildCount; }
+    // Per series of Data(): how many of its first points are those it held
+    // before the last Rebuild or StrokeStored (0 after a Rebuild), so that a
+    // renderer only takes on what is new.
+    const std::vector<size_t>& Unchanged() const { return Kept; }
 
 private:
     struct TSide {
@@ -116,6 +120,7 @@ private:
     TTrainingSettings Settings{};
     int First = 2, Last = 0;
     TSide Sides[2];
+    std::vector<size_t> Kept;
     int RebuildCount = 0;
 };
 

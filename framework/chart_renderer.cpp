@@ -7,6 +7,7 @@
 #include <QLineSeries>
 #include <QPainter>
 #include <QScatterSeries>
+#include <QStyleOptionGraphicsItem>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -78,12 +79,25 @@ public:
         qsizetype Kept = 0;
         TThinMemo Memo;
         QList<QPointF> Shown;
+        bool Rising = false;  // Shown never goes back in x
         const QList<QPointF>& Drawn() const { return Own ? Shown : Points; }
+    };
+    // How the axes' units fall on the plot's pixels.
+    struct TView {
+        QRectF Rect;
+        double XLo = 0, XHi = 0;
+        double Lo[2] = {0, 0}, Hi[2] = {0, 0};
+        bool Sides[2] = {false, false};
+        bool Valid = false;
+        bool operator==(const TView&) const = default;
+        double PixelX(double x) const { return Rect.left() + (x - XLo) * Rect.width() / (XHi - XLo); }
     };
     TCurveBundleItem(QChart* chart, TChartRenderer* axes) : QGraphicsItem(chart), Axes(axes), Chart(chart)
     {
         // Above the grid and the axes, below every series.
         setZValue(3.5);
+        // The part to paint again comes with each paint (exposedRect).
+        setFlag(QGraphicsItem::ItemUsesExtendedStyleOption);
         Rect = chart->plotArea();
     }
     QRectF boundingRect() const override { return Rect; }
@@ -93,27 +107,59 @@ public:
         prepareGeometryChange();
         Rect = area;
     }
-    void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override
+    TView CurrentView() const
     {
-        if (!Axes || Curves.empty() || Rect.isEmpty()) return;
-        double xLo = 0, xHi = 0, lo[2] = {0, 0}, hi[2] = {0, 0};
-        if (!UnitRange(Axes->BottomAxis(), xLo, xHi) || !(xHi > xLo)) return;
-        const bool sides[2] = {UnitRange(Axes->LeftAxis(), lo[0], hi[0]) && hi[0] > lo[0],
-                               UnitRange(Axes->RightAxis(), lo[1], hi[1]) && hi[1] > lo[1]};
+        TView v;
+        v.Rect = Rect;
+        if (!Axes || Rect.isEmpty()) return v;
+        if (!UnitRange(Axes->BottomAxis(), v.XLo, v.XHi) || !(v.XHi > v.XLo)) return v;
+        v.Sides[0] = UnitRange(Axes->LeftAxis(), v.Lo[0], v.Hi[0]) && v.Hi[0] > v.Lo[0];
+        v.Sides[1] = UnitRange(Axes->RightAxis(), v.Lo[1], v.Hi[1]) && v.Hi[1] > v.Lo[1];
+        v.Valid = true;
+        return v;
+    }
+    // Asks for the pixel columns from x0 to x1 of the plot to be painted
+    // again; the whole plot when the view is not the one last asked for.
+    void Repaint(const TView& view, bool whole, double x0, double x1)
+    {
+        if (whole || !view.Valid || !(view == Requested)) update();
+        else if (x0 <= x1) update(QRectF(QPointF(x0, Rect.top()), QPointF(x1, Rect.bottom())) & Rect);
+        Requested = view;
+    }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget*) override
+    {
+        const TView v = CurrentView();
+        if (Curves.empty() || !v.Valid) return;
         painter->save();
-        painter->setClipRect(Rect);
+        painter->setClipRect(Rect, Qt::IntersectClip);
         painter->setRenderHint(QPainter::Antialiasing, false);
-        const double sx = Rect.width() / (xHi - xLo);
+        const double sx = Rect.width() / (v.XHi - v.XLo);
+        const QRectF exposed = option ? option->exposedRect : Rect;
         QPolygonF line;
         for (const TCurve& c : Curves) {
             const int side = c.Side == TAxisSide::Left ? 0 : 1;
-            if (!sides[side]) continue;
-            const double sy = Rect.height() / (hi[side] - lo[side]);
+            if (!v.Sides[side]) continue;
+            const double sy = Rect.height() / (v.Hi[side] - v.Lo[side]);
             const QList<QPointF>& points = c.Drawn();
-            line.resize(points.size());
+            const QPointF* begin = points.constData();
+            const QPointF* end = begin + points.size();
+            if (c.Rising && c.Pen.style() == Qt::SolidLine) {
+                // Only the segments that reach into the exposed columns (a
+                // dashed line is drawn whole: its dashes run on from its start).
+                const double margin = c.Pen.widthF() + 2;
+                const double lo = v.XLo + (exposed.left() - margin - Rect.left()) / sx;
+                const double hi = v.XLo + (exposed.right() + margin - Rect.left()) / sx;
+                const QPointF* from =
+                    std::lower_bound(begin, end, lo, [](const QPointF& p, double x) { return p.x() < x; });
+                const QPointF* to =
+                    std::upper_bound(from, end, hi, [](double x, const QPointF& p) { return x < p.x(); });
+                begin = from > begin ? from - 1 : from;
+                end = to < end ? to + 1 : to;
+            }
+            line.resize(end - begin);
             QPointF* out = line.data();
-            for (const QPointF& p : points)
-                *out++ = QPointF(Rect.left() + (p.x() - xLo) * sx, Rect.bottom() - (p.y() - lo[side]) * sy);
+            for (const QPointF* p = begin; p != end; ++p)
+                *out++ = QPointF(Rect.left() + (p->x() - v.XLo) * sx, Rect.bottom() - (p->y() - v.Lo[side]) * sy);
             painter->setPen(c.Pen);
             painter->drawPolyline(line);
         }
@@ -121,10 +167,13 @@ public:
     }
     std::vector<TCurve> Curves;
     TChartRenderer* Axes;
+    // The curves were replaced by others, not only grown: paint all again.
+    bool Restructured = true;
 
 private:
     QChart* Chart;
     QRectF Rect;
+    TView Requested;  // the view of the last repaint asked for
 };
 
 qint64 TChartRenderer::DayBase() { return ChartDayBase(); }
@@ -186,6 +235,7 @@ void TChartRenderer::Clear()
     Drawn.clear();
     if (Bundle) {
         Bundle->Curves.clear();
+        Bundle->Restructured = true;
         Bundle->update();
     }
 }
@@ -528,17 +578,42 @@ void TChartRenderer::ThinToPlot()
     const QRectF plot = Chart->plotArea();
     if (Bundle) {
         Bundle->SetPlotArea(plot);
-        double xLo = 0, xHi = 0;
-        const bool x = UnitRange(Used[0], xLo, xHi);
+        const TCurveBundleItem::TView view = Bundle->CurrentView();
+        // A line that only grew is painted again from the last point it kept.
+        bool whole = Bundle->Restructured;
+        double x0 = std::numeric_limits<double>::infinity(), x1 = -x0;
         for (TCurveBundleItem::TCurve& c : Bundle->Curves) {
             if (!c.Own) continue;
+            const QList<QPointF> before = c.Shown;
+            const bool wasRising = c.Rising;
             double yLo = 0, yHi = 0;
-            if (Thinning && x && UnitRange(Used[c.Side == TAxisSide::Left ? 1 : 2], yLo, yHi))
-                c.Shown = ThinLine(c.Points, c.Kept, c.Memo, xLo, xHi, yLo, yHi, plot.width(), plot.height());
+            if (Thinning && view.Valid && UnitRange(Used[c.Side == TAxisSide::Left ? 1 : 2], yLo, yHi))
+                c.Shown = ThinLine(c.Points, c.Kept, c.Memo, view.XLo, view.XHi, yLo, yHi, plot.width(), plot.height());
             else c.Shown = c.Points;
             c.Kept = c.Points.size();
+            c.Rising = std::is_sorted(c.Shown.cbegin(), c.Shown.cend(),
+                                      [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
+            if (whole || !view.Valid) continue;
+            if (!c.Rising || !wasRising) {
+                whole = true;
+                continue;
+            }
+            const qsizetype n = std::min(before.size(), c.Shown.size());
+            qsizetype same = 0;
+            while (same < n && before[same].x() == c.Shown[same].x() && before[same].y() == c.Shown[same].y()) ++same;
+            if (same == before.size() && same == c.Shown.size()) continue;
+            // From the last point both share (its segment onwards changed) to the end of either.
+            const double from = same > 0 ? c.Shown[same - 1].x()
+                                         : std::min(before.isEmpty() ? c.Shown.front().x() : before.front().x(),
+                                                    c.Shown.isEmpty() ? before.front().x() : c.Shown.front().x());
+            const double to =
+                std::max(before.isEmpty() ? from : before.back().x(), c.Shown.isEmpty() ? from : c.Shown.back().x());
+            const double margin = c.Pen.widthF() + 2;
+            x0 = std::min(x0, view.PixelX(from) - margin);
+            x1 = std::max(x1, view.PixelX(to) + margin);
         }
-        Bundle->update();
+        Bundle->Repaint(view, whole, x0, x1);
+        Bundle->Restructured = false;
     }
     for (TDrawn& d : Drawn) {
         if (!d.Series) continue;
@@ -558,27 +633,50 @@ void TChartRenderer::ThinToPlot()
     InThin = false;
 }
 
-void TChartRenderer::Render(const TChartData& data, bool useDataScale)
+void TChartRenderer::Render(const TChartData& data, bool useDataScale, const std::vector<size_t>* unchanged)
 {
     // Lines stand out from the chart's background; average records keep apart
     // from the sessions' colours.
     const std::vector<int32_t> sessionColors = SessionColors(data);
     const int32_t background = FromQColor(Chart->backgroundBrush().color());
     InRender = true;
+    const size_t count = data.Series.size();
+    const bool grown = unchanged && unchanged->size() == count && Scans.size() == count;
+    // How many first points of series i are those of the last drawing.
+    auto same = [&](size_t i) { return grown ? std::min((*unchanged)[i], data.Series[i].Points.size()) : size_t(0); };
     bool time[3] = {false, false, false};
     TRange ranges[3];
     bool whole[3] = {true, true, true};  // every value on the axis is a whole number
     auto isWhole = [](double v) { return !std::isfinite(v) || v == std::floor(v); };
-    for (const TSeriesData& s : data.Series) {
+    Scans.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const TSeriesData& s = data.Series[i];
         const int y = s.Axis == TAxisSide::Left ? 1 : 2;
         time[0] = time[0] || s.XDateTime;
         time[y] = time[y] || s.YDateTime;
-        for (const TPointD& p : s.Points) {
-            ranges[0].Add(p.X);
-            ranges[y].Add(p.Y);
-            whole[0] = whole[0] && isWhole(p.X);
-            whole[y] = whole[y] && isWhole(p.Y);
+        std::vector<TScanned>& marks = Scans[i];
+        marks.resize(std::min(marks.size(), same(i) / kScanBlock));
+        TScanned found = marks.empty() ? TScanned{} : marks.back();
+        for (size_t k = marks.size() * kScanBlock; k < s.Points.size(); ++k) {
+            const TPointD& p = s.Points[k];
+            if (std::isfinite(p.X)) {
+                found.XLo = std::min(found.XLo, p.X);
+                found.XHi = std::max(found.XHi, p.X);
+            }
+            if (std::isfinite(p.Y)) {
+                found.YLo = std::min(found.YLo, p.Y);
+                found.YHi = std::max(found.YHi, p.Y);
+            }
+            found.XWhole = found.XWhole && isWhole(p.X);
+            found.YWhole = found.YWhole && isWhole(p.Y);
+            if ((k + 1) % kScanBlock == 0) marks.push_back(found);
         }
+        ranges[0].Add(found.XLo);
+        ranges[0].Add(found.XHi);
+        ranges[y].Add(found.YLo);
+        ranges[y].Add(found.YHi);
+        whole[0] = whole[0] && found.XWhole;
+        whole[y] = whole[y] && found.YWhole;
     }
     // Series that left the chart (removed by someone else) are forgotten.
     const QList<QAbstractSeries*> inChart = Chart->series();
@@ -595,11 +693,15 @@ void TChartRenderer::Render(const TChartData& data, bool useDataScale)
     // The own lines of the last drawing, in order: what was thinned of their
     // points stays good for the points kept.
     std::vector<TCurveBundleItem::TCurve*> before;
+    bool restructured = !Bundle;
     if (Bundle)
-        for (TCurveBundleItem::TCurve& c : Bundle->Curves)
+        for (TCurveBundleItem::TCurve& c : Bundle->Curves) {
             if (c.Own) before.push_back(&c);
+            else restructured = true;  // other curves are drawn anew
+        }
     size_t own = 0;
-    for (const TSeriesData& s : data.Series) {
+    for (size_t i = 0; i < count; ++i) {
+        const TSeriesData& s = data.Series[i];
         const bool ownLine = OwnLines && s.Kind == TSeriesKind::Line && !s.MarksVisible && OneColour(s);
         if ((s.Role == TSeriesRole::OtherCurve && s.Kind == TSeriesKind::Line) || ownLine) {
             TCurveBundleItem::TCurve c;
@@ -608,13 +710,31 @@ void TChartRenderer::Render(const TChartData& data, bool useDataScale)
             pen.setStyle(ToQtPenStyle(s.PenStyle));
             c.Pen = pen;
             c.Side = s.Axis;
-            c.Points.reserve(qsizetype(s.Points.size()));
-            for (const TPointD& p : s.Points) c.Points.append(ChartPoint(s, p));
-            if (ownLine) {
+            TCurveBundleItem::TCurve* last = ownLine && own < before.size() ? before[own] : nullptr;
+            const size_t kept = same(i);
+            const QPointF lastKept = kept > 0 ? ChartPoint(s, s.Points[kept - 1]) : QPointF();
+            if (last && kept > 0 && qsizetype(kept) <= last->Points.size() &&
+                last->Points[qsizetype(kept) - 1].x() == lastKept.x() &&
+                last->Points[qsizetype(kept) - 1].y() == lastKept.y()) {
+                // A line that grew: its points so far are taken over.
+                c.Points = std::move(last->Points);
+                c.Points.resize(qsizetype(kept));
+                c.Kept = qsizetype(kept);
+            } else {
+                c.Points.reserve(qsizetype(s.Points.size()));
+            }
+            for (size_t k = size_t(c.Points.size()); k < s.Points.size(); ++k)
+                c.Points.append(ChartPoint(s, s.Points[k]));
+            if (!ownLine) {
+                restructured = true;
+            } else {
                 c.Own = true;
-                if (own < before.size()) {
-                    c.Kept = KeptPrefix(before[own]->Points, c.Points);
-                    c.Memo = std::move(before[own]->Memo);
+                if (last) {
+                    if (c.Kept == 0) c.Kept = KeptPrefix(last->Points, c.Points);
+                    c.Memo = std::move(last->Memo);
+                    c.Shown = last->Shown;
+                    c.Rising = last->Rising;
+                    restructured = restructured || last->Pen != c.Pen || last->Side != c.Side;
                 }
                 ++own;
             }
@@ -623,10 +743,11 @@ void TChartRenderer::Render(const TChartData& data, bool useDataScale)
             AddPieces(s, pieces);
         }
     }
+    restructured = restructured || own != before.size();
     if (!bundled.empty() && !Bundle) Bundle = new TCurveBundleItem(Chart, this);
     if (Bundle) {
         Bundle->Curves = std::move(bundled);
-        Bundle->update();
+        Bundle->Restructured = Bundle->Restructured || restructured;
     }
 
     // The series of the last drawing are reused in order while their kind

@@ -13,6 +13,7 @@
 #include <QPointF>
 #include <QString>
 
+#include <limits>
 #include <vector>
 
 #include "core/series.h"
@@ -77,7 +78,9 @@ public:
     // A series whose points carry their own colours (PointColors) is drawn
     // in pieces of one colour: a line segment takes the colour of the point
     // it leads to, a point its own colour.
-    void Render(const TChartData& data, bool useDataScale);
+    // unchanged (a live chart that grew): per series, how many of its first
+    // points are those given to the last drawing; only the rest is taken on.
+    void Render(const TChartData& data, bool useDataScale, const std::vector<size_t>* unchanged = nullptr);
     // Removes every series drawn (series added by others stay).
     void Clear();
     // Applies fonts, colours, titles and visibility to the axes.
@@ -160,6 +163,16 @@ private:
     std::vector<QMetaObject::Connection> Connections;
     bool InRender = false;
     bool InThin = false;
+    // What the points of a series hold: their ranges, and whether every value
+    // is whole. Kept for every whole block of points from the start, so that
+    // a series that only grew is looked at again from its last block on.
+    struct TScanned {
+        double XLo = std::numeric_limits<double>::infinity(), XHi = -XLo;
+        double YLo = std::numeric_limits<double>::infinity(), YHi = -YLo;
+        bool XWhole = true, YWhole = true;
+    };
+    static constexpr size_t kScanBlock = 512;
+    std::vector<std::vector<TScanned>> Scans;  // per series of the last drawing
 };
 
 // Thinning of a series for a plot of the given pixel size over the visible

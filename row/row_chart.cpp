@@ -85,6 +85,9 @@ QLineSeries* TRowChart::AddFixedLine(const QString& name, const QColor& color)
     return line;
 }
 
-void TRowChart::Render(const TChartData& data, bool useDataScale) { FRenderer->Render(data, useDataScale); }
+void TRowChart::Render(const TChartData& data, bool useDataScale, const std::vector<size_t>* unchanged)
+{
+    FRenderer->Render(data, useDataScale, unchanged);
+}
 
 void TRowChart::ClearData() { FRenderer->Clear(); }

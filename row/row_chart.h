@@ -48,8 +48,8 @@ public:
     QLineSeries* AddFixedLine(const QString& name, const QColor& color);
 
     // Draws chart data in place of the last drawing. useDataScale: the left
-    // and right axes take the data's scale.
-    void Render(const TChartData& data, bool useDataScale);
+    // and right axes take the data's scale; unchanged: see TChartRenderer::Render.
+    void Render(const TChartData& data, bool useDataScale, const std::vector<size_t>* unchanged = nullptr);
     // The chart series drawn by the last Render, in the order of the data.
     int DataSeriesCount() const { return FRenderer->SeriesCount(); }
     QXYSeries* DataSeries(int i) const { return FRenderer->Series(i); }

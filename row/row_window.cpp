@@ -1257,7 +1257,7 @@ void TfrmRow::StrokeStored(int k)
     const TTraining& session = Session();
     if (FRight && RightIndex == -2 && session.ClientId > 0) {
         FRightSeries.StrokeStored(session, RightOptions(), k);
-        FRight->Render(FRightSeries.Data(), true);
+        FRight->Render(FRightSeries.Data(), true, &FRightSeries.Unchanged());
     } else {
         RebuildRightChart();
     }

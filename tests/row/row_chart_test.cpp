@@ -7,6 +7,10 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
+#include <QImage>
+#include <QPaintEvent>
+#include <QRegion>
+#include <QScreen>
 #include <QWidget>
 #include <QXYSeries>
 
@@ -31,6 +35,13 @@ TChartData Line(const std::vector<TPointD>& points)
     s.Points = points;
     data.Series.push_back(s);
     return data;
+}
+
+// What is on the screen of a shown widget (as painted, part by part).
+QImage OnScreen(QWidget* w)
+{
+    QApplication::processEvents();
+    return w->screen()->grabWindow(w->winId()).toImage();
 }
 
 class RowChart : public ::testing::Test {
@@ -65,10 +76,21 @@ protected:
     }
 
     // Draws data on the chart as it comes: each series must be the line
-    // thinned from all its points for the plot as it is.
+    // thinned from all its points for the plot as it is. Hinted: the chart is
+    // told how many first points of each series it drew before, as the row
+    // window tells it.
     void ExpectDrawnAsAnew(const TChartData& data, const char* where)
     {
-        Live->Render(data, false);
+        std::vector<size_t> same(data.Series.size(), 0);
+        for (size_t i = 0; i < same.size() && i < Previous.Series.size(); ++i) {
+            const std::vector<TPointD>& a = Previous.Series[i].Points;
+            const std::vector<TPointD>& b = data.Series[i].Points;
+            while (same[i] < a.size() && same[i] < b.size() && a[same[i]].X == b[same[i]].X &&
+                   a[same[i]].Y == b[same[i]].Y)
+                ++same[i];
+        }
+        Previous = data;
+        Live->Render(data, false, Hinted ? &same : nullptr);
         ASSERT_EQ(Live->LineCount(), int(data.Series.size())) << where;
         for (int i = 0; i < Live->LineCount(); ++i) {
             const TSeriesData& s = data.Series[size_t(i)];
@@ -78,8 +100,12 @@ protected:
         QApplication::processEvents();
     }
 
+    void GrowSession();
+
     std::unique_ptr<QWidget> Host;
     std::unique_ptr<TRowChart> Live;
+    TChartData Previous;
+    bool Hinted = false;
 };
 
 TEST_F(RowChart, ALongLineKeepsEachColumnsEndsHighAndLow)
@@ -116,7 +142,7 @@ TEST_F(RowChart, ALongLineKeepsEachColumnsEndsHighAndLow)
     EXPECT_GT(Live->Line(0).Points.size(), qsizetype(4 * columns) + 4);
 }
 
-TEST_F(RowChart, AGrowingSessionIsDrawnAsIfDrawnAnew)
+void RowChart::GrowSession()
 {
     std::vector<TPointD> points;
     for (int k = 2; k <= 2500; ++k) points.push_back(Stroke(k));
@@ -169,6 +195,95 @@ TEST_F(RowChart, AGrowingSessionIsDrawnAsIfDrawnAnew)
     ExpectDrawnAsAnew(Line(points), "narrower");
     points.push_back(Stroke(2704));
     ExpectDrawnAsAnew(Line(points), "narrower appended");
+}
+
+TEST_F(RowChart, AGrowingSessionIsDrawnAsIfDrawnAnew) { GrowSession(); }
+
+TEST_F(RowChart, AGrowingSessionToldWhatItKeptIsDrawnAsIfDrawnAnew)
+{
+    Hinted = true;
+    GrowSession();
+}
+
+// The regions a widget paints.
+class TPaintSpy : public QObject {
+public:
+    QRegion Painted;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) Painted += static_cast<QPaintEvent*>(e)->region();
+        return false;
+    }
+};
+
+// What the live chart shows is what a chart shows that draws data once.
+void ExpectShownAsDrawnOnce(QWidget* shownHost, TRowChart& live, const TChartData& data, const char* where)
+{
+    const QImage shown = OnScreen(shownHost);
+    QWidget host;
+    host.resize(shownHost->size());
+    TRowChart fresh(&host);
+    fresh.Renderer().OwnLines = true;
+    fresh.SetFixedAxis(0, 0, 3000, 500);
+    fresh.SetFixedAxis(1, 0, 400, 50);
+    fresh.View()->resize(live.View()->size());
+    host.show();
+    QApplication::processEvents();
+    fresh.Render(data, false);
+    OnScreen(&host);  // the axes' labels are laid out: then as the live chart
+    fresh.Render(data, false);
+    const QImage once = OnScreen(&host);
+    ASSERT_EQ(shown.size(), once.size()) << where;
+    EXPECT_TRUE(shown == once) << where;
+}
+
+TEST_F(RowChart, AStrokePaintsOnlyTheColumnsItChangedAndTheResultIsTheWholeDrawing)
+{
+    Hinted = true;
+    // The rower's window of both parameters (a chart scaled from its data
+    // paints anew when a stroke widens it).
+    Live->SetFixedAxis(0, 0, 3000, 500);
+    Live->SetFixedAxis(1, 0, 400, 50);
+    TPaintSpy spy;
+    Live->View()->viewport()->installEventFilter(&spy);
+    const double plotWidth = Live->Chart()->plotArea().width();
+    // Appends points one by one; each paints a narrow part of the plot.
+    auto grow = [&](std::vector<TPointD>& points, int from, int to, auto point) {
+        for (int k = from; k <= to; ++k) {
+            points.push_back(point(k));
+            spy.Painted = QRegion();
+            ExpectDrawnAsAnew(Line(points), "appended");
+            QApplication::processEvents();
+            if (k < from + 3) continue;  // the chart's layout settles after its first drawing
+            const QRect painted = spy.Painted.boundingRect();
+            EXPECT_GT(painted.width(), 0) << k;
+            EXPECT_LT(painted.width(), plotWidth / 8) << "stroke " << k;
+        }
+    };
+    // Few strokes far apart: each segment spans many pixels.
+    std::vector<TPointD> sparse;
+    auto far = [](int k) { return TPointD{75.0 * k, Stroke(k).Y}; };
+    grow(sparse, 1, 30, far);
+    ExpectShownAsDrawnOnce(Host.get(), *Live, Line(sparse), "few");
+    // Many: several per pixel column.
+    std::vector<TPointD> points;
+    for (int k = 2; k <= 2500; ++k) points.push_back(Stroke(k));
+    ExpectDrawnAsAnew(Line(points), "many");
+    grow(points, 2501, 2530, Stroke);
+    ExpectShownAsDrawnOnce(Host.get(), *Live, Line(points), "many");
+    // A dashed line: its dashes run on from its start also where only its
+    // end is painted again.
+    TChartData dashed = Line(sparse);
+    dashed.Series[0].PenStyle = 1;
+    ExpectDrawnAsAnew(dashed, "dashed");
+    for (int k = 31; k <= 34; ++k) {
+        dashed.Series[0].Points.push_back(far(k));
+        spy.Painted = QRegion();
+        ExpectDrawnAsAnew(dashed, "dashed, appended");
+        QApplication::processEvents();
+        EXPECT_LT(spy.Painted.boundingRect().width(), plotWidth / 8);
+    }
+    ExpectShownAsDrawnOnce(Host.get(), *Live, dashed, "dashed");
 }
 
 }  // namespace
