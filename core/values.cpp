@@ -324,7 +324,7 @@ void TAverageStrokeCache::Clear()
     FChanged = 0;
 }
 
-void TAverageStrokeCache::Update(TTraining& t)
+void TAverageStrokeCache::Update(TTraining& t, int from)
 {
     if (t.Strokes.empty()) t.Strokes.resize(1);
     if (t.Curves.size() < t.Strokes.size()) t.Curves.resize(t.Strokes.size(), TStgForceCurve{});
@@ -351,13 +351,16 @@ void TAverageStrokeCache::Update(TTraining& t)
             FSums.Remove(FEntries[e].Length, FEntries[e].Samples.data());
             ++FChanged;
         }
+    // Entries the caller vouches for: only those that were summed before.
+    const size_t start = std::min({size_t(std::max(from - 2, 0)), FEntries.size(), needed});
     FEntries.resize(needed);
     // One pass in stroke order: the averages of energy and length are summed
     // as the full computation sums them, and every stroke whose curve, flag
     // or length differs from the copy moves its curve in the sums.
-    int n = 0;
-    double energySum = 0, lengthSum = 0;
-    for (size_t e = 0; e < needed; ++e) {
+    int n = start > 0 ? FEntries[start - 1].Count : 0;
+    double energySum = start > 0 ? FEntries[start - 1].EnergySum : 0;
+    double lengthSum = start > 0 ? FEntries[start - 1].LengthSum : 0;
+    for (size_t e = start; e < needed; ++e) {
         const TStgForceCurve& c = t.Curves[e + 2];
         const TStgStrokeData& s = t.Strokes[e + 2];
         TEntry& entry = FEntries[e];
@@ -366,6 +369,9 @@ void TAverageStrokeCache::Update(TTraining& t)
             energySum += s.Energy;
             lengthSum += s.StrokeLength;
         }
+        entry.Count = n;
+        entry.EnergySum = energySum;
+        entry.LengthSum = lengthSum;
         if (!entry.HasData && !c.HasData) continue;
         const float length = s.StrokeLength;
         if (entry.HasData && c.HasData && std::memcmp(&entry.StrokeLength, &length, sizeof length) == 0 &&

@@ -87,7 +87,10 @@ private:
 class TAverageStrokeCache {
 public:
     // Recomputes slot 0 of Strokes and Curves, as UpdateAverageStroke does.
-    void Update(TTraining& t);
+    // from: the strokes before it are as they were at the last Update (the
+    // caller wrote only from there on), so only the rest is looked at; 2
+    // looks at every stroke.
+    void Update(TTraining& t, int from = 2);
     // Forgets everything (the next Update rebuilds).
     void Clear();
     // How the last Update got its curve sums: rebuilt from nothing (the first
@@ -104,6 +107,9 @@ private:
         float StrokeLength = 0;
         double Length = 0;  // the length the curve is stretched from
         TCurveSamples Samples{};
+        // Summed over the strokes up to this one, in stroke order.
+        int Count = 0;
+        double EnergySum = 0, LengthSum = 0;
     };
     std::vector<TEntry> FEntries;  // stroke j at index j - 2
     TCurveSums FSums;              // the entries that have data

@@ -156,6 +156,13 @@ TRowEngine::TRowEngine(TSessionStore& store, int32_t sessionId, TRowHost& host, 
     };
     QObject::connect(&store, &TSessionStore::HeaderChanged, FListener.get(), refresh);
     QObject::connect(&store, &TSessionStore::WorkoutChanged, FListener.get(), refresh);
+    // Curves or strokes changed by someone else (a curve deleted in the force
+    // curves window): the next average looks at every stroke again.
+    auto others = [this](int32_t id) {
+        if (id == FId && !FAnnouncing) FAverageOwn = false;
+    };
+    QObject::connect(&store, &TSessionStore::CurvesChanged, FListener.get(), others);
+    QObject::connect(&store, &TSessionStore::SessionChanged, FListener.get(), others);
     // The session was closed: what is recorded from now on is nobody's, and
     // its journal ends.
     QObject::connect(&store, &TSessionStore::SessionRemoved, FListener.get(), [this](int32_t id) {
@@ -689,7 +696,7 @@ void TRowEngine::InterfaceClosing(TInterface*)
     // Every stroke received so far stays; the arrays are trimmed to their use.
     CloseRecording(FSession, FStrokeIndex, FRawCount, FFinished);
     JournalClosed();
-    if (FStore) FStore->NotifySessionChanged(FId);
+    if (FStore) Announce([this] { FStore->NotifySessionChanged(FId); });
 }
 
 void TRowEngine::ShowRowClock(bool force)
@@ -834,7 +841,7 @@ void TRowEngine::VTInterfaceStartingRecover(TInterface*)
         for (int k = FForceIndex; k <= 80; ++k) FDriveForces[size_t(k)] = 0;
     SetPanel(rpSR, "R");
     FHost->RecoveryStarted();
-    if (FStore) FStore->NotifyCurvesChanged(FId);
+    if (FStore) Announce([this] { FStore->NotifyCurvesChanged(FId); });
 }
 
 void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& received)
@@ -867,7 +874,7 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
     // 5.
     S.Header.SelectedStroke = k;
     ApplyCurvePeak(S.Strokes[size_t(k)], S.Curves[size_t(k)], S.Settings.Sprocket);
-    FAverage.Update(S);
+    UpdateAverage(k);
     // 6.
     bool intervalClosed = false;
     if (k >= 1 && S.Settings.LimitType == 4) {
@@ -899,12 +906,26 @@ void TRowEngine::InterfaceStrokeData(TInterface* sender, const TStgStrokeData& r
     // 10.
     if (FStore) {
         FStore->NotifyStrokeAppended(FId, k);
-        if (FFinished || intervalClosed) FStore->NotifySessionChanged(FId);
+        if (FFinished || intervalClosed) Announce([this] { FStore->NotifySessionChanged(FId); });
     }
     // A window closed meanwhile shows no results.
     if (FFinished && !FShutdown) FHost->ShowResults(S);
     // 11.
     FHost->FocusButton();
+}
+
+void TRowEngine::UpdateAverage(int k)
+{
+    FAverage.Update(FSession, FAverageOwn ? k : 2);
+    FAverageOwn = true;
+}
+
+void TRowEngine::Announce(const std::function<void()>& notify)
+{
+    const bool was = FAnnouncing;
+    FAnnouncing = true;
+    notify();
+    FAnnouncing = was;
 }
 
 void TRowEngine::InterfaceForceCurve(TInterface*, const TStgForceCurve& curve)
@@ -919,7 +940,7 @@ void TRowEngine::InterfaceForceCurve(TInterface*, const TStgForceCurve& curve)
     FHost->ForceCurveStored(FStrokeIndex);
     if (FStrokeIndex < int(S.Strokes.size())) {
         ApplyCurvePeak(S.Strokes[size_t(FStrokeIndex)], target, S.Settings.Sprocket);
-        FAverage.Update(S);
+        UpdateAverage(FStrokeIndex);
         JournalStroke(FStrokeIndex, 0);
     }
 }

@@ -24,6 +24,7 @@
 // until the handler that waits has returned.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -297,6 +298,10 @@ private:
     // The journal: stroke k (and what changed with it) goes to disk; the
     // recording closed; the recorded data is thrown away by a reset.
     void JournalStroke(int k, uint8_t stateFlags);
+    // The session average after stroke k was written.
+    void UpdateAverage(int k);
+    // Runs one of this engine's own announcements to the store.
+    void Announce(const std::function<void()>& notify);
     void JournalClosed();
     void DiscardJournal();
 
@@ -317,6 +322,10 @@ private:
     uint32_t FProtocolErrors = 0;
     TStgForceCurve FCurveBuffer{};
     TAverageStrokeCache FAverage;  // slot 0 of the session, kept stroke by stroke
+    // Nobody else changed the session's strokes since the last average: it
+    // looks only at the strokes written since. Others' changes are announced.
+    bool FAverageOwn = false;
+    bool FAnnouncing = false;  // this engine's own announcement is under way
     std::array<double, 81> FDrivePositions{};
     std::array<double, 81> FDriveForces{};
     bool FDataArrived = false;

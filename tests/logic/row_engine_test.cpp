@@ -19,6 +19,7 @@
 #include "files/training_io.h"
 #include "interfaces/delay.h"
 #include "interfaces/vt_interface.h"
+#include "logic/curve_logic.h"
 #include "logic/row_engine.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/testutil_interfaces.h"
@@ -840,6 +841,28 @@ TEST_F(RowEngine, KeptAverageEqualsTheFullOneOverTheDemoRecording)
     EXPECT_EQ(t.Strokes[0].StrokeLength, 0.0f);
 }
 
+TEST_F(RowEngine, ACurveDeletedElsewhereWhileRowingLeavesTheAverage)
+{
+    // The engine's average looks only at the strokes it wrote, unless someone
+    // else announced a change: a curve deleted in the force curves window.
+    TRowEngine e(Store, 101, Host, Host);
+    int after = 0;
+    Host.OnStroke = [&](int k) {
+        if (k == 20) {
+            Session.Header.SelectedStroke = 10;
+            ASSERT_TRUE(DeleteShownCurve(Session));
+            Store.NotifyCurvesChanged(101);
+        }
+        if (k > 20 && k < 60) {
+            ExpectFullAverage(Session, "after the deletion");
+            ++after;
+        }
+    };
+    RowToEnd(e);
+    EXPECT_GT(after, 30);
+    EXPECT_EQ(Session.Curves[10].HasData, 0);
+}
+
 TEST(AverageCache, AppendedStrokesOnlyAddTheirCurves)
 {
     // Each new stroke costs its own curve only, also when it changes the
@@ -932,6 +955,41 @@ void ExpectAverageOfTheCurves(const TTraining& t, const char* where)
     const TCurveSamples expected = AverageOneByOne(t);
     for (int i = 0; i < kCurveSamples; ++i)
         EXPECT_NEAR(t.Curves[0].Samples[i], expected[size_t(i)], 1) << where << " sample " << i;
+}
+
+TEST(AverageCache, OnlyTheStrokesFromTheWrittenOneOnAreLookedAt)
+{
+    // As the row engine writes: arrays grown ahead in steps, a stroke
+    // replaced, stroke numbers that jump back and forward; each time the
+    // caller names the first stroke it wrote.
+    TTraining t;
+    ResetTraining(t);
+    TAverageStrokeCache cache;
+    auto write = [&](int k, float length) {
+        if (k >= t.StrokeCount()) SetStrokeCount(t, k + 7);
+        TStgStrokeData& s = t.Strokes[size_t(k)];
+        s.StrokeNumber = uint16_t(k);
+        s.StrokeLength = length;
+        s.Energy = float(200 + k % 11);
+        t.Curves[size_t(k)] = RisingFallingCurve(k, 30 + k % 9, 4 + k % 5);
+        t.Curves[size_t(k)].HasData = k % 6 == 0 ? 0 : 1;
+        cache.Update(t, k);
+        ExpectFullAverage(t, "written");
+    };
+    for (int k = 1; k <= 40; ++k) write(k, float(120 + k % 4));
+    write(40, 190);  // the last one replaced
+    write(33, 150);  // a jump back
+    write(52, 130);  // and forward past the arrays' end
+    for (int k = 53; k <= 60; ++k) write(k, 125);
+    ExpectAverageOfTheCurves(t, "written");
+    // What the caller vouches for is not looked at: a change behind its back
+    // stays unseen until a call from stroke 2.
+    t.Curves[5].HasData = 0;
+    cache.Update(t, 60);
+    EXPECT_EQ(cache.CurvesChanged(), 0);
+    cache.Update(t, 2);
+    EXPECT_EQ(cache.CurvesChanged(), 1);
+    ExpectFullAverage(t, "all looked at");
 }
 
 TEST(AverageCache, CurvesOfManyLengthsReplacedAndResetStayGroupedByTheirLength)
