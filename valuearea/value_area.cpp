@@ -7,8 +7,12 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <QFontMetricsF>
+#include <QImage>
+
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "core/catalogue.h"
 #include "util/paths.h"
@@ -82,7 +86,65 @@ void ValueTexts(const TValueItem& item, QString& shown, QString& measured)
     if (item.NoneWhenZero && !(item.Value > 0)) shown = QString(QChar(0x2013));
 }
 
+// Value texts are large, and Qt draws glyphs that large from their outlines
+// every time (a stroke repaints several cells). The cells draw them from
+// images made once per character, size and colour instead.
+class TGlyphImages {
+public:
+    struct TGlyph {
+        QImage Image;
+        QPoint Origin;  // the pixel of Image at the pen position on the baseline
+        qreal Advance = 0;
+    };
+    const TGlyph& Get(const QFont& font, char16_t c, const QColor& color)
+    {
+        const uint64_t key =
+            (uint64_t(uint16_t(font.pointSize())) << 48) | (uint64_t(c) << 32) | uint64_t(color.rgba());
+        auto it = Glyphs.find(key);
+        if (it != Glyphs.end()) return it->second;
+        if (Glyphs.size() >= 2048) Glyphs.clear();  // sizes and colours of the past
+        const QFontMetricsF fm(font);
+        const QString text(QChar{c});
+        TGlyph g;
+        const QRect box = fm.boundingRect(text).toAlignedRect().adjusted(-2, -2, 2, 2);
+        g.Origin = -box.topLeft();
+        g.Advance = fm.horizontalAdvance(text);
+        g.Image = QImage(box.size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        g.Image.fill(Qt::transparent);
+        QPainter p(&g.Image);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        p.setFont(font);
+        p.setPen(color);
+        p.drawText(g.Origin, text);
+        return Glyphs.emplace(key, std::move(g)).first->second;
+    }
+
+private:
+    std::unordered_map<uint64_t, TGlyph> Glyphs;
+};
+
 }  // namespace
+
+void DrawValueText(QPainter& p, const QRect& r, const QString& text, const QFont& font, const QColor& color)
+{
+    static TGlyphImages glyphs;
+    const bool plain = std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSurrogate(); });
+    if (!plain || font.pointSize() <= 0) {
+        p.setFont(font);
+        p.setPen(color);
+        p.drawText(r, Qt::AlignRight | Qt::AlignVCenter, text);
+        return;
+    }
+    // Placed as drawText places it: right-aligned, centred on the line's height.
+    const QFontMetricsF fm(font);
+    qreal x = r.left() + r.width() - fm.horizontalAdvance(text);
+    const qreal baseline = std::round(r.top() + (r.height() - fm.height()) / 2 + fm.ascent());
+    for (QChar c : text) {
+        const TGlyphImages::TGlyph& g = glyphs.Get(font, c.unicode(), color);
+        p.drawImage(QPoint(int(std::round(x)) - g.Origin.x(), int(baseline) - g.Origin.y()), g.Image);
+        x += g.Advance;
+    }
+}
 
 bool TValueCell::ShowsItsValue() const
 {
@@ -173,12 +235,11 @@ void TValueCell::PaintTo(QPainter& p)
     LastFontSize = ValueFontSize(LastMeasured, inner.size());
     QFont valueFont("Arial");
     valueFont.setPointSize(LastFontSize);
-    p.setFont(valueFont);
-    p.setPen(FArea ? FArea->TextColor() : Qt::black);
-    p.drawText(inner.adjusted(0, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter, LastText);
+    DrawValueText(p, inner.adjusted(0, 0, -4, 0), LastText, valueFont, FArea ? FArea->TextColor() : Qt::black);
 
     // Caption.
     p.setFont(font());
+    p.setPen(FArea ? FArea->TextColor() : Qt::black);
     const QString caption = QString::fromStdString(item->Caption.empty() ? item->Name : item->Caption);
     const QFontMetrics fm(font());
     const QRect captionRect(8, 0, fm.horizontalAdvance(caption), fm.height());

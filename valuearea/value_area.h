@@ -17,11 +17,17 @@
 #include "logic/value_data.h"
 #include "valuearea/value_layout.h"
 
+class QPainter;
+
 class QMenu;
 class QAction;
 class TValueArea;
 
 // One cell. ID -1 empty, -2 logo, otherwise the id of a store item.
+// Draws a value text right-aligned and vertically centred in r, as
+// QPainter::drawText does, from glyph images kept for the next time.
+void DrawValueText(QPainter& p, const QRect& r, const QString& text, const QFont& font, const QColor& color);
+
 class TValueCell : public QWidget {
     Q_OBJECT
 public:

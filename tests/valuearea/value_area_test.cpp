@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMenu>
+#include <QPainter>
 
 #include <cstdlib>
 #include <filesystem>
@@ -104,6 +105,58 @@ TEST(ValueAreaWidget, CaptionsCellWidthsAndTheChangeCellMenu)
     EXPECT_EQ(third->ID(), -1);
     area.ChangeCell(7);
     EXPECT_EQ(third->ID(), 7);
+}
+
+// The ink of a text drawn on white: its bounding box and how much of it.
+struct TInk {
+    QRect Box;
+    double Amount = 0;
+};
+TInk InkOf(const QImage& image)
+{
+    TInk ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const int dark = 255 - qGray(image.pixel(x, y));
+            if (dark < 40) continue;
+            ink.Box |= QRect(x, y, 1, 1);
+            ink.Amount += dark;
+        }
+    return ink;
+}
+
+TEST(ValueAreaWidget, ValueTextsFromKeptGlyphsLookAsDrawnByQt)
+{
+    // Values, a time, a missing one, at the sizes of small and large cells,
+    // and drawn twice (the second time from the kept glyphs).
+    App();
+    for (int size : {9, 28, 72, 160})
+        for (const QString& text : {QString("7"), QString("1:59.4"), QString("10428"), QString(QChar(0x2013))}) {
+            QFont font("Arial");
+            font.setPointSize(size);
+            const QRect r(0, 0, QFontMetrics(font).horizontalAdvance(text) + 30, QFontMetrics(font).height() + 20);
+            QImage qt(r.size(), QImage::Format_RGB32), kept = qt;
+            qt.fill(Qt::white);
+            {
+                QPainter p(&qt);
+                p.setFont(font);
+                p.setPen(Qt::black);
+                p.drawText(r.adjusted(0, 0, -4, 0), Qt::AlignRight | Qt::AlignVCenter, text);
+            }
+            for (int twice = 0; twice < 2; ++twice) {
+                kept.fill(Qt::white);
+                QPainter p(&kept);
+                DrawValueText(p, r.adjusted(0, 0, -4, 0), text, font, Qt::black);
+            }
+            const TInk a = InkOf(qt), b = InkOf(kept);
+            const std::string where = text.toStdString() + " at " + std::to_string(size) + " pt";
+            ASSERT_FALSE(a.Box.isEmpty()) << where;
+            EXPECT_LE(std::abs(a.Box.left() - b.Box.left()), 1) << where;
+            EXPECT_LE(std::abs(a.Box.right() - b.Box.right()), 1) << where;
+            EXPECT_LE(std::abs(a.Box.top() - b.Box.top()), 1) << where;
+            EXPECT_LE(std::abs(a.Box.bottom() - b.Box.bottom()), 1) << where;
+            EXPECT_NEAR(a.Amount, b.Amount, a.Amount * 0.05) << where;
+        }
 }
 
 TEST(ValueAreaWidget, ValueTextSizedToTheCellAndLogoWithoutPicture)
