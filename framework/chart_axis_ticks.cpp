@@ -31,7 +31,37 @@ double AxisLength(const QAbstractAxis* axis, double plotWidth, double plotHeight
 
 namespace {
 
+// The last plans made: a live chart plans the same axis again after every
+// stroke (each plan measures up to 65 labels per step it tries).
+struct TPlanMemo {
+    QFont Font;
+    bool Horizontal = false;
+    double Lo = 0, Hi = 0, Length = 0;
+    TTickRule Rule;
+    TAxisTicks Ticks;
+    bool Same(const QFont& font, bool horizontal, double lo, double hi, double length, const TTickRule& rule) const
+    {
+        return Horizontal == horizontal && Lo == lo && Hi == hi && Length == length &&
+               Rule.Increment == rule.Increment && Rule.Whole == rule.Whole && Font == font;
+    }
+};
+
+TAxisTicks PlanAnew(const QValueAxis* axis, double lo, double hi, double length, const TTickRule& rule);
+
 TAxisTicks PlanFor(const QValueAxis* axis, double lo, double hi, double length, const TTickRule& rule)
+{
+    static TPlanMemo memo[8];
+    static size_t next = 0;
+    const QFont font = axis->labelsFont();
+    const bool horizontal = Horizontal(axis);
+    for (const TPlanMemo& m : memo)
+        if (m.Same(font, horizontal, lo, hi, length, rule)) return m.Ticks;
+    TPlanMemo& m = memo[next++ % std::size(memo)];
+    m = TPlanMemo{font, horizontal, lo, hi, length, rule, PlanAnew(axis, lo, hi, length, rule)};
+    return m.Ticks;
+}
+
+TAxisTicks PlanAnew(const QValueAxis* axis, double lo, double hi, double length, const TTickRule& rule)
 {
     const QFontMetricsF metrics(axis->labelsFont());
     const bool horizontal = Horizontal(axis);
