@@ -2,7 +2,11 @@
 
 #include <QChart>
 #include <QChartView>
-#include <QLineSeries>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
+#include <QValueAxis>
+
+#include <algorithm>
 
 TRowChart::TRowChart(QWidget* parent)
 {
@@ -74,15 +78,108 @@ void TRowChart::SetLook(const QFont& font, const QColor& lineColor, const QColor
     FView->setBackgroundBrush(background);
 }
 
-QLineSeries* TRowChart::AddFixedLine(const QString& name, const QColor& color)
+TLiveLine* TRowChart::AddLiveLine(const QColor& color) { return new TLiveLine(FChart, *FRenderer, color); }
+
+// ---- live line ------------------------------------------------------------------------
+
+TLiveLine::TLiveLine(QChart* chart, const TChartRenderer& axes, const QColor& color)
+    : QGraphicsItem(chart), Chart(chart), Axes(axes), Pen(color), Plot(chart->plotArea())
 {
-    auto* line = new QLineSeries;
-    line->setName(name);
-    line->setColor(color);
-    FChart->addSeries(line);
-    line->attachAxis(FRenderer->Axis(0));
-    line->attachAxis(FRenderer->Axis(1));
-    return line;
+    // Over the grid and the data, as the chart's own series.
+    setZValue(6);
+    setFlag(QGraphicsItem::ItemUsesExtendedStyleOption);
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, [this] { Follow(); });
+    for (int i = 0; i < 2; ++i)
+        if (auto* v = qobject_cast<QValueAxis*>(axes.Axis(i)))
+            QObject::connect(v, &QValueAxis::rangeChanged, chart, [this] { Follow(); });
+}
+
+void TLiveLine::Follow()
+{
+    prepareGeometryChange();
+    Plot = Chart->plotArea();
+    Unpainted |= Plot;
+    update();
+}
+
+QPointF TLiveLine::Place(const QPointF& p) const
+{
+    double xLo = 0, xHi = 1, yLo = 0, yHi = 1;
+    Axes.AxisRange(Axes.Axis(0), xLo, xHi);
+    Axes.AxisRange(Axes.Axis(1), yLo, yHi);
+    const double sx = xHi > xLo ? Plot.width() / (xHi - xLo) : 0;
+    const double sy = yHi > yLo ? Plot.height() / (yHi - yLo) : 0;
+    return QPointF(Plot.left() + (p.x() - xLo) * sx, Plot.bottom() - (p.y() - yLo) * sy);
+}
+
+void TLiveLine::Changed(const QList<QPointF>& points, qsizetype from, qsizetype to)
+{
+    from = std::max<qsizetype>(from, 0);
+    to = std::min(to, points.size() - 1);
+    if (from > to) return;
+    // (Spanned by hand: a union of rectangles leaves out empty ones.)
+    const QPointF first = Place(points[from]);
+    double left = first.x(), right = left, top = first.y(), bottom = top;
+    for (qsizetype i = from + 1; i <= to; ++i) {
+        const QPointF p = Place(points[i]);
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    const double margin = Pen.widthF() + 2;
+    const QRectF r = QRectF(QPointF(left - margin, top - margin), QPointF(right + margin, bottom + margin)) & Plot;
+    if (r.isEmpty()) return;
+    Unpainted |= r;
+    update(r);
+}
+
+void TLiveLine::append(double x, double y)
+{
+    Points.append(QPointF(x, y));
+    Changed(Points, Points.size() - 2, Points.size() - 1);
+}
+
+void TLiveLine::replace(const QList<QPointF>& points)
+{
+    // What both share at the start and at the end stays as it is drawn.
+    const qsizetype n = std::min(Points.size(), points.size());
+    qsizetype head = 0;
+    while (head < n && Points[head] == points[head]) ++head;
+    qsizetype tail = 0;
+    while (tail < n - head && Points[Points.size() - 1 - tail] == points[points.size() - 1 - tail]) ++tail;
+    if (head == Points.size() && head == points.size()) return;
+    Changed(Points, head - 1, Points.size() - tail);
+    Changed(points, head - 1, points.size() - tail);
+    Points = points;
+}
+
+void TLiveLine::setPen(const QPen& pen)
+{
+    if (pen == Pen) return;
+    Pen = pen;
+    Changed(Points, 0, Points.size() - 1);
+}
+
+QRectF TLiveLine::TakeChanged()
+{
+    const QRectF r = Unpainted;
+    Unpainted = QRectF();
+    return r;
+}
+
+void TLiveLine::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    if (Points.size() < 2 || Plot.isEmpty()) return;
+    QPolygonF line;
+    line.reserve(Points.size());
+    for (const QPointF& p : Points) line.append(Place(p));
+    painter->save();
+    painter->setClipRect(Plot, Qt::IntersectClip);
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(Pen);
+    painter->drawPolyline(line);
+    painter->restore();
 }
 
 void TRowChart::Render(const TChartData& data, bool useDataScale, const std::vector<size_t>* unchanged)

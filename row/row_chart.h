@@ -7,6 +7,11 @@
 
 #include <QColor>
 #include <QFont>
+#include <QGraphicsItem>
+#include <QList>
+#include <QPen>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
 
 #include "core/series.h"
@@ -15,9 +20,46 @@
 class QAbstractAxis;
 class QChart;
 class QChartView;
-class QLineSeries;
 class QWidget;
 class QXYSeries;
+
+// A live curve of a row chart (the force curve of the drive under way, the
+// previous one), drawn over the plot by an item of its own on the bottom and
+// left axes: a sample added or a curve cut paints again only the part of the
+// plot it changed (a chart line series repaints its whole extent, with the
+// grid and the axes' labels under it, many times a second).
+class TLiveLine : public QGraphicsItem {
+public:
+    TLiveLine(QChart* chart, const TChartRenderer& axes, const QColor& color);
+    int count() const { return int(Points.size()); }
+    QPointF at(int i) const { return Points.at(i); }
+    const QList<QPointF>& points() const { return Points; }
+    void append(double x, double y);
+    void replace(const QList<QPointF>& points);
+    void clear() { replace({}); }
+    void setPen(const QPen& pen);
+    QPen pen() const { return Pen; }
+    // The part of the chart changed since the last call (chart coordinates),
+    // for a view that painted nothing meanwhile.
+    QRectF TakeChanged();
+
+    QRectF boundingRect() const override { return Plot; }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+private:
+    // Where a point falls on the plot, with the axes as they are.
+    QPointF Place(const QPointF& p) const;
+    // Marks the segments of points from index from to index to as changed.
+    void Changed(const QList<QPointF>& points, qsizetype from, qsizetype to);
+    void Follow();  // the plot area or an axis range changed: all of it
+
+    QChart* Chart;
+    const TChartRenderer& Axes;
+    QList<QPointF> Points;
+    QPen Pen;
+    QRectF Plot;
+    QRectF Unpainted;
+};
 
 class TRowChart {
 public:
@@ -43,9 +85,9 @@ public:
     // Fonts and colours of the axes and the chart background.
     void SetLook(const QFont& font, const QColor& lineColor, const QColor& background);
 
-    // Creates a persistent line series on the bottom and left axes (the live
-    // curves, filled by the row window itself).
-    QLineSeries* AddFixedLine(const QString& name, const QColor& color);
+    // Creates a live curve on the bottom and left axes (filled by the row
+    // window itself; owned by the chart).
+    TLiveLine* AddLiveLine(const QColor& color);
 
     // Draws chart data in place of the last drawing. useDataScale: the left
     // and right axes take the data's scale; unchanged: see TChartRenderer::Render.

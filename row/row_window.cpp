@@ -267,7 +267,7 @@ void TfrmRow::BuildControls()
     tmrLiveCurve = new QTimer(this);
     tmrLiveCurve->setObjectName("tmrLiveCurve");
     tmrLiveCurve->setSingleShot(true);
-    connect(tmrLiveCurve, &QTimer::timeout, this, [this] { ResumeLeftChartPainting(); });
+    connect(tmrLiveCurve, &QTimer::timeout, this, [this] { ResumeLeftChartPainting(false); });
     tmrTurn = new QTimer(this);
     tmrTurn->setObjectName("tmrTurn");
     tmrTurn->setSingleShot(true);
@@ -725,8 +725,8 @@ void TfrmRow::RebuildLeftChart()
         FLeft->SetFixedAxis(1, 0, 780, 77);
         FLeft->SetAxisTitle(1, "Force (N)");
         FLeft->SetAxisVisible(2, false);
-        FOld = FLeft->AddFixedLine("Old", ToQColor(0x0000FF));
-        FNew = FLeft->AddFixedLine("New", ToQColor(0xFF0000));
+        FOld = FLeft->AddLiveLine(ToQColor(0x0000FF));
+        FNew = FLeft->AddLiveLine(ToQColor(0xFF0000));
         ApplyChartLook(*FLeft);
         FLeft->View()->setContextMenuPolicy(Qt::NoContextMenu);
         FLeft->View()->show();
@@ -1197,19 +1197,25 @@ void TfrmRow::RecoveryStarted()
 {
     if (FOld) FOld->clear();
     if (FLeft) RebuildLeftChart();
-    ResumeLeftChartPainting();
+    ResumeLeftChartPainting(true);
 }
 
-void TfrmRow::ResumeLeftChartPainting()
+void TfrmRow::ResumeLeftChartPainting(bool wholePlot)
 {
     tmrLiveCurve->stop();
     if (!FLeft) return;
     QChartView* view = FLeft->View();
+    QRectF changed;
+    for (TLiveLine* line : {FOld, FNew})
+        if (line) changed |= line->mapRectToScene(line->TakeChanged());
     if (view->viewportUpdateMode() == QGraphicsView::NoViewportUpdate) {
-        // The curves lie in the plot: the axes and their labels stay as they are.
+        // Only the live curves changed during a drive: the part of the plot
+        // they changed is painted. At the recovery the chart was drawn
+        // anew: the plot. The axes and their labels stay as they are.
         view->setViewportUpdateMode(QGraphicsView::ViewportUpdateMode(FLeftUpdateMode));
-        const QRectF plot = FLeft->Chart()->plotArea().adjusted(-4, -4, 4, 4);
-        view->viewport()->update(view->mapFromScene(plot).boundingRect());
+        if (wholePlot) changed = FLeft->Chart()->plotArea().adjusted(-4, -4, 4, 4);
+        if (!changed.isEmpty())
+            view->viewport()->update(view->mapFromScene(changed).boundingRect().adjusted(-1, -1, 1, 1));
     }
     FLiveCurvePainted.start();
 }
@@ -1236,7 +1242,7 @@ void TfrmRow::ForceCurveStored(int strokeIndex)
 {
     if (!FLeft) return;
     const TTraining& s = Session();
-    auto plot = [&](QLineSeries* series, int k) {
+    auto plot = [&](TLiveLine* series, int k) {
         QList<QPointF> points;
         if (k >= 1 && k < int(s.Curves.size()))
             for (int i = 1; i <= 80; ++i) points.append(QPointF(4.5 * i, s.Curves[size_t(k)].Samples[i - 1]));

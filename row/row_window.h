@@ -29,7 +29,7 @@
 
 class QChartView;
 class QDialog;
-class QLineSeries;
+class TLiveLine;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
@@ -126,7 +126,7 @@ public:
     // and at once with the recovery.
     QElapsedTimer FLiveCurvePainted;
     int FLeftUpdateMode = 0;  // the chart view's own viewport update mode while it is held
-    void ResumeLeftChartPainting();
+    void ResumeLeftChartPainting(bool wholePlot);
     QMenu *popLeft = nullptr, *popRight = nullptr;
 
     TValueData* Values() const { return FValues.get(); }
@@ -134,8 +134,8 @@ public:
     TValueArea* BottomArea() const { return FBottomArea; }
     TRowChart* LeftChartObject() const { return FLeft.get(); }
     TRowChart* RightChartObject() const { return FRight.get(); }
-    QLineSeries* OldSeries() const { return FOld; }
-    QLineSeries* NewSeries() const { return FNew; }
+    TLiveLine* OldSeries() const { return FOld; }
+    TLiveLine* NewSeries() const { return FNew; }
 
     // Checks the popRight items as the menu does when it opens.
     void CheckRightMenu();
@@ -227,8 +227,8 @@ private:
     // The right chart's series, kept so that a stroke adds to them.
     TLiveStrokeSeries FRightSeries;
     TStrokeSeriesOptions RightOptions() const;
-    QLineSeries* FOld = nullptr;
-    QLineSeries* FNew = nullptr;
+    TLiveLine* FOld = nullptr;
+    TLiveLine* FNew = nullptr;
     TAppearance Look;
     bool HaveLook = false;
     int AcceptedChartWidth = -1;

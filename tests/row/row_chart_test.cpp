@@ -15,6 +15,7 @@
 #include <QXYSeries>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -216,23 +217,32 @@ public:
     }
 };
 
+// What a chart of the live one's size shows that draws once (draw runs
+// twice: the axes' labels are laid out after the first drawing).
+QImage DrawnOnce(const TRowChart& live, QWidget* liveHost, const std::function<void(TRowChart&)>& draw)
+{
+    QWidget host;
+    host.resize(liveHost->size());
+    TRowChart fresh(&host);
+    fresh.Renderer().OwnLines = true;
+    fresh.View()->resize(live.View()->size());
+    host.show();
+    QApplication::processEvents();
+    draw(fresh);
+    OnScreen(&host);
+    draw(fresh);
+    return OnScreen(&host);
+}
+
 // What the live chart shows is what a chart shows that draws data once.
 void ExpectShownAsDrawnOnce(QWidget* shownHost, TRowChart& live, const TChartData& data, const char* where)
 {
     const QImage shown = OnScreen(shownHost);
-    QWidget host;
-    host.resize(shownHost->size());
-    TRowChart fresh(&host);
-    fresh.Renderer().OwnLines = true;
-    fresh.SetFixedAxis(0, 0, 3000, 500);
-    fresh.SetFixedAxis(1, 0, 400, 50);
-    fresh.View()->resize(live.View()->size());
-    host.show();
-    QApplication::processEvents();
-    fresh.Render(data, false);
-    OnScreen(&host);  // the axes' labels are laid out: then as the live chart
-    fresh.Render(data, false);
-    const QImage once = OnScreen(&host);
+    const QImage once = DrawnOnce(live, shownHost, [&](TRowChart& fresh) {
+        fresh.SetFixedAxis(0, 0, 3000, 500);
+        fresh.SetFixedAxis(1, 0, 400, 50);
+        fresh.Render(data, false);
+    });
     ASSERT_EQ(shown.size(), once.size()) << where;
     EXPECT_TRUE(shown == once) << where;
 }
@@ -284,6 +294,42 @@ TEST_F(RowChart, AStrokePaintsOnlyTheColumnsItChangedAndTheResultIsTheWholeDrawi
         EXPECT_LT(spy.Painted.boundingRect().width(), plotWidth / 8);
     }
     ExpectShownAsDrawnOnce(Host.get(), *Live, dashed, "dashed");
+}
+
+TEST_F(RowChart, ALiveForceCurvePaintsOnlyWhatASampleChanged)
+{
+    // A drive sample by sample over the previous curve, which is shown from
+    // the current sample on (as the row window draws them).
+    Live->SetFixedAxis(0, 0, 176, 10);
+    Live->SetFixedAxis(1, 0, 780, 77);
+    TLiveLine* previous = Live->AddLiveLine(Qt::blue);
+    TLiveLine* drive = Live->AddLiveLine(Qt::red);
+    QList<QPointF> before, now;
+    for (int i = 1; i <= 60; ++i) before.append(QPointF(2.5 * i, 600 * std::sin(i / 61.0 * M_PI)));
+    previous->replace(before);
+    QApplication::processEvents();
+    TPaintSpy spy;
+    Live->View()->viewport()->installEventFilter(&spy);
+    const QRectF plot = Live->Chart()->plotArea();
+    for (int i = 1; i <= 60; ++i) {
+        spy.Painted = QRegion();
+        now.append(QPointF(2.5 * i, 650 * std::sin(i / 61.0 * M_PI) + i % 7));
+        drive->append(now.back().x(), now.back().y());
+        previous->replace(before.mid(i));
+        QApplication::processEvents();
+        EXPECT_LT(spy.Painted.boundingRect().width(), plot.width() / 8) << "sample " << i;
+    }
+    EXPECT_EQ(drive->count(), 60);
+    EXPECT_EQ(previous->count(), 0);
+    const QImage shown = OnScreen(Host.get());
+    TLiveLine* line = nullptr;
+    const QImage once = DrawnOnce(*Live, Host.get(), [&](TRowChart& fresh) {
+        fresh.SetFixedAxis(0, 0, 176, 10);
+        fresh.SetFixedAxis(1, 0, 780, 77);
+        if (!line) line = fresh.AddLiveLine(Qt::red);
+        line->replace(now);
+    });
+    EXPECT_TRUE(shown == once);
 }
 
 }  // namespace
