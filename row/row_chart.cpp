@@ -88,10 +88,15 @@ TLiveLine::TLiveLine(QChart* chart, const TChartRenderer& axes, const QColor& co
     // Over the grid and the data, as the chart's own series.
     setZValue(6);
     setFlag(QGraphicsItem::ItemUsesExtendedStyleOption);
-    QObject::connect(chart, &QChart::plotAreaChanged, chart, [this] { Follow(); });
+    Connections.push_back(QObject::connect(chart, &QChart::plotAreaChanged, chart, [this] { Follow(); }));
     for (int i = 0; i < 2; ++i)
         if (auto* v = qobject_cast<QValueAxis*>(axes.Axis(i)))
-            QObject::connect(v, &QValueAxis::rangeChanged, chart, [this] { Follow(); });
+            Connections.push_back(QObject::connect(v, &QValueAxis::rangeChanged, chart, [this] { Follow(); }));
+}
+
+TLiveLine::~TLiveLine()
+{
+    for (const QMetaObject::Connection& c : Connections) QObject::disconnect(c);
 }
 
 void TLiveLine::Follow()

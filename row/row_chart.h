@@ -4,11 +4,13 @@
 // that is drawn again after every stroke keeps its series objects, and its
 // long lines are thinned on from where the last drawing stopped.
 #include <memory>
+#include <vector>
 
 #include <QColor>
 #include <QFont>
 #include <QGraphicsItem>
 #include <QList>
+#include <QMetaObject>
 #include <QPen>
 #include <QPointF>
 #include <QRectF>
@@ -31,6 +33,7 @@ class QXYSeries;
 class TLiveLine : public QGraphicsItem {
 public:
     TLiveLine(QChart* chart, const TChartRenderer& axes, const QColor& color);
+    ~TLiveLine() override;
     int count() const { return int(Points.size()); }
     QPointF at(int i) const { return Points.at(i); }
     const QList<QPointF>& points() const { return Points; }
@@ -59,6 +62,7 @@ private:
     QPen Pen;
     QRectF Plot;
     QRectF Unpainted;
+    std::vector<QMetaObject::Connection> Connections;
 };
 
 class TRowChart {

@@ -96,13 +96,19 @@ public:
         QPoint Origin;  // the pixel of Image at the pen position on the baseline
         qreal Advance = 0;
     };
-    const TGlyph& Get(const QFont& font, char16_t c, const QColor& color)
+    // The glyphs of one font (its key names family, size, weight, style).
+    using TFontGlyphs = std::unordered_map<uint64_t, TGlyph>;
+    TFontGlyphs& Of(const QFont& font)
     {
-        const uint64_t key =
-            (uint64_t(uint16_t(font.pointSize())) << 48) | (uint64_t(c) << 32) | uint64_t(color.rgba());
-        auto it = Glyphs.find(key);
-        if (it != Glyphs.end()) return it->second;
-        if (Glyphs.size() >= 2048) Glyphs.clear();  // sizes and colours of the past
+        if (Fonts.size() >= 64) Fonts.clear();  // sizes of the past
+        return Fonts[font.key()];
+    }
+    static const TGlyph& Get(TFontGlyphs& glyphs, const QFont& font, char16_t c, const QColor& color)
+    {
+        const uint64_t key = (uint64_t(c) << 32) | uint64_t(color.rgba());
+        auto it = glyphs.find(key);
+        if (it != glyphs.end()) return it->second;
+        if (glyphs.size() >= 512) glyphs.clear();  // colours of the past
         const QFontMetricsF fm(font);
         const QString text(QChar{c});
         TGlyph g;
@@ -116,11 +122,11 @@ public:
         p.setFont(font);
         p.setPen(color);
         p.drawText(g.Origin, text);
-        return Glyphs.emplace(key, std::move(g)).first->second;
+        return glyphs.emplace(key, std::move(g)).first->second;
     }
 
 private:
-    std::unordered_map<uint64_t, TGlyph> Glyphs;
+    std::unordered_map<QString, TFontGlyphs> Fonts;
 };
 
 }  // namespace
@@ -137,10 +143,11 @@ void DrawValueText(QPainter& p, const QRect& r, const QString& text, const QFont
     }
     // Placed as drawText places it: right-aligned, centred on the line's height.
     const QFontMetricsF fm(font);
+    TGlyphImages::TFontGlyphs& ofFont = glyphs.Of(font);
     qreal x = r.left() + r.width() - fm.horizontalAdvance(text);
     const qreal baseline = std::round(r.top() + (r.height() - fm.height()) / 2 + fm.ascent());
     for (QChar c : text) {
-        const TGlyphImages::TGlyph& g = glyphs.Get(font, c.unicode(), color);
+        const TGlyphImages::TGlyph& g = TGlyphImages::Get(ofFont, font, c.unicode(), color);
         p.drawImage(QPoint(int(std::round(x)) - g.Origin.x(), int(baseline) - g.Origin.y()), g.Image);
         x += g.Advance;
     }
