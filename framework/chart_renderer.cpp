@@ -233,6 +233,7 @@ void TChartRenderer::Clear()
             delete d.Series;
         }
     Drawn.clear();
+    Scans.clear();  // the next drawing has nothing it kept
     if (Bundle) {
         Bundle->Curves.clear();
         Bundle->Restructured = true;
