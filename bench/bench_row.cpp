@@ -160,7 +160,7 @@ void RunAverage(benchmark::State& state, bool kept)
     int k = n;
     for (auto _ : state) {
         fill(++k);
-        if (kept) cache.Update(t);
+        if (kept) cache.Update(t, k);  // as the row engine: from the stroke it wrote
         else UpdateAverageStroke(t);
         benchmark::DoNotOptimize(t.Curves[0].Samples[20]);
     }
