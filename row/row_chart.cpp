@@ -107,14 +107,17 @@ void TLiveLine::Follow()
     update();
 }
 
-QPointF TLiveLine::Place(const QPointF& p) const
+TLiveLine::TPlacing TLiveLine::Placing() const
 {
     double xLo = 0, xHi = 1, yLo = 0, yHi = 1;
     Axes.AxisRange(Axes.Axis(0), xLo, xHi);
     Axes.AxisRange(Axes.Axis(1), yLo, yHi);
-    const double sx = xHi > xLo ? Plot.width() / (xHi - xLo) : 0;
-    const double sy = yHi > yLo ? Plot.height() / (yHi - yLo) : 0;
-    return QPointF(Plot.left() + (p.x() - xLo) * sx, Plot.bottom() - (p.y() - yLo) * sy);
+    return TPlacing{Plot.left(),
+                    Plot.bottom(),
+                    xLo,
+                    yLo,
+                    xHi > xLo ? Plot.width() / (xHi - xLo) : 0,
+                    yHi > yLo ? Plot.height() / (yHi - yLo) : 0};
 }
 
 void TLiveLine::Changed(const QList<QPointF>& points, qsizetype from, qsizetype to)
@@ -123,10 +126,11 @@ void TLiveLine::Changed(const QList<QPointF>& points, qsizetype from, qsizetype 
     to = std::min(to, points.size() - 1);
     if (from > to) return;
     // (Spanned by hand: a union of rectangles leaves out empty ones.)
-    const QPointF first = Place(points[from]);
+    const TPlacing place = Placing();
+    const QPointF first = place(points[from]);
     double left = first.x(), right = left, top = first.y(), bottom = top;
     for (qsizetype i = from + 1; i <= to; ++i) {
-        const QPointF p = Place(points[i]);
+        const QPointF p = place(points[i]);
         left = std::min(left, p.x());
         right = std::max(right, p.x());
         top = std::min(top, p.y());
@@ -178,7 +182,8 @@ void TLiveLine::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidge
     if (Points.size() < 2 || Plot.isEmpty()) return;
     QPolygonF line;
     line.reserve(Points.size());
-    for (const QPointF& p : Points) line.append(Place(p));
+    const TPlacing place = Placing();
+    for (const QPointF& p : Points) line.append(place(p));
     painter->save();
     painter->setClipRect(Plot, Qt::IntersectClip);
     painter->setRenderHint(QPainter::Antialiasing, false);

@@ -50,8 +50,15 @@ public:
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
 private:
-    // Where a point falls on the plot, with the axes as they are.
-    QPointF Place(const QPointF& p) const;
+    // How the axes' units fall on the plot, with the axes as they are.
+    struct TPlacing {
+        double Left = 0, Bottom = 0, XLo = 0, YLo = 0, Sx = 0, Sy = 0;
+        QPointF operator()(const QPointF& p) const
+        {
+            return QPointF(Left + (p.x() - XLo) * Sx, Bottom - (p.y() - YLo) * Sy);
+        }
+    };
+    TPlacing Placing() const;
     // Marks the segments of points from index from to index to as changed.
     void Changed(const QList<QPointF>& points, qsizetype from, qsizetype to);
     void Follow();  // the plot area or an axis range changed: all of it
